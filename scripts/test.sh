@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Sets everything up, builds, and runs the whole test suite under Wine on a virtual X server.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup-packages.sh"
+"$root/scripts/build.sh"
+source "$root/scripts/wine-env.sh"
+trap folvane_stop_all EXIT
+folvane_start_x 1
+folvane_prepare_prefix
+folvane_set_desktop 1
+"$root/scripts/register-control.sh"
+folvane_start_wineserver
+cd "$FOLVANE_BUILD"
+ctest --output-on-failure -j2 --timeout 600
