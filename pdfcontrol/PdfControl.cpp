@@ -1,0 +1,614 @@
+// The viewer control's COM object (see PdfControl.h).
+#include "PdfControl.h"
+
+#include <olectl.h>
+
+#include <cstring>
+
+namespace pdfview {
+
+LONG g_server_locks = 0;
+
+namespace {
+
+template <typename T>
+void ReleaseAndClear(T *&p) {
+  if (p) {
+    T *q = p;
+    p = nullptr;
+    q->Release();
+  }
+}
+
+std::wstring FileNameOf(const std::wstring &path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring ReasonFor(uint32_t code) {
+  switch (code) {
+    case pdfrender::kCannotOpen: return L"The file cannot be read.";
+    case pdfrender::kNotPdf: return L"The file is not a PDF document.";
+    case pdfrender::kDamaged: return L"The document is damaged and cannot be read.";
+    case pdfrender::kEncrypted: return L"The document is protected by a password.";
+    case pdfrender::kNoPages: return L"The document has no pages.";
+    default: return L"The document could not be read: the renderer failed on it.";
+  }
+}
+
+// Clearer reasons than the worker can give, for what the file system already tells.
+bool CheckPath(const std::wstring &path, std::wstring &reason) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    reason = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                     error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH
+                 ? L"The file does not exist."
+                 : L"The file cannot be read.";
+    return false;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    reason = L"The path names a folder, not a file.";
+    return false;
+  }
+  return true;
+}
+
+// A single argument of a dispatch call, as a string.
+HRESULT StringArgument(DISPPARAMS *params, std::wstring &out, UINT *arg_error) {
+  VARIANT value;
+  VariantInit(&value);
+  HRESULT hr = VariantChangeType(&value, &params->rgvarg[0], 0, VT_BSTR);
+  if (FAILED(hr)) {
+    if (arg_error) *arg_error = 0;
+    return DISP_E_TYPEMISMATCH;
+  }
+  out.assign(value.bstrVal ? value.bstrVal : L"", value.bstrVal ? SysStringLen(value.bstrVal) : 0);
+  VariantClear(&value);
+  return S_OK;
+}
+
+}  // namespace
+
+std::wstring WorkerPath() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
+  std::wstring folder(path, n);
+  folder.erase(folder.find_last_of(L'\\') + 1);
+  return folder + L"PdfRender.exe";
+}
+
+PdfControl::PdfControl() { InterlockedIncrement(&g_server_locks); }
+
+PdfControl::~PdfControl() {
+  Close(OLECLOSE_NOSAVE);
+  ReleaseAndClear(client_site_);
+  ReleaseAndClear(advise_holder_);
+  ReleaseAndClear(view_sink_);
+  InterlockedDecrement(&g_server_locks);
+}
+
+STDMETHODIMP PdfControl::QueryInterface(REFIID iid, void **out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kDPdfId) {
+    *out = static_cast<IDispatch *>(this);
+  } else if (iid == IID_IOleObject) {
+    *out = static_cast<IOleObject *>(this);
+  } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) {
+    *out = static_cast<IOleInPlaceObject *>(this);
+  } else if (iid == IID_IOleInPlaceActiveObject) {
+    *out = static_cast<IOleInPlaceActiveObject *>(this);
+  } else if (iid == IID_IPersist || iid == IID_IPersistStreamInit) {
+    *out = static_cast<IPersistStreamInit *>(this);
+  } else if (iid == IID_IOleControl) {
+    *out = static_cast<IOleControl *>(this);
+  } else if (iid == IID_IViewObject || iid == IID_IViewObject2) {
+    *out = static_cast<IViewObject2 *>(this);
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP_(ULONG) PdfControl::AddRef() { return InterlockedIncrement(&refs_); }
+
+STDMETHODIMP_(ULONG) PdfControl::Release() {
+  const LONG left = InterlockedDecrement(&refs_);
+  if (left == 0) delete this;
+  return left;
+}
+
+// ---- _DPdf
+
+STDMETHODIMP PdfControl::GetTypeInfoCount(UINT *count) {
+  if (!count) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::GetTypeInfo(UINT, LCID, ITypeInfo **info) {
+  if (info) *info = nullptr;
+  return DISP_E_BADINDEX;
+}
+
+STDMETHODIMP PdfControl::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID, DISPID *ids) {
+  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  if (!names || !ids || count == 0) return E_INVALIDARG;
+  static const struct {
+    const wchar_t *name;
+    DISPID id;
+  } kMembers[] = {{L"src", kDispSrc}, {L"OpenDocument", kDispOpenDocument},
+                  {L"pageCount", kDispPageCount}, {L"busy", kDispBusy}};
+  HRESULT hr = S_OK;
+  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  for (const auto &member : kMembers) {
+    if (names[0] && lstrcmpiW(names[0], member.name) == 0) ids[0] = member.id;
+  }
+  if (ids[0] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+  // No member has named arguments.
+  if (count > 1) hr = DISP_E_UNKNOWNNAME;
+  return hr;
+}
+
+STDMETHODIMP PdfControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS *params,
+                                VARIANT *result, EXCEPINFO *exception, UINT *arg_error) {
+  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  DISPPARAMS none{};
+  if (!params) params = &none;
+  if (params->cArgs > 0 && !params->rgvarg) return E_INVALIDARG;
+  switch (id) {
+    case kDispSrc: return InvokeSrc(flags, params, result, exception);
+    case kDispOpenDocument: return InvokeOpen(flags, params, result, arg_error);
+    case kDispPageCount:
+    case kDispBusy: {
+      if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+      if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+      if (!result) return S_OK;
+      VariantInit(result);
+      if (id == kDispPageCount) {
+        result->vt = VT_I4;
+        result->lVal = 0;
+        // The count is only known through the window, which holds the open document.
+        if (viewer_) result->lVal = viewer_->PageCount();
+      } else {
+        result->vt = VT_BOOL;
+        result->boolVal = viewer_ && viewer_->Busy() ? VARIANT_TRUE : VARIANT_FALSE;
+      }
+      return S_OK;
+    }
+  }
+  return DISP_E_MEMBERNOTFOUND;
+}
+
+HRESULT PdfControl::InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, EXCEPINFO *exception) {
+  if (flags & DISPATCH_PROPERTYGET) {
+    if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+    if (!result) return S_OK;
+    VariantInit(result);
+    result->vt = VT_BSTR;
+    result->bstrVal = src_.empty() ? nullptr : SysAllocStringLen(src_.data(), UINT(src_.size()));
+    if (!src_.empty() && !result->bstrVal) return E_OUTOFMEMORY;
+    return S_OK;
+  }
+  if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+    if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+    if (params->cNamedArgs != 1 || !params->rgdispidNamedArgs ||
+        params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
+      return DISP_E_PARAMNOTOPTIONAL;
+    }
+    std::wstring path;
+    HRESULT hr = StringArgument(params, path, nullptr);
+    if (FAILED(hr)) return hr;
+    if (path.empty()) {
+      // An empty source closes the document.
+      src_.clear();
+      if (viewer_) viewer_->Clear();
+      return S_OK;
+    }
+    if (OpenDocument(path)) return S_OK;
+    // Writing a path that cannot be opened is reported, not taken as done.
+    if (exception) {
+      std::memset(exception, 0, sizeof *exception);
+      exception->scode = E_FAIL;
+      exception->bstrSource = SysAllocString(L"PdfControl");
+      const std::wstring text = L"Cannot open " + path;
+      exception->bstrDescription = SysAllocString(text.c_str());
+    }
+    return DISP_E_EXCEPTION;
+  }
+  return DISP_E_MEMBERNOTFOUND;
+}
+
+HRESULT PdfControl::InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error) {
+  if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+  if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+  if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+  std::wstring path;
+  HRESULT hr = StringArgument(params, path, arg_error);
+  if (FAILED(hr)) return hr;
+  const bool opened = OpenDocument(path);
+  if (result) {
+    VariantInit(result);
+    result->vt = VT_BOOL;
+    result->boolVal = opened ? VARIANT_TRUE : VARIANT_FALSE;
+  }
+  return S_OK;
+}
+
+void PdfControl::EnsureViewer() {
+  if (!renderer_) renderer_ = std::make_unique<RendererClient>(WorkerPath());
+  if (!viewer_) {
+    viewer_ = std::make_unique<ViewerWindow>(*renderer_);
+    viewer_->on_focus = [this] { UIActivate(); };
+  }
+}
+
+bool PdfControl::OpenDocument(const std::wstring &path) {
+  EnsureViewer();
+  src_.clear();
+  std::wstring reason;
+  if (path.empty()) {
+    renderer_->CloseDocument();
+    viewer_->ShowMessage(L"No document", L"No file name was given.");
+    return false;
+  }
+  if (!CheckPath(path, reason)) {
+    renderer_->CloseDocument();
+    viewer_->ShowMessage(L"Cannot open " + FileNameOf(path), reason);
+    return false;
+  }
+  OpenResult opened = renderer_->Open(path);
+  if (opened.code != pdfrender::kOk) {
+    viewer_->ShowMessage(L"Cannot open " + FileNameOf(path), ReasonFor(opened.code));
+    return false;
+  }
+  src_ = path;
+  viewer_->ShowDocument(opened.generation, opened.pages);
+  return true;
+}
+
+// ---- IOleObject
+
+STDMETHODIMP PdfControl::SetClientSite(IOleClientSite *site) {
+  if (site) site->AddRef();
+  ReleaseAndClear(client_site_);
+  client_site_ = site;
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::GetClientSite(IOleClientSite **site) {
+  if (!site) return E_POINTER;
+  *site = client_site_;
+  if (client_site_) client_site_->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
+
+STDMETHODIMP PdfControl::Close(DWORD) {
+  InPlaceDeactivate();
+  viewer_.reset();
+  renderer_.reset();  // stops the worker
+  src_.clear();
+  if (advise_holder_) advise_holder_->SendOnClose();
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::SetMoniker(DWORD, IMoniker *) { return E_NOTIMPL; }
+
+STDMETHODIMP PdfControl::GetMoniker(DWORD, DWORD, IMoniker **moniker) {
+  if (moniker) *moniker = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP PdfControl::InitFromData(IDataObject *, BOOL, DWORD) { return E_NOTIMPL; }
+
+STDMETHODIMP PdfControl::GetClipboardData(DWORD, IDataObject **data) {
+  if (data) *data = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP PdfControl::DoVerb(LONG verb, LPMSG, IOleClientSite *site, LONG, HWND parent,
+                                LPCRECT bounds) {
+  switch (verb) {
+    case OLEIVERB_PRIMARY:
+    case OLEIVERB_SHOW:
+    case OLEIVERB_INPLACEACTIVATE:
+      return ActivateInPlace(site, parent, bounds, false);
+    case OLEIVERB_UIACTIVATE:
+      return ActivateInPlace(site, parent, bounds, true);
+    case OLEIVERB_HIDE:
+      UIDeactivate();
+      if (viewer_ && viewer_->Handle()) ShowWindow(viewer_->Handle(), SW_HIDE);
+      return S_OK;
+    default:
+      return verb > 0 ? OLEOBJ_S_INVALIDVERB : E_NOTIMPL;
+  }
+}
+
+HRESULT PdfControl::ActivateInPlace(IOleClientSite *site, HWND parent, LPCRECT bounds, bool ui_activate) {
+  if (!site) site = client_site_;
+  if (!in_place_site_) {
+    if (!site) return E_UNEXPECTED;
+    IOleInPlaceSite *in_place = nullptr;
+    if (FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void **>(&in_place)))) {
+      return E_NOINTERFACE;
+    }
+    if (in_place->CanInPlaceActivate() != S_OK) {
+      in_place->Release();
+      return E_FAIL;
+    }
+    // Held before the call: the site asks this object for its in-place interfaces there.
+    in_place_site_ = in_place;
+    if (FAILED(in_place->OnInPlaceActivate())) {
+      ReleaseAndClear(in_place_site_);
+      return E_FAIL;
+    }
+    HWND site_window = nullptr;
+    if (FAILED(in_place->GetWindow(&site_window)) || !site_window) site_window = parent;
+    RECT position{}, clip{};
+    if (bounds) position = *bounds;
+    OLEINPLACEFRAMEINFO frame_info{};
+    frame_info.cb = sizeof frame_info;
+    if (SUCCEEDED(in_place->GetWindowContext(&frame_, &ui_window_, &position, &clip, &frame_info))) {
+      if (bounds) position = *bounds;
+    }
+    EnsureViewer();
+    if (!site_window || !viewer_->Create(site_window, position)) {
+      InPlaceDeactivate();
+      return E_FAIL;
+    }
+    renderer_->WarmUp();
+  }
+  if (viewer_ && viewer_->Handle()) ShowWindow(viewer_->Handle(), SW_SHOWNA);
+  if (ui_activate) {
+    UIActivate();
+    if (viewer_ && viewer_->Handle() && GetFocus() != viewer_->Handle()) SetFocus(viewer_->Handle());
+  }
+  return S_OK;
+}
+
+void PdfControl::UIActivate() {
+  if (ui_active_ || !in_place_site_) return;
+  ui_active_ = true;
+  in_place_site_->OnUIActivate();
+  IOleInPlaceActiveObject *active = this;
+  if (frame_) frame_->SetActiveObject(active, L"PDF document");
+  if (ui_window_) ui_window_->SetActiveObject(active, L"PDF document");
+}
+
+STDMETHODIMP PdfControl::EnumVerbs(IEnumOLEVERB **verbs) {
+  if (!verbs) return E_POINTER;
+  *verbs = nullptr;
+  return OLEOBJ_E_NOVERBS;
+}
+
+STDMETHODIMP PdfControl::Update() { return S_OK; }
+STDMETHODIMP PdfControl::IsUpToDate() { return S_OK; }
+
+STDMETHODIMP PdfControl::GetUserClassID(CLSID *clsid) { return GetClassID(clsid); }
+
+STDMETHODIMP PdfControl::GetUserType(DWORD, LPOLESTR *type) {
+  if (type) *type = nullptr;
+  return OLE_S_USEREG;
+}
+
+STDMETHODIMP PdfControl::SetExtent(DWORD aspect, SIZEL *size) {
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  if (!size) return E_POINTER;
+  if (size->cx <= 0 || size->cy <= 0) return E_INVALIDARG;
+  if (size->cx != extent_.cx || size->cy != extent_.cy) dirty_ = true;
+  extent_ = *size;
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::GetExtent(DWORD aspect, SIZEL *size) {
+  if (!size) return E_POINTER;
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  *size = extent_;
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::Advise(IAdviseSink *sink, DWORD *cookie) {
+  if (!cookie) return E_POINTER;
+  *cookie = 0;
+  if (!advise_holder_ && FAILED(CreateOleAdviseHolder(&advise_holder_))) return E_OUTOFMEMORY;
+  return advise_holder_->Advise(sink, cookie);
+}
+
+STDMETHODIMP PdfControl::Unadvise(DWORD cookie) {
+  return advise_holder_ ? advise_holder_->Unadvise(cookie) : OLE_E_NOCONNECTION;
+}
+
+STDMETHODIMP PdfControl::EnumAdvise(IEnumSTATDATA **advise) {
+  if (!advise) return E_POINTER;
+  *advise = nullptr;
+  return advise_holder_ ? advise_holder_->EnumAdvise(advise) : E_FAIL;
+}
+
+STDMETHODIMP PdfControl::GetMiscStatus(DWORD, DWORD *status) {
+  if (!status) return E_POINTER;
+  *status = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
+            OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST;
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::SetColorScheme(LOGPALETTE *) { return E_NOTIMPL; }
+
+// ---- IOleWindow, IOleInPlaceObject, IOleInPlaceActiveObject
+
+STDMETHODIMP PdfControl::GetWindow(HWND *window) {
+  if (!window) return E_POINTER;
+  *window = viewer_ ? viewer_->Handle() : nullptr;
+  return *window ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP PdfControl::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+
+STDMETHODIMP PdfControl::InPlaceDeactivate() {
+  if (!in_place_site_) return S_OK;
+  UIDeactivate();
+  if (viewer_) viewer_->Destroy();
+  ReleaseAndClear(frame_);
+  ReleaseAndClear(ui_window_);
+  IOleInPlaceSite *site = in_place_site_;
+  in_place_site_ = nullptr;
+  site->OnInPlaceDeactivate();
+  site->Release();
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::UIDeactivate() {
+  if (!ui_active_) return S_OK;
+  ui_active_ = false;
+  if (ui_window_) ui_window_->SetActiveObject(nullptr, nullptr);
+  if (frame_) frame_->SetActiveObject(nullptr, nullptr);
+  if (in_place_site_) in_place_site_->OnUIDeactivate(FALSE);
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::SetObjectRects(LPCRECT position, LPCRECT) {
+  if (!position) return E_POINTER;
+  if (viewer_ && viewer_->Handle()) {
+    SetWindowPos(viewer_->Handle(), nullptr, position->left, position->top,
+                 position->right - position->left, position->bottom - position->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::ReactivateAndUndo() { return E_NOTIMPL; }
+
+// The window handles its own keys; nothing is an accelerator.
+STDMETHODIMP PdfControl::TranslateAccelerator(LPMSG) { return S_FALSE; }
+STDMETHODIMP PdfControl::OnFrameWindowActivate(BOOL) { return S_OK; }
+STDMETHODIMP PdfControl::OnDocWindowActivate(BOOL) { return S_OK; }
+STDMETHODIMP PdfControl::ResizeBorder(LPCRECT, IOleInPlaceUIWindow *, BOOL) { return S_OK; }
+STDMETHODIMP PdfControl::EnableModeless(BOOL) { return S_OK; }
+
+// ---- IPersistStreamInit
+
+STDMETHODIMP PdfControl::GetClassID(CLSID *clsid) {
+  if (!clsid) return E_POINTER;
+  *clsid = kControlClassId;
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::IsDirty() { return dirty_ ? S_OK : S_FALSE; }
+
+STDMETHODIMP PdfControl::Load(LPSTREAM stream) {
+  if (!stream) return E_POINTER;
+  if (initialized_) return E_UNEXPECTED;
+  unsigned char state[kStateSize] = {};
+  ULONG read = 0;
+  HRESULT hr = stream->Read(state, kStateSize, &read);
+  if (FAILED(hr)) return hr;
+  if (read < 12) return STG_E_READFAULT;
+  DWORD format = 0;
+  SIZEL extent{};
+  std::memcpy(&format, state, 4);
+  std::memcpy(&extent.cx, state + 4, 4);
+  std::memcpy(&extent.cy, state + 8, 4);
+  // Another format, or an extent beyond any screen, is not ours to guess at.
+  if ((format >> 16) != (kStateFormat >> 16) || extent.cx <= 0 || extent.cy <= 0 ||
+      extent.cx > 10'000'000 || extent.cy > 10'000'000) {
+    return E_INVALIDARG;
+  }
+  extent_ = extent;
+  initialized_ = true;
+  dirty_ = false;
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::Save(LPSTREAM stream, BOOL clear_dirty) {
+  if (!stream) return E_POINTER;
+  unsigned char state[kStateSize] = {};
+  const DWORD format = kStateFormat;
+  std::memcpy(state, &format, 4);
+  std::memcpy(state + 4, &extent_.cx, 4);
+  std::memcpy(state + 8, &extent_.cy, 4);
+  ULONG written = 0;
+  HRESULT hr = stream->Write(state, kStateSize, &written);
+  if (FAILED(hr)) return hr;
+  if (written != kStateSize) return STG_E_WRITEFAULT;
+  if (clear_dirty) dirty_ = false;
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::GetSizeMax(ULARGE_INTEGER *size) {
+  if (!size) return E_POINTER;
+  size->QuadPart = kStateSize;
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::InitNew() {
+  if (initialized_) return E_UNEXPECTED;
+  initialized_ = true;
+  return S_OK;
+}
+
+// ---- IOleControl
+
+STDMETHODIMP PdfControl::GetControlInfo(CONTROLINFO *info) {
+  if (!info) return E_POINTER;
+  info->hAccel = nullptr;
+  info->cAccel = 0;
+  info->dwFlags = 0;
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::OnMnemonic(MSG *) { return E_NOTIMPL; }
+STDMETHODIMP PdfControl::OnAmbientPropertyChange(DISPID) { return S_OK; }
+STDMETHODIMP PdfControl::FreezeEvents(BOOL) { return S_OK; }
+
+// ---- IViewObject2
+
+STDMETHODIMP PdfControl::Draw(DWORD aspect, LONG, void *, DVTARGETDEVICE *, HDC, HDC dc,
+                              LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE *)(ULONG_PTR),
+                              ULONG_PTR) {
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  if (!dc || !bounds) return E_INVALIDARG;
+  EnsureViewer();
+  const RECT where{bounds->left, bounds->top, bounds->right, bounds->bottom};
+  viewer_->Draw(dc, where);
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::GetColorSet(DWORD, LONG, void *, DVTARGETDEVICE *, HDC, LOGPALETTE **colours) {
+  if (colours) *colours = nullptr;
+  return S_FALSE;
+}
+
+STDMETHODIMP PdfControl::Freeze(DWORD, LONG, void *, DWORD *cookie) {
+  if (cookie) *cookie = 0;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP PdfControl::Unfreeze(DWORD) { return E_NOTIMPL; }
+
+STDMETHODIMP PdfControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink *sink) {
+  if (sink) sink->AddRef();
+  ReleaseAndClear(view_sink_);
+  view_sink_ = sink;
+  view_aspects_ = aspects;
+  view_flags_ = flags;
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::GetAdvise(DWORD *aspects, DWORD *flags, IAdviseSink **sink) {
+  if (aspects) *aspects = view_aspects_;
+  if (flags) *flags = view_flags_;
+  if (sink) {
+    *sink = view_sink_;
+    if (view_sink_) view_sink_->AddRef();
+  }
+  return S_OK;
+}
+
+STDMETHODIMP PdfControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE *, LPSIZEL size) {
+  return GetExtent(aspect, size);
+}
+
+}  // namespace pdfview

@@ -1,0 +1,226 @@
+// PdfRender.exe: the control's rendering worker. It holds one Poppler document and renders its
+// pages with Splash on request (RenderProtocol.h). It runs in a process of its own so that a
+// file that crashes or hangs Poppler takes down only the worker, which the control restarts.
+// Non-embedded standard fonts are mapped to the metric-compatible fonts copied beside it.
+#include "RenderProtocol.h"
+
+#include <windows.h>
+
+#include <GlobalParams.h>
+#include <PDFDoc.h>
+#include <SplashOutputDev.h>
+#include <splash/SplashBitmap.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace pdfrender;
+
+namespace {
+
+HANDLE in_pipe;
+HANDLE out_pipe;
+
+bool ReadAll(void *data, uint32_t size) {
+  auto *p = static_cast<char *>(data);
+  while (size > 0) {
+    DWORD got = 0;
+    if (!ReadFile(in_pipe, p, size, &got, nullptr) || got == 0) return false;
+    p += got;
+    size -= got;
+  }
+  return true;
+}
+
+bool WriteAll(const void *data, uint32_t size) {
+  auto *p = static_cast<const char *>(data);
+  while (size > 0) {
+    DWORD put = 0;
+    if (!WriteFile(out_pipe, p, size, &put, nullptr) || put == 0) return false;
+    p += put;
+    size -= put;
+  }
+  return true;
+}
+
+bool Reply(uint32_t code, const void *payload = nullptr, uint32_t size = 0) {
+  Header h{code, size};
+  return WriteAll(&h, sizeof h) && (size == 0 || WriteAll(payload, size));
+}
+
+// The base 14 names and the usual aliases of the same faces. The sans, serif and monospaced
+// faces are Liberation (TrueType, metric-compatible with Helvetica/Arial, Times/Times New
+// Roman and Courier/Courier New); Symbol and ZapfDingbats come from URW's base 35.
+struct FontFace {
+  const char *file;
+  const char *names;  // separated by spaces
+};
+
+constexpr FontFace kFontFaces[] = {
+    {"LiberationSans-Regular.ttf", "Helvetica Arial ArialMT Arial,Regular Helvetica,Regular"},
+    {"LiberationSans-Bold.ttf", "Helvetica-Bold Arial-Bold Arial,Bold Arial-BoldMT Helvetica,Bold"},
+    {"LiberationSans-Italic.ttf",
+     "Helvetica-Oblique Helvetica-Italic Arial-Italic Arial,Italic Arial-ItalicMT Helvetica,Italic"},
+    {"LiberationSans-BoldItalic.ttf",
+     "Helvetica-BoldOblique Helvetica-BoldItalic Arial-BoldItalic Arial,BoldItalic "
+     "Arial-BoldItalicMT Helvetica,BoldItalic"},
+    {"LiberationSerif-Regular.ttf",
+     "Times-Roman Times TimesNewRoman TimesNewRomanPS TimesNewRomanPSMT TimesNewRoman,Regular"},
+    {"LiberationSerif-Bold.ttf",
+     "Times-Bold TimesNewRoman-Bold TimesNewRoman,Bold TimesNewRomanPS-Bold TimesNewRomanPS-BoldMT"},
+    {"LiberationSerif-Italic.ttf",
+     "Times-Italic TimesNewRoman-Italic TimesNewRoman,Italic TimesNewRomanPS-Italic "
+     "TimesNewRomanPS-ItalicMT"},
+    {"LiberationSerif-BoldItalic.ttf",
+     "Times-BoldItalic TimesNewRoman-BoldItalic TimesNewRoman,BoldItalic "
+     "TimesNewRomanPS-BoldItalic TimesNewRomanPS-BoldItalicMT"},
+    {"LiberationMono-Regular.ttf", "Courier CourierNew CourierNewPSMT Courier,Regular"},
+    {"LiberationMono-Bold.ttf", "Courier-Bold CourierNew-Bold CourierNew,Bold CourierNewPS-BoldMT Courier,Bold"},
+    {"LiberationMono-Italic.ttf",
+     "Courier-Oblique Courier-Italic CourierNew-Italic CourierNew,Italic CourierNewPS-ItalicMT Courier,Italic"},
+    {"LiberationMono-BoldItalic.ttf",
+     "Courier-BoldOblique Courier-BoldItalic CourierNew-BoldItalic CourierNew,BoldItalic "
+     "CourierNewPS-BoldItalicMT Courier,BoldItalic"},
+    {"StandardSymbolsPS.t1", "Symbol Symbol,Bold Symbol,Italic Symbol,BoldItalic"},
+    {"D050000L.t1", "ZapfDingbats Dingbats"},
+};
+
+std::string FontFolder() {
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path, n);
+  folder.erase(folder.find_last_of('\\') + 1);
+  return folder + "fonts\\";
+}
+
+void RegisterFonts() {
+  const std::string folder = FontFolder();
+  for (const FontFace &face : kFontFaces) {
+    const GooString path(folder + face.file);
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+    std::string names = face.names;
+    size_t start = 0;
+    while (start < names.size()) {
+      size_t end = names.find(' ', start);
+      if (end == std::string::npos) end = names.size();
+      const GooString name(names.substr(start, end - start));
+      globalParams->addFontFile(&name, &path);
+      start = end + 1;
+    }
+  }
+}
+
+std::unique_ptr<PDFDoc> document;
+std::unique_ptr<SplashOutputDev> output;
+
+// A PDF file has its "%PDF-" marker within the first kilobyte.
+uint32_t CheckHeader(const wchar_t *path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return kCannotOpen;
+  char head[1024];
+  DWORD got = 0;
+  const bool read = ReadFile(file, head, sizeof head, &got, nullptr);
+  CloseHandle(file);
+  if (!read) return kCannotOpen;
+  for (DWORD i = 0; i + 5 <= got; ++i) {
+    if (std::memcmp(head + i, "%PDF-", 5) == 0) return kOk;
+  }
+  return kNotPdf;
+}
+
+bool Open(uint32_t size) {
+  if (size % 2 != 0 || size / 2 > kMaxPathUnits) return false;
+  std::vector<wchar_t> path(size / 2 + 1, 0);
+  if (!ReadAll(path.data(), size)) return false;
+  output.reset();
+  document.reset();
+  switch (CheckHeader(path.data())) {
+    case kOk: break;
+    case kCannotOpen: return Reply(kCannotOpen);
+    default: return Reply(kNotPdf);
+  }
+  auto doc = std::make_unique<PDFDoc>(path.data(), int(size / 2));
+  if (!doc->isOk()) {
+    switch (doc->getErrorCode()) {
+      case errOpenFile: return Reply(kCannotOpen);
+      case errEncrypted: return Reply(kEncrypted);
+      default: return Reply(kDamaged);
+    }
+  }
+  const int count = doc->getNumPages();
+  if (count <= 0) return Reply(kNoPages);
+  if (uint32_t(count) > kMaxPages) return Reply(kDamaged);
+  std::vector<char> payload(4 + count * sizeof(PageSize));
+  const uint32_t n = count;
+  std::memcpy(payload.data(), &n, 4);
+  for (int i = 0; i < count; ++i) {
+    PageSize page{float(doc->getPageCropWidth(i + 1)), float(doc->getPageCropHeight(i + 1))};
+    if (doc->getPageRotate(i + 1) % 180 != 0) std::swap(page.width, page.height);
+    if (!(page.width >= 1 && page.height >= 1 && page.width < 1e6f && page.height < 1e6f)) {
+      page = {612, 792};
+    }
+    std::memcpy(payload.data() + 4 + i * sizeof(PageSize), &page, sizeof page);
+  }
+  document = std::move(doc);
+  SplashColor paper = {255, 255, 255, 0};
+  output = std::make_unique<SplashOutputDev>(splashModeXBGR8, 4, false, paper);
+  output->startDoc(document.get());
+  return Reply(kOk, payload.data(), payload.size());
+}
+
+bool Render(uint32_t size) {
+  RenderRequest request{};
+  if (size != sizeof request || !ReadAll(&request, sizeof request)) return false;
+  if (!document || request.page < 1 || request.page > uint32_t(document->getNumPages()) ||
+      request.width < 1 || request.height < 1 || request.width > kMaxSide ||
+      request.height > kMaxSide || uint64_t(request.width) * request.height > kMaxPixels) {
+    return Reply(kBadRequest);
+  }
+  const int page = int(request.page);
+  double w = document->getPageCropWidth(page), h = document->getPageCropHeight(page);
+  if (document->getPageRotate(page) % 180 != 0) std::swap(w, h);
+  if (!(w >= 1 && h >= 1)) return Reply(kRenderFailed);
+  // Resolutions chosen so that the page comes out at the asked size in pixels.
+  const double hdpi = request.width * 72.0 / w, vdpi = request.height * 72.0 / h;
+  document->displayPage(output.get(), page, hdpi, vdpi, 0, false, true, false);
+  SplashBitmap *bitmap = output->getBitmap();
+  if (!bitmap || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) return Reply(kRenderFailed);
+  BitmapHeader out{uint32_t(bitmap->getWidth()), uint32_t(bitmap->getHeight())};
+  if (out.width > kMaxSide || out.height > kMaxSide) return Reply(kRenderFailed);
+  const uint32_t row = out.width * 4;
+  Header header{kOk, uint32_t(sizeof out + row * out.height)};
+  if (!WriteAll(&header, sizeof header) || !WriteAll(&out, sizeof out)) return false;
+  const auto *data = bitmap->getDataPtr();
+  for (uint32_t y = 0; y < out.height; ++y) {
+    if (!WriteAll(data + size_t(y) * bitmap->getRowSize(), row)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main() {
+  in_pipe = GetStdHandle(STD_INPUT_HANDLE);
+  out_pipe = GetStdHandle(STD_OUTPUT_HANDLE);
+  // No error boxes from a worker that nobody sees.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  globalParams = std::make_unique<GlobalParams>();
+  globalParams->setErrQuiet(true);
+  RegisterFonts();
+  if (!Reply(kHello)) return 1;
+  for (;;) {
+    Header request{};
+    if (!ReadAll(&request, sizeof request)) return 0;
+    bool ok = false;
+    switch (request.code) {
+      case kOpen: ok = Open(request.size); break;
+      case kRender: ok = Render(request.size); break;
+      case kQuit: return 0;
+      default: ok = false;
+    }
+    if (!ok) return 2;  // a broken conversation: the control restarts the worker
+  }
+}

@@ -1,0 +1,323 @@
+// The rendering worker's client (see RendererClient.h).
+#include "RendererClient.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace pdfrender;
+
+namespace pdfview {
+
+namespace {
+
+// Only one control at a time makes handles inheritable, so that no worker inherits the pipe
+// of another one (which would keep that pipe open after its worker died).
+std::mutex spawn_mutex;
+
+DWORD Elapsed(DWORD since) { return GetTickCount() - since; }
+
+}  // namespace
+
+RendererClient::RendererClient(std::wstring worker_path) : worker_path_(std::move(worker_path)) {
+  thread_ = std::thread([this] { Run(); });
+}
+
+RendererClient::~RendererClient() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+    abort_render_ = true;
+  }
+  wake_.notify_all();
+  thread_.join();
+}
+
+void RendererClient::SetNotifyWindow(HWND window, UINT message) {
+  std::lock_guard lock(mutex_);
+  notify_window_ = window;
+  notify_message_ = message;
+}
+
+void RendererClient::WarmUp() {
+  {
+    std::lock_guard lock(mutex_);
+    warm_up_ = true;
+  }
+  wake_.notify_all();
+}
+
+OpenResult RendererClient::Open(const std::wstring &path) {
+  std::unique_lock lock(mutex_);
+  open_request_ = path;
+  open_pending_ = true;
+  open_done_ = false;
+  abort_render_ = true;
+  jobs_.clear();
+  ++generation_;
+  wake_.notify_all();
+  opened_.wait(lock, [this] { return open_done_; });
+  open_result_.generation = generation_;
+  return std::move(open_result_);
+}
+
+void RendererClient::CloseDocument() {
+  std::lock_guard lock(mutex_);
+  ++generation_;
+  jobs_.clear();
+  finished_.clear();
+}
+
+void RendererClient::Request(std::vector<RenderJob> jobs) {
+  {
+    std::lock_guard lock(mutex_);
+    jobs_.clear();
+    for (const RenderJob &job : jobs) {
+      if (job.generation == generation_ && !(job == in_flight_)) jobs_.push_back(job);
+    }
+  }
+  wake_.notify_all();
+}
+
+std::vector<RenderedPage> RendererClient::TakeFinished() {
+  std::lock_guard lock(mutex_);
+  std::vector<RenderedPage> out;
+  out.swap(finished_);
+  return out;
+}
+
+void RendererClient::Run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return stop_ || open_pending_ || warm_up_ || !jobs_.empty(); });
+    if (stop_) break;
+    if (open_pending_) {
+      const std::wstring path = open_request_;
+      open_pending_ = false;
+      abort_render_ = false;
+      lock.unlock();
+      OpenResult result = DoOpen(path);
+      lock.lock();
+      open_result_ = std::move(result);
+      open_done_ = true;
+      opened_.notify_all();
+    } else if (!jobs_.empty()) {
+      const RenderJob job = jobs_.front();
+      jobs_.pop_front();
+      in_flight_ = job;
+      abort_render_ = false;
+      lock.unlock();
+      RenderedPage page = DoRender(job);
+      lock.lock();
+      in_flight_ = RenderJob{};
+      if (job.generation == generation_) {
+        finished_.push_back(std::move(page));
+        if (notify_window_) PostMessageW(notify_window_, notify_message_, 0, 0);
+      }
+    } else {
+      warm_up_ = false;
+      lock.unlock();
+      EnsureWorker();
+      lock.lock();
+    }
+  }
+  lock.unlock();
+  StopWorker(true);
+}
+
+bool RendererClient::EnsureWorker() {
+  if (process_) return true;
+  worker_has_document_ = false;
+  HANDLE child_in = nullptr, child_out = nullptr;
+  {
+    std::lock_guard spawn(spawn_mutex);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    if (!CreatePipe(&child_in, &to_worker_, &inherit, 1 << 16)) return false;
+    if (!CreatePipe(&from_worker_, &child_out, &inherit, 1 << 20)) {
+      CloseHandle(child_in);
+      CloseHandle(to_worker_);
+      to_worker_ = nullptr;
+      return false;
+    }
+    SetHandleInformation(to_worker_, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(from_worker_, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = child_in;
+    startup.hStdOutput = child_out;
+    startup.hStdError = nullptr;
+    PROCESS_INFORMATION info{};
+    std::wstring command = L"\"" + worker_path_ + L"\"";
+    const BOOL started =
+        CreateProcessW(worker_path_.c_str(), command.data(), nullptr, nullptr, TRUE,
+                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+    CloseHandle(child_in);
+    CloseHandle(child_out);
+    if (!started) {
+      CloseHandle(to_worker_);
+      CloseHandle(from_worker_);
+      to_worker_ = from_worker_ = nullptr;
+      return false;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+  }
+  Header hello{};
+  if (!ReceiveHeader(hello, kStartTimeoutMs) || hello.code != kHello || hello.size != 0) {
+    StopWorker(false);
+    return false;
+  }
+  return true;
+}
+
+void RendererClient::StopWorker(bool polite) {
+  if (!process_) return;
+  if (polite && Send(kQuit, nullptr, 0) && WaitForSingleObject(process_, 3000) == WAIT_OBJECT_0) {
+    // gone by itself
+  } else {
+    TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, 5000);
+  }
+  CloseHandle(process_);
+  CloseHandle(to_worker_);
+  CloseHandle(from_worker_);
+  process_ = to_worker_ = from_worker_ = nullptr;
+  worker_has_document_ = false;
+}
+
+bool RendererClient::Send(uint32_t code, const void *payload, uint32_t size) {
+  auto write_all = [this](const void *data, DWORD left) {
+    auto *p = static_cast<const char *>(data);
+    while (left > 0) {
+      DWORD put = 0;
+      if (!WriteFile(to_worker_, p, left, &put, nullptr) || put == 0) return false;
+      p += put;
+      left -= put;
+    }
+    return true;
+  };
+  const Header header{code, size};
+  return write_all(&header, sizeof header) && (size == 0 || write_all(payload, size));
+}
+
+// Anonymous pipes have no timeouts: poll, so that a hung worker can be given up on.
+bool RendererClient::Receive(void *data, uint32_t size, DWORD timeout_ms, DWORD started) {
+  auto *p = static_cast<char *>(data);
+  while (size > 0) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(from_worker_, nullptr, 0, nullptr, &available, nullptr)) return false;
+    if (available == 0) {
+      if (Elapsed(started) > timeout_ms) return false;
+      {
+        // A new document is waiting: give up a stale render that takes long.
+        std::lock_guard lock(mutex_);
+        if (abort_render_ && (stop_ || Elapsed(started) > 1000)) return false;
+      }
+      if (WaitForSingleObject(process_, 1) == WAIT_OBJECT_0) {
+        // Exited: whatever it wrote last is still in the pipe.
+        if (!PeekNamedPipe(from_worker_, nullptr, 0, nullptr, &available, nullptr) ||
+            available == 0) {
+          return false;
+        }
+      }
+      continue;
+    }
+    DWORD got = 0;
+    if (!ReadFile(from_worker_, p, std::min<DWORD>(available, size), &got, nullptr) || got == 0) {
+      return false;
+    }
+    p += got;
+    size -= got;
+  }
+  return true;
+}
+
+bool RendererClient::ReceiveHeader(Header &header, DWORD timeout_ms) {
+  return Receive(&header, sizeof header, timeout_ms, GetTickCount());
+}
+
+OpenResult RendererClient::DoOpen(const std::wstring &path) {
+  OpenResult result;
+  open_path_.clear();
+  result.code = kWorkerFailed;
+  if (path.size() > kMaxPathUnits) {
+    result.code = kCannotOpen;
+    return result;
+  }
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!EnsureWorker()) continue;
+    const DWORD started = GetTickCount();
+    Header header{};
+    if (!Send(kOpen, path.data(), uint32_t(path.size() * 2)) ||
+        !Receive(&header, sizeof header, kOpenTimeoutMs, started)) {
+      // The file itself may have killed or hung the worker: no second try with it.
+      StopWorker(false);
+      return result;
+    }
+    if (header.code != kOk) {
+      if (header.size != 0) break;
+      worker_has_document_ = false;
+      result.code = header.code;
+      return result;
+    }
+    uint32_t count = 0;
+    if (header.size < 4 || !Receive(&count, 4, kOpenTimeoutMs, started) || count == 0 ||
+        count > kMaxPages || header.size != 4 + count * sizeof(PageSize)) {
+      break;
+    }
+    result.pages.resize(count);
+    if (!Receive(result.pages.data(), count * sizeof(PageSize), kOpenTimeoutMs, started)) break;
+    result.code = kOk;
+    open_path_ = path;
+    worker_has_document_ = true;
+    return result;
+  }
+  StopWorker(false);
+  result.pages.clear();
+  result.code = kWorkerFailed;
+  return result;
+}
+
+RenderedPage RendererClient::DoRender(const RenderJob &job) {
+  RenderedPage page;
+  page.job = job;
+  page.failed = true;
+  if (open_path_.empty()) return page;
+  if (!worker_has_document_) {
+    // Restarted since the document was opened.
+    const std::wstring path = open_path_;
+    OpenResult reopened = DoOpen(path);
+    if (reopened.code != kOk) return page;
+  }
+  const DWORD started = GetTickCount();
+  RenderRequest request{job.page + 1, job.width, job.height};
+  Header header{};
+  if (!Send(kRender, &request, sizeof request) ||
+      !Receive(&header, sizeof header, kRenderTimeoutMs, started)) {
+    StopWorker(false);
+    return page;
+  }
+  if (header.code != kOk) {
+    if (header.size != 0) StopWorker(false);
+    return page;
+  }
+  BitmapHeader bitmap{};
+  if (header.size < sizeof bitmap || !Receive(&bitmap, sizeof bitmap, kRenderTimeoutMs, started) ||
+      bitmap.width == 0 || bitmap.height == 0 || bitmap.width > kMaxSide ||
+      bitmap.height > kMaxSide || header.size != sizeof bitmap + bitmap.width * bitmap.height * 4) {
+    StopWorker(false);
+    return page;
+  }
+  page.pixels.resize(size_t(bitmap.width) * bitmap.height);
+  if (!Receive(page.pixels.data(), bitmap.width * bitmap.height * 4, kRenderTimeoutMs, started)) {
+    StopWorker(false);
+    page.pixels.clear();
+    return page;
+  }
+  page.width = bitmap.width;
+  page.height = bitmap.height;
+  page.failed = false;
+  return page;
+}
+
+}  // namespace pdfview

@@ -1,0 +1,101 @@
+// The control's side of the rendering worker: starts PdfRender.exe, talks to it from a thread
+// of its own, and restarts it when it crashes, hangs or breaks the conversation. Opening a
+// document waits for the answer; page renders run in the background and are announced to a
+// window with a posted message, then collected with TakeFinished.
+#pragma once
+
+#include "RenderProtocol.h"
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace pdfview {
+
+struct RenderJob {
+  uint32_t generation = 0;  // the document the page belongs to
+  uint32_t page = 0;        // from 0
+  uint32_t width = 0, height = 0;
+  bool operator==(const RenderJob &) const = default;
+};
+
+struct RenderedPage {
+  RenderJob job;
+  bool failed = false;
+  uint32_t width = 0, height = 0;
+  std::vector<uint32_t> pixels;  // B, G, R, 255 per pixel, rows top down
+};
+
+struct OpenResult {
+  uint32_t code = pdfrender::kCannotOpen;  // pdfrender::Answer, or kWorkerFailed
+  uint32_t generation = 0;
+  std::vector<pdfrender::PageSize> pages;
+};
+
+class RendererClient {
+ public:
+  // Answer code for a worker that could not start, crashed or stopped answering.
+  static constexpr uint32_t kWorkerFailed = 100;
+  static constexpr DWORD kStartTimeoutMs = 60000;
+  static constexpr DWORD kOpenTimeoutMs = 30000;
+  static constexpr DWORD kRenderTimeoutMs = 60000;
+
+  explicit RendererClient(std::wstring worker_path);
+  ~RendererClient();
+  RendererClient(const RendererClient &) = delete;
+  RendererClient &operator=(const RendererClient &) = delete;
+
+  void SetNotifyWindow(HWND window, UINT message);
+  // Starts the worker ahead of the first document.
+  void WarmUp();
+  OpenResult Open(const std::wstring &path);
+  // Forgets the document; pending renders of it are dropped.
+  void CloseDocument();
+  // Replaces the renders still waiting; the first is done first.
+  void Request(std::vector<RenderJob> jobs);
+  std::vector<RenderedPage> TakeFinished();
+
+ private:
+  void Run();
+  bool EnsureWorker();
+  void StopWorker(bool polite);
+  bool Send(uint32_t code, const void *payload, uint32_t size);
+  bool Receive(void *data, uint32_t size, DWORD timeout_ms, DWORD started);
+  bool ReceiveHeader(pdfrender::Header &header, DWORD timeout_ms);
+  OpenResult DoOpen(const std::wstring &path);
+  RenderedPage DoRender(const RenderJob &job);
+
+  const std::wstring worker_path_;
+  HANDLE process_ = nullptr;
+  HANDLE to_worker_ = nullptr;
+  HANDLE from_worker_ = nullptr;
+  // The document the worker holds, reopened after a restart.
+  std::wstring open_path_;
+  bool worker_has_document_ = false;
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable opened_;
+  bool stop_ = false;
+  bool warm_up_ = false;
+  bool open_pending_ = false;
+  bool abort_render_ = false;
+  std::wstring open_request_;
+  bool open_done_ = false;
+  OpenResult open_result_;
+  uint32_t generation_ = 0;
+  std::deque<RenderJob> jobs_;
+  RenderJob in_flight_;
+  std::vector<RenderedPage> finished_;
+  HWND notify_window_ = nullptr;
+  UINT notify_message_ = 0;
+  std::thread thread_;
+};
+
+}  // namespace pdfview

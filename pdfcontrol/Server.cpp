@@ -1,0 +1,154 @@
+// The in-process server around the viewer control: class factory, unloading, and the
+// registration under the control's class ID. Registration leaves another control that is
+// already registered under the same class ID alone, unless asked with DllInstall "force"
+// (regsvr32 /i:force); our own earlier registration, from any folder, is replaced.
+#include "PdfControl.h"
+
+#include <olectl.h>
+#include <shlwapi.h>
+
+#include <string>
+
+using namespace pdfview;
+
+namespace {
+
+constexpr wchar_t kClassKey[] = L"CLSID\\{CA8A9780-280D-11CF-A24D-444553540000}";
+constexpr wchar_t kOwnerValue[] = L"FolvaneStandIn";
+constexpr wchar_t kDescription[] = L"Folvane PDF viewer control";
+
+class ClassFactory final : public IClassFactory {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void **out) override {
+    if (!out) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+      *out = static_cast<IClassFactory *>(this);
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  // A static object: its life is the module's, counted through the server locks.
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP CreateInstance(IUnknown *outer, REFIID iid, void **out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    auto *control = new (std::nothrow) PdfControl();
+    if (!control) return E_OUTOFMEMORY;
+    const HRESULT hr = control->QueryInterface(iid, out);
+    control->Release();
+    return hr;
+  }
+  STDMETHODIMP LockServer(BOOL lock) override {
+    if (lock) {
+      InterlockedIncrement(&g_server_locks);
+    } else {
+      InterlockedDecrement(&g_server_locks);
+    }
+    return S_OK;
+  }
+};
+
+ClassFactory factory;
+
+std::wstring ModulePath() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
+  return std::wstring(path, n);
+}
+
+bool SetString(HKEY parent, const wchar_t *subkey, const wchar_t *name, const std::wstring &value) {
+  HKEY key;
+  if (RegCreateKeyExW(parent, subkey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
+                                     DWORD((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
+enum class Owner { kNone, kOurs, kForeign };
+
+// Who holds the class ID now: nobody, this stand-in (from any build), or another control.
+Owner CurrentOwner() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kClassKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return Owner::kNone;
+  Owner owner = Owner::kNone;
+  if (RegQueryValueExW(key, kOwnerValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+    owner = Owner::kOurs;
+  } else {
+    for (const wchar_t *server : {L"InprocServer32", L"LocalServer32"}) {
+      HKEY sub;
+      if (RegOpenKeyExW(key, server, 0, KEY_READ, &sub) == ERROR_SUCCESS) {
+        RegCloseKey(sub);
+        owner = Owner::kForeign;
+      }
+    }
+  }
+  RegCloseKey(key);
+  return owner;
+}
+
+HRESULT Register(bool force) {
+  const Owner owner = CurrentOwner();
+  if (owner == Owner::kForeign && !force) return SELFREG_E_CLASS;
+  if (owner != Owner::kNone) SHDeleteKeyW(HKEY_CLASSES_ROOT, kClassKey);
+  const std::wstring key = kClassKey;
+  DWORD misc = 0;
+  PdfControl *probe = new PdfControl();
+  probe->GetMiscStatus(DVASPECT_CONTENT, &misc);
+  probe->Release();
+  const bool ok = SetString(HKEY_CLASSES_ROOT, kClassKey, nullptr, kDescription) &&
+                  SetString(HKEY_CLASSES_ROOT, kClassKey, kOwnerValue, L"1") &&
+                  SetString(HKEY_CLASSES_ROOT, (key + L"\\InprocServer32").c_str(), nullptr, ModulePath()) &&
+                  SetString(HKEY_CLASSES_ROOT, (key + L"\\InprocServer32").c_str(), L"ThreadingModel", L"Apartment") &&
+                  SetString(HKEY_CLASSES_ROOT, (key + L"\\Control").c_str(), nullptr, L"") &&
+                  SetString(HKEY_CLASSES_ROOT, (key + L"\\MiscStatus").c_str(), nullptr, L"0") &&
+                  SetString(HKEY_CLASSES_ROOT, (key + L"\\MiscStatus\\1").c_str(), nullptr, std::to_wstring(misc));
+  if (!ok) {
+    SHDeleteKeyW(HKEY_CLASSES_ROOT, kClassKey);
+    return SELFREG_E_CLASS;
+  }
+  return S_OK;
+}
+
+HRESULT Unregister() {
+  switch (CurrentOwner()) {
+    case Owner::kNone: return S_OK;
+    case Owner::kForeign: return SELFREG_E_CLASS;
+    case Owner::kOurs: break;
+  }
+  return SHDeleteKeyW(HKEY_CLASSES_ROOT, kClassKey) == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
+  return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void **out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (clsid != kControlClassId) return CLASS_E_CLASSNOTAVAILABLE;
+  return factory.QueryInterface(iid, out);
+}
+
+STDAPI DllCanUnloadNow() { return g_server_locks == 0 ? S_OK : S_FALSE; }
+
+STDAPI DllRegisterServer() { return Register(false); }
+
+STDAPI DllUnregisterServer() { return Unregister(); }
+
+STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
+  if (!install) return Unregister();
+  return Register(command_line && lstrcmpiW(command_line, L"force") == 0);
+}
+
+}  // extern "C"

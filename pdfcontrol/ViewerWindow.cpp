@@ -1,0 +1,475 @@
+// The viewer window (see ViewerWindow.h).
+#include "ViewerWindow.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pdfview {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"FolvanePdfView";
+constexpr UINT kRenderedMessage = WM_APP + 1;
+constexpr size_t kCachePixels = 24'000'000;  // about 96 MB
+
+void RegisterClassOnce() {
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof existing;
+  if (GetClassInfoExW(ThisModule(), kClassName, &existing)) return;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = DefWindowProcW;  // replaced per window at creation
+  wc.hInstance = ThisModule();
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.lpszClassName = kClassName;
+  RegisterClassExW(&wc);
+}
+
+// A top-down 32-bit DIB header for pixels of the worker.
+BITMAPINFO DibInfo(int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+void Fill(HDC dc, const RECT &rect, COLORREF colour) {
+  HBRUSH brush = CreateSolidBrush(colour);
+  FillRect(dc, &rect, brush);
+  DeleteObject(brush);
+}
+
+}  // namespace
+
+HMODULE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
+  return module;
+}
+
+ViewerWindow::ViewerWindow(RendererClient &renderer) : renderer_(renderer) {
+  title_font_ = CreateFontW(-16, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+  text_font_ = CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+}
+
+ViewerWindow::~ViewerWindow() {
+  Destroy();
+  DeleteObject(title_font_);
+  DeleteObject(text_font_);
+}
+
+HWND ViewerWindow::Create(HWND parent, const RECT &bounds) {
+  if (window_) return window_;
+  RegisterClassOnce();
+  window_ = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
+                            bounds.left, bounds.top, bounds.right - bounds.left,
+                            bounds.bottom - bounds.top, parent, nullptr, ThisModule(), nullptr);
+  if (!window_) return nullptr;
+  // A property, not the user data: a host that adopts the window may use that for itself.
+  SetPropW(window_, kClassName, this);
+  SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticProc));
+  renderer_.SetNotifyWindow(window_, kRenderedMessage);
+  Relayout();
+  return window_;
+}
+
+void ViewerWindow::Destroy() {
+  if (!window_) return;
+  renderer_.SetNotifyWindow(nullptr, 0);
+  HWND window = window_;
+  window_ = nullptr;
+  RemovePropW(window, kClassName);
+  DestroyWindow(window);
+}
+
+void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages) {
+  std::vector<std::pair<float, float>> sizes;
+  for (const auto &page : pages) sizes.emplace_back(page.width, page.height);
+  layout_.SetPages(std::move(sizes));
+  has_document_ = true;
+  generation_ = generation;
+  zoom_ = 1.0;
+  scroll_x_ = scroll_y_ = 0;
+  cache_.clear();
+  failed_pages_.clear();
+  message_title_.clear();
+  message_reason_.clear();
+  Relayout();
+}
+
+void ViewerWindow::ShowMessage(const std::wstring &title, const std::wstring &reason) {
+  Clear();
+  message_title_ = title;
+  message_reason_ = reason;
+  if (window_) InvalidateRect(window_, nullptr, FALSE);
+}
+
+void ViewerWindow::Clear() {
+  has_document_ = false;
+  layout_.SetPages({});
+  cache_.clear();
+  failed_pages_.clear();
+  message_title_.clear();
+  message_reason_.clear();
+  scroll_x_ = scroll_y_ = 0;
+  Relayout();
+}
+
+bool ViewerWindow::Busy() const {
+  if (!window_) return false;
+  RECT update;
+  if (GetUpdateRect(window_, &update, FALSE)) return true;
+  if (!has_document_) return false;
+  const SIZE client = ClientSize();
+  const auto [first, last] = layout_.VisibleRange(scroll_y_, client.cy);
+  for (int i = first; i < last; ++i) {
+    if (failed_pages_.count(i)) continue;
+    auto it = cache_.find(i);
+    if (it == cache_.end() || it->second.width != layout_.Box(i).width ||
+        it->second.height != layout_.Box(i).height) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void ViewerWindow::Draw(HDC dc, const RECT &bounds) {
+  const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
+  if (width <= 0 || height <= 0) return;
+  HDC memory = CreateCompatibleDC(dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  Paint(memory, width, height);
+  BitBlt(dc, bounds.left, bounds.top, width, height, memory, 0, 0, SRCCOPY);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+}
+
+void ViewerWindow::ZoomBy(double factor) {
+  const double zoom = std::clamp(zoom_ * factor, PageLayout::kMinZoom, PageLayout::kMaxZoom);
+  if (zoom == zoom_) return;
+  zoom_ = zoom;
+  Relayout();
+}
+
+void ViewerWindow::FitWidth() {
+  zoom_ = 1.0;
+  Relayout();
+}
+
+void ViewerWindow::ScrollTo(int x, int y) {
+  const SIZE client = ClientSize();
+  x = std::clamp(x, 0, std::max(0, layout_.DocumentWidth() - int(client.cx)));
+  y = std::clamp(y, 0, std::max(0, layout_.DocumentHeight() - int(client.cy)));
+  if (x == scroll_x_ && y == scroll_y_) return;
+  scroll_x_ = x;
+  scroll_y_ = y;
+  UpdateScrollBars();
+  if (window_) InvalidateRect(window_, nullptr, FALSE);
+}
+
+LRESULT CALLBACK ViewerWindow::StaticProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto *self = static_cast<ViewerWindow *>(GetPropW(window, kClassName));
+  if (!self) return DefWindowProcW(window, message, wparam, lparam);
+  return self->Proc(message, wparam, lparam);
+}
+
+LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;  // painted whole, from a memory bitmap
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window_, &ps);
+      RECT client;
+      GetClientRect(window_, &client);
+      Draw(dc, client);
+      EndPaint(window_, &ps);
+      RequestVisible();
+      return 0;
+    }
+    case WM_PRINTCLIENT: {
+      RECT client;
+      GetClientRect(window_, &client);
+      Draw(reinterpret_cast<HDC>(wparam), client);
+      return 0;
+    }
+    case WM_SIZE:
+      if (!in_relayout_) Relayout();
+      return 0;
+    case WM_SETFOCUS:
+      if (on_focus) on_focus();
+      break;
+    case WM_VSCROLL:
+      OnScroll(SB_VERT, LOWORD(wparam));
+      return 0;
+    case WM_HSCROLL:
+      OnScroll(SB_HORZ, LOWORD(wparam));
+      return 0;
+    case WM_MOUSEWHEEL: {
+      const int delta = GET_WHEEL_DELTA_WPARAM(wparam);
+      if (GET_KEYSTATE_WPARAM(wparam) & MK_CONTROL) {
+        ZoomBy(delta > 0 ? 1.25 : 0.8);
+      } else {
+        UINT lines = 3;
+        SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+        ScrollTo(scroll_x_, scroll_y_ - MulDiv(delta, int(lines) * kLineStep, WHEEL_DELTA));
+      }
+      return 0;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      SetFocus(window_);
+      break;
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_KEYDOWN:
+      if (OnKey(wparam)) return 0;
+      break;
+    case kRenderedMessage:
+      CollectRendered();
+      return 0;
+    case WM_DESTROY:
+      renderer_.SetNotifyWindow(nullptr, 0);
+      break;
+  }
+  return DefWindowProcW(window_, message, wparam, lparam);
+}
+
+SIZE ViewerWindow::ClientSize() const {
+  RECT client{};
+  if (window_) GetClientRect(window_, &client);
+  return {client.right, client.bottom};
+}
+
+void ViewerWindow::Relayout() {
+  if (!window_) return;
+  // Showing or hiding a scroll bar sends WM_SIZE back here.
+  in_relayout_ = true;
+  // The same spot of the document stays at the top when the scale changes.
+  const double anchor = layout_.DocumentHeight() > 0 ? double(scroll_y_) / layout_.DocumentHeight() : 0;
+  // The vertical bar is always there with a document, so the fitted width does not depend on
+  // whether the document is taller than the window.
+  ShowScrollBar(window_, SB_VERT, has_document_);
+  layout_.Arrange(ClientSize().cx, zoom_);
+  const SIZE client = ClientSize();
+  const bool wide = has_document_ && layout_.DocumentWidth() > client.cx;
+  ShowScrollBar(window_, SB_HORZ, wide);
+  const SIZE now = ClientSize();
+  scroll_y_ = std::clamp(int(std::lround(anchor * layout_.DocumentHeight())), 0,
+                         std::max(0, layout_.DocumentHeight() - int(now.cy)));
+  scroll_x_ = std::clamp(scroll_x_, 0, std::max(0, layout_.DocumentWidth() - int(now.cx)));
+  in_relayout_ = false;
+  UpdateScrollBars();
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
+void ViewerWindow::UpdateScrollBars() {
+  if (!window_ || !has_document_) return;
+  const SIZE client = ClientSize();
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
+  info.nMin = 0;
+  info.nMax = std::max(0, layout_.DocumentHeight() - 1);
+  info.nPage = UINT(std::max(0L, client.cy));
+  info.nPos = scroll_y_;
+  SetScrollInfo(window_, SB_VERT, &info, TRUE);
+  info.fMask = SIF_ALL;
+  info.nMax = std::max(0, layout_.DocumentWidth() - 1);
+  info.nPage = UINT(std::max(0L, client.cx));
+  info.nPos = scroll_x_;
+  SetScrollInfo(window_, SB_HORZ, &info, TRUE);
+}
+
+void ViewerWindow::OnScroll(int bar, WORD code) {
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_ALL;
+  GetScrollInfo(window_, bar, &info);
+  const int page = std::max(int(info.nPage) - kLineStep, kLineStep);
+  int pos = bar == SB_VERT ? scroll_y_ : scroll_x_;
+  switch (code) {
+    case SB_LINEUP: pos -= kLineStep; break;
+    case SB_LINEDOWN: pos += kLineStep; break;
+    case SB_PAGEUP: pos -= page; break;
+    case SB_PAGEDOWN: pos += page; break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: pos = info.nTrackPos; break;
+    case SB_TOP: pos = 0; break;
+    case SB_BOTTOM: pos = info.nMax; break;
+    default: return;
+  }
+  if (bar == SB_VERT) {
+    ScrollTo(scroll_x_, pos);
+  } else {
+    ScrollTo(pos, scroll_y_);
+  }
+}
+
+bool ViewerWindow::OnKey(WPARAM key) {
+  const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+  const SIZE client = ClientSize();
+  const int page = std::max(int(client.cy) - kLineStep, kLineStep);
+  if (ctrl) {
+    switch (key) {
+      case VK_ADD:
+      case VK_OEM_PLUS: ZoomBy(1.25); return true;
+      case VK_SUBTRACT:
+      case VK_OEM_MINUS: ZoomBy(0.8); return true;
+      case '0':
+      case VK_NUMPAD0: FitWidth(); return true;
+      case VK_HOME: ScrollTo(scroll_x_, 0); return true;
+      case VK_END: ScrollTo(scroll_x_, layout_.DocumentHeight()); return true;
+    }
+    return false;
+  }
+  switch (key) {
+    case VK_PRIOR: ScrollTo(scroll_x_, scroll_y_ - page); return true;
+    case VK_NEXT:
+    case VK_SPACE: ScrollTo(scroll_x_, scroll_y_ + page); return true;
+    case VK_HOME: ScrollTo(0, 0); return true;
+    case VK_END: ScrollTo(scroll_x_, layout_.DocumentHeight()); return true;
+    case VK_UP: ScrollTo(scroll_x_, scroll_y_ - kLineStep); return true;
+    case VK_DOWN: ScrollTo(scroll_x_, scroll_y_ + kLineStep); return true;
+    case VK_LEFT: ScrollTo(scroll_x_ - kLineStep, scroll_y_); return true;
+    case VK_RIGHT: ScrollTo(scroll_x_ + kLineStep, scroll_y_); return true;
+  }
+  return false;
+}
+
+void ViewerWindow::Paint(HDC dc, int width, int height) {
+  const RECT all{0, 0, width, height};
+  Fill(dc, all, kBackground);
+  if (!has_document_) {
+    if (!message_title_.empty()) PaintMessage(dc, all);
+    return;
+  }
+  const auto [first, last] = layout_.VisibleRange(scroll_y_, height);
+  for (int i = first; i < last; ++i) {
+    const PageBox &box = layout_.Box(i);
+    const RECT where{box.x - scroll_x_, box.y - scroll_y_, box.x - scroll_x_ + box.width,
+                     box.y - scroll_y_ + box.height};
+    const RECT frame{where.left - 1, where.top - 1, where.right + 1, where.bottom + 1};
+    Fill(dc, frame, RGB(64, 64, 64));
+    PaintPage(dc, i, where);
+  }
+}
+
+void ViewerWindow::PaintPage(HDC dc, int index, const RECT &where) {
+  const int width = where.right - where.left, height = where.bottom - where.top;
+  auto it = cache_.find(index);
+  if (it == cache_.end()) {
+    Fill(dc, where, RGB(255, 255, 255));
+    if (failed_pages_.count(index)) {
+      SetBkMode(dc, TRANSPARENT);
+      SetTextColor(dc, RGB(160, 0, 0));
+      HGDIOBJ old = SelectObject(dc, text_font_);
+      RECT text = where;
+      DrawTextW(dc, L"This page could not be shown.", -1, &text,
+                DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+      SelectObject(dc, old);
+    }
+    return;
+  }
+  const CachedPage &page = it->second;
+  BITMAPINFO info = DibInfo(page.width, page.height);
+  if (page.width == width && page.height == height) {
+    SetDIBitsToDevice(dc, where.left, where.top, width, height, 0, 0, 0, height,
+                      page.pixels.data(), &info, DIB_RGB_COLORS);
+  } else {
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchDIBits(dc, where.left, where.top, width, height, 0, 0, page.width, page.height,
+                  page.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+  }
+}
+
+void ViewerWindow::PaintMessage(HDC dc, const RECT &client) {
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(255, 255, 255));
+  RECT title{client.left + 16, client.top, client.right - 16, client.bottom};
+  RECT reason = title;
+  HGDIOBJ old = SelectObject(dc, title_font_);
+  RECT measure = title;
+  DrawTextW(dc, message_title_.c_str(), -1, &measure, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+  SelectObject(dc, text_font_);
+  RECT measure2 = reason;
+  DrawTextW(dc, message_reason_.c_str(), -1, &measure2, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+  const int block = (measure.bottom - measure.top) + 8 + (measure2.bottom - measure2.top);
+  title.top = std::max<LONG>(client.top + 8, (client.bottom - block) / 2);
+  reason.top = title.top + (measure.bottom - measure.top) + 8;
+  SelectObject(dc, title_font_);
+  DrawTextW(dc, message_title_.c_str(), -1, &title, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+  SelectObject(dc, text_font_);
+  DrawTextW(dc, message_reason_.c_str(), -1, &reason, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+  SelectObject(dc, old);
+}
+
+void ViewerWindow::CollectRendered() {
+  bool changed = false;
+  for (RenderedPage &page : renderer_.TakeFinished()) {
+    if (!has_document_ || page.job.generation != generation_ ||
+        int(page.job.page) >= layout_.PageCount()) {
+      continue;
+    }
+    const int index = int(page.job.page);
+    if (page.failed) {
+      failed_pages_.insert(index);
+      cache_.erase(index);
+    } else {
+      cache_[index] = CachedPage{int(page.width), int(page.height), std::move(page.pixels)};
+    }
+    changed = true;
+  }
+  if (changed && window_) {
+    TrimCache();
+    InvalidateRect(window_, nullptr, FALSE);
+  }
+}
+
+void ViewerWindow::RequestVisible() {
+  if (!has_document_) return;
+  const SIZE client = ClientSize();
+  auto [first, last] = layout_.VisibleRange(scroll_y_, client.cy);
+  std::vector<RenderJob> jobs;
+  auto want = [&](int i) {
+    if (i < 0 || i >= layout_.PageCount() || failed_pages_.count(i)) return;
+    const PageBox &box = layout_.Box(i);
+    auto it = cache_.find(i);
+    if (it != cache_.end() && it->second.width == box.width && it->second.height == box.height) return;
+    jobs.push_back(RenderJob{generation_, uint32_t(i), uint32_t(box.width), uint32_t(box.height)});
+  };
+  for (int i = first; i < last; ++i) want(i);
+  // The neighbours in reading order come next, ready for the user's next step.
+  want(last);
+  want(first - 1);
+  renderer_.Request(std::move(jobs));
+}
+
+void ViewerWindow::TrimCache() {
+  size_t total = 0;
+  for (const auto &[index, page] : cache_) total += page.pixels.size();
+  if (total <= kCachePixels) return;
+  const SIZE client = ClientSize();
+  const auto [first, last] = layout_.VisibleRange(scroll_y_, client.cy);
+  auto distance = [&](int i) { return i < first ? first - i : i >= last ? i - last + 1 : 0; };
+  std::vector<int> order;
+  for (const auto &[index, page] : cache_) order.push_back(index);
+  std::sort(order.begin(), order.end(), [&](int a, int b) { return distance(a) > distance(b); });
+  for (int index : order) {
+    if (total <= kCachePixels || distance(index) == 0) break;
+    total -= cache_[index].pixels.size();
+    cache_.erase(index);
+  }
+}
+
+}  // namespace pdfview

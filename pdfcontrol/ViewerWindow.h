@@ -1,0 +1,91 @@
+// The control's window: pages in one continuous column fitted to the width, scroll bars,
+// mouse wheel, keyboard paging, zoom, and a message in place of the document when a file
+// cannot be shown. Pages are rendered by the worker at the window's resolution, only those in
+// view (and the next), and kept in a cache; until a fresh render arrives after a resize or a
+// zoom, the old one is drawn stretched, so the window never flashes empty.
+#pragma once
+
+#include "PageLayout.h"
+#include "RendererClient.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+
+namespace pdfview {
+
+// The module that holds this code (the control's DLL).
+HMODULE ThisModule();
+
+class ViewerWindow {
+ public:
+  static constexpr COLORREF kBackground = RGB(128, 128, 128);
+  static constexpr int kLineStep = 40;
+
+  explicit ViewerWindow(RendererClient &renderer);
+  ~ViewerWindow();
+  ViewerWindow(const ViewerWindow &) = delete;
+  ViewerWindow &operator=(const ViewerWindow &) = delete;
+
+  HWND Create(HWND parent, const RECT &bounds);
+  void Destroy();
+  HWND Handle() const { return window_; }
+
+  void ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages);
+  void ShowMessage(const std::wstring &title, const std::wstring &reason);
+  void Clear();
+  // True while a page in view waits for its rendering or the window for its paint.
+  bool Busy() const;
+  // Draws the current view into any device context (printing, IViewObject::Draw).
+  void Draw(HDC dc, const RECT &bounds);
+
+  void ZoomBy(double factor);
+  void FitWidth();
+  void ScrollTo(int x, int y);
+  int ScrollY() const { return scroll_y_; }
+  double Zoom() const { return zoom_; }
+  int PageCount() const { return has_document_ ? layout_.PageCount() : 0; }
+
+  // Called when the window takes the focus.
+  std::function<void()> on_focus;
+
+ private:
+  struct CachedPage {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+  };
+
+  static LRESULT CALLBACK StaticProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT Proc(UINT message, WPARAM wparam, LPARAM lparam);
+  void Relayout();
+  void UpdateScrollBars();
+  void OnScroll(int bar, WORD code);
+  bool OnKey(WPARAM key);
+  void Paint(HDC dc, int width, int height);
+  void PaintPage(HDC dc, int index, const RECT &where);
+  void PaintMessage(HDC dc, const RECT &client);
+  void CollectRendered();
+  void RequestVisible();
+  void TrimCache();
+  SIZE ClientSize() const;
+
+  RendererClient &renderer_;
+  HWND window_ = nullptr;
+  HFONT title_font_ = nullptr;
+  HFONT text_font_ = nullptr;
+
+  bool in_relayout_ = false;
+  bool has_document_ = false;
+  uint32_t generation_ = 0;
+  PageLayout layout_;
+  double zoom_ = 1.0;
+  int scroll_x_ = 0, scroll_y_ = 0;
+  std::map<int, CachedPage> cache_;
+  std::set<int> failed_pages_;
+  std::wstring message_title_, message_reason_;
+};
+
+}  // namespace pdfview
