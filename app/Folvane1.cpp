@@ -1,0 +1,5 @@
+#include "Folvane1.h"
+
+TForm1* Form1 = nullptr;
+
+TForm1::TForm1(TComponent* owner) : TForm(owner) { LoadDescription(); }

@@ -1,0 +1,1245 @@
+#include "Controls.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "ConstIds.h"
+#include "Forms.h"
+#include "Streaming.h"
+#include "SysUtils.h"
+
+namespace {
+
+constexpr char kControlProperty[] = "FolvaneControl";
+
+// The control whose window is being made: the window procedure binds the first message of a
+// new window to it (some messages arrive before CreateWindowEx returns).
+thread_local TWinControl* creationControl = nullptr;
+int nextChildId = 100;
+
+struct NamedValue {
+  const char* name;
+  int value;
+};
+
+constexpr NamedValue kAligns[] = {{"alNone", alNone}, {"alTop", alTop},     {"alBottom", alBottom},
+                                  {"alLeft", alLeft}, {"alRight", alRight}, {"alClient", alClient},
+                                  {"alCustom", alCustom}};
+
+constexpr NamedValue kCursors[] = {
+    {"crDefault", crDefault},   {"crNone", crNone},         {"crArrow", crArrow},       {"crCross", crCross},
+    {"crIBeam", crIBeam},       {"crSizeNESW", crSizeNESW}, {"crSizeNS", crSizeNS},     {"crSizeNWSE", crSizeNWSE},
+    {"crSizeWE", crSizeWE},     {"crUpArrow", crUpArrow},   {"crHourGlass", crHourGlass}, {"crDrag", crDrag},
+    {"crNoDrop", crNoDrop},     {"crHSplit", crHSplit},     {"crVSplit", crVSplit},     {"crMultiDrag", crMultiDrag},
+    {"crSQLWait", crSQLWait},   {"crNo", crNo},             {"crAppStart", crAppStart}, {"crHelp", crHelp},
+    {"crHandPoint", crHandPoint}, {"crSizeAll", crSizeAll}};
+
+template <std::size_t N>
+bool LookUp(const NamedValue (&table)[N], std::string_view ident, int& value) {
+  for (const auto& entry : table) {
+    if (ident == entry.name) {
+      value = entry.value;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool IsReflectable(UINT msg) {
+  switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_DELETEITEM:
+    case WM_COMPAREITEM:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_CHARTOITEM:
+    case WM_VKEYTOITEM:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool IdentToAlign(std::string_view ident, TAlign& align) {
+  int value;
+  if (!LookUp(kAligns, ident, value)) return false;
+  align = static_cast<TAlign>(value);
+  return true;
+}
+
+bool IdentToCursor(std::string_view ident, TCursor& cursor) { return LookUp(kCursors, ident, cursor); }
+
+TColor ReadColor(TReader& reader) {
+  if (reader.NextValue() == vaIdent) {
+    std::string ident = reader.ReadIdent();
+    TColor color;
+    if (!IdentToColor(ident, color)) reader.Error(LoadResString(SInvalidPropertyValue));
+    return color;
+  }
+  return reader.ReadInteger();
+}
+
+unsigned KeysToShiftState(WPARAM keys) {
+  unsigned shift = 0;
+  if (keys & MK_SHIFT) shift |= ssShift;
+  if (keys & MK_CONTROL) shift |= ssCtrl;
+  if (keys & MK_LBUTTON) shift |= ssLeft;
+  if (keys & MK_RBUTTON) shift |= ssRight;
+  if (keys & MK_MBUTTON) shift |= ssMiddle;
+  if (GetKeyState(VK_MENU) < 0) shift |= ssAlt;
+  return shift;
+}
+
+unsigned KeyDataToShiftState(LPARAM keyData) {
+  unsigned shift = 0;
+  if (GetKeyState(VK_SHIFT) < 0) shift |= ssShift;
+  if (GetKeyState(VK_CONTROL) < 0) shift |= ssCtrl;
+  if (keyData & 0x20000000) shift |= ssAlt;
+  return shift;
+}
+
+// ---- TControl
+
+TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_unique<TFont>()) {
+  font_->OnChange = [this](TObject*) { FontChanged(); };
+}
+
+TControl::~TControl() {
+  if (parent_) parent_->RemoveControl(this);
+}
+
+void TControl::BeforeDestruction() {
+  TComponent::BeforeDestruction();
+  if (parent_) parent_->RemoveControl(this);
+}
+
+TCustomForm* TControl::ParentForm() const {
+  const TControl* c = this;
+  while (c->parent_) c = c->parent_;
+  return dynamic_cast<TCustomForm*>(const_cast<TControl*>(c));
+}
+
+void TControl::SetParent(TWinControl* parent) {
+  if (parent == parent_) return;
+  if (parent == this) throw EInvalidOperation(LoadResString(SInvalidPropertyValue));
+  if (parent_) parent_->RemoveControl(this);
+  if (parent) {
+    parent->InsertControl(this);
+    ParentFontChanged();
+    ParentColorChanged();
+  }
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  if (left == left_ && top == top_ && width == width_ && height == height_) return;
+  bool sized = width != width_ || height != height_;
+  if (parent_ && !HasState(csLoading)) {
+    RECT old = BoundsRect();
+    InvalidateRect(parent_->HandleAllocated() ? parent_->Handle() : nullptr, &old, TRUE);
+  }
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+  if (parent_ && parent_->HandleAllocated()) Invalidate();
+  if (parent_) parent_->ChildBoundsChanged(this);
+  if (sized) Resize();
+}
+
+RECT TControl::ClientRect() { return RECT{0, 0, width_, height_}; }
+
+void TControl::SetClientSize(int width, int height) {
+  RECT client = ClientRect();
+  SetBounds(left_, top_, width_ - client.right + width, height_ - client.bottom + height);
+}
+
+POINT TControl::ClientToScreen(POINT p) {
+  if (auto* win = dynamic_cast<TWinControl*>(this)) {
+    ::ClientToScreen(win->Handle(), &p);
+    return p;
+  }
+  POINT origin = parent_ ? parent_->ClientToScreen(POINT{left_, top_}) : POINT{left_, top_};
+  return POINT{p.x + origin.x, p.y + origin.y};
+}
+
+POINT TControl::ScreenToClient(POINT p) {
+  POINT origin = ClientToScreen(POINT{0, 0});
+  return POINT{p.x - origin.x, p.y - origin.y};
+}
+
+void TControl::SetAlign(TAlign align) {
+  if (align == align_) return;
+  TAlign old = align_;
+  align_ = align;
+  if (old != alNone || align != alNone) {
+    if (parent_) parent_->Realign();
+  }
+}
+
+void TControl::RequestAlign() {
+  if (parent_ && align_ != alNone) parent_->Realign();
+}
+
+void TControl::SetVisible(bool visible) {
+  if (visible == visible_) return;
+  VisibleChanging();
+  visible_ = visible;
+  Perform(CM_VISIBLECHANGED, visible);
+  if (parent_) parent_->Realign();
+}
+
+bool TControl::Showing() const { return visible_ && parent_ && parent_->Showing(); }
+
+void TControl::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  Perform(CM_ENABLEDCHANGED);
+}
+
+void TControl::SetColor(TColor color) {
+  if (color == color_) return;
+  color_ = color;
+  parentColor_ = false;
+  ColorChanged();
+}
+
+void TControl::SetParentColor(bool value) {
+  if (value == parentColor_) return;
+  parentColor_ = value;
+  if (value) ParentColorChanged();
+}
+
+void TControl::ParentColorChanged() {
+  if (!parentColor_ || !parent_) return;
+  color_ = parent_->Color();
+  ColorChanged();
+}
+
+void TControl::ColorChanged() {
+  Perform(CM_COLORCHANGED);
+  if (auto* win = dynamic_cast<TWinControl*>(this)) {
+    for (int i = 0; i < win->ControlCount(); ++i) win->Controls(i)->ParentColorChanged();
+  }
+}
+
+void TControl::SetParentFont(bool value) {
+  if (value == parentFont_) return;
+  parentFont_ = value;
+  if (value) ParentFontChanged();
+}
+
+void TControl::ParentFontChanged() {
+  if (!parentFont_ || !parent_) return;
+  // Taking the parent's font is no change of our own: keep ParentFont set.
+  font_->Assign(parent_->Font());
+  parentFont_ = true;
+}
+
+void TControl::FontChanged() {
+  parentFont_ = false;
+  Perform(CM_FONTCHANGED);
+  if (auto* win = dynamic_cast<TWinControl*>(this)) {
+    for (int i = 0; i < win->ControlCount(); ++i) win->Controls(i)->ParentFontChanged();
+  }
+}
+
+void TControl::SetText(const std::string& text) {
+  if (text == text_) return;
+  text_ = text;
+  TextChanged();
+}
+
+void TControl::TextChanged() {
+  Perform(CM_TEXTCHANGED);
+  Invalidate();
+}
+
+void TControl::SetCursor(TCursor cursor) {
+  if (cursor == cursor_) return;
+  cursor_ = cursor;
+  Perform(CM_CURSORCHANGED);
+}
+
+LRESULT TControl::Perform(UINT msg, WPARAM wParam, LPARAM lParam) {
+  TMessage message{msg, wParam, lParam, 0};
+  WndProc(message);
+  return message.Result;
+}
+
+void TControl::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK: {
+      TMouseButton button = (m.Msg == WM_LBUTTONDOWN || m.Msg == WM_LBUTTONDBLCLK)   ? mbLeft
+                            : (m.Msg == WM_RBUTTONDOWN || m.Msg == WM_RBUTTONDBLCLK) ? mbRight
+                                                                                     : mbMiddle;
+      bool dbl = m.Msg == WM_LBUTTONDBLCLK || m.Msg == WM_RBUTTONDBLCLK || m.Msg == WM_MBUTTONDBLCLK;
+      DefaultHandler(m);
+      if (dbl && button == mbLeft) DblClick();
+      MouseDown(button, KeysToShiftState(m.WParam) | (dbl ? unsigned{ssDouble} : 0u), GET_X_LPARAM(m.LParam),
+                GET_Y_LPARAM(m.LParam));
+      return;
+    }
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
+      TMouseButton button = m.Msg == WM_LBUTTONUP ? mbLeft : m.Msg == WM_RBUTTONUP ? mbRight : mbMiddle;
+      DefaultHandler(m);
+      MouseUp(button, KeysToShiftState(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+      return;
+    }
+    case WM_MOUSEMOVE:
+      DefaultHandler(m);
+      MouseMove(KeysToShiftState(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+      return;
+    default:
+      DefaultHandler(m);
+  }
+}
+
+void TControl::DefaultHandler(TMessage&) {}
+
+void TControl::Invalidate() {
+  if (parent_ && parent_->HandleAllocated()) {
+    RECT r = BoundsRect();
+    InvalidateRect(parent_->Handle(), &r, TRUE);
+  }
+}
+
+void TControl::Update() {
+  if (parent_) parent_->Update();
+}
+
+void TControl::Repaint() {
+  Invalidate();
+  Update();
+}
+
+void TControl::BringToFront() {
+  if (auto* win = dynamic_cast<TWinControl*>(this); win && win->HandleAllocated())
+    SetWindowPos(win->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TControl::Click() {
+  if (OnClick) OnClick(this);
+}
+
+void TControl::DblClick() {
+  if (OnDblClick) OnDblClick(this);
+}
+
+void TControl::Resize() {
+  if (OnResize) OnResize(this);
+}
+
+void TControl::MouseDown(TMouseButton button, unsigned shift, int x, int y) {
+  if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
+}
+
+void TControl::MouseUp(TMouseButton button, unsigned shift, int x, int y) {
+  if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
+}
+
+void TControl::MouseMove(unsigned shift, int x, int y) {
+  if (OnMouseMove) OnMouseMove(this, shift, x, y);
+}
+
+void TControl::ChangeScale(int multiplier, int divider) {
+  if (!scaled_ || multiplier == divider) return;
+  int left = MulDiv(left_, multiplier, divider);
+  int top = MulDiv(top_, multiplier, divider);
+  int width = MulDiv(left_ + width_, multiplier, divider) - left;
+  int height = MulDiv(top_ + height_, multiplier, divider) - top;
+  SetBounds(left, top, width, height);
+  if (!parentFont_) {
+    bool keep = parentFont_;
+    font_->SetHeight(MulDiv(font_->Height(), multiplier, divider));
+    parentFont_ = keep;
+  }
+}
+
+void TControl::Loaded() {
+  TComponent::Loaded();
+  if (parent_) {
+    if (parentColor_) ParentColorChanged();
+    if (parentFont_) ParentFontChanged();
+  }
+}
+
+TPersistent* TControl::NestedProperty(std::string_view name) {
+  if (name == "Font") return font_.get();
+  return TComponent::NestedProperty(name);
+}
+
+bool TControl::ReadProperty(TReader& reader, std::string_view name) {
+  if (name == "Left") {
+    SetLeft(reader.ReadInteger());
+  } else if (name == "Top") {
+    SetTop(reader.ReadInteger());
+  } else if (name == "Width") {
+    SetWidth(reader.ReadInteger());
+  } else if (name == "Height") {
+    SetHeight(reader.ReadInteger());
+  } else if (name == "Align") {
+    TAlign align;
+    if (!IdentToAlign(reader.ReadIdent(), align)) reader.Error(LoadResString(SInvalidPropertyValue));
+    SetAlign(align);
+  } else if (name == "Anchors") {
+    unsigned anchors = 0;
+    for (const std::string& a : reader.ReadSet()) {
+      if (a == "akLeft") anchors |= akLeft;
+      else if (a == "akTop") anchors |= akTop;
+      else if (a == "akRight") anchors |= akRight;
+      else if (a == "akBottom") anchors |= akBottom;
+      else reader.Error(LoadResString(SInvalidPropertyValue));
+    }
+    SetAnchors(anchors);
+  } else if (name == "Visible") {
+    SetVisible(reader.ReadBoolean());
+  } else if (name == "Enabled") {
+    SetEnabled(reader.ReadBoolean());
+  } else if (name == "Color") {
+    SetColor(ReadColor(reader));
+  } else if (name == "ParentColor") {
+    SetParentColor(reader.ReadBoolean());
+  } else if (name == "ParentFont") {
+    SetParentFont(reader.ReadBoolean());
+  } else if (name == "Caption" || name == "Text") {
+    SetText(reader.ReadString());
+  } else if (name == "Hint") {
+    SetHint(reader.ReadString());
+  } else if (name == "ShowHint") {
+    showHint_ = reader.ReadBoolean();
+  } else if (name == "ParentShowHint") {
+    reader.ReadBoolean();
+  } else if (name == "Cursor") {
+    TCursor cursor;
+    if (reader.NextValue() == vaIdent) {
+      if (!IdentToCursor(reader.ReadIdent(), cursor)) reader.Error(LoadResString(SInvalidPropertyValue));
+    } else {
+      cursor = reader.ReadInteger();
+    }
+    SetCursor(cursor);
+  } else if (name == "Tag") {
+    SetTag(reader.ReadInteger());
+  } else if (name == "OnClick") {
+    reader.ReadEvent([this](TNotifyEvent e) { OnClick = std::move(e); });
+  } else if (name == "OnDblClick") {
+    reader.ReadEvent([this](TNotifyEvent e) { OnDblClick = std::move(e); });
+  } else if (name == "OnResize") {
+    reader.ReadEvent([this](TNotifyEvent e) { OnResize = std::move(e); });
+  } else {
+    return TComponent::ReadProperty(reader, name);
+  }
+  return true;
+}
+
+// ---- TWinControl
+
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
+  brush_.SetColor(Color());
+}
+
+TWinControl::~TWinControl() {
+  // Owned or not, children cannot outlive their parent's window.
+  while (!controls_.empty()) controls_.back()->SetParent(nullptr);
+  if (handle_) {
+    HWND window = handle_;
+    if (adopted_) {
+      ReleaseAdoptedWindow();
+    } else {
+      Unbind();
+      DestroyWindow(window);
+    }
+  }
+}
+
+void TWinControl::BeforeDestruction() {
+  if (HasState(csDestroying)) return;
+  Destroying();
+  if (handle_) DestroyHandle();
+  while (!controls_.empty()) {
+    TControl* child = controls_.back();
+    if (child->Owner() == nullptr || child->Owner() == this || child->Owner() == Owner()) {
+      TObject::Free(child);
+    } else {
+      child->SetParent(nullptr);
+    }
+  }
+  TControl::BeforeDestruction();
+}
+
+HWND TWinControl::Handle() {
+  HandleNeeded();
+  return handle_;
+}
+
+void TWinControl::HandleNeeded() {
+  if (handle_) return;
+  if (Parent()) Parent()->HandleNeeded();
+  if (!handle_) CreateHandle();
+}
+
+TWinControl* TWinControl::FindControl(HWND window) {
+  if (!window) return nullptr;
+  return static_cast<TWinControl*>(GetPropA(window, kControlProperty));
+}
+
+void TWinControl::Bind(HWND window) {
+  handle_ = window;
+  SetPropA(window, kControlProperty, this);
+}
+
+void TWinControl::Unbind() {
+  if (handle_) RemovePropA(handle_, kControlProperty);
+  handle_ = nullptr;
+}
+
+LRESULT CALLBACK TWinControl::InitWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  TWinControl* control = FindControl(window);
+  if (!control) {
+    control = creationControl;
+    if (!control) return DefWindowProcA(window, msg, wParam, lParam);
+    creationControl = nullptr;
+    control->Bind(window);
+  }
+  TMessage message{msg, wParam, lParam, 0};
+  try {
+    control->WndProc(message);
+  } catch (...) {
+    HandleWindowException();
+  }
+  if (msg == WM_NCDESTROY && FindControl(window) == control) control->Unbind();
+  return message.Result;
+}
+
+void TWinControl::CreateParams(TCreateParams& params) {
+  params.Caption = Text();
+  params.Style = WS_CHILD | WS_CLIPSIBLINGS;
+  if (Visible()) params.Style |= WS_VISIBLE;
+  if (!Enabled()) params.Style |= WS_DISABLED;
+  if (tabStop_) params.Style |= WS_TABSTOP;
+  params.X = Left();
+  params.Y = Top();
+  params.Width = Width();
+  params.Height = Height();
+  if (Parent()) params.WndParent = Parent()->Handle();
+  params.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+  params.WindowClass.lpfnWndProc = DefWindowProcA;
+  params.WindowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  params.WindowClass.hbrBackground = nullptr;
+  params.WinClassName = ClassName();
+}
+
+void TWinControl::CreateWnd() {
+  TCreateParams params;
+  CreateParams(params);
+  if ((params.Style & WS_CHILD) && !params.WndParent)
+    throw EInvalidOperation(ResFmt(SParentRequired, Name().c_str()));
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  if (!params.SubClassOf.empty()) {
+    WNDCLASSA system{};
+    if (!GetClassInfoA(nullptr, params.SubClassOf.c_str(), &system) &&
+        !GetClassInfoA(instance, params.SubClassOf.c_str(), &system))
+      throw EOutOfResources(LoadResString(SWindowClass));
+    params.WindowClass.style = system.style;
+    params.WindowClass.cbClsExtra = system.cbClsExtra;
+    params.WindowClass.cbWndExtra = system.cbWndExtra;
+    if (system.hCursor) params.WindowClass.hCursor = system.hCursor;
+    params.WindowClass.hbrBackground = system.hbrBackground;
+    params.WindowClass.lpfnWndProc = system.lpfnWndProc;
+  }
+  defWndProc_ = params.WindowClass.lpfnWndProc;
+  params.WindowClass.lpfnWndProc = InitWndProc;
+  params.WindowClass.hInstance = instance;
+  params.WindowClass.lpszClassName = params.WinClassName.c_str();
+  WNDCLASSA existing{};
+  bool registered = GetClassInfoA(instance, params.WinClassName.c_str(), &existing) != 0;
+  if (!registered || existing.lpfnWndProc != InitWndProc) {
+    if (registered) UnregisterClassA(params.WinClassName.c_str(), instance);
+    if (!RegisterClassA(&params.WindowClass)) throw EOutOfResources(LoadResString(SWindowClass));
+  }
+  TWinControl* outer = creationControl;
+  creationControl = this;
+  try {
+    CreateWindowHandle(params);
+  } catch (...) {
+    creationControl = outer;
+    throw;
+  }
+  creationControl = outer;
+  if (!handle_) RaiseLastOSError();
+}
+
+void TWinControl::CreateWindowHandle(const TCreateParams& params) {
+  HMENU id = (params.Style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextChildId++)) : nullptr;
+  HWND window = CreateWindowExA(params.ExStyle, params.WinClassName.c_str(), params.Caption.c_str(), params.Style,
+                                params.X, params.Y, params.Width, params.Height, params.WndParent, id,
+                                GetModuleHandleA(nullptr), params.Param);
+  if (window && !handle_) Bind(window);
+}
+
+void TWinControl::CreateHandle() {
+  if (handle_) return;
+  CreateWnd();
+  if (defWndProc_ != DefWindowProcA || dynamic_cast<TCustomForm*>(this) == nullptr)
+    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font().Handle()), 0);
+  UpdateWindowPlacement();
+  for (TControl* child : std::vector<TControl*>(controls_)) {
+    if (auto* win = dynamic_cast<TWinControl*>(child)) win->HandleNeeded();
+  }
+  Realign();
+}
+
+void TWinControl::UpdateWindowPlacement() {
+  if (!handle_ || !Parent()) return;
+  // Keep the platform's z-order the same as our list of children.
+  HWND after = HWND_TOP;
+  for (TControl* child : Parent()->controls_) {
+    auto* win = dynamic_cast<TWinControl*>(child);
+    if (!win || !win->handle_) continue;
+    if (win == this) break;
+    after = win->handle_;
+  }
+  SetWindowPos(handle_, after == HWND_TOP ? HWND_BOTTOM : after, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+}
+
+void TWinControl::DestroyHandle() {
+  if (!handle_) return;
+  for (TControl* child : controls_) {
+    if (auto* win = dynamic_cast<TWinControl*>(child)) win->DestroyHandle();
+  }
+  DestroyWnd();
+}
+
+void TWinControl::DestroyWnd() { DestroyWindowHandle(); }
+
+void TWinControl::DestroyWindowHandle() {
+  HWND window = handle_;
+  if (!window) return;
+  if (adopted_) {
+    ReleaseAdoptedWindow();
+    return;
+  }
+  DestroyWindow(window);
+  if (handle_ == window) Unbind();
+}
+
+void TWinControl::RecreateWnd() {
+  if (!handle_) return;
+  DestroyHandle();
+  HandleNeeded();
+}
+
+void TWinControl::AdoptWindow(HWND window) {
+  Bind(window);
+  adopted_ = true;
+  defWndProc_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::InitWndProc)));
+}
+
+void TWinControl::ReleaseAdoptedWindow() {
+  if (!handle_ || !adopted_) return;
+  SetWindowLongPtrA(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(defWndProc_));
+  Unbind();
+  adopted_ = false;
+  defWndProc_ = DefWindowProcA;
+}
+
+void TWinControl::InsertControl(TControl* control) {
+  controls_.push_back(control);
+  control->parent_ = this;
+  if (auto* win = dynamic_cast<TWinControl*>(control)) {
+    tabList_.push_back(win);
+    if (handle_ && !control->HasState(csReading)) win->HandleNeeded();
+  }
+  if (control->Align() != alNone) Realign();
+  control->Invalidate();
+}
+
+void TWinControl::RemoveControl(TControl* control) {
+  auto it = std::find(controls_.begin(), controls_.end(), control);
+  if (it == controls_.end()) return;
+  control->Invalidate();
+  if (auto* form = ParentForm(); form && !form->HasState(csDestroying)) form->ControlRemoved(control);
+  if (auto* win = dynamic_cast<TWinControl*>(control)) {
+    if (win->handle_ && !HasState(csDestroying)) win->DestroyHandle();
+    tabList_.erase(std::remove(tabList_.begin(), tabList_.end(), win), tabList_.end());
+  }
+  controls_.erase(std::find(controls_.begin(), controls_.end(), control));
+  control->parent_ = nullptr;
+  if (control->Align() != alNone && !HasState(csDestroying)) Realign();
+}
+
+bool TWinControl::ContainsControl(const TControl* control) const {
+  while (control && control != this) control = control->Parent();
+  return control == this;
+}
+
+bool TWinControl::ReadProperty(TReader& reader, std::string_view name) {
+  if (name == "TabOrder") {
+    SetTabOrder(reader.ReadInteger());
+  } else if (name == "TabStop") {
+    SetTabStop(reader.ReadBoolean());
+  } else if (name == "Ctl3D") {
+    SetCtl3D(reader.ReadBoolean());
+  } else if (name == "ParentCtl3D") {
+    parentCtl3D_ = reader.ReadBoolean();
+  } else if (name == "OnEnter") {
+    reader.ReadEvent([this](TNotifyEvent e) { OnEnter = std::move(e); });
+  } else if (name == "OnExit") {
+    reader.ReadEvent([this](TNotifyEvent e) { OnExit = std::move(e); });
+  } else {
+    return TControl::ReadProperty(reader, name);
+  }
+  return true;
+}
+
+void TWinControl::ReadChild(TComponent* child) {
+  if (auto* control = dynamic_cast<TControl*>(child)) control->SetParent(this);
+}
+
+int TWinControl::TabOrder() const {
+  if (!Parent()) return -1;
+  auto& list = Parent()->tabList_;
+  auto it = std::find(list.begin(), list.end(), this);
+  return it == list.end() ? -1 : static_cast<int>(it - list.begin());
+}
+
+void TWinControl::SetTabOrder(int order) {
+  if (HasState(csReading)) {
+    // Siblings read later may still take a lower place: apply once all are read.
+    pendingTabOrder_ = order;
+    return;
+  }
+  if (!Parent()) return;
+  auto& list = Parent()->tabList_;
+  int current = TabOrder();
+  if (current < 0) return;
+  int count = static_cast<int>(list.size());
+  if (order < 0 || order >= count) order = count - 1;
+  if (order == current) return;
+  list.erase(list.begin() + current);
+  list.insert(list.begin() + order, this);
+}
+
+void TWinControl::SetTabStop(bool value) {
+  if (value == tabStop_) return;
+  tabStop_ = value;
+  if (handle_) {
+    LONG style = GetWindowLongA(handle_, GWL_STYLE);
+    SetWindowLongA(handle_, GWL_STYLE, value ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP));
+  }
+}
+
+std::vector<TWinControl*> TWinControl::TabList() const { return tabList_; }
+
+void TWinControl::Loaded() {
+  TControl::Loaded();
+  if (pendingTabOrder_ >= 0) {
+    int order = pendingTabOrder_;
+    pendingTabOrder_ = -1;
+    SetTabOrder(order);
+  }
+  if (handle_) {
+    for (TControl* child : std::vector<TControl*>(controls_))
+      if (auto* win = dynamic_cast<TWinControl*>(child)) win->HandleNeeded();
+  }
+  Realign();
+}
+
+bool TWinControl::CanFocus() const {
+  const TWinControl* c = this;
+  while (c) {
+    if (!c->Visible() || !c->Enabled()) return false;
+    c = c->Parent();
+  }
+  return true;
+}
+
+bool TWinControl::Focused() const { return handle_ && GetFocus() == handle_; }
+
+void TWinControl::SetFocus() {
+  if (TCustomForm* form = ParentForm()) {
+    form->FocusControl(this);
+  } else if (CanFocus()) {
+    ::SetFocus(Handle());
+  }
+}
+
+TWinControl* TWinControl::FindNextControl(TWinControl* current, bool forward, bool checkTabStop,
+                                          bool checkParent) const {
+  // All windowed descendants in tab order, depth first.
+  std::vector<TWinControl*> order;
+  std::function<void(const TWinControl*)> collect = [&](const TWinControl* parent) {
+    for (TWinControl* child : parent->tabList_) {
+      order.push_back(child);
+      collect(child);
+    }
+  };
+  collect(this);
+  if (order.empty()) return nullptr;
+  int count = static_cast<int>(order.size());
+  auto it = std::find(order.begin(), order.end(), current);
+  int start = it == order.end() ? (forward ? count - 1 : 0) : static_cast<int>(it - order.begin());
+  int i = start;
+  for (int n = 0; n < count; ++n) {
+    i = forward ? (i + 1) % count : (i - 1 + count) % count;
+    TWinControl* candidate = order[static_cast<std::size_t>(i)];
+    if (candidate == current) break;
+    if ((!checkTabStop || candidate->TabStop()) && (!checkParent || candidate->Parent() == this) &&
+        candidate->CanFocus())
+      return candidate;
+  }
+  return nullptr;
+}
+
+void TWinControl::SelectFirst() {
+  TWinControl* first = FindNextControl(nullptr, true, true, false);
+  if (!first) first = FindNextControl(nullptr, true, false, false);
+  if (first) first->SetFocus();
+}
+
+void TWinControl::SelectNext(TWinControl* current, bool forward, bool checkTabStop) {
+  TWinControl* next = FindNextControl(current, forward, checkTabStop, false);
+  if (next) next->SetFocus();
+}
+
+void TWinControl::SetCtl3D(bool value) {
+  if (value == ctl3D_) return;
+  ctl3D_ = value;
+  parentCtl3D_ = false;
+  Perform(CM_CTL3DCHANGED);
+}
+
+void TWinControl::ChildBoundsChanged(TControl* child) {
+  if (child->Align() != alNone) Realign();
+}
+
+void TWinControl::EnableAlign() {
+  if (alignLevel_ > 0 && --alignLevel_ == 0 && alignPending_) Realign();
+}
+
+void TWinControl::Realign() {
+  if (alignLevel_ > 0 || HasState(csLoading) || HasState(csDestroying)) {
+    alignPending_ = true;
+    return;
+  }
+  alignPending_ = false;
+  RECT rect = ClientRect();
+  ++alignLevel_;
+  try {
+    AlignControls(nullptr, rect);
+  } catch (...) {
+    --alignLevel_;
+    throw;
+  }
+  --alignLevel_;
+  if (alignPending_) {
+    alignPending_ = false;
+    Realign();
+  }
+}
+
+void TWinControl::AlignControls(TControl*, RECT& rect) {
+  for (TAlign align : {alTop, alBottom, alLeft, alRight, alClient}) {
+    std::vector<TControl*> list;
+    for (TControl* c : controls_)
+      if (c->Align() == align && c->Visible()) list.push_back(c);
+    std::stable_sort(list.begin(), list.end(), [align](TControl* a, TControl* b) {
+      switch (align) {
+        case alTop:
+          return a->Top() < b->Top();
+        case alBottom:
+          return a->Top() + a->Height() > b->Top() + b->Height();
+        case alLeft:
+          return a->Left() < b->Left();
+        case alRight:
+          return a->Left() + a->Width() > b->Left() + b->Width();
+        default:
+          return false;
+      }
+    });
+    for (TControl* c : list) {
+      int w = rect.right - rect.left, h = rect.bottom - rect.top;
+      switch (align) {
+        case alTop:
+          c->SetBounds(rect.left, rect.top, w, c->Height());
+          rect.top += c->Height();
+          break;
+        case alBottom:
+          c->SetBounds(rect.left, rect.bottom - c->Height(), w, c->Height());
+          rect.bottom -= c->Height();
+          break;
+        case alLeft:
+          c->SetBounds(rect.left, rect.top, c->Width(), h);
+          rect.left += c->Width();
+          break;
+        case alRight:
+          c->SetBounds(rect.right - c->Width(), rect.top, c->Width(), h);
+          rect.right -= c->Width();
+          break;
+        default:
+          c->SetBounds(rect.left, rect.top, std::max(w, 0), std::max(h, 0));
+      }
+    }
+  }
+}
+
+bool TWinControl::Showing() const {
+  if (!Visible() || !handle_) return false;
+  return Parent() ? Parent()->Showing() : IsWindowVisible(handle_) != 0;
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+  if (left == Left() && top == Top() && width == Width() && height == Height()) return;
+  bool sized = width != Width() || height != Height();
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+  if (handle_) {
+    SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  } else if (sized) {
+    Realign();
+  }
+  if (Parent()) Parent()->ChildBoundsChanged(this);
+  if (sized && !handle_) Resize();
+}
+
+RECT TWinControl::ClientRect() {
+  if (!handle_) return RECT{0, 0, Width(), Height()};
+  RECT r;
+  GetClientRect(handle_, &r);
+  return r;
+}
+
+void TWinControl::UpdateBounds() {
+  if (!handle_) return;
+  RECT r;
+  GetWindowRect(handle_, &r);
+  if (GetWindowLongA(handle_, GWL_STYLE) & WS_CHILD) {
+    HWND parent = GetParent(handle_);
+    if (parent) MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+  } else if (IsIconic(handle_)) {
+    return;  // a minimized window keeps its restored bounds
+  }
+  left_ = r.left;
+  top_ = r.top;
+  width_ = r.right - r.left;
+  height_ = r.bottom - r.top;
+}
+
+void TWinControl::UpdateShowing() {
+  if (!handle_) {
+    if (Visible() && (!Parent() || Parent()->HandleAllocated())) HandleNeeded();
+    return;
+  }
+  SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | (Visible() ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+}
+
+void TWinControl::SetVisible(bool visible) { TControl::SetVisible(visible); }
+
+void TWinControl::SetEnabled(bool enabled) {
+  TControl::SetEnabled(enabled);
+  if (handle_) EnableWindow(handle_, enabled);
+}
+
+void TWinControl::SetParent(TWinControl* parent) {
+  if (parent == Parent()) return;
+  if (handle_ && !parent) DestroyHandle();
+  TControl::SetParent(parent);
+  if (handle_ && parent) {
+    ::SetParent(handle_, parent->Handle());
+    UpdateWindowPlacement();
+  }
+}
+
+void TWinControl::Invalidate() {
+  if (handle_) InvalidateRect(handle_, nullptr, TRUE);
+}
+
+void TWinControl::Update() {
+  if (handle_) UpdateWindow(handle_);
+}
+
+void TWinControl::ChangeScale(int multiplier, int divider) {
+  DisableAlign();
+  try {
+    for (TControl* child : controls_) child->ChangeScale(multiplier, divider);
+    TControl::ChangeScale(multiplier, divider);
+  } catch (...) {
+    EnableAlign();
+    throw;
+  }
+  EnableAlign();
+}
+
+bool TWinControl::Reflect(TMessage& m) {
+  HWND child = nullptr;
+  switch (m.Msg) {
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_CHARTOITEM:
+    case WM_VKEYTOITEM:
+      child = reinterpret_cast<HWND>(m.LParam);
+      break;
+    case WM_NOTIFY:
+      child = reinterpret_cast<NMHDR*>(m.LParam)->hwndFrom;
+      break;
+    case WM_DRAWITEM: {
+      auto* info = reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam);
+      if (info->CtlType != ODT_MENU) child = info->hwndItem;
+      break;
+    }
+    case WM_DELETEITEM:
+      child = reinterpret_cast<DELETEITEMSTRUCT*>(m.LParam)->hwndItem;
+      break;
+    case WM_COMPAREITEM:
+      child = reinterpret_cast<COMPAREITEMSTRUCT*>(m.LParam)->hwndItem;
+      break;
+    case WM_MEASUREITEM: {
+      auto* info = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
+      if (info->CtlType == ODT_MENU) return false;
+      child = GetDlgItem(handle_, static_cast<int>(info->CtlID));
+      TWinControl* control = FindControl(child);
+      // Measuring happens while the child's window is being made, before it is bound.
+      if (!control && creationControl && creationControl->Parent() == this) control = creationControl;
+      if (!control) return false;
+      m.Result = control->Perform(CN_MEASUREITEM, m.WParam, m.LParam);
+      return true;
+    }
+    default:
+      return false;
+  }
+  TWinControl* control = FindControl(child);
+  if (!control || control == this) return false;
+  m.Result = control->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
+  return true;
+}
+
+void TWinControl::PaintControls(HDC dc) {
+  for (TControl* child : controls_) {
+    auto* graphic = dynamic_cast<TGraphicControl*>(child);
+    if (!graphic || !graphic->Visible()) continue;
+    RECT r = graphic->BoundsRect();
+    if (!RectVisible(dc, &r)) continue;
+    int saved = SaveDC(dc);
+    SetViewportOrgEx(dc, r.left, r.top, nullptr);
+    IntersectClipRect(dc, 0, 0, r.right - r.left, r.bottom - r.top);
+    graphic->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+    RestoreDC(dc, saved);
+  }
+}
+
+void TWinControl::PaintWindow(HDC dc) {
+  TMessage m{WM_PAINT, reinterpret_cast<WPARAM>(dc), 0, 0};
+  DefaultHandler(m);
+}
+
+bool TWinControl::DoKeyDown(WORD& key, unsigned shift) {
+  if (OnKeyDown) OnKeyDown(this, key, shift);
+  return key == 0;
+}
+
+void TWinControl::WndProc(TMessage& m) {
+  if (IsReflectable(m.Msg) && Reflect(m)) return;
+  switch (m.Msg) {
+    case WM_PAINT:
+      if (defWndProc_ == DefWindowProcA) {
+        if (m.WParam) {
+          PaintWindow(reinterpret_cast<HDC>(m.WParam));
+          PaintControls(reinterpret_cast<HDC>(m.WParam));
+        } else {
+          PAINTSTRUCT ps;
+          HDC dc = BeginPaint(handle_, &ps);
+          try {
+            PaintWindow(dc);
+            PaintControls(dc);
+          } catch (...) {
+            EndPaint(handle_, &ps);
+            throw;
+          }
+          EndPaint(handle_, &ps);
+        }
+        return;
+      }
+      break;
+    case WM_ERASEBKGND:
+      if (defWndProc_ == DefWindowProcA) {
+        RECT r;
+        GetClientRect(handle_, &r);
+        brush_.SetColor(Color());
+        ::FillRect(reinterpret_cast<HDC>(m.WParam), &r, brush_.Handle());
+        m.Result = 1;
+        return;
+      }
+      break;
+    case WM_WINDOWPOSCHANGED: {
+      int oldWidth = Width(), oldHeight = Height();
+      DefaultHandler(m);
+      UpdateBounds();
+      if (Width() != oldWidth || Height() != oldHeight) {
+        Realign();
+        Resize();
+      }
+      return;
+    }
+    case WM_SETFOCUS:
+      if (TCustomForm* form = ParentForm()) form->SetFocusedControl(this);
+      break;
+    case WM_SETCURSOR:
+      if (LOWORD(m.LParam) == HTCLIENT && Screen && Screen->Cursor() != crDefault) {
+        ::SetCursor(Screen->Cursors(Screen->Cursor()));
+        m.Result = 1;
+        return;
+      }
+      if (LOWORD(m.LParam) == HTCLIENT && Cursor() != crDefault && reinterpret_cast<HWND>(m.WParam) == handle_) {
+        ::SetCursor(CursorHandle(Cursor()));
+        m.Result = 1;
+        return;
+      }
+      break;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      WORD key = static_cast<WORD>(m.WParam);
+      if (DoKeyDown(key, KeyDataToShiftState(m.LParam))) return;
+      m.WParam = key;
+      break;
+    }
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      if (OnKeyUp) {
+        WORD key = static_cast<WORD>(m.WParam);
+        OnKeyUp(this, key, KeyDataToShiftState(m.LParam));
+        if (key == 0) return;
+        m.WParam = key;
+      }
+      break;
+    case WM_CHAR:
+      if (OnKeyPress) {
+        char key = static_cast<char>(m.WParam);
+        OnKeyPress(this, key);
+        if (key == 0) return;
+        m.WParam = static_cast<unsigned char>(key);
+      }
+      break;
+    case CN_CTLCOLORBTN:
+    case CN_CTLCOLORDLG:
+    case CN_CTLCOLOREDIT:
+    case CN_CTLCOLORLISTBOX:
+    case CN_CTLCOLORMSGBOX:
+    case CN_CTLCOLORSCROLLBAR:
+    case CN_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(m.WParam);
+      SetTextColor(dc, ColorToRGB(Font().Color()));
+      SetBkColor(dc, ColorToRGB(Color()));
+      brush_.SetColor(Color());
+      m.Result = reinterpret_cast<LRESULT>(brush_.Handle());
+      return;
+    }
+    case CM_COLORCHANGED:
+      brush_.SetColor(Color());
+      Invalidate();
+      return;
+    case CM_FONTCHANGED:
+      if (handle_ && defWndProc_ != DefWindowProcA)
+        SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font().Handle()), TRUE);
+      Invalidate();
+      return;
+    case CM_VISIBLECHANGED:
+      UpdateShowing();
+      return;
+    case CM_TEXTCHANGED:
+      if (handle_) SetWindowTextA(handle_, Text().c_str());
+      return;
+    case CM_RECREATEWND:
+      RecreateWnd();
+      return;
+    case WM_NCDESTROY:
+      DefaultHandler(m);
+      Unbind();
+      return;
+    default:
+      break;
+  }
+  TControl::WndProc(m);
+}
+
+void TWinControl::DefaultHandler(TMessage& m) {
+  if (!handle_) return;
+  // Our own notifications mean nothing to the platform's window procedures.
+  if (m.Msg >= CM_BASE && m.Msg < 0xC000) {
+    if (m.Msg >= CN_BASE && m.Msg - CN_BASE == WM_KEYDOWN) m.Result = 0;
+    return;
+  }
+  m.Result = CallWindowProcA(defWndProc_, handle_, m.Msg, m.WParam, m.LParam);
+}
+
+// ---- TCustomControl
+
+TCustomControl::TCustomControl(TComponent* owner) : TWinControl(owner), canvas_(std::make_unique<TCanvas>()) {}
+
+void TCustomControl::WndProc(TMessage& m) { TWinControl::WndProc(m); }
+
+void TCustomControl::PaintWindow(HDC dc) {
+  canvas_->SetHandle(dc);
+  try {
+    canvas_->Font().Assign(Font());
+    canvas_->Brush().SetColor(Color());
+    Paint();
+  } catch (...) {
+    canvas_->SetHandle(nullptr);
+    throw;
+  }
+  canvas_->SetHandle(nullptr);
+}
+
+void TCustomControl::Paint() {}
+
+// ---- TGraphicControl
+
+TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), canvas_(std::make_unique<TCanvas>()) {}
+
+void TGraphicControl::WndProc(TMessage& m) {
+  if (m.Msg == WM_PAINT && m.WParam) {
+    canvas_->SetHandle(reinterpret_cast<HDC>(m.WParam));
+    try {
+      canvas_->Font().Assign(Font());
+      Paint();
+    } catch (...) {
+      canvas_->SetHandle(nullptr);
+      throw;
+    }
+    canvas_->SetHandle(nullptr);
+    return;
+  }
+  TControl::WndProc(m);
+}

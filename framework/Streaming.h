@@ -1,0 +1,96 @@
+// Reading window descriptions: the binary "TPF0" stream that the build compiles from each
+// form's readable description.
+//
+//   RegisterComponentClass  makes a class creatable by its name
+//   TReader                 reads one description into a root component and its children
+//
+// Components are created by class name with the root as owner, properties are set by name
+// (nested ones through NestedProperty), references between components and event handlers are
+// resolved when the whole description has been read, then every component's Loaded runs.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Classes.h"
+#include "StreamFormat.h"
+
+using TComponentFactory = std::function<TComponent*(TComponent* owner)>;
+void RegisterComponentClass(const std::string& className, TComponentFactory factory);
+bool IsComponentClassRegistered(std::string_view className);
+
+class TReader {
+ public:
+  TReader(std::span<const std::uint8_t> data, TComponent* root);
+
+  // Reads the whole description into the root: its properties, its children, the references,
+  // then the end-of-loading step of each component read.
+  void ReadRootComponent();
+
+  TComponent* Root() const { return root_; }
+  // The component whose properties are being read.
+  TComponent* Current() const { return current_; }
+
+  TValueType NextValue();
+  int ReadInteger();
+  long long ReadInt64();
+  double ReadFloat();
+  bool ReadBoolean();
+  std::string ReadString();
+  std::string ReadIdent();
+  std::vector<std::string> ReadSet();
+  std::vector<std::uint8_t> ReadBinary();
+  void ReadList(const std::function<void(TReader&)>& readItem);
+  void ReadCollection(const std::function<void(TReader&)>& readItem);
+  void SkipValue();
+  // Reads property name/value pairs up to the end marker into `instance`.
+  void ReadProperties(TPersistent* instance);
+
+  // A reference to another component by name, set once the description has been read.
+  void AddReference(const std::string& componentName, std::function<void(TComponent*)> assign);
+  // An event handler by the root's method name, set once the description has been read.
+  void AddMethod(const std::string& methodName, std::function<void(TNotifyEvent)> assign);
+  // Reads an identifier naming a component and stores the link later.
+  template <class T>
+  void ReadReference(std::function<void(T*)> assign) {
+    AddReference(ReadIdent(), [assign](TComponent* c) { assign(dynamic_cast<T*>(c)); });
+  }
+  void ReadEvent(std::function<void(TNotifyEvent)> assign) { AddMethod(ReadIdent(), std::move(assign)); }
+
+  [[noreturn]] void Error(const std::string& message) const;
+
+ private:
+  std::uint8_t ReadByte();
+  std::string ReadShortString();
+  void ReadBytes(void* out, std::size_t count);
+  bool EndOfList();
+  void ReadEndOfList();
+  void ReadComponent(TComponent* parent);
+  void ReadProperty(TPersistent* instance);
+  void ResolveFixups();
+
+  std::span<const std::uint8_t> data_;
+  std::size_t pos_ = 0;
+  TComponent* root_;
+  TComponent* current_ = nullptr;
+  std::string propertyPath_;
+  std::vector<TComponent*> loaded_;
+  struct Reference {
+    std::string name;
+    std::function<void(TComponent*)> assign;
+  };
+  struct MethodRef {
+    std::string name;
+    std::function<void(TNotifyEvent)> assign;
+  };
+  std::vector<Reference> references_;
+  std::vector<MethodRef> methods_;
+};
+
+// Finds the RCDATA resource `resourceName` of the program and reads it into `root`;
+// fails with "Resource %s not found" (naming `className`) when there is none.
+void ReadDescriptionResource(TComponent* root, const std::string& resourceName, const std::string& className);

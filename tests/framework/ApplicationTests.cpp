@@ -1,0 +1,183 @@
+// The application object: its title, the error box, the topmost band with its nesting count,
+// closing windows, and the hidden window's taskbar rule.
+#include <gtest/gtest.h>
+
+#include "Forms.h"
+#include "WindowTesting.h"
+
+namespace {
+
+class TPlainForm : public TForm {
+ public:
+  using TForm::TForm;
+  std::string ClassName() const override { return "TPlainForm"; }
+};
+
+TEST(ApplicationTitle, IsTheModuleNameCutAtTheFirstDotWithTheRestLowerCased) {
+  EXPECT_EQ(TApplication::TitleFromModuleName("C:\\PROGRAMS\\MY.PROGRAM.EXE"), "My");
+  EXPECT_EQ(TApplication::TitleFromModuleName("C:\\VIEWER.EXE"), "Viewer");
+  EXPECT_EQ(TApplication::TitleFromModuleName("Z:\\a.b\\folvane"), "Folvane");
+  EXPECT_EQ(TApplication::TitleFromModuleName("\\\\server\\share\\x.exe"), "X");
+  EXPECT_EQ(TApplication::TitleFromModuleName("C:\\dir\\.hidden.exe"), "");
+}
+
+TEST(ApplicationTitle, NamesTheHiddenWindow) {
+  char text[64] = {};
+  GetWindowTextA(Application->Handle(), text, sizeof text);
+  EXPECT_EQ(std::string(text), "Framework_tests");
+  EXPECT_EQ(Application->Title(), "Framework_tests");
+  char cls[32] = {};
+  GetClassNameA(Application->Handle(), cls, sizeof cls);
+  EXPECT_EQ(std::string(cls), "TApplication");
+  RECT r;
+  GetWindowRect(Application->Handle(), &r);
+  EXPECT_EQ(r.right - r.left, 0);
+  EXPECT_EQ(r.bottom - r.top, 0);
+  HMENU menu = GetSystemMenu(Application->Handle(), FALSE);
+  EXPECT_EQ(GetMenuState(menu, SC_MAXIMIZE, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_EQ(GetMenuState(menu, SC_MOVE, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_EQ(GetMenuState(menu, SC_SIZE, MF_BYCOMMAND), static_cast<UINT>(-1));
+}
+
+TEST(ErrorBox, AppendsAPeriodOnlyAfterCharactersThatSortAfterIt) {
+  EXPECT_EQ(TApplication::ErrorBoxText("Invalid argument to date encode"), "Invalid argument to date encode.");
+  EXPECT_EQ(TApplication::ErrorBoxText("Already ends."), "Already ends.");
+  EXPECT_EQ(TApplication::ErrorBoxText(""), "");
+  EXPECT_EQ(TApplication::ErrorBoxText("Ends in a bracket)"), "Ends in a bracket)");
+  EXPECT_EQ(TApplication::ErrorBoxText("Ends in a comma,"), "Ends in a comma,");
+  EXPECT_EQ(TApplication::ErrorBoxText("Path C:/"), "Path C:/.");
+  EXPECT_EQ(TApplication::ErrorBoxText("Fichier \xE9"), "Fichier \xE9.");
+}
+
+TEST(ErrorBox, AFailureInAMessageHandlerIsShownAndTheLoopGoesOn) {
+  TPlainForm* form = new TPlainForm(Application);
+  form->OnResize = [](TObject*) { throw EInvalidOperation("Resizing refused"); };
+  form->SetBounds(10, 10, 200, 150);
+  form->Show();
+  ShownMessageBox box = CaptureMessageBox([&] { form->SetBounds(10, 10, 260, 150); });
+  EXPECT_TRUE(box.shown);
+  EXPECT_EQ(box.text, "Resizing refused.");
+  EXPECT_EQ(box.caption, Application->Title());
+  // The windows come back enabled and the form still works.
+  EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+  form->OnResize = nullptr;
+  form->SetBounds(10, 10, 300, 150);
+  EXPECT_EQ(form->Width(), 300);
+  TObject::Free(form);
+}
+
+TEST(ErrorBox, AnAbortIsSilent) {
+  ShownMessageBox box = CaptureMessageBox([] { Application->HandleException(EAbort()); });
+  EXPECT_FALSE(box.shown);
+}
+
+bool IsTopMost(HWND w) { return (GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+class TopMostTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    normal_ = new TPlainForm(Application);
+    normal_->SetBounds(0, 0, 200, 200);
+    normal_->Show();
+    onTop_ = new TPlainForm(Application);
+    onTop_->SetFormStyle(fsStayOnTop);
+    onTop_->SetBounds(220, 0, 200, 200);
+    onTop_->Show();
+    PumpMessages();
+  }
+  void TearDown() override {
+    while (Application->TopMostLevel() > 0) Application->RestoreTopMosts();
+    TObject::Free(onTop_);
+    TObject::Free(normal_);
+  }
+  TPlainForm* normal_ = nullptr;
+  TPlainForm* onTop_ = nullptr;
+};
+
+TEST_F(TopMostTest, ExplorerStyleWindowIsPlacedInTheTopmostBandWhenMade) {
+  EXPECT_TRUE(IsTopMost(onTop_->Handle()));
+  EXPECT_FALSE(IsTopMost(normal_->Handle()));
+  EXPECT_EQ(GetWindow(onTop_->Handle(), GW_OWNER), Application->Handle());
+}
+
+TEST_F(TopMostTest, LeavingAndReturningNestWithTheCount) {
+  Application->NormalizeTopMosts();
+  EXPECT_EQ(Application->TopMostLevel(), 1);
+  EXPECT_FALSE(IsTopMost(onTop_->Handle()));
+  Application->NormalizeTopMosts();
+  EXPECT_EQ(Application->TopMostLevel(), 2);
+  Application->RestoreTopMosts();
+  EXPECT_EQ(Application->TopMostLevel(), 1);
+  EXPECT_FALSE(IsTopMost(onTop_->Handle())) << "returned before the count reached 0";
+  Application->RestoreTopMosts();
+  EXPECT_EQ(Application->TopMostLevel(), 0);
+  EXPECT_TRUE(IsTopMost(onTop_->Handle()));
+  Application->RestoreTopMosts();
+  EXPECT_EQ(Application->TopMostLevel(), 0);
+}
+
+TEST_F(TopMostTest, ALeftWindowSitsDirectlyAboveTheFirstOrdinaryWindow) {
+  SetWindowPos(normal_->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  Application->NormalizeTopMosts();
+  // Walking down from the former topmost window, the next owned window is the ordinary one.
+  HWND below = GetWindow(onTop_->Handle(), GW_HWNDNEXT);
+  while (below && GetWindow(below, GW_OWNER) != Application->Handle() && below != normal_->Handle())
+    below = GetWindow(below, GW_HWNDNEXT);
+  EXPECT_EQ(below, normal_->Handle());
+}
+
+TEST_F(TopMostTest, AnErrorBoxTakesEvenTheMainWindowOutOfTheBandAndPutsItBack) {
+  ShownMessageBox box = CaptureMessageBox([] { Application->ShowException(Exception("Boxed")); });
+  EXPECT_TRUE(box.shown);
+  EXPECT_FALSE(box.ownerEnabled);
+  EXPECT_EQ(Application->TopMostLevel(), 0);
+  EXPECT_TRUE(IsTopMost(onTop_->Handle()));
+}
+
+TEST(Closing, AWindowThatIsNotTheMainWindowIsHiddenNotDestroyed) {
+  TPlainForm* form = new TPlainForm(Application);
+  form->Show();
+  HWND window = form->Handle();
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_FALSE(IsWindowVisible(window));
+  EXPECT_FALSE(form->Visible());
+  EXPECT_EQ(form->Handle(), window);
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) << "closing it ended the program";
+  TObject::Free(form);
+}
+
+TEST(TaskbarButton, FollowsWhetherAnyWindowIsVisible) {
+  TPlainForm* form = new TPlainForm(Application);
+  form->Show();
+  EXPECT_TRUE(IsWindowVisible(Application->Handle()));
+  form->Hide();
+  EXPECT_FALSE(IsWindowVisible(Application->Handle()));
+  form->Show();
+  EXPECT_TRUE(IsWindowVisible(Application->Handle()));
+  TObject::Free(form);
+}
+
+TEST(Activation, TheFirstTabStopOfAWindowGetsTheFocus) {
+  TPlainForm* form = new TPlainForm(Application);
+  form->SetBounds(0, 0, 300, 200);
+  auto* first = new TPlainForm(Application);  // not a child: only children count
+  TObject::Free(first);
+  auto* a = new TWinControl(form);
+  a->SetParent(form);
+  a->SetBounds(0, 0, 50, 20);
+  auto* b = new TWinControl(form);
+  b->SetParent(form);
+  b->SetBounds(0, 30, 50, 20);
+  b->SetTabStop(true);
+  b->SetTabOrder(0);
+  form->Show();
+  SetActiveWindow(form->Handle());
+  PumpMessages();
+  EXPECT_EQ(form->ActiveControl(), b);
+  EXPECT_EQ(GetFocus(), b->Handle());
+  TObject::Free(form);
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+// The component model: ownership, removal notices, collections and their reports.
+#include <gtest/gtest.h>
+
+#include "Classes.h"
+#include "Controls.h"
+#include "ExtCtrls.h"
+#include "Forms.h"
+
+namespace {
+
+class TWatcher : public TComponent {
+ public:
+  using TComponent::TComponent;
+  void Notification(TComponent* component, TOperation operation) override {
+    TComponent::Notification(component, operation);
+    if (operation == opRemove && component == linked) {
+      linked = nullptr;
+      ++notices;
+    }
+  }
+  TComponent* linked = nullptr;
+  int notices = 0;
+};
+
+TEST(Components, OwnerDestroysWhatItOwnsAndLinksHearOnce) {
+  auto* owner = new TComponent(nullptr);
+  auto* watcher = new TWatcher(nullptr);
+  auto* owned = new TComponent(owner);
+  owned->SetName("Owned1");
+  watcher->linked = owned;
+  watcher->FreeNotification(owned);
+  EXPECT_EQ(owner->FindComponent("owned1"), owned);
+  TObject::Free(owner);
+  EXPECT_EQ(watcher->linked, nullptr);
+  EXPECT_EQ(watcher->notices, 1);
+  TObject::Free(watcher);
+}
+
+TEST(Components, NamesMustBeValidAndUniqueWithinTheOwner) {
+  auto* owner = new TComponent(nullptr);
+  auto* a = new TComponent(owner);
+  auto* b = new TComponent(owner);
+  a->SetName("Panel1");
+  EXPECT_THROW(b->SetName("PANEL1"), EComponentError);
+  EXPECT_THROW(b->SetName("1Panel"), EComponentError);
+  b->SetName("Panel2");
+  EXPECT_EQ(b->Name(), "Panel2");
+  TObject::Free(owner);
+}
+
+class TCountingCollection : public TCollection {
+ public:
+  TCountingCollection() : TCollection(nullptr, [](TCollection*) { return new TCollectionItem(nullptr); }) {}
+  int allReports = 0;
+  std::vector<TCollectionItem*> itemReports;
+
+ protected:
+  void Update(TCollectionItem* item) override {
+    if (item)
+      itemReports.push_back(item);
+    else
+      ++allReports;
+  }
+};
+
+TEST(Collections, UpdateBracketsGatherChangesIntoOneReport) {
+  TCountingCollection c;
+  c.BeginUpdate();
+  c.Add();
+  c.Add();
+  c.Add();
+  EXPECT_EQ(c.allReports, 0);
+  c.EndUpdate();
+  EXPECT_EQ(c.allReports, 1);
+  EXPECT_EQ(c.Count(), 3);
+  c.Delete(1);
+  EXPECT_EQ(c.allReports, 2);
+  EXPECT_THROW(c.Item(5), EListError);
+  try {
+    c.Item(-1);
+  } catch (const EListError& e) {
+    EXPECT_EQ(e.Message(), "List index out of bounds (-1)");
+  }
+  c.Item(1)->SetIndex(0);
+  EXPECT_EQ(c.Item(0)->Index(), 0);
+}
+
+TEST(Controls, AlignmentFillsTopThenClientAndFollowsResizing) {
+  auto* form = new TForm(Application);
+  form->SetBounds(0, 0, 300, 300);
+  form->HandleNeeded();
+  auto* top = new TPanel(form);
+  top->SetParent(form);
+  top->SetHeight(19);
+  top->SetAlign(alTop);
+  auto* client = new TPanel(form);
+  client->SetParent(form);
+  client->SetAlign(alClient);
+  RECT r;
+  GetClientRect(form->Handle(), &r);
+  EXPECT_EQ(top->Width(), r.right);
+  EXPECT_EQ(client->Top(), 19);
+  EXPECT_EQ(client->Height(), r.bottom - 19);
+  form->SetBounds(0, 0, 400, 350);
+  GetClientRect(form->Handle(), &r);
+  EXPECT_EQ(top->Width(), r.right);
+  EXPECT_EQ(client->Width(), r.right);
+  EXPECT_EQ(client->Height(), r.bottom - 19);
+  RECT windowRect;
+  GetWindowRect(client->Handle(), &windowRect);
+  EXPECT_EQ(windowRect.right - windowRect.left, r.right);
+  TObject::Free(form);
+}
+
+TEST(Controls, AutoSizedPanelFollowsItsChildAndKeepsItsAlignedWidth) {
+  auto* form = new TForm(Application);
+  form->SetBounds(0, 0, 300, 300);
+  auto* panel = new TPanel(form);
+  panel->SetParent(form);
+  panel->SetBevelOuter(bvNone);
+  panel->SetAlign(alTop);
+  panel->SetAutoSize(true);
+  auto* child = new TPanel(form);
+  child->SetParent(panel);
+  child->SetBounds(0, 0, 186, 23);
+  EXPECT_EQ(panel->Height(), 23);
+  child->SetHeight(19);
+  EXPECT_EQ(panel->Height(), 19);
+  form->HandleNeeded();
+  RECT r;
+  GetClientRect(form->Handle(), &r);
+  EXPECT_EQ(panel->Width(), r.right);
+  EXPECT_EQ(child->Width(), 186);
+  TObject::Free(form);
+}
+
+TEST(Controls, ChildNotificationsComeBackToTheChild) {
+  class TCommandTaker : public TWinControl {
+   public:
+    using TWinControl::TWinControl;
+    void WndProc(TMessage& m) override {
+      if (m.Msg == CN_COMMAND) {
+        ++commands;
+        m.Result = 7;
+        return;
+      }
+      TWinControl::WndProc(m);
+    }
+    int commands = 0;
+  };
+  auto* form = new TForm(Application);
+  auto* child = new TCommandTaker(form);
+  child->SetParent(form);
+  child->SetBounds(0, 0, 20, 20);
+  LRESULT result = SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(1, 0), reinterpret_cast<LPARAM>(child->Handle()));
+  EXPECT_EQ(child->commands, 1);
+  EXPECT_EQ(result, 7);
+  TObject::Free(form);
+}
+
+TEST(Controls, RecreatingAWindowKeepsTextAndBounds) {
+  auto* form = new TForm(Application);
+  form->SetCaption("Kept");
+  form->SetBounds(5, 6, 210, 120);
+  HWND first = form->Handle();
+  form->RecreateWnd();
+  HWND second = form->Handle();
+  EXPECT_NE(first, second);
+  EXPECT_FALSE(IsWindow(first));
+  char text[32] = {};
+  GetWindowTextA(second, text, sizeof text);
+  EXPECT_EQ(std::string(text), "Kept");
+  RECT r;
+  GetWindowRect(second, &r);
+  EXPECT_EQ(r.right - r.left, 210);
+  EXPECT_EQ(TWinControl::FindControl(second), form);
+  TObject::Free(form);
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+// Reading window descriptions: components by class name, references stored before their
+// target, unstored defaults, scaling on load, and descriptions that cannot be read.
+#include <gtest/gtest.h>
+
+#include "ExtCtrls.h"
+#include "Forms.h"
+#include "Streaming.h"
+
+namespace {
+
+class TTestLink : public TComponent {
+ public:
+  using TComponent::TComponent;
+  std::string ClassName() const override { return "TTestLink"; }
+  bool ReadProperty(TReader& reader, std::string_view name) override {
+    if (name == "Target") {
+      reader.ReadReference<TComponent>([this](TComponent* c) { target = c; });
+      return true;
+    }
+    if (name == "OnFire") {
+      reader.ReadEvent([this](TNotifyEvent e) { onFire = std::move(e); });
+      return true;
+    }
+    return TComponent::ReadProperty(reader, name);
+  }
+  void Loaded() override {
+    TComponent::Loaded();
+    targetAtLoaded = target;
+  }
+  TComponent* target = nullptr;
+  TComponent* targetAtLoaded = nullptr;
+  TNotifyEvent onFire;
+};
+
+class TTestForm : public TForm {
+ public:
+  TTestForm(TComponent* owner, const std::string& resource) : TForm(owner) {
+    DeclareMethod("Fired", [this](TObject*) { ++fired; });
+    LoadDescription(resource);
+  }
+  std::string ClassName() const override { return "TTestForm"; }
+  int fired = 0;
+};
+
+class TTestMissing : public TForm {
+ public:
+  explicit TTestMissing(TComponent* owner) : TForm(owner) { LoadDescription(); }
+  std::string ClassName() const override { return "TTestMissing"; }
+};
+
+class StreamingTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    RegisterComponentClass("TTestLink", [](TComponent* owner) { return new TTestLink(owner); });
+  }
+  TTestForm* Load(const std::string& resource) {
+    form_ = new TTestForm(Application, resource);
+    return form_;
+  }
+  void TearDown() override { TObject::Free(form_); }
+  TTestForm* form_ = nullptr;
+};
+
+TEST_F(StreamingTest, ReferenceStoredBeforeItsTargetIsResolvedBeforeLoaded) {
+  TTestForm* form = Load("TESTFORWARD");
+  auto* link = dynamic_cast<TTestLink*>(form->FindComponent("Link1"));
+  auto* panel = dynamic_cast<TPanel*>(form->FindComponent("Panel2"));
+  ASSERT_NE(link, nullptr);
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(link->target, panel);
+  EXPECT_EQ(link->targetAtLoaded, panel);
+  EXPECT_EQ(link->Owner(), form);
+  EXPECT_EQ(panel->Parent(), form);
+  EXPECT_EQ(form->Caption(), "Forward");
+  ASSERT_TRUE(link->onFire);
+  link->onFire(link);
+  EXPECT_EQ(form->fired, 1);
+  EXPECT_FALSE(panel->HasState(csLoading));
+  EXPECT_FALSE(form->HasState(csLoading | csReading));
+}
+
+TEST_F(StreamingTest, UnstoredPropertiesKeepTheirClassDefaults) {
+  TTestForm* form = Load("TESTDEFAULTS");
+  auto* panel = dynamic_cast<TPanel*>(form->FindComponent("Panel1"));
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->Left(), 7);
+  EXPECT_EQ(panel->Top(), 0);
+  EXPECT_EQ(panel->Width(), 185);
+  EXPECT_EQ(panel->Height(), 41);
+  EXPECT_EQ(panel->BevelOuter(), bvRaised);
+  EXPECT_EQ(panel->Align(), alNone);
+  EXPECT_TRUE(panel->Visible());
+  EXPECT_EQ(form->FormStyle(), fsNormal);
+  EXPECT_EQ(form->BorderStyle(), bsSizeable);
+  EXPECT_FALSE(form->Visible());
+  EXPECT_EQ(form->Font().Name(), "MS Sans Serif");
+}
+
+TEST_F(StreamingTest, ClientSizeFormScalesChildrenFontsAndClientButNotPosition) {
+  TTestForm* form = Load("TESTSCALED");
+  auto* panel1 = dynamic_cast<TPanel*>(form->FindComponent("Panel1"));
+  auto* panel2 = dynamic_cast<TPanel*>(form->FindComponent("Panel2"));
+  ASSERT_NE(panel1, nullptr);
+  ASSERT_NE(panel2, nullptr);
+  // Measured 13 against the stored 26: multiply by 13, divide by 26, rounding to nearest;
+  // widths and heights come from the scaled edges.
+  EXPECT_EQ(panel1->Left(), 5);
+  EXPECT_EQ(panel1->Top(), 11);
+  EXPECT_EQ(panel1->Width(), MulDiv(111, 13, 26) - 5);
+  EXPECT_EQ(panel1->Height(), MulDiv(61, 13, 26) - 11);
+  EXPECT_EQ(panel2->Font().Height(), -11);
+  EXPECT_EQ(form->Left(), 30);
+  EXPECT_EQ(form->Top(), 40);
+  form->HandleNeeded();
+  RECT client;
+  GetClientRect(form->Handle(), &client);
+  EXPECT_EQ(client.right, 200);
+  EXPECT_EQ(client.bottom, 150);
+}
+
+TEST_F(StreamingTest, OuterSizeFormKeepsItsSizeWhileChildrenScale) {
+  TTestForm* form = Load("TESTOUTER");
+  auto* panel = dynamic_cast<TPanel*>(form->FindComponent("Panel1"));
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->Width(), 93);
+  EXPECT_EQ(panel->Height(), 10);
+  EXPECT_EQ(form->Width(), 194);
+  EXPECT_EQ(form->Height(), 600);
+  EXPECT_EQ(form->Left(), 5);
+}
+
+TEST_F(StreamingTest, FontOfAnotherPixelDensityIsScaledToTheScreenFirst) {
+  ASSERT_EQ(Screen->PixelsPerInch(), 96);
+  TTestForm* form = Load("TESTHIGHDPI");
+  EXPECT_EQ(form->Font().Height(), -11);
+  auto* panel = dynamic_cast<TPanel*>(form->FindComponent("Panel1"));
+  ASSERT_NE(panel, nullptr);
+  // After the font scaling "0" is 13 high again, as stored: the children keep their bounds.
+  EXPECT_EQ(panel->Width(), 100);
+  EXPECT_EQ(panel->Height(), 30);
+}
+
+TEST_F(StreamingTest, MissingDescriptionFailsAndClearsTheReference) {
+  TTestMissing* missing = reinterpret_cast<TTestMissing*>(1);
+  try {
+    Application->CreateForm(missing);
+    FAIL() << "a form without a description was made";
+  } catch (const EResNotFound& error) {
+    EXPECT_EQ(error.Message(), "Resource TTestMissing not found");
+  }
+  EXPECT_EQ(missing, nullptr);
+}
+
+TEST_F(StreamingTest, UnreadableDescriptionsAreClearErrors) {
+  struct Case {
+    const char* resource;
+    const char* message;
+  } cases[] = {
+      {"TESTBADPROPERTY", "Error reading Panel1.Bogus: Property Bogus does not exist"},
+      {"TESTBADCLASS", "Class TNoSuchThing not found"},
+      {"TESTBADLINK", "Component Nowhere9 not found"},
+      {"TESTTRUNCATED", "Invalid stream format"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.resource);
+    TTestForm* form = reinterpret_cast<TTestForm*>(1);
+    try {
+      form = new TTestForm(Application, c.resource);
+      TObject::Free(form);
+      ADD_FAILURE() << "read without error";
+    } catch (const EReadError& error) {
+      EXPECT_NE(error.Message().find(c.message), std::string::npos) << error.Message();
+    }
+  }
+}
+
+}  // namespace
