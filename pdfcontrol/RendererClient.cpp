@@ -125,6 +125,8 @@ void RendererClient::Run() {
 }
 
 bool RendererClient::EnsureWorker() {
+  // One that died since its last answer is replaced now, not found out by the next request.
+  if (process_ && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) StopWorker(false);
   if (process_) return true;
   worker_has_document_ = false;
   HANDLE child_in = nullptr, child_out = nullptr;
@@ -248,8 +250,11 @@ OpenResult RendererClient::DoOpen(const std::wstring &path) {
     if (!EnsureWorker()) continue;
     const DWORD started = GetTickCount();
     Header header{};
-    if (!Send(kOpen, path.data(), uint32_t(path.size() * 2)) ||
-        !Receive(&header, sizeof header, kOpenTimeoutMs, started)) {
+    if (!Send(kOpen, path.data(), uint32_t(path.size() * 2))) {
+      StopWorker(false);
+      continue;
+    }
+    if (!Receive(&header, sizeof header, kOpenTimeoutMs, started)) {
       // The file itself may have killed or hung the worker: no second try with it.
       StopWorker(false);
       return result;
@@ -279,6 +284,24 @@ OpenResult RendererClient::DoOpen(const std::wstring &path) {
 }
 
 RenderedPage RendererClient::DoRender(const RenderJob &job) {
+  // A worker may have died since its last answer (or die of this page): one retry with a
+  // fresh worker tells the two apart.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    bool worker_lost = false;
+    RenderedPage page = RenderOnce(job, worker_lost);
+    if (!worker_lost) return page;
+    {
+      std::lock_guard lock(mutex_);
+      if (stop_ || job.generation != generation_) return page;
+    }
+  }
+  RenderedPage page;
+  page.job = job;
+  page.failed = true;
+  return page;
+}
+
+RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost) {
   RenderedPage page;
   page.job = job;
   page.failed = true;
@@ -295,6 +318,7 @@ RenderedPage RendererClient::DoRender(const RenderJob &job) {
   if (!Send(kRender, &request, sizeof request) ||
       !Receive(&header, sizeof header, kRenderTimeoutMs, started)) {
     StopWorker(false);
+    worker_lost = true;
     return page;
   }
   if (header.code != kOk) {
@@ -312,6 +336,7 @@ RenderedPage RendererClient::DoRender(const RenderJob &job) {
   if (!Receive(page.pixels.data(), bitmap.width * bitmap.height * 4, kRenderTimeoutMs, started)) {
     StopWorker(false);
     page.pixels.clear();
+    worker_lost = true;
     return page;
   }
   page.width = bitmap.width;

@@ -70,6 +70,7 @@ class RendererClient {
   bool ReceiveHeader(pdfrender::Header &header, DWORD timeout_ms);
   OpenResult DoOpen(const std::wstring &path);
   RenderedPage DoRender(const RenderJob &job);
+  RenderedPage RenderOnce(const RenderJob &job, bool &worker_lost);
 
   const std::wstring worker_path_;
   HANDLE process_ = nullptr;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <olectl.h>
 #include <shlwapi.h>
+#include <tlhelp32.h>
 
 #include <random>
 
@@ -290,6 +291,49 @@ TEST_F(ViewerControl, SurvivesDamagedAndRandomFiles) {
   EXPECT_EQ(PageCount(control.dispatch), 3);
   ASSERT_TRUE(WaitUntilShown(control.dispatch));
   const Shot shot = Screenshot(control.window);
+  EXPECT_GT(shot.Count(0, 0, shot.width, shot.height, IsRed), 100);
+}
+
+// Kills this process's rendering workers, as a crash in the renderer would.
+int KillWorkers() {
+  int killed = 0;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (entry.th32ParentProcessID != GetCurrentProcessId() || lstrcmpiW(entry.szExeFile, L"PdfRender.exe") != 0) continue;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    if (process && TerminateProcess(process, 3)) {
+      WaitForSingleObject(process, 5000);
+      ++killed;
+    }
+    if (process) CloseHandle(process);
+  }
+  CloseHandle(snapshot);
+  return killed;
+}
+
+TEST_F(ViewerControl, RestartsItsRendererWhenItDies) {
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  std::vector<testpdf::Page> pages(6);
+  for (auto &p : pages) p.content = "1 0 0 rg 20 50 60 40 re f";
+  const std::wstring path = WriteFile(L"restart.pdf", testpdf::Document(pages));
+  ASSERT_TRUE(OpenDocument(control.dispatch, path));
+  ASSERT_TRUE(WaitUntilShown(control.dispatch));
+  // Pages not rendered yet come from a new worker, which reopens the document by itself.
+  ASSERT_EQ(KillWorkers(), 1);
+  SendMessageW(control.window, WM_KEYDOWN, VK_END, 1);
+  ASSERT_TRUE(WaitUntilShown(control.dispatch));
+  Shot shot = Screenshot(control.window);
+  EXPECT_GT(shot.Count(0, 0, shot.width, shot.height, IsRed), 100);
+  EXPECT_EQ(Src(control.dispatch), path);
+  // And opening goes on working.
+  ASSERT_EQ(KillWorkers(), 1);
+  EXPECT_TRUE(OpenDocument(control.dispatch, WriteFile(L"again.pdf", DrawingPage())));
+  ASSERT_TRUE(WaitUntilShown(control.dispatch));
+  shot = Screenshot(control.window);
   EXPECT_GT(shot.Count(0, 0, shot.width, shot.height, IsRed), 100);
 }
 
