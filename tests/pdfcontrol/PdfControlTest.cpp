@@ -220,6 +220,32 @@ TEST_F(ViewerControl, ShowsTextDrawingAndEmbeddedFontOfAPage) {
   EXPECT_LT(ink, text_area * 2 / 3);
 }
 
+// The documents shipped in samples/ open and show on screen.
+TEST_F(ViewerControl, ShowsTheSampleDocuments) {
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring folder(exe);
+  folder.erase(folder.find_last_of(L'\\') + 1);
+  folder += L"..\\..\\..\\samples\\";
+  const struct {
+    const wchar_t *name;
+    int pages;
+    bool (*colour)(unsigned);
+  } samples[] = {{L"fonts.pdf", 1, IsDark}, {L"drawing.pdf", 1, IsRed}, {L"image.pdf", 1, IsDark}, {L"pages.pdf", 100, IsDark}};
+  for (const auto &sample : samples) {
+    const std::wstring path = folder + sample.name;
+    ASSERT_TRUE(OpenDocument(control.dispatch, path)) << "sample " << sample.pages;
+    EXPECT_EQ(PageCount(control.dispatch), sample.pages);
+    ASSERT_TRUE(WaitUntilShown(control.dispatch));
+    const Shot shot = Screenshot(control.window);
+    EXPECT_GT(shot.Count(0, 0, shot.width, shot.height, sample.colour), 30) << "sample " << sample.pages;
+    EXPECT_GT(shot.Count(0, 0, shot.width, shot.height, IsWhite), shot.width * 20) << "sample " << sample.pages;
+  }
+}
+
 TEST_F(ViewerControl, ReportsFilesItCannotOpenAndThenOpensAValidOne) {
   Site site(host_);
   Control control;
