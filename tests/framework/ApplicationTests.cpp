@@ -51,10 +51,12 @@ TEST(ErrorBox, AppendsAPeriodOnlyAfterCharactersThatSortAfterIt) {
 
 TEST(ErrorBox, AFailureInAMessageHandlerIsShownAndTheLoopGoesOn) {
   TPlainForm* form = new TPlainForm(Application);
-  form->OnResize = [](TObject*) { throw EInvalidOperation("Resizing refused"); };
   form->SetBounds(10, 10, 200, 150);
   form->Show();
-  ShownMessageBox box = CaptureMessageBox([&] { form->SetBounds(10, 10, 260, 150); });
+  form->OnResize = [](TObject*) { throw EInvalidOperation("Resizing refused"); };
+  // Resized through the platform: the failure happens inside the window's message handling.
+  ShownMessageBox box = CaptureMessageBox(
+      [&] { SetWindowPos(form->Handle(), nullptr, 10, 10, 260, 150, SWP_NOZORDER | SWP_NOACTIVATE); });
   EXPECT_TRUE(box.shown);
   EXPECT_EQ(box.text, "Resizing refused.");
   EXPECT_EQ(box.caption, Application->Title());
