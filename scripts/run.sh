@@ -13,8 +13,8 @@ trap folvane_stop_all EXIT
 folvane_start_x "$virtual"
 folvane_prepare_prefix
 folvane_set_desktop "$virtual"
-"$root/scripts/register-control.sh"
 folvane_start_wineserver
+"$root/scripts/register-control.sh"
 mkdir -p "$folder"
 cd "$folder"
 if [ "$virtual" = 0 ]; then

@@ -9,7 +9,7 @@ trap folvane_stop_all EXIT
 folvane_start_x 1
 folvane_prepare_prefix
 folvane_set_desktop 1
-"$root/scripts/register-control.sh"
 folvane_start_wineserver
+"$root/scripts/register-control.sh"
 cd "$FOLVANE_BUILD"
 ctest --output-on-failure -j2 --timeout 600

@@ -60,7 +60,9 @@ folvane_set_desktop() {
 }
 
 folvane_start_wineserver() {
-  wineserver -p >/dev/null 2>&1
+  # A server left from set-up steps would make -p fail; wait for it to go first.
+  wineserver -w >/dev/null 2>&1 || true
+  wineserver -p >/dev/null 2>&1 || true
   FOLVANE_STARTED_SERVER=1
 }
 
