@@ -12,4 +12,5 @@ folvane_set_desktop 1
 folvane_start_wineserver
 "$root/scripts/register-control.sh"
 cd "$FOLVANE_BUILD"
-ctest --output-on-failure -j2 --timeout 600
+# Tests that make windows share one virtual screen, so they run one at a time.
+ctest --output-on-failure --timeout 600
