@@ -33,13 +33,16 @@ folvane_start_x() {
 
 # Creates the prefix once; the stamp names the settings so that a changed recipe rebuilds it.
 folvane_prepare_prefix() {
-  local stamp=$WINEPREFIX/.folvane-prefix-v1
+  local stamp=$WINEPREFIX/.folvane-prefix-v2
   [ -f "$stamp" ] && return 0
   rm -rf "$WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")"
   echo "Preparing the Wine prefix in $WINEPREFIX"
   wineboot -i >/dev/null 2>&1
   wineserver -w
+  # Wine's own fonts (MS Sans Serif, Tahoma, ...) are not found in its data folder when its
+  # loader runs under the emulator; in the prefix's Fonts folder they are.
+  cp /usr/share/wine/fonts/*.fon /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   # The classic look of status bars and bevels.
   wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d 0 /f >/dev/null 2>&1
   wineserver -w
