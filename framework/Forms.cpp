@@ -4,6 +4,7 @@
 
 #include "ConstIds.h"
 #include "ExtCtrls.h"
+#include "FormatSettings.h"
 #include "Streaming.h"
 #include "SysUtils.h"
 
@@ -971,10 +972,30 @@ TMonitor TScreen::Monitors(int index) {
 
 // ---- start and end
 
+namespace {
+
+// Every control of every form hears that the system's fonts may have changed.
+void NotifySystemFontChange(TControl* control) {
+  control->Perform(CM_SYSFONTCHANGED);
+  if (auto* win = dynamic_cast<TWinControl*>(control))
+    for (int i = 0; i < win->ControlCount(); ++i) NotifySystemFontChange(win->Controls(i));
+}
+
+}  // namespace
+
 void InitializeFramework() {
+  // Date and time texts follow the regional settings, read before the first window exists.
+  GetFormatSettings();
   RegisterComponentClass("TPanel", [](TComponent* owner) { return new TPanel(owner); });
   if (!Screen) Screen = new TScreen(nullptr);
-  if (!Application) Application = new TApplication(nullptr);
+  if (!Application) {
+    Application = new TApplication(nullptr);
+    Application->OnSettingChange.push_back([](const char*) { RefreshFormatSettings(); });
+    Application->OnSettingChange.push_back([](const char*) {
+      if (Screen)
+        for (TCustomForm* form : std::vector<TCustomForm*>(Screen->Forms())) NotifySystemFontChange(form);
+    });
+  }
 }
 
 void FinalizeFramework() {
