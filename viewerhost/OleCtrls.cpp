@@ -1,0 +1,855 @@
+// The embedded control site: construction, completion, in-place activation, sizing, property
+// access, the site interfaces' answers and the ordered teardown.
+#include "OleCtrls.h"
+
+#include <olectl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "Forms.h"
+#include "OleConstIds.h"
+#include "Streaming.h"
+
+namespace {
+
+constexpr int kHimetricPerInch = 2540;
+constexpr RECT kClipRect{0, 0, 32767, 32767};
+constexpr UINT kReflectionShift = 0x9C00;
+// Messages that the framework hands to a control before dispatching a key message.
+constexpr UINT kFirstAcceleratorMsg = CN_BASE + WM_KEYDOWN;
+constexpr UINT kLastAcceleratorMsg = CN_BASE + 0x108;
+
+int PixelsPerInch() { return Screen ? Screen->PixelsPerInch() : 96; }
+
+// COM methods never let an exception out: it becomes a failure code.
+template <class F>
+HRESULT Guarded(F&& body) {
+  try {
+    return body();
+  } catch (...) {
+    return E_FAIL;
+  }
+}
+
+}  // namespace
+
+// ---- TEventDispatch
+
+STDMETHODIMP TEventDispatch::QueryInterface(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+      IsEqualIID(iid, control_->Descriptor()->EventIid)) {
+    *out = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) TEventDispatch::AddRef() { return control_->AddRef(); }
+STDMETHODIMP_(ULONG) TEventDispatch::Release() { return control_->Release(); }
+
+STDMETHODIMP TEventDispatch::GetTypeInfoCount(UINT* count) {
+  if (count) *count = 0;
+  return S_OK;
+}
+
+STDMETHODIMP TEventDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (info) *info = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP TEventDispatch::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+
+STDMETHODIMP TEventDispatch::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
+  const TControlDescriptor* d = control_->Descriptor();
+  try {
+    for (int i = 0; i < d->EventCount; ++i) {
+      if (d->EventDispIds[i] == id) {
+        control_->InvokeEvent(i, params);
+        break;
+      }
+    }
+  } catch (const std::exception& error) {
+    if (Application) Application->HandleException(error);
+  } catch (...) {
+  }
+  return S_OK;
+}
+
+// ---- TOleControl: construction and teardown
+
+TOleControl::TOleControl(TComponent* owner, TControlDescriptor& descriptor) : TWinControl(owner) {
+  descriptor_ = &descriptor;
+  ++descriptor_->InstanceCount;
+  counted_ = true;
+  bool siteSet = false;
+  try {
+    for (int i = 0; i < descriptor_->FontCount; ++i) fonts_.push_back(std::make_unique<TFont>());
+    eventSink_ = std::make_unique<TEventDispatch>(this);
+    CreateControlObject();
+    ControlObjectCreated(controlObject_.Get());
+    OleCheck(controlObject_->GetMiscStatus(DVASPECT_CONTENT, &miscStatus_));
+    if (!(descriptor_->SiteOptions & soClientSiteNever) &&
+        ((miscStatus_ & OLEMISC_SETCLIENTSITEFIRST) || (descriptor_->SiteOptions & soClientSiteAlways))) {
+      siteSet = true;
+      OleCheck(controlObject_->SetClientSite(static_cast<IOleClientSite*>(this)));
+    }
+    OleCheck(controlObject_->QueryInterface(IID_IPersistStreamInit, persistence_.PutVoid()));
+    if (InvisibleAtRunTime()) SetVisible(false);
+    SetTabStop((miscStatus_ & (OLEMISC_ACTSLIKELABEL | OLEMISC_NOUIACTIVATE)) == 0);
+    OleCheck(RequestNewObjectLayout());
+  } catch (...) {
+    // The control must not keep a site that is about to disappear.
+    if (siteSet && controlObject_) controlObject_->SetClientSite(nullptr);
+    persistence_.Release();
+    controlObject_.Release();
+    --descriptor_->InstanceCount;
+    counted_ = false;
+    throw;
+  }
+}
+
+void TOleControl::CreateControlObject() {
+  OleCheck(CoCreateInstance(descriptor_->ClassId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                            IID_IOleObject, controlObject_.PutVoid()));
+}
+
+void TOleControl::BeforeDestruction() {
+  if (!tornDown_) {
+    tornDown_ = true;
+    MarkUIActive(false);
+    // Giving the window back closes the control; without a window it is closed here.
+    if (HandleAllocated() && !InvisibleAtRunTime()) DestroyHandle();
+    else if (controlObject_) controlObject_->Close(OLECLOSE_NOSAVE);
+    ReleaseControlLinks();
+    FreeStoredState();
+    persistence_.Release();
+    if (controlObject_) controlObject_->SetClientSite(nullptr);
+    controlObject_.Release();
+    inPlaceActiveObject_.Release();
+    inPlaceObject_.Release();
+    eventSink_.reset();
+    fonts_.clear();
+    if (counted_) {
+      counted_ = false;
+      if (--descriptor_->InstanceCount == 0 && descriptor_->PropertyDescriptions)
+        descriptor_->PropertyDescriptions->clear();
+    }
+  }
+  TWinControl::BeforeDestruction();
+}
+
+TOleControl::~TOleControl() {
+  if (counted_) --descriptor_->InstanceCount;
+  FreeStoredState();
+}
+
+// ---- Client site, stored state, completion
+
+void TOleControl::SetParent(TWinControl* parent) {
+  TWinControl::SetParent(parent);
+  if (!parent) return;
+  EnsureClientSite();
+  AmbientChanged(DISPID_UNKNOWN);
+}
+
+void TOleControl::EnsureClientSite() {
+  IOleClientSite* site = nullptr;
+  HRESULT hr = controlObject_->GetClientSite(&site);
+  if (SUCCEEDED(hr) && site) {
+    site->Release();
+    return;
+  }
+  OleCheck(controlObject_->SetClientSite(static_cast<IOleClientSite*>(this)));
+}
+
+void TOleControl::AmbientChanged(DISPID id) {
+  if (controlIntf_) controlIntf_->OnAmbientPropertyChange(id);
+}
+
+bool TOleControl::ReadProperty(TReader& reader, std::string_view name) {
+  if (name == "ControlData") {
+    SetStoredState(reader.ReadBinary());
+    return true;
+  }
+  return TWinControl::ReadProperty(reader, name);
+}
+
+void TOleControl::SetStoredState(const std::vector<std::uint8_t>& bytes) {
+  FreeStoredState();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+  if (!block) return;
+  if (!bytes.empty()) {
+    void* p = GlobalLock(block);
+    if (!p) {
+      GlobalFree(block);
+      return;
+    }
+    std::memcpy(p, bytes.data(), bytes.size());
+    GlobalUnlock(block);
+  }
+  storedState_ = block;
+}
+
+void TOleControl::FreeStoredState() {
+  if (storedState_) GlobalFree(storedState_);
+  storedState_ = nullptr;
+}
+
+HGLOBAL TOleControl::SaveStoredState() {
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 0);
+  if (!block) OleError(E_OUTOFMEMORY);
+  try {
+    TInterfacePtr<IStream> stream;
+    OleCheck(CreateStreamOnHGlobal(block, FALSE, stream.Put()));
+    OleCheck(persistence_->Save(stream.Get(), TRUE));
+    HGLOBAL current = nullptr;
+    if (SUCCEEDED(GetHGlobalFromStream(stream.Get(), &current)) && current) block = current;
+  } catch (...) {
+    GlobalFree(block);
+    throw;
+  }
+  return block;
+}
+
+std::vector<std::uint8_t> TOleControl::ControlData() {
+  HGLOBAL made = nullptr;
+  HGLOBAL block = storedState_;
+  if (!block) block = made = SaveStoredState();
+  std::vector<std::uint8_t> bytes(GlobalSize(block));
+  if (!bytes.empty()) {
+    if (void* p = GlobalLock(block)) {
+      std::memcpy(bytes.data(), p, bytes.size());
+      GlobalUnlock(block);
+    }
+  }
+  if (made) GlobalFree(made);
+  return bytes;
+}
+
+void TOleControl::EnsureControl() {
+  if (controlIntf_) return;
+  try {
+    EnsureClientSite();
+    if (storedState_) {
+      TInterfacePtr<IStream> stream;
+      OleCheck(CreateStreamOnHGlobal(storedState_, FALSE, stream.Put()));
+      OleCheck(persistence_->Load(stream.Get()));
+      stream.Release();
+      FreeStoredState();
+    } else {
+      OleCheck(persistence_->InitNew());
+    }
+    OleCheck(controlObject_->QueryInterface(IID_IOleControl, controlIntf_.PutVoid()));
+    OleCheck(controlObject_->QueryInterface(IID_IDispatch, controlDispatch_.PutVoid()));
+    controlObject_->QueryInterface(IID_IPerPropertyBrowsing, propertyBrowsing_.PutVoid());
+    ConnectSink(IID_IPropertyNotifySink, static_cast<IPropertyNotifySink*>(this), propertySinkCookie_);
+    ConnectSink(descriptor_->EventIid, eventSink_.get(), eventSinkCookie_);
+    if (descriptor_->Flags & cfBackColor) OnChanged(DISPID_BACKCOLOR);
+    if (descriptor_->Flags & cfEnabled) OnChanged(DISPID_ENABLED);
+    if (descriptor_->Flags & cfFont) OnChanged(DISPID_FONT);
+    if (descriptor_->Flags & cfForeColor) OnChanged(DISPID_FORECOLOR);
+    controlIntf_->OnAmbientPropertyChange(DISPID_UNKNOWN);
+    RequestNewObjectLayout();
+  } catch (...) {
+    ReleaseControlLinks();
+    throw;
+  }
+}
+
+void TOleControl::ConnectSink(REFIID iid, IUnknown* sink, DWORD& cookie) {
+  cookie = 0;
+  TInterfacePtr<IConnectionPointContainer> container;
+  if (FAILED(controlObject_->QueryInterface(IID_IConnectionPointContainer, container.PutVoid())) || !container) return;
+  TInterfacePtr<IConnectionPoint> point;
+  if (FAILED(container->FindConnectionPoint(iid, point.Put())) || !point) return;
+  DWORD value = 0;
+  if (SUCCEEDED(point->Advise(sink, &value))) cookie = value;
+}
+
+void TOleControl::DisconnectSink(REFIID iid, DWORD& cookie) {
+  if (!cookie || !controlObject_) return;
+  TInterfacePtr<IConnectionPointContainer> container;
+  if (FAILED(controlObject_->QueryInterface(IID_IConnectionPointContainer, container.PutVoid())) || !container) return;
+  TInterfacePtr<IConnectionPoint> point;
+  if (FAILED(container->FindConnectionPoint(iid, point.Put())) || !point) return;
+  if (SUCCEEDED(point->Unadvise(cookie))) cookie = 0;
+}
+
+void TOleControl::ReleaseControlLinks() {
+  DisconnectSink(descriptor_->EventIid, eventSinkCookie_);
+  DisconnectSink(IID_IPropertyNotifySink, propertySinkCookie_);
+  propertyBrowsing_.Release();
+  controlDispatch_.Release();
+  controlIntf_.Release();
+}
+
+VARIANT TOleControl::OleObject() {
+  EnsureControl();
+  VARIANT v;
+  VariantInit(&v);
+  IDispatch* dispatch = nullptr;
+  if (FAILED(controlObject_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))) || !dispatch)
+    IntfNotSupported();
+  v.vt = VT_DISPATCH;
+  v.pdispVal = dispatch;
+  return v;
+}
+
+// ---- Windows
+
+HWND TOleControl::ParentHandle() { return Parent() ? Parent()->Handle() : parentWindow_; }
+
+HWND TOleControl::TopLevelWindow() {
+  TWinControl* outer = this;
+  while (outer->Parent()) outer = outer->Parent();
+  if (outer == this) return parentWindow_ ? parentWindow_ : (HandleAllocated() ? Handle() : nullptr);
+  return outer->Handle();
+}
+
+void TOleControl::CreateWnd() {
+  EnsureControl();
+  if (InvisibleAtRunTime()) {
+    TWinControl::CreateWnd();
+    return;
+  }
+  RECT bounds = BoundsRect();
+  controlObject_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, ParentHandle(),
+                         &bounds);
+  if (!inPlaceObject_) throw EOleError(LoadResString(SOleCtrlActivation));
+  AdoptControlWindow();
+  if (!Visible() && IsWindowVisible(Handle())) ShowWindow(Handle(), SW_HIDE);
+}
+
+void TOleControl::AdoptControlWindow() {
+  if (!inPlaceObject_ || HandleAllocated()) return;
+  HWND window = nullptr;
+  inPlaceObject_->GetWindow(&window);
+  if (!window) throw EOleError(LoadResString(SNoWindowHandle));
+  // The control's own procedure stays for default handling; the binding completes on the
+  // first message that reaches ours.
+  AdoptWindow(window);
+  SendMessageA(window, WM_NULL, 0, 0);
+}
+
+void TOleControl::DestroyWindowHandle() {
+  if (InvisibleAtRunTime()) {
+    TWinControl::DestroyWindowHandle();
+    return;
+  }
+  // The window stays the control's: its procedure goes back and we forget it.
+  ReleaseAdoptedWindow();
+  if (controlObject_) controlObject_->Close(OLECLOSE_NOSAVE);
+}
+
+void TOleControl::SetBounds(int left, int top, int width, int height) {
+  if ((width != Width() && Width() > 0) || (height != Height() && Height() > 0)) {
+    if (InvisibleAtRunTime()) {
+      width = Width();
+      height = Height();
+    } else if (controlObject_) {
+      SIZEL extent{MulDiv(width, kHimetricPerInch, PixelsPerInch()), MulDiv(height, kHimetricPerInch, PixelsPerInch())};
+      if (controlObject_->SetExtent(DVASPECT_CONTENT, &extent) != S_OK) {
+        width = Width();
+        height = Height();
+      }
+    }
+  }
+  TWinControl::SetBounds(left, top, width, height);
+}
+
+void TOleControl::WndProc(TMessage& m) {
+  if (m.Msg >= kFirstAcceleratorMsg && m.Msg <= kLastAcceleratorMsg && inPlaceActiveObject_) {
+    MSG msg{Handle(), m.Msg - CN_BASE, m.WParam, m.LParam, static_cast<DWORD>(GetMessageTime()),
+            POINT{0x115DE1F1, 0x115DE1F1}};
+    if (inPlaceActiveObject_->TranslateAccelerator(&msg) == S_OK) {
+      m.Result = 1;
+      return;
+    }
+  }
+  switch (m.Msg) {
+    case CM_UIACTIVATE:
+      UIActivate();
+      return;
+    case CM_UIDEACTIVATE:
+      UIDeactivate();
+      return;
+    case WM_PAINT:
+      if (InvisibleAtRunTime() && HandleAllocated()) {
+        PAINTSTRUCT ps;
+        HDC dc = reinterpret_cast<HDC>(m.WParam);
+        bool began = !dc;
+        if (began) dc = BeginPaint(Handle(), &ps);
+        RECT r;
+        GetClientRect(Handle(), &r);
+        OleDraw(controlObject_.Get(), DVASPECT_CONTENT, dc, &r);
+        if (began) EndPaint(Handle(), &ps);
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  TWinControl::WndProc(m);
+}
+
+void TOleControl::DefaultHandler(TMessage& m) {
+  if (HandleAllocated() && !InvisibleAtRunTime()) {
+    UINT msg = m.Msg;
+    if (msg >= CN_BASE && msg < 0xC000) msg -= kReflectionShift;
+    if (!SimpleFrame()) {
+      m.Result = CallWindowProcA(DefWndProc(), Handle(), msg, m.WParam, m.LParam);
+      return;
+    }
+  }
+  TWinControl::DefaultHandler(m);
+}
+
+// ---- UI activation
+
+void TOleControl::MarkUIActive(bool active) {
+  TCustomForm* form = ParentForm();
+  if (!form) return;
+  if (active) {
+    TWinControl* other = form->ActiveEmbeddedControl();
+    if (other && other != this) other->Perform(CM_UIDEACTIVATE);
+    form->SetActiveEmbeddedControl(this);
+  } else if (form->ActiveEmbeddedControl() == this) {
+    form->SetActiveEmbeddedControl(nullptr);
+  }
+}
+
+void TOleControl::UIActivate() {
+  TCustomForm* form = ParentForm();
+  if (form && form->ActiveEmbeddedControl() == this) return;
+  RECT bounds = BoundsRect();
+  controlObject_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, ParentHandle(), &bounds);
+}
+
+void TOleControl::UIDeactivate() {
+  TCustomForm* form = ParentForm();
+  if (form && form->ActiveEmbeddedControl() != this) return;
+  if (inPlaceObject_) inPlaceObject_->UIDeactivate();
+  if (form && form->ActiveControl() == this) OnUIDeactivate(FALSE);
+}
+
+void TOleControl::RemoveSharedMenu() { SetMenu(nullptr, nullptr, nullptr); }
+
+// ---- Property access
+
+void TOleControl::ReadDispProperty(DISPID id, VARIANT& value) {
+  EnsureControl();
+  std::memset(&value, 0, sizeof value);
+  value.vt = VT_EMPTY;
+  DISPPARAMS params{nullptr, nullptr, 0, 0};
+  EXCEPINFO info{};
+  HRESULT hr = controlDispatch_->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &params, &value, &info, nullptr);
+  if (FAILED(hr)) DispatchInvokeError(hr, info);
+}
+
+void TOleControl::WriteDispProperty(DISPID id, const VARIANT& value) {
+  EnsureControl();
+  VARIANTARG arg = value;
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS params{&arg, &named, 1, 1};
+  EXCEPINFO info{};
+  WORD flags = value.vt == VT_DISPATCH ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
+  HRESULT hr = controlDispatch_->Invoke(id, IID_NULL, 0, flags, &params, nullptr, &info, nullptr);
+  if (FAILED(hr)) DispatchInvokeError(hr, info);
+}
+
+int TOleControl::GetIntegerProp(DISPID id) {
+  VARIANT v;
+  ReadDispProperty(id, v);
+  int value = v.lVal;
+  VariantClear(&v);
+  return value;
+}
+
+bool TOleControl::GetWordBoolProp(DISPID id) {
+  VARIANT v;
+  ReadDispProperty(id, v);
+  bool value = v.boolVal != 0;
+  VariantClear(&v);
+  return value;
+}
+
+VARIANT TOleControl::GetVariantProp(DISPID id) {
+  VARIANT v;
+  ReadDispProperty(id, v);
+  return v;
+}
+
+std::string TOleControl::GetStringProp(DISPID id) {
+  VARIANT v;
+  ReadDispProperty(id, v);
+  std::string text;
+  if (v.vt == VT_BSTR || SUCCEEDED(VariantChangeType(&v, &v, 0, VT_BSTR))) text = BstrToAnsi(v.bstrVal);
+  VariantClear(&v);
+  return text;
+}
+
+BSTR TOleControl::GetWideStringProp(DISPID id) {
+  VARIANT v;
+  ReadDispProperty(id, v);
+  return v.vt == VT_BSTR ? v.bstrVal : nullptr;
+}
+
+void TOleControl::SetIntegerProp(DISPID id, int value) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_I4;
+  v.lVal = value;
+  WriteDispProperty(id, v);
+}
+
+void TOleControl::SetWordBoolProp(DISPID id, bool value) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BOOL;
+  v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+  WriteDispProperty(id, v);
+}
+
+void TOleControl::SetInterfaceProp(DISPID id, IDispatch* value) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_DISPATCH;
+  v.pdispVal = value;
+  WriteDispProperty(id, v);
+}
+
+void TOleControl::SetStringProp(DISPID id, const std::string& value) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BSTR;
+  v.bstrVal = AnsiToBstr(value);
+  try {
+    WriteDispProperty(id, v);
+  } catch (...) {
+    SysFreeString(v.bstrVal);
+    throw;
+  }
+  SysFreeString(v.bstrVal);
+}
+
+void TOleControl::SetWideStringProp(DISPID id, BSTR value) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BSTR;
+  v.bstrVal = SysStringLen(value) ? value : nullptr;
+  WriteDispProperty(id, v);
+}
+
+void TOleControl::SetVariantProp(DISPID id, const VARIANT& value) { WriteDispProperty(id, value); }
+
+// ---- IUnknown
+
+STDMETHODIMP TOleControl::QueryInterface(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISimpleFrameSite))
+    *out = static_cast<ISimpleFrameSite*>(this);
+  else if (IsEqualIID(iid, IID_IPropertyNotifySink))
+    *out = static_cast<IPropertyNotifySink*>(this);
+  else if (IsEqualIID(iid, IID_IDispatch))
+    *out = static_cast<IDispatch*>(this);
+  else if (IsEqualIID(iid, IID_IOleInPlaceFrame) || IsEqualIID(iid, IID_IOleInPlaceUIWindow))
+    *out = static_cast<IOleInPlaceFrame*>(this);
+  else if (IsEqualIID(iid, IID_IOleInPlaceSite) || IsEqualIID(iid, IID_IOleWindow))
+    *out = static_cast<IOleInPlaceSite*>(this);
+  else if (IsEqualIID(iid, IID_IOleControlSite))
+    *out = static_cast<IOleControlSite*>(this);
+  else if (IsEqualIID(iid, IID_IOleClientSite))
+    *out = static_cast<IOleClientSite*>(this);
+  else
+    return E_NOINTERFACE;
+  AddRef();
+  return S_OK;
+}
+
+// The host's lifetime belongs to its owner, never to COM references.
+STDMETHODIMP_(ULONG) TOleControl::AddRef() { return ++refCount_; }
+STDMETHODIMP_(ULONG) TOleControl::Release() { return --refCount_; }
+
+// ---- ISimpleFrameSite, IPropertyNotifySink
+
+STDMETHODIMP TOleControl::PreMessageFilter(HWND, UINT, WPARAM, LPARAM, LRESULT*, DWORD*) { return S_OK; }
+STDMETHODIMP TOleControl::PostMessageFilter(HWND, UINT, WPARAM, LPARAM, LRESULT*, DWORD) { return S_OK; }
+
+namespace {
+// Holds a re-entrancy guard for the length of one update.
+class GuardFlag {
+ public:
+  explicit GuardFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~GuardFlag() { flag_ = false; }
+  GuardFlag(const GuardFlag&) = delete;
+  GuardFlag& operator=(const GuardFlag&) = delete;
+
+ private:
+  bool& flag_;
+};
+}  // namespace
+
+STDMETHODIMP TOleControl::OnChanged(DISPID id) {
+  try {
+    switch (id) {
+      case DISPID_BACKCOLOR:
+        if (!updatingColor_) {
+          GuardFlag guard(updatingColor_);
+          SetColor(static_cast<TColor>(GetIntegerProp(id)));
+        }
+        break;
+      case DISPID_FORECOLOR:
+        if (!updatingFont_) {
+          GuardFlag guard(updatingFont_);
+          Font().SetColor(static_cast<TColor>(GetIntegerProp(id)));
+        }
+        break;
+      case DISPID_ENABLED:
+        if (!updatingEnabled_) {
+          GuardFlag guard(updatingEnabled_);
+          SetEnabled(GetWordBoolProp(id));
+        }
+        break;
+      default:
+        break;
+    }
+  } catch (const EOleError&) {
+  }
+  return S_OK;
+}
+
+STDMETHODIMP TOleControl::OnRequestEdit(DISPID) { return S_OK; }
+
+// ---- IDispatch: ambient properties
+
+STDMETHODIMP TOleControl::GetTypeInfoCount(UINT* count) {
+  if (count) *count = 0;
+  return S_OK;
+}
+
+STDMETHODIMP TOleControl::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (info) *info = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP TOleControl::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+
+STDMETHODIMP TOleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                 UINT*) {
+  if (!(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
+  auto setBool = [result](bool value) {
+    VariantInit(result);
+    result->vt = VT_BOOL;
+    result->boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+  };
+  auto setInt = [result](LONG value) {
+    VariantInit(result);
+    result->vt = VT_I4;
+    result->lVal = value;
+  };
+  return Guarded([&]() -> HRESULT {
+    switch (id) {
+      case DISPID_AMBIENT_BACKCOLOR:
+        setInt(static_cast<LONG>(Color()));
+        return S_OK;
+      case DISPID_AMBIENT_DISPLAYNAME:
+        VariantInit(result);
+        result->vt = VT_BSTR;
+        result->bstrVal = AnsiToBstr(Name());
+        return S_OK;
+      case DISPID_AMBIENT_FORECOLOR:
+        setInt(static_cast<LONG>(Font().Color()));
+        return S_OK;
+      case DISPID_AMBIENT_LOCALEID:
+        setInt(static_cast<LONG>(GetUserDefaultLCID()));
+        return S_OK;
+      case DISPID_AMBIENT_MESSAGEREFLECT:
+      case DISPID_AMBIENT_USERMODE:
+      case DISPID_AMBIENT_AUTOCLIP:
+      case DISPID_AMBIENT_SUPPORTSMNEMONICS:
+        setBool(true);
+        return S_OK;
+      case DISPID_AMBIENT_UIDEAD:
+      case DISPID_AMBIENT_SHOWGRABHANDLES:
+      case DISPID_AMBIENT_SHOWHATCHING:
+        setBool(false);
+        return S_OK;
+      default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+  });
+}
+
+// ---- IOleInPlaceFrame
+
+HRESULT TOleControl::FrameGetWindow(HWND* window) {
+  if (!window) return E_POINTER;
+  return Guarded([&]() -> HRESULT {
+    *window = TopLevelWindow();
+    return S_OK;
+  });
+}
+
+STDMETHODIMP TOleControl::ContextSensitiveHelp(BOOL) { return S_OK; }
+STDMETHODIMP TOleControl::GetBorder(LPRECT) { return INPLACE_E_NOTOOLSPACE; }
+STDMETHODIMP TOleControl::RequestBorderSpace(LPCBORDERWIDTHS) { return INPLACE_E_NOTOOLSPACE; }
+STDMETHODIMP TOleControl::SetBorderSpace(LPCBORDERWIDTHS) { return E_NOTIMPL; }
+STDMETHODIMP TOleControl::SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) { return S_OK; }
+
+// The framework's forms carry no main menu, so there is never a menu to share.
+STDMETHODIMP TOleControl::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) { return S_OK; }
+STDMETHODIMP TOleControl::SetMenu(HMENU, HOLEMENU, HWND) { return S_OK; }
+
+STDMETHODIMP TOleControl::RemoveMenus(HMENU shared) {
+  while (shared && GetMenuItemCount(shared) > 0) {
+    if (!RemoveMenu(shared, 0, MF_BYPOSITION)) break;
+  }
+  return S_OK;
+}
+
+STDMETHODIMP TOleControl::SetStatusText(LPCOLESTR) { return S_OK; }
+STDMETHODIMP TOleControl::EnableModeless(BOOL) { return S_OK; }
+STDMETHODIMP TOleControl::TranslateAccelerator(LPMSG, WORD) { return S_FALSE; }
+
+// ---- IOleInPlaceSite
+
+HRESULT TOleControl::SiteGetWindow(HWND* window) {
+  if (!window) return E_POINTER;
+  return Guarded([&]() -> HRESULT {
+    *window = ParentHandle();
+    return *window ? S_OK : E_FAIL;
+  });
+}
+
+STDMETHODIMP TOleControl::CanInPlaceActivate() { return S_OK; }
+
+STDMETHODIMP TOleControl::OnInPlaceActivate() {
+  controlObject_->QueryInterface(IID_IOleInPlaceObject, inPlaceObject_.PutVoid());
+  controlObject_->QueryInterface(IID_IOleInPlaceActiveObject, inPlaceActiveObject_.PutVoid());
+  return S_OK;
+}
+
+STDMETHODIMP TOleControl::OnUIActivate() {
+  MarkUIActive(true);
+  return S_OK;
+}
+
+STDMETHODIMP TOleControl::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
+                                           LPRECT clip, LPOLEINPLACEFRAMEINFO frameInfo) {
+  if (frame) {
+    *frame = static_cast<IOleInPlaceFrame*>(this);
+    AddRef();
+  }
+  if (document) *document = nullptr;
+  if (position) *position = BoundsRect();
+  if (clip) *clip = kClipRect;
+  if (frameInfo) {
+    frameInfo->fMDIApp = FALSE;
+    frameInfo->hwndFrame = nullptr;
+    FrameGetWindow(&frameInfo->hwndFrame);
+    frameInfo->haccel = nullptr;
+    frameInfo->cAccelEntries = 0;
+  }
+  return S_OK;
+}
+
+STDMETHODIMP TOleControl::Scroll(SIZE) { return E_NOTIMPL; }
+
+STDMETHODIMP TOleControl::OnUIDeactivate(BOOL) {
+  RemoveSharedMenu();
+  MarkUIActive(false);
+  return S_OK;
+}
+
+STDMETHODIMP TOleControl::OnInPlaceDeactivate() {
+  inPlaceActiveObject_.Release();
+  inPlaceObject_.Release();
+  return S_OK;
+}
+
+STDMETHODIMP TOleControl::DiscardUndoState() { return E_NOTIMPL; }
+
+STDMETHODIMP TOleControl::DeactivateAndUndo() {
+  if (inPlaceObject_) inPlaceObject_->UIDeactivate();
+  return S_OK;
+}
+
+STDMETHODIMP TOleControl::OnPosRectChange(LPCRECT position) {
+  if (inPlaceObject_ && position) inPlaceObject_->SetObjectRects(position, &kClipRect);
+  return S_OK;
+}
+
+// ---- IOleControlSite
+
+STDMETHODIMP TOleControl::OnControlInfoChanged() { return E_NOTIMPL; }
+STDMETHODIMP TOleControl::LockInPlaceActive(BOOL) { return E_NOTIMPL; }
+
+STDMETHODIMP TOleControl::GetExtendedControl(IDispatch** control) {
+  if (control) *control = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP TOleControl::TransformCoords(POINTL* himetric, POINTF* container, DWORD flags) {
+  if (!himetric || !container) return E_POINTER;
+  const int ppi = PixelsPerInch();
+  if (flags & XFORMCOORDS_HIMETRICTOCONTAINER) {
+    container->x = static_cast<float>(MulDiv(himetric->x, ppi, kHimetricPerInch));
+    container->y = static_cast<float>(MulDiv(himetric->y, ppi, kHimetricPerInch));
+  } else {
+    // Ties go to the even neighbour.
+    himetric->x = static_cast<LONG>(std::nearbyint(static_cast<double>(container->x) * kHimetricPerInch / ppi));
+    himetric->y = static_cast<LONG>(std::nearbyint(static_cast<double>(container->y) * kHimetricPerInch / ppi));
+  }
+  return S_OK;
+}
+
+STDMETHODIMP TOleControl::TranslateAccelerator(MSG*, DWORD) { return E_NOTIMPL; }
+STDMETHODIMP TOleControl::OnFocus(BOOL) { return E_NOTIMPL; }
+STDMETHODIMP TOleControl::ShowPropertyFrame() { return E_NOTIMPL; }
+
+// ---- IOleClientSite
+
+STDMETHODIMP TOleControl::SaveObject() { return S_OK; }
+
+STDMETHODIMP TOleControl::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
+  if (moniker) *moniker = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP TOleControl::GetContainer(IOleContainer** container) {
+  if (container) *container = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP TOleControl::ShowObject() {
+  return Guarded([&]() -> HRESULT {
+    AdoptControlWindow();
+    return S_OK;
+  });
+}
+
+STDMETHODIMP TOleControl::OnShowWindow(BOOL) { return S_OK; }
+
+STDMETHODIMP TOleControl::RequestNewObjectLayout() {
+  if (!controlObject_) return E_UNEXPECTED;
+  SIZEL extent{0, 0};
+  HRESULT hr = controlObject_->GetExtent(DVASPECT_CONTENT, &extent);
+  if (FAILED(hr)) return hr;
+  const int ppi = PixelsPerInch();
+  int width = MulDiv(extent.cx, ppi, kHimetricPerInch);
+  int height = MulDiv(extent.cy, ppi, kHimetricPerInch);
+  if (InvisibleAtRunTime() && !controlIntf_) {
+    width = std::min(width, 32);
+    height = std::min(height, 32);
+  }
+  return Guarded([&]() -> HRESULT {
+    SetBounds(Left(), Top(), width, height);
+    return hr;
+  });
+}
