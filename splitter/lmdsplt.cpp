@@ -1,0 +1,676 @@
+// The splitter panel, its panes and bars: model, layout and painting.
+#include "lmdsplt.h"
+
+#include <algorithm>
+
+#include "ConstIds.h"
+#include "Streaming.h"
+#include "SysUtils.h"
+
+namespace {
+
+struct NamedOrdinal {
+  const char* name;
+  int value;
+};
+
+constexpr NamedOrdinal kOrientations[] = {
+    {"spHorzDown", spHorzDown}, {"spHorzUp", spHorzUp}, {"spVertRight", spVertRight},
+    {"spVertLeft", spVertLeft}, {"spCross", spCross}};
+constexpr NamedOrdinal kBorderStyles[] = {
+    {"lsNone", lsNone},           {"lsSingle", lsSingle},           {"lsLowered", lsLowered},
+    {"lsRaised", lsRaised},       {"lsRaisedspb", lsRaisedspb},     {"lsLoweredspb", lsLoweredspb},
+    {"lsRaisedExt", lsRaisedExt}, {"lsLoweredExt", lsLoweredExt},   {"lsFrameInset", lsFrameInset},
+    {"lsFrameOffset", lsFrameOffset}, {"lsWindowBorder", lsWindowBorder}, {"lsSingleRaised", lsSingleRaised},
+    {"lsSingleLowered", lsSingleLowered}, {"lsDoubleRaised", lsDoubleRaised}, {"lsDoubleLowered", lsDoubleLowered}};
+constexpr NamedOrdinal kJumps[] = {{"sjUpLeft", sjUpLeft}, {"sjDnRight", sjDnRight}};
+
+template <std::size_t N>
+int ReadOrdinal(TReader& reader, const NamedOrdinal (&table)[N]) {
+  std::string ident = reader.ReadIdent();
+  for (const auto& entry : table)
+    if (ident == entry.name) return entry.value;
+  reader.Error(LoadResString(SInvalidPropertyValue));
+}
+
+RECT ToRect(const SplitRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+
+// An 8 x 8 brush of alternating black and white pixels; ANDed onto a surface it darkens every
+// other pixel.
+GdiObject CheckerBrush() {
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colors[2];
+    DWORD rows[8];
+  } dib{};
+  dib.header.biSize = sizeof dib.header;
+  dib.header.biWidth = 8;
+  dib.header.biHeight = 8;
+  dib.header.biPlanes = 1;
+  dib.header.biBitCount = 1;
+  dib.header.biCompression = BI_RGB;
+  dib.colors[1] = RGBQUAD{255, 255, 255, 0};
+  for (int y = 0; y < 8; ++y) dib.rows[y] = (y % 2) ? 0x55 : 0xAA;
+  return GdiObject(CreateDIBPatternBrushPt(&dib, DIB_RGB_COLORS));
+}
+
+constexpr DWORD kPatternAndDest = 0x00A000C9;
+
+}  // namespace
+
+// ---- TLMDSplitterBarItem
+
+TLMDSplitterBarItem::TLMDSplitterBarItem(TCollection* collection) : TCollectionItem(collection) {}
+
+TLMDSplitterPanel* TLMDSplitterBarItem::Panel() const {
+  auto* items = dynamic_cast<TLMDSplitterBarItems*>(Collection());
+  return items ? items->Panel() : nullptr;
+}
+
+void TLMDSplitterBarItem::Assign(const TPersistent& source) {
+  auto* other = dynamic_cast<const TLMDSplitterBarItem*>(&source);
+  if (!other) return TCollectionItem::Assign(source);
+  position_ = other->position_;
+  min_ = other->min_;
+  max_ = other->max_;
+  posPercent_ = other->posPercent_;
+  color_ = other->color_;
+  width_ = other->width_;
+  extent_ = other->extent_;
+  isHorizontal_ = other->isHorizontal_;
+  locked_ = other->locked_;
+  transparent_ = other->transparent_;
+}
+
+bool TLMDSplitterBarItem::ReadProperty(TReader& reader, std::string_view name) {
+  if (name == "OldPosition") SetOldPosition(reader.ReadInteger());
+  else if (name == "BorderStyle") SetBorderStyle(static_cast<TLMDBorderStyle>(ReadOrdinal(reader, kBorderStyles)));
+  else if (name == "Position") SetPosition(reader.ReadInteger());
+  else if (name == "PosPercent") SetPosPercent(reader.ReadInteger());
+  else if (name == "Min") SetMin(reader.ReadInteger());
+  else if (name == "Max") SetMax(reader.ReadInteger());
+  else if (name == "Locked") SetLocked(reader.ReadBoolean());
+  else if (name == "Color") SetColor(ReadColor(reader));
+  else if (name == "ResizeButton") SetResizeButton(reader.ReadBoolean());
+  else if (name == "ResizeDirection") SetResizeDirection(static_cast<TLMDSplitterJump>(ReadOrdinal(reader, kJumps)));
+  else if (name == "ResizeColor") SetResizeColor(ReadColor(reader));
+  else if (name == "Transparent") SetTransparent(reader.ReadBoolean());
+  else if (name == "Width") SetWidth(reader.ReadInteger());
+  else if (name == "OnChange") reader.ReadEvent([this](TNotifyEvent e) { OnChange = std::move(e); });
+  else return TCollectionItem::ReadProperty(reader, name);
+  return true;
+}
+
+void TLMDSplitterBarItem::DoChange() {
+  if (OnChange) OnChange(this);
+}
+
+void TLMDSplitterBarItem::SetPosition(int value) {
+  // Even the same value re-synchronises and re-lays out: the percentage is the master value.
+  bool changed = value != position_;
+  position_ = value;
+  SyncBar(false);
+  if (changed) DoChange();
+  Changed(true);
+}
+
+void TLMDSplitterBarItem::SetPosPercent(int value) {
+  auto percent = static_cast<TLMDPercent>(std::clamp(value, 0, 100));
+  if (percent == posPercent_) return;
+  posPercent_ = percent;
+  SyncBar(true);
+  DoChange();
+  Changed(true);
+}
+
+void TLMDSplitterBarItem::SetMin(int value) {
+  if (value == min_) return;
+  min_ = value;
+  SyncBar(false);
+  Changed(true);
+}
+
+void TLMDSplitterBarItem::SetMax(int value) {
+  if (value == max_) return;
+  max_ = value;
+  SyncBar(false);
+  Changed(true);
+}
+
+void TLMDSplitterBarItem::SetWidth(int value) {
+  if (value == width_) return;
+  width_ = value;
+  SyncBar(false);
+  Changed(true);
+}
+
+void TLMDSplitterBarItem::SetTransparent(bool value) {
+  if (value == transparent_) return;
+  transparent_ = value;
+  DoChange();
+  Changed(true);
+}
+
+void TLMDSplitterBarItem::SetResizeButton(bool value) {
+  if (value == resizeButton_) return;
+  resizeButton_ = value;
+  Changed(true);
+}
+
+void TLMDSplitterBarItem::SetBorderStyle(TLMDBorderStyle value) {
+  if (value == borderStyle_) return;
+  borderStyle_ = value;
+  Changed(true);
+}
+
+void TLMDSplitterBarItem::SetResizeDirection(TLMDSplitterJump value) {
+  if (value == resizeDirection_) return;
+  resizeDirection_ = value;
+  Changed(true);
+}
+
+void TLMDSplitterBarItem::SetResizeColor(TColor value) {
+  if (value == resizeColor_) return;
+  resizeColor_ = value;
+  Changed(true);
+}
+
+void TLMDSplitterBarItem::SetColor(TColor value) {
+  if (value == color_) return;
+  color_ = value;
+  Changed(false);
+}
+
+void TLMDSplitterBarItem::SetLocked(bool value) {
+  if (value == locked_) return;
+  locked_ = value;
+  Changed(false);
+}
+
+void TLMDSplitterBarItem::SetButtonHot(bool value) {
+  if (value == buttonHot_) return;
+  buttonHot_ = value;
+  Changed(true);
+}
+
+void TLMDSplitterBarItem::SyncBar(bool recalc) {
+  if (extent_ == 0) return;
+  if (tracking_) {
+    TLMDPercent percent = PercentOf(position_, extent_);
+    if (oldPosition_ != -1 && percent != posPercent_) oldPosition_ = -1;
+    posPercent_ = percent;
+  } else if (recalc || position_ == -1) {
+    position_ = PositionFromPercent(posPercent_, extent_, min_, max_);
+  } else {
+    posPercent_ = PercentOf(position_, extent_);
+  }
+}
+
+void TLMDSplitterBarItem::ToggleCollapse() {
+  if (oldPosition_ == -1) {
+    int remembered = position_;
+    SetPosPercent(resizeDirection_ == sjUpLeft ? 0 : 100);
+    oldPosition_ = remembered;
+  } else {
+    SetPosition(oldPosition_);
+    oldPosition_ = -1;
+  }
+}
+
+// ---- TLMDSplitterBarItems
+
+TLMDSplitterBarItems::TLMDSplitterBarItems(TLMDSplitterPanel* panel)
+    : TCollection(panel, [](TCollection*) { return new TLMDSplitterBarItem(nullptr); }), panel_(panel) {}
+
+void TLMDSplitterBarItems::Update(TCollectionItem* item) {
+  if (!panel_) return;
+  if (item)
+    panel_->PaintBar(item->Index());
+  else
+    panel_->RefreshLayout();
+}
+
+// ---- TLMDSplitterPane
+
+TLMDSplitterPane::TLMDSplitterPane(TComponent* owner) : TLMDScrollBox(owner) { SetParentColor(true); }
+
+bool TLMDSplitterPane::ReadProperty(TReader& reader, std::string_view name) {
+  if (name == "Align") {
+    reader.SkipValue();  // the panel places its panes itself
+    return true;
+  }
+  return TLMDScrollBox::ReadProperty(reader, name);
+}
+
+void TLMDSplitterPane::BeforeDestruction() {
+  if (splitter_ && !splitter_->HasState(csDestroying)) splitter_->RemovePane(this);
+  TLMDScrollBox::BeforeDestruction();
+}
+
+void TLMDSplitterPane::SetSplitter(TLMDSplitterPanel* panel) {
+  if (panel == splitter_ && panel) return;
+  if (splitter_) splitter_->RemovePane(this);
+  SetParent(panel);
+  if (panel) panel->AddPane(this);
+}
+
+void TLMDSplitterPane::WndProc(TMessage& m) {
+  TLMDScrollBox::WndProc(m);
+  if (m.Msg == CM_VISIBLECHANGED && !HasState(csLoading) && splitter_) {
+    if (splitter_->orientation_ == spCross) splitter_->orientation_ = spVertRight;
+    splitter_->RefreshLayout();
+  }
+}
+
+// ---- TLMDSplitterPanel
+
+TLMDSplitterPanel::TLMDSplitterPanel(TComponent* owner) : TLMDCustomBevelPanel(owner) {
+  static const bool paneRegistered = [] {
+    RegisterComponentClass("TLMDSplitterPane", [](TComponent* o) { return new TLMDSplitterPane(o); });
+    return true;
+  }();
+  (void)paneRegistered;
+  updating_ = true;
+  bars_ = std::make_unique<TLMDSplitterBarItems>(this);
+  orientation_ = spVertRight;
+  instantUpdate_ = false;
+  SetBounds(Left(), Top(), 200, 100);
+  SetTabStop(false);
+  updating_ = false;
+}
+
+TLMDSplitterPanel::~TLMDSplitterPanel() {
+  // Panes outlive a panel that was deleted without Free; they must not call back into it.
+  for (TLMDSplitterPane* pane : panes_) {
+    pane->splitter_ = nullptr;
+    pane->paneIndex_ = -1;
+  }
+}
+
+void TLMDSplitterPanel::Destroying() {
+  TLMDCustomBevelPanel::Destroying();
+  updating_ = true;
+  for (TLMDSplitterPane* pane : panes_) {
+    pane->splitter_ = nullptr;
+    pane->paneIndex_ = -1;
+  }
+  panes_.clear();
+}
+
+bool TLMDSplitterPanel::ReadProperty(TReader& reader, std::string_view name) {
+  if (name == "Bars") {
+    bars_->ReadItems(reader);
+  } else if (name == "Orientation") {
+    SetOrientation(static_cast<TLMDSplitterOrientation>(ReadOrdinal(reader, kOrientations)));
+  } else if (name == "InstantUpdate") {
+    SetInstantUpdate(reader.ReadBoolean());
+  } else {
+    return TLMDCustomBevelPanel::ReadProperty(reader, name);
+  }
+  return true;
+}
+
+void TLMDSplitterPanel::ReadChild(TComponent* child) {
+  if (auto* pane = dynamic_cast<TLMDSplitterPane*>(child)) {
+    pane->SetSplitter(this);
+    return;
+  }
+  TLMDCustomBevelPanel::ReadChild(child);
+}
+
+void TLMDSplitterPanel::Loaded() {
+  TLMDCustomBevelPanel::Loaded();
+  inset_ = Bevel().Inset();
+  UpdateBarDirections();
+  UpdateBarExtents();
+  Realign();
+}
+
+void TLMDSplitterPanel::SetOrientation(TLMDSplitterOrientation value) {
+  if (value == orientation_) return;
+  if (value == spCross && PaneCount() < MaxPanes && !HasState(csLoading)) return;
+  orientation_ = value;
+  UpdateBarDirections();
+  UpdateBarExtents();
+  Realign();
+}
+
+int TLMDSplitterPanel::VisiblePaneCount() const {
+  if (HasState(csDesigning)) return PaneCount();
+  return static_cast<int>(std::count_if(panes_.begin(), panes_.end(), [](TLMDSplitterPane* p) { return p->Visible(); }));
+}
+
+int TLMDSplitterPanel::BarCount() const { return std::max(VisiblePaneCount() - 1, 0); }
+
+TLMDSplitterPane* TLMDSplitterPanel::VisiblePane(int n) const {
+  if (n < 0) return nullptr;
+  for (TLMDSplitterPane* pane : panes_) {
+    if (!pane->Visible() && !HasState(csDesigning)) continue;
+    if (n-- == 0) return pane;
+  }
+  return nullptr;
+}
+
+TLMDSplitterPane* TLMDSplitterPanel::PaneAt(int i) const {
+  if (i < 0 || i >= PaneCount()) return nullptr;
+  return panes_[static_cast<std::size_t>(i)];
+}
+
+BarMetrics TLMDSplitterPanel::Metrics() const {
+  BarMetrics m;
+  for (int k = 0; k < 3 && k < bars_->Count(); ++k) {
+    m.position[static_cast<std::size_t>(k)] = bars_->Items(k)->Position();
+    m.width[static_cast<std::size_t>(k)] = bars_->Items(k)->Width();
+  }
+  return m;
+}
+
+RECT TLMDSplitterPanel::BarRect(int i) {
+  if (i < 0 || i >= BarCount() || i >= bars_->Count()) return RECT{};
+  RECT client = ClientRect();
+  return ToRect(BarRectangle(orientation_, VisiblePaneCount(), i, inset_, client.right, client.bottom, Metrics()));
+}
+
+void TLMDSplitterPanel::UpdateBarDirections() {
+  if (HasState(csLoading) || HasState(csDestroying)) return;
+  int visible = VisiblePaneCount();
+  if (visible < 2) return;
+  for (int i = 0; i < 3 && i < bars_->Count(); ++i) {
+    TLMDSplitterBarItem* bar = bars_->Items(i);
+    bar->isHorizontal_ = BarIsHorizontal(orientation_, visible, i, bar->isHorizontal_);
+  }
+}
+
+void TLMDSplitterPanel::UpdateBarExtents() {
+  if (HasState(csLoading) || updating_) return;
+  RECT client = ClientRect();
+  int w = client.right - 2 * inset_, h = client.bottom - 2 * inset_;
+  int visible = VisiblePaneCount();
+  int active = std::min(BarCount(), bars_->Count());
+  for (int i = 0; i < active; ++i) {
+    TLMDSplitterBarItem* bar = bars_->Items(i);
+    char size = BarExtentSize(orientation_, visible, i);
+    // A panel smaller than the bar leaves no room: the bar keeps its place until there is.
+    if (size) bar->extent_ = std::max((size == 'H' ? h : w) - bar->width_, 0);
+  }
+  for (int i = 0; i < active; ++i) bars_->Items(i)->SyncBar(true);
+}
+
+void TLMDSplitterPanel::AlignControls(TControl* control, RECT& rect) {
+  TLMDCustomBevelPanel::AlignControls(control, rect);
+  int visible = std::min(VisiblePaneCount(), MaxPanes);
+  if (visible == 0) return;
+  auto places = PanePlacement(orientation_, visible, SplitRect{rect.left, rect.top, rect.right, rect.bottom}, Metrics());
+  DisableAlign();
+  try {
+    for (int n = 0; n < visible; ++n) {
+      const SplitRect& r = places[static_cast<std::size_t>(n)];
+      VisiblePane(n)->SetBounds(r.left, r.top, r.width(), r.height());
+    }
+  } catch (...) {
+    EnableAlign();
+    throw;
+  }
+  EnableAlign();
+}
+
+void TLMDSplitterPanel::RefreshLayout() {
+  if (HasState(csLoading) || HasState(csDestroying) || updating_) return;
+  UpdateBarDirections();
+  UpdateBarExtents();
+  Realign();
+  if (HandleAllocated()) PaintNow([this] { Paint(); });
+}
+
+void TLMDSplitterPanel::Resize() {
+  TLMDCustomBevelPanel::Resize();
+  if (HasState(csLoading) || updating_) return;
+  UpdateBarExtents();
+  Realign();
+  if (DrawsTransparent() && HandleAllocated()) PaintNow([this] { Paint(); });
+}
+
+void TLMDSplitterPanel::BevelChanged() {
+  TLMDCustomBevelPanel::BevelChanged();
+  inset_ = Bevel().Inset();
+  // The bars' travel room follows the new frame at once, not at the next resize.
+  RefreshLayout();
+}
+
+int TLMDSplitterPanel::AddPane(TLMDSplitterPane* pane) {
+  if (!pane || PaneCount() >= MaxPanes) return -1;
+  int index = PaneCount();
+  panes_.push_back(pane);
+  pane->splitter_ = this;
+  pane->paneIndex_ = index;
+  if (bars_->Count() < PaneCount() - 1) bars_->Add();
+  if (!updating_) {
+    UpdateBarExtents();
+    Realign();
+  }
+  return index;
+}
+
+void TLMDSplitterPanel::RemovePane(TLMDSplitterPane* pane) {
+  auto it = std::find(panes_.begin(), panes_.end(), pane);
+  if (it == panes_.end()) return;
+  pane->splitter_ = nullptr;
+  pane->paneIndex_ = -1;
+  panes_.erase(it);
+  for (int i = 0; i < PaneCount(); ++i) panes_[static_cast<std::size_t>(i)]->paneIndex_ = i;
+  if (orientation_ == spCross) orientation_ = spVertRight;
+  if (updating_) return;
+  if (bars_->Count() > 0 && bars_->Count() > PaneCount() - 1)
+    delete bars_->Items(bars_->Count() - 1);  // the collection's report re-lays out
+  else
+    RefreshLayout();
+}
+
+// ---- painting
+
+void TLMDSplitterPanel::PaintNow(const std::function<void()>& paint) {
+  if (Canvas().HandleAllocated()) {
+    paint();
+    return;
+  }
+  HWND window = Handle();
+  HDC dc = GetDC(window);
+  if (!dc) return;
+  Canvas().SetHandle(dc);
+  try {
+    Canvas().Font().Assign(Font());
+    paint();
+  } catch (...) {
+    Canvas().SetHandle(nullptr);
+    ReleaseDC(window, dc);
+    throw;
+  }
+  Canvas().SetHandle(nullptr);
+  ReleaseDC(window, dc);
+}
+
+void TLMDSplitterPanel::Paint() {
+  if (VisiblePaneCount() == 0 && !Bevel().DrawsFrame()) {
+    TLMDCustomBevelPanel::Paint();
+    return;
+  }
+  Bevel().PaintBevel(Canvas().Handle(), ClientRect());
+  for (int i = 0; i < BarCount(); ++i) PaintBarOnCanvas(i);
+}
+
+void TLMDSplitterPanel::PaintBar(int i) {
+  if (HasState(csLoading) || updating_ || !HandleAllocated()) return;
+  if (i < 0 || i >= BarCount() || i >= bars_->Count()) return;
+  PaintNow([this, i] { PaintBarOnCanvas(i); });
+}
+
+void TLMDSplitterPanel::PaintBarOnCanvas(int i) {
+  if (i >= bars_->Count()) return;
+  TLMDSplitterBarItem& bar = *bars_->Items(i);
+  RECT r = BarRect(i);
+  HDC dc = Canvas().Handle();
+  auto edge = [&](UINT kind, UINT flags) { DrawEdge(dc, &r, kind, flags); };
+  switch (bar.borderStyle_) {
+    case lsNone:
+      break;
+    case lsSingle:
+      edge(BDR_SUNKENOUTER, BF_ADJUST | BF_SOFT | BF_LEFT | BF_TOP);
+      edge(BDR_RAISEDOUTER, BF_RIGHT | BF_BOTTOM);
+      break;
+    case lsLowered:
+      edge(EDGE_SUNKEN, BF_ADJUST | BF_SOFT | BF_RECT);
+      break;
+    case lsRaised:
+      edge(EDGE_RAISED, BF_ADJUST | BF_SOFT | BF_RECT);
+      break;
+    case lsRaisedspb:
+    case lsRaisedExt:
+      edge(BDR_RAISEDOUTER, BF_ADJUST | BF_SOFT | BF_RECT);
+      edge(BDR_RAISEDINNER, BF_ADJUST | BF_RIGHT | BF_BOTTOM);
+      if (bar.borderStyle_ == lsRaisedExt) {
+        ++r.left;
+        ++r.top;
+      }
+      break;
+    case lsLoweredspb:
+    case lsLoweredExt:
+      edge(BDR_SUNKENOUTER, BF_ADJUST | BF_RECT);
+      edge(BDR_SUNKENINNER, BF_ADJUST | BF_LEFT | BF_TOP);
+      if (bar.borderStyle_ == lsLoweredExt) {
+        --r.right;
+        --r.bottom;
+      }
+      break;
+    case lsFrameInset:
+      edge(EDGE_ETCHED, BF_ADJUST | BF_RECT);
+      break;
+    case lsFrameOffset:
+      edge(BDR_RAISEDINNER, BF_ADJUST | BF_RECT);
+      edge(BDR_SUNKENOUTER, BF_ADJUST | BF_RECT);
+      break;
+    case lsWindowBorder:
+      edge(BDR_RAISEDOUTER, BF_ADJUST | BF_RIGHT | BF_BOTTOM);
+      ++r.left;
+      ++r.top;
+      edge(BDR_RAISEDINNER, BF_ADJUST | BF_RECT);
+      break;
+    case lsSingleRaised:
+      edge(BDR_RAISEDINNER, BF_ADJUST | BF_RECT);
+      break;
+    case lsSingleLowered:
+      edge(BDR_SUNKENOUTER, BF_ADJUST | BF_RECT);
+      break;
+    case lsDoubleRaised:
+      edge(BDR_RAISEDINNER, BF_ADJUST | BF_RECT);
+      edge(BDR_RAISEDINNER, BF_ADJUST | BF_RECT);
+      break;
+    case lsDoubleLowered:
+      edge(BDR_SUNKENOUTER, BF_ADJUST | BF_RECT);
+      edge(BDR_SUNKENOUTER, BF_ADJUST | BF_RECT);
+      break;
+  }
+  Canvas().Brush().SetStyle(bsSolid);
+  Canvas().Brush().SetColor(bar.color_);
+  if (bar.borderStyle_ == lsLoweredExt) {
+    ++r.right;
+    ++r.bottom;
+  } else if (bar.borderStyle_ == lsRaisedExt) {
+    --r.left;
+    --r.top;
+  }
+  if (bar.transparent_ && DrawsTransparent())
+    BackDrawArea(Canvas(), r);
+  else
+    Canvas().FillRect(r);
+  if (bar.resizeButton_ && !IsRectEmpty(&r)) {
+    RECT b;
+    if (bar.isHorizontal_) {
+      int left = r.left + (r.right - r.left) / 2 - 25;
+      b = RECT{left, r.top, left + 50, r.bottom};
+    } else {
+      int top = r.top + (r.bottom - r.top) / 2 - 25;
+      b = RECT{r.left, top, r.right, top + 50};
+    }
+    IntersectRect(&b, &b, &r);
+    bar.buttonRect_ = b;
+    PaintResizeButton(bar, b);
+  }
+}
+
+void TLMDSplitterPanel::PaintResizeButton(TLMDSplitterBarItem& bar, RECT b) {
+  TCanvas& canvas = Canvas();
+  HDC dc = canvas.Handle();
+  canvas.Brush().SetStyle(bsSolid);
+  canvas.Brush().SetColor(bar.resizeColor_);
+  canvas.FillRect(b);
+  canvas.Pen().SetStyle(psSolid);
+  canvas.Pen().SetWidth(1);
+  canvas.Pen().SetColor(clGray);
+  canvas.Brush().SetStyle(bsClear);
+  canvas.Rectangle(b.left, b.top, b.right, b.bottom);
+  canvas.Pen().SetColor(clWhite);
+  canvas.MoveTo(b.left + 1, b.bottom - 2);
+  canvas.LineTo(b.left + 1, b.top + 1);
+  canvas.LineTo(b.right - 1, b.top + 1);
+  if (bar.buttonHot_) {
+    GdiObject checker = CheckerBrush();
+    SelectedObject selected(dc, checker.Get());
+    PatBlt(dc, b.left, b.top, b.right - b.left, b.bottom - b.top, kPatternAndDest);
+  }
+  int s = bar.width_ - 4 < 4 ? bar.width_ - 2 : 4;
+  InflateRect(&b, -3, -3);
+  // A bar of two pixels or less has no room for a grip or arrows (and a step of 0 would
+  // never end).
+  if (s <= 0 || b.right <= b.left || b.bottom <= b.top) return;
+  bool horizontal = bar.isHorizontal_;
+  canvas.Pen().SetColor(clBtnShadow);
+  if (horizontal) {
+    int y = b.top + (b.bottom - b.top) / 2;
+    for (int x = b.left + 2 * s; x < b.right - s; x += s) {
+      canvas.Rectangle(x, y, x + 2, y + 2);
+      SetPixel(dc, x, y, RGB(255, 255, 255));
+    }
+  } else {
+    int x = b.left + (b.right - b.left) / 2;
+    for (int y = b.top + 2 * s; y < b.bottom - s; y += s) {
+      canvas.Rectangle(x, y, x + 2, y + 2);
+      SetPixel(dc, x, y, RGB(255, 255, 255));
+    }
+  }
+  int length = horizontal ? b.right - b.left : b.bottom - b.top;
+  if (length < s) return;
+  bool towardOrigin = (bar.resizeDirection_ == sjUpLeft && bar.oldPosition_ == -1) ||
+                      (bar.resizeDirection_ == sjDnRight && bar.oldPosition_ != -1);
+  int h = s / 2;
+  canvas.Pen().SetColor(clBlack);
+  canvas.Brush().SetStyle(bsSolid);
+  canvas.Brush().SetColor(clBlack);
+  HGDIOBJ pen = canvas.Pen().Handle(), brush = canvas.Brush().Handle();
+  SelectedObject selectedPen(dc, pen), selectedBrush(dc, brush);
+  auto triangle = [&](int start) {
+    POINT p[3];
+    if (horizontal) {
+      int cy = b.top + (b.bottom - b.top) / 2;
+      int apex = towardOrigin ? cy - h / 2 : cy + h - h / 2;
+      int base = towardOrigin ? apex + h : apex - h;
+      p[0] = POINT{start, base};
+      p[1] = POINT{start + s, base};
+      p[2] = POINT{start + s / 2, apex};
+    } else {
+      int cx = b.left + (b.right - b.left) / 2;
+      int apex = towardOrigin ? cx - h / 2 : cx + h - h / 2;
+      int base = towardOrigin ? apex + h : apex - h;
+      p[0] = POINT{base, start};
+      p[1] = POINT{base, start + s};
+      p[2] = POINT{apex, start + s / 2};
+    }
+    Polygon(dc, p, 3);
+  };
+  triangle(horizontal ? b.left : b.top);
+  triangle((horizontal ? b.right : b.bottom) - s);
+}
+
+void RegisterSplitterClasses() {
+  RegisterComponentClass("TLMDSplitterPanel", [](TComponent* o) { return new TLMDSplitterPanel(o); });
+  RegisterComponentClass("TLMDSplitterPane", [](TComponent* o) { return new TLMDSplitterPane(o); });
+}
