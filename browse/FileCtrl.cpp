@@ -1,0 +1,396 @@
+// Path text rules, the shared helpers, the directory search and glyph drawing of FileCtrl.
+#include "FileCtrl.h"
+
+#include <winnetwk.h>
+
+#include <vector>
+
+#include "ConstIds.h"
+#include "SysUtils.h"
+
+namespace {
+
+bool IsDoubleByteSystem() { return GetSystemMetrics(SM_DBCSENABLED) != 0; }
+
+// Character positions of the text: a lead byte and its trail byte count as one.
+template <class Visit>
+void ForEachCharacter(std::string_view text, Visit visit) {
+  for (std::size_t i = 0; i < text.size();) {
+    bool pair = IsPathLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
+    visit(i, pair);
+    i += pair ? 2 : 1;
+  }
+}
+
+std::size_t FirstBackslash(std::string_view text) {
+  std::size_t found = std::string_view::npos;
+  ForEachCharacter(text, [&](std::size_t i, bool pair) {
+    if (found == std::string_view::npos && !pair && text[i] == '\\') found = i;
+  });
+  return found;
+}
+
+std::string ChangeAsciiCase(std::string_view text, bool upper) {
+  std::string out(text);
+  ForEachCharacter(text, [&](std::size_t i, bool pair) {
+    if (pair) return;
+    char c = out[i];
+    if (upper && c >= 'a' && c <= 'z') out[i] = static_cast<char>(c - 'a' + 'A');
+    if (!upper && c >= 'A' && c <= 'Z') out[i] = static_cast<char>(c - 'A' + 'a');
+  });
+  return out;
+}
+
+int CompareInLocale(std::string_view a, std::string_view b, DWORD flags) {
+  return CompareStringA(LOCALE_USER_DEFAULT, flags, a.data(), static_cast<int>(a.size()), b.data(),
+                        static_cast<int>(b.size())) -
+         CSTR_EQUAL;
+}
+
+// Restores the process's error mode on every way out.
+class ErrorModeScope {
+ public:
+  explicit ErrorModeScope(UINT mode) : old_(SetErrorMode(mode)) {}
+  ErrorModeScope(const ErrorModeScope&) = delete;
+  ErrorModeScope& operator=(const ErrorModeScope&) = delete;
+  ~ErrorModeScope() { SetErrorMode(old_); }
+
+ private:
+  UINT old_;
+};
+
+class SearchHandle {
+ public:
+  explicit SearchHandle(HANDLE handle) : handle_(handle) {}
+  SearchHandle(const SearchHandle&) = delete;
+  SearchHandle& operator=(const SearchHandle&) = delete;
+  ~SearchHandle() {
+    if (valid()) FindClose(handle_);
+  }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+bool DosTimeOf(const FILETIME& written, int& time) {
+  FILETIME local;
+  WORD date = 0, clock = 0;
+  if (!FileTimeToLocalFileTime(&written, &local) || !FileTimeToDosDateTime(&local, &date, &clock)) return false;
+  time = static_cast<int>((static_cast<unsigned>(date) << 16) | clock);
+  return true;
+}
+
+}  // namespace
+
+// ---- Path text
+
+std::string Concat(std::initializer_list<std::string_view> parts) {
+  std::string out;
+  for (std::string_view part : parts) out.append(part);
+  return out;
+}
+
+bool IsPathLeadByte(unsigned char c) { return c >= 0x80 && IsDBCSLeadByte(c); }
+
+std::size_t LastDelimiter(std::string_view delimiters, std::string_view text) {
+  std::size_t found = std::string_view::npos;
+  ForEachCharacter(text, [&](std::size_t i, bool pair) {
+    if (!pair && delimiters.find(text[i]) != std::string_view::npos) found = i;
+  });
+  return found;
+}
+
+bool EndsWithBackslash(std::string_view text) {
+  bool last = false;
+  ForEachCharacter(text, [&](std::size_t i, bool pair) { last = !pair && text[i] == '\\'; });
+  return last;
+}
+
+std::string ExtractFileDrive(std::string_view path) {
+  if (path.size() >= 2 && path[1] == ':') return std::string(path.substr(0, 2));
+  if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
+    // Up to the backslash that follows the share name.
+    int separators = 0;
+    std::size_t end = path.size();
+    ForEachCharacter(path.substr(2), [&](std::size_t i, bool pair) {
+      if (end == path.size() && !pair && path[i + 2] == '\\' && ++separators == 2) end = i + 2;
+    });
+    return std::string(path.substr(0, end));
+  }
+  return std::string();
+}
+
+std::string ExtractFilePath(std::string_view path) {
+  std::size_t at = LastDelimiter("\\:", path);
+  return at == std::string_view::npos ? std::string() : std::string(path.substr(0, at + 1));
+}
+
+std::string ExtractFileName(std::string_view path) {
+  std::size_t at = LastDelimiter("\\:", path);
+  return std::string(at == std::string_view::npos ? path : path.substr(at + 1));
+}
+
+std::string ExtractFileExt(std::string_view path) {
+  std::size_t at = LastDelimiter(".\\:", path);
+  if (at == std::string_view::npos || path[at] != '.') return std::string();
+  return std::string(path.substr(at));
+}
+
+std::string FileNameLowerCase(std::string_view text) {
+  if (IsDoubleByteSystem()) return ChangeAsciiCase(text, false);
+  return AnsiLowerCase(text);
+}
+
+std::string FileNameUpperCase(std::string_view text) {
+  if (IsDoubleByteSystem()) return ChangeAsciiCase(text, true);
+  return AnsiUpperCase(text);
+}
+
+bool SameFileName(std::string_view a, std::string_view b) {
+  return CompareInLocale(FileNameLowerCase(a), FileNameLowerCase(b), 0) == 0;
+}
+
+int CompareCaseSensitive(std::string_view a, std::string_view b) { return CompareInLocale(a, b, 0); }
+
+int CompareCaseInsensitive(std::string_view a, std::string_view b) { return CompareInLocale(a, b, NORM_IGNORECASE); }
+
+std::string DisplayLowerCase(std::string_view text) { return AnsiLowerCase(text); }
+
+// ---- The helpers
+
+std::string JoinPath(std::string_view directory, std::string_view name) {
+  std::string out(directory);
+  if (!EndsWithBackslash(directory)) out += '\\';
+  out += name;
+  return out;
+}
+
+void DropFirstDirectory(std::string& text) {
+  if (text == "\\") {
+    text.clear();
+    return;
+  }
+  std::string_view rest = text;
+  bool rooted = !rest.empty() && rest[0] == '\\';
+  if (rooted) rest.remove_prefix(1);
+  // What an earlier step left in front ("...\\").
+  if (!rest.empty() && rest[0] == '.') rest.remove_prefix(std::min<std::size_t>(4, rest.size()));
+  std::size_t at = FirstBackslash(rest);
+  std::string out;
+  if (at != std::string_view::npos) {
+    if (rooted) out.push_back('\\');
+    out.append("...\\");
+    out.append(rest.substr(at + 1));
+  } else if (rooted) {
+    out.push_back('\\');
+  }
+  text = std::move(out);
+}
+
+std::string ShortenPath(const std::string& path, const std::function<int(const std::string&)>& measure, int maxWidth) {
+  std::string result = path;
+  std::string directory = ExtractFilePath(path);
+  std::string name = ExtractFileName(path);
+  std::string drive;
+  if (directory.size() >= 2 && directory[1] == ':') {
+    drive = directory.substr(0, 2);
+    directory.erase(0, 2);
+  }
+  while ((!directory.empty() || !drive.empty()) && measure(result) > maxWidth) {
+    if (directory == "\\...\\") {
+      drive.clear();
+      directory = "...\\";
+    } else if (directory.empty()) {
+      drive.clear();
+    } else {
+      DropFirstDirectory(directory);
+    }
+    result = Concat({drive, directory, name});
+  }
+  return result;
+}
+
+std::string ShortenPath(const std::string& path, TCanvas& canvas, int maxWidth) {
+  return ShortenPath(path, [&canvas](const std::string& text) { return canvas.TextWidth(text); }, maxWidth);
+}
+
+std::string VolumeLabelText(char drive) {
+  ErrorModeScope quiet(SEM_FAILCRITICALERRORS);
+  char root[4] = {drive, ':', '\\', '\0'};
+  char label[261] = {};
+  std::string text;
+  if (GetVolumeInformationA(root, label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0)) {
+    label[sizeof label - 1] = '\0';
+    text = label;
+  }
+  text = drive >= 'a' ? FileNameLowerCase(text) : FileNameUpperCase(text);
+  return Concat({"[", text, "]"});
+}
+
+std::string NetworkDriveText(char drive) {
+  char letter = drive >= 'a' && drive <= 'z' ? static_cast<char>(drive - 'a' + 'A') : drive;
+  char local[3] = {letter, ':', '\0'};
+  char remote[261] = {};
+  DWORD size = sizeof remote;
+  if (WNetGetConnectionA(local, remote, &size) != NO_ERROR) return VolumeLabelText(drive);
+  remote[sizeof remote - 1] = '\0';
+  return drive >= 'a' ? FileNameLowerCase(remote) : FileNameUpperCase(remote);
+}
+
+SplitPathResult SplitPathText(const std::string& text) {
+  SplitPathResult out;
+  const std::string saved = CurrentDirectory();
+  const std::string savedDrive = ExtractFileDrive(saved);
+  out.drive = saved[0];
+  std::string directory = text;
+  std::string driveText;
+  bool bracketed = text.size() >= 2 && text.front() == '[' && text.back() == ']';
+  if (bracketed) {
+    directory = text.substr(1, text.size() - 2);
+    // On a network path there is no drive letter: the share goes back in front below.
+    if (savedDrive.size() < 2 || savedDrive[1] != ':') out.drive = 0;
+  } else {
+    driveText = ExtractFileDrive(text);
+    if (!driveText.empty()) directory.erase(0, driveText.size());
+    else driveText = savedDrive;
+    out.drive = driveText.size() >= 2 && driveText[1] == ':' ? driveText[0] : '\0';
+  }
+
+  struct BackToSaved {
+    const std::string& saved;
+    ~BackToSaved() {
+      if (IsExistingDirectory(saved)) SetCurrentDirectoryA(saved.c_str());
+    }
+  } backToSaved{saved};
+
+  if (IsExistingDirectory(driveText)) ChangeDirectory(driveText);
+  std::string file = ExtractFileName(directory);
+  if (directory.size() == file.size() + 1) {
+    directory.assign(1, '\\');
+  } else if (file.size() < directory.size()) {
+    directory.erase(directory.size() - (file.size() + 1));
+  } else {
+    std::string current = CurrentDirectory();
+    directory = current.substr(ExtractFileDrive(current).size());
+    if (directory.empty()) directory.assign(1, '\\');
+  }
+  if (!directory.empty()) ChangeDirectory(directory);
+  if (!file.empty() && file.find_first_of("*?") == std::string::npos && !IsExistingFile(file)) {
+    ChangeDirectory(file);
+    directory = directory.size() == 1 ? Concat({"\\", file}) : Concat({directory, "\\", file});
+    file.clear();
+  }
+  if (out.drive == '\0') directory = Concat({bracketed ? savedDrive : driveText, directory});
+  out.directory = directory;
+  out.file = file;
+  return out;
+}
+
+int FontLineHeight(TFont& font) {
+  HDC dc = GetDC(nullptr);
+  TEXTMETRICA metrics{};
+  HGDIOBJ old = SelectObject(dc, font.Handle());
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return metrics.tmHeight;
+}
+
+int PathDepth(std::string_view path) {
+  int depth = 0;
+  ForEachCharacter(path, [&](std::size_t i, bool pair) {
+    if (!pair && path[i] == '\\') ++depth;
+  });
+  return depth;
+}
+
+bool IsExistingDirectory(const std::string& path) {
+  if (path.empty()) return false;
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool IsExistingFile(const std::string& name) {
+  if (name.empty()) return false;
+  WIN32_FIND_DATAA data;
+  SearchHandle search(FindFirstFileA(name.c_str(), &data));
+  if (!search.valid() || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  int time;
+  return DosTimeOf(data.ftLastWriteTime, time);
+}
+
+// ---- Directories
+
+void RaiseInOutError(int code) {
+  unsigned id = 0;
+  switch (code) {
+    case 2: id = SFileNotFound; break;
+    case 3: id = SInvalidFilename; break;
+    case 4: id = STooManyOpenFiles; break;
+    case 5: id = SAccessDenied; break;
+    case 100: id = SEndOfFile; break;
+    case 101: id = SDiskFull; break;
+    case 106: id = SInvalidInput; break;
+    default: throw EInOutError(ResFmt(SInOutError, code), code);
+  }
+  throw EInOutError(LoadResString(id), code);
+}
+
+void ChangeDirectory(const std::string& path) {
+  if (!SetCurrentDirectoryA(path.c_str())) RaiseInOutError(static_cast<int>(GetLastError()));
+}
+
+std::string CurrentDirectory() {
+  DWORD needed = GetCurrentDirectoryA(0, nullptr);
+  std::string out(needed + 1, '\0');
+  DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(out.size()), out.data());
+  out.resize(length < out.size() ? length : 0);
+  return out;
+}
+
+void SearchDirectory(const std::string& pattern, unsigned attributes,
+                     const std::function<void(const TSearchRec&)>& found) {
+  constexpr unsigned excludable = faHidden | faSysFile | faVolumeID | faDirectory;
+  WIN32_FIND_DATAA data;
+  SearchHandle search(FindFirstFileA(pattern.c_str(), &data));
+  if (!search.valid()) return;
+  do {
+    unsigned attr = data.dwFileAttributes;
+    if ((attr & excludable & ~attributes) != 0) continue;
+    TSearchRec entry;
+    data.cFileName[MAX_PATH - 1] = '\0';
+    entry.Name = data.cFileName;
+    entry.Attr = attr;
+    entry.Size = data.nFileSizeLow;
+    DosTimeOf(data.ftLastWriteTime, entry.Time);
+    found(entry);
+  } while (FindNextFileA(search.get(), &data));
+}
+
+// ---- Glyphs
+
+SIZE BitmapSize(HBITMAP bitmap) {
+  BITMAP info{};
+  if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return SIZE{0, 0};
+  return SIZE{info.bmWidth, info.bmHeight};
+}
+
+void DrawGlyph(TCanvas& canvas, HBITMAP glyph, const RECT& rect, int offset) {
+  SIZE size = BitmapSize(glyph);
+  if (size.cx == 0 || size.cy == 0) return;
+  int x = rect.left + offset;
+  int y = (rect.top + rect.bottom - size.cy) / 2;
+  RECT area{x, y, x + size.cx, y + size.cy};
+  // The brush shows through wherever the glyph has its background colour.
+  canvas.FillRect(area);
+  HDC target = canvas.Handle();
+  HDC source = CreateCompatibleDC(target);
+  {
+    SelectedObject selected(source, glyph);
+    COLORREF background = GetPixel(source, 0, size.cy - 1);
+    TransparentBlt(target, x, y, size.cx, size.cy, source, 0, 0, size.cx, size.cy, background);
+  }
+  DeleteDC(source);
+}

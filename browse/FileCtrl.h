@@ -1,0 +1,106 @@
+// The path and volume helpers that the browsing controls share, and their common rules:
+// path text on double-byte code pages, name comparisons, the directory search, changing
+// directory, and drawing a glyph beside an item.
+//
+//   TFileAttr, TFileType   entry attributes and the set of them that a list accepts
+//   TSearchRec             one entry found by the directory search
+//   SplitPathResult        drive letter, directory part and file part of a typed path
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "Graphics.h"
+
+enum TFileAttr { ftReadOnly, ftHidden, ftSystem, ftVolumeID, ftDirectory, ftArchive, ftNormal };
+// Bit n stands for the member of ordinal n.
+using TFileType = unsigned char;
+constexpr TFileType FileTypeOf(std::initializer_list<TFileAttr> members) {
+  TFileType set = 0;
+  for (TFileAttr m : members) set = static_cast<TFileType>(set | (1u << m));
+  return set;
+}
+constexpr bool FileTypeHas(TFileType set, TFileAttr member) { return (set >> member) & 1u; }
+
+// Attribute values of the search.
+constexpr unsigned faReadOnly = 1, faHidden = 2, faSysFile = 4, faVolumeID = 8, faDirectory = 16, faArchive = 32;
+constexpr unsigned faAnyFile = 63;
+
+// ---- Path text
+
+// Joins texts in order (one allocation, no temporaries).
+std::string Concat(std::initializer_list<std::string_view> parts);
+
+// True for the first byte of a two-byte character of the system code page.
+bool IsPathLeadByte(unsigned char c);
+// Position of the last of `delimiters` in the text, stepping over two-byte characters; npos if none.
+std::size_t LastDelimiter(std::string_view delimiters, std::string_view text);
+// True when the text's last character (not the trail byte of a pair) is a backslash.
+bool EndsWithBackslash(std::string_view text);
+std::string ExtractFileDrive(std::string_view path);
+std::string ExtractFilePath(std::string_view path);
+std::string ExtractFileName(std::string_view path);
+std::string ExtractFileExt(std::string_view path);
+
+std::string FileNameLowerCase(std::string_view text);
+std::string FileNameUpperCase(std::string_view text);
+// Both sides lower-cased by the file-name rule, then compared in the user's locale.
+bool SameFileName(std::string_view a, std::string_view b);
+int CompareCaseSensitive(std::string_view a, std::string_view b);
+int CompareCaseInsensitive(std::string_view a, std::string_view b);
+std::string DisplayLowerCase(std::string_view text);
+
+// ---- The helpers
+
+std::string JoinPath(std::string_view directory, std::string_view name);
+void DropFirstDirectory(std::string& text);
+std::string ShortenPath(const std::string& path, TCanvas& canvas, int maxWidth);
+// Measures text for ShortenPath: any surface whose font measures it.
+std::string ShortenPath(const std::string& path, const std::function<int(const std::string&)>& measure, int maxWidth);
+std::string VolumeLabelText(char drive);
+std::string NetworkDriveText(char drive);
+
+struct SplitPathResult {
+  char drive = 0;
+  std::string directory;
+  std::string file;
+};
+SplitPathResult SplitPathText(const std::string& text);
+int FontLineHeight(TFont& font);
+int PathDepth(std::string_view path);
+bool IsExistingDirectory(const std::string& path);
+// A name that the search finds as a file (not a directory) with a valid DOS time.
+bool IsExistingFile(const std::string& name);
+
+// ---- Directories
+
+// Raises EInOutError with the framework's message for the system code.
+[[noreturn]] void RaiseInOutError(int code);
+// Changes the process's current directory; EInOutError on failure.
+void ChangeDirectory(const std::string& path);
+// The process's current directory, read back as a full path.
+std::string CurrentDirectory();
+
+struct TSearchRec {
+  std::string Name;
+  unsigned Attr = 0;
+  unsigned Size = 0;
+  int Time = 0;  // DOS date (high word) and time (low word), local time
+};
+// Calls `found` for each entry matching the pattern, in the platform's order, leaving out
+// hidden, system, volume-label and directory entries whose attribute is not requested.
+// The search is closed on every path out, also when `found` raises.
+void SearchDirectory(const std::string& pattern, unsigned attributes, const std::function<void(const TSearchRec&)>& found);
+
+// ---- Glyphs
+
+// Draws the bitmap at (rect.left + offset, vertically centred), its background (the colour
+// of its bottom-left pixel) painted in the canvas's brush colour.
+void DrawGlyph(TCanvas& canvas, HBITMAP glyph, const RECT& rect, int offset);
+SIZE BitmapSize(HBITMAP bitmap);
+
+// Makes the browsing controls creatable from window descriptions.
+void RegisterFileCtrlClasses();

@@ -1,0 +1,262 @@
+#include "FileListBox.h"
+
+#include <array>
+
+#include "ConstIds.h"
+#include "FileCtrlIds.h"
+#include "Forms.h"
+#include "Streaming.h"
+#include "SysUtils.h"
+
+namespace {
+
+constexpr std::array<unsigned, 6> kAttributeValues = {faReadOnly, faHidden, faSysFile, faVolumeID, faDirectory, faArchive};
+constexpr std::array<const char*, 7> kFileAttrNames = {"ftReadOnly", "ftHidden",  "ftSystem", "ftVolumeID",
+                                                        "ftDirectory", "ftArchive", "ftNormal"};
+
+bool IsProgramExtension(const std::string& name) {
+  std::string ext = AnsiLowerCase(ExtractFileExt(name));
+  return ext == ".exe" || ext == ".com" || ext == ".bat" || ext == ".pif";
+}
+
+std::vector<std::string> SplitMask(const std::string& mask) {
+  std::vector<std::string> patterns;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t at = mask.find(';', start);
+    patterns.push_back(mask.substr(start, at == std::string::npos ? std::string::npos : at - start));
+    if (at == std::string::npos) break;
+    start = at + 1;
+  }
+  return patterns;
+}
+
+// Puts the program-wide cursor back on every way out.
+class ScreenCursorScope {
+ public:
+  ScreenCursorScope() : saved_(Screen->Cursor()) {}
+  ScreenCursorScope(const ScreenCursorScope&) = delete;
+  ScreenCursorScope& operator=(const ScreenCursorScope&) = delete;
+  ~ScreenCursorScope() { Screen->SetCursor(saved_); }
+
+ private:
+  TCursor saved_;
+};
+
+}  // namespace
+
+TFileListBox::TFileListBox(TComponent* owner) : TCustomListBox(owner) {
+  SetWidth(145);
+  fileType_ = FileTypeOf({ftNormal});
+  directory_ = CurrentDirectory();
+  mask_ = "*.*";
+  SetMultiSelect(false);
+  lastSelection_ = -1;
+  LoadGlyphs();
+  SetSorted(true);
+  SetStyle(lbOwnerDrawFixed);
+  FitItemHeight();
+}
+
+TFileListBox::~TFileListBox() {
+  programGlyph_.reset();
+  directoryGlyph_.reset();
+  otherFileGlyph_.reset();
+}
+
+bool TFileListBox::ReadProperty(TReader& reader, std::string_view name) {
+  if (name == "Mask") {
+    SetMask(reader.ReadString());
+  } else if (name == "ShowGlyphs") {
+    SetShowGlyphs(reader.ReadBoolean());
+  } else if (name == "FileType") {
+    TFileType set = 0;
+    for (const std::string& member : reader.ReadSet()) {
+      std::size_t i = 0;
+      while (i < kFileAttrNames.size() && member != kFileAttrNames[i]) ++i;
+      if (i == kFileAttrNames.size()) reader.Error(LoadResString(SInvalidPropertyValue));
+      set = static_cast<TFileType>(set | (1u << i));
+    }
+    SetFileType(set);
+  } else if (name == "FileEdit") {
+    reader.ReadReference<TEdit>([this](TEdit* edit) { SetFileEdit(edit); });
+  } else if (name == "OnChange") {
+    reader.ReadEvent([this](TNotifyEvent e) { OnChange = std::move(e); });
+  } else {
+    return TCustomListBox::ReadProperty(reader, name);
+  }
+  return true;
+}
+
+void TFileListBox::LoadGlyphs() {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  programGlyph_ = std::make_unique<TBitmap>();
+  programGlyph_->LoadFromResourceName(instance, "EXECUTABLE");
+  directoryGlyph_ = std::make_unique<TBitmap>();
+  directoryGlyph_->LoadFromResourceName(instance, "CLOSEDFOLDER");
+  otherFileGlyph_ = std::make_unique<TBitmap>();
+  otherFileGlyph_->LoadFromResourceName(instance, "UNKNOWNFILE");
+}
+
+void TFileListBox::FitItemHeight() {
+  int height = FontLineHeight(Font());
+  if (showGlyphs_ && height < programGlyph_->Height() + 1) height = programGlyph_->Height() + 1;
+  SetItemHeight(height);
+}
+
+void TFileListBox::CreateWnd() {
+  TCustomListBox::CreateWnd();
+  RefreshFiles();
+}
+
+void TFileListBox::WndProc(TMessage& m) {
+  if (m.Msg == CM_FONTCHANGED) {
+    TCustomListBox::WndProc(m);
+    FitItemHeight();
+    return;
+  }
+  TCustomListBox::WndProc(m);
+}
+
+void TFileListBox::SetDirectory(const std::string& directory) {
+  if (SameFileName(directory, directory_)) return;
+  // A relative path is taken relative to the list's own directory.
+  if (IsExistingDirectory(directory_)) ChangeDirectory(directory_);
+  ChangeDirectory(directory);
+  directory_ = CurrentDirectory();
+  RefreshFiles();
+}
+
+void TFileListBox::SetMask(const std::string& mask) {
+  if (mask == mask_) return;
+  mask_ = mask;
+  RefreshFiles();
+}
+
+void TFileListBox::SetFileType(TFileType fileType) {
+  if (fileType == fileType_) return;
+  fileType_ = fileType;
+  RefreshFiles();
+}
+
+void TFileListBox::SetShowGlyphs(bool value) {
+  if (value == showGlyphs_) return;
+  showGlyphs_ = value;
+  if (value && ItemHeight() < programGlyph_->Height() + 1) FitItemHeight();
+  Invalidate();
+}
+
+void TFileListBox::SetFileEdit(TEdit* edit) {
+  fileEdit_ = edit;
+  if (!edit) return;
+  edit->FreeNotification(this);
+  std::string selected = SelectedItemText();
+  edit->SetText(selected.empty() ? mask_ : selected);
+}
+
+std::string TFileListBox::SelectedItemText() {
+  int index = ItemIndex();
+  int count = Items().Count();
+  if (index < 0 || count == 0 || index >= count || !Selected(index)) return std::string();
+  return Items().Get(index);
+}
+
+std::string TFileListBox::FileName() {
+  std::string selected = SelectedItemText();
+  if (selected.empty()) return std::string();
+  return JoinPath(directory_, selected);
+}
+
+void TFileListBox::SelectItemByName(const std::string& name) {
+  if (SameFileName(name, SelectedItemText())) return;
+  int index = -1;
+  if (HandleAllocated()) {
+    LRESULT found = SendMessageA(Handle(), LB_FINDSTRINGEXACT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    index = found == LB_ERR ? -1 : static_cast<int>(found);
+  }
+  SetItemIndex(index);
+  NotifyChanged();
+}
+
+void TFileListBox::SetFileName(const std::string& text) {
+  if (text.empty() || SameFileName(text, FileName())) return;
+  SplitPathResult parts = SplitPathText(text);
+  if (parts.drive != '\0') {
+    SetDirectory(Format("%c:%s", parts.drive, parts.directory.c_str()));
+  } else {
+    SetDirectory(parts.directory);
+  }
+  if (parts.file.find_first_of("*?") != std::string::npos) {
+    SetMask(parts.file);
+    return;
+  }
+  if (parts.file.empty()) return;
+  SelectItemByName(parts.file);
+  // Looked up in the list's own directory: the process may have been moved elsewhere since.
+  if (!IsExistingFile(JoinPath(directory_, parts.file)))
+    throw EInvalidOperation(ResFmt(SInvalidFileName, text.c_str()));
+  if (SelectedItemText().empty()) {
+    SetMask(parts.file);
+    SelectItemByName(parts.file);
+  }
+}
+
+void TFileListBox::RefreshFiles() {
+  if (!HandleAllocated()) return;
+  unsigned attributes = 0;
+  for (std::size_t i = 0; i < kAttributeValues.size(); ++i)
+    if (FileTypeHas(fileType_, static_cast<TFileAttr>(i))) attributes |= kAttributeValues[i];
+  bool acceptAll = FileTypeHas(fileType_, ftNormal);
+  ChangeDirectory(directory_);
+  Items().Clear();
+  {
+    ScreenCursorScope cursor;
+    for (const std::string& pattern : SplitMask(mask_)) {
+      SearchDirectory(pattern, attributes, [&](const TSearchRec& entry) {
+        if (!acceptAll && (entry.Attr & attributes) == 0) return;
+        int position;
+        if (entry.Attr & faDirectory) {
+          position = Items().AddObject(Concat({"[", entry.Name, "]"}), showGlyphs_ ? directoryGlyph_.get() : nullptr);
+        } else {
+          TBitmap* glyph = IsProgramExtension(entry.Name) ? programGlyph_.get() : otherFileGlyph_.get();
+          position = Items().AddObject(entry.Name, glyph);
+        }
+        if (position == 100) Screen->SetCursor(crHourGlass);
+      });
+    }
+  }
+  NotifyChanged();
+}
+
+void TFileListBox::NotifyChanged() {
+  lastSelection_ = ItemIndex();
+  if (fileEdit_) {
+    std::string selected = SelectedItemText();
+    fileEdit_->SetText(selected.empty() ? mask_ : selected);
+    fileEdit_->SelectAll();
+  }
+  if (OnChange) OnChange(this);
+}
+
+void TFileListBox::Click() {
+  TCustomListBox::Click();
+  if (ItemIndex() != lastSelection_) NotifyChanged();
+}
+
+void TFileListBox::Notification(TComponent* component, TOperation operation) {
+  TCustomListBox::Notification(component, operation);
+  if (operation != opRemove) return;
+  if (component == fileEdit_) fileEdit_ = nullptr;
+}
+
+void TFileListBox::DrawItem(int index, const RECT& rect, unsigned) {
+  TCanvas& canvas = Canvas();
+  canvas.FillRect(rect);
+  int offset = 2;
+  auto* glyph = dynamic_cast<TBitmap*>(Items().Object(index));
+  if (showGlyphs_ && glyph) {
+    DrawGlyph(canvas, glyph->Handle(), rect, 2);
+    offset = glyph->Width() + 6;
+  }
+  canvas.TextOut(rect.left + offset, rect.top, Items().Get(index));
+}

@@ -1,0 +1,479 @@
+#include "StdCtrls.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "ConstIds.h"
+#include "Streaming.h"
+#include "SysUtils.h"
+
+namespace {
+
+unsigned OwnerDrawState(UINT itemState) {
+  unsigned state = 0;
+  if (itemState & ODS_SELECTED) state |= odSelected;
+  if (itemState & ODS_GRAYED) state |= odGrayed;
+  if (itemState & ODS_DISABLED) state |= odDisabled;
+  if (itemState & ODS_CHECKED) state |= odChecked;
+  if (itemState & ODS_FOCUS) state |= odFocused;
+  return state;
+}
+
+}  // namespace
+
+// ---- TListBoxStrings
+
+int TListBoxStrings::Count() const {
+  if (!listBox_->HandleAllocated()) return listBox_->saved_->Count();
+  return static_cast<int>(SendMessageA(listBox_->Handle(), LB_GETCOUNT, 0, 0));
+}
+
+std::string TListBoxStrings::Get(int index) const {
+  if (!listBox_->HandleAllocated()) {
+    if (index < 0 || index >= listBox_->saved_->Count()) ListIndexError(index);
+    return listBox_->saved_->Get(index);
+  }
+  HWND window = listBox_->Handle();
+  LRESULT length = SendMessageA(window, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == LB_ERR) ListIndexError(index);
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  LRESULT copied = SendMessageA(window, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  if (copied == LB_ERR) ListIndexError(index);
+  text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(copied, 0, length)));
+  return text;
+}
+
+TObject* TListBoxStrings::Object(int index) const {
+  if (!listBox_->HandleAllocated()) {
+    if (index < 0 || index >= listBox_->saved_->Count()) ListIndexError(index);
+    return listBox_->saved_->Object(index);
+  }
+  LRESULT data = SendMessageA(listBox_->Handle(), LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+  if (data == LB_ERR) ListIndexError(index);
+  return reinterpret_cast<TObject*>(data);
+}
+
+void TListBoxStrings::PutObject(int index, TObject* object) {
+  if (!listBox_->HandleAllocated()) {
+    if (index < 0 || index >= listBox_->saved_->Count()) ListIndexError(index);
+    listBox_->saved_->PutObject(index, object);
+    return;
+  }
+  if (SendMessageA(listBox_->Handle(), LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object)) ==
+      LB_ERR)
+    ListIndexError(index);
+}
+
+int TListBoxStrings::AddObject(const std::string& text, TObject* object) {
+  if (!listBox_->HandleAllocated()) return listBox_->saved_->AddObject(text, object);
+  HWND window = listBox_->Handle();
+  LRESULT index = SendMessageA(window, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  if (index < 0) throw EOutOfResources(LoadResString(SInsertLineError));
+  SendMessageA(window, LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object));
+  return static_cast<int>(index);
+}
+
+void TListBoxStrings::InsertObject(int index, const std::string& text, TObject* object) {
+  if (!listBox_->HandleAllocated()) {
+    if (index < 0 || index > listBox_->saved_->Count()) ListIndexError(index);
+    listBox_->saved_->InsertObject(index, text, object);
+    return;
+  }
+  HWND window = listBox_->Handle();
+  LRESULT at = SendMessageA(window, LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str()));
+  if (at < 0) throw EOutOfResources(LoadResString(SInsertLineError));
+  SendMessageA(window, LB_SETITEMDATA, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(object));
+}
+
+void TListBoxStrings::Delete(int index) {
+  if (!listBox_->HandleAllocated()) {
+    if (index < 0 || index >= listBox_->saved_->Count()) ListIndexError(index);
+    listBox_->saved_->Delete(index);
+    return;
+  }
+  if (SendMessageA(listBox_->Handle(), LB_DELETESTRING, static_cast<WPARAM>(index), 0) == LB_ERR)
+    ListIndexError(index);
+}
+
+void TListBoxStrings::Clear() {
+  if (!listBox_->HandleAllocated()) {
+    listBox_->saved_->Clear();
+    return;
+  }
+  SendMessageA(listBox_->Handle(), LB_RESETCONTENT, 0, 0);
+}
+
+void TListBoxStrings::SetUpdateState(bool updating) {
+  if (!listBox_->HandleAllocated()) return;
+  HWND window = listBox_->Handle();
+  SendMessageA(window, WM_SETREDRAW, updating ? FALSE : TRUE, 0);
+  if (!updating) InvalidateRect(window, nullptr, TRUE);
+}
+
+// ---- TCustomListBox
+
+TCustomListBox::TCustomListBox(TComponent* owner)
+    : TWinControl(owner),
+      items_(std::make_unique<TListBoxStrings>(this)),
+      saved_(std::make_unique<TStringList>()),
+      canvas_(std::make_unique<TCanvas>()) {
+  SetBounds(0, 0, 121, 97);
+  SetTabStop(true);
+  SetColor(clWindow);
+}
+
+TCustomListBox::~TCustomListBox() = default;
+
+bool TCustomListBox::ReadProperty(TReader& reader, std::string_view name) {
+  if (name == "ItemHeight") SetItemHeight(reader.ReadInteger());
+  else if (name == "Sorted") SetSorted(reader.ReadBoolean());
+  else if (name == "MultiSelect") SetMultiSelect(reader.ReadBoolean());
+  else if (name == "ExtendedSelect") SetExtendedSelect(reader.ReadBoolean());
+  else if (name == "IntegralHeight") SetIntegralHeight(reader.ReadBoolean());
+  else if (name == "Columns") SetColumns(reader.ReadInteger());
+  else if (name == "Items.Strings") items_->ReadProperty(reader, "Strings");
+  else if (name == "Style") {
+    std::string ident = reader.ReadIdent();
+    if (ident == "lbStandard") SetStyle(lbStandard);
+    else if (ident == "lbOwnerDrawFixed") SetStyle(lbOwnerDrawFixed);
+    else if (ident == "lbOwnerDrawVariable") SetStyle(lbOwnerDrawVariable);
+    else reader.Error(LoadResString(SInvalidPropertyValue));
+  } else return TWinControl::ReadProperty(reader, name);
+  return true;
+}
+
+void TCustomListBox::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.SubClassOf = "LISTBOX";
+  params.Style |= WS_HSCROLL | WS_VSCROLL | LBS_HASSTRINGS | LBS_NOTIFY;
+  if (style_ == lbOwnerDrawFixed) params.Style |= LBS_OWNERDRAWFIXED;
+  if (style_ == lbOwnerDrawVariable) params.Style |= LBS_OWNERDRAWVARIABLE;
+  if (sorted_) params.Style |= LBS_SORT;
+  if (multiSelect_) params.Style |= extendedSelect_ ? LBS_EXTENDEDSEL : LBS_MULTIPLESEL;
+  if (!integralHeight_) params.Style |= LBS_NOINTEGRALHEIGHT;
+  if (columns_ > 0) params.Style |= LBS_MULTICOLUMN;
+  if (Ctl3D()) params.ExStyle |= WS_EX_CLIENTEDGE;
+  else params.Style |= WS_BORDER;
+}
+
+void TCustomListBox::CreateWnd() {
+  TWinControl::CreateWnd();
+  HWND window = Handle();
+  if (style_ == lbOwnerDrawFixed) SendMessageA(window, LB_SETITEMHEIGHT, 0, itemHeight_);
+  if (columns_ > 0) SendMessageA(window, LB_SETCOLUMNWIDTH, static_cast<WPARAM>((Width() + columns_ - 3) / columns_), 0);
+  // Lines kept from before the window (or from the one it replaces) go back in.
+  std::unique_ptr<TStringList> lines = std::move(saved_);
+  for (int i = 0; i < lines->Count(); ++i) items_->AddObject(lines->Get(i), lines->Object(i));
+  if (lines->Count() > 0) SendMessageA(window, LB_SETTOPINDEX, static_cast<WPARAM>(savedTopIndex_), 0);
+  if (savedItemIndex_ >= 0) SetItemIndex(savedItemIndex_);
+  savedTopIndex_ = 0;
+  savedItemIndex_ = -1;
+}
+
+void TCustomListBox::DestroyWnd() {
+  auto lines = std::make_unique<TStringList>();
+  if (HandleAllocated() && !HasState(csDestroying)) {
+    for (int i = 0; i < items_->Count(); ++i) lines->AddObject(items_->Get(i), items_->Object(i));
+    savedTopIndex_ = TopIndex();
+    savedItemIndex_ = ItemIndex();
+  }
+  TWinControl::DestroyWnd();
+  saved_ = std::move(lines);
+}
+
+int TCustomListBox::ItemIndex() {
+  if (!HandleAllocated()) return savedItemIndex_;
+  UINT msg = multiSelect_ ? LB_GETCARETINDEX : LB_GETCURSEL;
+  return static_cast<int>(SendMessageA(Handle(), msg, 0, 0));
+}
+
+void TCustomListBox::SetItemIndex(int index) {
+  if (!HandleAllocated()) {
+    savedItemIndex_ = index;
+    return;
+  }
+  if (ItemIndex() == index) return;
+  if (multiSelect_) SendMessageA(Handle(), LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+  else SendMessageA(Handle(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+bool TCustomListBox::Selected(int index) {
+  if (!HandleAllocated()) {
+    if (index < 0 || index >= saved_->Count()) ListIndexError(index);
+    return index == savedItemIndex_;
+  }
+  LRESULT result = SendMessageA(Handle(), LB_GETSEL, static_cast<WPARAM>(index), 0);
+  if (result == LB_ERR) ListIndexError(index);
+  return result != 0;
+}
+
+int TCustomListBox::TopIndex() {
+  if (!HandleAllocated()) return savedTopIndex_;
+  return static_cast<int>(SendMessageA(Handle(), LB_GETTOPINDEX, 0, 0));
+}
+
+void TCustomListBox::SetTopIndex(int index) {
+  if (!HandleAllocated()) savedTopIndex_ = index;
+  else SendMessageA(Handle(), LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+}
+
+void TCustomListBox::SetItemHeight(int height) {
+  if (height <= 0 || height == itemHeight_) return;
+  itemHeight_ = height;
+  if (style_ == lbOwnerDrawFixed) RecreateWnd();
+  else if (HandleAllocated()) SendMessageA(Handle(), LB_SETITEMHEIGHT, 0, height);
+}
+
+void TCustomListBox::SetStyle(TListBoxStyle style) {
+  if (style == style_) return;
+  style_ = style;
+  RecreateWnd();
+}
+
+void TCustomListBox::SetSorted(bool sorted) {
+  if (sorted == sorted_) return;
+  sorted_ = sorted;
+  RecreateWnd();
+}
+
+void TCustomListBox::SetMultiSelect(bool value) {
+  if (value == multiSelect_) return;
+  multiSelect_ = value;
+  RecreateWnd();
+}
+
+void TCustomListBox::SetExtendedSelect(bool value) {
+  if (value == extendedSelect_) return;
+  extendedSelect_ = value;
+  RecreateWnd();
+}
+
+void TCustomListBox::SetIntegralHeight(bool value) {
+  if (value == integralHeight_) return;
+  integralHeight_ = value;
+  RecreateWnd();
+}
+
+void TCustomListBox::SetColumns(int columns) {
+  if (columns < 0 || columns == columns_) return;
+  // Switching between one and several columns changes the window style.
+  bool recreate = (columns_ == 0) != (columns == 0);
+  columns_ = columns;
+  if (recreate) RecreateWnd();
+  else if (HandleAllocated() && columns_ > 0)
+    SendMessageA(Handle(), LB_SETCOLUMNWIDTH, static_cast<WPARAM>((Width() + columns_ - 3) / columns_), 0);
+}
+
+void TCustomListBox::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case CN_COMMAND:
+      if (HIWORD(m.WParam) == LBN_SELCHANGE) Click();
+      return;
+    case CN_MEASUREITEM: {
+      auto* info = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
+      info->itemHeight = static_cast<UINT>(itemHeight_);
+      m.Result = TRUE;
+      return;
+    }
+    case CN_DRAWITEM:
+      DrawItemMessage(*reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam));
+      m.Result = TRUE;
+      return;
+    default:
+      TWinControl::WndProc(m);
+  }
+}
+
+void TCustomListBox::DrawItemMessage(const DRAWITEMSTRUCT& info) {
+  unsigned state = OwnerDrawState(info.itemState);
+  canvas_->SetHandle(info.hDC);
+  try {
+    canvas_->Font().Assign(Font());
+    canvas_->Brush().SetStyle(bsSolid);
+    canvas_->Brush().SetColor(Color());
+    if (state & odSelected) {
+      canvas_->Brush().SetColor(clHighlight);
+      canvas_->Font().SetColor(clHighlightText);
+    }
+    int index = static_cast<int>(info.itemID);
+    if (index >= 0) DrawItem(index, info.rcItem, state);
+    else canvas_->FillRect(info.rcItem);
+    if (state & odFocused) canvas_->DrawFocusRect(info.rcItem);
+  } catch (...) {
+    canvas_->SetHandle(nullptr);
+    throw;
+  }
+  canvas_->SetHandle(nullptr);
+}
+
+void TCustomListBox::DrawItem(int index, const RECT& rect, unsigned) {
+  canvas_->FillRect(rect);
+  canvas_->TextOut(rect.left + 2, rect.top, items_->Get(index));
+}
+
+// ---- TCustomEdit
+
+TCustomEdit::TCustomEdit(TComponent* owner) : TWinControl(owner) {
+  SetBounds(0, 0, 121, 21);
+  SetTabStop(true);
+  SetColor(clWindow);
+}
+
+bool TCustomEdit::ReadProperty(TReader& reader, std::string_view name) {
+  if (name == "OnChange") {
+    reader.ReadEvent([this](TNotifyEvent e) { OnChange = std::move(e); });
+    return true;
+  }
+  return TWinControl::ReadProperty(reader, name);
+}
+
+void TCustomEdit::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.SubClassOf = "EDIT";
+  params.Style |= ES_AUTOHSCROLL | ES_LEFT;
+  if (Ctl3D()) params.ExStyle |= WS_EX_CLIENTEDGE;
+  else params.Style |= WS_BORDER;
+}
+
+std::string TCustomEdit::Text() const {
+  auto* self = const_cast<TCustomEdit*>(this);
+  if (!self->HandleAllocated()) return TWinControl::Text();
+  HWND window = self->Handle();
+  int length = GetWindowTextLengthA(window);
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  int copied = GetWindowTextA(window, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(std::clamp(copied, 0, length)));
+  return text;
+}
+
+void TCustomEdit::SetText(const std::string& text) {
+  if (text == Text()) return;
+  TWinControl::SetText(text);
+  // The stored text may be stale after typing while the window's differs: write it anyway.
+  if (HandleAllocated() && Text() != text) SetWindowTextA(Handle(), text.c_str());
+}
+
+void TCustomEdit::SelectAll() {
+  if (HandleAllocated()) SendMessageA(Handle(), EM_SETSEL, 0, -1);
+}
+
+int TCustomEdit::SelStart() {
+  DWORD start = 0, end = 0;
+  if (HandleAllocated())
+    SendMessageA(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  return static_cast<int>(start);
+}
+
+int TCustomEdit::SelLength() {
+  DWORD start = 0, end = 0;
+  if (HandleAllocated())
+    SendMessageA(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  return static_cast<int>(end - start);
+}
+
+void TCustomEdit::WndProc(TMessage& m) {
+  if (m.Msg == CN_COMMAND) {
+    if (HIWORD(m.WParam) == EN_CHANGE) Change();
+    return;
+  }
+  TWinControl::WndProc(m);
+}
+
+void TCustomEdit::Change() {
+  if (OnChange) OnChange(this);
+}
+
+// ---- TCustomLabel
+
+TCustomLabel::TCustomLabel(TComponent* owner) : TGraphicControl(owner) {
+  SetBounds(0, 0, 65, 17);
+  SetParentColor(true);
+}
+
+bool TCustomLabel::ReadProperty(TReader& reader, std::string_view name) {
+  if (name == "AutoSize") {
+    SetAutoSize(reader.ReadBoolean());
+  } else if (name == "Alignment") {
+    std::string ident = reader.ReadIdent();
+    if (ident == "taLeftJustify") SetAlignment(taLeftJustify);
+    else if (ident == "taRightJustify") SetAlignment(taRightJustify);
+    else if (ident == "taCenter") SetAlignment(taCenter);
+    else reader.Error(LoadResString(SInvalidPropertyValue));
+  } else {
+    return TGraphicControl::ReadProperty(reader, name);
+  }
+  return true;
+}
+
+void TCustomLabel::Loaded() {
+  TGraphicControl::Loaded();
+  AdjustBounds();
+}
+
+void TCustomLabel::SetAutoSize(bool value) {
+  if (value == autoSize_) return;
+  autoSize_ = value;
+  AdjustBounds();
+}
+
+void TCustomLabel::SetAlignment(TAlignment value) {
+  if (value == alignment_) return;
+  alignment_ = value;
+  Invalidate();
+}
+
+int TCustomLabel::TextWidth(const std::string& text) {
+  HDC dc = GetDC(nullptr);
+  SIZE size{};
+  {
+    SelectedObject font(dc, Font().Handle());
+    GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &size);
+  }
+  ReleaseDC(nullptr, dc);
+  return size.cx;
+}
+
+void TCustomLabel::AdjustBounds() {
+  if (!autoSize_ || HasState(csLoading)) return;
+  HDC dc = GetDC(nullptr);
+  RECT r{0, 0, 0, 0};
+  {
+    SelectedObject font(dc, Font().Handle());
+    std::string text = Caption().empty() ? std::string(" ") : Caption();
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  }
+  ReleaseDC(nullptr, dc);
+  SetBounds(Left(), Top(), r.right, r.bottom);
+}
+
+void TCustomLabel::TextChanged() {
+  TGraphicControl::TextChanged();
+  AdjustBounds();
+}
+
+void TCustomLabel::FontChanged() {
+  TGraphicControl::FontChanged();
+  AdjustBounds();
+}
+
+void TCustomLabel::Paint() {
+  RECT r{0, 0, Width(), Height()};
+  TCanvas& canvas = Canvas();
+  canvas.Brush().SetColor(Color());
+  canvas.FillRect(r);
+  canvas.Brush().SetStyle(bsClear);
+  HDC dc = canvas.Handle();
+  SetBkMode(dc, TRANSPARENT);
+  SelectedObject font(dc, Font().Handle());
+  SetTextColor(dc, ColorToRGB(Font().Color()));
+  UINT format = DT_SINGLELINE | DT_NOPREFIX |
+                (alignment_ == taRightJustify ? DT_RIGHT : alignment_ == taCenter ? DT_CENTER : DT_LEFT);
+  DrawTextA(dc, Caption().c_str(), static_cast<int>(Caption().size()), &r, format);
+  canvas.Brush().SetStyle(bsSolid);
+}
+
+void RegisterStdCtrlsClasses() {
+  RegisterComponentClass("TListBox", [](TComponent* owner) { return new TListBox(owner); });
+  RegisterComponentClass("TEdit", [](TComponent* owner) { return new TEdit(owner); });
+  RegisterComponentClass("TLabel", [](TComponent* owner) { return new TLabel(owner); });
+}

@@ -1,0 +1,167 @@
+// The standard controls over the platform's own window classes.
+//
+//   TOwnerDrawState        state flags of a line to draw (odSelected, odFocused, ...)
+//   TCustomListBox         a LISTBOX: lines with objects, sorting, owner drawing, ItemIndex,
+//                          lines, top line and selection kept across recreation
+//   TCustomEdit, TEdit     an EDIT: one line of text, OnChange
+//   TCustomLabel, TLabel   a text drawn by its parent, optionally sized to the text
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "Controls.h"
+
+enum TOwnerDrawStateFlag : unsigned { odSelected = 1, odGrayed = 2, odDisabled = 4, odChecked = 8, odFocused = 16 };
+enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
+
+class TCustomListBox;
+
+// The lines of a list box: the window's own lines while it exists, a plain list otherwise.
+class TListBoxStrings : public TStrings {
+ public:
+  explicit TListBoxStrings(TCustomListBox* listBox) : listBox_(listBox) {}
+  std::string ClassName() const override { return "TListBoxStrings"; }
+  int Count() const override;
+  std::string Get(int index) const override;
+  TObject* Object(int index) const override;
+  void PutObject(int index, TObject* object) override;
+  int AddObject(const std::string& text, TObject* object) override;
+  void InsertObject(int index, const std::string& text, TObject* object) override;
+  void Delete(int index) override;
+  void Clear() override;
+
+ protected:
+  void SetUpdateState(bool updating) override;
+
+ private:
+  TCustomListBox* listBox_;
+};
+
+class TCustomListBox : public TWinControl {
+ public:
+  explicit TCustomListBox(TComponent* owner);
+  ~TCustomListBox() override;
+  std::string ClassName() const override { return "TCustomListBox"; }
+  bool ReadProperty(TReader& reader, std::string_view name) override;
+
+  TStrings& Items() { return *items_; }
+  int Count() const { return items_->Count(); }
+  void Clear() { items_->Clear(); }
+  // The selected line (the caret line with MultiSelect), -1 for none.
+  int ItemIndex();
+  // Setting the selection from code raises no event.
+  void SetItemIndex(int index);
+  bool Selected(int index);
+  int TopIndex();
+  void SetTopIndex(int index);
+
+  int ItemHeight() const { return itemHeight_; }
+  void SetItemHeight(int height);
+  TListBoxStyle Style() const { return style_; }
+  void SetStyle(TListBoxStyle style);
+  bool Sorted() const { return sorted_; }
+  void SetSorted(bool sorted);
+  bool MultiSelect() const { return multiSelect_; }
+  void SetMultiSelect(bool value);
+  bool ExtendedSelect() const { return extendedSelect_; }
+  void SetExtendedSelect(bool value);
+  bool IntegralHeight() const { return integralHeight_; }
+  void SetIntegralHeight(bool value);
+  int Columns() const { return columns_; }
+  void SetColumns(int columns);
+
+  // Valid while a line is drawn.
+  TCanvas& Canvas() { return *canvas_; }
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void WndProc(TMessage& message) override;
+  // Draws one line; the canvas holds the control's font and the line's brush.
+  virtual void DrawItem(int index, const RECT& rect, unsigned state);
+
+ private:
+  friend class TListBoxStrings;
+  void DrawItemMessage(const DRAWITEMSTRUCT& info);
+  std::unique_ptr<TListBoxStrings> items_;
+  // The lines while there is no window (before the first and during recreation).
+  std::unique_ptr<TStringList> saved_;
+  int savedTopIndex_ = 0;
+  int savedItemIndex_ = -1;
+  std::unique_ptr<TCanvas> canvas_;
+  int itemHeight_ = 16;
+  TListBoxStyle style_ = lbStandard;
+  bool sorted_ = false;
+  bool multiSelect_ = false;
+  bool extendedSelect_ = true;
+  bool integralHeight_ = false;
+  int columns_ = 0;
+};
+
+class TListBox : public TCustomListBox {
+ public:
+  using TCustomListBox::TCustomListBox;
+  std::string ClassName() const override { return "TListBox"; }
+};
+
+class TCustomEdit : public TWinControl {
+ public:
+  explicit TCustomEdit(TComponent* owner);
+  std::string ClassName() const override { return "TCustomEdit"; }
+  bool ReadProperty(TReader& reader, std::string_view name) override;
+  // The window's text while it exists: the user may have typed.
+  std::string Text() const override;
+  void SetText(const std::string& text) override;
+  void SelectAll();
+  // The selected range of characters.
+  int SelStart();
+  int SelLength();
+
+  TNotifyEvent OnChange;
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  void WndProc(TMessage& message) override;
+  virtual void Change();
+};
+
+class TEdit : public TCustomEdit {
+ public:
+  using TCustomEdit::TCustomEdit;
+  std::string ClassName() const override { return "TEdit"; }
+};
+
+class TCustomLabel : public TGraphicControl {
+ public:
+  explicit TCustomLabel(TComponent* owner);
+  std::string ClassName() const override { return "TCustomLabel"; }
+  bool ReadProperty(TReader& reader, std::string_view name) override;
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool value);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment value);
+  void Loaded() override;
+  // Measures text in the label's font (outside painting too).
+  int TextWidth(const std::string& text);
+
+ protected:
+  void Paint() override;
+  void TextChanged() override;
+  void FontChanged() override;
+
+ private:
+  void AdjustBounds();
+  bool autoSize_ = true;
+  TAlignment alignment_ = taLeftJustify;
+};
+
+class TLabel : public TCustomLabel {
+ public:
+  using TCustomLabel::TCustomLabel;
+  std::string ClassName() const override { return "TLabel"; }
+};
+
+// Makes the standard controls creatable from window descriptions.
+void RegisterStdCtrlsClasses();
