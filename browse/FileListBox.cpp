@@ -149,7 +149,7 @@ void TFileListBox::SetShowGlyphs(bool value) {
 void TFileListBox::SetFileEdit(TEdit* edit) {
   fileEdit_ = edit;
   if (!edit) return;
-  edit->FreeNotification(this);
+  FreeNotification(edit);
   std::string selected = SelectedItemText();
   edit->SetText(selected.empty() ? mask_ : selected);
 }

@@ -23,8 +23,9 @@ TComponent::TComponent(TComponent* owner) {
 }
 
 TComponent::~TComponent() {
-  if (!HasState(csDestroying)) {
+  if (!removalNotified_) {
     AddState(csDestroying);
+    removalNotified_ = true;
     NotifyRemoval();
     DestroyComponents();
   }
@@ -32,8 +33,11 @@ TComponent::~TComponent() {
 }
 
 void TComponent::BeforeDestruction() {
-  if (HasState(csDestroying)) return;
-  Destroying();
+  // A derived class may already have entered its destroying state; the notices still go out,
+  // once.
+  if (!HasState(csDestroying)) Destroying();
+  if (removalNotified_) return;
+  removalNotified_ = true;
   NotifyRemoval();
   DestroyComponents();
 }

@@ -109,6 +109,7 @@ class TComponent : public TPersistent {
   unsigned state_ = 0;
   std::vector<TComponent*> components_;
   std::vector<TComponent*> freeNotifies_;
+  bool removalNotified_ = false;
   std::vector<std::pair<std::string, TNotifyEvent>> methods_;
 };
 

@@ -162,10 +162,15 @@ void TCustomListBox::CreateWnd() {
   if (style_ == lbOwnerDrawFixed) SendMessageA(window, LB_SETITEMHEIGHT, 0, itemHeight_);
   if (columns_ > 0) SendMessageA(window, LB_SETCOLUMNWIDTH, static_cast<WPARAM>((Width() + columns_ - 3) / columns_), 0);
   // Lines kept from before the window (or from the one it replaces) go back in.
+  // The selection follows its line, which sorting may have moved.
   std::unique_ptr<TStringList> lines = std::move(saved_);
-  for (int i = 0; i < lines->Count(); ++i) items_->AddObject(lines->Get(i), lines->Object(i));
+  int selected = -1;
+  for (int i = 0; i < lines->Count(); ++i) {
+    int at = items_->AddObject(lines->Get(i), lines->Object(i));
+    if (i == savedItemIndex_) selected = at;
+  }
+  if (selected >= 0) SetItemIndex(selected);
   if (lines->Count() > 0) SendMessageA(window, LB_SETTOPINDEX, static_cast<WPARAM>(savedTopIndex_), 0);
-  if (savedItemIndex_ >= 0) SetItemIndex(savedItemIndex_);
   savedTopIndex_ = 0;
   savedItemIndex_ = -1;
 }
