@@ -215,6 +215,8 @@ void TLMDSplitterBarItem::ToggleCollapse() {
     SetPosition(oldPosition_);
     oldPosition_ = -1;
   }
+  // The refresh above drew the arrows before the collapsed state changed: turn them now.
+  if (TLMDSplitterPanel* panel = Panel()) panel->PaintBar(Index());
 }
 
 // ---- TLMDSplitterBarItems
