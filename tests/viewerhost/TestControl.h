@@ -1,0 +1,64 @@
+// A COM control written for the host's tests: registered in the test process only, it records
+// every call the host makes and fails on demand.
+//
+//   TestControlConfig   what the next control created does (failures, status, extent)
+//   TestControlLog      the calls made to the controls, in order
+//   TestControl         the control object
+#pragma once
+
+#include <windows.h>
+#include <ocidl.h>
+#include <oleidl.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+// {6A3F1C20-5B7E-4E21-9D4B-7F0C2A9E1B01}
+inline constexpr CLSID kTestControlClassId = {0x6a3f1c20, 0x5b7e, 0x4e21, {0x9d, 0x4b, 0x7f, 0x0c, 0x2a, 0x9e, 0x1b, 0x01}};
+// {6A3F1C21-5B7E-4E21-9D4B-7F0C2A9E1B01}: the control's event interface.
+inline constexpr IID kTestEventsId = {0x6a3f1c21, 0x5b7e, 0x4e21, {0x9d, 0x4b, 0x7f, 0x0c, 0x2a, 0x9e, 0x1b, 0x01}};
+
+// Dispatch IDs the test control answers specially.
+constexpr DISPID kDispRaise = 100;        // raises a dispatch exception
+constexpr DISPID kDispFail = 101;         // fails with E_INVALIDARG
+constexpr DISPID kDispLeaveEmpty = 102;   // succeeds and leaves the result empty
+constexpr DISPID kDispNoText = 103;       // fails with 0x80040154 (no system text)
+
+struct TestControlConfig {
+  bool noOleControl = false;
+  bool noDispatch = false;
+  bool noInPlace = false;     // never calls OnInPlaceActivate
+  bool noWindow = false;      // IOleInPlaceObject::GetWindow gives no window
+  bool failSetExtent = false;
+  bool failCreate = false;
+  DWORD miscStatus = 0;
+  SIZEL extent{2646, 1323};   // 100 x 50 pixels at 96 per inch
+  std::string exceptionText = "Page not found. ";
+};
+
+TestControlConfig& TestConfig();
+std::vector<std::string>& TestControlLog();
+// Calls whose text starts with `prefix`, in order.
+std::vector<std::string> LoggedCalls(const std::string& prefix);
+bool Logged(const std::string& call);
+// Objects alive and interface references held on them.
+int LiveTestControls();
+
+// What the last Invoke received.
+struct InvokeRecord {
+  DISPID id = 0;
+  WORD flags = 0;
+  std::vector<VARIANT> args;        // as they came, last argument first
+  std::vector<DISPID> named;
+  bool hadResult = false;
+  bool hadExcepInfo = false;
+};
+InvokeRecord& LastInvoke();
+// The property values the control holds by dispatch ID.
+std::map<DISPID, VARIANT>& TestProperties();
+// Messages of the reflection range (0x2000..0x2FFF) that reached the control's window.
+std::vector<UINT>& ReflectedMessages();
+
+// Registers the class object in this process (once) and resets configuration and log.
+void ResetTestControl();
