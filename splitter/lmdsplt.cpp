@@ -24,6 +24,7 @@ constexpr NamedOrdinal kBorderStyles[] = {
     {"lsFrameOffset", lsFrameOffset}, {"lsWindowBorder", lsWindowBorder}, {"lsSingleRaised", lsSingleRaised},
     {"lsSingleLowered", lsSingleLowered}, {"lsDoubleRaised", lsDoubleRaised}, {"lsDoubleLowered", lsDoubleLowered}};
 constexpr NamedOrdinal kJumps[] = {{"sjUpLeft", sjUpLeft}, {"sjDnRight", sjDnRight}};
+constexpr NamedOrdinal kIniUses[] = {{"ioUseLink", ioUseLink}, {"ioUseGlobal", ioUseGlobal}, {"ioNone", ioNone}};
 
 template <std::size_t N>
 int ReadOrdinal(TReader& reader, const NamedOrdinal (&table)[N]) {
@@ -292,6 +293,7 @@ TLMDSplitterPanel::~TLMDSplitterPanel() {
 void TLMDSplitterPanel::Destroying() {
   TLMDCustomBevelPanel::Destroying();
   updating_ = true;
+  if (!HasState(csDesigning)) WriteIniData();
   for (TLMDSplitterPane* pane : panes_) {
     pane->splitter_ = nullptr;
     pane->paneIndex_ = -1;
@@ -306,6 +308,24 @@ bool TLMDSplitterPanel::ReadProperty(TReader& reader, std::string_view name) {
     SetOrientation(static_cast<TLMDSplitterOrientation>(ReadOrdinal(reader, kOrientations)));
   } else if (name == "InstantUpdate") {
     SetInstantUpdate(reader.ReadBoolean());
+  } else if (name == "IniLink") {
+    reader.ReadReference<TLMDIniCtrl>([this](TLMDIniCtrl* link) { SetIniLink(link); });
+  } else if (name == "IniUse") {
+    SetIniUse(static_cast<TLMDIniUse>(ReadOrdinal(reader, kIniUses)));
+  } else if (name == "IniSaveOptions") {
+    unsigned options = 0;
+    for (const std::string& option : reader.ReadSet()) {
+      if (option == "ssOrderVisible") options |= ssOrderVisible;
+      else if (option == "ssPosition") options |= ssPosition;
+      else if (option == "soColor") options |= soColor;
+      else if (option == "soFont") options |= soFont;
+      else reader.Error(LoadResString(SInvalidPropertyValue));
+    }
+    SetIniSaveOptions(options);
+  } else if (name == "Section") {
+    SetSection(reader.ReadString());
+  } else if (name == "IniKey") {
+    SetIniKey(reader.ReadString());
   } else {
     return TLMDCustomBevelPanel::ReadProperty(reader, name);
   }
@@ -323,6 +343,16 @@ void TLMDSplitterPanel::ReadChild(TComponent* child) {
 void TLMDSplitterPanel::Loaded() {
   TLMDCustomBevelPanel::Loaded();
   inset_ = Bevel().Inset();
+  if (!HasState(csDesigning)) {
+    updating_ = true;
+    try {
+      ReadIniData();
+    } catch (...) {
+      updating_ = false;
+      throw;
+    }
+    updating_ = false;
+  }
   UpdateBarDirections();
   UpdateBarExtents();
   Realign();

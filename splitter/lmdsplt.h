@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "LMDCustomControl.h"
+#include "LMDIniCtrl.h"
 #include "LMDScrollBox.h"
 #include "lmdspltgeometry.h"
 
@@ -18,6 +19,10 @@ class TLMDSplitterPanel;
 class TLMDSplitterPane;
 
 using TLMDSplitterPanelEvent = std::function<void(TObject* sender, int barIndex)>;
+using TLMDIniCtrlEvent = std::function<void(TObject* sender, TLMDIniCtrl* iniCtrl, const std::string& section)>;
+
+enum TLMDIniUse { ioUseLink, ioUseGlobal, ioNone };
+enum TLMDSplitterIniSaveOption : unsigned { ssOrderVisible = 1, ssPosition = 2, soColor = 4, soFont = 8 };
 
 class TLMDSplitterBarItem : public TCollectionItem {
  public:
@@ -161,7 +166,39 @@ class TLMDSplitterPanel : public TLMDCustomBevelPanel {
   int Inset() const { return inset_; }
   bool Updating() const { return updating_; }
 
+  // Saving and restoring the arrangement.
+  TLMDIniCtrl* IniLink() const { return iniLink_; }
+  void SetIniLink(TLMDIniCtrl* value);
+  TLMDIniUse IniUse() const { return iniUse_; }
+  void SetIniUse(TLMDIniUse value) { iniUse_ = value; }
+  unsigned IniSaveOptions() const { return iniSaveOptions_; }
+  void SetIniSaveOptions(unsigned value) { iniSaveOptions_ = value; }
+  const std::string& Section() const { return section_; }
+  void SetSection(const std::string& value) { section_ = value; }
+  const std::string& IniKey() const { return iniKey_; }
+  void SetIniKey(const std::string& value) { iniKey_ = value; }
+  TLMDIniCtrlEvent OnIniReadData;
+  TLMDIniCtrlEvent OnIniWriteData;
+  void Notification(TComponent* component, TOperation operation) override;
+
+  // The mouse.
+  POINT HitPoint() const { return hitPoint_; }
+  POINT DragPoint() const { return dragPoint_; }
+  bool Dragging() const { return dragging_; }
+  void WndProc(TMessage& message) override;
+
  protected:
+  // The persistence steps: reading at the end of loading, writing at destruction.
+  virtual void ReadIniData();
+  virtual void WriteIniData();
+  void MouseDown(TMouseButton button, unsigned shift, int x, int y) override;
+  void MouseMove(unsigned shift, int x, int y) override;
+  void MouseUp(TMouseButton button, unsigned shift, int x, int y) override;
+  // Keeps every dragged bar between its Min and Extent - Max.
+  void ClampDragPoint(POINT old, POINT& point);
+  // Inverts the outline of every dragged bar on the screen; a second call erases it.
+  void DrawTrackMarks();
+
   void Destroying() override;
   void AlignControls(TControl* control, RECT& rect) override;
   void Paint() override;
@@ -177,12 +214,24 @@ class TLMDSplitterPanel : public TLMDCustomBevelPanel {
   // Runs `paint` on the canvas, borrowing a window device context when none is attached.
   void PaintNow(const std::function<void()>& paint);
   void PaintBarOnCanvas(int i);
+  TLMDIniCtrl* ChosenIniCtrl() const;
+  void CancelDrag();
+  void MouseLeft();
   std::unique_ptr<TLMDSplitterBarItems> bars_;
   std::vector<TLMDSplitterPane*> panes_;
   TLMDSplitterOrientation orientation_ = spVertRight;
   bool instantUpdate_ = false;
   int inset_ = 0;
   bool updating_ = false;
+  TLMDIniCtrl* iniLink_ = nullptr;
+  TLMDIniUse iniUse_ = ioNone;
+  unsigned iniSaveOptions_ = ssOrderVisible | ssPosition;
+  std::string section_ = "Common";
+  std::string iniKey_ = "SplitPanel";
+  POINT hitPoint_{-1, -1};
+  POINT dragPoint_{};
+  bool dragging_ = false;
+  bool trackingLeave_ = false;
 };
 
 // Makes the splitter's classes creatable from window descriptions.

@@ -1,0 +1,231 @@
+// Dragging bars with real mouse input: the explorer's outline drag, a click without movement,
+// the Min limit, a crossing, the collapse button, cursors, the hot button and a lost capture.
+#include "SplitterTesting.h"
+#include "WindowTesting.h"
+
+namespace {
+
+class DragTest : public SplitterTest {
+ protected:
+  void SetUp() override {
+    SplitterTest::SetUp();
+    form_->SetFormStyle(fsStayOnTop);
+    form_->Show();
+    SetForegroundWindow(form_->Handle());
+    PumpMessages();
+  }
+  void TearDown() override {
+    Release();
+    SplitterTest::TearDown();
+  }
+  // Mouse input as the user makes it, at a point of the panel's client area.
+  void Send(DWORD flags, POINT client) {
+    POINT screen = panel_->ClientToScreen(client);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+    SendInput(1, &input, sizeof input);
+    PumpUntil([&] {
+      POINT p;
+      GetCursorPos(&p);
+      return p.x == screen.x && p.y == screen.y;
+    }, 1000);
+    PumpMessages();
+  }
+  void MoveTo(int x, int y) { Send(0, POINT{x, y}); }
+  void Press(int x, int y) {
+    MoveTo(x, y);
+    Send(MOUSEEVENTF_LEFTDOWN, POINT{x, y});
+    pressed_ = POINT{x, y};
+    down_ = true;
+  }
+  void Release() {
+    if (!down_) return;
+    down_ = false;
+    Send(MOUSEEVENTF_LEFTUP, pressed_);
+  }
+  void ReleaseAt(int x, int y) {
+    pressed_ = POINT{x, y};
+    MoveTo(x, y);
+    Release();
+  }
+  COLORREF ScreenPixel(int x, int y) {
+    POINT p = panel_->ClientToScreen(POINT{x, y});
+    HDC dc = GetDC(nullptr);
+    COLORREF c = GetPixel(dc, p.x, p.y);
+    ReleaseDC(nullptr, dc);
+    return c;
+  }
+  void ExplorerPanel() {
+    Build(186, 554, 2);
+    panel_->SetOrientation(spHorzUp);
+    Bar(0).OnChange = [this](TObject*) { ++changes_; };
+    panel_->OnSplitChange = [this](TObject* sender, int index) {
+      EXPECT_EQ(sender, panel_);
+      splits_.push_back(index);
+    };
+    PumpMessages();
+  }
+  POINT pressed_{};
+  bool down_ = false;
+  int changes_ = 0;
+  std::vector<int> splits_;
+};
+
+TEST_F(DragTest, ExplorerBarDraggedDownMovesAnOutlineThenCommitsAt315) {
+  ExplorerPanel();
+  COLORREF before = ScreenPixel(93, 316);
+  Press(93, 276);
+  EXPECT_TRUE(panel_->Dragging());
+  EXPECT_TRUE(Bar(0).Tracking());
+  for (int y = 286; y <= 316; y += 10) MoveTo(93, y);
+  EXPECT_EQ(Bar(0).TrackPosition(), 315);
+  EXPECT_EQ(Bar(0).Position(), 275);
+  EXPECT_EQ(PaneWindowRect(panes_[0]), (RECT{0, 0, 186, 275}));
+  EXPECT_EQ(ScreenPixel(93, 316), before ^ 0xFFFFFF);  // the inverted outline
+  ReleaseAt(93, 316);
+  EXPECT_FALSE(panel_->Dragging());
+  EXPECT_FALSE(Bar(0).Tracking());
+  EXPECT_EQ(Bar(0).Position(), 315);
+  EXPECT_EQ(Bar(0).PosPercent(), 57);
+  EXPECT_EQ(changes_, 1);
+  EXPECT_EQ(splits_, std::vector<int>{0});
+  EXPECT_EQ(PaneWindowRect(panes_[0]), (RECT{0, 0, 186, 315}));
+  EXPECT_EQ(PaneWindowRect(panes_[1]), (RECT{0, 318, 186, 554}));
+  EXPECT_NE(ScreenPixel(93, 316), before ^ 0xFFFFFF);  // the outline is gone with the bar there
+  panel_->RefreshLayout();
+  EXPECT_EQ(Bar(0).Position(), 314);
+}
+
+TEST_F(DragTest, PressAndReleaseWithoutMovingReportsTheSplitOnly) {
+  ExplorerPanel();
+  int downs = 0, ups = 0;
+  panel_->OnMouseDown = [&](TObject*, TMouseButton button, unsigned, int x, int y) {
+    EXPECT_EQ(button, mbLeft);
+    EXPECT_EQ(x, 20);
+    EXPECT_EQ(y, 277);
+    EXPECT_TRUE(panel_->Dragging());  // after the panel's own handling
+    ++downs;
+  };
+  panel_->OnMouseUp = [&](TObject*, TMouseButton, unsigned, int, int) { ++ups; };
+  Press(20, 277);
+  Release();
+  EXPECT_EQ(downs, 1);
+  EXPECT_EQ(ups, 1);
+  EXPECT_EQ(changes_, 0);
+  EXPECT_EQ(splits_, std::vector<int>{0});
+  EXPECT_EQ(Bar(0).Position(), 275);
+  EXPECT_NE(GetCapture(), panel_->Handle());
+}
+
+TEST_F(DragTest, BarStopsAtMinAndFollowsOnlyFromWhereItStopped) {
+  ExplorerPanel();
+  panel_->SetInstantUpdate(true);
+  Bar(0).SetMin(200);
+  Press(93, 276);
+  MoveTo(93, 176);
+  EXPECT_EQ(Bar(0).Position(), 200);
+  EXPECT_EQ(panel_->DragPoint().y, 201);
+  EXPECT_EQ(PaneWindowRect(panes_[0]), (RECT{0, 0, 186, 200}));  // live panes
+  MoveTo(93, 150);
+  MoveTo(93, 195);
+  EXPECT_EQ(Bar(0).Position(), 200);
+  MoveTo(93, 211);
+  EXPECT_EQ(Bar(0).Position(), 210);
+  ReleaseAt(93, 211);
+  EXPECT_EQ(splits_, std::vector<int>{0});
+  EXPECT_EQ(Bar(0).PosPercent(), 38);
+}
+
+TEST_F(DragTest, CrossingDragsBothBarsEachAlongItsAxis) {
+  Build(403, 303, 4);
+  panel_->SetOrientation(spCross);
+  std::vector<int> splits;
+  panel_->OnSplitChange = [&](TObject*, int index) { splits.push_back(index); };
+  MoveTo(201, 151);
+  EXPECT_EQ(GetCursor(), CursorHandle(crCross));
+  Press(201, 151);
+  MoveTo(221, 161);
+  ReleaseAt(221, 161);
+  EXPECT_EQ(Bar(0).Position(), 220);
+  EXPECT_EQ(Bar(1).Position(), 160);
+  EXPECT_EQ(splits, (std::vector<int>{0, 1}));
+}
+
+TEST_F(DragTest, CursorsFollowTheKindOfBar) {
+  Build(403, 303, 3);  // spVertRight: bar 0 vertical, bar 1 horizontal on the right
+  Bar(1).SetWidth(10);
+  Bar(1).SetResizeButton(true);
+  MoveTo(201, 20);
+  EXPECT_EQ(GetCursor(), CursorHandle(crHSplit));
+  MoveTo(220, Bar(1).Position() + 4);
+  EXPECT_EQ(GetCursor(), CursorHandle(crVSplit));
+  RECT button = Bar(1).ButtonRect();
+  MoveTo(button.left + 5, button.top + 4);
+  EXPECT_EQ(GetCursor(), CursorHandle(crArrow));
+  Bar(0).SetLocked(true);
+  MoveTo(201, 20);
+  EXPECT_NE(GetCursor(), CursorHandle(crHSplit));
+  Press(201, 20);  // a locked bar cannot be dragged
+  EXPECT_FALSE(panel_->Dragging());
+}
+
+TEST_F(DragTest, ButtonClickCollapsesAndRestoresButADragDoesNot) {
+  ExplorerPanel();
+  Bar(0).SetWidth(10);
+  Bar(0).SetResizeButton(true);
+  RECT b = Bar(0).ButtonRect();
+  Press(b.left + 10, b.top + 5);
+  Release();
+  EXPECT_EQ(Bar(0).Position(), 0);
+  EXPECT_EQ(Bar(0).OldPosition(), 272);
+  b = Bar(0).ButtonRect();
+  Press(b.left + 10, b.top + 5);
+  Release();
+  EXPECT_EQ(Bar(0).OldPosition(), -1);
+  EXPECT_EQ(Bar(0).Position(), 272);
+  b = Bar(0).ButtonRect();
+  Press(b.left + 10, b.top + 5);
+  MoveTo(b.left + 10, b.top + 25);
+  ReleaseAt(b.left + 10, b.top + 25);
+  EXPECT_EQ(Bar(0).Position(), 292);
+  EXPECT_EQ(Bar(0).OldPosition(), -1);
+}
+
+TEST_F(DragTest, ButtonIsHotUnderTheMouseUntilItLeavesThePanel) {
+  ExplorerPanel();
+  Bar(0).SetWidth(10);
+  Bar(0).SetResizeButton(true);
+  RECT b = Bar(0).ButtonRect();
+  MoveTo(b.left + 10, b.top + 5);
+  EXPECT_TRUE(Bar(0).ButtonHot());
+  MoveTo(b.left - 10, b.top + 5);
+  EXPECT_FALSE(Bar(0).ButtonHot());
+  MoveTo(b.left + 10, b.top + 5);
+  ASSERT_TRUE(Bar(0).ButtonHot());
+  MoveTo(300, b.top + 5);  // beside the panel, on the form
+  PumpUntil([&] { return !Bar(0).ButtonHot(); }, 1000);
+  EXPECT_FALSE(Bar(0).ButtonHot());
+}
+
+TEST_F(DragTest, LostCaptureEndsTheDragAndErasesTheOutline) {
+  ExplorerPanel();
+  COLORREF before = ScreenPixel(93, 300);
+  Press(93, 276);
+  MoveTo(93, 300);
+  ASSERT_EQ(ScreenPixel(93, 300), before ^ 0xFFFFFF);
+  SetCapture(form_->Handle());
+  PumpMessages();
+  EXPECT_FALSE(panel_->Dragging());
+  EXPECT_FALSE(Bar(0).Tracking());
+  EXPECT_EQ(ScreenPixel(93, 300), before);
+  ReleaseAt(93, 300);
+  ReleaseCapture();
+  EXPECT_EQ(Bar(0).Position(), 275);
+  EXPECT_EQ(changes_, 0);
+  EXPECT_TRUE(splits_.empty());
+}
+
+}  // namespace

@@ -1,0 +1,222 @@
+// Saving and restoring the arrangement through a real ini file: the keys written at
+// destruction, the order, visibility and percentages read at the end of loading, lists that do
+// not fit, bad numbers, and the event-only path without an ini control.
+#include <fstream>
+#include <sstream>
+
+#include "SplitterTesting.h"
+#include "SysUtils.h"
+#include "lmdspltlist.h"
+
+namespace {
+
+TEST(SplitterLists, EmptyMiddleEntriesStayAndATrailingSeparatorAddsNone) {
+  struct Case {
+    const char* text;
+    std::vector<std::string> entries;
+  } cases[] = {
+      {"0,1", {"0", "1"}},
+      {"57", {"57"}},
+      {"1,,3", {"1", "", "3"}},
+      {"1,2,", {"1", "2"}},
+      {",", {""}},
+      {",1", {"", "1"}},
+      {"", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SplitIniList(c.text, ','), c.entries) << '"' << c.text << '"';
+  EXPECT_EQ(JoinIniList({"-1", "", "7"}, ','), "-1,,7");
+}
+
+class SplitterIniTest : public SplitterTest {
+ protected:
+  void SetUp() override {
+    SplitterTest::SetUp();
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    path_ = std::string(dir) + "splitter-test.ini";
+    DeleteFileA(path_.c_str());
+    ini_ = new TLMDIniCtrl(form_);
+    ini_->SetIniFile(path_);
+  }
+  void TearDown() override {
+    SplitterTest::TearDown();
+    DeleteFileA(path_.c_str());
+  }
+  // A panel being loaded with two panes, linked to the test's ini file.
+  void BuildLoading(int count = 2) {
+    panel_->SetLoadingState(true);
+    Build(186, 554, count);
+    panel_->SetOrientation(spHorzUp);
+    panel_->SetIniUse(ioUseLink);
+    panel_->SetIniLink(ini_);
+  }
+  void FinishLoading() { panel_->Loaded(); }
+  std::string Value(const std::string& key) { return ini_->ReadString("Common", "SplitPanel" + key); }
+  void Store(const std::string& key, const std::string& value) { ini_->WriteString("Common", "SplitPanel" + key, value); }
+  bool HasKey(const std::string& key) {
+    char buffer[64];
+    GetPrivateProfileStringA("Common", ("SplitPanel" + key).c_str(), "<missing>", buffer, sizeof buffer, path_.c_str());
+    return std::string(buffer) != "<missing>";
+  }
+
+  std::string path_;
+  TLMDIniCtrl* ini_ = nullptr;
+};
+
+TEST_F(SplitterIniTest, DestructionWritesOrderVisibilityAndPercentagesAndDeletesTheRest) {
+  BuildLoading();
+  FinishLoading();
+  Store("Colors", "clRed,clBlue");
+  Store("Fonts", "x");
+  Bar(0).SetPosPercent(57);
+  TObject::Free(panel_);
+  EXPECT_EQ(Value("PaneO"), "0,1");
+  EXPECT_EQ(Value("PaneV"), "1,1");
+  EXPECT_EQ(Value("Bars"), "57");
+  EXPECT_EQ(Value("BarsOld"), "-1");
+  EXPECT_FALSE(HasKey("Colors"));
+  EXPECT_FALSE(HasKey("Fonts"));
+}
+
+TEST_F(SplitterIniTest, WithoutPositionOnlyBarsIsDeletedAndColoursAndFontsAreWritten) {
+  BuildLoading();
+  FinishLoading();
+  Store("Bars", "10");
+  Store("BarsOld", "33");
+  panel_->SetIniSaveOptions(soColor | soFont);
+  panes_[0]->SetColor(clRed);
+  panes_[1]->Font().SetName("Arial");
+  panes_[1]->Font().SetSize(12);
+  panes_[1]->Font().SetStyle(fsBold | fsStrikeOut);
+  TObject::Free(panel_);
+  EXPECT_FALSE(HasKey("Bars"));
+  EXPECT_EQ(Value("BarsOld"), "33");
+  EXPECT_FALSE(HasKey("PaneO"));
+  EXPECT_EQ(Value("Colors").substr(0, 6), "clRed,");
+  std::string fonts = Value("Fonts");
+  ASSERT_NE(fonts.find('|'), std::string::npos);
+  EXPECT_EQ(fonts.substr(fonts.find('|') + 1, 9), "Arial,12,");
+  EXPECT_EQ(fonts.substr(fonts.size() - 8), ",1,0,0,1");
+}
+
+TEST_F(SplitterIniTest, StoredOrderSwapsThePanes) {
+  Store("PaneO", "1,0");
+  BuildLoading();
+  FinishLoading();
+  EXPECT_EQ(panel_->PaneAt(0), panes_[1]);
+  EXPECT_EQ(panel_->PaneAt(1), panes_[0]);
+  EXPECT_EQ(PaneWindowRect(panes_[1]), (RECT{0, 0, 186, 275}));
+  EXPECT_EQ(PaneWindowRect(panes_[0]), (RECT{0, 278, 186, 554}));
+}
+
+TEST_F(SplitterIniTest, StoredVisibilityHidesTheSecondPane) {
+  Store("PaneV", "1,0");
+  BuildLoading();
+  FinishLoading();
+  EXPECT_FALSE(panes_[1]->Visible());
+  EXPECT_EQ(panel_->BarCount(), 0);
+  EXPECT_EQ(PaneWindowRect(panes_[0]), (RECT{0, 0, 186, 554}));
+}
+
+TEST_F(SplitterIniTest, StoredPercentagesAndCollapsedPositionsAreApplied) {
+  Store("Bars", "57");
+  Store("BarsOld", "120");
+  BuildLoading();
+  FinishLoading();
+  EXPECT_EQ(Bar(0).PosPercent(), 57);
+  EXPECT_EQ(Bar(0).Position(), 314);
+  EXPECT_EQ(Bar(0).OldPosition(), 120);
+}
+
+TEST_F(SplitterIniTest, ListsOfTheWrongLengthAreIgnored) {
+  Store("Bars", "30,40");
+  Store("PaneO", "1");
+  Store("PaneV", "0,0,0");
+  BuildLoading();
+  FinishLoading();
+  EXPECT_EQ(Bar(0).PosPercent(), 50);
+  EXPECT_EQ(panel_->PaneAt(0), panes_[0]);
+  EXPECT_TRUE(panes_[0]->Visible());
+  EXPECT_TRUE(panes_[1]->Visible());
+}
+
+TEST_F(SplitterIniTest, BadNumbersRaiseAndStillClearUpdating) {
+  Store("Bars", "half");
+  BuildLoading();
+  EXPECT_THROW(FinishLoading(), EConvertError);
+  EXPECT_FALSE(panel_->Updating());
+  // The panel goes on working.
+  Bar(0).SetPosPercent(20);
+  EXPECT_EQ(Bar(0).Position(), 110);
+}
+
+TEST_F(SplitterIniTest, PaneIndexOutOfRangeRaisesAListIndexError) {
+  Store("PaneO", "0,5");
+  BuildLoading();
+  EXPECT_THROW(FinishLoading(), EListError);
+  EXPECT_FALSE(panel_->Updating());
+  EXPECT_EQ(panel_->PaneAt(1), panes_[1]);
+}
+
+TEST_F(SplitterIniTest, WithoutAnIniControlOnlyTheEventsRun) {
+  Store("Bars", "10");
+  BuildLoading();
+  panel_->SetIniUse(ioNone);
+  int reads = 0, writes = 0;
+  panel_->OnIniReadData = [&](TObject* sender, TLMDIniCtrl* ctrl, const std::string& section) {
+    EXPECT_EQ(sender, panel_);
+    EXPECT_EQ(ctrl, nullptr);
+    EXPECT_EQ(section, "Common");
+    ++reads;
+  };
+  panel_->OnIniWriteData = [&](TObject*, TLMDIniCtrl* ctrl, const std::string&) {
+    EXPECT_EQ(ctrl, nullptr);
+    ++writes;
+  };
+  FinishLoading();
+  EXPECT_EQ(reads, 1);
+  EXPECT_EQ(Bar(0).PosPercent(), 50);
+  TObject::Free(panel_);
+  EXPECT_EQ(writes, 1);
+  EXPECT_EQ(Value("Bars"), "10");
+  EXPECT_FALSE(HasKey("PaneO"));
+}
+
+TEST_F(SplitterIniTest, TheGlobalControlAndTheLinkCanBothBeChosen) {
+  LMDGlobalIniCtrl()->SetIniFile(path_);
+  BuildLoading();
+  panel_->SetIniUse(ioUseGlobal);
+  panel_->SetIniKey("Global");
+  panel_->SetSection("Other");
+  TLMDIniCtrl* seen = nullptr;
+  panel_->OnIniWriteData = [&](TObject*, TLMDIniCtrl* ctrl, const std::string&) { seen = ctrl; };
+  FinishLoading();
+  TObject::Free(panel_);
+  EXPECT_EQ(seen, LMDGlobalIniCtrl());
+  EXPECT_EQ(ini_->ReadString("Other", "GlobalBars"), "50");
+}
+
+TEST_F(SplitterIniTest, FreedLinkIsForgotten) {
+  BuildLoading();
+  FinishLoading();
+  TObject::Free(ini_);
+  EXPECT_EQ(panel_->IniLink(), nullptr);
+  TObject::Free(panel_);  // writes nowhere, and does not touch the freed control
+  ini_ = new TLMDIniCtrl(form_);
+  ini_->SetIniFile(path_);
+  EXPECT_FALSE(HasKey("Bars"));
+}
+
+TEST_F(SplitterIniTest, DamagedFileReadsAsMissingValues) {
+  {
+    std::ofstream out(path_, std::ios::binary);
+    out << "\x01\x02[Common\nSplitPanelBars\n=\n[[[\0\xff garbage";
+  }
+  BuildLoading();
+  FinishLoading();
+  EXPECT_EQ(Bar(0).PosPercent(), 50);
+  ini_->SetIniFile("C:\\windows");  // a folder: nothing can be read or written
+  EXPECT_EQ(ini_->ReadString("Common", "SplitPanelBars"), "");
+}
+
+}  // namespace
