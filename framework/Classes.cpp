@@ -230,6 +230,7 @@ TCollectionItem* TCollection::Insert(int index) {
     item = factory_(nullptr);
     InsertItem(item, index);
   } catch (...) {
+    if (item && !item->collection_) delete item;
     EndUpdate();
     throw;
   }
@@ -238,6 +239,7 @@ TCollectionItem* TCollection::Insert(int index) {
 }
 
 void TCollection::InsertItem(TCollectionItem* item, int index) {
+  ValidateItem(item);
   if (index < 0 || index > Count()) index = Count();
   items_.insert(items_.begin() + index, item);
   item->collection_ = this;

@@ -165,6 +165,9 @@ class TCollection : public TPersistent {
  protected:
   // Called for every change outside update brackets; item null means all items.
   virtual void Update(TCollectionItem* item);
+  // Called before an item joins the collection; a collection of one item class refuses others
+  // by raising.
+  virtual void ValidateItem(TCollectionItem* item) { (void)item; }
 
  private:
   friend class TCollectionItem;

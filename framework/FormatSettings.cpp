@@ -17,10 +17,11 @@ std::string LocaleText(LCID locale, LCTYPE item, const std::string& fallback) {
   return buffer;
 }
 
-// A separator has room for one character only: a longer one fails and takes the default.
+// A separator has room for one character only: a longer one fails and takes the default. So
+// does an empty one, which would put a zero character into every text.
 char LocaleChar(LCID locale, LCTYPE item, char fallback) {
   char buffer[2] = {};
-  if (GetLocaleInfoA(locale, item, buffer, sizeof buffer) <= 0) return fallback;
+  if (GetLocaleInfoA(locale, item, buffer, sizeof buffer) <= 0 || buffer[0] == '\0') return fallback;
   return buffer[0];
 }
 
