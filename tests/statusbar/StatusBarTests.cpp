@@ -272,6 +272,38 @@ TEST_F(StatusBarTest, IsItsOwnSuperclassOfTheSystemStatusBar) {
   EXPECT_EQ(bar->Color(), clBtnFace);
 }
 
+TEST_F(StatusBarTest, ANewColourMakesTheWindowAnewWithItsBackground) {
+  TCountingBar* bar = MakeBar();
+  bar->Panels().Items(1)->SetText("kept");
+  Settle(bar);
+  HWND before = bar->Handle();
+  bar->SetColor(clRed);
+  Settle(bar);
+  EXPECT_NE(bar->Handle(), before);
+  // Setting the background answers the one it replaces.
+  EXPECT_EQ(static_cast<COLORREF>(SendMessageA(bar->Handle(), SB_SETBKCOLOR, 0, CLR_DEFAULT)), RGB(255, 0, 0));
+  EXPECT_EQ(GetPartText(bar, 1).text, "kept");
+}
+
+TEST_F(StatusBarTest, ScalingMovesABarWithTheSystemFontWithoutResizingIt) {
+  auto* bar = new TStatusBar(nullptr);
+  bar->SetBounds(10, 100, 300, 19);
+  int height = bar->Font().Height();
+  bar->ChangeScale(3, 2);
+  EXPECT_EQ(bar->Top(), 150);
+  EXPECT_EQ(bar->Left(), 10);
+  EXPECT_EQ(bar->Width(), 300);
+  EXPECT_EQ(bar->Height(), 19);
+  EXPECT_EQ(bar->Font().Height(), height);
+  bar->SetUseSystemFont(false);
+  bar->ChangeScale(2, 1);
+  EXPECT_EQ(bar->Left(), 20);
+  EXPECT_EQ(bar->Width(), 600);
+  EXPECT_EQ(bar->Height(), 38);
+  EXPECT_EQ(bar->Font().Height(), height * 2);
+  TObject::Free(bar);
+}
+
 TEST_F(StatusBarTest, UsesTheSystemStatusFontAndTakesItAgainOnASettingsChange) {
   TCountingBar* bar = MakeBar();
   NONCLIENTMETRICSA metrics{};
