@@ -127,7 +127,10 @@ class TestControl final : public IOleObject,
       *out = static_cast<IOleControl*>(this);
     else if (IsEqualIID(iid, IID_IDispatch) && !config.noDispatch)
       *out = static_cast<IDispatch*>(this);
-    else if (IsEqualIID(iid, IID_IOleInPlaceObject) || IsEqualIID(iid, IID_IOleWindow))
+    else if (IsEqualIID(iid, kViewerDispatchId) && !config.noViewerDispatch) {
+      Log("QueryInterface _DPdf");
+      *out = static_cast<IDispatch*>(this);
+    } else if (IsEqualIID(iid, IID_IOleInPlaceObject) || IsEqualIID(iid, IID_IOleWindow))
       *out = static_cast<IOleInPlaceObject*>(this);
     else if (IsEqualIID(iid, IID_IOleInPlaceActiveObject))
       *out = static_cast<IOleInPlaceActiveObject*>(this);
@@ -359,6 +362,19 @@ class TestControl final : public IOleObject,
         return static_cast<HRESULT>(0x80040154);
       case kDispLeaveEmpty:
         return S_OK;
+      case kDispOpen:
+        if (params->cArgs != 1 || params->rgvarg[0].vt != VT_BSTR) return DISP_E_BADPARAMCOUNT;
+        if (!params->rgvarg[0].bstrVal) return S_OK;
+        if (std::wstring(params->rgvarg[0].bstrVal) == L"bad") {
+          info->scode = E_FAIL;
+          info->bstrDescription = SysAllocString(L"Cannot open the document.");
+          return DISP_E_EXCEPTION;
+        }
+        if (result) {
+          result->vt = VT_BOOL;
+          result->boolVal = VARIANT_TRUE;
+        }
+        return S_OK;
       case 7:  // Append: appends "!" to a by-reference string
         if (params->cArgs == 1 && params->rgvarg[0].vt == (VT_BSTR | VT_BYREF)) {
           std::wstring s = *params->rgvarg[0].pbstrVal ? *params->rgvarg[0].pbstrVal : L"";
@@ -491,6 +507,7 @@ void ResetTestControl() {
   if (!registered) {
     DWORD cookie = 0;
     CoRegisterClassObject(kTestControlClassId, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+    CoRegisterClassObject(kViewerClassId, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
     registered = true;
   }
   config = TestControlConfig{};

@@ -19,7 +19,15 @@ inline constexpr CLSID kTestControlClassId = {0x6a3f1c20, 0x5b7e, 0x4e21, {0x9d,
 // {6A3F1C21-5B7E-4E21-9D4B-7F0C2A9E1B01}: the control's event interface.
 inline constexpr IID kTestEventsId = {0x6a3f1c21, 0x5b7e, 0x4e21, {0x9d, 0x4b, 0x7f, 0x0c, 0x2a, 0x9e, 0x1b, 0x01}};
 
+// The viewer control's class and dispatch interface, played by the test control.
+// {CA8A9780-280D-11CF-A24D-444553540000}
+inline constexpr CLSID kViewerClassId = {0xCA8A9780, 0x280D, 0x11CF, {0xA2, 0x4D, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+// {CA8A9781-280D-11CF-A24D-444553540000}
+inline constexpr IID kViewerDispatchId = {0xCA8A9781, 0x280D, 0x11CF, {0xA2, 0x4D, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+
 // Dispatch IDs the test control answers specially.
+constexpr DISPID kDispOpen = 2;           // true for a path, empty result for none, raises for "bad"
+
 constexpr DISPID kDispRaise = 100;        // raises a dispatch exception
 constexpr DISPID kDispFail = 101;         // fails with E_INVALIDARG
 constexpr DISPID kDispLeaveEmpty = 102;   // succeeds and leaves the result empty
@@ -32,6 +40,7 @@ struct TestControlConfig {
   bool noWindow = false;      // IOleInPlaceObject::GetWindow gives no window
   bool failSetExtent = false;
   bool failCreate = false;
+  bool noViewerDispatch = false;
   DWORD miscStatus = 0;
   SIZEL extent{2646, 1323};   // 100 x 50 pixels at 96 per inch
   std::string exceptionText = "Page not found. ";
@@ -60,5 +69,5 @@ std::map<DISPID, VARIANT>& TestProperties();
 // Messages of the reflection range (0x2000..0x2FFF) that reached the control's window.
 std::vector<UINT>& ReflectedMessages();
 
-// Registers the class object in this process (once) and resets configuration and log.
+// Registers the class object in this process under both class IDs (once) and resets configuration and log.
 void ResetTestControl();
