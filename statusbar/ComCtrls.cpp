@@ -14,7 +14,7 @@ namespace {
 
 constexpr WPARAM kSimplePart = 255;
 
-bool MiddleEastEnabled() { return GetSystemMetrics(SM_MIDEASTENABLED) != 0; }
+bool MiddleEastEnabled() { return MiddleEastSupport(); }
 
 bool IdentToBiDiMode(std::string_view s, TBiDiMode& mode) {
   if (s == "bdLeftToRight") mode = bdLeftToRight;
@@ -44,6 +44,8 @@ TAlignment Mirrored(TAlignment alignment) {
 }
 
 }  // namespace
+
+bool (*MiddleEastSupport)() = [] { return GetSystemMetrics(SM_MIDEASTENABLED) != 0; };
 
 // ---- TStatusPanel
 

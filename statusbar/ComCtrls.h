@@ -167,5 +167,9 @@ class TStatusBar : public TWinControl {
   TBiDiMode biDiMode_ = bdLeftToRight;
 };
 
+// Whether the system runs with right-to-left (Middle-East) support. A seam: Wine never enables
+// it, so tests put their own answer here.
+extern bool (*MiddleEastSupport)();
+
 // Makes the unit's components creatable from window descriptions.
 void RegisterComCtrlsClasses();

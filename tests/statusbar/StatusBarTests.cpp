@@ -28,7 +28,10 @@ class TCountingBar : public TStatusBar {
  public:
   using TStatusBar::TStatusBar;
   void WndProc(TMessage& m) override {
-    if (m.Msg == SB_SETTEXTA) ++texts[static_cast<int>(m.WParam & 0xFF)];
+    if (m.Msg == SB_SETTEXTA) {
+      ++texts[static_cast<int>(m.WParam & 0xFF)];
+      flags[static_cast<int>(m.WParam & 0xFF)] = static_cast<unsigned>(m.WParam & ~WPARAM{0xFF});
+    }
     if (m.Msg == SB_SETPARTS) ++parts;
     TStatusBar::WndProc(m);
   }
@@ -38,6 +41,7 @@ class TCountingBar : public TStatusBar {
     return n;
   }
   std::map<int, int> texts;
+  std::map<int, unsigned> flags;  // of the last text sent to each part
   int parts = 0;
 };
 
@@ -422,6 +426,49 @@ TEST_F(StatusBarTest, MirroringReversesThePanelsAndSendsThemAtOnce) {
   EXPECT_EQ(bar->Panels().Items(0)->Width(), 619 - 512);
   EXPECT_EQ(bar->Panels().Items(4)->Width(), 256);
   EXPECT_EQ(GetParts(bar), (std::vector<int>{107, 171, 235, 363, -1}));
+}
+
+TEST_F(StatusBarTest, RightToLeftReadingAndAlignmentNeedMiddleEastSupport) {
+  TCountingBar* bar = MakeBar();
+  bar->Panels().Items(0)->SetText("Name");
+  bar->Panels().Items(1)->SetText("Size");
+  bar->Panels().Items(1)->SetAlignment(taCenter);
+  bar->Panels().Items(2)->SetText("Date");
+  bar->Panels().Items(2)->SetAlignment(taRightJustify);
+  bar->Panels().Items(3)->SetText("Time");
+  bar->Panels().Items(3)->SetBiDiMode(bdLeftToRight);  // its own mode: not the bar's
+  Settle(bar);
+  // Without the system's support the mode changes nothing that reaches the control.
+  bar->SetBiDiMode(bdRightToLeft);
+  EXPECT_EQ(GetPartText(bar, 0).text, "Name");
+  EXPECT_EQ(GetPartText(bar, 0).flags, 0u);
+
+  bool (*system)() = MiddleEastSupport;
+  MiddleEastSupport = [] { return true; };
+  bar->SetBiDiMode(bdLeftToRight);
+  bar->texts.clear();
+  // A new mode is sent at once, not at the next paint; alignment mirrors, centre stays.
+  bar->SetBiDiMode(bdRightToLeft);
+  EXPECT_EQ(bar->texts.size(), 5u);
+  EXPECT_EQ(GetPartText(bar, 0).text, "\t\tName");
+  EXPECT_EQ(GetPartText(bar, 1).text, "\tSize");
+  EXPECT_EQ(GetPartText(bar, 2).text, "Date");
+  EXPECT_EQ(GetPartText(bar, 3).text, "Time");
+  EXPECT_EQ(bar->flags[0], unsigned{SBT_RTLREADING});
+  EXPECT_EQ(bar->flags[3], 0u);
+  EXPECT_EQ(bar->Panels().Items(0)->Text(), "Name");
+  // Reading order only: no mirrored alignment.
+  bar->SetBiDiMode(bdRightToLeftReadingOnly);
+  EXPECT_EQ(GetPartText(bar, 0).text, "Name");
+  EXPECT_EQ(GetPartText(bar, 2).text, "\t\tDate");
+  // In simple mode only the simple text is sent again, right-aligned under right-to-left.
+  bar->SetSimpleText("Busy");
+  bar->SetSimplePanel(true);
+  bar->SetBiDiMode(bdRightToLeft);
+  EXPECT_EQ(GetPartText(bar, 0).text, "\t\tBusy");
+  EXPECT_EQ(bar->flags[255], unsigned{SBT_RTLREADING});
+  EXPECT_EQ(bar->SimpleText(), "Busy");
+  MiddleEastSupport = system;
 }
 
 TEST(StatusPanel, CopiesItsPropertiesAndNamesItselfByItsText) {
