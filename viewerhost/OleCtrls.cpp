@@ -65,19 +65,166 @@ STDMETHODIMP TEventDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 STDMETHODIMP TEventDispatch::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
 
 STDMETHODIMP TEventDispatch::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
-  const TControlDescriptor* d = control_->Descriptor();
+  if (!params) return S_OK;
   try {
-    for (int i = 0; i < d->EventCount; ++i) {
-      if (d->EventDispIds[i] == id) {
-        control_->InvokeEvent(i, params);
-        break;
-      }
-    }
+    if (id >= DISPID_MOUSEUP && id <= DISPID_CLICK)
+      control_->DispatchStandardEvent(id, params);
+    else
+      control_->DispatchControlEvent(id, params);
   } catch (const std::exception& error) {
     if (Application) Application->HandleException(error);
   } catch (...) {
   }
   return S_OK;
+}
+
+namespace {
+
+// Argument `n` (1-based) in declaration order: IDispatch hands them over last first.
+VARIANTARG& Arg(DISPPARAMS* params, unsigned n) { return params->rgvarg[params->cArgs - n]; }
+
+int ArgInt(const VARIANTARG& v) {
+  if (v.vt & VT_BYREF) {
+    switch (v.vt & VT_TYPEMASK) {
+      case VT_I2:
+      case VT_BOOL:
+        return *v.piVal;
+      case VT_UI1:
+      case VT_I1:
+        return *v.pbVal;
+      case VT_I4:
+      case VT_UI4:
+      case VT_INT:
+        return *v.plVal;
+      case VT_VARIANT:
+        return ArgInt(*v.pvarVal);
+      default:
+        return 0;
+    }
+  }
+  VARIANT copy;
+  VariantInit(&copy);
+  if (FAILED(VariantChangeType(&copy, const_cast<VARIANTARG*>(&v), 0, VT_I4))) return 0;
+  return copy.lVal;
+}
+
+void WriteBackKey(VARIANTARG& v, WORD key) {
+  if (!(v.vt & VT_BYREF) || !v.byref) return;
+  if ((v.vt & VT_TYPEMASK) == VT_UI1 || (v.vt & VT_TYPEMASK) == VT_I1) *v.pbVal = static_cast<BYTE>(key);
+  else *static_cast<WORD*>(v.byref) = key;
+}
+
+unsigned ShiftFromControl(int bits) {
+  unsigned shift = 0;
+  if (bits & 1) shift |= ssShift;
+  if (bits & 2) shift |= ssCtrl;
+  if (bits & 4) shift |= ssAlt;
+  return shift;
+}
+
+unsigned ButtonsToShift(int bits) {
+  unsigned shift = 0;
+  if (bits & 1) shift |= ssLeft;
+  if (bits & 2) shift |= ssRight;
+  if (bits & 4) shift |= ssMiddle;
+  return shift;
+}
+
+TMouseButton ButtonFromControl(int bits) {
+  if (bits & 1) return mbLeft;
+  if (bits & 2) return mbRight;
+  if (bits & 4) return mbMiddle;
+  return mbLeft;
+}
+
+}  // namespace
+
+void TOleControl::DispatchStandardEvent(DISPID id, DISPPARAMS* params) {
+  const unsigned count = params->cArgs;
+  switch (id) {
+    case DISPID_CLICK:
+      Click();
+      break;
+    case DISPID_DBLCLICK:
+      DblClick();
+      break;
+    case DISPID_KEYDOWN:
+    case DISPID_KEYUP: {
+      if (count < 2) return;
+      WORD key = static_cast<WORD>(ArgInt(Arg(params, 1)));
+      unsigned shift = ShiftFromControl(ArgInt(Arg(params, 2)));
+      TKeyEvent& handler = id == DISPID_KEYDOWN ? OnKeyDown : OnKeyUp;
+      if (handler) handler(this, key, shift);
+      WriteBackKey(Arg(params, 1), key);
+      break;
+    }
+    case DISPID_KEYPRESS: {
+      if (count < 1) return;
+      char ch = static_cast<char>(ArgInt(Arg(params, 1)) & 0xFF);
+      if (OnKeyPress) OnKeyPress(this, ch);
+      VARIANTARG& v = Arg(params, 1);
+      if ((v.vt & VT_BYREF) && v.byref) *static_cast<BYTE*>(v.byref) = static_cast<BYTE>(ch);
+      break;
+    }
+    case DISPID_MOUSEDOWN:
+    case DISPID_MOUSEUP:
+    case DISPID_MOUSEMOVE: {
+      if (count < 4) return;
+      int buttons = ArgInt(Arg(params, 1)) & 7;
+      unsigned shift = ShiftFromControl(ArgInt(Arg(params, 2)) & 7) | ButtonsToShift(buttons);
+      int x = ArgInt(Arg(params, 3));
+      int y = ArgInt(Arg(params, 4));
+      if (id == DISPID_MOUSEMOVE) MouseMove(shift, x, y);
+      else if (id == DISPID_MOUSEDOWN) MouseDown(ButtonFromControl(buttons), shift, x, y);
+      else MouseUp(ButtonFromControl(buttons), shift, x, y);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+int TOleControl::FindEventHandler(DISPID id) const {
+  for (int i = 0; i < descriptor_->EventCount; ++i)
+    if (descriptor_->EventDispIds[i] == id) return i;
+  return -1;
+}
+
+void TOleControl::DispatchControlEvent(DISPID id, DISPPARAMS* params) {
+  int index = FindEventHandler(id);
+  if (index < 0 || static_cast<std::size_t>(index) >= eventHandlers_.size() || !eventHandlers_[index]) return;
+  const bool older = descriptor_->Version < 300;
+  std::vector<TOleEventArg> args(params->cArgs);
+  for (unsigned n = 1; n <= params->cArgs; ++n) {
+    VARIANTARG& v = Arg(params, n);
+    TOleEventArg& a = args[n - 1];
+    a.Type = v.vt;
+    const VARTYPE base = v.vt & VT_TYPEMASK;
+    if (older && base == VT_BSTR) {
+      a.Ansi = BstrToAnsi((v.vt & VT_BYREF) ? (v.pbstrVal ? *v.pbstrVal : nullptr) : v.bstrVal);
+    } else if (v.vt & VT_ARRAY) {
+      a.Ref = &v;
+    } else if (older && v.vt == VT_DISPATCH) {
+      a.Ref = &v;
+    } else if (v.vt & VT_BYREF) {
+      a.Ref = v.byref;
+    } else if (v.vt == VT_R8 || v.vt == VT_CY || v.vt == VT_DATE) {
+      std::memcpy(&a.Value64, &v.llVal, 8);
+    } else {
+      a.Value32 = static_cast<std::uint32_t>(v.lVal);
+    }
+  }
+  TOleEventHandler handler = eventHandlers_[index];
+  handler(this, args);
+  if (!older) return;
+  // The older delivery hands strings over as copies; by-reference ones come back here.
+  for (unsigned n = 1; n <= params->cArgs; ++n) {
+    VARIANTARG& v = Arg(params, n);
+    if (v.vt == (VT_BSTR | VT_BYREF) && v.pbstrVal) {
+      SysFreeString(*v.pbstrVal);
+      *v.pbstrVal = AnsiToBstr(args[n - 1].Ansi);
+    }
+  }
 }
 
 // ---- TOleControl: construction and teardown
@@ -89,6 +236,7 @@ TOleControl::TOleControl(TComponent* owner, TControlDescriptor& descriptor) : TW
   bool siteSet = false;
   try {
     for (int i = 0; i < descriptor_->FontCount; ++i) fonts_.push_back(std::make_unique<TFont>());
+    eventHandlers_.resize(static_cast<std::size_t>(std::max(descriptor_->EventCount, 0)));
     eventSink_ = std::make_unique<TEventDispatch>(this);
     CreateControlObject();
     ControlObjectCreated(controlObject_.Get());

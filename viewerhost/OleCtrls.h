@@ -13,6 +13,8 @@
 #include <oleidl.h>
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -76,6 +78,19 @@ class TInterfacePtr {
 };
 
 class TOleControl;
+
+// One argument of a control event as a handler receives it, in declaration order: the
+// variant type, and the 32-bit value, the 8-byte value (VT_R8, VT_CY, VT_DATE), the pointer
+// (by-reference arguments, and the VARIANTARG itself for arrays) or, in the older delivery,
+// an 8-bit copy of a string that the handler may change.
+struct TOleEventArg {
+  VARTYPE Type = VT_EMPTY;
+  std::uint32_t Value32 = 0;
+  std::uint64_t Value64 = 0;
+  void* Ref = nullptr;
+  std::string Ansi;
+};
+using TOleEventHandler = std::function<void(TObject* sender, std::vector<TOleEventArg>& args)>;
 
 // The control's events arrive here; AddRef and Release count on the host.
 class TEventDispatch final : public IDispatch {
@@ -171,6 +186,8 @@ class TOleControl : public TWinControl,
   WNDPROC ControlWindowProc() const { return HandleAllocated() ? DefWndProc() : nullptr; }
   const TControlDescriptor* Descriptor() const { return descriptor_; }
   TEventDispatch* EventSink() const { return eventSink_.get(); }
+  // The wrapper's handler slots, one per entry of the descriptor's EventDispIds.
+  std::vector<TOleEventHandler>& EventHandlers() { return eventHandlers_; }
 
   void SetBounds(int left, int top, int width, int height) override;
   void SetParent(TWinControl* parent) override;
@@ -242,8 +259,11 @@ class TOleControl : public TWinControl,
   // Called with the new control object. Runs during the host's construction, so only the
   // host's own (empty) version is reached from there.
   virtual void ControlObjectCreated(IUnknown* object) { (void)object; }
-  // The wrapper's event handler slots; none in the host.
-  virtual void InvokeEvent(int index, DISPPARAMS* params) { (void)index; (void)params; }
+  // Standard control events become the framework's input notifications.
+  void DispatchStandardEvent(DISPID id, DISPPARAMS* params);
+  // Other events go to the handler slot of their dispatch ID, if any.
+  void DispatchControlEvent(DISPID id, DISPPARAMS* params);
+  int FindEventHandler(DISPID id) const;
 
   HRESULT FrameGetWindow(HWND* window) override;
   HRESULT SiteGetWindow(HWND* window) override;
@@ -283,6 +303,7 @@ class TOleControl : public TWinControl,
   DWORD eventSinkCookie_ = 0;
   DWORD miscStatus_ = 0;
   std::vector<std::unique_ptr<TFont>> fonts_;
+  std::vector<TOleEventHandler> eventHandlers_;
   bool updatingPictures_ = false;
   bool updatingColor_ = false;
   bool updatingFont_ = false;

@@ -1,0 +1,298 @@
+// Services of the control site: ambient properties, coordinate transforms, and the control's
+// events turned into the component's input events or delivered to its handler slots.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "Forms.h"
+#include "OleCtrls.h"
+#include "TestControl.h"
+
+namespace {
+
+const DISPID kEventIds[2] = {10, 11};
+TControlDescriptor currentEvents{kTestControlClassId, kTestEventsId, 2, kEventIds, 0, 401, 0, kEventIds,
+                                 0, kEventIds, 0, 0, nullptr, 0};
+TControlDescriptor olderEvents{kTestControlClassId, kTestEventsId, 2, kEventIds, 0, 200, 0, kEventIds,
+                               0, kEventIds, 0, 0, nullptr, 0};
+
+class TEventOle : public TOleControl {
+ public:
+  TEventOle(TComponent* owner, TControlDescriptor& descriptor) : TOleControl(owner, descriptor) {}
+  std::string ClassName() const override { return "TEventOle"; }
+  using TWinControl::OnKeyDown;
+  using TWinControl::OnKeyPress;
+  using TWinControl::OnKeyUp;
+};
+
+class TPlainForm : public TForm {
+ public:
+  using TForm::TForm;
+  std::string ClassName() const override { return "TPlainForm"; }
+};
+
+VARIANTARG IntArg(LONG value) {
+  VARIANTARG v;
+  VariantInit(&v);
+  v.vt = VT_I4;
+  v.lVal = value;
+  return v;
+}
+
+VARIANTARG RefArg(VARTYPE type, void* pointer) {
+  VARIANTARG v;
+  VariantInit(&v);
+  v.vt = static_cast<VARTYPE>(type | VT_BYREF);
+  v.byref = pointer;
+  return v;
+}
+
+class SiteServicesTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetTestControl();
+    form_ = new TPlainForm(Application);
+    host_ = new TEventOle(form_, currentEvents);
+    host_->SetName("Viewer");
+    host_->SetParent(form_);
+  }
+  void TearDown() override {
+    Application->OnException = nullptr;
+    TObject::Free(form_);
+    EXPECT_EQ(LiveTestControls(), 0);
+  }
+  // Fires an event at the host's sink; arguments in declaration order.
+  HRESULT Fire(TOleControl* host, DISPID id, std::vector<VARIANTARG> args) {
+    std::vector<VARIANTARG> reversed(args.rbegin(), args.rend());
+    DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    return host->EventSink()->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+  }
+  TPlainForm* form_ = nullptr;
+  TEventOle* host_ = nullptr;
+};
+
+TEST_F(SiteServicesTest, AmbientPropertiesAnswerTheirTable) {
+  IDispatch* ambient = host_;
+  host_->SetColor(static_cast<TColor>(0x123456));
+  struct Case {
+    DISPID id;
+    VARTYPE vt;
+    LONG value;
+  };
+  const Case cases[] = {{DISPID_AMBIENT_BACKCOLOR, VT_I4, 0x123456},
+                        {DISPID_AMBIENT_LOCALEID, VT_I4, static_cast<LONG>(GetUserDefaultLCID())},
+                        {DISPID_AMBIENT_MESSAGEREFLECT, VT_BOOL, VARIANT_TRUE},
+                        {DISPID_AMBIENT_USERMODE, VT_BOOL, VARIANT_TRUE},
+                        {DISPID_AMBIENT_UIDEAD, VT_BOOL, VARIANT_FALSE},
+                        {DISPID_AMBIENT_SHOWGRABHANDLES, VT_BOOL, VARIANT_FALSE},
+                        {DISPID_AMBIENT_SHOWHATCHING, VT_BOOL, VARIANT_FALSE},
+                        {DISPID_AMBIENT_AUTOCLIP, VT_BOOL, VARIANT_TRUE},
+                        {DISPID_AMBIENT_SUPPORTSMNEMONICS, VT_BOOL, VARIANT_TRUE}};
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  for (const Case& c : cases) {
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(ambient->Invoke(c.id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK) << c.id;
+    EXPECT_EQ(result.vt, c.vt) << c.id;
+    if (c.vt == VT_BOOL) EXPECT_EQ(result.boolVal, static_cast<VARIANT_BOOL>(c.value)) << c.id;
+    else EXPECT_EQ(result.lVal, c.value) << c.id;
+  }
+  VARIANT name;
+  VariantInit(&name);
+  EXPECT_EQ(ambient->Invoke(DISPID_AMBIENT_DISPLAYNAME, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &name, nullptr,
+                            nullptr),
+            S_OK);
+  EXPECT_EQ(name.vt, VT_BSTR);
+  EXPECT_STREQ(name.bstrVal, L"Viewer");
+  VariantClear(&name);
+  VARIANT fore;
+  VariantInit(&fore);
+  host_->Font().SetColor(static_cast<TColor>(0x00FF00));
+  ambient->Invoke(DISPID_AMBIENT_FORECOLOR, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &fore, nullptr, nullptr);
+  EXPECT_EQ(fore.lVal, 0x00FF00);
+}
+
+TEST_F(SiteServicesTest, AmbientRequestsThatAreNotPropertyGetsOrLackAResultAreRefused) {
+  IDispatch* ambient = host_;
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  VARIANT result;
+  VariantInit(&result);
+  EXPECT_EQ(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
+            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr,
+                            nullptr),
+            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(ambient->Invoke(-713, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
+            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(ambient->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
+            DISP_E_MEMBERNOTFOUND);
+  UINT count = 9;
+  EXPECT_EQ(ambient->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 0u);
+  ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
+  EXPECT_EQ(ambient->GetTypeInfo(0, 0, &info), E_NOTIMPL);
+  EXPECT_EQ(info, nullptr);
+}
+
+TEST_F(SiteServicesTest, TransformCoordsRoundsBothWays) {
+  IOleControlSite* site = host_;
+  struct ToContainer {
+    LONG himetric;
+    float pixels;
+  };
+  // 96 pixels per inch: MulDiv rounds to nearest.
+  for (ToContainer c : {ToContainer{2540, 96}, ToContainer{2646, 100}, ToContainer{13, 0}, ToContainer{14, 1},
+                        ToContainer{-14, -1}}) {
+    POINTL h{c.himetric, c.himetric};
+    POINTF p{0, 0};
+    EXPECT_EQ(site->TransformCoords(&h, &p, XFORMCOORDS_HIMETRICTOCONTAINER), S_OK);
+    EXPECT_EQ(p.x, c.pixels) << c.himetric;
+    EXPECT_EQ(p.y, c.pixels) << c.himetric;
+  }
+  struct ToHimetric {
+    float pixels;
+    LONG himetric;
+  };
+  // 0.96 pixels is 25.4 HIMETRIC; 1.2 is 31.75, 3.6 is 95.25: ties go to the even value.
+  for (ToHimetric c : {ToHimetric{96, 2540}, ToHimetric{1, 26}, ToHimetric{1.2f, 32}, ToHimetric{0.96f, 25},
+                       ToHimetric{3.6f, 95}}) {
+    POINTL h{0, 0};
+    POINTF p{c.pixels, c.pixels};
+    EXPECT_EQ(site->TransformCoords(&h, &p, XFORMCOORDS_CONTAINERTOHIMETRIC), S_OK);
+    EXPECT_EQ(h.x, c.himetric) << c.pixels;
+  }
+}
+
+TEST_F(SiteServicesTest, ControlSiteAndFrameSiteAnswers) {
+  IOleControlSite* site = host_;
+  ISimpleFrameSite* frame = host_;
+  IPropertyNotifySink* sink = host_;
+  EXPECT_EQ(site->OnControlInfoChanged(), E_NOTIMPL);
+  EXPECT_EQ(site->LockInPlaceActive(TRUE), E_NOTIMPL);
+  IDispatch* extended = reinterpret_cast<IDispatch*>(1);
+  EXPECT_EQ(site->GetExtendedControl(&extended), E_NOTIMPL);
+  EXPECT_EQ(extended, nullptr);
+  EXPECT_EQ(site->TranslateAccelerator(nullptr, 0), E_NOTIMPL);
+  EXPECT_EQ(site->OnFocus(TRUE), E_NOTIMPL);
+  EXPECT_EQ(site->ShowPropertyFrame(), E_NOTIMPL);
+  EXPECT_EQ(frame->PreMessageFilter(nullptr, 0, 0, 0, nullptr, nullptr), S_OK);
+  EXPECT_EQ(frame->PostMessageFilter(nullptr, 0, 0, 0, nullptr, 0), S_OK);
+  EXPECT_EQ(sink->OnRequestEdit(5), S_OK);
+  EXPECT_EQ(sink->OnChanged(12345), S_OK);
+}
+
+TEST_F(SiteServicesTest, StandardEventsBecomeClickKeyAndMouseEvents) {
+  int clicks = 0, doubles = 0;
+  host_->OnClick = [&](TObject* sender) { clicks += sender == host_; };
+  host_->OnDblClick = [&](TObject*) { ++doubles; };
+  EXPECT_EQ(Fire(host_, DISPID_CLICK, {}), S_OK);
+  EXPECT_EQ(Fire(host_, DISPID_DBLCLICK, {}), S_OK);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(doubles, 1);
+
+  WORD seenKey = 0;
+  unsigned seenShift = 0;
+  host_->OnKeyDown = [&](TObject*, WORD& key, unsigned shift) {
+    seenKey = key;
+    seenShift = shift;
+    key = 'B';
+  };
+  SHORT key = 'A';
+  EXPECT_EQ(Fire(host_, DISPID_KEYDOWN, {RefArg(VT_I2, &key), IntArg(3)}), S_OK);
+  EXPECT_EQ(seenKey, 'A');
+  EXPECT_EQ(seenShift, static_cast<unsigned>(ssShift | ssCtrl));
+  EXPECT_EQ(key, 'B');
+
+  host_->OnKeyPress = [](TObject*, char& ch) { ch = 'z'; };
+  SHORT character = 0x1161;  // the high byte is not the handler's to change
+  EXPECT_EQ(Fire(host_, DISPID_KEYPRESS, {RefArg(VT_I2, &character)}), S_OK);
+  EXPECT_EQ(character, 0x117A);
+
+  struct Mouse {
+    TMouseButton button;
+    unsigned shift;
+    int x, y;
+    int count = 0;
+  } down, moved;
+  host_->OnMouseDown = [&](TObject*, TMouseButton b, unsigned s, int x, int y) { down = {b, s, x, y, down.count + 1}; };
+  host_->OnMouseMove = [&](TObject*, unsigned s, int x, int y) { moved = {mbLeft, s, x, y, moved.count + 1}; };
+  EXPECT_EQ(Fire(host_, DISPID_MOUSEDOWN, {IntArg(2), IntArg(4), IntArg(10), IntArg(20)}), S_OK);
+  EXPECT_EQ(down.count, 1);
+  EXPECT_EQ(down.button, mbRight);
+  EXPECT_EQ(down.shift, static_cast<unsigned>(ssAlt | ssRight));
+  EXPECT_EQ(down.x, 10);
+  EXPECT_EQ(down.y, 20);
+  EXPECT_EQ(Fire(host_, DISPID_MOUSEDOWN, {IntArg(6), IntArg(0), IntArg(1), IntArg(2)}), S_OK);
+  EXPECT_EQ(down.button, mbRight);
+  EXPECT_EQ(Fire(host_, DISPID_MOUSEDOWN, {IntArg(0), IntArg(1), IntArg(1), IntArg(2)}), S_OK);
+  EXPECT_EQ(down.button, mbLeft);
+  EXPECT_EQ(down.shift, static_cast<unsigned>(ssShift));
+  EXPECT_EQ(Fire(host_, DISPID_MOUSEMOVE, {IntArg(5), IntArg(2), IntArg(7), IntArg(8)}), S_OK);
+  EXPECT_EQ(moved.shift, static_cast<unsigned>(ssLeft | ssMiddle | ssCtrl));
+  EXPECT_EQ(moved.x, 7);
+
+  // Too few arguments: dropped.
+  int before = down.count;
+  EXPECT_EQ(Fire(host_, DISPID_MOUSEDOWN, {IntArg(1), IntArg(0), IntArg(1)}), S_OK);
+  EXPECT_EQ(down.count, before);
+  seenKey = 0;
+  EXPECT_EQ(Fire(host_, DISPID_KEYDOWN, {IntArg('Q')}), S_OK);
+  EXPECT_EQ(seenKey, 0);
+}
+
+TEST_F(SiteServicesTest, ControlEventsReachTheirHandlerSlotInDeclarationOrder) {
+  std::vector<TOleEventArg> got;
+  host_->EventHandlers()[1] = [&](TObject* sender, std::vector<TOleEventArg>& args) {
+    EXPECT_EQ(sender, host_);
+    got = args;
+  };
+  VARIANTARG real;
+  VariantInit(&real);
+  real.vt = VT_R8;
+  real.dblVal = 2.5;
+  LONG counter = 4;
+  EXPECT_EQ(Fire(host_, 11, {IntArg(77), real, RefArg(VT_I4, &counter)}), S_OK);
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0].Value32, 77u);
+  double value = 0;
+  std::memcpy(&value, &got[1].Value64, 8);
+  EXPECT_EQ(value, 2.5);
+  EXPECT_EQ(got[2].Ref, &counter);
+  got.clear();
+  EXPECT_EQ(Fire(host_, 10, {IntArg(1)}), S_OK);  // an empty slot
+  EXPECT_EQ(Fire(host_, 99, {IntArg(1)}), S_OK);  // no slot at all
+  EXPECT_TRUE(got.empty());
+}
+
+TEST_F(SiteServicesTest, TheOlderDeliveryPassesStringsAsCopiesAndStoresThemBack) {
+  auto* older = new TEventOle(form_, olderEvents);
+  older->EventHandlers()[0] = [](TObject*, std::vector<TOleEventArg>& args) {
+    ASSERT_EQ(args.size(), 2u);
+    EXPECT_EQ(args[0].Ansi, "in");
+    EXPECT_EQ(args[1].Ansi, "ref");
+    args[1].Ansi = "changed";
+  };
+  VARIANTARG in;
+  VariantInit(&in);
+  in.vt = VT_BSTR;
+  in.bstrVal = SysAllocString(L"in");
+  BSTR ref = SysAllocString(L"ref");
+  EXPECT_EQ(Fire(older, 10, {in, RefArg(VT_BSTR, &ref)}), S_OK);
+  EXPECT_STREQ(ref, L"changed");
+  SysFreeString(ref);
+  VariantClear(&in);
+  TObject::Free(older);
+}
+
+TEST_F(SiteServicesTest, AHandlerThatThrowsGoesToTheApplicationAndTheControlGetsSOk) {
+  std::string reported;
+  Application->OnException = [&](const Exception& e) { reported = e.Message(); };
+  host_->OnClick = [](TObject*) { throw EOleError("handler failed"); };
+  host_->EventHandlers()[0] = [](TObject*, std::vector<TOleEventArg>&) { throw Exception("slot failed"); };
+  EXPECT_EQ(Fire(host_, DISPID_CLICK, {}), S_OK);
+  EXPECT_EQ(reported, "handler failed");
+  EXPECT_EQ(Fire(host_, 10, {}), S_OK);
+  EXPECT_EQ(reported, "slot failed");
+}
+
+}  // namespace
