@@ -108,4 +108,49 @@ TEST_F(PdfTest, HasNoEventInterfaceAndIgnoresTheFailedConnection) {
   EXPECT_EQ(LoggedCalls("Advise").size(), 1u);
 }
 
+// The project's stand-in viewer control, from its registration in the test prefix.
+TEST(RealViewer, LoadsItsStoredStateActivatesInPlaceAndOpensADocument) {
+  ResetTestControl();
+  UseRealViewer();
+  auto* form = new TPlainForm(Application);
+  form->SetBounds(0, 0, 700, 620);
+  TPdf* pdf = nullptr;
+  try {
+    pdf = new TPdf(form);
+  } catch (const EOleSysError& e) {
+    TObject::Free(form);
+    ResetTestControl();
+    if (e.ResultCode() == REGDB_E_CLASSNOTREG) GTEST_SKIP() << "the stand-in viewer control is not registered";
+    FAIL() << e.Message();
+  }
+  pdf->SetStoredState({0x00, 0x00, 0x05, 0x00, 0xFA, 0x3F, 0x00, 0x00, 0x42, 0x39, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                       0x00});
+  pdf->SetParent(form);
+  pdf->HandleNeeded();
+  EXPECT_EQ(pdf->StoredState(), nullptr);
+  ASSERT_TRUE(pdf->HandleAllocated());
+  EXPECT_TRUE(IsWindow(pdf->Handle()));
+  EXPECT_EQ(GetParent(pdf->Handle()), form->Handle());
+  EXPECT_EQ(pdf->Width(), 619);
+  EXPECT_EQ(pdf->Height(), 554);
+  EXPECT_EQ(pdf->EventSinkCookie(), 0u);
+
+  // Wine shows the host's root as drive Z:.
+  std::string path = "Z:" + std::string(FOLVANE_SAMPLES) + "/drawing.pdf";
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  std::wstring wide = AnsiToWide(path);
+  BSTR document = SysAllocString(wide.c_str());
+  EXPECT_TRUE(pdf->OpenDocument(document));
+  SysFreeString(document);
+
+  pdf->SetBounds(0, 0, 300, 200);
+  RECT r;
+  GetWindowRect(pdf->Handle(), &r);
+  EXPECT_EQ(r.right - r.left, 300);
+  EXPECT_EQ(r.bottom - r.top, 200);
+  TObject::Free(form);
+  ResetTestControl();
+}
+
 }  // namespace

@@ -15,6 +15,7 @@ std::map<DISPID, VARIANT> properties;
 std::vector<UINT> reflected;
 int live = 0;
 bool registered = false;
+DWORD viewerCookie = 0;
 
 void Log(std::string call) { callLog.push_back(std::move(call)); }
 
@@ -507,13 +508,19 @@ void ResetTestControl() {
   if (!registered) {
     DWORD cookie = 0;
     CoRegisterClassObject(kTestControlClassId, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
-    CoRegisterClassObject(kViewerClassId, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
     registered = true;
   }
+  if (!viewerCookie)
+    CoRegisterClassObject(kViewerClassId, &factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &viewerCookie);
   config = TestControlConfig{};
   callLog.clear();
   reflected.clear();
   for (auto& p : properties) VariantClear(&p.second);
   properties.clear();
   ClearRecord();
+}
+
+void UseRealViewer() {
+  if (viewerCookie) CoRevokeClassObject(viewerCookie);
+  viewerCookie = 0;
 }

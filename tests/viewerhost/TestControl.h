@@ -71,3 +71,6 @@ std::vector<UINT>& ReflectedMessages();
 
 // Registers the class object in this process under both class IDs (once) and resets configuration and log.
 void ResetTestControl();
+// Withdraws the test control's claim on the viewer class ID, so that COM finds the registered
+// stand-in viewer control; ResetTestControl puts the claim back.
+void UseRealViewer();
