@@ -448,6 +448,55 @@ VARIANT TOleControl::OleObject() {
   return v;
 }
 
+// ---- Mirrored state
+
+namespace {
+// Holds a re-entrancy guard for the length of one update.
+class GuardFlag {
+ public:
+  explicit GuardFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~GuardFlag() { flag_ = false; }
+  GuardFlag(const GuardFlag&) = delete;
+  GuardFlag& operator=(const GuardFlag&) = delete;
+
+ private:
+  bool& flag_;
+};
+}  // namespace
+
+void TOleControl::ColorChanged() {
+  TWinControl::ColorChanged();
+  if (!(descriptor_->Flags & cfBackColor) || !HandleAllocated() || updatingColor_) return;
+  GuardFlag guard(updatingColor_);
+  SetIntegerProp(DISPID_BACKCOLOR, static_cast<int>(Color()));
+}
+
+void TOleControl::FontChanged() {
+  TWinControl::FontChanged();
+  if (!(descriptor_->Flags & cfForeColor) || !HandleAllocated() || updatingFont_) return;
+  GuardFlag guard(updatingFont_);
+  SetIntegerProp(DISPID_FORECOLOR, static_cast<int>(Font().Color()));
+}
+
+void TOleControl::SetEnabled(bool enabled) {
+  bool changed = enabled != Enabled();
+  TWinControl::SetEnabled(enabled);
+  if (!changed || !(descriptor_->Flags & cfEnabled) || !HandleAllocated() || updatingEnabled_) return;
+  GuardFlag guard(updatingEnabled_);
+  SetWordBoolProp(DISPID_ENABLED, enabled);
+}
+
+void TOleControl::SetName(const std::string& name) {
+  std::string old = Name();
+  TWinControl::SetName(name);
+  if (!controlIntf_ || old == Name()) return;
+  controlIntf_->OnAmbientPropertyChange(DISPID_AMBIENT_DISPLAYNAME);
+  if (!(descriptor_->Flags & (cfCaption | cfText))) return;
+  // A caption or text that still shows the old name follows the rename.
+  DISPID id = (descriptor_->Flags & cfCaption) ? DISPID_CAPTION : DISPID_TEXT;
+  if (GetStringProp(id) == old) SetStringProp(id, Name());
+}
+
 // ---- Windows
 
 HWND TOleControl::ParentHandle() { return Parent() ? Parent()->Handle() : parentWindow_; }
@@ -728,20 +777,6 @@ STDMETHODIMP_(ULONG) TOleControl::Release() { return --refCount_; }
 
 STDMETHODIMP TOleControl::PreMessageFilter(HWND, UINT, WPARAM, LPARAM, LRESULT*, DWORD*) { return S_OK; }
 STDMETHODIMP TOleControl::PostMessageFilter(HWND, UINT, WPARAM, LPARAM, LRESULT*, DWORD) { return S_OK; }
-
-namespace {
-// Holds a re-entrancy guard for the length of one update.
-class GuardFlag {
- public:
-  explicit GuardFlag(bool& flag) : flag_(flag) { flag_ = true; }
-  ~GuardFlag() { flag_ = false; }
-  GuardFlag(const GuardFlag&) = delete;
-  GuardFlag& operator=(const GuardFlag&) = delete;
-
- private:
-  bool& flag_;
-};
-}  // namespace
 
 STDMETHODIMP TOleControl::OnChanged(DISPID id) {
   try {

@@ -191,6 +191,8 @@ class TOleControl : public TWinControl,
 
   void SetBounds(int left, int top, int width, int height) override;
   void SetParent(TWinControl* parent) override;
+  void SetName(const std::string& name) override;
+  void SetEnabled(bool enabled) override;
   void CreateWnd() override;
   void DestroyWindowHandle() override;
   void WndProc(TMessage& message) override;
@@ -264,6 +266,10 @@ class TOleControl : public TWinControl,
   // Other events go to the handler slot of their dispatch ID, if any.
   void DispatchControlEvent(DISPID id, DISPPARAMS* params);
   int FindEventHandler(DISPID id) const;
+
+  // Host state mirrored into the control, as the descriptor's flags ask.
+  void ColorChanged() override;
+  void FontChanged() override;
 
   HRESULT FrameGetWindow(HWND* window) override;
   HRESULT SiteGetWindow(HWND* window) override;

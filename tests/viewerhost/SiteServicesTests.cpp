@@ -16,6 +16,10 @@ TControlDescriptor currentEvents{kTestControlClassId, kTestEventsId, 2, kEventId
 TControlDescriptor olderEvents{kTestControlClassId, kTestEventsId, 2, kEventIds, 0, 200, 0, kEventIds,
                                0, kEventIds, 0, 0, nullptr, 0};
 
+TControlDescriptor mirroring{kTestControlClassId, kTestEventsId, 0, kEventIds,
+                              cfBackColor | cfForeColor | cfEnabled | cfCaption, 401, 0, kEventIds,
+                              0, kEventIds, 0, 0, nullptr, 0};
+
 class TEventOle : public TOleControl {
  public:
   TEventOle(TComponent* owner, TControlDescriptor& descriptor) : TOleControl(owner, descriptor) {}
@@ -293,6 +297,76 @@ TEST_F(SiteServicesTest, AHandlerThatThrowsGoesToTheApplicationAndTheControlGets
   EXPECT_EQ(reported, "handler failed");
   EXPECT_EQ(Fire(host_, 10, {}), S_OK);
   EXPECT_EQ(reported, "slot failed");
+}
+
+void SetControlProperty(DISPID id, VARTYPE type, LONG value) {
+  VARIANT& slot = TestProperties()[id];
+  VariantClear(&slot);
+  slot.vt = type;
+  slot.lVal = value;
+}
+
+TEST_F(SiteServicesTest, MirroredStateIsPulledOnCompletionAndWrittenBackOnChange) {
+  SetControlProperty(DISPID_BACKCOLOR, VT_I4, 0x0000FF);
+  SetControlProperty(DISPID_FORECOLOR, VT_I4, 0x00FF00);
+  SetControlProperty(DISPID_ENABLED, VT_BOOL, VARIANT_FALSE);
+  auto* host = new TEventOle(form_, mirroring);
+  host->SetParent(form_);
+  host->HandleNeeded();
+  EXPECT_EQ(host->Color(), static_cast<TColor>(0x0000FF));
+  EXPECT_EQ(host->Font().Color(), static_cast<TColor>(0x00FF00));
+  EXPECT_FALSE(host->Enabled());
+  // Pulling state wrote nothing back.
+  EXPECT_TRUE(LoggedCalls("Invoke(-501)").size() == 1 && LoggedCalls("Invoke(-514)").size() == 1);
+
+  // The control reports each write back through OnChanged; the guard keeps it from being
+  // read and written again.
+  std::size_t reads = LoggedCalls("Invoke(-501)").size();
+  host->SetColor(static_cast<TColor>(0x112233));
+  EXPECT_EQ(LoggedCalls("Invoke(-501)").size(), reads + 1);
+  EXPECT_EQ(LastInvoke().flags, DISPATCH_PROPERTYPUT);
+  EXPECT_EQ(TestProperties()[DISPID_BACKCOLOR].lVal, 0x112233);
+  host->SetEnabled(true);
+  EXPECT_EQ(TestProperties()[DISPID_ENABLED].boolVal, VARIANT_TRUE);
+  host->Font().SetColor(static_cast<TColor>(0x445566));
+  EXPECT_EQ(TestProperties()[DISPID_FORECOLOR].lVal, 0x445566);
+  TObject::Free(host);
+}
+
+TEST_F(SiteServicesTest, ChangesReportedByTheControlAreReadAndFailuresSwallowed) {
+  auto* host = new TEventOle(form_, mirroring);
+  host->SetParent(form_);
+  host->EnsureControl();
+  IPropertyNotifySink* sink = host;
+  SetControlProperty(DISPID_BACKCOLOR, VT_I4, 0x010203);
+  EXPECT_EQ(sink->OnChanged(DISPID_BACKCOLOR), S_OK);
+  EXPECT_EQ(host->Color(), static_cast<TColor>(0x010203));
+  // No such property at the control: the read fails and the answer is still S_OK.
+  VariantClear(&TestProperties()[DISPID_ENABLED]);
+  TestProperties().erase(DISPID_ENABLED);
+  EXPECT_EQ(sink->OnChanged(DISPID_ENABLED), S_OK);
+  EXPECT_TRUE(host->Enabled());
+  TObject::Free(host);
+}
+
+TEST_F(SiteServicesTest, ARenameTellsTheControlAndMovesACaptionThatShowedTheOldName) {
+  auto* host = new TEventOle(form_, mirroring);
+  host->SetName("Viewer2");
+  host->SetParent(form_);
+  host->EnsureControl();
+  VARIANT& caption = TestProperties()[DISPID_CAPTION];
+  caption.vt = VT_BSTR;
+  caption.bstrVal = SysAllocString(L"Viewer2");
+  host->SetName("Viewer3");
+  EXPECT_TRUE(Logged("OnAmbientPropertyChange(-702)"));
+  EXPECT_STREQ(TestProperties()[DISPID_CAPTION].bstrVal, L"Viewer3");
+  VARIANT& other = TestProperties()[DISPID_CAPTION];
+  VariantClear(&other);
+  other.vt = VT_BSTR;
+  other.bstrVal = SysAllocString(L"Title");
+  host->SetName("Viewer4");
+  EXPECT_STREQ(TestProperties()[DISPID_CAPTION].bstrVal, L"Title");
+  TObject::Free(host);
 }
 
 }  // namespace

@@ -391,6 +391,8 @@ class TestControl final : public IOleObject,
       VARIANT& slot = properties[id];
       VariantClear(&slot);
       VariantCopy(&slot, &params->rgvarg[0]);
+      // Like real controls, report the change to the container.
+      if (auto* sink = static_cast<IPropertyNotifySink*>(propertyPoint_.Sink())) sink->OnChanged(id);
       return S_OK;
     }
     if (result && (flags & DISPATCH_PROPERTYGET)) {
