@@ -231,7 +231,6 @@ class TLMDSplitterPanel : public TLMDCustomBevelPanel {
   POINT hitPoint_{-1, -1};
   POINT dragPoint_{};
   bool dragging_ = false;
-  bool trackingLeave_ = false;
 };
 
 // Makes the splitter's classes creatable from window descriptions.

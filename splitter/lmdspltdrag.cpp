@@ -63,7 +63,6 @@ void TLMDSplitterPanel::WndProc(TMessage& m) {
       if (dragging_ && reinterpret_cast<HWND>(m.LParam) != Handle()) CancelDrag();
       break;
     case WM_MOUSELEAVE:
-      trackingLeave_ = false;
       MouseLeft();
       break;
     default:
@@ -90,9 +89,10 @@ void TLMDSplitterPanel::MouseDown(TMouseButton button, unsigned shift, int x, in
 }
 
 void TLMDSplitterPanel::MouseMove(unsigned shift, int x, int y) {
-  if (!trackingLeave_ && HandleAllocated()) {
+  // Asked again on every move: the platform may have ended the tracking on its own (a capture).
+  if (HandleAllocated()) {
     TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
-    trackingLeave_ = TrackMouseEvent(&track) != FALSE;
+    TrackMouseEvent(&track);
   }
   if ((shift & ssLeft) && dragging_) {
     POINT old = dragPoint_;
