@@ -14,6 +14,18 @@ class TPlainForm : public TForm {
   std::string ClassName() const override { return "TPlainForm"; }
 };
 
+// The viewer window's shape: a description with Pdf1 and its stored state.
+class TViewerForm : public TForm {
+ public:
+  explicit TViewerForm(TComponent* owner) : TForm(owner) {
+    RegisterPdfLibClasses();
+    LoadDescription();
+    BindField(Pdf1, "Pdf1");
+  }
+  std::string ClassName() const override { return "TViewerForm"; }
+  TPdf* Pdf1 = nullptr;
+};
+
 class PdfTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -106,6 +118,18 @@ TEST_F(PdfTest, HasNoEventInterfaceAndIgnoresTheFailedConnection) {
   EXPECT_EQ(pdf_->EventSinkCookie(), 0u);
   EXPECT_NE(pdf_->PropertySinkCookie(), 0u);
   EXPECT_EQ(LoggedCalls("Advise").size(), 1u);
+}
+
+TEST_F(PdfTest, TheDescriptionsControlDataIsLoadedIntoTheControlOnCompletion) {
+  auto* viewer = new TViewerForm(Application);
+  ASSERT_NE(viewer->Pdf1, nullptr);
+  EXPECT_NE(viewer->Pdf1->StoredState(), nullptr);
+  EXPECT_EQ(viewer->Pdf1->ControlData().size(), 17u);
+  viewer->Pdf1->EnsureControl();
+  EXPECT_TRUE(Logged("Load(00000500FA3F0000423900000000000000)"));
+  EXPECT_FALSE(Logged("InitNew"));
+  EXPECT_EQ(viewer->Pdf1->StoredState(), nullptr);
+  TObject::Free(viewer);
 }
 
 // The project's stand-in viewer control, from its registration in the test prefix.
