@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "FontAdapter.h"
 #include "Forms.h"
 #include "OleConstIds.h"
 #include "Streaming.h"
@@ -473,9 +474,19 @@ void TOleControl::ColorChanged() {
 
 void TOleControl::FontChanged() {
   TWinControl::FontChanged();
-  if (!(descriptor_->Flags & cfForeColor) || !HandleAllocated() || updatingFont_) return;
+  if (!(descriptor_->Flags & (cfForeColor | cfFont)) || !HandleAllocated() || updatingFont_) return;
   GuardFlag guard(updatingFont_);
-  SetIntegerProp(DISPID_FORECOLOR, static_cast<int>(Font().Color()));
+  if (descriptor_->Flags & cfForeColor) SetIntegerProp(DISPID_FORECOLOR, static_cast<int>(Font().Color()));
+  if (descriptor_->Flags & cfFont) {
+    IFontDisp* font = TFontAdapter::CreateOleFont(Font());
+    try {
+      SetInterfaceProp(DISPID_FONT, font);
+    } catch (...) {
+      font->Release();
+      throw;
+    }
+    font->Release();
+  }
 }
 
 void TOleControl::SetEnabled(bool enabled) {
@@ -793,6 +804,20 @@ STDMETHODIMP TOleControl::OnChanged(DISPID id) {
           Font().SetColor(static_cast<TColor>(GetIntegerProp(id)));
         }
         break;
+      case DISPID_FONT:
+        if (!updatingFont_) {
+          GuardFlag guard(updatingFont_);
+          VARIANT v;
+          ReadDispProperty(id, v);
+          try {
+            TFontAdapter::ApplyOleFont(v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN ? v.punkVal : nullptr, Font());
+          } catch (...) {
+            VariantClear(&v);
+            throw;
+          }
+          VariantClear(&v);
+        }
+        break;
       case DISPID_ENABLED:
         if (!updatingEnabled_) {
           GuardFlag guard(updatingEnabled_);
@@ -846,6 +871,14 @@ STDMETHODIMP TOleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
         result->vt = VT_BSTR;
         result->bstrVal = AnsiToBstr(Name());
         return S_OK;
+      case DISPID_AMBIENT_FONT: {
+        TFont& font = (Parent() && ParentFont()) ? Parent()->Font() : Font();
+        IFontDisp* oleFont = TFontAdapter::CreateOleFont(font);
+        VariantInit(result);
+        result->vt = VT_DISPATCH;
+        result->pdispVal = oleFont;
+        return S_OK;
+      }
       case DISPID_AMBIENT_FORECOLOR:
         setInt(static_cast<LONG>(Font().Color()));
         return S_OK;

@@ -17,7 +17,7 @@ TControlDescriptor olderEvents{kTestControlClassId, kTestEventsId, 2, kEventIds,
                                0, kEventIds, 0, 0, nullptr, 0};
 
 TControlDescriptor mirroring{kTestControlClassId, kTestEventsId, 0, kEventIds,
-                              cfBackColor | cfForeColor | cfEnabled | cfCaption, 401, 0, kEventIds,
+                              cfBackColor | cfForeColor | cfFont | cfEnabled | cfCaption, 401, 0, kEventIds,
                               0, kEventIds, 0, 0, nullptr, 0};
 
 class TEventOle : public TOleControl {
@@ -366,6 +366,61 @@ TEST_F(SiteServicesTest, ARenameTellsTheControlAndMovesACaptionThatShowedTheOldN
   other.bstrVal = SysAllocString(L"Title");
   host->SetName("Viewer4");
   EXPECT_STREQ(TestProperties()[DISPID_CAPTION].bstrVal, L"Title");
+  TObject::Free(host);
+}
+
+BOOL OleFontBold(IUnknown* object) {
+  IFont* font = nullptr;
+  if (!object || FAILED(object->QueryInterface(IID_IFont, reinterpret_cast<void**>(&font)))) return -1;
+  BOOL bold = FALSE;
+  font->get_Bold(&bold);
+  font->Release();
+  return bold;
+}
+
+TEST_F(SiteServicesTest, TheAmbientFontIsAnOleFontOfTheParentsOrTheHostsOwnFont) {
+  IDispatch* ambient = host_;
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  form_->Font().SetStyle(fsBold);
+  VARIANT result;
+  VariantInit(&result);
+  ASSERT_EQ(ambient->Invoke(DISPID_AMBIENT_FONT, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
+            S_OK);
+  ASSERT_EQ(result.vt, VT_DISPATCH);
+  EXPECT_TRUE(OleFontBold(result.pdispVal));
+  VariantClear(&result);
+  host_->SetParentFont(false);
+  host_->Font().SetStyle(0);
+  ambient->Invoke(DISPID_AMBIENT_FONT, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+  EXPECT_FALSE(OleFontBold(result.pdispVal));
+  VariantClear(&result);
+}
+
+TEST_F(SiteServicesTest, TheFontTravelsToTheControlByReferenceAndBack) {
+  auto* host = new TEventOle(form_, mirroring);
+  host->SetParent(form_);
+  host->HandleNeeded();
+  host->SetParentFont(false);
+  host->Font().SetStyle(fsBold);
+  EXPECT_EQ(TestProperties()[DISPID_FONT].vt, VT_DISPATCH);
+  EXPECT_TRUE(OleFontBold(TestProperties()[DISPID_FONT].pdispVal));
+  EXPECT_EQ(LoggedCalls("Invoke(-512)").size(), LoggedCalls("Invoke(-513)").size());
+
+  // The control's own font comes back into the host's font.
+  FONTDESC desc{};
+  desc.cbSizeofstruct = sizeof desc;
+  wchar_t name[] = L"Arial";
+  desc.lpstrName = name;
+  desc.cySize.int64 = 120000;
+  desc.sWeight = 400;
+  desc.fItalic = TRUE;
+  VARIANT& slot = TestProperties()[DISPID_FONT];
+  VariantClear(&slot);
+  ASSERT_EQ(OleCreateFontIndirect(&desc, IID_IFontDisp, reinterpret_cast<void**>(&slot.pdispVal)), S_OK);
+  slot.vt = VT_DISPATCH;
+  IPropertyNotifySink* sink = host;
+  EXPECT_EQ(sink->OnChanged(DISPID_FONT), S_OK);
+  EXPECT_EQ(host->Font().Style(), static_cast<unsigned>(fsItalic));
   TObject::Free(host);
 }
 
