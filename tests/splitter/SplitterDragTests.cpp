@@ -251,22 +251,26 @@ TEST_F(DragTest, ButtonIsHotUnderTheMouseUntilItLeavesThePanel) {
   Bar(0).SetWidth(10);
   Bar(0).SetResizeButton(true);
   RECT b = Bar(0).ButtonRect();
+  auto hot = [this] { return Bar(0).ButtonHot(); };
+  auto cold = [this] { return !Bar(0).ButtonHot(); };
   MoveTo(b.left + 10, b.top + 5);
-  EXPECT_TRUE(Bar(0).ButtonHot());
+  EXPECT_TRUE(Eventually(hot));
   MoveTo(b.left - 10, b.top + 5);
-  EXPECT_FALSE(Bar(0).ButtonHot());
+  EXPECT_TRUE(Eventually(cold));
   MoveTo(b.left + 10, b.top + 5);
-  ASSERT_TRUE(Bar(0).ButtonHot());
+  ASSERT_TRUE(Eventually(hot));
   MoveTo(300, b.top + 5);  // beside the panel, on the form
-  EXPECT_TRUE(Eventually([&] { return !Bar(0).ButtonHot(); }));
+  EXPECT_TRUE(Eventually(cold));
 }
 
 TEST_F(DragTest, LostCaptureEndsTheDragAndErasesTheOutline) {
   ExplorerPanel();
+  UpdateWindow(form_->Handle());
+  PumpMessages();
   COLORREF before = ScreenPixel(93, 300);
   Press(93, 276);
   MoveTo(93, 300);
-  ASSERT_EQ(ScreenPixel(93, 300), before ^ 0xFFFFFF);
+  ASSERT_TRUE(Eventually([&] { return ScreenPixel(93, 300) == (before ^ 0xFFFFFF); }));
   SetCapture(form_->Handle());
   PumpMessages();
   EXPECT_FALSE(panel_->Dragging());
