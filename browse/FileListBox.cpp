@@ -3,6 +3,7 @@
 #include <array>
 
 #include "ConstIds.h"
+#include "DirectoryListBox.h"
 #include "FileCtrlIds.h"
 #include "Forms.h"
 #include "Streaming.h"
@@ -41,6 +42,17 @@ class ScreenCursorScope {
 
  private:
   TCursor saved_;
+};
+
+class UpdateScope {
+ public:
+  explicit UpdateScope(TStrings& lines) : lines_(lines) { lines_.BeginUpdate(); }
+  UpdateScope(const UpdateScope&) = delete;
+  UpdateScope& operator=(const UpdateScope&) = delete;
+  ~UpdateScope() { lines_.EndUpdate(); }
+
+ private:
+  TStrings& lines_;
 };
 
 }  // namespace
@@ -181,7 +193,9 @@ void TFileListBox::SelectItemByName(const std::string& name) {
 void TFileListBox::SetFileName(const std::string& text) {
   if (text.empty() || SameFileName(text, FileName())) return;
   SplitPathResult parts = SplitPathText(text);
-  if (parts.drive != '\0') {
+  if (dirList_) {
+    dirList_->SetDirectory(text);
+  } else if (parts.drive != '\0') {
     SetDirectory(Format("%c:%s", parts.drive, parts.directory.c_str()));
   } else {
     SetDirectory(parts.directory);
@@ -211,6 +225,9 @@ void TFileListBox::RefreshFiles() {
   Items().Clear();
   {
     ScreenCursorScope cursor;
+    // Nothing is painted before the refresh returns anyway; without redrawing the platform
+    // list also skips its scroll bar work for each line.
+    UpdateScope update(Items());
     for (const std::string& pattern : SplitMask(mask_)) {
       SearchDirectory(pattern, attributes, [&](const TSearchRec& entry) {
         if (!acceptAll && (entry.Attr & attributes) == 0) return;
@@ -247,6 +264,7 @@ void TFileListBox::Notification(TComponent* component, TOperation operation) {
   TCustomListBox::Notification(component, operation);
   if (operation != opRemove) return;
   if (component == fileEdit_) fileEdit_ = nullptr;
+  if (component == dirList_) dirList_ = nullptr;
 }
 
 void TFileListBox::DrawItem(int index, const RECT& rect, unsigned) {

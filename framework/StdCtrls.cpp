@@ -19,6 +19,31 @@ unsigned OwnerDrawState(UINT itemState) {
   return state;
 }
 
+// The part of owner drawing that list and combo boxes share: font, brush, highlight, an empty
+// rectangle when there is no line, the focus rectangle.
+template <class Draw>
+void DrawOwnerItem(TCanvas& canvas, TWinControl& control, const DRAWITEMSTRUCT& info, Draw draw) {
+  unsigned state = OwnerDrawState(info.itemState);
+  canvas.SetHandle(info.hDC);
+  try {
+    canvas.Font().Assign(control.Font());
+    canvas.Brush().SetStyle(bsSolid);
+    canvas.Brush().SetColor(control.Color());
+    if (state & odSelected) {
+      canvas.Brush().SetColor(clHighlight);
+      canvas.Font().SetColor(clHighlightText);
+    }
+    int index = static_cast<int>(info.itemID);
+    if (index >= 0) draw(index, info.rcItem, state);
+    else canvas.FillRect(info.rcItem);
+    if (state & odFocused) canvas.DrawFocusRect(info.rcItem);
+  } catch (...) {
+    canvas.SetHandle(nullptr);
+    throw;
+  }
+  canvas.SetHandle(nullptr);
+}
+
 }  // namespace
 
 // ---- TListBoxStrings
@@ -290,30 +315,244 @@ void TCustomListBox::WndProc(TMessage& m) {
 }
 
 void TCustomListBox::DrawItemMessage(const DRAWITEMSTRUCT& info) {
-  unsigned state = OwnerDrawState(info.itemState);
-  canvas_->SetHandle(info.hDC);
-  try {
-    canvas_->Font().Assign(Font());
-    canvas_->Brush().SetStyle(bsSolid);
-    canvas_->Brush().SetColor(Color());
-    if (state & odSelected) {
-      canvas_->Brush().SetColor(clHighlight);
-      canvas_->Font().SetColor(clHighlightText);
-    }
-    int index = static_cast<int>(info.itemID);
-    if (index >= 0) DrawItem(index, info.rcItem, state);
-    else canvas_->FillRect(info.rcItem);
-    if (state & odFocused) canvas_->DrawFocusRect(info.rcItem);
-  } catch (...) {
-    canvas_->SetHandle(nullptr);
-    throw;
-  }
-  canvas_->SetHandle(nullptr);
+  DrawOwnerItem(*canvas_, *this, info,
+                [this](int index, const RECT& rect, unsigned state) { DrawItem(index, rect, state); });
 }
 
 void TCustomListBox::DrawItem(int index, const RECT& rect, unsigned) {
   canvas_->FillRect(rect);
   canvas_->TextOut(rect.left + 2, rect.top, items_->Get(index));
+}
+
+// ---- TComboBoxStrings
+
+int TComboBoxStrings::Count() const {
+  if (!comboBox_->HandleAllocated()) return comboBox_->saved_->Count();
+  return static_cast<int>(SendMessageA(comboBox_->Handle(), CB_GETCOUNT, 0, 0));
+}
+
+std::string TComboBoxStrings::Get(int index) const {
+  if (!comboBox_->HandleAllocated()) {
+    if (index < 0 || index >= comboBox_->saved_->Count()) ListIndexError(index);
+    return comboBox_->saved_->Get(index);
+  }
+  HWND window = comboBox_->Handle();
+  LRESULT length = SendMessageA(window, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == CB_ERR) ListIndexError(index);
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  LRESULT copied = SendMessageA(window, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  if (copied == CB_ERR) ListIndexError(index);
+  text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(copied, 0, length)));
+  return text;
+}
+
+TObject* TComboBoxStrings::Object(int index) const {
+  if (!comboBox_->HandleAllocated()) {
+    if (index < 0 || index >= comboBox_->saved_->Count()) ListIndexError(index);
+    return comboBox_->saved_->Object(index);
+  }
+  LRESULT data = SendMessageA(comboBox_->Handle(), CB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+  if (data == CB_ERR) ListIndexError(index);
+  return reinterpret_cast<TObject*>(data);
+}
+
+void TComboBoxStrings::PutObject(int index, TObject* object) {
+  if (!comboBox_->HandleAllocated()) {
+    if (index < 0 || index >= comboBox_->saved_->Count()) ListIndexError(index);
+    comboBox_->saved_->PutObject(index, object);
+    return;
+  }
+  if (SendMessageA(comboBox_->Handle(), CB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object)) ==
+      CB_ERR)
+    ListIndexError(index);
+}
+
+int TComboBoxStrings::AddObject(const std::string& text, TObject* object) {
+  if (!comboBox_->HandleAllocated()) return comboBox_->saved_->AddObject(text, object);
+  HWND window = comboBox_->Handle();
+  LRESULT index = SendMessageA(window, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  if (index < 0) throw EOutOfResources(LoadResString(SInsertLineError));
+  SendMessageA(window, CB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object));
+  return static_cast<int>(index);
+}
+
+void TComboBoxStrings::InsertObject(int index, const std::string& text, TObject* object) {
+  if (!comboBox_->HandleAllocated()) {
+    if (index < 0 || index > comboBox_->saved_->Count()) ListIndexError(index);
+    comboBox_->saved_->InsertObject(index, text, object);
+    return;
+  }
+  HWND window = comboBox_->Handle();
+  LRESULT at = SendMessageA(window, CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str()));
+  if (at < 0) throw EOutOfResources(LoadResString(SInsertLineError));
+  SendMessageA(window, CB_SETITEMDATA, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(object));
+}
+
+void TComboBoxStrings::Delete(int index) {
+  if (!comboBox_->HandleAllocated()) {
+    if (index < 0 || index >= comboBox_->saved_->Count()) ListIndexError(index);
+    comboBox_->saved_->Delete(index);
+    return;
+  }
+  if (SendMessageA(comboBox_->Handle(), CB_DELETESTRING, static_cast<WPARAM>(index), 0) == CB_ERR) ListIndexError(index);
+}
+
+void TComboBoxStrings::Clear() {
+  if (!comboBox_->HandleAllocated()) {
+    comboBox_->saved_->Clear();
+    return;
+  }
+  SendMessageA(comboBox_->Handle(), CB_RESETCONTENT, 0, 0);
+}
+
+void TComboBoxStrings::SetUpdateState(bool updating) {
+  if (!comboBox_->HandleAllocated()) return;
+  HWND window = comboBox_->Handle();
+  SendMessageA(window, WM_SETREDRAW, updating ? FALSE : TRUE, 0);
+  if (!updating) InvalidateRect(window, nullptr, TRUE);
+}
+
+// ---- TCustomComboBox
+
+TCustomComboBox::TCustomComboBox(TComponent* owner)
+    : TWinControl(owner),
+      items_(std::make_unique<TComboBoxStrings>(this)),
+      saved_(std::make_unique<TStringList>()),
+      canvas_(std::make_unique<TCanvas>()) {
+  SetBounds(0, 0, 145, 21);
+  SetTabStop(true);
+  SetColor(clWindow);
+}
+
+TCustomComboBox::~TCustomComboBox() = default;
+
+bool TCustomComboBox::ReadProperty(TReader& reader, std::string_view name) {
+  if (name == "ItemHeight") {
+    SetItemHeight(reader.ReadInteger());
+  } else if (name == "OnChange") {
+    reader.ReadEvent([this](TNotifyEvent e) { OnChange = std::move(e); });
+  } else if (name == "OnDropDown") {
+    reader.ReadEvent([this](TNotifyEvent e) { OnDropDown = std::move(e); });
+  } else if (name == "Items.Strings") {
+    items_->ReadProperty(reader, "Strings");
+  } else {
+    return TWinControl::ReadProperty(reader, name);
+  }
+  return true;
+}
+
+void TCustomComboBox::CreateParams(TCreateParams& params) {
+  TWinControl::CreateParams(params);
+  params.SubClassOf = "COMBOBOX";
+  params.Style |= WS_VSCROLL | CBS_HASSTRINGS | CBS_AUTOHSCROLL;
+  switch (style_) {
+    case csDropDown: params.Style |= CBS_DROPDOWN; break;
+    case csSimple: params.Style |= CBS_SIMPLE; break;
+    case csDropDownList: params.Style |= CBS_DROPDOWNLIST; break;
+    case csOwnerDrawFixed: params.Style |= CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED; break;
+    case csOwnerDrawVariable: params.Style |= CBS_DROPDOWNLIST | CBS_OWNERDRAWVARIABLE; break;
+  }
+  // The window's height includes the dropped-down list.
+  if (style_ != csSimple) params.Height = std::max(params.Height, 200);
+}
+
+void TCustomComboBox::CreateWnd() {
+  TWinControl::CreateWnd();
+  HWND window = Handle();
+  if (style_ == csOwnerDrawFixed) {
+    SendMessageA(window, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), itemHeight_);
+    SendMessageA(window, CB_SETITEMHEIGHT, 0, itemHeight_);
+  }
+  std::unique_ptr<TStringList> lines = std::move(saved_);
+  for (int i = 0; i < lines->Count(); ++i) items_->AddObject(lines->Get(i), lines->Object(i));
+  if (savedItemIndex_ >= 0) SetItemIndex(savedItemIndex_);
+  savedItemIndex_ = -1;
+}
+
+void TCustomComboBox::DestroyWnd() {
+  auto lines = std::make_unique<TStringList>();
+  if (HandleAllocated() && !HasState(csDestroying)) {
+    for (int i = 0; i < items_->Count(); ++i) lines->AddObject(items_->Get(i), items_->Object(i));
+    savedItemIndex_ = ItemIndex();
+  }
+  TWinControl::DestroyWnd();
+  saved_ = std::move(lines);
+}
+
+int TCustomComboBox::ItemIndex() {
+  if (!HandleAllocated()) return savedItemIndex_;
+  return static_cast<int>(SendMessageA(Handle(), CB_GETCURSEL, 0, 0));
+}
+
+void TCustomComboBox::SetItemIndex(int index) {
+  if (!HandleAllocated()) {
+    savedItemIndex_ = index;
+    return;
+  }
+  if (ItemIndex() != index) SendMessageA(Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void TCustomComboBox::SetItemHeight(int height) {
+  if (height <= 0) return;
+  itemHeight_ = height;
+  RecreateWnd();
+}
+
+void TCustomComboBox::SetStyle(TComboBoxStyle style) {
+  if (style == style_) return;
+  style_ = style;
+  RecreateWnd();
+}
+
+bool TCustomComboBox::DroppedDown() {
+  return HandleAllocated() && SendMessageA(Handle(), CB_GETDROPPEDSTATE, 0, 0) != 0;
+}
+
+void TCustomComboBox::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case CN_COMMAND:
+      switch (HIWORD(m.WParam)) {
+        case CBN_SELCHANGE: {
+          int index = ItemIndex();
+          if (index >= 0) TWinControl::SetText(items_->Get(index));
+          Click();
+          Change();
+          break;
+        }
+        case CBN_DROPDOWN:
+          DropDown();
+          break;
+        default:
+          break;
+      }
+      return;
+    case CN_MEASUREITEM: {
+      auto* info = reinterpret_cast<MEASUREITEMSTRUCT*>(m.LParam);
+      info->itemHeight = static_cast<UINT>(itemHeight_);
+      m.Result = TRUE;
+      return;
+    }
+    case CN_DRAWITEM:
+      DrawOwnerItem(*canvas_, *this, *reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam),
+                    [this](int index, const RECT& rect, unsigned state) { DrawItem(index, rect, state); });
+      m.Result = TRUE;
+      return;
+    default:
+      TWinControl::WndProc(m);
+  }
+}
+
+void TCustomComboBox::DrawItem(int index, const RECT& rect, unsigned) {
+  canvas_->FillRect(rect);
+  canvas_->TextOut(rect.left + 2, rect.top, items_->Get(index));
+}
+
+void TCustomComboBox::Change() {
+  if (OnChange) OnChange(this);
+}
+
+void TCustomComboBox::DropDown() {
+  if (OnDropDown) OnDropDown(this);
 }
 
 // ---- TCustomEdit
@@ -479,6 +718,7 @@ void TCustomLabel::Paint() {
 
 void RegisterStdCtrlsClasses() {
   RegisterComponentClass("TListBox", [](TComponent* owner) { return new TListBox(owner); });
+  RegisterComponentClass("TComboBox", [](TComponent* owner) { return new TComboBox(owner); });
   RegisterComponentClass("TEdit", [](TComponent* owner) { return new TEdit(owner); });
   RegisterComponentClass("TLabel", [](TComponent* owner) { return new TLabel(owner); });
 }

@@ -3,6 +3,8 @@
 //   TOwnerDrawState        state flags of a line to draw (odSelected, odFocused, ...)
 //   TCustomListBox         a LISTBOX: lines with objects, sorting, owner drawing, ItemIndex,
 //                          lines, top line and selection kept across recreation
+//   TCustomComboBox        a COMBOBOX: lines with objects, owner drawing, ItemIndex,
+//                          OnChange and OnDropDown
 //   TCustomEdit, TEdit     an EDIT: one line of text, OnChange
 //   TCustomLabel, TLabel   a text drawn by its parent, optionally sized to the text
 #pragma once
@@ -104,6 +106,79 @@ class TListBox : public TCustomListBox {
  public:
   using TCustomListBox::TCustomListBox;
   std::string ClassName() const override { return "TListBox"; }
+};
+
+enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
+
+class TCustomComboBox;
+
+// The lines of a combo box: the window's own lines while it exists, a plain list otherwise.
+class TComboBoxStrings : public TStrings {
+ public:
+  explicit TComboBoxStrings(TCustomComboBox* comboBox) : comboBox_(comboBox) {}
+  std::string ClassName() const override { return "TComboBoxStrings"; }
+  int Count() const override;
+  std::string Get(int index) const override;
+  TObject* Object(int index) const override;
+  void PutObject(int index, TObject* object) override;
+  int AddObject(const std::string& text, TObject* object) override;
+  void InsertObject(int index, const std::string& text, TObject* object) override;
+  void Delete(int index) override;
+  void Clear() override;
+
+ protected:
+  void SetUpdateState(bool updating) override;
+
+ private:
+  TCustomComboBox* comboBox_;
+};
+
+class TCustomComboBox : public TWinControl {
+ public:
+  explicit TCustomComboBox(TComponent* owner);
+  ~TCustomComboBox() override;
+  std::string ClassName() const override { return "TCustomComboBox"; }
+  bool ReadProperty(TReader& reader, std::string_view name) override;
+
+  TStrings& Items() { return *items_; }
+  // The selected line, -1 for none; setting it from code raises no event.
+  int ItemIndex();
+  void SetItemIndex(int index);
+  int ItemHeight() const { return itemHeight_; }
+  // A positive height always recreates the window.
+  void SetItemHeight(int height);
+  TComboBoxStyle Style() const { return style_; }
+  void SetStyle(TComboBoxStyle style);
+  bool DroppedDown();
+  // Valid while a line is drawn.
+  TCanvas& Canvas() { return *canvas_; }
+
+  TNotifyEvent OnChange;
+  TNotifyEvent OnDropDown;
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void WndProc(TMessage& message) override;
+  virtual void DrawItem(int index, const RECT& rect, unsigned state);
+  virtual void Change();
+  virtual void DropDown();
+
+ private:
+  friend class TComboBoxStrings;
+  std::unique_ptr<TComboBoxStrings> items_;
+  std::unique_ptr<TStringList> saved_;
+  int savedItemIndex_ = -1;
+  std::unique_ptr<TCanvas> canvas_;
+  int itemHeight_ = 16;
+  TComboBoxStyle style_ = csDropDown;
+};
+
+class TComboBox : public TCustomComboBox {
+ public:
+  using TCustomComboBox::TCustomComboBox;
+  std::string ClassName() const override { return "TComboBox"; }
 };
 
 class TCustomEdit : public TWinControl {

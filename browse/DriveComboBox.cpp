@@ -1,0 +1,178 @@
+#include "DriveComboBox.h"
+
+#include "ConstIds.h"
+#include "DirectoryListBox.h"
+#include "Streaming.h"
+#include "SysUtils.h"
+
+BOOL(WINAPI* ChangeDriveDirectory)(LPCSTR path) = SetCurrentDirectoryA;
+
+namespace {
+
+char UpCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+TDriveComboBox::TDriveComboBox(TComponent* owner) : TCustomComboBox(owner) {
+  SetStyle(csOwnerDrawFixed);
+  LoadGlyphs();
+  std::string current = CurrentDirectory();
+  drive_ = current.empty() || current[0] == '\\' ? '\0' : current[0];
+  FitItemHeight();
+}
+
+TDriveComboBox::~TDriveComboBox() {
+  removableGlyph_.reset();
+  fixedGlyph_.reset();
+  networkGlyph_.reset();
+  cdromGlyph_.reset();
+  ramGlyph_.reset();
+}
+
+bool TDriveComboBox::ReadProperty(TReader& reader, std::string_view name) {
+  if (name == "DirList") {
+    reader.ReadReference<TDirectoryListBox>([this](TDirectoryListBox* list) { SetDirList(list); });
+  } else if (name == "TextCase") {
+    std::string ident = reader.ReadIdent();
+    if (ident == "tcLowerCase") SetTextCase(tcLowerCase);
+    else if (ident == "tcUpperCase") SetTextCase(tcUpperCase);
+    else reader.Error(LoadResString(SInvalidPropertyValue));
+  } else {
+    return TCustomComboBox::ReadProperty(reader, name);
+  }
+  return true;
+}
+
+void TDriveComboBox::LoadGlyphs() {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  auto load = [instance](const char* name) {
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->LoadFromResourceName(instance, name);
+    return bitmap;
+  };
+  removableGlyph_ = load("FLOPPY");
+  fixedGlyph_ = load("HARD");
+  networkGlyph_ = load("NETWORK");
+  cdromGlyph_ = load("CDROM");
+  ramGlyph_ = load("RAM");
+}
+
+void TDriveComboBox::FitItemHeight() {
+  int height = FontLineHeight(Font());
+  if (height < removableGlyph_->Height()) height = removableGlyph_->Height();
+  SetItemHeight(height);
+}
+
+void TDriveComboBox::CreateWnd() {
+  TCustomComboBox::CreateWnd();
+  RebuildItems();
+  // Selects the drive's line, passes the drive on and reports it.
+  char drive = drive_;
+  drive_ = '\0';
+  SetDrive(drive);
+}
+
+void TDriveComboBox::WndProc(TMessage& m) {
+  if (m.Msg == CM_FONTCHANGED) {
+    TCustomComboBox::WndProc(m);
+    FitItemHeight();  // recreates the window, which rebuilds the lines
+    return;
+  }
+  TCustomComboBox::WndProc(m);
+}
+
+void TDriveComboBox::RebuildItems() {
+  Items().Clear();
+  SetItemIndex(-1);
+  DWORD drives = GetLogicalDrives();
+  for (int bit = 0; bit < 26; ++bit) {
+    if (!(drives & (1u << bit))) continue;
+    char letter = static_cast<char>('a' + bit);
+    char root[4] = {letter, ':', '\\', '\0'};
+    UINT type = GetDriveTypeA(root);
+    if (textCase_ == tcUpperCase) letter = UpCase(letter);
+    std::string letterText(1, letter);
+    switch (type) {
+      case DRIVE_REMOVABLE:
+        Items().AddObject(letterText + ":", removableGlyph_.get());
+        break;
+      case DRIVE_FIXED:
+        Items().AddObject(Format("%s: %s", letterText.c_str(), VolumeLabelText(letter).c_str()), fixedGlyph_.get());
+        break;
+      case DRIVE_REMOTE:
+        Items().AddObject(Format("%s: %s", letterText.c_str(), NetworkDriveText(letter).c_str()), networkGlyph_.get());
+        break;
+      case DRIVE_CDROM:
+        Items().AddObject(Format("%s: %s", letterText.c_str(), VolumeLabelText(letter).c_str()), cdromGlyph_.get());
+        break;
+      case DRIVE_RAMDISK:
+        Items().AddObject(Format("%s: %s", letterText.c_str(), VolumeLabelText(letter).c_str()), ramGlyph_.get());
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void TDriveComboBox::SetDrive(char letter) {
+  if (ItemIndex() >= 0 && UpCase(letter) == UpCase(drive_)) return;
+  if (letter == '\0') {
+    drive_ = '\0';
+    SetItemIndex(-1);
+  } else {
+    drive_ = textCase_ == tcUpperCase ? UpCase(letter) : static_cast<char>(UpCase(letter) + 32);
+    for (int i = 0; i < Items().Count(); ++i) {
+      std::string line = Items().Get(i);
+      if (line.size() >= 2 && UpCase(line[0]) == UpCase(drive_) && line[1] == ':') {
+        SetItemIndex(i);
+        break;
+      }
+    }
+  }
+  if (dirList_) dirList_->SetDrive(drive_);
+  Change();
+}
+
+void TDriveComboBox::SetTextCase(TTextCase value) {
+  textCase_ = value;
+  char drive = drive_;
+  RebuildItems();
+  SetDrive(drive);
+}
+
+void TDriveComboBox::SetDirList(TDirectoryListBox* list) {
+  if (dirList_) dirList_->driveCombo_ = nullptr;
+  dirList_ = list;
+  if (list) {
+    list->driveCombo_ = this;
+    FreeNotification(list);
+  }
+}
+
+void TDriveComboBox::Click() {
+  TCustomComboBox::Click();
+  int index = ItemIndex();
+  if (index >= 0) SetDrive(Items().Get(index)[0]);
+}
+
+void TDriveComboBox::Notification(TComponent* component, TOperation operation) {
+  TCustomComboBox::Notification(component, operation);
+  if (operation == opRemove && component == dirList_) dirList_ = nullptr;
+}
+
+void TDriveComboBox::DrawItem(int index, const RECT& rect, unsigned) {
+  TCanvas& canvas = Canvas();
+  canvas.FillRect(rect);
+  int glyphWidth = 16;
+  if (auto* glyph = dynamic_cast<TBitmap*>(Items().Object(index))) {
+    glyphWidth = glyph->Width();
+    DrawGlyph(canvas, glyph->Handle(), rect, 2);
+  }
+  RECT textRect = rect;
+  textRect.left += glyphWidth + 6;
+  std::string text = Items().Get(index);
+  HDC dc = canvas.Handle();
+  canvas.TextOut(textRect.left, textRect.top, "");  // selects the font and colours
+  SetBkMode(dc, TRANSPARENT);
+  DrawTextA(dc, text.c_str(), -1, &textRect, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+}
