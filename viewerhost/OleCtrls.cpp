@@ -586,6 +586,24 @@ void TOleControl::WndProc(TMessage& m) {
     case CM_UIDEACTIVATE:
       UIDeactivate();
       return;
+    case CM_DIALOGKEY:
+      if (controlIntf_ && CanFocus()) {
+        CONTROLINFO info{};
+        info.cb = 16;
+        if (controlIntf_->GetControlInfo(&info) == S_OK && info.cAccel != 0) {
+          MSG msg{};
+          msg.hwnd = HandleAllocated() ? Handle() : nullptr;
+          msg.message = WM_KEYDOWN;
+          msg.wParam = m.WParam;
+          msg.lParam = m.LParam;
+          if (IsAccelerator(info.hAccel, info.cAccel, &msg, nullptr)) {
+            controlIntf_->OnMnemonic(&msg);
+            m.Result = 1;
+            return;
+          }
+        }
+      }
+      break;
     case WM_PAINT:
       if (InvisibleAtRunTime() && HandleAllocated()) {
         PAINTSTRUCT ps;

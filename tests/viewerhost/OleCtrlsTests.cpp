@@ -416,6 +416,19 @@ TEST_F(OleControlTest, KeyMessagesAreOfferedToTheActiveObjectAsAccelerators) {
   EXPECT_EQ(ReflectedMessages()[0], 0x2000u + WM_KEYDOWN);
 }
 
+TEST_F(OleControlTest, MnemonicsOfTheControlAreAnsweredThroughItsAcceleratorTable) {
+  TTestOle* host = ActiveHost();
+  EXPECT_EQ(host->Perform(CM_DIALOGKEY, 'M', 0), 0) << "a host that cannot take the focus has no mnemonics";
+  EXPECT_FALSE(Logged("GetControlInfo(16)"));
+  form_->Show();
+  ASSERT_TRUE(host->CanFocus());
+  EXPECT_EQ(host->Perform(CM_DIALOGKEY, 'M', 0), 1);
+  EXPECT_TRUE(Logged("GetControlInfo(16)"));
+  EXPECT_TRUE(Logged("OnMnemonic(77)"));
+  EXPECT_EQ(host->Perform(CM_DIALOGKEY, 'N', 0), 0);
+  EXPECT_EQ(LoggedCalls("OnMnemonic").size(), 1u);
+}
+
 TEST_F(OleControlTest, UIActivationHoldsTheFormsSlotForOneHostAtATime) {
   TTestOle* first = ActiveHost();
   TTestOle* second = ActiveHost();

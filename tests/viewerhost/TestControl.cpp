@@ -295,12 +295,22 @@ class TestControl final : public IOleObject,
   }
 
   // IOleControl
+  // One mnemonic: the key M.
   STDMETHODIMP GetControlInfo(CONTROLINFO* info) override {
-    info->hAccel = nullptr;
-    info->cAccel = 0;
+    Log("GetControlInfo(" + std::to_string(info->cb) + ")");
+    if (!accelerators_) {
+      ACCEL mnemonic{FVIRTKEY, 'M', 1};
+      accelerators_ = CreateAcceleratorTableA(&mnemonic, 1);
+    }
+    info->hAccel = accelerators_;
+    info->cAccel = 1;
+    info->dwFlags = 0;
     return S_OK;
   }
-  STDMETHODIMP OnMnemonic(MSG*) override { return S_OK; }
+  STDMETHODIMP OnMnemonic(MSG* msg) override {
+    Log("OnMnemonic(" + std::to_string(msg->wParam) + ")");
+    return S_OK;
+  }
   STDMETHODIMP OnAmbientPropertyChange(DISPID id) override {
     Log("OnAmbientPropertyChange(" + std::to_string(id) + ")");
     return S_OK;
@@ -447,6 +457,7 @@ class TestControl final : public IOleObject,
     if (site_) site_->Release();
     if (inPlaceSite_) inPlaceSite_->Release();
     if (window_) DestroyWindow(window_);
+    if (accelerators_) DestroyAcceleratorTable(accelerators_);
     --live;
   }
   ULONG refs_ = 1;
@@ -454,6 +465,7 @@ class TestControl final : public IOleObject,
   IOleInPlaceSite* inPlaceSite_ = nullptr;
   bool active_ = false;
   HWND window_ = nullptr;
+  HACCEL accelerators_ = nullptr;
   TestConnectionPoint propertyPoint_;
   TestConnectionPoint eventPoint_;
 };
