@@ -424,4 +424,26 @@ TEST_F(Browsing, SettingTheZeroDriveClearsTheSelectionAndTheListKeepsItsDirector
   EXPECT_TRUE(chain.events.empty());
 }
 
+TEST_F(Browsing, TextCaseRebuildsAndReselectsEvenWhenUnchanged) {
+  TChain chain(form);
+  chain.events.clear();
+  HWND before = chain.combo->Handle();
+  chain.combo->SetTextCase(tcLowerCase);
+  EXPECT_EQ(chain.events, (std::vector<std::string>{"change"}));
+  EXPECT_EQ(chain.combo->Handle(), before);
+  EXPECT_EQ(chain.combo->Items().Get(chain.combo->ItemIndex()).substr(0, 2), "c:");
+  chain.combo->SetTextCase(tcUpperCase);
+  EXPECT_EQ(chain.combo->Drive(), 'C');
+  EXPECT_EQ(chain.combo->Items().Get(chain.combo->ItemIndex()).substr(0, 2), "C:");
+}
+
+TEST_F(Browsing, AFontChangeRecreatesTheSelectorWithItsLines) {
+  TChain chain(form);
+  int count = chain.combo->Items().Count();
+  chain.combo->Font().SetHeight(-24);
+  EXPECT_EQ(chain.combo->ItemHeight(), FontLineHeight(chain.combo->Font()));
+  EXPECT_EQ(chain.combo->Items().Count(), count);
+  EXPECT_EQ(chain.combo->Items().Get(chain.combo->ItemIndex()).substr(0, 2), "c:");
+}
+
 }  // namespace

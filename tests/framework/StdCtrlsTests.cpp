@@ -179,6 +179,38 @@ TEST(ListBox, OwnerDrawingUsesTheHighlightForASelectedLine) {
   TObject::Free(form);
 }
 
+TEST(ComboBox, UserSelectionSetsTheTextThenClicksThenChanges) {
+  auto* form = new TForm(Application);
+  form->HandleNeeded();
+  auto* combo = new TComboBox(form);
+  combo->SetStyle(csOwnerDrawFixed);
+  TObject marker;
+  combo->Items().Add("one");
+  combo->Items().AddObject("two", &marker);
+  combo->SetParent(form);
+  LONG style = GetWindowLongA(combo->Handle(), GWL_STYLE);
+  EXPECT_EQ(style & 3, CBS_DROPDOWNLIST);
+  EXPECT_TRUE(style & CBS_OWNERDRAWFIXED);
+  EXPECT_TRUE(style & CBS_HASSTRINGS);
+  std::vector<std::string> events;
+  combo->OnClick = [&](TObject*) { events.push_back("click " + combo->Text()); };
+  combo->OnChange = [&](TObject*) { events.push_back("change"); };
+  combo->SetItemIndex(0);  // from code: no events
+  EXPECT_TRUE(events.empty());
+  SendMessageA(combo->Handle(), CB_SETCURSEL, 1, 0);
+  SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo->Handle()), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo->Handle()));
+  EXPECT_EQ(events, (std::vector<std::string>{"click two", "change"}));
+  // A positive item height recreates the window with its lines and selection.
+  combo->SetItemHeight(18);
+  EXPECT_EQ(SendMessageA(combo->Handle(), CB_GETITEMHEIGHT, 0, 0), 18);
+  EXPECT_EQ(combo->Items().Count(), 2);
+  EXPECT_EQ(combo->Items().Object(1), &marker);
+  EXPECT_EQ(combo->ItemIndex(), 1);
+  EXPECT_THROW(combo->Items().Get(2), EListError);
+  TObject::Free(form);
+}
+
 TEST(Edit, TextIsTheWindowsAndChangesAreReported) {
   auto* form = new TForm(Application);
   form->HandleNeeded();
