@@ -155,6 +155,28 @@ TEST_F(OleControlTest, ARefusedExtentKeepsTheSizeButMovesTheWindow) {
   EXPECT_EQ(r.right - r.left, 100);
 }
 
+TEST_F(OleControlTest, AnInvisibleAtRunTimeControlIsHiddenCappedAndNeverActivated) {
+  TestConfig().miscStatus = OLEMISC_INVISIBLEATRUNTIME | OLEMISC_ACTSLIKELABEL;
+  auto* host = new TTestOle(form_);
+  EXPECT_FALSE(host->Visible());
+  EXPECT_FALSE(host->TabStop());
+  EXPECT_EQ(host->Width(), 32);
+  EXPECT_EQ(host->Height(), 32);
+  host->SetParent(form_);
+  host->SetBounds(3, 4, 200, 100);
+  EXPECT_EQ(host->Left(), 3);
+  EXPECT_EQ(host->Width(), 32);
+  EXPECT_EQ(host->Height(), 32);
+  EXPECT_TRUE(LoggedCalls("SetExtent").empty());
+  host->HandleNeeded();
+  EXPECT_TRUE(host->HandleAllocated());
+  EXPECT_TRUE(LoggedCalls("DoVerb").empty());
+  EXPECT_EQ(host->InPlaceObject(), nullptr);
+  char name[32] = {};
+  GetClassNameA(host->Handle(), name, sizeof name);
+  EXPECT_STREQ(name, "TTestOle");
+}
+
 TEST_F(OleControlTest, ActivationFailuresRaiseTheirMessagesAndLeaveNoWindow) {
   struct Case {
     bool noInPlace;
