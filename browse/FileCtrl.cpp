@@ -3,6 +3,7 @@
 
 #include <winnetwk.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "ConstIds.h"
@@ -157,6 +158,17 @@ int CompareCaseSensitive(std::string_view a, std::string_view b) { return Compar
 int CompareCaseInsensitive(std::string_view a, std::string_view b) { return CompareInLocale(a, b, NORM_IGNORECASE); }
 
 std::string DisplayLowerCase(std::string_view text) { return AnsiLowerCase(text); }
+
+std::string CaseInsensitiveSortKey(std::string_view text) {
+  DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+  int length = static_cast<int>(text.size());
+  int size = LCMapStringA(LOCALE_USER_DEFAULT, flags, text.data(), length, nullptr, 0);
+  std::string key(static_cast<std::size_t>(std::max(size, 0)), '\0');
+  if (size > 0) LCMapStringA(LOCALE_USER_DEFAULT, flags, text.data(), length, key.data(), size);
+  // The key ends with a zero byte, which std::string comparison would count.
+  while (!key.empty() && key.back() == '\0') key.pop_back();
+  return key;
+}
 
 // ---- The helpers
 

@@ -52,6 +52,8 @@ bool SameFileName(std::string_view a, std::string_view b);
 int CompareCaseSensitive(std::string_view a, std::string_view b);
 int CompareCaseInsensitive(std::string_view a, std::string_view b);
 std::string DisplayLowerCase(std::string_view text);
+// Byte strings that order as the case-insensitive comparison does.
+std::string CaseInsensitiveSortKey(std::string_view text);
 
 // ---- The helpers
 
