@@ -9,6 +9,8 @@ trap folvane_stop_all EXIT
 folvane_start_x 1
 folvane_prepare_prefix
 folvane_set_desktop 1
+# Drives of every type Wine can present, for the browsing tests.
+"$root/scripts/browse-drives.sh"
 folvane_start_wineserver
 "$root/scripts/register-control.sh"
 cd "$FOLVANE_BUILD"
