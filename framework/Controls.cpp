@@ -767,9 +767,10 @@ void TWinControl::Loaded() {
 }
 
 bool TWinControl::CanFocus() const {
+  // A control on its way out must not take the focus: that would give it a new window.
   const TWinControl* c = this;
   while (c) {
-    if (!c->Visible() || !c->Enabled()) return false;
+    if (!c->Visible() || !c->Enabled() || c->HasState(csDestroying)) return false;
     c = c->Parent();
   }
   return true;
