@@ -4,10 +4,12 @@
 
 #include "Folvane1.h"
 #include "Forms.h"
+#include "ProgramClasses.h"
 #include "Unit2.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   InitializeFramework();
+  RegisterProgramClasses();
   int exitCode = 0;
   try {
     Application->Initialize();

@@ -77,8 +77,12 @@ class SearchHandle {
 
 bool DosTimeOf(const FILETIME& written, int& time) {
   FILETIME local;
+  SYSTEMTIME fields;
   WORD date = 0, clock = 0;
-  if (!FileTimeToLocalFileTime(&written, &local) || !FileTimeToDosDateTime(&local, &date, &clock)) return false;
+  if (!FileTimeToLocalFileTime(&written, &local) || !FileTimeToSystemTime(&local, &fields)) return false;
+  // Wine wraps a year past 2107 into the seven bits instead of failing.
+  if (fields.wYear < 1980 || fields.wYear > 2107) return false;
+  if (!FileTimeToDosDateTime(&local, &date, &clock)) return false;
   time = static_cast<int>((static_cast<unsigned>(date) << 16) | clock);
   return true;
 }
@@ -376,7 +380,8 @@ void SearchDirectory(const std::string& pattern, unsigned attributes,
     entry.Name = data.cFileName;
     entry.Attr = attr;
     entry.Size = data.nFileSizeLow;
-    DosTimeOf(data.ftLastWriteTime, entry.Time);
+    if (!DosTimeOf(data.ftLastWriteTime, entry.Time)) entry.Time = 0;
+    entry.FindData = data;
     found(entry);
   } while (FindNextFileA(search.get(), &data));
 }

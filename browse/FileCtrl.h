@@ -89,8 +89,9 @@ std::string CurrentDirectory();
 struct TSearchRec {
   std::string Name;
   unsigned Attr = 0;
-  unsigned Size = 0;
-  int Time = 0;  // DOS date (high word) and time (low word), local time
+  unsigned Size = 0;  // low 32 bits
+  int Time = 0;       // DOS date (high word) and time (low word), local time; 0 outside 1980-2107
+  WIN32_FIND_DATAA FindData{};  // the entry as the system gave it: full size and time
 };
 // Calls `found` for each entry matching the pattern, in the platform's order, leaving out
 // hidden, system, volume-label and directory entries whose attribute is not requested.

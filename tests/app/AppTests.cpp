@@ -6,6 +6,8 @@
 
 #include "Folvane1.h"
 #include "Forms.h"
+#include "ProgramClasses.h"
+#include "RunningProgram.h"
 #include "Unit2.h"
 #include "WindowTesting.h"
 
@@ -18,6 +20,8 @@ RECT WindowRect(HWND w) {
 }
 
 TEST(Windows, ViewerAndExplorerWindowsAsDescribed) {
+  RegisterProgramClasses();
+  Application->Initialize();
   Application->CreateForm(Form1);
   Application->CreateForm(Form2);
   ASSERT_NE(Form1, nullptr);
@@ -91,75 +95,10 @@ TEST(Windows, ViewerAndExplorerWindowsAsDescribed) {
   Form2 = nullptr;
 }
 
-// The real program, started as a user starts it.
-class Program {
- public:
-  explicit Program(int showCommand = -1) {
-    std::string exe = FOLVANE_EXE;
-    for (char& c : exe)
-      if (c == '/') c = '\\';
-    if (exe[0] == '\\') exe = "Z:" + exe;
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    if (showCommand >= 0) {
-      si.dwFlags = STARTF_USESHOWWINDOW;
-      si.wShowWindow = static_cast<WORD>(showCommand);
-    }
-    std::string command = "\"" + exe + "\"";
-    started_ = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &info_) != 0;
-  }
-  ~Program() {
-    if (!started_) return;
-    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 99);
-    CloseHandle(info_.hProcess);
-    CloseHandle(info_.hThread);
-  }
-  bool Started() const { return started_; }
-  // The program's window of a class, once it exists.
-  HWND Window(const char* className, int milliseconds = 20000) {
-    HWND found = nullptr;
-    PumpUntil([&] { return (found = Find(className)) != nullptr; }, milliseconds);
-    return found;
-  }
-  HWND Find(const char* className) {
-    Search search{info_.dwProcessId, className, nullptr};
-    EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-  }
-  // Waits for the program to end; its exit code, or -1 if it did not end.
-  int ExitCode(int milliseconds = 20000) {
-    if (WaitForSingleObject(info_.hProcess, milliseconds) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(info_.hProcess, &code);
-    return static_cast<int>(code);
-  }
-
- private:
-  struct Search {
-    DWORD pid;
-    const char* cls;
-    HWND found;
-  };
-  static BOOL CALLBACK Match(HWND w, LPARAM data) {
-    auto* s = reinterpret_cast<Search*>(data);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    char cls[64] = {};
-    GetClassNameA(w, cls, sizeof cls);
-    if (pid == s->pid && std::string(cls) == s->cls) {
-      s->found = w;
-      return FALSE;
-    }
-    return TRUE;
-  }
-  bool started_ = false;
-  PROCESS_INFORMATION info_{};
-};
-
 bool Visible(HWND w) { return IsWindowVisible(w) != 0; }
 
 TEST(Program, ShowsBothWindowsHidesTheExplorerOnCloseAndEndsWithTheViewer) {
-  Program program;
+  RunningProgram program;
   ASSERT_TRUE(program.Started());
   HWND viewer = program.Window("TForm1");
   HWND explorer = program.Window("TForm2");
@@ -194,7 +133,7 @@ TEST(Program, ShowsBothWindowsHidesTheExplorerOnCloseAndEndsWithTheViewer) {
 }
 
 TEST(Program, StartedMaximizedShowsTheViewerMaximized) {
-  Program program(SW_SHOWMAXIMIZED);
+  RunningProgram program(SW_SHOWMAXIMIZED);
   HWND viewer = program.Window("TForm1");
   ASSERT_NE(viewer, nullptr);
   ASSERT_TRUE(PumpUntil([&] { return Visible(viewer); }));
@@ -204,7 +143,7 @@ TEST(Program, StartedMaximizedShowsTheViewerMaximized) {
 }
 
 TEST(Program, StartedMinimizedIsATaskbarButtonUntilRestored) {
-  Program program(SW_SHOWMINNOACTIVE);
+  RunningProgram program(SW_SHOWMINNOACTIVE);
   HWND app = program.Window("TApplication");
   HWND viewer = program.Window("TForm1");
   HWND explorer = program.Window("TForm2");
@@ -223,7 +162,7 @@ TEST(Program, StartedMinimizedIsATaskbarButtonUntilRestored) {
 }
 
 TEST(Program, MinimizingTheViewerMinimizesTheWholeProgram) {
-  Program program;
+  RunningProgram program;
   HWND app = program.Window("TApplication");
   HWND viewer = program.Window("TForm1");
   HWND explorer = program.Window("TForm2");

@@ -25,29 +25,13 @@ class DragTest : public SplitterTest {
   // Mouse input as the user makes it, at a point of the panel's client area.
   void Send(DWORD flags, POINT client) {
     POINT screen = panel_->ClientToScreen(client);
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    // A quarter into the pixel, so that scaling back lands on it however the platform rounds.
-    input.mi.dx = static_cast<LONG>((4LL * screen.x + 1) * 65536 / (4LL * width));
-    input.mi.dy = static_cast<LONG>((4LL * screen.y + 1) * 65536 / (4LL * height));
-    input.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
     int downs = downs_, ups = ups_;
-    // Get the pointer onto the pixel first (nudging where the scaling missed it), then press or
-    // release there.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      SendInput(1, &input, sizeof input);
-      POINT p{};
-      PumpUntil([&] {
-        GetCursorPos(&p);
-        return p.x == screen.x && p.y == screen.y;
-      }, 500);
-      if (p.x == screen.x && p.y == screen.y) break;
-      input.mi.dx += static_cast<LONG>((screen.x - p.x) * 65536LL / width);
-      input.mi.dy += static_cast<LONG>((screen.y - p.y) * 65536LL / height);
-    }
+    // Get the pointer onto the pixel first, then press or release there.
+    MoveMouseTo(screen);
     if (flags) {
-      input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+      INPUT input{};
+      input.type = INPUT_MOUSE;
+      input.mi.dwFlags = flags;
       SendInput(1, &input, sizeof input);
     }
     RECT r = panel_->ClientRect();

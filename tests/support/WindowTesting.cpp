@@ -55,3 +55,58 @@ ShownMessageBox CaptureMessageBox(const std::function<void()>& action) {
   capturing = nullptr;
   return result;
 }
+
+namespace {
+
+INPUT AbsoluteMouse(POINT screen) {
+  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  // A quarter into the pixel, so that scaling back lands on it however the platform rounds.
+  input.mi.dx = static_cast<LONG>((4LL * screen.x + 1) * 65536 / (4LL * width));
+  input.mi.dy = static_cast<LONG>((4LL * screen.y + 1) * 65536 / (4LL * height));
+  input.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+  return input;
+}
+
+}  // namespace
+
+bool MoveMouseTo(POINT screen) {
+  INPUT input = AbsoluteMouse(screen);
+  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    SendInput(1, &input, sizeof input);
+    POINT p{};
+    PumpUntil([&] {
+      GetCursorPos(&p);
+      return p.x == screen.x && p.y == screen.y;
+    }, 500);
+    if (p.x == screen.x && p.y == screen.y) return true;
+    // Nudge where the scaling missed it.
+    input.mi.dx += static_cast<LONG>((screen.x - p.x) * 65536LL / width);
+    input.mi.dy += static_cast<LONG>((screen.y - p.y) * 65536LL / height);
+  }
+  return false;
+}
+
+void ClickAt(POINT screen, int clicks) {
+  MoveMouseTo(screen);
+  for (int i = 0; i < clicks; ++i) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    SendInput(1, &input, sizeof input);
+    input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(1, &input, sizeof input);
+  }
+  PumpUntil([] { return false; }, 100);
+}
+
+void PressKey(WORD virtualKey) {
+  INPUT input[2]{};
+  input[0].type = input[1].type = INPUT_KEYBOARD;
+  input[0].ki.wVk = input[1].ki.wVk = virtualKey;
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, input, sizeof input[0]);
+  PumpUntil([] { return false; }, 100);
+}

@@ -20,3 +20,12 @@ struct ShownMessageBox {
 };
 // Runs `action`; while a message box of this thread is shown, reads it and presses OK.
 ShownMessageBox CaptureMessageBox(const std::function<void()>& action);
+
+// Real input, as the user makes it: it goes to whichever window is under the pointer or has
+// the focus, in this process or another.
+// Moves the pointer onto a screen pixel; true when it got there.
+bool MoveMouseTo(POINT screen);
+// Clicks the left button at a screen pixel, twice for a double click.
+void ClickAt(POINT screen, int clicks = 1);
+// Presses and releases a key.
+void PressKey(WORD virtualKey);
