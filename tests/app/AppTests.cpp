@@ -11,6 +11,8 @@
 #include "Unit2.h"
 #include "WindowTesting.h"
 
+#include <utility>
+
 namespace {
 
 RECT WindowRect(HWND w) {
@@ -93,6 +95,137 @@ TEST(Windows, ViewerAndExplorerWindowsAsDescribed) {
   TObject::Free(Form1);
   Form1 = nullptr;
   Form2 = nullptr;
+}
+
+// The windows made in this process, in a folder of their own, freed at the end.
+class ProgramWindows {
+ public:
+  ProgramWindows() {
+    RegisterProgramClasses();
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof temp, temp);
+    folder_ = std::string(temp) + "folvane-windows-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder_.c_str(), nullptr);
+    GetCurrentDirectoryA(sizeof previous_, previous_);
+  }
+  // Writes a file dated 7 March 2004, 14:05:09 local time.
+  void AddFile(const std::string& name) {
+    std::string path = folder_ + "\\" + name;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    SYSTEMTIME local{2004, 3, 0, 7, 14, 5, 9, 0};
+    FILETIME localTime, utc;
+    SystemTimeToFileTime(&local, &localTime);
+    LocalFileTimeToFileTime(&localTime, &utc);
+    SetFileTime(file, nullptr, nullptr, &utc);
+    CloseHandle(file);
+    files_.push_back(path);
+  }
+  void Create() {
+    SetCurrentDirectoryA(folder_.c_str());
+    Application->Initialize();
+    Application->CreateForm(Form1);
+    Application->CreateForm(Form2);
+  }
+  ~ProgramWindows() {
+    TObject::Free(Form2);
+    TObject::Free(Form1);
+    Form1 = nullptr;
+    Form2 = nullptr;
+    SetCurrentDirectoryA(previous_);
+    for (const std::string& file : files_) DeleteFileA(file.c_str());
+    RemoveDirectoryA(folder_.c_str());
+  }
+  // Clicks a line of the file list with the mouse.
+  void ClickFile(const std::string& name) {
+    HWND list = Form2->FileListBox1->Handle();
+    int line = FindLine(list, name);
+    ASSERT_GE(line, 0) << name;
+    ClickAt(LineCentre(list, line));
+    PumpUntil([&] { return Form1->StatusBar1->Panels().Items(0)->Text() == name; });
+  }
+  std::string Panel(int i) { return Form1->StatusBar1->Panels().Items(i)->Text(); }
+
+ private:
+  std::string folder_;
+  char previous_[MAX_PATH] = {};
+  std::vector<std::string> files_;
+};
+
+// Sets regional settings of this process for a while; the old ones come back afterwards.
+class RegionalSettings {
+ public:
+  void Set(LCTYPE item, const char* value) {
+    char old[128] = {};
+    GetLocaleInfoA(LOCALE_USER_DEFAULT, item, old, sizeof old);
+    saved_.push_back({item, old});
+    EXPECT_TRUE(SetLocaleInfoA(LOCALE_USER_DEFAULT, item, value)) << item;
+  }
+  ~RegionalSettings() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) SetLocaleInfoA(LOCALE_USER_DEFAULT, it->first, it->second.c_str());
+    Announce();
+  }
+  static void Announce() {
+    SendMessageA(Application->Handle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("intl"));
+  }
+
+ private:
+  std::vector<std::pair<LCTYPE, std::string>> saved_;
+};
+
+TEST(Windows, ChangedRegionalSettingsChangeTheNextClicksTexts) {
+  ProgramWindows windows;
+  windows.AddFile("first.pdf");
+  windows.AddFile("second.pdf");
+  windows.Create();
+  windows.ClickFile("first.pdf");
+  EXPECT_EQ(windows.Panel(2), "3/7/2004");
+  EXPECT_EQ(windows.Panel(3), "2:05:08 PM");
+  {
+    RegionalSettings settings;
+    settings.Set(LOCALE_SSHORTDATE, "dd.MM.yyyy");
+    settings.Set(LOCALE_SDATE, ".");
+    settings.Set(LOCALE_ITIME, "1");
+    RegionalSettings::Announce();
+    EXPECT_EQ(windows.Panel(2), "3/7/2004") << "the texts of the last click stay";
+    windows.ClickFile("second.pdf");
+    EXPECT_EQ(windows.Panel(2), "07.03.2004");
+    EXPECT_EQ(windows.Panel(3), "14:05:08");
+  }
+  windows.ClickFile("first.pdf");
+  EXPECT_EQ(windows.Panel(2), "3/7/2004") << "the old settings are back";
+}
+
+TEST(Windows, ExplorerLayoutFollowsTheWindowWidthAndScrollsOnlyBelowTheTopPanel) {
+  ProgramWindows windows;
+  windows.Create();
+  TForm2* explorer = Form2;
+  // 19 in the design; the platform decides how tall a combo box with 13-pixel lines is.
+  EXPECT_EQ(explorer->Panel1->Height(), explorer->DriveComboBox1->Height()) << "as tall as the drive selector";
+  EXPECT_EQ(explorer->DriveComboBox1->Width(), 186);
+  explorer->SetBounds(explorer->Left(), explorer->Top(), 400, explorer->Height());
+  PumpMessages();
+  int client = explorer->ClientWidth();
+  EXPECT_EQ(explorer->Panel1->Width(), client);
+  EXPECT_EQ(explorer->LMDSplitterPanel1->Width(), client);
+  EXPECT_EQ(explorer->DriveComboBox1->Width(), 186) << "the drive selector is not aligned";
+  RECT dirs, files;
+  GetWindowRect(explorer->DirectoryListBox1->Handle(), &dirs);
+  GetWindowRect(explorer->FileListBox1->Handle(), &files);
+  EXPECT_LE(dirs.bottom, files.top) << "the directory list lies above the file list";
+  EXPECT_EQ(files.right - files.left, dirs.right - dirs.left);
+
+  auto scrolls = [&] { return (GetWindowLongA(explorer->Handle(), GWL_STYLE) & WS_VSCROLL) != 0; };
+  EXPECT_FALSE(scrolls());
+  RECT frame, inner;
+  GetWindowRect(explorer->Handle(), &frame);
+  GetClientRect(explorer->Handle(), &inner);
+  int chrome = (frame.bottom - frame.top) - inner.bottom;
+  explorer->SetBounds(explorer->Left(), explorer->Top(), 400, chrome + 25);
+  PumpMessages();
+  EXPECT_FALSE(scrolls()) << "25 pixels hold the top panel";
+  explorer->SetBounds(explorer->Left(), explorer->Top(), 400, chrome + 12);
+  PumpMessages();
+  EXPECT_TRUE(scrolls()) << "12 pixels do not";
 }
 
 bool Visible(HWND w) { return IsWindowVisible(w) != 0; }
