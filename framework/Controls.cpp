@@ -231,7 +231,11 @@ void TControl::ParentColorChanged() {
 void TControl::ColorChanged() {
   Perform(CM_COLORCHANGED);
   if (auto* win = dynamic_cast<TWinControl*>(this)) {
-    for (int i = 0; i < win->ControlCount(); ++i) win->Controls(i)->ParentColorChanged();
+    for (int i = 0; i < win->ControlCount(); ++i) {
+      win->Controls(i)->ParentColorChanged();
+      // Told after taking the colour, so a child can pass the change on (an embedded control).
+      win->Controls(i)->Perform(CM_PARENTCOLORCHANGED);
+    }
   }
 }
 
@@ -252,7 +256,10 @@ void TControl::FontChanged() {
   parentFont_ = false;
   Perform(CM_FONTCHANGED);
   if (auto* win = dynamic_cast<TWinControl*>(this)) {
-    for (int i = 0; i < win->ControlCount(); ++i) win->Controls(i)->ParentFontChanged();
+    for (int i = 0; i < win->ControlCount(); ++i) {
+      win->Controls(i)->ParentFontChanged();
+      win->Controls(i)->Perform(CM_PARENTFONTCHANGED);
+    }
   }
 }
 

@@ -25,6 +25,17 @@ std::vector<std::function<void()>>& ExitProcs() {
 
 constexpr char kApplicationClass[] = "TApplication";
 
+// Offers a dialog key to every windowed control inside `parent`, depth first, until one takes it.
+bool BroadcastDialogKey(TWinControl& parent, WPARAM key, LPARAM keyData) {
+  for (int i = 0; i < parent.ControlCount(); ++i) {
+    auto* child = dynamic_cast<TWinControl*>(parent.Controls(i));
+    if (!child) continue;
+    if (child->Perform(CM_DIALOGKEY, key, keyData) != 0) return true;
+    if (BroadcastDialogKey(*child, key, keyData)) return true;
+  }
+  return false;
+}
+
 BOOL CALLBACK CollectEnabledWindow(HWND w, LPARAM list) {
   if (IsWindowVisible(w) && IsWindowEnabled(w) && w != Application->Handle())
     reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
@@ -384,12 +395,18 @@ void TCustomForm::FocusControl(TWinControl* control) {
 }
 
 void TCustomForm::SetFocusedControl(TWinControl* control) {
+  const bool ownControl = control != this && ContainsControl(control);
+  // A UI-active embedded control gives up its UI while it is still the active control, so that
+  // it can clear the form's slot even when the control itself does not report back.
+  if (ownControl && activeEmbeddedControl_ && control != activeEmbeddedControl_)
+    activeEmbeddedControl_->Perform(CM_UIDEACTIVATE);
   focusedControl_ = control;
-  if (control != this && ContainsControl(control)) activeControl_ = control;
+  if (ownControl) activeControl_ = control;
   if (Screen) {
     Screen->activeForm_ = this;
     Screen->activeControl_ = control;
   }
+  if (ownControl && activeControl_ == control) control->Perform(CM_UIACTIVATE);
 }
 
 void TCustomForm::ControlRemoved(TControl* control) {
@@ -456,6 +473,10 @@ void TCustomForm::WndProc(TMessage& m) {
     case CM_RELEASE:
       TObject::Free(this);
       return;
+    case CM_DIALOGKEY:
+      m.Result = BroadcastDialogKey(*this, m.WParam, m.LParam) ? 1 : 0;
+      if (m.Result) return;
+      break;
     default:
       break;
   }
@@ -690,6 +711,8 @@ bool TApplication::IsKeyMsg(MSG& msg) {
 }
 
 bool TApplication::IsDialogKey(MSG& msg) {
+  // Keys other than Tab are offered to the form's controls as mnemonics.
+  if (msg.message == WM_SYSKEYDOWN || (msg.message == WM_KEYDOWN && msg.wParam != VK_TAB)) return IsMnemonic(msg);
   if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB) return false;
   TWinControl* control = TWinControl::FindControl(msg.hwnd);
   if (!control) return false;
@@ -698,6 +721,15 @@ bool TApplication::IsDialogKey(MSG& msg) {
   if (!form) return false;
   form->SelectNext(control, GetKeyState(VK_SHIFT) >= 0, true);
   return true;
+}
+
+bool TApplication::IsMnemonic(MSG& msg) {
+  TWinControl* control = nullptr;
+  for (HWND w = msg.hwnd; w && !control; w = GetParent(w)) control = TWinControl::FindControl(w);
+  if (!control) return false;
+  TCustomForm* form = dynamic_cast<TCustomForm*>(control);
+  if (!form) form = control->ParentForm();
+  return form && form->Perform(CM_DIALOGKEY, msg.wParam, msg.lParam) != 0;
 }
 
 std::string TApplication::ErrorBoxText(const std::string& message) {

@@ -243,6 +243,7 @@ class TApplication : public TComponent {
   void Idle();
   bool IsKeyMsg(MSG& msg);
   bool IsDialogKey(MSG& msg);
+  bool IsMnemonic(MSG& msg);
   static LRESULT CALLBACK ApplicationWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   HWND handle_ = nullptr;
   std::string title_;

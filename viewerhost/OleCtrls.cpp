@@ -283,6 +283,9 @@ void TOleControl::BeforeDestruction() {
     inPlaceObject_.Release();
     eventSink_.reset();
     fonts_.clear();
+    // The control has let go of the OLE fonts by now; their connections end here.
+    parentFontAdapter_.reset();
+    fontAdapter_.reset();
     if (counted_) {
       counted_ = false;
       if (--descriptor_->InstanceCount == 0 && descriptor_->PropertyDescriptions)
@@ -300,6 +303,7 @@ TOleControl::~TOleControl() {
 // ---- Client site, stored state, completion
 
 void TOleControl::SetParent(TWinControl* parent) {
+  if (parent != Parent()) parentFontAdapter_.reset();
   TWinControl::SetParent(parent);
   if (!parent) return;
   EnsureClientSite();
@@ -319,6 +323,18 @@ void TOleControl::EnsureClientSite() {
 void TOleControl::AmbientChanged(DISPID id) {
   if (controlIntf_) controlIntf_->OnAmbientPropertyChange(id);
 }
+
+TFontAdapter& TOleControl::OwnFontAdapter() {
+  if (!fontAdapter_) fontAdapter_ = std::make_unique<TFontAdapter>(Font());
+  return *fontAdapter_;
+}
+
+TFontAdapter& TOleControl::ParentFontAdapter() {
+  if (!parentFontAdapter_) parentFontAdapter_ = std::make_unique<TFontAdapter>(Parent()->Font());
+  return *parentFontAdapter_;
+}
+
+IFontDisp* TOleControl::OleFont() { return OwnFontAdapter().OleFont(); }
 
 bool TOleControl::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "ControlData") {
@@ -474,19 +490,15 @@ void TOleControl::ColorChanged() {
 
 void TOleControl::FontChanged() {
   TWinControl::FontChanged();
+  // A change that came from the OLE font is already at the control.
+  if (fontAdapter_) {
+    if (fontAdapter_->Updating()) return;
+    fontAdapter_->FontChanged();
+  }
   if (!(descriptor_->Flags & (cfForeColor | cfFont)) || !HandleAllocated() || updatingFont_) return;
   GuardFlag guard(updatingFont_);
   if (descriptor_->Flags & cfForeColor) SetIntegerProp(DISPID_FORECOLOR, static_cast<int>(Font().Color()));
-  if (descriptor_->Flags & cfFont) {
-    IFontDisp* font = TFontAdapter::CreateOleFont(Font());
-    try {
-      SetInterfaceProp(DISPID_FONT, font);
-    } catch (...) {
-      font->Release();
-      throw;
-    }
-    font->Release();
-  }
+  if (descriptor_->Flags & cfFont) SetInterfaceProp(DISPID_FONT, OleFont());
 }
 
 void TOleControl::SetEnabled(bool enabled) {
@@ -580,6 +592,34 @@ void TOleControl::WndProc(TMessage& m) {
     }
   }
   switch (m.Msg) {
+    // Click, mouse and key events arrive as control events, never from the window's messages.
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_MOUSEMOVE:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_CHAR:
+      DefaultHandler(m);
+      return;
+    case CM_PARENTFONTCHANGED:
+      if (parentFontAdapter_) parentFontAdapter_->FontChanged();
+      if (ParentFont()) {
+        AmbientChanged(DISPID_AMBIENT_FONT);
+        AmbientChanged(DISPID_AMBIENT_FORECOLOR);
+      }
+      return;
+    case CM_PARENTCOLORCHANGED:
+      if (ParentColor()) AmbientChanged(DISPID_AMBIENT_BACKCOLOR);
+      return;
     case CM_UIACTIVATE:
       UIActivate();
       return;
@@ -651,7 +691,9 @@ void TOleControl::MarkUIActive(bool active) {
 
 void TOleControl::UIActivate() {
   TCustomForm* form = ParentForm();
-  if (form && form->ActiveEmbeddedControl() == this) return;
+  // A control that takes the focus while it activates must not be asked again.
+  if ((form && form->ActiveEmbeddedControl() == this) || uiActivating_ || !controlObject_) return;
+  GuardFlag guard(uiActivating_);
   RECT bounds = BoundsRect();
   controlObject_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, ParentHandle(), &bounds);
 }
@@ -717,6 +759,18 @@ std::string TOleControl::GetStringProp(DISPID id) {
   if (v.vt == VT_BSTR || SUCCEEDED(VariantChangeType(&v, &v, 0, VT_BSTR))) text = BstrToAnsi(v.bstrVal);
   VariantClear(&v);
   return text;
+}
+
+void TOleControl::GetFontProp(DISPID id, TFont& font) {
+  VARIANT v;
+  ReadDispProperty(id, v);
+  try {
+    TFontAdapter::ApplyOleFont(v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN ? v.punkVal : nullptr, font);
+  } catch (...) {
+    VariantClear(&v);
+    throw;
+  }
+  VariantClear(&v);
 }
 
 BSTR TOleControl::GetWideStringProp(DISPID id) {
@@ -827,8 +881,11 @@ STDMETHODIMP TOleControl::OnChanged(DISPID id) {
           GuardFlag guard(updatingFont_);
           VARIANT v;
           ReadDispProperty(id, v);
+          IUnknown* object = v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN ? v.punkVal : nullptr;
           try {
-            TFontAdapter::ApplyOleFont(v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN ? v.punkVal : nullptr, Font());
+            // Our own OLE font is in step already; reading it back would only bring the
+            // system's substitute font.
+            if (!fontAdapter_ || !fontAdapter_->IsOleFont(object)) TFontAdapter::ApplyOleFont(object, Font());
           } catch (...) {
             VariantClear(&v);
             throw;
@@ -890,8 +947,8 @@ STDMETHODIMP TOleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
         result->bstrVal = AnsiToBstr(Name());
         return S_OK;
       case DISPID_AMBIENT_FONT: {
-        TFont& font = (Parent() && ParentFont()) ? Parent()->Font() : Font();
-        IFontDisp* oleFont = TFontAdapter::CreateOleFont(font);
+        IFontDisp* oleFont = (Parent() && ParentFont()) ? ParentFontAdapter().OleFont() : OleFont();
+        oleFont->AddRef();
         VariantInit(result);
         result->vt = VT_DISPATCH;
         result->pdispVal = oleFont;

@@ -78,6 +78,7 @@ class TInterfacePtr {
 };
 
 class TOleControl;
+class TFontAdapter;
 
 // One argument of a control event as a handler receives it, in declaration order: the
 // variant type, and the 32-bit value, the 8-byte value (VT_R8, VT_CY, VT_DATE), the pointer
@@ -154,6 +155,8 @@ class TOleControl : public TWinControl,
   // The caller clears the variant.
   VARIANT GetVariantProp(DISPID id);
   std::string GetStringProp(DISPID id);
+  // Reads a font-typed property into `font` through the font adapter.
+  void GetFontProp(DISPID id, TFont& font);
   // The caller owns the returned BSTR.
   BSTR GetWideStringProp(DISPID id);
   void SetIntegerProp(DISPID id, int value);
@@ -175,6 +178,8 @@ class TOleControl : public TWinControl,
   void SetParentWindow(HWND window) { parentWindow_ = window; }
 
   ULONG RefCount() const { return refCount_; }
+  // The OLE font kept in step with the host's own font; made on first use.
+  IFontDisp* OleFont();
   DWORD MiscStatus() const { return miscStatus_; }
   IOleObject* ControlObject() const { return controlObject_.Get(); }
   IOleControl* ControlIntf() const { return controlIntf_.Get(); }
@@ -293,6 +298,8 @@ class TOleControl : public TWinControl,
   bool InvisibleAtRunTime() const { return (miscStatus_ & OLEMISC_INVISIBLEATRUNTIME) != 0; }
   bool SimpleFrame() const { return (miscStatus_ & OLEMISC_SIMPLEFRAME) != 0; }
   void AmbientChanged(DISPID id);
+  TFontAdapter& OwnFontAdapter();
+  TFontAdapter& ParentFontAdapter();
 
   TControlDescriptor* descriptor_ = nullptr;
   ULONG refCount_ = 0;
@@ -309,11 +316,14 @@ class TOleControl : public TWinControl,
   DWORD eventSinkCookie_ = 0;
   DWORD miscStatus_ = 0;
   std::vector<std::unique_ptr<TFont>> fonts_;
+  std::unique_ptr<TFontAdapter> fontAdapter_;
+  std::unique_ptr<TFontAdapter> parentFontAdapter_;
   std::vector<TOleEventHandler> eventHandlers_;
   bool updatingPictures_ = false;
   bool updatingColor_ = false;
   bool updatingFont_ = false;
   bool updatingEnabled_ = false;
+  bool uiActivating_ = false;
   bool counted_ = false;
   bool tornDown_ = false;
   HWND parentWindow_ = nullptr;
