@@ -142,8 +142,14 @@ class FileSelection : public ::testing::Test {
   void ClickFile(const std::string& name) {
     int line = FindLine(files_, name);
     ASSERT_GE(line, 0) << name << " is listed";
-    ClickAt(LineCentre(files_, line));
+    POINT centre = LineCentre(files_, line);
+    ClickAt(centre);
     PumpUntil([&] { return SendMessageA(files_, LB_GETCURSEL, 0, 0) == line; }, 5000);
+    POINT at{};
+    GetCursorPos(&at);
+    int selected = static_cast<int>(SendMessageA(files_, LB_GETCURSEL, 0, 0));
+    ASSERT_EQ(selected, line) << "clicked at " << centre.x << "," << centre.y << ", pointer at " << at.x << ","
+                              << at.y << ", selected " << ListLine(files_, selected);
   }
   // The four written panels once they show `name` (they are redrawn at the next paint).
   std::vector<std::string> PanelsAfter(const std::string& name) {

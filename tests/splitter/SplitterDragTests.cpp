@@ -26,14 +26,7 @@ class DragTest : public SplitterTest {
   void Send(DWORD flags, POINT client) {
     POINT screen = panel_->ClientToScreen(client);
     int downs = downs_, ups = ups_;
-    // Get the pointer onto the pixel first, then press or release there.
-    MoveMouseTo(screen);
-    if (flags) {
-      INPUT input{};
-      input.type = INPUT_MOUSE;
-      input.mi.dwFlags = flags;
-      SendInput(1, &input, sizeof input);
-    }
+    SendMouseAt(screen, flags);
     RECT r = panel_->ClientRect();
     bool reaches = PtInRect(&r, client) || GetCapture() == panel_->Handle();
     if (flags & MOUSEEVENTF_LEFTDOWN)

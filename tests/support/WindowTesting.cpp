@@ -71,7 +71,7 @@ INPUT AbsoluteMouse(POINT screen) {
 
 }  // namespace
 
-bool MoveMouseTo(POINT screen) {
+INPUT PointerInputAt(POINT screen) {
   INPUT input = AbsoluteMouse(screen);
   int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
   for (int attempt = 0; attempt < 3; ++attempt) {
@@ -81,23 +81,34 @@ bool MoveMouseTo(POINT screen) {
       GetCursorPos(&p);
       return p.x == screen.x && p.y == screen.y;
     }, 500);
-    if (p.x == screen.x && p.y == screen.y) return true;
+    if (p.x == screen.x && p.y == screen.y) break;
     // Nudge where the scaling missed it.
     input.mi.dx += static_cast<LONG>((screen.x - p.x) * 65536LL / width);
     input.mi.dy += static_cast<LONG>((screen.y - p.y) * 65536LL / height);
   }
-  return false;
+  return input;
+}
+
+bool MoveMouseTo(POINT screen) {
+  PointerInputAt(screen);
+  POINT p{};
+  GetCursorPos(&p);
+  return p.x == screen.x && p.y == screen.y;
+}
+
+void SendMouseAt(POINT screen, DWORD buttons) {
+  INPUT input = PointerInputAt(screen);
+  if (!buttons) return;
+  // The press carries its position: a bare button event may be placed where the pointer was
+  // before the platform caught up with the move.
+  input.mi.dwFlags = buttons | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+  SendInput(1, &input, sizeof input);
 }
 
 void ClickAt(POINT screen, int clicks) {
-  MoveMouseTo(screen);
   for (int i = 0; i < clicks; ++i) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    SendInput(1, &input, sizeof input);
-    input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(1, &input, sizeof input);
+    SendMouseAt(screen, MOUSEEVENTF_LEFTDOWN);
+    SendMouseAt(screen, MOUSEEVENTF_LEFTUP);
   }
   PumpUntil([] { return false; }, 100);
 }

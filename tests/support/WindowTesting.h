@@ -25,6 +25,8 @@ ShownMessageBox CaptureMessageBox(const std::function<void()>& action);
 // the focus, in this process or another.
 // Moves the pointer onto a screen pixel; true when it got there.
 bool MoveMouseTo(POINT screen);
+// Moves the pointer onto a screen pixel and sends button flags (MOUSEEVENTF_LEFTDOWN, ...) there.
+void SendMouseAt(POINT screen, DWORD buttons);
 // Clicks the left button at a screen pixel, twice for a double click.
 void ClickAt(POINT screen, int clicks = 1);
 // Presses and releases a key.
