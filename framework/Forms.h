@@ -81,6 +81,8 @@ class TCustomForm : public TScrollingWinControl {
 
   TWinControl* ActiveControl() const { return activeControl_; }
   void SetActiveControl(TWinControl* control);
+  // The control that last got the keyboard focus in this form.
+  TWinControl* FocusedControl() const { return focusedControl_; }
   // The embedded control that is UI-active in this form, if any.
   TWinControl* ActiveEmbeddedControl() const { return activeEmbeddedControl_; }
   void SetActiveEmbeddedControl(TWinControl* control) { activeEmbeddedControl_ = control; }

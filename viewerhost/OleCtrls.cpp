@@ -702,7 +702,9 @@ void TOleControl::UIDeactivate() {
   TCustomForm* form = ParentForm();
   if (form && form->ActiveEmbeddedControl() != this) return;
   if (inPlaceObject_) inPlaceObject_->UIDeactivate();
-  if (form && form->ActiveControl() == this) OnUIDeactivate(FALSE);
+  // Still the focused control while the focus moves on (the form has already made the new
+  // control its active one when it moves the focus itself).
+  if (form && (form->ActiveControl() == this || form->FocusedControl() == this)) OnUIDeactivate(FALSE);
 }
 
 void TOleControl::RemoveSharedMenu() { SetMenu(nullptr, nullptr, nullptr); }

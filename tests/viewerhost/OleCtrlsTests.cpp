@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Forms.h"
+#include "WindowTesting.h"
 #include "OleCtrls.h"
 #include "TestControl.h"
 
@@ -469,6 +470,181 @@ TEST_F(OleControlTest, UIActivationHoldsTheFormsSlotForOneHostAtATime) {
   secondSite->OnUIActivate();
   TObject::Free(second);
   EXPECT_EQ(form_->ActiveEmbeddedControl(), nullptr);
+}
+
+// A focusable plain control beside the hosts.
+TWinControl* FocusableControl(TWinControl* parent, int top) {
+  auto* control = new TWinControl(parent);
+  control->SetBounds(200, top, 50, 20);
+  control->SetTabStop(true);
+  control->SetParent(parent);
+  return control;
+}
+
+TEST_F(OleControlTest, FocusUIActivatesTheHostAndFocusElsewhereInTheFormDeactivatesIt) {
+  for (bool controlReportsBack : {false, true}) {
+    SCOPED_TRACE(controlReportsBack ? "the control calls OnUIDeactivate itself" : "the host does the work");
+    ResetTestControl();
+    TestConfig().reportUIDeactivate = controlReportsBack;
+    TWinControl* other = FocusableControl(form_, 200);
+    TTestOle* host = ActiveHost();
+    form_->Show();
+    PumpMessages();
+    other->SetFocus();
+    PumpMessages();
+    ASSERT_EQ(form_->ActiveControl(), other);
+    EXPECT_EQ(form_->ActiveEmbeddedControl(), nullptr);
+
+    host->SetFocus();
+    PumpMessages();
+    EXPECT_EQ(LoggedCalls("DoVerb(-4").size(), 1u);
+    EXPECT_EQ(form_->ActiveEmbeddedControl(), host);
+    EXPECT_EQ(form_->ActiveControl(), host);
+
+    other->SetFocus();
+    PumpMessages();
+    EXPECT_EQ(LoggedCalls("UIDeactivate").size(), 1u);
+    EXPECT_EQ(form_->ActiveEmbeddedControl(), nullptr);
+
+    // Back again: the control is asked to UI-activate anew.
+    host->SetFocus();
+    PumpMessages();
+    EXPECT_EQ(LoggedCalls("DoVerb(-4").size(), 2u);
+    EXPECT_EQ(form_->ActiveEmbeddedControl(), host);
+    form_->Hide();
+    TObject::Free(host);
+    TObject::Free(other);
+    EXPECT_EQ(form_->ActiveEmbeddedControl(), nullptr);
+  }
+}
+
+TEST_F(OleControlTest, AUIActiveHostIsNotAskedAgainWhenItGetsTheFocusBack) {
+  TTestOle* host = ActiveHost();
+  form_->Show();
+  PumpMessages();
+  host->SetFocus();
+  PumpMessages();
+  ASSERT_EQ(form_->ActiveEmbeddedControl(), host);
+  std::size_t verbs = LoggedCalls("DoVerb(-4").size();
+  EXPECT_EQ(host->Perform(CM_UIACTIVATE), 0);
+  EXPECT_EQ(LoggedCalls("DoVerb(-4").size(), verbs);
+  // A deactivation notice for a host that does not hold the slot does nothing.
+  IOleInPlaceSite* site = host;
+  site->OnUIDeactivate(FALSE);
+  std::size_t deactivations = LoggedCalls("UIDeactivate").size();
+  host->Perform(CM_UIDEACTIVATE);
+  EXPECT_EQ(LoggedCalls("UIDeactivate").size(), deactivations);
+  form_->Hide();
+}
+
+TEST_F(OleControlTest, AMnemonicKeyTypedElsewhereInTheFormReachesTheControl) {
+  TWinControl* other = FocusableControl(form_, 200);
+  ActiveHost();
+  form_->Show();
+  PumpMessages();
+  other->SetFocus();
+  PumpMessages();
+  // Typed without the test helpers' pumping: the application's own loop must see the key.
+  const auto type = [](WORD key) {
+    INPUT input[2]{};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof input[0]);
+  };
+  type('M');
+  MSG msg;
+  DWORD start = GetTickCount();
+  while (!Logged("OnMnemonic(77)") && GetTickCount() - start < 3000) {
+    if (!Application->ProcessMessage(msg)) Sleep(10);
+  }
+  EXPECT_TRUE(Logged("OnMnemonic(77)"));
+  // A key without a mnemonic goes on to the focused control.
+  type('Q');
+  start = GetTickCount();
+  while (GetTickCount() - start < 300) {
+    if (!Application->ProcessMessage(msg)) Sleep(10);
+  }
+  EXPECT_EQ(LoggedCalls("OnMnemonic").size(), 1u);
+  form_->Hide();
+}
+
+TEST_F(OleControlTest, AnInvisibleAtRunTimeControlIsPaintedByTheHostWithOleDraw) {
+  TestConfig().miscStatus = OLEMISC_INVISIBLEATRUNTIME;
+  auto* host = new TTestOle(form_);
+  host->SetParent(form_);
+  host->HandleNeeded();
+
+  // Into the device context given with the message.
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 48, 48);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  RECT all{0, 0, 48, 48};
+  FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SendMessageA(host->Handle(), WM_PAINT, reinterpret_cast<WPARAM>(memory), 0);
+  EXPECT_TRUE(Logged("Draw(1, 0,0,32,32)"));
+  EXPECT_EQ(GetPixel(memory, 1, 1), kDrawColor);
+  EXPECT_EQ(GetPixel(memory, 31, 31), kDrawColor);
+  EXPECT_EQ(GetPixel(memory, 40, 40), RGB(255, 255, 255)) << "drawn beyond the client rectangle";
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+
+  // Through BeginPaint when the window is shown.
+  host->SetVisible(true);
+  form_->Show();
+  PumpMessages();
+  std::size_t draws = LoggedCalls("Draw(").size();
+  InvalidateRect(host->Handle(), nullptr, TRUE);
+  UpdateWindow(host->Handle());
+  EXPECT_GT(LoggedCalls("Draw(").size(), draws);
+  HDC dc = GetDC(host->Handle());
+  EXPECT_EQ(GetPixel(dc, 16, 16), kDrawColor);
+  ReleaseDC(host->Handle(), dc);
+  RECT update;
+  EXPECT_FALSE(GetUpdateRect(host->Handle(), &update, FALSE)) << "the paint did not end";
+  form_->Hide();
+}
+
+TEST_F(OleControlTest, MouseAndKeyMessagesOfTheControlWindowRaiseNoFrameworkEvents) {
+  TTestOle* host = ActiveHost();
+  int events = 0;
+  host->OnClick = [&](TObject*) { ++events; };
+  host->OnMouseDown = [&](TObject*, TMouseButton, unsigned, int, int) { ++events; };
+  host->OnMouseUp = [&](TObject*, TMouseButton, unsigned, int, int) { ++events; };
+  host->OnMouseMove = [&](TObject*, unsigned, int, int) { ++events; };
+  for (UINT msg : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_MOUSEMOVE, WM_KEYDOWN, WM_CHAR})
+    SendMessageA(host->Handle(), msg, 0, MAKELPARAM(3, 4));
+  EXPECT_EQ(events, 0);
+  // They arrive as the control's events instead.
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  host->EventSink()->Invoke(DISPID_CLICK, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+  EXPECT_EQ(events, 1);
+}
+
+TEST_F(OleControlTest, WithoutAFormMainMenuTheSharedMenuMethodsChangeNothing) {
+  TTestOle* host = ActiveHost();
+  IOleInPlaceFrame* frame = host;
+  IOleInPlaceSite* site = host;
+  HMENU shared = CreateMenu();
+  AppendMenuA(shared, MF_STRING, 1, "Control");
+  OLEMENUGROUPWIDTHS widths{{1, 2, 3, 4, 5, 6}};
+  EXPECT_EQ(frame->InsertMenus(shared, &widths), S_OK);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(widths.width[i], i + 1);
+  EXPECT_EQ(GetMenuItemCount(shared), 1);
+  HOLEMENU descriptor = OleCreateMenuDescriptor(shared, &widths);
+  EXPECT_EQ(frame->SetMenu(shared, descriptor, host->Handle()), S_OK);
+  EXPECT_EQ(GetMenu(form_->Handle()), nullptr);
+  EXPECT_EQ(frame->SetMenu(nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(site->OnUIDeactivate(FALSE), S_OK);
+  EXPECT_EQ(GetMenu(form_->Handle()), nullptr);
+  OleDestroyMenuDescriptor(descriptor);
+  EXPECT_EQ(frame->RemoveMenus(shared), S_OK);
+  EXPECT_EQ(GetMenuItemCount(shared), 0);
+  EXPECT_EQ(frame->RemoveMenus(shared), S_OK) << "an empty shared menu";
+  DestroyMenu(shared);
 }
 
 }  // namespace

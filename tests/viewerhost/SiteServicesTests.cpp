@@ -2,7 +2,9 @@
 // events turned into the component's input events or delivered to its handler slots.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "Forms.h"
 #include "OleCtrls.h"
@@ -421,6 +423,161 @@ TEST_F(SiteServicesTest, TheFontTravelsToTheControlByReferenceAndBack) {
   IPropertyNotifySink* sink = host;
   EXPECT_EQ(sink->OnChanged(DISPID_FONT), S_OK);
   EXPECT_EQ(host->Font().Style(), static_cast<unsigned>(fsItalic));
+  TObject::Free(host);
+}
+
+TEST_F(SiteServicesTest, AmbientChangesAreAnnouncedWhenTheParentsFontOrColourChanges) {
+  host_->EnsureControl();
+  const auto ambientCalls = [] { return LoggedCalls("OnAmbientPropertyChange"); };
+  using Calls = std::vector<std::string>;
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+    Calls expected;
+  };
+  const Case cases[] = {
+      {"parent font, host takes it", [&] { form_->Font().SetStyle(fsBold); },
+       {"OnAmbientPropertyChange(-703)", "OnAmbientPropertyChange(-704)"}},
+      {"parent colour, host keeps its own", [&] { form_->SetColor(static_cast<TColor>(0x102030)); }, {}},
+      {"host starts taking the parent's colour", [&] { host_->SetParentColor(true); }, {}},
+      {"parent colour, host takes it", [&] { form_->SetColor(static_cast<TColor>(0x405060)); },
+       {"OnAmbientPropertyChange(-701)"}},
+      {"host's own font", [&] { host_->Font().SetStyle(fsItalic); }, {}},
+      {"parent font, host keeps its own", [&] { form_->Font().SetStyle(fsUnderline); }, {}},
+      {"new parent", [&] { host_->SetParent(nullptr); host_->SetParent(form_); },
+       {"OnAmbientPropertyChange(-1)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestControlLog().clear();
+    c.change();
+    EXPECT_EQ(ambientCalls(), c.expected);
+  }
+  EXPECT_EQ(host_->Color(), static_cast<TColor>(0x405060));
+  IDispatch* ambient = host_;
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  VARIANT result;
+  VariantInit(&result);
+  ambient->Invoke(DISPID_AMBIENT_BACKCOLOR, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+  EXPECT_EQ(result.lVal, 0x405060) << "announced after the host took the colour";
+}
+
+TEST_F(SiteServicesTest, AnIncompleteControlHearsNoAmbientChanges) {
+  form_->Font().SetStyle(fsBold);
+  form_->SetColor(clRed);
+  host_->SetName("Renamed");
+  EXPECT_TRUE(LoggedCalls("OnAmbientPropertyChange").empty());
+}
+
+IFont* AsFont(IUnknown* object) {
+  IFont* font = nullptr;
+  if (object) object->QueryInterface(IID_IFont, reinterpret_cast<void**>(&font));
+  return font;
+}
+
+VARIANT AmbientFont(IDispatch* ambient) {
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  VARIANT result;
+  VariantInit(&result);
+  ambient->Invoke(DISPID_AMBIENT_FONT, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+  return result;
+}
+
+TEST_F(SiteServicesTest, TheHostsOleFontIsMadeOnceAndFollowsTheFontBothWays) {
+  host_->SetParentFont(false);
+  VARIANT first = AmbientFont(host_);
+  VARIANT second = AmbientFont(host_);
+  ASSERT_EQ(first.vt, VT_DISPATCH);
+  EXPECT_EQ(first.pdispVal, second.pdispVal);
+  EXPECT_EQ(first.pdispVal, host_->OleFont());
+  VariantClear(&second);
+
+  IFont* font = AsFont(first.pdispVal);
+  ASSERT_NE(font, nullptr);
+  // The framework font's changes reach the OLE font the control holds.
+  host_->Font().SetStyle(fsItalic | fsUnderline);
+  BOOL on = FALSE;
+  font->get_Italic(&on);
+  EXPECT_TRUE(on);
+  font->get_Underline(&on);
+  EXPECT_TRUE(on);
+  font->get_Bold(&on);
+  EXPECT_FALSE(on);
+  host_->Font().SetStyle(fsBold);
+  font->get_Bold(&on);
+  EXPECT_TRUE(on);
+  font->get_Italic(&on);
+  EXPECT_FALSE(on);
+
+  // And the control's changes of the OLE font reach the framework font, one property each.
+  const std::string name = host_->Font().Name();
+  font->put_Strikethrough(TRUE);
+  EXPECT_EQ(host_->Font().Style(), static_cast<unsigned>(fsBold | fsStrikeOut));
+  font->put_Bold(FALSE);
+  EXPECT_EQ(host_->Font().Style(), static_cast<unsigned>(fsStrikeOut));
+  CY size{};
+  size.int64 = 160000;
+  font->put_Size(size);
+  // The OLE font reports the size of the font the system chose, which is what comes back.
+  CY reported{};
+  font->get_Size(&reported);
+  EXPECT_NE(host_->Font().Size(), 8);
+  EXPECT_EQ(host_->Font().Size(), static_cast<int>(std::lround(static_cast<double>(reported.int64) / 10000.0)));
+  EXPECT_EQ(host_->Font().Name(), name) << "other properties are not read back";
+  font->put_Charset(SYMBOL_CHARSET);
+  EXPECT_EQ(host_->Font().Charset(), SYMBOL_CHARSET);
+  font->Release();
+  VariantClear(&first);
+}
+
+TEST_F(SiteServicesTest, TheAmbientFontOfAHostTakingItsParentsFontIsTheParentsOleFont) {
+  VARIANT parentFont = AmbientFont(host_);
+  ASSERT_EQ(parentFont.vt, VT_DISPATCH);
+  EXPECT_NE(parentFont.pdispVal, host_->OleFont());
+  IFont* font = AsFont(parentFont.pdispVal);
+  ASSERT_NE(font, nullptr);
+  form_->Font().SetStyle(fsUnderline);
+  BOOL on = FALSE;
+  font->get_Underline(&on);
+  EXPECT_TRUE(on);
+  font->put_Italic(TRUE);
+  EXPECT_EQ(form_->Font().Style(), static_cast<unsigned>(fsUnderline | fsItalic));
+  EXPECT_EQ(host_->Font().Style(), static_cast<unsigned>(fsUnderline | fsItalic)) << "the host follows its parent";
+  EXPECT_TRUE(host_->ParentFont());
+  // After a change of parent the OLE font is no longer connected to the old parent's font.
+  host_->SetParent(nullptr);
+  font->put_Bold(TRUE);
+  EXPECT_EQ(form_->Font().Style(), static_cast<unsigned>(fsUnderline | fsItalic));
+  font->Release();
+  VariantClear(&parentFont);
+}
+
+TEST_F(SiteServicesTest, TheMirroredFontIsAlwaysTheSameOleFont) {
+  auto* host = new TEventOle(form_, mirroring);
+  host->SetParent(form_);
+  host->HandleNeeded();
+  host->SetParentFont(false);
+  host->Font().SetStyle(fsBold);
+  ASSERT_EQ(TestProperties()[DISPID_FONT].vt, VT_DISPATCH);
+  EXPECT_EQ(TestProperties()[DISPID_FONT].pdispVal, host->OleFont());
+  std::size_t writes = LoggedCalls("Invoke(-512)").size();
+  host->Font().SetStyle(fsItalic);
+  EXPECT_EQ(LoggedCalls("Invoke(-512)").size(), writes + 1);
+  EXPECT_EQ(TestProperties()[DISPID_FONT].pdispVal, host->OleFont());
+  // The control changing the font it was given: the host's font follows, nothing is written back.
+  IFont* font = AsFont(host->OleFont());
+  ASSERT_NE(font, nullptr);
+  writes = LoggedCalls("Invoke(").size();
+  font->put_Underline(TRUE);
+  EXPECT_EQ(host->Font().Style(), static_cast<unsigned>(fsItalic | fsUnderline));
+  EXPECT_EQ(LoggedCalls("Invoke(").size(), writes);
+  // Reported back as the control's font property: our own font is not read back over the
+  // framework font.
+  const std::string name = host->Font().Name();
+  IPropertyNotifySink* sink = host;
+  EXPECT_EQ(sink->OnChanged(DISPID_FONT), S_OK);
+  EXPECT_EQ(host->Font().Name(), name);
+  font->Release();
   TObject::Free(host);
 }
 

@@ -110,7 +110,8 @@ class TestControl final : public IOleObject,
                           public IDispatch,
                           public IOleInPlaceObject,
                           public IOleInPlaceActiveObject,
-                          public IConnectionPointContainer {
+                          public IConnectionPointContainer,
+                          public IViewObject {
  public:
   TestControl()
       : propertyPoint_(this, IID_IPropertyNotifySink, "PropertyNotifySink"),
@@ -137,6 +138,8 @@ class TestControl final : public IOleObject,
       *out = static_cast<IOleInPlaceActiveObject*>(this);
     else if (IsEqualIID(iid, IID_IConnectionPointContainer))
       *out = static_cast<IConnectionPointContainer*>(this);
+    else if (IsEqualIID(iid, IID_IViewObject))
+      *out = static_cast<IViewObject*>(this);
     else
       return E_NOINTERFACE;
     AddRef();
@@ -194,6 +197,12 @@ class TestControl final : public IOleObject,
     std::snprintf(text, sizeof text, "DoVerb(%ld, %ld,%ld,%ld,%ld)", static_cast<long>(verb), bounds->left,
                   bounds->top, bounds->right, bounds->bottom);
     Log(text);
+    // UI activation as real controls do it: tell the site, then take the focus.
+    if (verb == OLEIVERB_UIACTIVATE && active_ && inPlaceSite_) {
+      inPlaceSite_->OnUIActivate();
+      if (window_) SetFocus(window_);
+      return S_OK;
+    }
     if (verb != OLEIVERB_INPLACEACTIVATE || active_) return S_OK;
     if (config.noInPlace) return E_FAIL;
     IOleInPlaceSite* ip = nullptr;
@@ -423,6 +432,7 @@ class TestControl final : public IOleObject,
   STDMETHODIMP InPlaceDeactivate() override { return S_OK; }
   STDMETHODIMP UIDeactivate() override {
     Log("UIDeactivate");
+    if (config.reportUIDeactivate && inPlaceSite_) inPlaceSite_->OnUIDeactivate(FALSE);
     return S_OK;
   }
   STDMETHODIMP SetObjectRects(LPCRECT, LPCRECT) override { return S_OK; }
@@ -435,6 +445,35 @@ class TestControl final : public IOleObject,
   STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
   STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
   STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+
+  // IViewObject: the content is one recognisable colour.
+  STDMETHODIMP Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
+                    BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) override {
+    if (!bounds) return E_INVALIDARG;
+    char text[64];
+    std::snprintf(text, sizeof text, "Draw(%lu, %ld,%ld,%ld,%ld)", static_cast<unsigned long>(aspect), bounds->left,
+                  bounds->top, bounds->right, bounds->bottom);
+    Log(text);
+    RECT r{bounds->left, bounds->top, bounds->right, bounds->bottom};
+    HBRUSH brush = CreateSolidBrush(kDrawColor);
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+    return S_OK;
+  }
+  STDMETHODIMP GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** set) override {
+    *set = nullptr;
+    return S_FALSE;
+  }
+  STDMETHODIMP Freeze(DWORD, LONG, void*, DWORD* freeze) override {
+    *freeze = 0;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP Unfreeze(DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP SetAdvise(DWORD, DWORD, IAdviseSink*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetAdvise(DWORD*, DWORD*, IAdviseSink** sink) override {
+    *sink = nullptr;
+    return E_NOTIMPL;
+  }
 
   // IConnectionPointContainer
   STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override {

@@ -25,6 +25,9 @@ inline constexpr CLSID kViewerClassId = {0xCA8A9780, 0x280D, 0x11CF, {0xA2, 0x4D
 // {CA8A9781-280D-11CF-A24D-444553540000}
 inline constexpr IID kViewerDispatchId = {0xCA8A9781, 0x280D, 0x11CF, {0xA2, 0x4D, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 
+// What IViewObject::Draw paints over the whole rectangle it is given.
+constexpr COLORREF kDrawColor = RGB(0x20, 0xC0, 0x60);
+
 // Dispatch IDs the test control answers specially.
 constexpr DISPID kDispOpen = 2;           // true for a path, empty result for none, raises for "bad"
 
@@ -41,6 +44,7 @@ struct TestControlConfig {
   bool failSetExtent = false;
   bool failCreate = false;
   bool noViewerDispatch = false;
+  bool reportUIDeactivate = false;  // UIDeactivate calls the site's OnUIDeactivate, as real controls do
   DWORD miscStatus = 0;
   SIZEL extent{2646, 1323};   // 100 x 50 pixels at 96 per inch
   std::string exceptionText = "Page not found. ";
