@@ -237,6 +237,11 @@ TOleControl::TOleControl(TComponent* owner, TControlDescriptor& descriptor) : TW
   bool siteSet = false;
   try {
     for (int i = 0; i < descriptor_->FontCount; ++i) fonts_.push_back(std::make_unique<TFont>());
+    for (int i = 0; i < descriptor_->PictureCount; ++i) {
+      pictures_.push_back(std::make_unique<TPicture>());
+      TPicture* picture = pictures_.back().get();
+      picture->OnChange = [this, picture](TObject*) { PictureChanged(*picture); };
+    }
     eventHandlers_.resize(static_cast<std::size_t>(std::max(descriptor_->EventCount, 0)));
     eventSink_ = std::make_unique<TEventDispatch>(this);
     CreateControlObject();
@@ -283,6 +288,7 @@ void TOleControl::BeforeDestruction() {
     inPlaceObject_.Release();
     eventSink_.reset();
     fonts_.clear();
+    pictures_.clear();
     // The control has let go of the OLE fonts by now; their connections end here.
     parentFontAdapter_.reset();
     fontAdapter_.reset();
@@ -499,6 +505,18 @@ void TOleControl::FontChanged() {
   GuardFlag guard(updatingFont_);
   if (descriptor_->Flags & cfForeColor) SetIntegerProp(DISPID_FORECOLOR, static_cast<int>(Font().Color()));
   if (descriptor_->Flags & cfFont) SetInterfaceProp(DISPID_FONT, OleFont());
+}
+
+void TOleControl::PictureChanged(TPicture& changed) {
+  if (updatingPictures_ || !changed.OlePicture()) return;
+  GuardFlag guard(updatingPictures_);
+  DISPID id = DISPID_UNKNOWN;
+  for (std::size_t i = 0; i < pictures_.size(); ++i)
+    if (pictures_[i].get() == &changed) id = descriptor_->PictureDispIds[i];
+  if (id == DISPID_UNKNOWN) return;
+  for (std::size_t i = 0; i < pictures_.size(); ++i)
+    if (descriptor_->PictureDispIds[i] == id && pictures_[i].get() != &changed) pictures_[i]->Assign(changed);
+  SetInterfaceProp(id, changed.OlePicture());
 }
 
 void TOleControl::SetEnabled(bool enabled) {

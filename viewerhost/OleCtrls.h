@@ -20,6 +20,7 @@
 
 #include "ComObj.h"
 #include "Controls.h"
+#include "Pictures.h"
 
 struct TControlDescriptor {
   GUID ClassId;
@@ -178,6 +179,8 @@ class TOleControl : public TWinControl,
   void SetParentWindow(HWND window) { parentWindow_ = window; }
 
   ULONG RefCount() const { return refCount_; }
+  // The pictures of the descriptor's picture-typed properties, one per PictureDispIds entry.
+  TPicture& Pictures(int index) { return *pictures_.at(static_cast<std::size_t>(index)); }
   // The OLE font kept in step with the host's own font; made on first use.
   IFontDisp* OleFont();
   DWORD MiscStatus() const { return miscStatus_; }
@@ -299,6 +302,7 @@ class TOleControl : public TWinControl,
   bool SimpleFrame() const { return (miscStatus_ & OLEMISC_SIMPLEFRAME) != 0; }
   void AmbientChanged(DISPID id);
   TFontAdapter& OwnFontAdapter();
+  void PictureChanged(TPicture& picture);
   TFontAdapter& ParentFontAdapter();
 
   TControlDescriptor* descriptor_ = nullptr;
@@ -317,6 +321,7 @@ class TOleControl : public TWinControl,
   DWORD miscStatus_ = 0;
   std::vector<std::unique_ptr<TFont>> fonts_;
   std::unique_ptr<TFontAdapter> fontAdapter_;
+  std::vector<std::unique_ptr<TPicture>> pictures_;
   std::unique_ptr<TFontAdapter> parentFontAdapter_;
   std::vector<TOleEventHandler> eventHandlers_;
   bool updatingPictures_ = false;

@@ -581,4 +581,35 @@ TEST_F(SiteServicesTest, TheMirroredFontIsAlwaysTheSameOleFont) {
   TObject::Free(host);
 }
 
+const DISPID kPictureIds[3] = {20, 21, 20};
+TControlDescriptor withPictures{kTestControlClassId, kTestEventsId, 0, kEventIds, 0, 401, 0, kEventIds,
+                                3, kPictureIds, 0, 0, nullptr, 0};
+
+TEST_F(SiteServicesTest, AChangedPictureIsSharedByItsPropertysPicturesAndWrittenOnceByReference) {
+  auto* host = new TEventOle(form_, withPictures);
+  host->SetParent(form_);
+  host->EnsureControl();
+  PICTDESC desc{};
+  desc.cbSizeofstruct = sizeof desc;
+  desc.picType = PICTYPE_BITMAP;
+  desc.bmp.hbitmap = CreateBitmap(2, 2, 1, 1, nullptr);
+  IDispatch* picture = nullptr;
+  ASSERT_EQ(OleCreatePictureIndirect(&desc, IID_IPictureDisp, TRUE, reinterpret_cast<void**>(&picture)), S_OK);
+
+  host->Pictures(0).SetOlePicture(picture);
+  EXPECT_EQ(host->Pictures(2).OlePicture(), picture) << "same dispatch ID";
+  EXPECT_EQ(host->Pictures(1).OlePicture(), nullptr);
+  EXPECT_EQ(LoggedCalls("Invoke(20)").size(), 1u);
+  EXPECT_TRUE(LoggedCalls("Invoke(21)").empty());
+  EXPECT_EQ(LastInvoke().flags, DISPATCH_PROPERTYPUTREF);
+  ASSERT_EQ(TestProperties()[20].vt, VT_DISPATCH);
+  EXPECT_EQ(TestProperties()[20].pdispVal, picture);
+  // A picture without an OLE picture is not written.
+  host->Pictures(1).SetOlePicture(nullptr);
+  host->Pictures(0).SetOlePicture(nullptr);
+  EXPECT_EQ(LoggedCalls("Invoke(20)").size(), 1u);
+  TObject::Free(host);
+  picture->Release();
+}
+
 }  // namespace
