@@ -46,91 +46,106 @@ void DrawOwnerItem(TCanvas& canvas, TWinControl& control, const DRAWITEMSTRUCT& 
 
 }  // namespace
 
-// ---- TListBoxStrings
+// ---- TWindowLines
 
-int TListBoxStrings::Count() const {
-  if (!listBox_->HandleAllocated()) return listBox_->saved_->Count();
-  return static_cast<int>(SendMessageA(listBox_->Handle(), LB_GETCOUNT, 0, 0));
+namespace {
+
+// LB_ERR and CB_ERR alike.
+constexpr LRESULT kLineError = -1;
+
+}  // namespace
+
+const TLineMessages ListBoxLines{LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT, LB_GETITEMDATA, LB_SETITEMDATA,
+                                 LB_ADDSTRING, LB_INSERTSTRING, LB_DELETESTRING, LB_RESETCONTENT};
+const TLineMessages ComboBoxLines{CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT, CB_GETITEMDATA, CB_SETITEMDATA,
+                                  CB_ADDSTRING, CB_INSERTSTRING, CB_DELETESTRING, CB_RESETCONTENT};
+
+void TWindowLines::CheckSaved(int index) const {
+  if (index < 0 || index >= saved_->Count()) ListIndexError(index);
 }
 
-std::string TListBoxStrings::Get(int index) const {
-  if (!listBox_->HandleAllocated()) {
-    if (index < 0 || index >= listBox_->saved_->Count()) ListIndexError(index);
-    return listBox_->saved_->Get(index);
+int TWindowLines::Count() const {
+  if (!Windowed()) return saved_->Count();
+  return static_cast<int>(SendMessageA(Window(), messages_.Count, 0, 0));
+}
+
+std::string TWindowLines::Get(int index) const {
+  if (!Windowed()) {
+    CheckSaved(index);
+    return saved_->Get(index);
   }
-  HWND window = listBox_->Handle();
-  LRESULT length = SendMessageA(window, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length == LB_ERR) ListIndexError(index);
+  HWND window = Window();
+  LRESULT length = SendMessageA(window, messages_.TextLength, static_cast<WPARAM>(index), 0);
+  if (length == kLineError) ListIndexError(index);
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  LRESULT copied = SendMessageA(window, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-  if (copied == LB_ERR) ListIndexError(index);
+  LRESULT copied = SendMessageA(window, messages_.Text, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  if (copied == kLineError) ListIndexError(index);
   text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(copied, 0, length)));
   return text;
 }
 
-TObject* TListBoxStrings::Object(int index) const {
-  if (!listBox_->HandleAllocated()) {
-    if (index < 0 || index >= listBox_->saved_->Count()) ListIndexError(index);
-    return listBox_->saved_->Object(index);
+TObject* TWindowLines::Object(int index) const {
+  if (!Windowed()) {
+    CheckSaved(index);
+    return saved_->Object(index);
   }
-  LRESULT data = SendMessageA(listBox_->Handle(), LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
-  if (data == LB_ERR) ListIndexError(index);
+  LRESULT data = SendMessageA(Window(), messages_.ItemData, static_cast<WPARAM>(index), 0);
+  if (data == kLineError) ListIndexError(index);
   return reinterpret_cast<TObject*>(data);
 }
 
-void TListBoxStrings::PutObject(int index, TObject* object) {
-  if (!listBox_->HandleAllocated()) {
-    if (index < 0 || index >= listBox_->saved_->Count()) ListIndexError(index);
-    listBox_->saved_->PutObject(index, object);
+void TWindowLines::PutObject(int index, TObject* object) {
+  if (!Windowed()) {
+    CheckSaved(index);
+    saved_->PutObject(index, object);
     return;
   }
-  if (SendMessageA(listBox_->Handle(), LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object)) ==
-      LB_ERR)
+  if (SendMessageA(Window(), messages_.SetItemData, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object)) ==
+      kLineError)
     ListIndexError(index);
 }
 
-int TListBoxStrings::AddObject(const std::string& text, TObject* object) {
-  if (!listBox_->HandleAllocated()) return listBox_->saved_->AddObject(text, object);
-  HWND window = listBox_->Handle();
-  LRESULT index = SendMessageA(window, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+int TWindowLines::AddObject(const std::string& text, TObject* object) {
+  if (!Windowed()) return saved_->AddObject(text, object);
+  HWND window = Window();
+  LRESULT index = SendMessageA(window, messages_.Add, 0, reinterpret_cast<LPARAM>(text.c_str()));
   if (index < 0) throw EOutOfResources(LoadResString(SInsertLineError));
-  SendMessageA(window, LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object));
+  SendMessageA(window, messages_.SetItemData, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object));
   return static_cast<int>(index);
 }
 
-void TListBoxStrings::InsertObject(int index, const std::string& text, TObject* object) {
-  if (!listBox_->HandleAllocated()) {
-    if (index < 0 || index > listBox_->saved_->Count()) ListIndexError(index);
-    listBox_->saved_->InsertObject(index, text, object);
+void TWindowLines::InsertObject(int index, const std::string& text, TObject* object) {
+  if (!Windowed()) {
+    if (index < 0 || index > saved_->Count()) ListIndexError(index);
+    saved_->InsertObject(index, text, object);
     return;
   }
-  HWND window = listBox_->Handle();
-  LRESULT at = SendMessageA(window, LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str()));
+  HWND window = Window();
+  LRESULT at = SendMessageA(window, messages_.Insert, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str()));
   if (at < 0) throw EOutOfResources(LoadResString(SInsertLineError));
-  SendMessageA(window, LB_SETITEMDATA, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(object));
+  SendMessageA(window, messages_.SetItemData, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(object));
 }
 
-void TListBoxStrings::Delete(int index) {
-  if (!listBox_->HandleAllocated()) {
-    if (index < 0 || index >= listBox_->saved_->Count()) ListIndexError(index);
-    listBox_->saved_->Delete(index);
+void TWindowLines::Delete(int index) {
+  if (!Windowed()) {
+    CheckSaved(index);
+    saved_->Delete(index);
     return;
   }
-  if (SendMessageA(listBox_->Handle(), LB_DELETESTRING, static_cast<WPARAM>(index), 0) == LB_ERR)
-    ListIndexError(index);
+  if (SendMessageA(Window(), messages_.Delete, static_cast<WPARAM>(index), 0) == kLineError) ListIndexError(index);
 }
 
-void TListBoxStrings::Clear() {
-  if (!listBox_->HandleAllocated()) {
-    listBox_->saved_->Clear();
+void TWindowLines::Clear() {
+  if (!Windowed()) {
+    saved_->Clear();
     return;
   }
-  SendMessageA(listBox_->Handle(), LB_RESETCONTENT, 0, 0);
+  SendMessageA(Window(), messages_.Reset, 0, 0);
 }
 
-void TListBoxStrings::SetUpdateState(bool updating) {
-  if (!listBox_->HandleAllocated()) return;
-  HWND window = listBox_->Handle();
+void TWindowLines::SetUpdateState(bool updating) {
+  if (!Windowed()) return;
+  HWND window = Window();
   SendMessageA(window, WM_SETREDRAW, updating ? FALSE : TRUE, 0);
   if (!updating) InvalidateRect(window, nullptr, TRUE);
 }
@@ -139,7 +154,7 @@ void TListBoxStrings::SetUpdateState(bool updating) {
 
 TCustomListBox::TCustomListBox(TComponent* owner)
     : TWinControl(owner),
-      items_(std::make_unique<TListBoxStrings>(this)),
+      items_(std::make_unique<TWindowLines>(this, ListBoxLines, saved_)),
       saved_(std::make_unique<TStringList>()),
       canvas_(std::make_unique<TCanvas>()) {
   SetBounds(0, 0, 121, 97);
@@ -324,99 +339,11 @@ void TCustomListBox::DrawItem(int index, const RECT& rect, unsigned) {
   canvas_->TextOut(rect.left + 2, rect.top, items_->Get(index));
 }
 
-// ---- TComboBoxStrings
-
-int TComboBoxStrings::Count() const {
-  if (!comboBox_->HandleAllocated()) return comboBox_->saved_->Count();
-  return static_cast<int>(SendMessageA(comboBox_->Handle(), CB_GETCOUNT, 0, 0));
-}
-
-std::string TComboBoxStrings::Get(int index) const {
-  if (!comboBox_->HandleAllocated()) {
-    if (index < 0 || index >= comboBox_->saved_->Count()) ListIndexError(index);
-    return comboBox_->saved_->Get(index);
-  }
-  HWND window = comboBox_->Handle();
-  LRESULT length = SendMessageA(window, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length == CB_ERR) ListIndexError(index);
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  LRESULT copied = SendMessageA(window, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-  if (copied == CB_ERR) ListIndexError(index);
-  text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(copied, 0, length)));
-  return text;
-}
-
-TObject* TComboBoxStrings::Object(int index) const {
-  if (!comboBox_->HandleAllocated()) {
-    if (index < 0 || index >= comboBox_->saved_->Count()) ListIndexError(index);
-    return comboBox_->saved_->Object(index);
-  }
-  LRESULT data = SendMessageA(comboBox_->Handle(), CB_GETITEMDATA, static_cast<WPARAM>(index), 0);
-  if (data == CB_ERR) ListIndexError(index);
-  return reinterpret_cast<TObject*>(data);
-}
-
-void TComboBoxStrings::PutObject(int index, TObject* object) {
-  if (!comboBox_->HandleAllocated()) {
-    if (index < 0 || index >= comboBox_->saved_->Count()) ListIndexError(index);
-    comboBox_->saved_->PutObject(index, object);
-    return;
-  }
-  if (SendMessageA(comboBox_->Handle(), CB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object)) ==
-      CB_ERR)
-    ListIndexError(index);
-}
-
-int TComboBoxStrings::AddObject(const std::string& text, TObject* object) {
-  if (!comboBox_->HandleAllocated()) return comboBox_->saved_->AddObject(text, object);
-  HWND window = comboBox_->Handle();
-  LRESULT index = SendMessageA(window, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-  if (index < 0) throw EOutOfResources(LoadResString(SInsertLineError));
-  SendMessageA(window, CB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object));
-  return static_cast<int>(index);
-}
-
-void TComboBoxStrings::InsertObject(int index, const std::string& text, TObject* object) {
-  if (!comboBox_->HandleAllocated()) {
-    if (index < 0 || index > comboBox_->saved_->Count()) ListIndexError(index);
-    comboBox_->saved_->InsertObject(index, text, object);
-    return;
-  }
-  HWND window = comboBox_->Handle();
-  LRESULT at = SendMessageA(window, CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str()));
-  if (at < 0) throw EOutOfResources(LoadResString(SInsertLineError));
-  SendMessageA(window, CB_SETITEMDATA, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(object));
-}
-
-void TComboBoxStrings::Delete(int index) {
-  if (!comboBox_->HandleAllocated()) {
-    if (index < 0 || index >= comboBox_->saved_->Count()) ListIndexError(index);
-    comboBox_->saved_->Delete(index);
-    return;
-  }
-  if (SendMessageA(comboBox_->Handle(), CB_DELETESTRING, static_cast<WPARAM>(index), 0) == CB_ERR) ListIndexError(index);
-}
-
-void TComboBoxStrings::Clear() {
-  if (!comboBox_->HandleAllocated()) {
-    comboBox_->saved_->Clear();
-    return;
-  }
-  SendMessageA(comboBox_->Handle(), CB_RESETCONTENT, 0, 0);
-}
-
-void TComboBoxStrings::SetUpdateState(bool updating) {
-  if (!comboBox_->HandleAllocated()) return;
-  HWND window = comboBox_->Handle();
-  SendMessageA(window, WM_SETREDRAW, updating ? FALSE : TRUE, 0);
-  if (!updating) InvalidateRect(window, nullptr, TRUE);
-}
-
 // ---- TCustomComboBox
 
 TCustomComboBox::TCustomComboBox(TComponent* owner)
     : TWinControl(owner),
-      items_(std::make_unique<TComboBoxStrings>(this)),
+      items_(std::make_unique<TWindowLines>(this, ComboBoxLines, saved_)),
       saved_(std::make_unique<TStringList>()),
       canvas_(std::make_unique<TCanvas>()) {
   SetBounds(0, 0, 145, 21);

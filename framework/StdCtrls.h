@@ -1,6 +1,7 @@
 // The standard controls over the platform's own window classes.
 //
 //   TOwnerDrawState        state flags of a line to draw (odSelected, odFocused, ...)
+//   TWindowLines           the lines of a list or combo box, in its window or saved
 //   TCustomListBox         a LISTBOX: lines with objects, sorting, owner drawing, ItemIndex,
 //                          lines, top line and selection kept across recreation
 //   TCustomComboBox        a COMBOBOX: lines with objects, owner drawing, ItemIndex,
@@ -17,13 +18,18 @@
 enum TOwnerDrawStateFlag : unsigned { odSelected = 1, odGrayed = 2, odDisabled = 4, odChecked = 8, odFocused = 16 };
 enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
 
-class TCustomListBox;
+// The messages by which one kind of list window keeps its lines.
+struct TLineMessages {
+  UINT Count, TextLength, Text, ItemData, SetItemData, Add, Insert, Delete, Reset;
+};
 
-// The lines of a list box: the window's own lines while it exists, a plain list otherwise.
-class TListBoxStrings : public TStrings {
+// The lines of a list or combo box: the window's own lines while it exists, the control's
+// saved list otherwise (before the first window and during recreation).
+class TWindowLines : public TStrings {
  public:
-  explicit TListBoxStrings(TCustomListBox* listBox) : listBox_(listBox) {}
-  std::string ClassName() const override { return "TListBoxStrings"; }
+  TWindowLines(TWinControl* control, const TLineMessages& messages, std::unique_ptr<TStringList>& saved)
+      : control_(control), messages_(messages), saved_(saved) {}
+  std::string ClassName() const override { return "TWindowLines"; }
   int Count() const override;
   std::string Get(int index) const override;
   TObject* Object(int index) const override;
@@ -37,7 +43,12 @@ class TListBoxStrings : public TStrings {
   void SetUpdateState(bool updating) override;
 
  private:
-  TCustomListBox* listBox_;
+  bool Windowed() const { return control_->HandleAllocated(); }
+  HWND Window() const { return control_->Handle(); }
+  void CheckSaved(int index) const;
+  TWinControl* control_;
+  const TLineMessages& messages_;
+  std::unique_ptr<TStringList>& saved_;
 };
 
 class TCustomListBox : public TWinControl {
@@ -85,9 +96,8 @@ class TCustomListBox : public TWinControl {
   virtual void DrawItem(int index, const RECT& rect, unsigned state);
 
  private:
-  friend class TListBoxStrings;
   void DrawItemMessage(const DRAWITEMSTRUCT& info);
-  std::unique_ptr<TListBoxStrings> items_;
+  std::unique_ptr<TWindowLines> items_;
   // The lines while there is no window (before the first and during recreation).
   std::unique_ptr<TStringList> saved_;
   int savedTopIndex_ = 0;
@@ -109,29 +119,6 @@ class TListBox : public TCustomListBox {
 };
 
 enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, csOwnerDrawVariable };
-
-class TCustomComboBox;
-
-// The lines of a combo box: the window's own lines while it exists, a plain list otherwise.
-class TComboBoxStrings : public TStrings {
- public:
-  explicit TComboBoxStrings(TCustomComboBox* comboBox) : comboBox_(comboBox) {}
-  std::string ClassName() const override { return "TComboBoxStrings"; }
-  int Count() const override;
-  std::string Get(int index) const override;
-  TObject* Object(int index) const override;
-  void PutObject(int index, TObject* object) override;
-  int AddObject(const std::string& text, TObject* object) override;
-  void InsertObject(int index, const std::string& text, TObject* object) override;
-  void Delete(int index) override;
-  void Clear() override;
-
- protected:
-  void SetUpdateState(bool updating) override;
-
- private:
-  TCustomComboBox* comboBox_;
-};
 
 class TCustomComboBox : public TWinControl {
  public:
@@ -166,8 +153,7 @@ class TCustomComboBox : public TWinControl {
   virtual void DropDown();
 
  private:
-  friend class TComboBoxStrings;
-  std::unique_ptr<TComboBoxStrings> items_;
+  std::unique_ptr<TWindowLines> items_;
   std::unique_ptr<TStringList> saved_;
   int savedItemIndex_ = -1;
   std::unique_ptr<TCanvas> canvas_;
