@@ -19,6 +19,8 @@ class TDirectoryListBox : public TCustomListBox {
   ~TDirectoryListBox() override;
   std::string ClassName() const override { return "TDirectoryListBox"; }
   bool ReadProperty(TReader& reader, std::string_view name) override;
+  // Published: a handler may change or swallow the key before Enter opens a line.
+  using TCustomListBox::OnKeyPress;
 
   const std::string& Directory() const { return directory_; }
   virtual void SetDirectory(const std::string& path);

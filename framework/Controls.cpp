@@ -1139,8 +1139,10 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
       WORD key = static_cast<WORD>(m.WParam);
-      if (DoKeyDown(key, KeyDataToShiftState(m.LParam))) return;
+      // A handler's change, clearing included, is what a derived control sees afterwards.
+      bool cleared = DoKeyDown(key, KeyDataToShiftState(m.LParam));
       m.WParam = key;
+      if (cleared) return;
       break;
     }
     case WM_KEYUP:
@@ -1148,16 +1150,16 @@ void TWinControl::WndProc(TMessage& m) {
       if (OnKeyUp) {
         WORD key = static_cast<WORD>(m.WParam);
         OnKeyUp(this, key, KeyDataToShiftState(m.LParam));
-        if (key == 0) return;
         m.WParam = key;
+        if (key == 0) return;
       }
       break;
     case WM_CHAR:
       if (OnKeyPress) {
         char key = static_cast<char>(m.WParam);
         OnKeyPress(this, key);
-        if (key == 0) return;
         m.WParam = static_cast<unsigned char>(key);
+        if (key == 0) return;
       }
       break;
     case CN_CTLCOLORBTN:

@@ -112,6 +112,13 @@ TEST_F(Browsing, AtADriveRootTheFirstSubdirectoryIsSelectedAndEnterOpensIt) {
   EXPECT_EQ(list->PathOfItem(0), "E:\\");
   EXPECT_EQ(list->ItemIndex(), 1);  // PathDepth("E:\") = 1
   EXPECT_EQ(lines[1], "Tools");
+  // A key-press handler that swallows Enter keeps the list where it is.
+  list->OnKeyPress = [](TObject*, char& key) {
+    if (key == '\r') key = 0;
+  };
+  SendMessageA(list->Handle(), WM_CHAR, VK_RETURN, 0);
+  EXPECT_EQ(list->Directory(), "E:\\");
+  list->OnKeyPress = nullptr;
   SendMessageA(list->Handle(), WM_CHAR, VK_RETURN, 0);
   EXPECT_EQ(list->Directory(), "E:\\Tools");
   EXPECT_EQ(CurrentDirectory(), "E:\\Tools");
