@@ -1073,6 +1073,20 @@ void TWinControl::PaintWindow(HDC dc) {
   DefaultHandler(m);
 }
 
+bool TControl::PaletteChanged(bool) { return false; }
+
+bool TWinControl::PaletteChanged(bool foreground) {
+  // In the foreground the first control that realises a palette wins; otherwise all hear of it.
+  bool realised = false;
+  for (TControl* control : std::vector<TControl*>(controls_)) {
+    if (control->PaletteChanged(foreground)) {
+      realised = true;
+      if (foreground) break;
+    }
+  }
+  return realised;
+}
+
 bool TWinControl::DoKeyDown(WORD& key, unsigned shift) {
   if (OnKeyDown) OnKeyDown(this, key, shift);
   return key == 0;

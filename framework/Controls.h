@@ -264,6 +264,9 @@ class TControl : public TComponent {
   virtual void DblClick();
   // Pixels and fonts of the design system scaled to this one (multiply, then divide).
   virtual void ChangeScale(int multiplier, int divider);
+  // Asked to realise a palette (in the foreground, or after another window changed the
+  // system palette); true when it realised one. Windowed containers ask their children.
+  virtual bool PaletteChanged(bool foreground);
 
  protected:
   virtual void Resize();
@@ -323,6 +326,7 @@ class TWinControl : public TControl {
   // The control bound to a window of this program, or null.
   static TWinControl* FindControl(HWND window);
 
+  bool PaletteChanged(bool foreground) override;
   int ControlCount() const { return static_cast<int>(controls_.size()); }
   TControl* Controls(int index) const { return controls_.at(static_cast<std::size_t>(index)); }
   void InsertControl(TControl* control);

@@ -465,6 +465,12 @@ void TCustomForm::WndProc(TMessage& m) {
     case WM_QUERYENDSESSION:
       m.Result = CloseQuery();
       return;
+    case WM_QUERYNEWPALETTE:
+      m.Result = PaletteChanged(true) ? 1 : 0;
+      return;
+    case WM_PALETTECHANGED:
+      if (reinterpret_cast<HWND>(m.WParam) != Handle()) PaletteChanged(false);
+      break;
     case WM_SIZE:
       if (m.WParam == SIZE_MINIMIZED) windowState_ = wsMinimized;
       else if (m.WParam == SIZE_MAXIMIZED) windowState_ = wsMaximized;

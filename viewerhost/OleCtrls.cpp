@@ -584,6 +584,13 @@ void TOleControl::DestroyWindowHandle() {
   if (controlObject_) controlObject_->Close(OLECLOSE_NOSAVE);
 }
 
+bool TOleControl::PaletteChanged(bool foreground) {
+  if (foreground && ControlWindowProc() &&
+      CallWindowProcA(ControlWindowProc(), Handle(), WM_QUERYNEWPALETTE, 0, 0) != 0)
+    return true;
+  return TWinControl::PaletteChanged(foreground);
+}
+
 void TOleControl::SetBounds(int left, int top, int width, int height) {
   if ((width != Width() && Width() > 0) || (height != Height() && Height() > 0)) {
     if (InvisibleAtRunTime()) {

@@ -198,6 +198,8 @@ class TOleControl : public TWinControl,
   std::vector<TOleEventHandler>& EventHandlers() { return eventHandlers_; }
 
   void SetBounds(int left, int top, int width, int height) override;
+  // With a window, the control realises its own palette first.
+  bool PaletteChanged(bool foreground) override;
   void SetParent(TWinControl* parent) override;
   void SetName(const std::string& name) override;
   void SetEnabled(bool enabled) override;

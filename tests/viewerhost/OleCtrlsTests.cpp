@@ -428,6 +428,20 @@ TEST_F(OleControlTest, ReflectedNotificationsAreRenumberedForTheControl) {
   EXPECT_EQ(ReflectedMessages()[0], 0x2000u + WM_COMMAND);
 }
 
+TEST_F(OleControlTest, TheFormAsksTheControlWindowToRealiseItsPaletteFirst) {
+  TTestOle* host = ActiveHost();
+  ASSERT_TRUE(host->HandleAllocated());
+  TestControlLog().clear();
+  EXPECT_EQ(SendMessageA(form_->Handle(), WM_QUERYNEWPALETTE, 0, 0), 0) << "nobody realised one";
+  EXPECT_EQ(LoggedCalls("Window.QueryNewPalette").size(), 1u);
+  TestConfig().realisesPalette = true;
+  EXPECT_EQ(SendMessageA(form_->Handle(), WM_QUERYNEWPALETTE, 0, 0), 1);
+  // In the background the control's window is not asked.
+  TestControlLog().clear();
+  SendMessageA(form_->Handle(), WM_PALETTECHANGED, 0, 0);
+  EXPECT_TRUE(LoggedCalls("Window.QueryNewPalette").empty());
+}
+
 TEST_F(OleControlTest, KeyMessagesAreOfferedToTheActiveObjectAsAccelerators) {
   TTestOle* host = ActiveHost();
   EXPECT_EQ(host->Perform(CN_BASE + WM_KEYDOWN, VK_F2, 0), 1);

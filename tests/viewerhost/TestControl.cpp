@@ -31,6 +31,10 @@ LRESULT CALLBACK ControlWindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) 
     reflected.push_back(msg);
     return 0x2A;
   }
+  if (msg == WM_QUERYNEWPALETTE) {
+    TestControlLog().push_back("Window.QueryNewPalette");
+    return TestConfig().realisesPalette ? 1 : 0;
+  }
   return DefWindowProcA(window, msg, wp, lp);
 }
 

@@ -45,6 +45,7 @@ struct TestControlConfig {
   bool failCreate = false;
   bool noViewerDispatch = false;
   bool reportUIDeactivate = false;  // UIDeactivate calls the site's OnUIDeactivate, as real controls do
+  bool realisesPalette = false;  // its window answers WM_QUERYNEWPALETTE with 1
   DWORD miscStatus = 0;
   SIZEL extent{2646, 1323};   // 100 x 50 pixels at 96 per inch
   std::string exceptionText = "Page not found. ";
