@@ -93,6 +93,15 @@ void TLMDCustomPanel::Paint() {
     Canvas().Brush().SetColor(Color());
     Canvas().FillRect(r);
   }
+  if (HasState(csDesigning)) {
+    // Shows the designer where an otherwise invisible panel lies.
+    Canvas().Pen().SetStyle(psDash);
+    Canvas().Pen().SetWidth(1);
+    Canvas().Pen().SetColor(clBlack);
+    Canvas().Brush().SetStyle(bsClear);
+    Canvas().Rectangle(r.left, r.top, r.right, r.bottom);
+    Canvas().Brush().SetStyle(bsSolid);
+  }
 }
 
 // ---- TLMDCustomBevelPanel

@@ -22,7 +22,15 @@ std::string ProgramIniPath() {
 
 }  // namespace
 
-TLMDIniCtrl::TLMDIniCtrl(TComponent* owner) : TComponent(owner), iniFile_(ProgramIniPath()) {}
+TLMDIniCtrl::TLMDIniCtrl(TComponent* owner) : TComponent(owner), iniFile_(ProgramIniPath()) {
+  // The owner's insertion notice went out while this was still a bare component, so nobody
+  // could tell it was an ini control: the owner's other components hear of it again now.
+  if (!owner) return;
+  std::vector<TComponent*> siblings;
+  for (int i = 0; i < owner->ComponentCount(); ++i)
+    if (owner->Components(i) != this) siblings.push_back(owner->Components(i));
+  for (TComponent* sibling : siblings) sibling->Notification(this, opInsert);
+}
 
 bool TLMDIniCtrl::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "IniFile") {

@@ -1,7 +1,8 @@
 // The effects library's settings store: texts under sections and keys of an ini file, read and
 // written through the platform's private-profile functions.
 //
-//   TLMDIniCtrl        one ini file (by default named after the program, beside it)
+//   TLMDIniCtrl        one ini file (by default named after the program, beside it); once
+//                      made, the other components of its owner get an insertion notice
 //   LMDGlobalIniCtrl   the process-wide control
 #pragma once
 

@@ -57,6 +57,9 @@ GdiObject CheckerBrush() {
 
 constexpr DWORD kPatternAndDest = 0x00A000C9;
 
+// What a panel without panes says in the form designer.
+constexpr char kNoPanesText[] = "No Panes (use Context Menu to add Panes).";
+
 }  // namespace
 
 // ---- TLMDSplitterBarItem
@@ -524,6 +527,11 @@ void TLMDSplitterPanel::PaintNow(const std::function<void()>& paint) {
 void TLMDSplitterPanel::Paint() {
   if (VisiblePaneCount() == 0 && !Bevel().DrawsFrame()) {
     TLMDCustomBevelPanel::Paint();
+    if (HasState(csDesigning)) {
+      Canvas().Brush().SetStyle(bsClear);
+      Canvas().TextOut(5, 5, kNoPanesText);
+      Canvas().Brush().SetStyle(bsSolid);
+    }
     return;
   }
   Bevel().PaintBevel(Canvas().Handle(), ClientRect());

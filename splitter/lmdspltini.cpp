@@ -56,6 +56,9 @@ void TLMDSplitterPanel::SetIniLink(TLMDIniCtrl* value) {
 void TLMDSplitterPanel::Notification(TComponent* component, TOperation operation) {
   TLMDCustomBevelPanel::Notification(component, operation);
   if (operation == opRemove && component == iniLink_) iniLink_ = nullptr;
+  // An ini control placed beside the panel becomes its link when one is wanted and missing.
+  if (operation == opInsert && iniUse_ == ioUseLink && !iniLink_ && !HasState(csDestroying))
+    if (auto* ini = dynamic_cast<TLMDIniCtrl*>(component); ini && ini->Owner() == Owner()) SetIniLink(ini);
 }
 
 TLMDIniCtrl* TLMDSplitterPanel::ChosenIniCtrl() const {

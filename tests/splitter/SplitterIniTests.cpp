@@ -1,10 +1,12 @@
 // Saving and restoring the arrangement through a real ini file: the keys written at
-// destruction, the order, visibility and percentages read at the end of loading, lists that do
-// not fit, bad numbers, and the event-only path without an ini control.
+// destruction, the order, visibility, percentages, colours and fonts read at the end of loading,
+// lists that do not fit, bad numbers, the event-only path without an ini control, an ini control
+// placed beside the panel, and the explorer's panel that stores nothing.
 #include <fstream>
 #include <sstream>
 
 #include "SplitterTesting.h"
+#include "Streaming.h"
 #include "SysUtils.h"
 #include "lmdspltlist.h"
 
@@ -217,6 +219,177 @@ TEST_F(SplitterIniTest, DamagedFileReadsAsMissingValues) {
   EXPECT_EQ(Bar(0).PosPercent(), 50);
   ini_->SetIniFile("C:\\windows");  // a folder: nothing can be read or written
   EXPECT_EQ(ini_->ReadString("Common", "SplitPanelBars"), "");
+}
+
+TEST_F(SplitterIniTest, ColoursAndFontsWrittenAreReadBackByTheNextPanel) {
+  BuildLoading();
+  panel_->SetIniSaveOptions(soColor | soFont);
+  FinishLoading();
+  panes_[0]->SetColor(clRed);
+  panes_[1]->SetColor(static_cast<TColor>(0x00123456));
+  panes_[0]->Font().SetName("Courier New");
+  panes_[0]->Font().SetSize(14);
+  panes_[0]->Font().SetColor(clBlue);
+  panes_[0]->Font().SetStyle(fsItalic | fsUnderline);
+  panes_[1]->Font().SetName("Arial");
+  panes_[1]->Font().SetSize(9);
+  panes_[1]->Font().SetColor(static_cast<TColor>(0x00010203));
+  panes_[1]->Font().SetStyle(fsBold);
+  TObject::Free(panel_);
+  EXPECT_EQ(Value("Colors"), "clRed,$00123456");
+  EXPECT_EQ(Value("Fonts"), "Courier New,14,clBlue,0,1,1,0|Arial,9,$00010203,1,0,0,0");
+
+  // A new panel over the same file: its panes get the stored looks.
+  panel_ = new TLMDSplitterPanel(form_);
+  panel_->SetParent(form_);
+  panes_.clear();
+  BuildLoading();
+  panel_->SetIniSaveOptions(soColor | soFont);
+  panes_[0]->Font().SetStyle(fsStrikeOut);  // cleared by the stored styles
+  FinishLoading();
+  EXPECT_EQ(panes_[0]->Color(), clRed);
+  EXPECT_EQ(panes_[1]->Color(), static_cast<TColor>(0x00123456));
+  EXPECT_EQ(panes_[0]->Font().Name(), "Courier New");
+  EXPECT_EQ(panes_[0]->Font().Size(), 14);
+  EXPECT_EQ(panes_[0]->Font().Color(), clBlue);
+  EXPECT_EQ(panes_[0]->Font().Style(), unsigned{fsItalic | fsUnderline});
+  EXPECT_EQ(panes_[1]->Font().Name(), "Arial");
+  EXPECT_EQ(panes_[1]->Font().Size(), 9);
+  EXPECT_EQ(panes_[1]->Font().Color(), static_cast<TColor>(0x00010203));
+  EXPECT_EQ(panes_[1]->Font().Style(), unsigned{fsBold});
+}
+
+TEST_F(SplitterIniTest, FontEntriesOfTheWrongShapeAreSkippedAndABadSizeIsTen) {
+  struct Case {
+    const char* stored;
+    const char* firstName;  // the first pane's font name after reading
+    int firstSize;
+    const char* secondName;
+    int secondSize;
+  } cases[] = {
+      // A bad size falls back to 10; the other pane's entry has six fields and is skipped.
+      {"Arial,big,clBlack,0,0,0,0|Tahoma,8,clBlack,0,0,0", "Arial", 10, "Start", 7},
+      // Eight fields are as wrong as six.
+      {"Arial,8,clBlack,0,0,0,0,0|Tahoma,11,clBlack,0,0,0,0", "Start", 7, "Tahoma", 11},
+      // One entry for two panes: the list is ignored as a whole.
+      {"Arial,8,clBlack,0,0,0,0", "Start", 7, "Start", 7},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    TObject::Free(panel_);  // its panes go with it
+    panes_.clear();
+    panel_ = new TLMDSplitterPanel(form_);
+    panel_->SetParent(form_);
+    Store("Fonts", c.stored);
+    BuildLoading();
+    panel_->SetIniSaveOptions(soFont);
+    for (TLMDSplitterPane* pane : panes_) {
+      pane->Font().SetName("Start");
+      pane->Font().SetSize(7);
+    }
+    FinishLoading();
+    EXPECT_EQ(panes_[0]->Font().Name(), c.firstName);
+    EXPECT_EQ(panes_[0]->Font().Size(), c.firstSize);
+    EXPECT_EQ(panes_[1]->Font().Name(), c.secondName);
+    EXPECT_EQ(panes_[1]->Font().Size(), c.secondSize);
+    panel_->SetIniUse(ioNone);  // keep the stored value for the next case
+  }
+}
+
+TEST_F(SplitterIniTest, ColourListsThatDoNotFitAreIgnoredAndBadColoursRaise) {
+  Store("Colors", "clRed");
+  BuildLoading();
+  panel_->SetIniSaveOptions(soColor);
+  panes_[0]->SetColor(clMenu);
+  FinishLoading();
+  EXPECT_EQ(panes_[0]->Color(), clMenu);
+  panel_->SetIniUse(ioNone);
+  TObject::Free(panel_);
+  panes_.clear();
+
+  panel_ = new TLMDSplitterPanel(form_);
+  panel_->SetParent(form_);
+  Store("Colors", "clRed,reddish");
+  BuildLoading();
+  panel_->SetIniSaveOptions(soColor);
+  EXPECT_THROW(FinishLoading(), EConvertError);
+  EXPECT_FALSE(panel_->Updating());
+}
+
+TEST_F(SplitterIniTest, AnIniControlPlacedBesideThePanelBecomesItsLink) {
+  panel_->SetIniUse(ioUseLink);
+  auto* placed = new TLMDIniCtrl(form_);
+  EXPECT_EQ(panel_->IniLink(), placed);
+  // A link that is set stays; a control of another owner is not taken.
+  auto* second = new TLMDIniCtrl(form_);
+  EXPECT_EQ(panel_->IniLink(), placed);
+  TObject::Free(placed);
+  EXPECT_EQ(panel_->IniLink(), nullptr);
+  auto* elsewhere = new TLMDIniCtrl(Application);
+  EXPECT_EQ(panel_->IniLink(), nullptr);
+  TObject::Free(elsewhere);
+  // Without the linked choice nothing is taken.
+  panel_->SetIniUse(ioNone);
+  auto* ignored = new TLMDIniCtrl(form_);
+  EXPECT_EQ(panel_->IniLink(), nullptr);
+  // The picked-up control is the one written to.
+  panel_->SetIniUse(ioUseLink);
+  auto* used = new TLMDIniCtrl(form_);
+  used->SetIniFile(path_);
+  ASSERT_EQ(panel_->IniLink(), used);
+  Build(186, 554, 2);
+  panel_->SetOrientation(spHorzUp);
+  Bar(0).SetPosPercent(57);
+  TObject::Free(panel_);
+  EXPECT_EQ(Value("Bars"), "57");
+  (void)second;
+  (void)ignored;
+}
+
+class TIniTestForm : public TForm {
+ public:
+  TIniTestForm(TComponent* owner, const std::string& resource) : TForm(owner) { LoadDescription(resource); }
+  std::string ClassName() const override { return "TTestForm"; }
+};
+
+TEST(ExplorerPanelStorage, TheExplorersPanelReadsAndWritesNoIniFile) {
+  RegisterSplitterClasses();
+  // The files a panel could use: the program's own ini file and the process-wide control's.
+  auto* probe = new TLMDIniCtrl(nullptr);
+  const std::string own = probe->IniFile();
+  TObject::Free(probe);
+  const std::string global = LMDGlobalIniCtrl()->IniFile();
+  const std::string stored = "[Common]\r\nSplitPanelPaneO=1,0\r\nSplitPanelPaneV=1,0\r\nSplitPanelBars=10\r\n";
+  auto contents = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  };
+  for (const std::string& path : {own, global}) std::ofstream(path, std::ios::binary) << stored;
+
+  auto* form = new TIniTestForm(Application, "TESTEXPLORER");
+  form->HandleNeeded();
+  auto* panel = dynamic_cast<TLMDSplitterPanel*>(form->FindComponent("LMDSplitterPanel1"));
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->IniUse(), ioNone);
+  EXPECT_EQ(panel->IniLink(), nullptr);
+  // Nothing was read: stored order, visibility and percentage would all show.
+  EXPECT_EQ(panel->PaneAt(0), form->FindComponent("LMDSplitterPane1"));
+  EXPECT_EQ(panel->VisiblePaneCount(), 2);
+  EXPECT_EQ(panel->Bars().Items(0)->PosPercent(), 50);
+  EXPECT_EQ(panel->Bars().Items(0)->Position(), 275);
+  // An ini control arriving later is not taken either.
+  auto* ini = new TLMDIniCtrl(form);
+  EXPECT_EQ(panel->IniLink(), nullptr);
+  (void)ini;
+  panel->Bars().Items(0)->SetPosPercent(57);
+  TObject::Free(form);
+  // Nothing was written.
+  EXPECT_EQ(contents(own), stored);
+  EXPECT_EQ(contents(global), stored);
+  DeleteFileA(own.c_str());
+  DeleteFileA(global.c_str());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // What the panel paints, read back from its window: the plain bar, frame styles, transparent
-// bars and the collapse button with its outline, highlight, hot checkerboard and arrows.
+// bars, the collapse button with its outline, highlight, hot checkerboard and arrows, and the
+// empty panel as the form designer shows it.
 #include "SplitterTesting.h"
 #include "WindowTesting.h"
 
@@ -155,6 +156,49 @@ TEST_F(SplitterTest, ButtonOnAShortBarIsClippedToTheBar) {
   EXPECT_EQ(Bar(0).ButtonRect(), bar);
   EXPECT_EQ(PanelPixel(150, 0), RGB(128, 128, 128));
   EXPECT_EQ(PanelPixel(150, 39), RGB(128, 128, 128));
+}
+
+// A panel as the form designer has it.
+class TDesignedSplitterPanel : public TLMDSplitterPanel {
+ public:
+  using TLMDSplitterPanel::TLMDSplitterPanel;
+  using TComponent::SetDesigning;
+};
+
+TEST(EmptyPanelPaint, OnlyTheDesignerSeesADashedOutlineAndTheHint) {
+  auto* form = new TForm(Application);
+  form->SetBounds(0, 0, 400, 200);
+  auto* panel = new TDesignedSplitterPanel(form);
+  panel->SetParent(form);
+  panel->SetBounds(10, 10, 300, 100);
+  form->Show();
+  auto paintedPixels = [panel](int left, int top, int right, int bottom) {
+    UpdateWindow(panel->Handle());
+    HDC dc = GetDC(panel->Handle());
+    int count = 0;
+    COLORREF face = ColorToRGB(clBtnFace);
+    for (int y = top; y < bottom; ++y)
+      for (int x = left; x < right; ++x) count += GetPixel(dc, x, y) != face;
+    ReleaseDC(panel->Handle(), dc);
+    return count;
+  };
+  PumpMessages();
+  // At run time an empty panel is plain background.
+  EXPECT_EQ(paintedPixels(0, 0, 300, 100), 0);
+
+  panel->SetDesigning(true);
+  panel->Invalidate();
+  PumpMessages();
+  // The text starts at (5, 5): ink in its first line, none above or left of it inside the frame.
+  EXPECT_GT(paintedPixels(5, 5, 250, 20), 50);
+  EXPECT_EQ(paintedPixels(1, 1, 299, 5), 0);
+  EXPECT_EQ(paintedPixels(1, 1, 5, 99), 0);
+  EXPECT_EQ(paintedPixels(1, 25, 299, 99), 0);
+  // The outline is dashed: the top row has both ink and gaps.
+  int ink = paintedPixels(0, 0, 300, 1);
+  EXPECT_GT(ink, 50);
+  EXPECT_LT(ink, 300);
+  TObject::Free(form);
 }
 
 }  // namespace
