@@ -1,5 +1,5 @@
 // The splitter panel and the mouse: cursors over bars, dragging with live panes or an inverted
-// outline, the collapse button and its hot state.
+// outline, the collapse button and its hot state, and the form designer's hit test.
 #include <windowsx.h>
 
 #include "lmdsplt.h"
@@ -58,6 +58,18 @@ void TLMDSplitterPanel::WndProc(TMessage& m) {
         }
       }
       break;
+    case CM_DESIGNHITTEST: {
+      // The designer keeps the right button for itself; the left one drags bars here.
+      m.Result = 0;
+      if (m.WParam & MK_RBUTTON) return;
+      bool claimed = dragging_;
+      for (int i = 0; !claimed && (m.WParam & MK_LBUTTON) && i < BarCount() && i < bars_->Count(); ++i) {
+        RECT r = BarRect(i);
+        claimed = PtInRect(&r, hitPoint_) != FALSE;
+      }
+      m.Result = claimed ? 1 : 0;
+      return;
+    }
     case WM_CAPTURECHANGED:
       // Another window took the mouse: the drag cannot finish, so it ends without a change.
       if (dragging_ && reinterpret_cast<HWND>(m.LParam) != Handle()) CancelDrag();

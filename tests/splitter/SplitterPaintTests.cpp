@@ -158,13 +158,6 @@ TEST_F(SplitterTest, ButtonOnAShortBarIsClippedToTheBar) {
   EXPECT_EQ(PanelPixel(150, 39), RGB(128, 128, 128));
 }
 
-// A panel as the form designer has it.
-class TDesignedSplitterPanel : public TLMDSplitterPanel {
- public:
-  using TLMDSplitterPanel::TLMDSplitterPanel;
-  using TComponent::SetDesigning;
-};
-
 TEST(EmptyPanelPaint, OnlyTheDesignerSeesADashedOutlineAndTheHint) {
   auto* form = new TForm(Application);
   form->SetBounds(0, 0, 400, 200);

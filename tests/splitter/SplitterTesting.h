@@ -1,5 +1,5 @@
-// A form with a splitter panel and its panes for the splitter tests, and readers of what the
-// platform shows: pane window rectangles and panel pixels.
+// A form with a splitter panel and its panes for the splitter tests, a panel in design mode,
+// and readers of what the platform shows: pane window rectangles and panel pixels.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -51,6 +51,13 @@ class SplitterTest : public testing::Test {
   TForm* form_ = nullptr;
   TLMDSplitterPanel* panel_ = nullptr;
   std::vector<TLMDSplitterPane*> panes_;
+};
+
+// A panel as the form designer has it.
+class TDesignedSplitterPanel : public TLMDSplitterPanel {
+ public:
+  using TLMDSplitterPanel::TLMDSplitterPanel;
+  using TComponent::SetDesigning;
 };
 
 inline bool operator==(const RECT& a, const RECT& b) {
