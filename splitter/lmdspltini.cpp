@@ -1,5 +1,7 @@
 // The splitter panel's persistence: the arrangement written to an ini control at destruction
 // and read back at the end of loading.
+#include <algorithm>
+
 #include "lmdsplt.h"
 #include "lmdspltlist.h"
 #include "SysUtils.h"
@@ -86,7 +88,11 @@ void TLMDSplitterPanel::ReadIniData() {
           if (index < 0 || index >= static_cast<int>(paneCount)) ListIndexError(index);
           reordered.push_back(panes_[static_cast<std::size_t>(index)]);
         }
-        panes_ = reordered;
+        // A pane named twice would be placed twice and another one lost from the list (and
+        // left pointing at the panel after it is gone): such an order does not fit the panel.
+        std::vector<TLMDSplitterPane*> sorted = reordered;
+        std::sort(sorted.begin(), sorted.end());
+        if (std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end()) panes_ = reordered;
       }
     }
     std::string visible = read("PaneV");

@@ -142,6 +142,19 @@ TEST_F(SplitterIniTest, ListsOfTheWrongLengthAreIgnored) {
   EXPECT_TRUE(panes_[1]->Visible());
 }
 
+TEST_F(SplitterIniTest, AnOrderNamingAPaneTwiceIsIgnored) {
+  Store("PaneO", "1,1");
+  BuildLoading();
+  FinishLoading();
+  EXPECT_EQ(panel_->PaneAt(0), panes_[0]);
+  EXPECT_EQ(panel_->PaneAt(1), panes_[1]);
+  EXPECT_EQ(PaneWindowRect(panes_[0]), (RECT{0, 0, 186, 275}));
+  EXPECT_EQ(PaneWindowRect(panes_[1]), (RECT{0, 278, 186, 554}));
+  // Both panes still belong to the panel, so freeing it leaves neither pointing at it.
+  TObject::Free(panel_);
+  EXPECT_EQ(Value("PaneO"), "0,1");
+}
+
 TEST_F(SplitterIniTest, BadNumbersRaiseAndStillClearUpdating) {
   Store("Bars", "half");
   BuildLoading();
