@@ -365,6 +365,27 @@ class TIniTestForm : public TForm {
   std::string ClassName() const override { return "TTestForm"; }
 };
 
+TEST(LinkedPanelDescription, AnIniControlLaterInTheWindowIsLinkedAndReadFrom) {
+  RegisterSplitterClasses();
+  RegisterEffectsClasses();
+  // A file name without a folder: the platform keeps it in the Windows folder.
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  const std::string path = std::string(windows) + "\\folvane-splitter-linked.ini";
+  std::ofstream(path, std::ios::binary) << "[Common]\r\nSplitPanelPaneO=1,0\r\nSplitPanelBars=57\r\n";
+
+  auto* form = new TIniTestForm(Application, "TESTLINKED");
+  form->HandleNeeded();
+  auto* panel = dynamic_cast<TLMDSplitterPanel*>(form->FindComponent("LMDSplitterPanel1"));
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->IniLink(), form->FindComponent("LMDIniCtrl1"));
+  EXPECT_EQ(panel->PaneAt(0), form->FindComponent("LMDSplitterPane2"));
+  EXPECT_EQ(panel->Bars().Items(0)->PosPercent(), 57);
+  EXPECT_EQ(panel->Bars().Items(0)->Position(), 314);
+  TObject::Free(form);
+  DeleteFileA(path.c_str());
+}
+
 TEST(ExplorerPanelStorage, TheExplorersPanelReadsAndWritesNoIniFile) {
   RegisterSplitterClasses();
   // The files a panel could use: the program's own ini file and the process-wide control's.
