@@ -3,6 +3,7 @@
 // lists that do not fit, bad numbers, the event-only path without an ini control, an ini control
 // placed beside the panel, and the explorer's panel that stores nothing.
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "SplitterTesting.h"
@@ -382,7 +383,13 @@ TEST(LinkedPanelDescription, AnIniControlLaterInTheWindowIsLinkedAndReadFrom) {
   EXPECT_EQ(panel->PaneAt(0), form->FindComponent("LMDSplitterPane2"));
   EXPECT_EQ(panel->Bars().Items(0)->PosPercent(), 57);
   EXPECT_EQ(panel->Bars().Items(0)->Position(), 314);
+  // Closing the window stores the arrangement it has then, through the link it still has.
+  panel->Bars().Items(0)->SetPosPercent(30);
   TObject::Free(form);
+  std::ifstream in(path, std::ios::binary);
+  std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  in.close();
+  EXPECT_NE(written.find("SplitPanelBars=30"), std::string::npos) << written;
   DeleteFileA(path.c_str());
 }
 
