@@ -20,8 +20,19 @@ RunningProgram::RunningProgram(int showCommand, const std::string& folder) {
     si.wShowWindow = static_cast<WORD>(showCommand);
   }
   std::string command = "\"" + exe + "\"";
-  started_ = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  started_ = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                             folder.empty() ? nullptr : folder.c_str(), &si, &info_) != 0;
+  if (!started_) return;
+  // The program goes when this test process goes, also when it crashes: a program left
+  // running would stay on the screen that the next tests share.
+  job_ = CreateJobObjectA(nullptr, nullptr);
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (job_) {
+    SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    AssignProcessToJobObject(job_, info_.hProcess);
+  }
+  ResumeThread(info_.hThread);
 }
 
 RunningProgram::~RunningProgram() {
@@ -34,6 +45,7 @@ RunningProgram::~RunningProgram() {
   }
   CloseHandle(info_.hProcess);
   CloseHandle(info_.hThread);
+  if (job_) CloseHandle(job_);
 }
 
 namespace {

@@ -29,6 +29,7 @@ class RunningProgram {
  private:
   bool started_ = false;
   PROCESS_INFORMATION info_{};
+  HANDLE job_ = nullptr;
   HHOOK hook_ = nullptr;
   HWND receiver_ = nullptr;
 };
