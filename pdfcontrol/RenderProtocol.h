@@ -1,6 +1,8 @@
 // The messages between the viewer control and its rendering worker (PdfRender.exe), carried
 // over the worker's standard input and output pipes. Every message is a header of two
-// little-endian 32-bit words (code, payload size) and the payload. Platform-free.
+// little-endian 32-bit words (code, payload size) and the payload. Pixels do not travel through
+// the pipe: the control hands the worker a shared memory section for each render. A new
+// request gets a new code and one case in the worker's dispatch. Platform-free.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +12,7 @@ namespace pdfrender {
 // Requests, from the control.
 enum Request : uint32_t {
   kOpen = 1,    // payload: the path as UTF-16 code units, no terminator
-  kRender = 2,  // payload: page number (from 1), width and height in pixels
+  kRender = 2,  // payload: RenderRequest
   kQuit = 3,
 };
 
@@ -32,10 +34,14 @@ struct Header {
   uint32_t size;
 };
 
+// `section` is the worker's handle to a memory section of at least width * height * 4 bytes,
+// made by the control and duplicated into the worker, which writes the page there and closes
+// the handle whatever the answer.
 struct RenderRequest {
-  uint32_t page;
+  uint32_t page;  // from 1
   uint32_t width;
   uint32_t height;
+  uint32_t section;
 };
 
 // An opened document: the page count, then each page's width and height in points (1/72 inch)
@@ -45,8 +51,8 @@ struct PageSize {
   float height;
 };
 
-// A rendered page: width and height, then width * height pixels of 4 bytes (B, G, R, 255),
-// rows top down.
+// The answer to kRender: the size written to the section, always the size asked for, as
+// width * height pixels of 4 bytes (B, G, R, 255), rows top down.
 struct BitmapHeader {
   uint32_t width;
   uint32_t height;

@@ -11,6 +11,7 @@
 #include <SplashOutputDev.h>
 #include <splash/SplashBitmap.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -171,14 +172,38 @@ bool Open(uint32_t size) {
   return Reply(kOk, payload.data(), payload.size());
 }
 
+// The section that a render request hands over, closed when the request is answered.
+class Section {
+ public:
+  explicit Section(uint32_t handle) : handle_(reinterpret_cast<HANDLE>(uintptr_t(handle))) {}
+  ~Section() {
+    if (view_) UnmapViewOfFile(view_);
+    if (handle_) CloseHandle(handle_);
+  }
+  Section(const Section &) = delete;
+  Section &operator=(const Section &) = delete;
+  // Fails for a section smaller than asked.
+  uint32_t *Map(size_t bytes) {
+    if (handle_) view_ = MapViewOfFile(handle_, FILE_MAP_WRITE, 0, 0, bytes);
+    return static_cast<uint32_t *>(view_);
+  }
+
+ private:
+  HANDLE handle_;
+  void *view_ = nullptr;
+};
+
 bool Render(uint32_t size) {
   RenderRequest request{};
   if (size != sizeof request || !ReadAll(&request, sizeof request)) return false;
+  Section section(request.section);
   if (!document || request.page < 1 || request.page > uint32_t(document->getNumPages()) ||
       request.width < 1 || request.height < 1 || request.width > kMaxSide ||
       request.height > kMaxSide || uint64_t(request.width) * request.height > kMaxPixels) {
     return Reply(kBadRequest);
   }
+  uint32_t *pixels = section.Map(size_t(request.width) * request.height * 4);
+  if (!pixels) return Reply(kBadRequest);
   const int page = int(request.page);
   double w = document->getPageCropWidth(page), h = document->getPageCropHeight(page);
   if (document->getPageRotate(page) % 180 != 0) std::swap(w, h);
@@ -188,16 +213,22 @@ bool Render(uint32_t size) {
   document->displayPage(output.get(), page, hdpi, vdpi, 0, false, true, false);
   SplashBitmap *bitmap = output->getBitmap();
   if (!bitmap || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) return Reply(kRenderFailed);
-  BitmapHeader out{uint32_t(bitmap->getWidth()), uint32_t(bitmap->getHeight())};
-  if (out.width > kMaxSide || out.height > kMaxSide) return Reply(kRenderFailed);
-  const uint32_t row = out.width * 4;
-  Header header{kOk, uint32_t(sizeof out + row * out.height)};
-  if (!WriteAll(&header, sizeof header) || !WriteAll(&out, sizeof out)) return false;
+  // Rounding may leave the bitmap a pixel off the asked size: the answer is always that size,
+  // clipped or padded with paper.
+  const uint32_t width = std::min<uint32_t>(request.width, bitmap->getWidth());
+  const uint32_t height = std::min<uint32_t>(request.height, bitmap->getHeight());
   const auto *data = bitmap->getDataPtr();
-  for (uint32_t y = 0; y < out.height; ++y) {
-    if (!WriteAll(data + size_t(y) * bitmap->getRowSize(), row)) return false;
+  for (uint32_t y = 0; y < request.height; ++y) {
+    uint32_t *row = pixels + size_t(y) * request.width;
+    uint32_t x = 0;
+    if (y < height) {
+      std::memcpy(row, data + size_t(y) * bitmap->getRowSize(), size_t(width) * 4);
+      x = width;
+    }
+    std::fill(row + x, row + request.width, 0xFFFFFFFFu);
   }
-  return true;
+  const BitmapHeader out{request.width, request.height};
+  return Reply(kOk, &out, sizeof out);
 }
 
 }  // namespace

@@ -16,6 +16,41 @@ std::mutex spawn_mutex;
 
 DWORD Elapsed(DWORD since) { return GetTickCount() - since; }
 
+// A memory section for one page's pixels, which the worker writes into.
+class SharedPixels {
+ public:
+  explicit SharedPixels(size_t bytes) : bytes_(bytes) {
+    section_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, DWORD(bytes),
+                                  nullptr);
+  }
+  ~SharedPixels() {
+    if (view_) UnmapViewOfFile(view_);
+    if (section_) CloseHandle(section_);
+  }
+  SharedPixels(const SharedPixels &) = delete;
+  SharedPixels &operator=(const SharedPixels &) = delete;
+  bool Made() const { return section_ != nullptr; }
+  // A handle for the worker, which closes it; 0 on failure. A worker that dies takes its
+  // handle along.
+  uint32_t HandFor(HANDLE worker) const {
+    HANDLE remote = nullptr;
+    if (!section_ || !DuplicateHandle(GetCurrentProcess(), section_, worker, &remote,
+                                      FILE_MAP_READ | FILE_MAP_WRITE, FALSE, 0)) {
+      return 0;
+    }
+    return uint32_t(reinterpret_cast<uintptr_t>(remote));
+  }
+  const void *Map() {
+    if (!view_ && section_) view_ = MapViewOfFile(section_, FILE_MAP_READ, 0, 0, bytes_);
+    return view_;
+  }
+
+ private:
+  size_t bytes_;
+  HANDLE section_ = nullptr;
+  void *view_ = nullptr;
+};
+
 }  // namespace
 
 RendererClient::RendererClient(std::wstring worker_path) : worker_path_(std::move(worker_path)) {
@@ -134,7 +169,7 @@ bool RendererClient::EnsureWorker() {
     std::lock_guard spawn(spawn_mutex);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     if (!CreatePipe(&child_in, &to_worker_, &inherit, 1 << 16)) return false;
-    if (!CreatePipe(&from_worker_, &child_out, &inherit, 1 << 20)) {
+    if (!CreatePipe(&from_worker_, &child_out, &inherit, 1 << 16)) {
       CloseHandle(child_in);
       CloseHandle(to_worker_);
       to_worker_ = nullptr;
@@ -306,14 +341,32 @@ RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost)
   page.job = job;
   page.failed = true;
   if (open_path_.empty()) return page;
+  // The section goes to the worker before any message does: a dead one is replaced first.
+  if (!EnsureWorker()) {
+    worker_lost = true;
+    return page;
+  }
   if (!worker_has_document_) {
     // Restarted since the document was opened.
     const std::wstring path = open_path_;
     OpenResult reopened = DoOpen(path);
     if (reopened.code != kOk) return page;
   }
+  if (job.width < 1 || job.height < 1 || job.width > kMaxSide || job.height > kMaxSide ||
+      uint64_t(job.width) * job.height > kMaxPixels) {
+    return page;
+  }
+  const size_t bytes = size_t(job.width) * job.height * 4;
+  SharedPixels pixels(bytes);
+  if (!pixels.Made()) return page;
+  const uint32_t remote = pixels.HandFor(process_);
+  if (!remote) {
+    StopWorker(false);
+    worker_lost = true;
+    return page;
+  }
   const DWORD started = GetTickCount();
-  RenderRequest request{job.page + 1, job.width, job.height};
+  const RenderRequest request{job.page + 1, job.width, job.height, remote};
   Header header{};
   if (!Send(kRender, &request, sizeof request) ||
       !Receive(&header, sizeof header, kRenderTimeoutMs, started)) {
@@ -326,19 +379,15 @@ RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost)
     return page;
   }
   BitmapHeader bitmap{};
-  if (header.size < sizeof bitmap || !Receive(&bitmap, sizeof bitmap, kRenderTimeoutMs, started) ||
-      bitmap.width == 0 || bitmap.height == 0 || bitmap.width > kMaxSide ||
-      bitmap.height > kMaxSide || header.size != sizeof bitmap + bitmap.width * bitmap.height * 4) {
+  if (header.size != sizeof bitmap || !Receive(&bitmap, sizeof bitmap, kRenderTimeoutMs, started) ||
+      bitmap.width != job.width || bitmap.height != job.height) {
     StopWorker(false);
     return page;
   }
-  page.pixels.resize(size_t(bitmap.width) * bitmap.height);
-  if (!Receive(page.pixels.data(), bitmap.width * bitmap.height * 4, kRenderTimeoutMs, started)) {
-    StopWorker(false);
-    page.pixels.clear();
-    worker_lost = true;
-    return page;
-  }
+  const void *view = pixels.Map();
+  if (!view) return page;
+  page.pixels.resize(bytes / 4);
+  std::memcpy(page.pixels.data(), view, bytes);
   page.width = bitmap.width;
   page.height = bitmap.height;
   page.failed = false;
