@@ -140,7 +140,9 @@ STDMETHODIMP PdfControl::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, 
     const wchar_t *name;
     DISPID id;
   } kMembers[] = {{L"src", kDispSrc}, {L"OpenDocument", kDispOpenDocument},
-                  {L"pageCount", kDispPageCount}, {L"busy", kDispBusy}};
+                  {L"pageCount", kDispPageCount}, {L"busy", kDispBusy},
+                  {L"currentPage", kDispCurrentPage}, {L"zoom", kDispZoom},
+                  {L"find", kDispFind}, {L"selectedText", kDispSelectedText}};
   HRESULT hr = S_OK;
   for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
   for (const auto &member : kMembers) {
@@ -161,6 +163,10 @@ STDMETHODIMP PdfControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPAR
   switch (id) {
     case kDispSrc: return InvokeSrc(flags, params, result, exception);
     case kDispOpenDocument: return InvokeOpen(flags, params, result, arg_error);
+    case kDispCurrentPage:
+    case kDispZoom:
+    case kDispFind:
+    case kDispSelectedText: return InvokeReader(id, flags, params, result, arg_error);
     case kDispPageCount:
     case kDispBusy: {
       if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
@@ -203,8 +209,10 @@ HRESULT PdfControl::InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, E
     if (FAILED(hr)) return hr;
     if (path.empty()) {
       // An empty source closes the document.
+      if (viewer_ && viewer_->HasDocument() && !src_.empty()) views_[FoldCase(src_)] = tools_->View();
       src_.clear();
       if (viewer_) viewer_->Clear();
+      if (tools_) tools_->DocumentChanged();
       return S_OK;
     }
     if (OpenDocument(path)) return S_OK;
@@ -237,16 +245,97 @@ HRESULT PdfControl::InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, 
   return S_OK;
 }
 
+HRESULT PdfControl::InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error) {
+  if (params->cNamedArgs != 0 && !(params->cNamedArgs == 1 && (flags & DISPATCH_PROPERTYPUT) &&
+                                   params->rgdispidNamedArgs && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT)) {
+    return DISP_E_NONAMEDARGS;
+  }
+  EnsureViewer();
+  if (id == kDispFind) {
+    if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+    if (params->cArgs != 2) return DISP_E_BADPARAMCOUNT;
+    VARIANT text, forward;
+    VariantInit(&text);
+    VariantInit(&forward);
+    if (FAILED(VariantChangeType(&text, &params->rgvarg[1], 0, VT_BSTR))) {
+      if (arg_error) *arg_error = 1;
+      return DISP_E_TYPEMISMATCH;
+    }
+    if (FAILED(VariantChangeType(&forward, &params->rgvarg[0], 0, VT_BOOL))) {
+      VariantClear(&text);
+      if (arg_error) *arg_error = 0;
+      return DISP_E_TYPEMISMATCH;
+    }
+    const std::wstring query(text.bstrVal ? text.bstrVal : L"", text.bstrVal ? SysStringLen(text.bstrVal) : 0);
+    VariantClear(&text);
+    const bool found = tools_->Find(query, forward.boolVal != VARIANT_FALSE);
+    if (result) {
+      VariantInit(result);
+      result->vt = VT_BOOL;
+      result->boolVal = found ? VARIANT_TRUE : VARIANT_FALSE;
+    }
+    return S_OK;
+  }
+  if (flags & DISPATCH_PROPERTYGET) {
+    if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+    if (!result) return S_OK;
+    VariantInit(result);
+    if (id == kDispSelectedText) {
+      const std::wstring text = tools_->SelectedText();
+      result->vt = VT_BSTR;
+      result->bstrVal = text.empty() ? nullptr : SysAllocStringLen(text.data(), UINT(text.size()));
+      if (!text.empty() && !result->bstrVal) return E_OUTOFMEMORY;
+      return S_OK;
+    }
+    result->vt = VT_I4;
+    if (id == kDispCurrentPage) {
+      result->lVal = viewer_->HasDocument() ? tools_->CurrentPage() + 1 : 0;
+    } else {
+      result->lVal = tools_->ZoomPercent();
+    }
+    return S_OK;
+  }
+  if ((flags & DISPATCH_PROPERTYPUT) && id != kDispSelectedText) {
+    if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+    VARIANT value;
+    VariantInit(&value);
+    if (FAILED(VariantChangeType(&value, &params->rgvarg[0], 0, VT_I4))) {
+      if (arg_error) *arg_error = 0;
+      return DISP_E_TYPEMISMATCH;
+    }
+    // Out of range goes to the nearest page or zoom.
+    if (id == kDispCurrentPage) {
+      tools_->GoToPage(value.lVal - 1);
+    } else {
+      tools_->SetZoomPercent(value.lVal);
+    }
+    return S_OK;
+  }
+  return DISP_E_MEMBERNOTFOUND;
+}
+
 void PdfControl::EnsureViewer() {
   if (!renderer_) renderer_ = std::make_unique<RendererClient>(WorkerPath());
   if (!viewer_) {
     viewer_ = std::make_unique<ViewerWindow>(*renderer_);
     viewer_->on_focus = [this] { UIActivate(); };
   }
+  if (!tools_) tools_ = std::make_unique<ReaderTools>(*viewer_, *renderer_);
 }
 
 bool PdfControl::OpenDocument(const std::wstring &path) {
   EnsureViewer();
+  if (!src_.empty() && viewer_->HasDocument()) views_[FoldCase(src_)] = tools_->View();
+  const bool opened = OpenAndShow(path);
+  tools_->DocumentChanged();
+  if (opened) {
+    auto it = views_.find(FoldCase(path));
+    if (it != views_.end()) tools_->Restore(it->second);
+  }
+  return opened;
+}
+
+bool PdfControl::OpenAndShow(const std::wstring &path) {
   src_.clear();
   std::wstring reason;
   if (path.empty()) {
@@ -289,6 +378,7 @@ STDMETHODIMP PdfControl::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
 
 STDMETHODIMP PdfControl::Close(DWORD) {
   InPlaceDeactivate();
+  tools_.reset();
   viewer_.reset();
   renderer_.reset();  // stops the worker
   src_.clear();
@@ -360,6 +450,7 @@ HRESULT PdfControl::ActivateInPlace(IOleClientSite *site, HWND parent, LPCRECT b
       InPlaceDeactivate();
       return E_FAIL;
     }
+    tools_->Attach();
     renderer_->WarmUp();
   }
   if (viewer_ && viewer_->Handle()) ShowWindow(viewer_->Handle(), SW_SHOWNA);
@@ -481,8 +572,11 @@ STDMETHODIMP PdfControl::SetObjectRects(LPCRECT position, LPCRECT) {
 
 STDMETHODIMP PdfControl::ReactivateAndUndo() { return E_NOTIMPL; }
 
-// The window handles its own keys; nothing is an accelerator.
-STDMETHODIMP PdfControl::TranslateAccelerator(LPMSG) { return S_FALSE; }
+// The window handles its own keys; only those that a container's dialog handling would take
+// from the toolbar (Tab between its fields, Enter, Escape, F3, Ctrl+F, Ctrl+G) are taken here.
+STDMETHODIMP PdfControl::TranslateAccelerator(LPMSG msg) {
+  return msg && tools_ && tools_->TranslateKey(*msg) ? S_OK : S_FALSE;
+}
 STDMETHODIMP PdfControl::OnFrameWindowActivate(BOOL) { return S_OK; }
 STDMETHODIMP PdfControl::OnDocWindowActivate(BOOL) { return S_OK; }
 STDMETHODIMP PdfControl::ResizeBorder(LPCRECT, IOleInPlaceUIWindow *, BOOL) { return S_OK; }

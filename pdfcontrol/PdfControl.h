@@ -2,9 +2,13 @@
 // uses (IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject, IPersistStreamInit,
 // IOleControl, IViewObject2) and the dispatch interface _DPdf with `src` (1), `OpenDocument`
 // (2), and for callers that want to wait for the screen, `pageCount` (3) and `busy` (4).
+// For hosts that drive the reader's tools: `currentPage` (5, get/put, from 1), `zoom` (6,
+// get/put, percent; 0 fits the width), `find(text, forward)` (7, true when a match was found
+// and shown) and `selectedText` (8, get).
 // The window and the rendering worker are made on first need and released by Close.
 #pragma once
 
+#include "ReaderTools.h"
 #include "RendererClient.h"
 #include "ViewerWindow.h"
 
@@ -12,6 +16,7 @@
 #include <oleidl.h>
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -27,6 +32,10 @@ enum DispatchId : DISPID {
   kDispOpenDocument = 2,
   kDispPageCount = 3,
   kDispBusy = 4,
+  kDispCurrentPage = 5,
+  kDispZoom = 6,
+  kDispFind = 7,
+  kDispSelectedText = 8,
 };
 
 // The persisted state: a format word, the extent in HIMETRIC, five reserved bytes.
@@ -133,10 +142,12 @@ class PdfControl final : public IDispatch,
  private:
   ~PdfControl();
   void EnsureViewer();
+  bool OpenAndShow(const std::wstring &path);
   HRESULT ActivateInPlace(IOleClientSite *site, HWND parent, LPCRECT bounds, bool ui_activate);
   void UIActivate();
   HRESULT InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, EXCEPINFO *exception);
   HRESULT InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error);
+  HRESULT InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error);
 
   LONG refs_ = 1;
   IOleClientSite *client_site_ = nullptr;
@@ -152,6 +163,9 @@ class PdfControl final : public IDispatch,
   bool ui_active_ = false;
   std::unique_ptr<RendererClient> renderer_;
   std::unique_ptr<ViewerWindow> viewer_;
+  std::unique_ptr<ReaderTools> tools_;  // after the window it extends, so gone before it
+  // Where each document was left, for the life of the control; keys are folded paths.
+  std::map<std::wstring, SavedView> views_;
   std::wstring src_;
 };
 

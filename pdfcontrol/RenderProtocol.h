@@ -14,6 +14,8 @@ enum Request : uint32_t {
   kOpen = 1,    // payload: the path as UTF-16 code units, no terminator
   kRender = 2,  // payload: RenderRequest
   kQuit = 3,
+  kText = 4,  // payload: page number (from 1); answer: a PageTextHeader and its records
+  kFind = 5,  // payload: a FindRequest, then the text as UTF-16 code units
 };
 
 // Answer codes, from the worker. kHello greets once at start-up.
@@ -58,10 +60,48 @@ struct BitmapHeader {
   uint32_t height;
 };
 
+// A page's text in reading order and its links, in points from the page's top left corner
+// as displayed. The header is followed by glyph_count GlyphRecords, then link_count
+// LinkRecords, each followed by its address's UTF-16 code units.
+struct PageTextHeader {
+  uint32_t glyph_count;
+  uint32_t link_count;
+};
+
+enum GlyphFlags : uint32_t {
+  kSpaceAfter = 1,
+  kLineEnd = 2,
+};
+
+struct GlyphRecord {
+  float x0, y0, x1, y1;
+  uint32_t code;  // a UTF-16 code unit; characters beyond the basic plane take two records
+  uint32_t flags;
+};
+
+struct LinkRecord {
+  float x0, y0, x1, y1;
+  uint32_t target_page;  // from 1; 0 for an address or no target
+  float target_y;        // points from the target page's top, or negative for its top
+  uint32_t address_units;
+};
+
+// Looks for the text through count pages from start_page (from 1) on, forward or backward,
+// wrapping at the ends. Answer: the page number with a match (0 for none), then that page's
+// text as kText gives it.
+struct FindRequest {
+  uint32_t start_page;
+  uint32_t count;
+  uint32_t forward;
+};
+
 // Upper bounds that both sides enforce, so that neither trusts a size read from the pipe.
 constexpr uint32_t kMaxPathUnits = 32768;
 constexpr uint32_t kMaxPages = 100000;
 constexpr uint32_t kMaxSide = 10000;
 constexpr uint32_t kMaxPixels = 24'000'000;
+constexpr uint32_t kMaxGlyphs = 4'000'000;
+constexpr uint32_t kMaxLinks = 100'000;
+constexpr uint32_t kMaxTextPayload = 128u << 20;
 
 }  // namespace pdfrender

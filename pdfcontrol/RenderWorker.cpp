@@ -3,6 +3,7 @@
 // file that crashes or hangs Poppler takes down only the worker, which the control restarts.
 // Non-embedded standard fonts are mapped to the metric-compatible fonts copied beside it.
 #include "RenderProtocol.h"
+#include "WorkerText.h"
 
 #include <windows.h>
 
@@ -138,6 +139,7 @@ bool Open(uint32_t size) {
   if (!ReadAll(path.data(), size)) return false;
   output.reset();
   document.reset();
+  pdfworker::ForgetText();
   switch (CheckHeader(path.data())) {
     case kOk: break;
     case kCannotOpen: return Reply(kCannotOpen);
@@ -231,6 +233,37 @@ bool Render(uint32_t size) {
   return Reply(kOk, &out, sizeof out);
 }
 
+bool Text(uint32_t size) {
+  uint32_t page = 0;
+  if (size != sizeof page || !ReadAll(&page, sizeof page)) return false;
+  if (!document || page < 1 || page > uint32_t(document->getNumPages())) return Reply(kBadRequest);
+  const std::vector<char> text = pdfworker::EncodedText(*document, int(page));
+  if (text.size() > kMaxTextPayload) return Reply(kRenderFailed);
+  return Reply(kOk, text.data(), uint32_t(text.size()));
+}
+
+bool Find(uint32_t size) {
+  FindRequest request{};
+  if (size < sizeof request || (size - sizeof request) % 2 != 0 ||
+      (size - sizeof request) / 2 > kMaxPathUnits || !ReadAll(&request, sizeof request)) {
+    return false;
+  }
+  std::wstring text((size - sizeof request) / 2, L'\0');
+  if (!text.empty() && !ReadAll(text.data(), uint32_t(text.size() * 2))) return false;
+  if (!document || request.start_page < 1 || request.start_page > uint32_t(document->getNumPages())) {
+    return Reply(kBadRequest);
+  }
+  const uint32_t page = pdfworker::FindPage(*document, request, text);
+  std::vector<char> answer(4);
+  std::memcpy(answer.data(), &page, 4);
+  if (page != 0) {
+    const std::vector<char> encoded = pdfworker::EncodedText(*document, int(page));
+    answer.insert(answer.end(), encoded.begin(), encoded.end());
+  }
+  if (answer.size() > kMaxTextPayload) return Reply(kRenderFailed);
+  return Reply(kOk, answer.data(), uint32_t(answer.size()));
+}
+
 }  // namespace
 
 int main() {
@@ -249,6 +282,8 @@ int main() {
     switch (request.code) {
       case kOpen: ok = Open(request.size); break;
       case kRender: ok = Render(request.size); break;
+      case kText: ok = Text(request.size); break;
+      case kFind: ok = Find(request.size); break;
       case kQuit: return 0;
       default: ok = false;
     }

@@ -1,6 +1,7 @@
 // The rendering worker's client (see RendererClient.h).
 #include "RendererClient.h"
 
+#include <chrono>
 #include <algorithm>
 #include <cstring>
 
@@ -120,10 +121,49 @@ std::vector<RenderedPage> RendererClient::TakeFinished() {
   return out;
 }
 
+void RendererClient::SetTextMessage(UINT message) {
+  std::lock_guard lock(mutex_);
+  text_message_ = message;
+}
+
+uint32_t RendererClient::RequestText(TextJob job) {
+  uint32_t id;
+  {
+    std::lock_guard lock(mutex_);
+    job.id = id = ++last_text_id_;
+    text_jobs_.push_back(std::move(job));
+  }
+  wake_.notify_all();
+  return id;
+}
+
+std::vector<TextAnswer> RendererClient::TakeText() {
+  std::lock_guard lock(mutex_);
+  std::vector<TextAnswer> out;
+  out.swap(text_done_);
+  return out;
+}
+
+TextAnswer RendererClient::WaitText(uint32_t id, DWORD timeout_ms) {
+  std::unique_lock lock(mutex_);
+  auto match = [&] {
+    return std::find_if(text_done_.begin(), text_done_.end(), [id](const TextAnswer &a) { return a.job.id == id; });
+  };
+  TextAnswer answer;
+  answer.job.id = id;
+  answer.failed = true;
+  if (text_ready_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return match() != text_done_.end(); })) {
+    auto it = match();
+    answer = std::move(*it);
+    text_done_.erase(it);
+  }
+  return answer;
+}
+
 void RendererClient::Run() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return stop_ || open_pending_ || warm_up_ || !jobs_.empty(); });
+    wake_.wait(lock, [this] { return stop_ || open_pending_ || warm_up_ || !jobs_.empty() || !text_jobs_.empty(); });
     if (stop_) break;
     if (open_pending_) {
       const std::wstring path = open_request_;
@@ -135,6 +175,23 @@ void RendererClient::Run() {
       open_result_ = std::move(result);
       open_done_ = true;
       opened_.notify_all();
+    } else if (!text_jobs_.empty()) {
+      const TextJob job = std::move(text_jobs_.front());
+      text_jobs_.pop_front();
+      const bool current = job.generation == generation_;
+      abort_render_ = false;
+      lock.unlock();
+      TextAnswer answer;
+      if (current) {
+        answer = DoText(job);
+      } else {
+        answer.job = job;
+        answer.failed = true;
+      }
+      lock.lock();
+      text_done_.push_back(std::move(answer));
+      text_ready_.notify_all();
+      if (notify_window_ && text_message_) PostMessageW(notify_window_, text_message_, 0, 0);
     } else if (!jobs_.empty()) {
       const RenderJob job = jobs_.front();
       jobs_.pop_front();
@@ -392,6 +449,74 @@ RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost)
   page.height = bitmap.height;
   page.failed = false;
   return page;
+}
+
+TextAnswer RendererClient::DoText(const TextJob &job) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    bool worker_lost = false;
+    TextAnswer answer = TextOnce(job, worker_lost);
+    if (!worker_lost) return answer;
+    std::lock_guard lock(mutex_);
+    if (stop_ || job.generation != generation_) return answer;
+  }
+  TextAnswer answer;
+  answer.job = job;
+  answer.failed = true;
+  return answer;
+}
+
+TextAnswer RendererClient::TextOnce(const TextJob &job, bool &worker_lost) {
+  TextAnswer answer;
+  answer.job = job;
+  answer.failed = true;
+  if (open_path_.empty()) return answer;
+  if (!worker_has_document_) {
+    const std::wstring path = open_path_;
+    if (DoOpen(path).code != kOk) return answer;
+  }
+  const DWORD started = GetTickCount();
+  bool sent;
+  if (job.find) {
+    const size_t units = std::min<size_t>(job.query.size(), kMaxPathUnits);
+    std::vector<char> payload(sizeof(FindRequest) + units * 2);
+    const FindRequest request{job.page + 1, job.count, job.forward ? 1u : 0u};
+    std::memcpy(payload.data(), &request, sizeof request);
+    std::memcpy(payload.data() + sizeof request, job.query.data(), units * 2);
+    sent = Send(kFind, payload.data(), uint32_t(payload.size()));
+  } else {
+    const uint32_t page = job.page + 1;
+    sent = Send(kText, &page, sizeof page);
+  }
+  Header header{};
+  if (!sent || !Receive(&header, sizeof header, kRenderTimeoutMs, started)) {
+    StopWorker(false);
+    worker_lost = true;
+    return answer;
+  }
+  if (header.code != kOk) {
+    if (header.size != 0) StopWorker(false);
+    return answer;
+  }
+  if (header.size > kMaxTextPayload || (job.find && header.size < 4)) {
+    StopWorker(false);
+    return answer;
+  }
+  std::vector<char> payload(header.size);
+  if (!payload.empty() && !Receive(payload.data(), header.size, kRenderTimeoutMs, started)) {
+    StopWorker(false);
+    worker_lost = true;
+    return answer;
+  }
+  size_t skip = 0;
+  if (job.find) {
+    uint32_t page = 0;
+    std::memcpy(&page, payload.data(), 4);
+    answer.found_page = int(page) - 1;
+    skip = 4;
+  }
+  answer.text.assign(payload.begin() + skip, payload.end());
+  answer.failed = false;
+  return answer;
 }
 
 }  // namespace pdfview

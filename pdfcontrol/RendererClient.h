@@ -32,6 +32,24 @@ struct RenderedPage {
   std::vector<uint32_t> pixels;  // B, G, R, 255 per pixel, rows top down
 };
 
+// A page's text, or a search through pages for a text, for the document of `generation`.
+struct TextJob {
+  uint32_t generation = 0;
+  uint32_t id = 0;       // given by RequestText
+  bool find = false;
+  uint32_t page = 0;     // from 0: the page, or where a search starts
+  uint32_t count = 0;    // pages a search goes through
+  bool forward = true;
+  std::wstring query;
+};
+
+struct TextAnswer {
+  TextJob job;
+  bool failed = false;
+  int found_page = -1;     // a search's page with a match, from 0
+  std::vector<char> text;  // the page's text, encoded (PageText.h)
+};
+
 struct OpenResult {
   uint32_t code = pdfrender::kCannotOpen;  // pdfrender::Answer, or kWorkerFailed
   uint32_t generation = 0;
@@ -61,6 +79,13 @@ class RendererClient {
   void Request(std::vector<RenderJob> jobs);
   std::vector<RenderedPage> TakeFinished();
 
+  // Text runs before renders; its answers are announced with their own message.
+  void SetTextMessage(UINT message);
+  uint32_t RequestText(TextJob job);
+  std::vector<TextAnswer> TakeText();
+  // Waits for one answer (which TakeText then no longer gives); failed after the timeout.
+  TextAnswer WaitText(uint32_t id, DWORD timeout_ms);
+
  private:
   void Run();
   bool EnsureWorker();
@@ -71,6 +96,8 @@ class RendererClient {
   OpenResult DoOpen(const std::wstring &path);
   RenderedPage DoRender(const RenderJob &job);
   RenderedPage RenderOnce(const RenderJob &job, bool &worker_lost);
+  TextAnswer DoText(const TextJob &job);
+  TextAnswer TextOnce(const TextJob &job, bool &worker_lost);
 
   const std::wstring worker_path_;
   HANDLE process_ = nullptr;
@@ -94,6 +121,11 @@ class RendererClient {
   std::deque<RenderJob> jobs_;
   RenderJob in_flight_;
   std::vector<RenderedPage> finished_;
+  std::deque<TextJob> text_jobs_;
+  std::vector<TextAnswer> text_done_;
+  std::condition_variable text_ready_;
+  uint32_t last_text_id_ = 0;
+  UINT text_message_ = 0;
   HWND notify_window_ = nullptr;
   UINT notify_message_ = 0;
   std::thread thread_;

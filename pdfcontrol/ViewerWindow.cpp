@@ -67,7 +67,7 @@ ViewerWindow::~ViewerWindow() {
 HWND ViewerWindow::Create(HWND parent, const RECT &bounds) {
   if (window_) return window_;
   RegisterClassOnce();
-  window_ = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
+  window_ = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
                             bounds.left, bounds.top, bounds.right - bounds.left,
                             bounds.bottom - bounds.top, parent, nullptr, ThisModule(), nullptr);
   if (!window_) return nullptr;
@@ -159,6 +159,20 @@ void ViewerWindow::ZoomBy(double factor) {
   Relayout();
 }
 
+void ViewerWindow::SetZoom(double zoom) {
+  zoom = std::clamp(zoom, PageLayout::kMinZoom, PageLayout::kMaxZoom);
+  if (zoom == zoom_) return;
+  zoom_ = zoom;
+  Relayout();
+}
+
+RECT ViewerWindow::PagesArea() const {
+  RECT client{};
+  if (window_) GetClientRect(window_, &client);
+  if (extension_) client.top = std::min(client.bottom, LONG(extension_->TopReserve()));
+  return client;
+}
+
 void ViewerWindow::FitWidth() {
   zoom_ = 1.0;
   Relayout();
@@ -173,6 +187,7 @@ void ViewerWindow::ScrollTo(int x, int y) {
   scroll_y_ = y;
   UpdateScrollBars();
   if (window_) InvalidateRect(window_, nullptr, FALSE);
+  if (extension_) extension_->ViewChanged();
 }
 
 LRESULT CALLBACK ViewerWindow::StaticProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -182,6 +197,10 @@ LRESULT CALLBACK ViewerWindow::StaticProc(HWND window, UINT message, WPARAM wpar
 }
 
 LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (extension_) {
+    LRESULT result = 0;
+    if (extension_->OnMessage(message, wparam, lparam, result)) return result;
+  }
   switch (message) {
     case WM_ERASEBKGND:
       return 1;  // painted whole, from a memory bitmap
@@ -245,9 +264,8 @@ LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 SIZE ViewerWindow::ClientSize() const {
-  RECT client{};
-  if (window_) GetClientRect(window_, &client);
-  return {client.right, client.bottom};
+  const RECT pages = PagesArea();
+  return {pages.right, pages.bottom - pages.top};
 }
 
 void ViewerWindow::Relayout() {
@@ -270,6 +288,7 @@ void ViewerWindow::Relayout() {
   in_relayout_ = false;
   UpdateScrollBars();
   InvalidateRect(window_, nullptr, FALSE);
+  if (extension_) extension_->ViewChanged();
 }
 
 void ViewerWindow::UpdateScrollBars() {
@@ -347,21 +366,27 @@ bool ViewerWindow::OnKey(WPARAM key) {
 }
 
 void ViewerWindow::Paint(HDC dc, int width, int height) {
-  const RECT all{0, 0, width, height};
+  const int top = std::min(height, extension_ ? extension_->TopReserve() : 0);
+  if (top > 0) Fill(dc, RECT{0, 0, width, top}, GetSysColor(COLOR_BTNFACE));
+  const RECT all{0, top, width, height};
   Fill(dc, all, kBackground);
   if (!has_document_) {
     if (!message_title_.empty()) PaintMessage(dc, all);
     return;
   }
-  const auto [first, last] = layout_.VisibleRange(scroll_y_, height);
+  const int saved = SaveDC(dc);
+  IntersectClipRect(dc, all.left, all.top, all.right, all.bottom);
+  const auto [first, last] = layout_.VisibleRange(scroll_y_, height - top);
   for (int i = first; i < last; ++i) {
     const PageBox &box = layout_.Box(i);
-    const RECT where{box.x - scroll_x_, box.y - scroll_y_, box.x - scroll_x_ + box.width,
-                     box.y - scroll_y_ + box.height};
+    const RECT where{box.x - scroll_x_, box.y - scroll_y_ + top, box.x - scroll_x_ + box.width,
+                     box.y - scroll_y_ + top + box.height};
     const RECT frame{where.left - 1, where.top - 1, where.right + 1, where.bottom + 1};
     Fill(dc, frame, RGB(64, 64, 64));
     PaintPage(dc, i, where);
+    if (extension_) extension_->PaintOver(dc, i, where, layout_.PixelsPerPoint());
   }
+  RestoreDC(dc, saved);
 }
 
 void ViewerWindow::PaintPage(HDC dc, int index, const RECT &where) {

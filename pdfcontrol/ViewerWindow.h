@@ -22,6 +22,18 @@ HMODULE ThisModule();
 
 class ViewerWindow {
  public:
+  // What is added over the pages (the toolbar and the text tools): it sees each message first,
+  // keeps a strip above the pages, draws over each page and hears of every change of view.
+  class Extension {
+   public:
+    virtual ~Extension() = default;
+    // True when the message is taken, with its result.
+    virtual bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT &result) = 0;
+    virtual int TopReserve() const = 0;
+    virtual void PaintOver(HDC dc, int page, const RECT &where, double pixels_per_point) = 0;
+    virtual void ViewChanged() = 0;
+  };
+
   static constexpr COLORREF kBackground = RGB(128, 128, 128);
   static constexpr int kLineStep = 40;
 
@@ -49,6 +61,18 @@ class ViewerWindow {
   double Zoom() const { return zoom_; }
   int PageCount() const { return has_document_ ? layout_.PageCount() : 0; }
 
+  void SetExtension(Extension *extension) { extension_ = extension; }
+  bool HasDocument() const { return has_document_; }
+  uint32_t Generation() const { return generation_; }
+  const PageLayout &Layout() const { return layout_; }
+  int ScrollX() const { return scroll_x_; }
+  // The pages' part of the client area, below the extension's strip.
+  RECT PagesArea() const;
+  // Zoom 1 fits the widest page to the width.
+  void SetZoom(double zoom);
+  // Handles the keys of the pages (scrolling, zoom); true when the key was one of them.
+  bool PageKey(WPARAM key) { return OnKey(key); }
+
   // Called when the window takes the focus.
   std::function<void()> on_focus;
 
@@ -73,6 +97,7 @@ class ViewerWindow {
   SIZE ClientSize() const;
 
   RendererClient &renderer_;
+  Extension *extension_ = nullptr;
   HWND window_ = nullptr;
   HFONT title_font_ = nullptr;
   HFONT text_font_ = nullptr;

@@ -1,0 +1,214 @@
+// A page's text (see PageText.h).
+#include "PageText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+using namespace pdfrender;
+
+namespace pdfview {
+
+namespace {
+
+template <typename T>
+void Put(std::vector<char> &out, const T &value) {
+  const size_t at = out.size();
+  out.resize(at + sizeof value);
+  std::memcpy(out.data() + at, &value, sizeof value);
+}
+
+template <typename T>
+bool Take(const char *&data, size_t &left, T &value) {
+  if (left < sizeof value) return false;
+  std::memcpy(&value, data, sizeof value);
+  data += sizeof value;
+  left -= sizeof value;
+  return true;
+}
+
+bool Finite(float v) { return std::isfinite(v) && std::fabs(v) < 1e7f; }
+
+wchar_t Fold(wchar_t c) {
+  if (c >= L'A' && c <= L'Z') return wchar_t(c + 32);
+  if (c < 0xC0) return c;
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
+      (c >= 0x410 && c <= 0x42F)) {
+    return wchar_t(c + 32);
+  }
+  if (c >= 0x400 && c <= 0x40F) return wchar_t(c + 80);
+  // Latin Extended-A: capital and small letters alternate.
+  if (c >= 0x100 && c <= 0x137 && c % 2 == 0) return wchar_t(c + 1);
+  if (c >= 0x14A && c <= 0x177 && c % 2 == 0) return wchar_t(c + 1);
+  return c;
+}
+
+double Distance(const TextBox &box, double x, double y) {
+  const double dx = x < box.x0 ? box.x0 - x : x > box.x1 ? x - box.x1 : 0;
+  const double dy = y < box.y0 ? box.y0 - y : y > box.y1 ? y - box.y1 : 0;
+  // Lines are far apart vertically and glyphs close horizontally: a point beside a line
+  // belongs to that line before the one above or below it.
+  return dx + dy * 4;
+}
+
+}  // namespace
+
+std::wstring FoldCase(std::wstring text) {
+  for (wchar_t &c : text) c = Fold(c);
+  return text;
+}
+
+std::vector<char> EncodePageText(const std::vector<GlyphRecord> &glyphs,
+                                 const std::vector<LinkSource> &links) {
+  std::vector<char> out;
+  Put(out, PageTextHeader{uint32_t(glyphs.size()), uint32_t(links.size())});
+  for (const GlyphRecord &glyph : glyphs) Put(out, glyph);
+  for (const LinkSource &link : links) {
+    LinkRecord record = link.record;
+    record.address_units = uint32_t(link.address.size());
+    Put(out, record);
+    for (wchar_t c : link.address) Put(out, uint16_t(c));
+  }
+  return out;
+}
+
+bool PageText::Decode(const char *data, size_t size) {
+  *this = PageText();
+  PageTextHeader header{};
+  if (!Take(data, size, header) || header.glyph_count > kMaxGlyphs || header.link_count > kMaxLinks ||
+      size < size_t(header.glyph_count) * sizeof(GlyphRecord)) {
+    return false;
+  }
+  std::vector<GlyphRecord> glyphs(header.glyph_count);
+  for (GlyphRecord &glyph : glyphs) {
+    Take(data, size, glyph);
+    if (!Finite(glyph.x0) || !Finite(glyph.y0) || !Finite(glyph.x1) || !Finite(glyph.y1)) return false;
+  }
+  std::vector<PageLink> links;
+  for (uint32_t i = 0; i < header.link_count; ++i) {
+    LinkRecord record{};
+    if (!Take(data, size, record) || record.address_units > kMaxPathUnits ||
+        size < size_t(record.address_units) * 2 || !Finite(record.x0) || !Finite(record.y0) ||
+        !Finite(record.x1) || !Finite(record.y1) || !Finite(record.target_y)) {
+      return false;
+    }
+    PageLink link;
+    link.area = {std::min(record.x0, record.x1), std::min(record.y0, record.y1),
+                 std::max(record.x0, record.x1), std::max(record.y0, record.y1)};
+    link.target_page = int(record.target_page) - 1;
+    link.target_y = record.target_y;
+    for (uint32_t u = 0; u < record.address_units; ++u) {
+      uint16_t c = 0;
+      Take(data, size, c);
+      link.address += wchar_t(c);
+    }
+    links.push_back(std::move(link));
+  }
+  if (size != 0) return false;
+  Build(glyphs, std::move(links));
+  return true;
+}
+
+void PageText::Build(const std::vector<GlyphRecord> &glyphs, std::vector<PageLink> links) {
+  text_.clear();
+  boxes_.clear();
+  lines_.clear();
+  own_box_.clear();
+  links_ = std::move(links);
+  int line = 0;
+  for (size_t i = 0; i < glyphs.size(); ++i) {
+    const GlyphRecord &g = glyphs[i];
+    const TextBox box{std::min(g.x0, g.x1), std::min(g.y0, g.y1), std::max(g.x0, g.x1), std::max(g.y0, g.y1)};
+    auto add = [&](wchar_t c, bool own) {
+      text_ += c;
+      boxes_.push_back(box);
+      lines_.push_back(line);
+      own_box_.push_back(own);
+    };
+    add(wchar_t(g.code ? g.code : L' '), true);
+    if (i + 1 == glyphs.size()) break;
+    if (g.flags & kLineEnd) {
+      add(L'\n', false);
+      ++line;
+    } else if (g.flags & kSpaceAfter) {
+      add(L' ', false);
+    }
+  }
+}
+
+std::vector<TextRange> PageText::Find(const std::wstring &query) const {
+  std::vector<TextRange> found;
+  if (query.empty() || text_.size() < query.size()) return found;
+  const std::wstring folded = FoldCase(text_), wanted = FoldCase(query);
+  for (size_t at = folded.find(wanted); at != std::wstring::npos; at = folded.find(wanted, at + wanted.size())) {
+    found.push_back({int(at), int(at + wanted.size())});
+  }
+  return found;
+}
+
+std::vector<TextBox> PageText::Boxes(TextRange range) const {
+  std::vector<TextBox> out;
+  range.begin = std::max(range.begin, 0);
+  range.end = std::min(range.end, int(text_.size()));
+  int line = -1;
+  for (int i = range.begin; i < range.end; ++i) {
+    if (!own_box_[i]) continue;
+    const TextBox &b = boxes_[i];
+    if (lines_[i] != line || out.empty()) {
+      out.push_back(b);
+      line = lines_[i];
+    } else {
+      TextBox &u = out.back();
+      u = {std::min(u.x0, b.x0), std::min(u.y0, b.y0), std::max(u.x1, b.x1), std::max(u.y1, b.y1)};
+    }
+  }
+  return out;
+}
+
+int PageText::Nearest(double x, double y) const {
+  int best = -1;
+  double best_distance = std::numeric_limits<double>::max();
+  for (int i = 0; i < int(text_.size()); ++i) {
+    if (!own_box_[i]) continue;
+    const double d = Distance(boxes_[i], x, y);
+    if (d < best_distance) {
+      best_distance = d;
+      best = i;
+    }
+  }
+  return best;
+}
+
+TextRange PageText::Between(double x0, double y0, double x1, double y1) const {
+  const int a = Nearest(x0, y0), b = Nearest(x1, y1);
+  if (a < 0 || b < 0) return {};
+  return {std::min(a, b), std::max(a, b) + 1};
+}
+
+TextRange PageText::WordAt(double x, double y) const {
+  const int at = Nearest(x, y);
+  if (at < 0) return {};
+  const TextBox &box = boxes_[at];
+  if (x < box.x0 - 2 || x > box.x1 + 2 || y < box.y0 - 2 || y > box.y1 + 2) return {};
+  auto in_word = [this](int i) { return own_box_[i] && text_[i] != L' '; };
+  int begin = at, end = at + 1;
+  while (begin > 0 && in_word(begin - 1)) --begin;
+  while (end < int(text_.size()) && in_word(end)) ++end;
+  return {begin, end};
+}
+
+std::wstring PageText::Slice(TextRange range) const {
+  range.begin = std::clamp(range.begin, 0, int(text_.size()));
+  range.end = std::clamp(range.end, range.begin, int(text_.size()));
+  return text_.substr(range.begin, range.end - range.begin);
+}
+
+const PageLink *PageText::LinkAt(double x, double y) const {
+  for (const PageLink &link : links_) {
+    if (x >= link.area.x0 && x <= link.area.x1 && y >= link.area.y0 && y <= link.area.y1) return &link;
+  }
+  return nullptr;
+}
+
+}  // namespace pdfview

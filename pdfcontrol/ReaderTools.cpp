@@ -1,0 +1,855 @@
+// The reader's tools over the pages (see ReaderTools.h).
+#include "ReaderTools.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cwchar>
+
+namespace pdfview {
+
+namespace {
+
+constexpr UINT kTextMessage = WM_APP + 2;
+constexpr DWORD kFindTimeoutMs = 130000;
+
+enum ControlId : int {
+  kPrevPage = 101,
+  kNextPage,
+  kPageBox,
+  kPageCount,
+  kZoomBox,
+  kFindBox,
+  kFindNext,
+  kFindPrev,
+  kNote,
+  kCopy = 201,
+  kSelectAll,
+};
+
+// Zoom choices after the two fits; 0 and -1 stand for fit width and fit page.
+constexpr int kZoomChoices[] = {0, -1, 50, 75, 100, 125, 150, 200, 300, 400};
+constexpr int kMinPercent = 10, kMaxPercent = 1600;
+
+std::wstring TextOf(HWND window) {
+  const int n = GetWindowTextLengthW(window);
+  std::wstring text(size_t(n) + 1, L'\0');
+  text.resize(size_t(GetWindowTextW(window, text.data(), n + 1)));
+  return text;
+}
+
+void SetTextIfChanged(HWND window, const std::wstring &text) {
+  if (window && TextOf(window) != text) SetWindowTextW(window, text.c_str());
+}
+
+bool Ctrl() { return GetKeyState(VK_CONTROL) < 0; }
+bool Shift() { return GetKeyState(VK_SHIFT) < 0; }
+bool Alt() { return GetKeyState(VK_MENU) < 0; }
+
+bool Inside(HWND parent, HWND window) { return window && (window == parent || IsChild(parent, window)); }
+
+// Paints a colour under dark ink: white paper takes the colour, black text stays black.
+void Tint(HDC dc, const RECT &r, COLORREF colour) {
+  HBRUSH brush = CreateSolidBrush(colour);
+  HGDIOBJ old = SelectObject(dc, brush);
+  PatBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0x00A000C9);  // pattern AND screen
+  SelectObject(dc, old);
+  DeleteObject(brush);
+}
+
+RECT OnScreen(const TextBox &box, const RECT &page, double ppp) {
+  return RECT{page.left + LONG(std::floor(box.x0 * ppp)), page.top + LONG(std::floor(box.y0 * ppp)),
+              page.left + LONG(std::ceil(box.x1 * ppp)), page.top + LONG(std::ceil(box.y1 * ppp))};
+}
+
+// A number typed by a person: digits with blanks and a percent sign around them.
+bool ParseNumber(std::wstring text, int &out) {
+  std::erase_if(text, [](wchar_t c) { return c == L' ' || c == L'%'; });
+  if (text.empty() || text.size() > 9) return false;
+  int value = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return false;
+    value = value * 10 + (c - L'0');
+  }
+  out = value;
+  return true;
+}
+
+}  // namespace
+
+ReaderTools::ReaderTools(ViewerWindow &viewer, RendererClient &renderer)
+    : viewer_(viewer), renderer_(renderer) {
+  open_address = [](const std::wstring &address) {
+    ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  };
+}
+
+ReaderTools::~ReaderTools() { viewer_.SetExtension(nullptr); }
+
+HWND ReaderTools::Make(const wchar_t *cls, const wchar_t *text, DWORD style, DWORD ex_style, int id) {
+  HWND child = CreateWindowExW(ex_style, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, window_,
+                               reinterpret_cast<HMENU>(INT_PTR(id)), ThisModule(), nullptr);
+  SendMessageW(child, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  return child;
+}
+
+void ReaderTools::Attach() {
+  window_ = viewer_.Handle();
+  if (!window_) return;
+  INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&common);
+  prev_ = Make(L"BUTTON", L"<", BS_PUSHBUTTON, 0, kPrevPage);
+  next_ = Make(L"BUTTON", L">", BS_PUSHBUTTON, 0, kNextPage);
+  page_box_ = Make(L"EDIT", L"", ES_AUTOHSCROLL | ES_RIGHT | ES_NUMBER | WS_TABSTOP, WS_EX_CLIENTEDGE, kPageBox);
+  page_count_ = Make(L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, 0, kPageCount);
+  zoom_box_ = Make(L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, kZoomBox);
+  for (int choice : kZoomChoices) {
+    const std::wstring line = choice == 0 ? L"Fit width" : choice < 0 ? L"Fit page" : std::to_wstring(choice) + L"%";
+    SendMessageW(zoom_box_, CB_ADDSTRING, 0, LPARAM(line.c_str()));
+  }
+  find_box_ = Make(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kFindBox);
+  find_prev_ = Make(L"BUTTON", L"\u00AB", BS_PUSHBUTTON, 0, kFindPrev);
+  find_next_ = Make(L"BUTTON", L"\u00BB", BS_PUSHBUTTON, 0, kFindNext);
+  note_ = Make(L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX | SS_ENDELLIPSIS, 0, kNote);
+  for (HWND field : {page_box_, find_box_, GetWindow(zoom_box_, GW_CHILD)}) {
+    if (field) SetWindowSubclass(field, &FieldProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  }
+  tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                         0, 0, 0, 0, window_, nullptr, ThisModule(), nullptr);
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_IDISHWND;
+  tool.hwnd = window_;
+  tool.uId = UINT_PTR(window_);
+  tool.lpszText = const_cast<wchar_t *>(L"");
+  SendMessageW(tip_, TTM_ADDTOOLW, 0, LPARAM(&tool));
+  // Buttons explain themselves in the same tooltip control.
+  const std::pair<HWND, const wchar_t *> hints[] = {{prev_, L"Previous page"}, {next_, L"Next page"},
+                                                    {find_prev_, L"Find previous (Shift+F3)"},
+                                                    {find_next_, L"Find next (F3)"}};
+  for (const auto &[button, hint] : hints) {
+    TOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = window_;
+    info.uId = UINT_PTR(button);
+    info.lpszText = const_cast<wchar_t *>(hint);
+    SendMessageW(tip_, TTM_ADDTOOLW, 0, LPARAM(&info));
+  }
+  renderer_.SetTextMessage(kTextMessage);
+  viewer_.SetExtension(this);
+  Arrange();
+  DocumentChanged();
+}
+
+int ReaderTools::TopReserve() const { return window_ ? kBarHeight : 0; }
+
+void ReaderTools::Arrange() {
+  if (!window_) return;
+  RECT client;
+  GetClientRect(window_, &client);
+  const int y = 2, h = kBarHeight - 4;
+  int x = 2;
+  auto place = [&](HWND w, int width, int height = 0) {
+    MoveWindow(w, x, y, width, height ? height : h, TRUE);
+    x += width;
+  };
+  place(prev_, 22);
+  place(next_, 22);
+  x += 4;
+  place(page_box_, 38);
+  x += 4;
+  place(page_count_, 48);
+  x += 4;
+  place(zoom_box_, 80, 220);
+  x += 8;
+  const int rest = client.right - x - 2 * 22 - 6;
+  place(find_box_, std::clamp(rest / 2, 60, 160));
+  x += 2;
+  place(find_prev_, 22);
+  place(find_next_, 22);
+  x += 4;
+  place(note_, std::max(0, int(client.right) - x - 2));
+}
+
+void ReaderTools::DocumentChanged() {
+  if (viewer_.Generation() != generation_ || !viewer_.HasDocument()) {
+    generation_ = viewer_.Generation();
+    texts_.clear();
+    text_pending_.clear();
+    matches_.clear();
+    current_ = {};
+    find_request_ = 0;
+    selection_page_ = -1;
+    selection_ = {};
+    goto_page_ = goto_scroll_ = -1;
+    SetNote(L"");
+  }
+  const bool enable = viewer_.HasDocument();
+  for (HWND w : {prev_, next_, page_box_, page_count_, zoom_box_, find_box_, find_next_, find_prev_, note_}) {
+    if (w) EnableWindow(w, enable);
+  }
+  if (!enable && window_) {
+    SetTextIfChanged(page_box_, L"");
+    SetTextIfChanged(page_count_, L"");
+    SetTextIfChanged(zoom_box_, L"");
+    if (Inside(window_, GetFocus()) && GetFocus() != window_) SetFocus(window_);
+  }
+  ViewChanged();
+}
+
+void ReaderTools::ViewChanged() {
+  if (!window_ || !viewer_.HasDocument()) return;
+  UpdateBar();
+  RequestVisibleText();
+}
+
+void ReaderTools::UpdateBar() {
+  const HWND focus = GetFocus();
+  if (focus != page_box_) SetTextIfChanged(page_box_, std::to_wstring(CurrentPage() + 1));
+  SetTextIfChanged(page_count_, L"of " + std::to_wstring(viewer_.PageCount()));
+  if (!Inside(zoom_box_, focus) && SendMessageW(zoom_box_, CB_GETDROPPEDSTATE, 0, 0) == 0) {
+    const int percent = ZoomPercent();
+    SetTextIfChanged(zoom_box_, percent == 0 ? L"Fit width" : std::to_wstring(percent) + L"%");
+  }
+}
+
+int ReaderTools::CurrentPage() const {
+  if (!viewer_.HasDocument()) return 0;
+  if (goto_page_ >= 0 && viewer_.ScrollY() == goto_scroll_) return goto_page_;
+  return viewer_.Layout().PageAt(viewer_.ScrollY());
+}
+
+void ReaderTools::GoToPage(int page, double points_below_top) {
+  if (!viewer_.HasDocument()) return;
+  const PageLayout &layout = viewer_.Layout();
+  page = std::clamp(page, 0, layout.PageCount() - 1);
+  const PageBox &box = layout.Box(page);
+  int y = box.y;
+  if (points_below_top >= 0) y += int(std::lround(points_below_top * layout.PixelsPerPoint()));
+  // Set first: the view's change notice already shows the page asked for.
+  goto_page_ = page;
+  goto_scroll_ = -1;
+  viewer_.ScrollTo(viewer_.ScrollX(), y);
+  goto_scroll_ = viewer_.ScrollY();
+  UpdateBar();
+}
+
+int ReaderTools::ZoomPercent() const {
+  if (!viewer_.HasDocument() || viewer_.Zoom() == 1.0) return 0;
+  const int dpi = 96;
+  return int(std::lround(viewer_.Layout().PixelsPerPoint() * 72.0 / dpi * 100));
+}
+
+void ReaderTools::SetZoomPercent(int percent) {
+  if (!viewer_.HasDocument()) return;
+  const int page = CurrentPage();
+  if (percent <= 0) {
+    viewer_.FitWidth();
+  } else {
+    percent = std::clamp(percent, kMinPercent, kMaxPercent);
+    const double fit_width = viewer_.Layout().PixelsPerPoint() / viewer_.Zoom();
+    const double zoom = percent / 100.0 * 96 / 72 / fit_width;
+    // Exactly 1 means fitting the width: a percentage that happens to match stays a percentage.
+    viewer_.SetZoom(zoom == 1.0 ? std::nextafter(1.0, 2.0) : zoom);
+  }
+  GoToPage(page);
+}
+
+void ReaderTools::FitPage() {
+  if (!viewer_.HasDocument()) return;
+  const int page = CurrentPage();
+  const PageLayout &layout = viewer_.Layout();
+  const RECT area = viewer_.PagesArea();
+  const double fit_width = layout.PixelsPerPoint() / viewer_.Zoom();
+  const double points_high = layout.Box(page).height / layout.PixelsPerPoint();
+  const double room = double(area.bottom - area.top - 2 * PageLayout::kMargin);
+  double zoom = std::min(1.0, room / (points_high * fit_width));
+  if (zoom == 1.0) zoom = std::nextafter(1.0, 0.0);
+  viewer_.SetZoom(zoom);
+  GoToPage(page);
+}
+
+SavedView ReaderTools::View() const {
+  SavedView view;
+  if (!viewer_.HasDocument()) return view;
+  view.page = CurrentPage();
+  const PageBox &box = viewer_.Layout().Box(view.page);
+  view.offset = std::clamp(double(viewer_.ScrollY() - box.y) / std::max(1, box.height), 0.0, 1.0);
+  view.zoom = viewer_.Zoom();
+  return view;
+}
+
+void ReaderTools::Restore(const SavedView &view) {
+  if (!viewer_.HasDocument()) return;
+  viewer_.SetZoom(view.zoom);
+  const PageLayout &layout = viewer_.Layout();
+  const int page = std::clamp(view.page, 0, layout.PageCount() - 1);
+  GoToPage(page, view.offset * layout.Box(page).height / layout.PixelsPerPoint());
+}
+
+// ---- keys and commands
+
+HWND ReaderTools::Field(int index) const {
+  switch (index) {
+    case 0: return page_box_;
+    case 1: return GetWindow(zoom_box_, GW_CHILD) ? GetWindow(zoom_box_, GW_CHILD) : zoom_box_;
+    case 2: return find_box_;
+    default: return window_;
+  }
+}
+
+int ReaderTools::FieldIndex(HWND window) const {
+  if (!window) return -1;
+  if (window == page_box_) return 0;
+  if (Inside(zoom_box_, window)) return 1;
+  if (window == find_box_) return 2;
+  if (window == window_) return 3;
+  return -1;
+}
+
+LRESULT CALLBACK ReaderTools::FieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                        UINT_PTR, DWORD_PTR data) {
+  auto *self = reinterpret_cast<ReaderTools *>(data);
+  switch (message) {
+    case WM_GETDLGCODE: {
+      const auto *msg = reinterpret_cast<const MSG *>(lparam);
+      LRESULT code = DefSubclassProc(window, message, wparam, lparam);
+      if (msg && msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) {
+        code |= DLGC_WANTALLKEYS;
+      }
+      return code;
+    }
+    case WM_KEYDOWN:
+      if (self->HandleKey(window, wparam)) return 0;
+      break;
+    case WM_CHAR:
+      // Handled as keys; the edit would beep at them.
+      if (wparam == L'\r' || wparam == L'\t' || wparam == 27 || (wparam < 32 && Ctrl() && wparam != 3 && wparam != 22 && wparam != 24 && wparam != 26 && wparam != 8)) {
+        return 0;
+      }
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(window, &FieldProc, 1);
+      break;
+  }
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+bool ReaderTools::TranslateKey(const MSG &msg) {
+  if (!window_ || (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) || !Inside(window_, msg.hwnd)) {
+    return false;
+  }
+  switch (msg.wParam) {
+    case VK_TAB:
+    case VK_RETURN:
+    case VK_ESCAPE:
+    case VK_F3:
+      break;
+    case 'F':
+    case 'G':
+      if (!Ctrl()) return false;
+      break;
+    default:
+      return false;
+  }
+  return HandleKey(msg.hwnd, msg.wParam);
+}
+
+bool ReaderTools::HandleKey(HWND from, WPARAM key) {
+  if (Alt()) return false;
+  const int field = FieldIndex(from);
+  const bool ctrl = Ctrl(), shift = Shift();
+  switch (key) {
+    case VK_TAB: {
+      if (ctrl) return false;
+      int to = field + (shift ? -1 : 1);
+      while (to >= 0 && to <= 3 && !IsWindowEnabled(Field(to))) to += shift ? -1 : 1;
+      if (field < 0 || to < 0 || to > 3) return false;
+      SetFocus(Field(to));
+      if (to < 3) SendMessageW(Field(to), EM_SETSEL, 0, -1);
+      return true;
+    }
+    case VK_RETURN:
+      if (field == 0) GoToTyped();
+      else if (field == 1) ApplyTypedZoom();
+      else if (field == 2) Find(TextOf(find_box_), !shift);
+      else return false;
+      return true;
+    case VK_ESCAPE:
+      if (field < 0 || field == 3) return false;
+      UpdateBar();
+      SetFocus(window_);
+      return true;
+    case VK_F3:
+      if (!viewer_.HasDocument()) return false;
+      Find(TextOf(find_box_), !shift);
+      return true;
+    case 'F':
+    case 'G':
+      if (!ctrl || !viewer_.HasDocument()) return false;
+      SetFocus(key == 'F' ? find_box_ : page_box_);
+      SendMessageW(key == 'F' ? find_box_ : page_box_, EM_SETSEL, 0, -1);
+      return true;
+    case 'A':
+      if (!ctrl) return false;
+      if (field == 0 || field == 2) {
+        SendMessageW(from, EM_SETSEL, 0, -1);
+        return true;
+      }
+      if (field != 3) return false;
+      if (texts_.count(CurrentPage())) SelectOnPage(CurrentPage(), texts_[CurrentPage()].All());
+      return true;
+    case 'C':
+      if (!ctrl || field != 3) return false;
+      Copy();
+      return true;
+  }
+  return false;
+}
+
+// Tab past either end of the toolbar and pages, where no container moves the focus.
+void ReaderTools::Leave(bool backwards) {
+  const HWND parent = GetParent(window_);
+  if (!parent) return;
+  const HWND to = GetNextDlgTabItem(parent, window_, backwards);
+  if (to && to != window_) SetFocus(to);
+}
+
+void ReaderTools::GoToTyped() {
+  int page = 0;
+  if (ParseNumber(TextOf(page_box_), page)) GoToPage(page - 1);
+  SetFocus(window_);
+  UpdateBar();
+}
+
+void ReaderTools::ApplyTypedZoom() {
+  const std::wstring text = TextOf(zoom_box_);
+  int percent = 0;
+  if (_wcsicmp(text.c_str(), L"Fit width") == 0) {
+    SetZoomPercent(0);
+  } else if (_wcsicmp(text.c_str(), L"Fit page") == 0) {
+    FitPage();
+  } else if (ParseNumber(text, percent) && percent > 0) {
+    SetZoomPercent(percent);
+  }
+  SetFocus(window_);
+  UpdateBar();
+}
+
+void ReaderTools::OnCommand(int id, int code) {
+  switch (id) {
+    case kPrevPage:
+    case kNextPage:
+      if (code == BN_CLICKED) GoToPage(CurrentPage() + (id == kNextPage ? 1 : -1));
+      break;
+    case kFindNext:
+    case kFindPrev:
+      if (code == BN_CLICKED) Find(TextOf(find_box_), id == kFindNext);
+      break;
+    case kFindBox:
+      if (code == EN_CHANGE && TextOf(find_box_) != query_) SetNote(L"");
+      break;
+    case kZoomBox:
+      if (code == CBN_SELENDOK) {
+        const int line = int(SendMessageW(zoom_box_, CB_GETCURSEL, 0, 0));
+        if (line >= 0 && line < int(std::size(kZoomChoices))) {
+          if (kZoomChoices[line] < 0) FitPage();
+          else SetZoomPercent(kZoomChoices[line]);
+        }
+      } else if (code == CBN_CLOSEUP || code == CBN_KILLFOCUS) {
+        UpdateBar();
+      }
+      break;
+    case kCopy:
+      Copy();
+      break;
+    case kSelectAll:
+      if (texts_.count(CurrentPage())) SelectOnPage(CurrentPage(), texts_[CurrentPage()].All());
+      break;
+  }
+}
+
+// ---- text from the worker
+
+void ReaderTools::RequestVisibleText() {
+  if (!viewer_.HasDocument()) return;
+  const RECT area = viewer_.PagesArea();
+  const auto [first, last] = viewer_.Layout().VisibleRange(viewer_.ScrollY(), area.bottom - area.top);
+  for (int page = first; page < last; ++page) {
+    if (texts_.count(page) || text_pending_.count(page)) continue;
+    text_pending_.insert(page);
+    TextJob job;
+    job.generation = generation_;
+    job.page = uint32_t(page);
+    renderer_.RequestText(std::move(job));
+  }
+}
+
+void ReaderTools::CollectText() {
+  bool changed = false;
+  for (TextAnswer &answer : renderer_.TakeText()) {
+    if (answer.job.generation != generation_ || generation_ != viewer_.Generation()) continue;
+    if (answer.job.find) {
+      if (answer.job.id == find_request_) changed |= FinishFind(answer);
+      continue;
+    }
+    const int page = int(answer.job.page);
+    text_pending_.erase(page);
+    PageText text;
+    // A page that fails keeps an empty text: no matches, nothing to select, asked once.
+    if (!answer.failed) text.Decode(answer.text.data(), answer.text.size());
+    texts_[page] = std::move(text);
+    matches_.erase(page);
+    changed = true;
+  }
+  if (changed && window_) InvalidateRect(window_, nullptr, FALSE);
+}
+
+const std::vector<TextRange> &ReaderTools::MatchesOf(int page) {
+  auto it = matches_.find(page);
+  if (it != matches_.end()) return it->second;
+  auto text = texts_.find(page);
+  return matches_[page] = text == texts_.end() ? std::vector<TextRange>{} : text->second.Find(query_);
+}
+
+// ---- find
+
+bool ReaderTools::Find(const std::wstring &text, bool forward) {
+  if (!window_ || !viewer_.HasDocument()) return false;
+  if (TextOf(find_box_) != text) SetWindowTextW(find_box_, text.c_str());
+  uint32_t request = 0;
+  if (!StartFind(forward, request)) return false;
+  if (request == 0) return true;
+  // A caller that asks is answered: wait here, the worker runs on.
+  return FinishFind(renderer_.WaitText(request, kFindTimeoutMs));
+}
+
+bool ReaderTools::StartFind(bool forward, uint32_t &request) {
+  request = 0;
+  const std::wstring query = TextOf(find_box_);
+  if (query.empty()) {
+    SetNote(L"");
+    return false;
+  }
+  if (FoldCase(query) != FoldCase(query_)) {
+    query_ = query;
+    matches_.clear();
+    current_ = {};
+  }
+  find_forward_ = forward;
+  find_had_current_ = current_.page >= 0;
+  const int count = viewer_.PageCount();
+  int start = CurrentPage();
+  if (find_had_current_) {
+    const auto &matches = MatchesOf(current_.page);
+    const int next = current_.index + (forward ? 1 : -1);
+    if (next >= 0 && next < int(matches.size())) {
+      current_.index = next;
+      SetNote(L"");
+      ShowMatch();
+      return true;
+    }
+    find_origin_ = current_.page;
+    start = (current_.page + (forward ? 1 : count - 1)) % count;
+  } else {
+    find_origin_ = start;
+  }
+  TextJob job;
+  job.generation = generation_;
+  job.find = true;
+  job.page = uint32_t(start);
+  job.count = uint32_t(count);
+  job.forward = forward;
+  job.query = query_;
+  request = find_request_ = renderer_.RequestText(std::move(job));
+  return true;
+}
+
+bool ReaderTools::FinishFind(const TextAnswer &answer) {
+  if (answer.job.id != find_request_) return false;
+  find_request_ = 0;
+  if (answer.job.generation != generation_) return false;
+  if (answer.failed) {
+    SetNote(kFindFailed);
+    return false;
+  }
+  const int page = answer.found_page;
+  if (page < 0 || page >= viewer_.PageCount()) {
+    current_ = {};
+    SetNote(kNotFound);
+    if (window_) InvalidateRect(window_, nullptr, FALSE);
+    return false;
+  }
+  PageText text;
+  text.Decode(answer.text.data(), answer.text.size());
+  texts_[page] = std::move(text);
+  text_pending_.erase(page);
+  matches_.erase(page);
+  const auto &matches = MatchesOf(page);
+  if (matches.empty()) {
+    SetNote(kNotFound);
+    return false;
+  }
+  current_ = {page, find_forward_ ? 0 : int(matches.size()) - 1};
+  const bool wrapped = find_had_current_ ? (find_forward_ ? page <= find_origin_ : page >= find_origin_)
+                                         : (find_forward_ ? page < find_origin_ : page > find_origin_);
+  SetNote(wrapped ? kWrapped : L"");
+  ShowMatch();
+  return true;
+}
+
+void ReaderTools::ShowMatch() {
+  if (current_.page < 0 || !texts_.count(current_.page)) return;
+  const auto &matches = MatchesOf(current_.page);
+  if (current_.index >= int(matches.size())) return;
+  const auto boxes = texts_[current_.page].Boxes(matches[current_.index]);
+  if (boxes.empty()) return;
+  const PageLayout &layout = viewer_.Layout();
+  const PageBox &page = layout.Box(current_.page);
+  const double ppp = layout.PixelsPerPoint();
+  const int top = page.y + int(boxes.front().y0 * ppp), bottom = page.y + int(std::ceil(boxes.back().y1 * ppp));
+  const int left = page.x + int(boxes.front().x0 * ppp), right = page.x + int(std::ceil(boxes.front().x1 * ppp));
+  const RECT area = viewer_.PagesArea();
+  const int height = area.bottom - area.top, width = area.right - area.left;
+  int y = viewer_.ScrollY(), x = viewer_.ScrollX();
+  if (top < y || bottom > y + height) y = top - height / 3;
+  if (left < x || right > x + width) x = left - width / 3;
+  viewer_.ScrollTo(x, y);
+  if (window_) InvalidateRect(window_, nullptr, FALSE);
+}
+
+void ReaderTools::SetNote(const wchar_t *note) {
+  SetTextIfChanged(note_, note);
+  if (find_box_) {
+    // The note also shows over the field, for windows too narrow to show it beside.
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window_;
+    tool.uId = UINT_PTR(window_);
+    if (*note) {
+      RECT r;
+      GetWindowRect(find_box_, &r);
+      ShowTip(note, POINT{0, 0});
+      SendMessageW(tip_, TTM_TRACKPOSITION, 0, MAKELPARAM(r.left, r.bottom + 2));
+    } else if (!tip_text_.empty()) {
+      ShowTip(L"", POINT{0, 0});
+    }
+  }
+}
+
+// ---- pointer, selection, links
+
+ReaderTools::Hit ReaderTools::HitAt(POINT client, int page) const {
+  Hit hit;
+  if (!viewer_.HasDocument()) return hit;
+  const PageLayout &layout = viewer_.Layout();
+  const RECT area = viewer_.PagesArea();
+  const int x = client.x + viewer_.ScrollX(), y = client.y - area.top + viewer_.ScrollY();
+  hit.page = page >= 0 ? page : layout.PageAt(y);
+  if (hit.page < 0 || hit.page >= layout.PageCount()) return Hit{};
+  const PageBox &box = layout.Box(hit.page);
+  hit.x = (x - box.x) / layout.PixelsPerPoint();
+  hit.y = (y - box.y) / layout.PixelsPerPoint();
+  return hit;
+}
+
+const PageLink *ReaderTools::LinkAt(POINT client) const {
+  if (client.y < TopReserve()) return nullptr;
+  const Hit hit = HitAt(client);
+  auto it = texts_.find(hit.page);
+  return it == texts_.end() ? nullptr : it->second.LinkAt(hit.x, hit.y);
+}
+
+void ReaderTools::Follow(const PageLink &link) {
+  if (link.target_page >= 0) {
+    GoToPage(link.target_page, link.target_y);
+  } else if (!link.address.empty() && open_address) {
+    open_address(link.address);
+  }
+}
+
+void ReaderTools::SelectOnPage(int page, TextRange range) {
+  selection_page_ = range.Empty() ? -1 : page;
+  selection_ = range;
+  if (window_) InvalidateRect(window_, nullptr, FALSE);
+}
+
+std::wstring ReaderTools::SelectedText() const {
+  auto it = texts_.find(selection_page_);
+  return it == texts_.end() ? std::wstring() : it->second.Slice(selection_);
+}
+
+void ReaderTools::Copy() const {
+  const std::wstring text = SelectedText();
+  if (text.empty() || !OpenClipboard(window_)) return;
+  std::wstring lines;
+  for (wchar_t c : text) {
+    if (c == L'\n') lines += L'\r';
+    lines += c;
+  }
+  EmptyClipboard();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (lines.size() + 1) * sizeof(wchar_t));
+  if (block) {
+    std::wmemcpy(static_cast<wchar_t *>(GlobalLock(block)), lines.c_str(), lines.size() + 1);
+    GlobalUnlock(block);
+    if (!SetClipboardData(CF_UNICODETEXT, block)) GlobalFree(block);
+  }
+  CloseClipboard();
+}
+
+void ReaderTools::ShowMenu(POINT screen) {
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING | (SelectedText().empty() ? MF_GRAYED : 0), kCopy, L"Copy");
+  AppendMenuW(menu, MF_STRING | (texts_.count(CurrentPage()) ? 0 : MF_GRAYED), kSelectAll, L"Select all on page");
+  const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0, window_, nullptr);
+  DestroyMenu(menu);
+  if (chosen) OnCommand(chosen, 0);
+}
+
+void ReaderTools::ShowTip(const std::wstring &text, POINT client) {
+  if (!tip_ || text == tip_text_) return;
+  tip_text_ = text;
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = window_;
+  tool.uId = UINT_PTR(window_);
+  tool.lpszText = const_cast<wchar_t *>(tip_text_.c_str());
+  SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, LPARAM(&tool));
+  if (text.empty()) {
+    SendMessageW(tip_, TTM_TRACKACTIVATE, FALSE, LPARAM(&tool));
+    return;
+  }
+  ClientToScreen(window_, &client);
+  SendMessageW(tip_, TTM_TRACKPOSITION, 0, MAKELPARAM(client.x + 12, client.y + 20));
+  SendMessageW(tip_, TTM_TRACKACTIVATE, TRUE, LPARAM(&tool));
+}
+
+// ---- the extension's part of the window
+
+bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT &result) {
+  auto point = [lparam] { return POINT{short(LOWORD(lparam)), short(HIWORD(lparam))}; };
+  switch (message) {
+    case WM_SIZE:
+      Arrange();
+      return false;
+    case WM_COMMAND:
+      if (lparam) {
+        OnCommand(LOWORD(wparam), HIWORD(wparam));
+        result = 0;
+        return true;
+      }
+      return false;
+    case kTextMessage:
+      CollectText();
+      return true;
+    case WM_KEYDOWN:
+      if (HandleKey(window_, wparam)) return true;
+      if (wparam == VK_TAB && !Ctrl() && !Alt()) {
+        Leave(Shift());
+        return true;
+      }
+      return false;
+    case WM_SETCURSOR:
+      if (LOWORD(lparam) == HTCLIENT && HWND(wparam) == window_) {
+        POINT p;
+        GetCursorPos(&p);
+        ScreenToClient(window_, &p);
+        if (LinkAt(p)) {
+          SetCursor(LoadCursor(nullptr, IDC_HAND));
+          result = TRUE;
+          return true;
+        }
+      }
+      return false;
+    case WM_MOUSEMOVE: {
+      const POINT p = point();
+      if (dragging_) {
+        const Hit hit = HitAt(p, anchor_.page);
+        auto it = texts_.find(anchor_.page);
+        if (it != texts_.end()) SelectOnPage(anchor_.page, it->second.Between(anchor_.x, anchor_.y, hit.x, hit.y));
+        return false;
+      }
+      const PageLink *link = LinkAt(p);
+      ShowTip(link && link->target_page < 0 ? link->address : L"", p);
+      return false;
+    }
+    case WM_LBUTTONDOWN: {
+      const POINT p = point();
+      if (p.y < TopReserve()) return false;
+      if (const PageLink *link = LinkAt(p)) {
+        link_pressed_ = true;
+        pressed_link_ = link->address + L"#" + std::to_wstring(link->target_page);
+        return false;
+      }
+      anchor_ = HitAt(p);
+      dragging_ = anchor_.page >= 0;
+      SelectOnPage(-1, {});
+      if (dragging_) SetCapture(window_);
+      return false;
+    }
+    case WM_LBUTTONUP: {
+      const POINT p = point();
+      if (dragging_) {
+        dragging_ = false;
+        if (GetCapture() == window_) ReleaseCapture();
+      }
+      if (link_pressed_) {
+        link_pressed_ = false;
+        const PageLink *link = LinkAt(p);
+        // Followed only when released over the link it was pressed on.
+        if (link && link->address + L"#" + std::to_wstring(link->target_page) == pressed_link_) {
+          const PageLink target = *link;
+          Follow(target);
+        }
+      }
+      return false;
+    }
+    case WM_CAPTURECHANGED:
+      dragging_ = false;
+      return false;
+    case WM_LBUTTONDBLCLK: {
+      const Hit hit = HitAt(point());
+      auto it = texts_.find(hit.page);
+      if (it != texts_.end()) SelectOnPage(hit.page, it->second.WordAt(hit.x, hit.y));
+      return false;
+    }
+    case WM_CONTEXTMENU: {
+      POINT screen{short(LOWORD(lparam)), short(HIWORD(lparam))};
+      if (screen.x == -1 && screen.y == -1) {
+        screen = {20, TopReserve() + 20};
+        ClientToScreen(window_, &screen);
+      }
+      ShowMenu(screen);
+      result = 0;
+      return true;
+    }
+    case WM_DESTROY:
+      if (tip_) DestroyWindow(tip_);
+      tip_ = nullptr;
+      window_ = prev_ = next_ = page_box_ = page_count_ = zoom_box_ = find_box_ = find_next_ = find_prev_ = note_ = nullptr;
+      return false;
+  }
+  return false;
+}
+
+void ReaderTools::PaintOver(HDC dc, int page, const RECT &where, double ppp) {
+  auto text = texts_.find(page);
+  if (text == texts_.end()) return;
+  if (!query_.empty()) {
+    const auto &matches = MatchesOf(page);
+    for (int i = 0; i < int(matches.size()); ++i) {
+      const bool current = current_.page == page && current_.index == i;
+      for (const TextBox &box : text->second.Boxes(matches[i])) {
+        Tint(dc, OnScreen(box, where, ppp), current ? RGB(255, 150, 40) : RGB(255, 240, 80));
+      }
+    }
+  }
+  if (selection_page_ == page) {
+    for (const TextBox &box : text->second.Boxes(selection_)) Tint(dc, OnScreen(box, where, ppp), RGB(150, 200, 255));
+  }
+}
+
+}  // namespace pdfview

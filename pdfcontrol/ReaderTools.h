@@ -1,0 +1,138 @@
+// What a reader uses beside the pages, added to the viewer window as its extension:
+//   ReaderTools - the toolbar (page buttons, the page box with "of N", the zoom box, the find
+//                 field with its buttons and note), going to a page, zoom in percent, finding
+//                 with highlights, selecting and copying text, and links.
+//   SavedView   - a document's place and zoom, which the control keeps per document.
+// Page text comes from the worker through the renderer client, in the background.
+#pragma once
+
+#include "PageText.h"
+#include "RendererClient.h"
+#include "ViewerWindow.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+
+namespace pdfview {
+
+struct SavedView {
+  int page = 0;            // from 0
+  double offset = 0;       // rows below the page's top, as a share of its height
+  double zoom = 1;         // as the viewer window keeps it (1 fits the width)
+};
+
+class ReaderTools final : public ViewerWindow::Extension {
+ public:
+  static constexpr int kBarHeight = 26;
+  // Texts of the find note.
+  static constexpr const wchar_t *kNotFound = L"Not found";
+  static constexpr const wchar_t *kWrapped = L"Wrapped around";
+  static constexpr const wchar_t *kFindFailed = L"Text could not be read";
+
+  ReaderTools(ViewerWindow &viewer, RendererClient &renderer);
+  ~ReaderTools() override;
+  ReaderTools(const ReaderTools &) = delete;
+  ReaderTools &operator=(const ReaderTools &) = delete;
+
+  // Makes the toolbar, once the viewer's window exists.
+  void Attach();
+  // After the viewer shows a document (or a message instead): the toolbar follows.
+  void DocumentChanged();
+
+  int CurrentPage() const;  // from 0
+  void GoToPage(int page, double points_below_top = -1);
+  // 0 fits the width.
+  int ZoomPercent() const;
+  void SetZoomPercent(int percent);
+  SavedView View() const;
+  void Restore(const SavedView &view);
+  // Finds the next or previous match and shows it; waits for the worker.
+  bool Find(const std::wstring &text, bool forward);
+  std::wstring SelectedText() const;
+  // Keys that a container's dialog handling would take from the toolbar: true when used.
+  bool TranslateKey(const MSG &msg);
+
+  // Opens an outside address with the platform's handler for it; tests replace it.
+  std::function<void(const std::wstring &)> open_address;
+
+  // ViewerWindow::Extension
+  bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT &result) override;
+  int TopReserve() const override;
+  void PaintOver(HDC dc, int page, const RECT &where, double pixels_per_point) override;
+  void ViewChanged() override;
+
+ private:
+  struct Match {
+    int page = -1;
+    int index = 0;
+  };
+  struct Hit {
+    int page = -1;
+    double x = 0, y = 0;  // points on the page
+  };
+
+  static LRESULT CALLBACK FieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                    UINT_PTR id, DWORD_PTR data);
+  HWND Make(const wchar_t *cls, const wchar_t *text, DWORD style, DWORD ex_style, int id);
+  void Arrange();
+  void UpdateBar();
+  HWND Field(int index) const;
+  int FieldIndex(HWND window) const;
+  bool HandleKey(HWND from, WPARAM key);
+  void Leave(bool backwards);
+  void OnCommand(int id, int code);
+  void GoToTyped();
+  void ApplyTypedZoom();
+  void FitPage();
+
+  void RequestVisibleText();
+  void CollectText();
+  const std::vector<TextRange> &MatchesOf(int page);
+  bool StartFind(bool forward, uint32_t &request);
+  bool FinishFind(const TextAnswer &answer);
+  void ShowMatch();
+  void SetNote(const wchar_t *note);
+
+  Hit HitAt(POINT client, int page = -1) const;
+  const PageLink *LinkAt(POINT client) const;
+  void Follow(const PageLink &link);
+  void SelectOnPage(int page, TextRange range);
+  void Copy() const;
+  void ShowMenu(POINT screen);
+  void ShowTip(const std::wstring &text, POINT client);
+
+  ViewerWindow &viewer_;
+  RendererClient &renderer_;
+  HWND window_ = nullptr;
+  HWND prev_ = nullptr, next_ = nullptr, page_box_ = nullptr, page_count_ = nullptr;
+  HWND zoom_box_ = nullptr, find_box_ = nullptr, find_next_ = nullptr, find_prev_ = nullptr;
+  HWND note_ = nullptr, tip_ = nullptr;
+  std::wstring tip_text_;
+
+  // The document whose text is held.
+  uint32_t generation_ = 0;
+  std::map<int, PageText> texts_;
+  std::set<int> text_pending_;
+  std::map<int, std::vector<TextRange>> matches_;
+  std::wstring query_;
+  Match current_;
+  uint32_t find_request_ = 0;
+  bool find_forward_ = true;
+  bool find_had_current_ = false;
+  int find_origin_ = 0;
+
+  int goto_page_ = -1, goto_scroll_ = -1;
+
+  int selection_page_ = -1;
+  TextRange selection_;
+  bool dragging_ = false;
+  Hit anchor_;
+  std::wstring pressed_link_;
+  bool link_pressed_ = false;
+};
+
+}  // namespace pdfview

@@ -1,0 +1,152 @@
+// The worker's side of text (see WorkerText.h).
+#include "WorkerText.h"
+
+#include <GfxState.h>
+#include <Link.h>
+#include <PDFDoc.h>
+#include <Page.h>
+#include <TextOutputDev.h>
+
+#include <map>
+#include <memory>
+
+using namespace pdfrender;
+
+namespace pdfworker {
+
+namespace {
+
+struct ReadPage {
+  std::vector<GlyphRecord> glyphs;
+  std::vector<pdfview::LinkSource> links;
+  pdfview::PageText text;
+};
+
+std::map<int, ReadPage> pages;
+
+std::wstring Widen(const std::string &text) {
+  // Addresses are 7-bit by the file format's rule; anything else is shown as it comes.
+  std::wstring out;
+  for (unsigned char c : text) out += wchar_t(c);
+  return out;
+}
+
+void ReadGlyphs(PDFDoc &document, int page, ReadPage &out) {
+  TextOutputDev device(nullptr, nullptr, false, 0, false, false);
+  if (!device.isOk()) return;
+  document.displayPage(&device, page, 72, 72, 0, false, true, false);
+  for (const TextFlow *flow = device.getFlows(); flow; flow = flow->getNext()) {
+    for (const TextBlock *block = flow->getBlocks(); block; block = block->getNext()) {
+      for (const TextLine *line = block->getLines(); line; line = line->getNext()) {
+        for (const TextWord *word = line->getWords(); word; word = word->getNext()) {
+          for (int i = 0; i < word->getLength(); ++i) {
+            double x0, y0, x1, y1;
+            word->getCharBBox(i, &x0, &y0, &x1, &y1);
+            uint32_t flags = 0;
+            if (i + 1 == word->getLength()) {
+              if (!word->getNext()) {
+                flags = kLineEnd;
+              } else if (word->getSpaceAfter()) {
+                flags = kSpaceAfter;
+              }
+            }
+            const Unicode code = *word->getChar(i);
+            GlyphRecord glyph{float(x0), float(y0), float(x1), float(y1), code, flags};
+            if (code > 0xFFFF && code <= 0x10FFFF) {
+              GlyphRecord high = glyph;
+              high.code = 0xD800 + ((code - 0x10000) >> 10);
+              high.flags = 0;
+              out.glyphs.push_back(high);
+              glyph.code = 0xDC00 + ((code - 0x10000) & 0x3FF);
+            } else if (code > 0xFFFF) {
+              glyph.code = 0xFFFD;
+            }
+            out.glyphs.push_back(glyph);
+            if (out.glyphs.size() >= kMaxGlyphs) return;
+          }
+        }
+      }
+    }
+  }
+}
+
+void ReadLinks(PDFDoc &document, int page, ReadPage &out) {
+  Page *p = document.getPage(page);
+  if (!p) return;
+  // The same placement as the rendering: the crop box, the page's rotation, y downwards.
+  const GfxState state(72, 72, p->getCropBox(), p->getRotate(), true);
+  std::unique_ptr<Links> links = p->getLinks();
+  for (AnnotLink *link : links->getLinks()) {
+    if (out.links.size() >= kMaxLinks) break;
+    LinkAction *action = link->getAction();
+    if (!action) continue;
+    pdfview::LinkSource source{};
+    double x1, y1, x2, y2;
+    link->getRect(&x1, &y1, &x2, &y2);
+    double tx0, ty0, tx1, ty1;
+    state.transform(x1, y1, &tx0, &ty0);
+    state.transform(x2, y2, &tx1, &ty1);
+    source.record = {float(tx0), float(ty0), float(tx1), float(ty1), 0, -1, 0};
+    if (action->getKind() == actionURI) {
+      source.address = Widen(static_cast<LinkURI *>(action)->getURI()).substr(0, kMaxPathUnits);
+      if (source.address.empty()) continue;
+    } else if (action->getKind() == actionGoTo) {
+      auto *go = static_cast<LinkGoTo *>(action);
+      std::unique_ptr<LinkDest> named;
+      const LinkDest *dest = go->getDest();
+      if (!dest && go->getNamedDest()) {
+        named = document.findDest(go->getNamedDest());
+        dest = named.get();
+      }
+      if (!dest || !dest->isOk()) continue;
+      const int target = dest->isPageRef() ? document.findPage(dest->getPageRef()) : dest->getPageNum();
+      if (target < 1 || target > document.getNumPages()) continue;
+      source.record.target_page = uint32_t(target);
+      if (dest->getKind() == destXYZ && dest->getChangeTop()) {
+        Page *t = document.getPage(target);
+        if (t) {
+          const GfxState target_state(72, 72, t->getCropBox(), t->getRotate(), true);
+          double x, y;
+          target_state.transform(dest->getLeft(), dest->getTop(), &x, &y);
+          source.record.target_y = float(y >= 0 ? y : 0);
+        }
+      }
+    } else {
+      continue;
+    }
+    out.links.push_back(std::move(source));
+  }
+}
+
+ReadPage &Read(PDFDoc &document, int page) {
+  auto it = pages.find(page);
+  if (it != pages.end()) return it->second;
+  ReadPage &read = pages[page];
+  ReadGlyphs(document, page, read);
+  ReadLinks(document, page, read);
+  std::vector<pdfview::PageLink> none;
+  read.text.Build(read.glyphs, std::move(none));
+  return read;
+}
+
+}  // namespace
+
+void ForgetText() { pages.clear(); }
+
+std::vector<char> EncodedText(PDFDoc &document, int page) {
+  ReadPage &read = Read(document, page);
+  return pdfview::EncodePageText(read.glyphs, read.links);
+}
+
+uint32_t FindPage(PDFDoc &document, const FindRequest &request, const std::wstring &text) {
+  const int count = document.getNumPages();
+  if (text.empty() || count < 1) return 0;
+  int page = int((request.start_page - 1) % uint32_t(count));
+  for (uint32_t step = 0; step < request.count && step < uint32_t(count); ++step) {
+    if (!Read(document, page + 1).text.Find(text).empty()) return uint32_t(page + 1);
+    page = request.forward ? (page + 1) % count : (page + count - 1) % count;
+  }
+  return 0;
+}
+
+}  // namespace pdfworker

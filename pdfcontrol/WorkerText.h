@@ -1,0 +1,22 @@
+// The worker's side of text: a page's glyphs in reading order and its links, read with
+// Poppler's text output, kept per page for the document the worker holds, and the search
+// across pages that the control's find asks for.
+#pragma once
+
+#include "PageText.h"
+
+#include <string>
+#include <vector>
+
+class PDFDoc;
+
+namespace pdfworker {
+
+// Forgets what was read of the previous document.
+void ForgetText();
+// The encoded text of a page (from 1), as the kText answer carries it.
+std::vector<char> EncodedText(PDFDoc &document, int page);
+// The first page (from 1) in the asked order that holds the text, or 0.
+uint32_t FindPage(PDFDoc &document, const pdfrender::FindRequest &request, const std::wstring &text);
+
+}  // namespace pdfworker
