@@ -375,7 +375,7 @@ bool ReaderTools::HandleKey(HWND from, WPARAM key) {
     case VK_RETURN:
       if (field == 0) GoToTyped();
       else if (field == 1) ApplyTypedZoom();
-      else if (field == 2) Find(TextOf(find_box_), !shift);
+      else if (field == 2) FindFromField(!shift);
       else return false;
       return true;
     case VK_ESCAPE:
@@ -385,7 +385,7 @@ bool ReaderTools::HandleKey(HWND from, WPARAM key) {
       return true;
     case VK_F3:
       if (!viewer_.HasDocument()) return false;
-      Find(TextOf(find_box_), !shift);
+      FindFromField(!shift);
       return true;
     case 'F':
     case 'G':
@@ -444,10 +444,13 @@ void ReaderTools::OnCommand(int id, int code) {
     case kPrevPage:
     case kNextPage:
       if (code == BN_CLICKED) GoToPage(CurrentPage() + (id == kNextPage ? 1 : -1));
+      // A clicked button keeps no focus: the keys go on working on the pages.
+      if (code == BN_CLICKED) SetFocus(window_);
       break;
     case kFindNext:
     case kFindPrev:
-      if (code == BN_CLICKED) Find(TextOf(find_box_), id == kFindNext);
+      if (code == BN_CLICKED) FindFromField(id == kFindNext);
+      if (code == BN_CLICKED) SetFocus(window_);
       break;
     case kFindBox:
       if (code == EN_CHANGE && TextOf(find_box_) != query_) SetNote(L"");
@@ -525,6 +528,12 @@ bool ReaderTools::Find(const std::wstring &text, bool forward) {
   if (request == 0) return true;
   // A caller that asks is answered: wait here, the worker runs on.
   return FinishFind(renderer_.WaitText(request, kFindTimeoutMs));
+}
+
+void ReaderTools::FindFromField(bool forward) {
+  // The answer comes with the text message; the window goes on meanwhile.
+  uint32_t request = 0;
+  if (window_ && viewer_.HasDocument()) StartFind(forward, request);
 }
 
 bool ReaderTools::StartFind(bool forward, uint32_t &request) {
@@ -615,7 +624,9 @@ void ReaderTools::ShowMatch() {
   const RECT area = viewer_.PagesArea();
   const int height = area.bottom - area.top, width = area.right - area.left;
   int y = viewer_.ScrollY(), x = viewer_.ScrollX();
-  if (top < y || bottom > y + height) y = top - height / 3;
+  // A third down the view, but not above its page's top: the page box then names the page
+  // of the match.
+  if (top < y || bottom > y + height) y = std::max(top - height / 3, std::min(page.y, top));
   if (left < x || right > x + width) x = left - width / 3;
   viewer_.ScrollTo(x, y);
   if (window_) InvalidateRect(window_, nullptr, FALSE);

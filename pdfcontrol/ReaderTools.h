@@ -92,6 +92,7 @@ class ReaderTools final : public ViewerWindow::Extension {
   void RequestVisibleText();
   void CollectText();
   const std::vector<TextRange> &MatchesOf(int page);
+  void FindFromField(bool forward);
   bool StartFind(bool forward, uint32_t &request);
   bool FinishFind(const TextAnswer &answer);
   void ShowMatch();

@@ -207,15 +207,18 @@ TEST_F(ViewerControl, ShowsTextDrawingAndEmbeddedFontOfAPage) {
   ASSERT_TRUE(WaitUntilShown(control.dispatch));
   const Shot shot = Screenshot(control.window);
   const double s = Scale(control.window);
+  // Pages start below the toolbar's strip.
+  constexpr int kToolbar = 26;
   auto px = [&](double points) { return 8 + int(points * s); };
+  auto py = [&](double points) { return kToolbar + px(points); };
   // From the top of the page: y = 100 - PDF y.
-  EXPECT_TRUE(IsGrey(shot.At(2, 2)));                                       // around the page
-  EXPECT_TRUE(IsRed(shot.At(px(50), px(30))));                              // the drawing
-  EXPECT_EQ(shot.Count(px(22), px(12), px(78), px(48), IsRed), (px(78) - px(22)) * (px(48) - px(12)));
-  EXPECT_TRUE(IsWhite(shot.At(px(50), px(5))));                             // above it
-  EXPECT_TRUE(IsDark(shot.At(px(30), px(80))));                             // the Type 3 square
-  const int text_area = (px(170) - px(100)) * (px(80) - px(58));
-  const int ink = shot.Count(px(100), px(58), px(170), px(80), IsDark);
+  EXPECT_TRUE(IsGrey(shot.At(2, kToolbar + 2)));                            // around the page
+  EXPECT_TRUE(IsRed(shot.At(px(50), py(30))));                              // the drawing
+  EXPECT_EQ(shot.Count(px(22), py(12), px(78), py(48), IsRed), (px(78) - px(22)) * (py(48) - py(12)));
+  EXPECT_TRUE(IsWhite(shot.At(px(50), py(5))));                             // above it
+  EXPECT_TRUE(IsDark(shot.At(px(30), py(80))));                             // the Type 3 square
+  const int text_area = (px(170) - px(100)) * (py(80) - py(58));
+  const int ink = shot.Count(px(100), py(58), px(170), py(80), IsDark);
   EXPECT_GT(ink, text_area / 10) << "Helvetica text should be drawn";
   EXPECT_LT(ink, text_area * 2 / 3);
 }

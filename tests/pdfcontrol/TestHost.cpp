@@ -91,15 +91,13 @@ HRESULT CreateControl(Site &site, HWND host, const RECT &bounds, Control &out) {
   return hr;
 }
 
-namespace {
-
 HRESULT Call(IDispatch *control, DISPID id, WORD flags, VARIANT *argument, VARIANT *result) {
-  DISPPARAMS params{argument, nullptr, argument ? 1u : 0u, 0};
+  DISPID put = DISPID_PROPERTYPUT;
+  const bool named = flags == DISPATCH_PROPERTYPUT;
+  DISPPARAMS params{argument, named ? &put : nullptr, argument ? 1u : 0u, named ? 1u : 0u};
   EXCEPINFO exception{};
   return control->Invoke(id, IID_NULL, 0, flags, &params, result, &exception, nullptr);
 }
-
-}  // namespace
 
 bool OpenDocument(IDispatch *control, const std::wstring &path) {
   VARIANT argument;

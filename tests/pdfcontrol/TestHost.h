@@ -69,6 +69,8 @@ struct Control {
 };
 HRESULT CreateControl(Site &site, HWND host, const RECT &bounds, Control &out);
 
+// One dispatch call with at most one argument; a property put names its argument.
+HRESULT Call(IDispatch *control, DISPID id, WORD flags, VARIANT *argument, VARIANT *result);
 bool OpenDocument(IDispatch *control, const std::wstring &path);
 std::wstring Src(IDispatch *control);
 int PageCount(IDispatch *control);

@@ -62,7 +62,8 @@ std::string Document(const std::vector<Page> &pages, const std::string &extra_tr
                              std::to_string(page.width) + " " + std::to_string(page.height) +
                              "] /Resources << /Font << /F1 " + std::to_string(helvetica) +
                              " 0 R /F2 " + std::to_string(type3) + " 0 R >> >> /Contents " +
-                             std::to_string(content) + " 0 R >>");
+                             std::to_string(content) + " 0 R" +
+                             (page.annots.empty() ? "" : " /Annots [" + page.annots + "]") + " >>");
     kids += std::to_string(number) + " 0 R ";
   }
   w.Set(catalog, "<< /Type /Catalog /Pages " + std::to_string(tree) + " 0 R >>");

@@ -10,6 +10,7 @@ namespace testpdf {
 struct Page {
   double width = 200, height = 100;
   std::string content;  // the page's content stream
+  std::string annots;   // the entries of its /Annots array, if any
 };
 
 // A whole document; /F1 is Helvetica (not embedded), /F2 a Type 3 font whose glyph "a" is a
