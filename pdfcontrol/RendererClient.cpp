@@ -470,6 +470,10 @@ TextAnswer RendererClient::TextOnce(const TextJob &job, bool &worker_lost) {
   answer.job = job;
   answer.failed = true;
   if (open_path_.empty()) return answer;
+  if (!EnsureWorker()) {
+    worker_lost = true;
+    return answer;
+  }
   if (!worker_has_document_) {
     const std::wstring path = open_path_;
     if (DoOpen(path).code != kOk) return answer;
