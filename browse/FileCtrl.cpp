@@ -262,6 +262,9 @@ SplitPathResult SplitPathText(const std::string& text) {
   out.drive = saved[0];
   std::string directory = text;
   std::string driveText;
+  // A drive text taken from the saved directory names where the process already is; changing
+  // to it would move a network path to its share's root.
+  bool driveGiven = false;
   bool bracketed = text.size() >= 2 && text.front() == '[' && text.back() == ']';
   if (bracketed) {
     directory = text.substr(1, text.size() - 2);
@@ -269,7 +272,8 @@ SplitPathResult SplitPathText(const std::string& text) {
     if (savedDrive.size() < 2 || savedDrive[1] != ':') out.drive = 0;
   } else {
     driveText = ExtractFileDrive(text);
-    if (!driveText.empty()) directory.erase(0, driveText.size());
+    driveGiven = !driveText.empty();
+    if (driveGiven) directory.erase(0, driveText.size());
     else driveText = savedDrive;
     out.drive = driveText.size() >= 2 && driveText[1] == ':' ? driveText[0] : '\0';
   }
@@ -281,7 +285,7 @@ SplitPathResult SplitPathText(const std::string& text) {
     }
   } backToSaved{saved};
 
-  if (IsExistingDirectory(driveText)) ChangeDirectory(driveText);
+  if (driveGiven && IsExistingDirectory(driveText)) ChangeDirectory(driveText);
   std::string file = ExtractFileName(directory);
   if (directory.size() == file.size() + 1) {
     directory.assign(1, '\\');
@@ -328,13 +332,12 @@ bool IsExistingDirectory(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Whether a file exists does not depend on its date: a file dated 1975 or 2150 is there too.
 bool IsExistingFile(const std::string& name) {
   if (name.empty()) return false;
   WIN32_FIND_DATAA data;
   SearchHandle search(FindFirstFileA(name.c_str(), &data));
-  if (!search.valid() || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  int time;
-  return DosTimeOf(data.ftLastWriteTime, time);
+  return search.valid() && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 // ---- Directories

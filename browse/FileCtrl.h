@@ -74,7 +74,7 @@ SplitPathResult SplitPathText(const std::string& text);
 int FontLineHeight(TFont& font);
 int PathDepth(std::string_view path);
 bool IsExistingDirectory(const std::string& path);
-// A name that the search finds as a file (not a directory) with a valid DOS time.
+// A name that the search finds as a file (not a directory), whatever its date.
 bool IsExistingFile(const std::string& name);
 
 // ---- Directories

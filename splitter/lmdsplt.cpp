@@ -113,7 +113,7 @@ void TLMDSplitterBarItem::SetPosition(int value) {
   // Even the same value re-synchronises and re-lays out: the percentage is the master value.
   bool changed = value != position_;
   position_ = value;
-  SyncBar(false);
+  SyncBar(false, changed);
   if (changed) DoChange();
   Changed(true);
 }
@@ -158,6 +158,11 @@ void TLMDSplitterBarItem::SetTransparent(bool value) {
 void TLMDSplitterBarItem::SetResizeButton(bool value) {
   if (value == resizeButton_) return;
   resizeButton_ = value;
+  // Where a button was drawn is no button any more.
+  if (!value) {
+    buttonRect_ = RECT{};
+    buttonHot_ = false;
+  }
   Changed(true);
 }
 
@@ -197,9 +202,12 @@ void TLMDSplitterBarItem::SetButtonHot(bool value) {
   Changed(true);
 }
 
-void TLMDSplitterBarItem::SyncBar(bool recalc) {
+void TLMDSplitterBarItem::SyncBar(bool recalc, bool moved) {
   if (extent_ == 0) return;
   if (tracking_) {
+    // A bar released where it was pressed keeps its percentage and its collapsed state: one
+    // held at Min or Max sits off its stored percentage, and its button must still restore it.
+    if (!moved) return;
     TLMDPercent percent = PercentOf(position_, extent_);
     if (oldPosition_ != -1 && percent != posPercent_) oldPosition_ = -1;
     posPercent_ = percent;
@@ -432,6 +440,10 @@ void TLMDSplitterPanel::UpdateBarExtents() {
 }
 
 void TLMDSplitterPanel::AlignControls(TControl* control, RECT& rect) {
+  // An alignment given to a pane through its base class would have the base place it first
+  // and narrow the room of the others.
+  for (TLMDSplitterPane* pane : panes_)
+    if (pane->Align() != alNone) pane->TControl::SetAlign(alNone);
   TLMDCustomBevelPanel::AlignControls(control, rect);
   int visible = std::min(VisiblePaneCount(), MaxPanes);
   if (visible == 0) return;
@@ -622,6 +634,7 @@ void TLMDSplitterPanel::PaintBarOnCanvas(int i) {
     BackDrawArea(Canvas(), r);
   else
     Canvas().FillRect(r);
+  bar.buttonRect_ = RECT{};
   if (bar.resizeButton_ && !IsRectEmpty(&r)) {
     RECT b;
     if (bar.isHorizontal_) {

@@ -70,8 +70,9 @@ class TLMDSplitterBarItem : public TCollectionItem {
   void SetButtonHot(bool value);
   TLMDSplitterPanel* Panel() const;
 
-  // Derives the percentage from the position or the position from the percentage.
-  void SyncBar(bool recalc);
+  // Derives the percentage from the position or the position from the percentage. `moved`
+  // tells a dragged bar whether its position has just changed.
+  void SyncBar(bool recalc, bool moved = false);
   // Collapses the bar to the end its button points at, or restores it.
   void ToggleCollapse();
 
@@ -125,6 +126,8 @@ class TLMDSplitterPane : public TLMDScrollBox {
 
   TLMDSplitterPanel* Splitter() const { return splitter_; }
   int PaneIndex() const { return paneIndex_; }
+  // Always alNone: the panel places its panes itself.
+  void SetAlign(TAlign) {}
   void SetSplitter(TLMDSplitterPanel* panel);
 
  private:

@@ -129,7 +129,7 @@ void TLMDSplitterPanel::MouseMove(unsigned shift, int x, int y) {
     for (int i = 0; i < BarCount() && i < bars_->Count(); ++i) {
       TLMDSplitterBarItem& bar = *bars_->Items(i);
       RECT button = bar.buttonRect_;
-      bar.SetButtonHot(PtInRect(&button, POINT{x, y}) != FALSE);
+      bar.SetButtonHot(bar.resizeButton_ && PtInRect(&button, POINT{x, y}));
     }
   }
   TLMDCustomBevelPanel::MouseMove(shift, x, y);
@@ -178,7 +178,7 @@ void TLMDSplitterPanel::MouseUp(TMouseButton button, unsigned shift, int x, int 
       if (!instantUpdate_) bar.SetPosition(bar.trackPosition_);
       bar.tracking_ = false;
       RECT buttonRect = bar.buttonRect_;
-      if (PtInRect(&buttonRect, POINT{x, y}) && !bar.movedInDrag_) bar.ToggleCollapse();
+      if (bar.resizeButton_ && PtInRect(&buttonRect, POINT{x, y}) && !bar.movedInDrag_) bar.ToggleCollapse();
       if (OnSplitChange) OnSplitChange(this, i);
       bar.movedInDrag_ = false;
     }

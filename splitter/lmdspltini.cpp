@@ -1,6 +1,7 @@
 // The splitter panel's persistence: the arrangement written to an ini control at destruction
 // and read back at the end of loading.
 #include <algorithm>
+#include <cstdint>
 
 #include "lmdsplt.h"
 #include "lmdspltlist.h"
@@ -11,9 +12,14 @@ namespace {
 constexpr char kSeparator = ',';
 constexpr char kFontSeparator = '|';
 
+// The colour text form writes an unnamed colour as "$" and eight hex digits; system colours
+// among them have the top bit set, which a signed number cannot read back.
 TColor ColorFromText(const std::string& text) {
   TColor color;
   if (IdentToColor(text, color)) return color;
+  if (text.size() >= 2 && text.size() <= 9 && text[0] == '$' &&
+      text.find_first_not_of("0123456789abcdefABCDEF", 1) == std::string::npos)
+    return static_cast<TColor>(static_cast<std::uint32_t>(std::stoul(text.substr(1), nullptr, 16)));
   return static_cast<TColor>(StrToInt(text));
 }
 

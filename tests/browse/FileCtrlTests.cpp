@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "FileCtrl.h"
+#include "FileListBox.h"
+#include "Forms.h"
 #include "SysUtils.h"
 #include "TempTree.h"
 
@@ -14,6 +16,17 @@ struct TextCase {
   const char* before;
   const char* after;
 };
+
+// Dates a file's last change in the given year (UTC).
+void SetYearOfLastChange(const std::string& path, WORD year) {
+  SYSTEMTIME time{year, 6, 0, 1, 10, 20, 30, 0};
+  FILETIME written;
+  ASSERT_TRUE(SystemTimeToFileTime(&time, &written));
+  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+  EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
+  CloseHandle(file);
+}
 
 TEST(PathText, JoinPathNeverDoublesTheSeparator) {
   struct Case {
@@ -143,6 +156,12 @@ TEST(Directories, ExistingDirectoriesAndFiles) {
   EXPECT_FALSE(IsExistingDirectory(tree.Path("missing")));
   EXPECT_TRUE(IsExistingFile(file));
   EXPECT_TRUE(IsExistingFile(hidden));
+  // Dates that the packed form cannot hold do not make a file missing.
+  for (WORD year : {1975, 2150}) {
+    std::string dated = tree.File(std::to_string(year) + ".pdf");
+    SetYearOfLastChange(dated, year);
+    EXPECT_TRUE(IsExistingFile(dated)) << year;
+  }
   EXPECT_FALSE(IsExistingFile(dir));
   EXPECT_FALSE(IsExistingFile(tree.Path("missing.pdf")));
 }
@@ -203,6 +222,7 @@ class SplitPath : public testing::Test {
     work = tree.Directory("work");
     tree.Directory("work\\sub");
     tree.File("work\\b.pdf");
+    SetYearOfLastChange(tree.File("work\\1975.pdf"), 1975);
     ChangeDirectory(work);
   }
   static std::string WithoutDrive(const std::string& path) { return path.substr(2); }
@@ -223,6 +243,7 @@ TEST_F(SplitPath, ExamplesOfTheTable) {
                         Case{"[sub]", drive, WithoutDrive(work) + "\\sub", ""},
                         Case{"sub", drive, WithoutDrive(work) + "\\sub", ""},
                         Case{"b.pdf", drive, WithoutDrive(work), "b.pdf"},
+                        Case{"1975.pdf", drive, WithoutDrive(work), "1975.pdf"},
                         Case{"..\\docs\\a.pdf", drive, "..\\docs", "a.pdf"},
                         Case{std::string(1, drive) + ":\\", drive, "\\", ""}}) {
     SplitPathResult parts = SplitPathText(c.text);
@@ -249,6 +270,42 @@ TEST_F(SplitPath, RaisesForWhatIsNeitherFileNorDirectoryAndGoesBack) {
     }
     EXPECT_EQ(CurrentDirectory(), work) << c.text;
   }
+}
+
+// On a share the drive text is the share itself: changing to it would go to the share's root.
+TEST(SplitPathOnAShare, RelativeNamesStayInTheCurrentDirectory) {
+  const std::string docs = "\\\\server\\share\\docs";
+  const std::string sub = docs + "\\sub";
+  ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  // The share is shared with other tests: it is left as it was, also after a failure.
+  struct Removed {
+    const std::string& path;
+    ~Removed() {
+      SetCurrentDirectoryA("C:\\");
+      RemoveDirectoryA(path.c_str());
+    }
+  } removed{sub};
+  struct Case {
+    const char* text;
+    std::string directory;
+    const char* file;
+  };
+  for (const Case& c : {Case{"*.txt", docs, "*.txt"}, Case{"sub", sub, ""}, Case{"[sub]", sub, ""},
+                        Case{"\\docs\\sub", sub, ""}}) {
+    ChangeDirectory(docs);
+    SplitPathResult parts = SplitPathText(c.text);
+    EXPECT_EQ(parts.drive, '\0') << c.text;
+    EXPECT_EQ(parts.directory, c.directory) << c.text;
+    EXPECT_EQ(parts.file, c.file) << c.text;
+    EXPECT_EQ(CurrentDirectory(), docs) << c.text;
+  }
+  // So a file list there takes a wildcard as its mask and keeps its directory.
+  auto* list = new TFileListBox(Application);
+  list->SetDirectory(docs);
+  list->SetFileName("*.txt");
+  EXPECT_EQ(list->Directory(), docs);
+  EXPECT_EQ(list->Mask(), "*.txt");
+  TObject::Free(list);
 }
 
 TEST(Volumes, LabelTextFollowsTheCaseOfTheLetterAndRestoresTheErrorMode) {

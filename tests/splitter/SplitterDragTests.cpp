@@ -13,6 +13,9 @@ class DragTest : public SplitterTest {
     form_->SetFormStyle(fsStayOnTop);
     form_->Show();
     SetForegroundWindow(form_->Handle());
+    // Off the form: a test's first move must be a move even when it aims where the last
+    // test left the pointer.
+    MoveMouseTo(POINT{1000, 700});
     PumpMessages();
     // What the panel has received so far: input is waited for until it has arrived.
     panel_->OnMouseMove = [this](TObject*, unsigned shift, int x, int y) {
@@ -291,17 +294,31 @@ TEST_F(DragTest, ButtonClickCollapsesAndRestoresButADragDoesNot) {
   ExplorerPanel();
   Bar(0).SetWidth(10);
   Bar(0).SetResizeButton(true);
+  auto clickButton = [this] {
+    RECT b = Bar(0).ButtonRect();
+    Press(b.left + 10, b.top + 5);
+    Release();
+  };
+  // A bar held off its end percentage by Min or Max still comes back from its button.
+  struct Case {
+    TLMDSplitterJump direction;
+    int min, max, collapsed;
+  };
+  for (const Case& c : {Case{sjUpLeft, 0, 0, 0}, Case{sjUpLeft, 20, 0, 20}, Case{sjDnRight, 0, 20, 524}}) {
+    Bar(0).SetResizeDirection(c.direction);
+    Bar(0).SetMin(c.min);
+    Bar(0).SetMax(c.max);
+    clickButton();
+    EXPECT_EQ(Bar(0).Position(), c.collapsed) << c.min << " " << c.max;
+    EXPECT_EQ(Bar(0).OldPosition(), 272) << c.min << " " << c.max;
+    clickButton();
+    EXPECT_EQ(Bar(0).OldPosition(), -1) << c.min << " " << c.max;
+    EXPECT_EQ(Bar(0).Position(), 272) << c.min << " " << c.max;
+  }
+  Bar(0).SetResizeDirection(sjUpLeft);
+  Bar(0).SetMin(0);
+  Bar(0).SetMax(0);
   RECT b = Bar(0).ButtonRect();
-  Press(b.left + 10, b.top + 5);
-  Release();
-  EXPECT_EQ(Bar(0).Position(), 0);
-  EXPECT_EQ(Bar(0).OldPosition(), 272);
-  b = Bar(0).ButtonRect();
-  Press(b.left + 10, b.top + 5);
-  Release();
-  EXPECT_EQ(Bar(0).OldPosition(), -1);
-  EXPECT_EQ(Bar(0).Position(), 272);
-  b = Bar(0).ButtonRect();
   Press(b.left + 10, b.top + 5);
   MoveTo(b.left + 10, b.top + 25);
   ReleaseAt(b.left + 10, b.top + 25);
@@ -309,6 +326,26 @@ TEST_F(DragTest, ButtonClickCollapsesAndRestoresButADragDoesNot) {
   EXPECT_EQ(Bar(0).OldPosition(), -1);
   panel_->RefreshLayout();
   EXPECT_EQ(Bar(0).Position(), 293);
+}
+
+TEST_F(DragTest, WhereAButtonWasIsPlainBarOnceItIsSwitchedOff) {
+  ExplorerPanel();
+  Bar(0).SetWidth(10);
+  Bar(0).SetResizeButton(true);
+  RECT b = Bar(0).ButtonRect();
+  Bar(0).SetResizeButton(false);
+  MoveTo(b.left + 10, b.top + 5);
+  EXPECT_FALSE(Bar(0).ButtonHot());
+  Press(b.left + 10, b.top + 5);
+  Release();
+  EXPECT_EQ(Bar(0).OldPosition(), -1) << "no collapse";
+  EXPECT_EQ(Bar(0).Position(), 272);
+  EXPECT_EQ(splits_, std::vector<int>{0});
+  // A bar too thin to hold the button keeps no button rectangle either.
+  Bar(0).SetResizeButton(true);
+  Bar(0).SetWidth(0);
+  RECT none = Bar(0).ButtonRect();
+  EXPECT_TRUE(IsRectEmpty(&none));
 }
 
 TEST_F(DragTest, ButtonIsHotUnderTheMouseUntilItLeavesThePanel) {

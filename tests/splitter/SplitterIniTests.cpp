@@ -240,18 +240,19 @@ TEST_F(SplitterIniTest, ColoursAndFontsWrittenAreReadBackByTheNextPanel) {
   panel_->SetIniSaveOptions(soColor | soFont);
   FinishLoading();
   panes_[0]->SetColor(clRed);
-  panes_[1]->SetColor(static_cast<TColor>(0x00123456));
+  // System colours without a name have the top bit set: they are written in hex and must read back.
+  panes_[1]->SetColor(static_cast<TColor>(0x8000000C));
   panes_[0]->Font().SetName("Courier New");
   panes_[0]->Font().SetSize(14);
   panes_[0]->Font().SetColor(clBlue);
   panes_[0]->Font().SetStyle(fsItalic | fsUnderline);
   panes_[1]->Font().SetName("Arial");
   panes_[1]->Font().SetSize(9);
-  panes_[1]->Font().SetColor(static_cast<TColor>(0x00010203));
+  panes_[1]->Font().SetColor(static_cast<TColor>(0x8000001A));
   panes_[1]->Font().SetStyle(fsBold);
   TObject::Free(panel_);
-  EXPECT_EQ(Value("Colors"), "clRed,$00123456");
-  EXPECT_EQ(Value("Fonts"), "Courier New,14,clBlue,0,1,1,0|Arial,9,$00010203,1,0,0,0");
+  EXPECT_EQ(Value("Colors"), "clRed,$8000000C");
+  EXPECT_EQ(Value("Fonts"), "Courier New,14,clBlue,0,1,1,0|Arial,9,$8000001A,1,0,0,0");
 
   // A new panel over the same file: its panes get the stored looks.
   panel_ = new TLMDSplitterPanel(form_);
@@ -262,14 +263,14 @@ TEST_F(SplitterIniTest, ColoursAndFontsWrittenAreReadBackByTheNextPanel) {
   panes_[0]->Font().SetStyle(fsStrikeOut);  // cleared by the stored styles
   FinishLoading();
   EXPECT_EQ(panes_[0]->Color(), clRed);
-  EXPECT_EQ(panes_[1]->Color(), static_cast<TColor>(0x00123456));
+  EXPECT_EQ(panes_[1]->Color(), static_cast<TColor>(0x8000000C));
   EXPECT_EQ(panes_[0]->Font().Name(), "Courier New");
   EXPECT_EQ(panes_[0]->Font().Size(), 14);
   EXPECT_EQ(panes_[0]->Font().Color(), clBlue);
   EXPECT_EQ(panes_[0]->Font().Style(), unsigned{fsItalic | fsUnderline});
   EXPECT_EQ(panes_[1]->Font().Name(), "Arial");
   EXPECT_EQ(panes_[1]->Font().Size(), 9);
-  EXPECT_EQ(panes_[1]->Font().Color(), static_cast<TColor>(0x00010203));
+  EXPECT_EQ(panes_[1]->Font().Color(), static_cast<TColor>(0x8000001A));
   EXPECT_EQ(panes_[1]->Font().Style(), unsigned{fsBold});
 }
 

@@ -252,6 +252,17 @@ TEST_F(SplitterTest, HidingOneOfTwoPanesLetsTheOtherFillThePanel) {
   EXPECT_EQ(PaneWindowRect(panes_[1]), (RECT{0, 278, 186, 554}));
 }
 
+TEST_F(SplitterTest, AlignGivenToAPaneInCodeIsIgnored) {
+  Build(186, 554, 2);
+  panel_->SetOrientation(spHorzUp);
+  panes_[0]->SetAlign(alLeft);
+  static_cast<TControl*>(panes_[1])->SetAlign(alTop);  // past the pane, through its base class
+  panel_->RefreshLayout();
+  for (TLMDSplitterPane* pane : panes_) EXPECT_EQ(pane->Align(), alNone);
+  EXPECT_EQ(PaneWindowRect(panes_[0]), (RECT{0, 0, 186, 275}));
+  EXPECT_EQ(PaneWindowRect(panes_[1]), (RECT{0, 278, 186, 554}));
+}
+
 TEST_F(SplitterTest, CrossNeedsFourPanesAndFallsBackWhenOneIsHidden) {
   Build(kLayoutWidth, kLayoutHeight, 2);
   panel_->SetOrientation(spCross);
