@@ -79,10 +79,24 @@ bool ParseNumber(std::wstring text, int &out) {
 
 }  // namespace
 
+namespace {
+
+// A seam for tests: a program that loads the control can take the outside addresses instead
+// of the platform's handlers, which would start a browser.
+void (*address_opener)(const wchar_t *) = nullptr;
+
+}  // namespace
+
+extern "C" void PdfControlSetAddressOpener(void (*opener)(const wchar_t *)) { address_opener = opener; }
+
 ReaderTools::ReaderTools(ViewerWindow &viewer, RendererClient &renderer)
     : viewer_(viewer), renderer_(renderer) {
   open_address = [](const std::wstring &address) {
-    ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (address_opener) {
+      address_opener(address.c_str());
+    } else {
+      ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    }
   };
 }
 
@@ -634,20 +648,18 @@ void ReaderTools::ShowMatch() {
 
 void ReaderTools::SetNote(const wchar_t *note) {
   SetTextIfChanged(note_, note);
-  if (find_box_) {
-    // The note also shows over the field, for windows too narrow to show it beside.
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.hwnd = window_;
-    tool.uId = UINT_PTR(window_);
-    if (*note) {
-      RECT r;
-      GetWindowRect(find_box_, &r);
-      ShowTip(note, POINT{0, 0});
-      SendMessageW(tip_, TTM_TRACKPOSITION, 0, MAKELPARAM(r.left, r.bottom + 2));
-    } else if (!tip_text_.empty()) {
-      ShowTip(L"", POINT{0, 0});
-    }
+  if (!note_) return;
+  // A window too narrow to show the note beside the field shows it under the field.
+  RECT room{};
+  GetClientRect(note_, &room);
+  if (*note && room.right < 90) {
+    RECT field;
+    GetWindowRect(find_box_, &field);
+    POINT below{field.left, field.bottom + 2};
+    ScreenToClient(window_, &below);
+    ShowTip(note, POINT{below.x - 12, below.y - 20});
+  } else if (!tip_text_.empty()) {
+    ShowTip(L"", POINT{0, 0});
   }
 }
 

@@ -56,7 +56,8 @@ class ReaderTools final : public ViewerWindow::Extension {
   // Keys that a container's dialog handling would take from the toolbar: true when used.
   bool TranslateKey(const MSG &msg);
 
-  // Opens an outside address with the platform's handler for it; tests replace it.
+  // Opens an outside address with the platform's handler for it, or with the opener that
+  // PdfControlSetAddressOpener (exported for tests) gave.
   std::function<void(const std::wstring &)> open_address;
 
   // ViewerWindow::Extension
