@@ -102,6 +102,20 @@ void Type(const std::string &text) {
   for (char c : text) PressKey(c == ' ' ? VK_SPACE : WORD(toupper(static_cast<unsigned char>(c))));
 }
 
+// Moves the pointer there; under load a move may land late or be nudged past, so it is
+// waited for and made again.
+bool PointAt(POINT target) {
+  auto there = [&] {
+    POINT now{};
+    GetCursorPos(&now);
+    return now.x == target.x && now.y == target.y;
+  };
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (MoveMouseTo(target) || PumpUntil(there, 1000)) return true;
+  }
+  return false;
+}
+
 POINT OnScreen(HWND window, int x, int y) {
   POINT p{x, y};
   ClientToScreen(window, &p);
@@ -331,7 +345,7 @@ TEST_F(ReaderTools, FollowsAnInternalLinkAndShowsAHandOverLinks) {
   const double s = (client.right - 16) / 200.0;
   auto at = [&](double x, double y) { return OnScreen(control_->window, 8 + int(x * s), 26 + 8 + int(y * s)); };
   ASSERT_TRUE(PumpUntil([&] { return Find(d_, L"first", true); }));
-  ASSERT_TRUE(MoveMouseTo(at(150, 110)));  // the address's link
+  ASSERT_TRUE(PointAt(at(150, 110)));  // the address's link
   PumpUntil([] { return false; }, 200);
   EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_HAND));
   EXPECT_TRUE(PumpUntil([] { return ShownTip() == L"http://example.invalid/x"; }));
@@ -339,7 +353,7 @@ TEST_F(ReaderTools, FollowsAnInternalLinkAndShowsAHandOverLinks) {
   ClickAt(at(150, 110));
   EXPECT_EQ(opened_addresses, std::vector<std::wstring>{L"http://example.invalid/x"});
   set_opener(nullptr);
-  ASSERT_TRUE(MoveMouseTo(at(100, 70)));  // no link
+  ASSERT_TRUE(PointAt(at(100, 70)));  // no link
   PumpUntil([] { return false; }, 200);
   EXPECT_NE(GetCursor(), LoadCursor(nullptr, IDC_HAND));
   ClickAt(at(50, 115));  // the link to page 3
