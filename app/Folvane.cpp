@@ -8,19 +8,15 @@
 #include "Unit2.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  InitializeFramework();
-  RegisterProgramClasses();
-  int exitCode = 0;
-  try {
+  // A failure anywhere from the first window on is shown and ends the program with code 1.
+  int exitCode = RunProgram([] {
+    InitializeFramework();
+    RegisterProgramClasses();
     Application->Initialize();
     Application->CreateForm(Form1);
     Application->CreateForm(Form2);
     Application->Run();
-  } catch (const Exception& error) {
-    // A start-up failure ends the program; it is shown, and not reported as success.
-    Application->ShowException(error);
-    exitCode = 1;
-  }
-  FinalizeFramework();
+  });
+  if (RunProgram(FinalizeFramework) != 0) exitCode = 1;
   return exitCode;
 }

@@ -40,6 +40,7 @@
 #define SLongMonthName1 64046  // then one per name, in order
 #define SShortDayName1 64058  // then one per name, in order
 #define SLongDayName1 64065  // then one per name, in order
-#define SFrameworkEnd 64072
+#define SOutOfMemory 64072
+#define SFrameworkEnd 64073
 // Other units keep their texts in blocks of their own (string tables merge per block of 16):
 // viewer host 64256.., browsing 64512.., status bar 64768.., splitter 65024...

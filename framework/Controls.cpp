@@ -344,12 +344,13 @@ void TControl::BringToFront() {
     SetWindowPos(win->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+// The handlers run from copies: a handler may free the control that holds it.
 void TControl::Click() {
-  if (OnClick) OnClick(this);
+  if (TNotifyEvent handler = OnClick) handler(this);
 }
 
 void TControl::DblClick() {
-  if (OnDblClick) OnDblClick(this);
+  if (TNotifyEvent handler = OnDblClick) handler(this);
 }
 
 void TControl::Resize() {

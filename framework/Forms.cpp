@@ -1,6 +1,7 @@
 #include "Forms.h"
 
 #include <algorithm>
+#include <new>
 
 #include "ConstIds.h"
 #include "ExtCtrls.h"
@@ -36,15 +37,51 @@ bool BroadcastDialogKey(TWinControl& parent, WPARAM key, LPARAM keyData) {
   return false;
 }
 
+// Platform callbacks let no exception through the system's frames: a failure ends the walk.
+template <class F>
+BOOL GuardedCallback(F&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return FALSE;
+  }
+}
+
 BOOL CALLBACK CollectEnabledWindow(HWND w, LPARAM list) {
-  if (IsWindowVisible(w) && IsWindowEnabled(w) && w != Application->Handle())
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-  return TRUE;
+  return GuardedCallback([&] {
+    if (IsWindowVisible(w) && IsWindowEnabled(w) && w != Application->Handle())
+      reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+    return TRUE;
+  });
 }
 
 BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
-  reinterpret_cast<std::vector<HMONITOR>*>(list)->push_back(monitor);
-  return TRUE;
+  return GuardedCallback([&] {
+    reinterpret_cast<std::vector<HMONITOR>*>(list)->push_back(monitor);
+    return TRUE;
+  });
+}
+
+// The monitor of `window` and of `active` when they differ and there is more than one.
+bool OnOtherMonitor(HWND window, HWND active, RECT& windowMonitor, RECT& activeMonitor) {
+  if (!window || !active || GetSystemMetrics(SM_CMONITORS) < 2) return false;
+  HMONITOR own = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+  HMONITOR other = MonitorFromWindow(active, MONITOR_DEFAULTTONEAREST);
+  if (own == other) return false;
+  MONITORINFO ownInfo{}, otherInfo{};
+  ownInfo.cbSize = otherInfo.cbSize = sizeof(MONITORINFO);
+  if (!GetMonitorInfoA(own, &ownInfo) || !GetMonitorInfoA(other, &otherInfo)) return false;
+  windowMonitor = ownInfo.rcMonitor;
+  activeMonitor = otherInfo.rcMonitor;
+  return true;
+}
+
+// The position of an identifier among an enumeration's names; any other is an invalid value.
+template <std::size_t N>
+int ReadEnumName(TReader& reader, const std::string& identifier, const char* (&names)[N]) {
+  for (std::size_t i = 0; i < N; ++i)
+    if (identifier == names[i]) return static_cast<int>(i);
+  reader.Error(LoadResString(SInvalidPropertyValue));
 }
 
 // Height of the digit "0" in a font, as the screen draws it.
@@ -61,18 +98,69 @@ int MeasureTextHeight(TFont& font) {
 
 }  // namespace
 
+namespace {
+
+// Inside a catch block: hands the failure being handled to `show` as the framework's exception,
+// so that a failure of any kind has a message.
+template <class F>
+void ShowCurrentFailure(F&& show) {
+  try {
+    throw;
+  } catch (const Exception& error) {
+    show(error);
+  } catch (const std::bad_alloc&) {
+    show(Exception(LoadResString(SOutOfMemory)));
+  } catch (const std::exception& error) {
+    show(Exception(error.what()));
+  } catch (...) {
+    show(Exception(LoadResString(SUnkOSError)));
+  }
+}
+
+}  // namespace
+
 void HandleWindowException() noexcept {
   try {
-    try {
-      throw;
-    } catch (const std::exception& error) {
+    ShowCurrentFailure([](const Exception& error) {
       if (Application) Application->HandleException(error);
-    } catch (...) {
-      if (Application) Application->HandleException(Exception(LoadResString(SUnkOSError)));
-    }
+    });
   } catch (...) {
     // The error box itself failed: nothing more can be shown.
   }
+}
+
+int RunProgram(const std::function<void()>& body) noexcept {
+  try {
+    body();
+    return 0;
+  } catch (...) {
+    try {
+      ShowCurrentFailure([](const Exception& error) {
+        if (dynamic_cast<const EAbort*>(&error)) return;
+        if (Application && Application->Handle()) {
+          Application->ShowException(error);
+          return;
+        }
+        char module[MAX_PATH];
+        DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
+        std::string title = TApplication::TitleFromModuleName(std::string(module, length));
+        ::MessageBoxA(nullptr, TApplication::ErrorBoxText(error.Message()).c_str(), title.c_str(),
+                      MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+      });
+    } catch (...) {
+    }
+    return 1;
+  }
+}
+
+RECT MoveToMonitor(const RECT& window, const RECT& fromMonitor, const RECT& toMonitor) {
+  const LONG width = window.right - window.left;
+  const LONG height = window.bottom - window.top;
+  LONG left = toMonitor.left + (window.left - fromMonitor.left);
+  LONG top = toMonitor.top + (window.top - fromMonitor.top);
+  if (left + width > toMonitor.right) left = toMonitor.right - width;
+  if (top + height > toMonitor.bottom) top = toMonitor.bottom - height;
+  return RECT{left, top, left + width, top + height};
 }
 
 HCURSOR CursorHandle(TCursor cursor) {
@@ -344,6 +432,12 @@ void TCustomForm::ShowingChanged() {
   if (HasState(csLoading)) return;  // shown at the end of construction
   if (Visible()) {
     HandleNeeded();
+    // A window at its designed place follows the user to the monitor of the active window.
+    RECT ownMonitor{}, activeMonitor{};
+    if (position_ == poDesigned && OnOtherMonitor(Handle(), GetActiveWindow(), ownMonitor, activeMonitor)) {
+      RECT there = MoveToMonitor(BoundsRect(), ownMonitor, activeMonitor);
+      SetBounds(there.left, there.top, Width(), Height());
+    }
     static constexpr int kShow[] = {SW_SHOWNORMAL, SW_SHOWMINNOACTIVE, SW_SHOWMAXIMIZED};
     ShowWindow(Handle(), kShow[windowState_]);
     shownOnce_ = true;
@@ -497,31 +591,26 @@ bool TCustomForm::ReadProperty(TReader& reader, std::string_view name) {
   } else if (name == "ClientHeight") {
     SetClientHeight(reader.ReadInteger());
   } else if (name == "FormStyle") {
-    std::string s = reader.ReadIdent();
-    if (s == "fsNormal") SetFormStyle(fsNormal);
-    else if (s == "fsStayOnTop") SetFormStyle(fsStayOnTop);
-    else reader.Error(LoadResString(SInvalidPropertyValue));
+    static const char* kNames[] = {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"};
+    const int style = ReadEnumName(reader, reader.ReadIdent(), kNames);
+    // The framework has no MDI windows.
+    if (style != fsNormal && style != fsStayOnTop) reader.Error(LoadResString(SInvalidPropertyValue));
+    SetFormStyle(static_cast<TFormStyle>(style));
   } else if (name == "BorderStyle") {
     static const char* kNames[] = {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"};
-    std::string s = reader.ReadIdent();
-    auto it = std::find_if(std::begin(kNames), std::end(kNames), [&](const char* n) { return s == n; });
-    if (it == std::end(kNames)) reader.Error(LoadResString(SInvalidPropertyValue));
-    borderStyle_ = static_cast<TFormBorderStyle>(it - std::begin(kNames));
+    borderStyle_ = static_cast<TFormBorderStyle>(ReadEnumName(reader, reader.ReadIdent(), kNames));
   } else if (name == "BorderIcons") {
+    static const char* kNames[] = {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"};
     unsigned icons = 0;
-    for (const std::string& s : reader.ReadSet()) {
-      if (s == "biSystemMenu") icons |= biSystemMenu;
-      else if (s == "biMinimize") icons |= biMinimize;
-      else if (s == "biMaximize") icons |= biMaximize;
-      else if (s == "biHelp") icons |= biHelp;
-    }
+    for (const std::string& s : reader.ReadSet()) icons |= 1u << ReadEnumName(reader, s, kNames);
     borderIcons_ = icons;
   } else if (name == "WindowState") {
-    std::string s = reader.ReadIdent();
-    windowState_ = s == "wsMaximized" ? wsMaximized : s == "wsMinimized" ? wsMinimized : wsNormal;
+    static const char* kNames[] = {"wsNormal", "wsMinimized", "wsMaximized"};
+    windowState_ = static_cast<TWindowState>(ReadEnumName(reader, reader.ReadIdent(), kNames));
   } else if (name == "Position") {
-    std::string s = reader.ReadIdent();
-    position_ = s == "poScreenCenter" ? poScreenCenter : s == "poDefault" ? poDefault : poDesigned;
+    static const char* kNames[] = {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",
+                                   "poScreenCenter", "poDesktopCenter"};
+    position_ = static_cast<TPosition>(ReadEnumName(reader, reader.ReadIdent(), kNames));
   } else if (name == "PixelsPerInch") {
     pixelsPerInch_ = reader.ReadInteger();
   } else if (name == "TextHeight") {
@@ -537,6 +626,9 @@ bool TCustomForm::ReadProperty(TReader& reader, std::string_view name) {
     reader.ReadEvent([this, n = std::string(name)](TNotifyEvent e) {
       if (n == "OnCreate") OnCreate = e;
       else if (n == "OnShow") OnShow = e;
+      // A method of the form's own takes the close notice; the action stays as offered.
+      else if (e) OnClose = [e](TObject* sender, TCloseAction&) { e(sender); };
+      else OnClose = nullptr;
     });
   } else {
     return TScrollingWinControl::ReadProperty(reader, name);
@@ -690,7 +782,15 @@ bool TApplication::ProcessMessage(MSG& msg) {
     terminated_ = true;
     return true;
   }
-  if (!IsKeyMsg(msg) && !IsDialogKey(msg)) {
+  bool handled;
+  try {
+    handled = IsKeyMsg(msg) || IsDialogKey(msg);
+  } catch (...) {
+    // A key handler that failed has had the key: its failure is shown like any other.
+    HandleWindowException();
+    handled = true;
+  }
+  if (!handled) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
@@ -700,8 +800,8 @@ bool TApplication::ProcessMessage(MSG& msg) {
 void TApplication::Idle() {
   try {
     if (OnIdle) OnIdle(this);
-  } catch (const std::exception& error) {
-    HandleException(error);
+  } catch (...) {
+    HandleWindowException();
   }
 }
 
@@ -766,7 +866,15 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
   std::vector<HWND> disabled;
   EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow, reinterpret_cast<LPARAM>(&disabled));
   for (HWND w : disabled) EnableWindow(w, FALSE);
+  // The box appears where the user works: the hidden window visits the active window's monitor.
+  RECT home{}, ownMonitor{}, activeMonitor{};
+  const bool moved = handle_ && GetWindowRect(handle_, &home) && OnOtherMonitor(handle_, active, ownMonitor, activeMonitor);
+  if (moved) {
+    RECT there = MoveToMonitor(home, ownMonitor, activeMonitor);
+    SetWindowPos(handle_, nullptr, there.left, there.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   int result = ::MessageBoxA(handle_, text.c_str(), caption.c_str(), flags);
+  if (moved) SetWindowPos(handle_, nullptr, home.left, home.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   for (HWND w : disabled) EnableWindow(w, TRUE);
   if (active) SetActiveWindow(active);
   return result;
@@ -775,17 +883,19 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
 // Collects the owned topmost windows from the top of the z-order down to the first owned window
 // that is not topmost, where the walk stops.
 BOOL CALLBACK TApplication::CollectTopMost(HWND w, LPARAM data) {
-  auto* walk = reinterpret_cast<TopMostWalk*>(data);
-  if (GetWindow(w, GW_OWNER) != walk->app->handle_) return TRUE;
-  bool topmost = (GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-  TCustomForm* main = walk->app->mainForm_;
-  bool isMain = main && main->HandleAllocated() && main->Handle() == w;
-  if (topmost && (!isMain || walk->includeMain)) {
-    walk->app->topMostList_.push_back(w);
-    return TRUE;
-  }
-  walk->stop = w;
-  return FALSE;
+  return GuardedCallback([&]() -> BOOL {
+    auto* walk = reinterpret_cast<TopMostWalk*>(data);
+    if (GetWindow(w, GW_OWNER) != walk->app->handle_) return TRUE;
+    bool topmost = (GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    TCustomForm* main = walk->app->mainForm_;
+    bool isMain = main && main->HandleAllocated() && main->Handle() == w;
+    if (topmost && (!isMain || walk->includeMain)) {
+      walk->app->topMostList_.push_back(w);
+      return TRUE;
+    }
+    walk->stop = w;
+    return FALSE;
+  });
 }
 
 void TApplication::DoNormalizeTopMosts(bool includeMain) {

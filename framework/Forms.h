@@ -301,5 +301,11 @@ extern TApplication* Application;
 extern TScreen* Screen;
 // Makes Application and Screen (once); the program's entry and every test program call it.
 void InitializeFramework();
+// Runs the program's start-up and message loop: a failure of any kind is shown in the error
+// box (a plain one while there is no application window yet) and gives exit code 1.
+int RunProgram(const std::function<void()>& body) noexcept;
+// Where a window goes to appear on another monitor: at the same offset from that monitor's
+// top-left corner as from its own, pulled back inside the new monitor's right and bottom edges.
+RECT MoveToMonitor(const RECT& window, const RECT& fromMonitor, const RECT& toMonitor);
 // Destroys the application (its forms with it) and the screen, and runs the exit hooks.
 void FinalizeFramework();

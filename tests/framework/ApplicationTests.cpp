@@ -2,6 +2,9 @@
 // closing windows, and the hidden window's taskbar rule.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
 #include "Forms.h"
 #include "WindowTesting.h"
 
@@ -180,6 +183,148 @@ TEST(Activation, TheFirstTabStopOfAWindowGetsTheFocus) {
   EXPECT_EQ(form->ActiveControl(), b);
   EXPECT_EQ(GetFocus(), b->Handle());
   TObject::Free(form);
+}
+
+TEST(StartUp, AFailureOfAnyKindIsShownAndEndsWithCodeOne) {
+  struct Case {
+    const char* what;
+    std::function<void()> body;
+    const char* text;  // nullptr: nothing is shown
+    int code;
+  } cases[] = {
+      {"framework", [] { throw EOutOfResources("Error creating window class"); }, "Error creating window class.", 1},
+      {"allocation", [] { throw std::bad_alloc(); }, "Out of memory.", 1},
+      {"length", [] { throw std::length_error("vector too long"); }, "vector too long.", 1},
+      {"not an exception", [] { throw 42; }, "A call to an OS function failed.", 1},
+      {"abort", [] { throw EAbort(); }, nullptr, 1},
+      {"success", [] {}, nullptr, 0},
+  };
+  for (bool withApplication : {true, false}) {
+    // Before the application window exists the box has no owner, with the same title.
+    TApplication* application = Application;
+    if (!withApplication) Application = nullptr;
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (withApplication ? "" : ", no application"));
+      int code = -1;
+      ShownMessageBox box = CaptureMessageBox([&] { code = RunProgram(c.body); });
+      EXPECT_EQ(code, c.code);
+      EXPECT_EQ(box.shown, c.text != nullptr);
+      if (c.text) {
+        EXPECT_EQ(box.text, c.text);
+        EXPECT_EQ(box.caption, "framework_tests");
+      }
+    }
+    Application = application;
+  }
+}
+
+// Throws from the handling of one chosen message.
+class TThrowingControl : public TWinControl {
+ public:
+  using TWinControl::TWinControl;
+  std::string ClassName() const override { return "TThrowingControl"; }
+  void WndProc(TMessage& m) override {
+    if (m.Msg == throwOn) throw EInvalidOperation("Key refused");
+    TWinControl::WndProc(m);
+  }
+  UINT throwOn = 0;
+};
+
+class TThrowingForm : public TPlainForm {
+ public:
+  using TPlainForm::TPlainForm;
+  void WndProc(TMessage& m) override {
+    if (m.Msg == throwOn) throw EInvalidOperation("Key refused");
+    TPlainForm::WndProc(m);
+  }
+  UINT throwOn = 0;
+};
+
+TEST(MessageLoop, AFailureInTheKeyFiltersOrIdleIsShownAndTheLoopGoesOn) {
+  auto* form = new TThrowingForm(Application);
+  form->SetBounds(0, 0, 200, 100);
+  auto* control = new TThrowingControl(form);
+  control->SetParent(form);
+  control->SetBounds(0, 0, 50, 20);
+  control->SetTabStop(true);
+  form->Show();
+  struct Case {
+    const char* what;
+    UINT controlThrowsOn, formThrowsOn;
+    WPARAM key;
+  } cases[] = {
+      {"key notification", CN_KEYDOWN, 0, 'A'},
+      {"special key query", CM_WANTSPECIALKEY, 0, VK_TAB},
+      {"dialog key", 0, CM_DIALOGKEY, 'A'},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    control->throwOn = c.controlThrowsOn;
+    form->throwOn = c.formThrowsOn;
+    PostMessageA(control->Handle(), WM_KEYDOWN, c.key, 0);
+    ShownMessageBox box = CaptureMessageBox([] { Application->ProcessMessages(); });
+    EXPECT_TRUE(box.shown);
+    EXPECT_EQ(box.text, "Key refused.");
+  }
+  control->throwOn = form->throwOn = 0;
+
+  Application->OnIdle = [](TObject*) {
+    PostMessageA(Application->Handle(), WM_NULL, 0, 0);  // so that the loop does not wait
+    throw 7;
+  };
+  ShownMessageBox box = CaptureMessageBox([] { Application->HandleMessage(); });
+  Application->OnIdle = nullptr;
+  EXPECT_TRUE(box.shown);
+  EXPECT_EQ(box.text, "A call to an OS function failed.");
+  TObject::Free(form);
+}
+
+TEST(Monitors, AWindowMovesToTheActiveMonitorAtTheSameOffsetPulledBackInside) {
+  const RECT left{0, 0, 1280, 800}, right{1280, -100, 2304, 668};
+  struct Case {
+    RECT window, from, to, expected;
+  } cases[] = {
+      {{100, 50, 300, 150}, left, right, {1380, -50, 1580, 50}},
+      {{1000, 600, 1200, 780}, left, right, {2104, 488, 2304, 668}},  // pulled back at right and bottom
+      {{1380, -50, 1580, 50}, right, left, {100, 50, 300, 150}},
+      {{-20, -10, 80, 90}, left, right, {1260, -110, 1360, -10}},     // a left or top overhang stays
+  };
+  for (const Case& c : cases) {
+    RECT r = MoveToMonitor(c.window, c.from, c.to);
+    EXPECT_TRUE(EqualRect(&r, &c.expected)) << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+  }
+  // With one monitor, as here, a shown window stays at its designed place.
+  TPlainForm* form = new TPlainForm(Application);
+  form->SetBounds(640, 10, 200, 100);
+  form->Show();
+  RECT r;
+  GetWindowRect(form->Handle(), &r);
+  EXPECT_EQ(r.left, 640);
+  EXPECT_EQ(r.top, 10);
+  TObject::Free(form);
+}
+
+// Records whether its window was still visible when it was destroyed.
+class TDestroyWatch : public TPlainForm {
+ public:
+  TDestroyWatch(TComponent* owner, int& visibleAtDestroy) : TPlainForm(owner), visibleAtDestroy_(visibleAtDestroy) {}
+  void WndProc(TMessage& m) override {
+    if (m.Msg == WM_DESTROY) visibleAtDestroy_ = IsWindowVisible(Handle()) ? 1 : 0;
+    TPlainForm::WndProc(m);
+  }
+
+ private:
+  int& visibleAtDestroy_;
+};
+
+TEST(Closing, TheApplicationHidesItsWindowsBeforeItDestroysThem) {
+  int visibleAtDestroy = -1;
+  auto* application = new TApplication(nullptr);
+  auto* form = new TDestroyWatch(application, visibleAtDestroy);
+  form->Show();
+  ASSERT_TRUE(IsWindowVisible(form->Handle()));
+  TObject::Free(application);
+  EXPECT_EQ(visibleAtDestroy, 0);
 }
 
 }  // namespace
