@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <cmath>
 #include <cstring>
+#include <exception>
 #include <map>
 
 #include "ConstIds.h"
@@ -17,6 +19,8 @@ std::map<std::string, TComponentFactory, std::less<>>& ClassRegistry() {
 
 constexpr std::uint8_t kFilerFlagsMask = 0xF0;
 constexpr std::uint8_t kFlagChildPos = 2;
+// Far deeper than any window's tree; a damaged stream must not exhaust the stack.
+constexpr int kMaxNesting = 64;
 
 }  // namespace
 
@@ -45,6 +49,23 @@ void TReader::ReadBytes(void* out, std::size_t count) {
   if (count > data_.size() - pos_) Error(LoadResString(SInvalidImage));
   std::memcpy(out, data_.data() + pos_, count);
   pos_ += count;
+}
+
+TReader::Nesting::Nesting(TReader& reader) : reader_(reader) {
+  if (++reader_.depth_ > kMaxNesting) {
+    --reader_.depth_;
+    reader_.Error(LoadResString(SInvalidImage));
+  }
+}
+
+TReader::Nesting::~Nesting() { --reader_.depth_; }
+
+std::uint32_t TReader::ReadLength(std::size_t unitSize) {
+  std::uint32_t length;
+  ReadBytes(&length, 4);
+  // Checked against what is left before anything is allocated for it.
+  if (length > (data_.size() - pos_) / unitSize) Error(LoadResString(SInvalidImage));
+  return length;
 }
 
 std::string TReader::ReadShortString() {
@@ -106,15 +127,20 @@ double TReader::ReadFloat() {
     ReadByte();
     std::uint8_t b[10];
     ReadBytes(b, 10);
-    return ExtendedToDouble(b);
+    return CheckFinite(ExtendedToDouble(b));
   }
   if (type == vaSingle) {
     ReadByte();
     float f;
     ReadBytes(&f, 4);
-    return f;
+    return CheckFinite(f);
   }
   return static_cast<double>(ReadInt64());
+}
+
+double TReader::CheckFinite(double value) const {
+  if (!std::isfinite(value)) Error(LoadResString(SInvalidPropertyValue));
+  return value;
 }
 
 bool TReader::ReadBoolean() {
@@ -128,8 +154,7 @@ std::string TReader::ReadString() {
   std::uint8_t type = ReadByte();
   if (type == vaString) return ReadShortString();
   if (type == vaLString || type == vaUTF8String) {
-    std::uint32_t length;
-    ReadBytes(&length, 4);
+    std::uint32_t length = ReadLength(1);
     std::string text(length, '\0');
     ReadBytes(text.data(), length);
     if (type == vaUTF8String) {
@@ -141,10 +166,9 @@ std::string TReader::ReadString() {
     return text;
   }
   if (type == vaWString) {
-    std::uint32_t length;
-    ReadBytes(&length, 4);
+    std::uint32_t length = ReadLength(2);
     std::wstring wide(length, L'\0');
-    ReadBytes(wide.data(), length * 2);
+    ReadBytes(wide.data(), std::size_t{length} * 2);
     return WideToAnsi(wide);
   }
   Error(LoadResString(SInvalidPropertyValue));
@@ -180,9 +204,7 @@ std::vector<std::string> TReader::ReadSet() {
 
 std::vector<std::uint8_t> TReader::ReadBinary() {
   if (ReadByte() != vaBinary) Error(LoadResString(SInvalidPropertyValue));
-  std::uint32_t length;
-  ReadBytes(&length, 4);
-  if (length > data_.size() - pos_) Error(LoadResString(SInvalidImage));
+  std::uint32_t length = ReadLength(1);
   std::vector<std::uint8_t> bytes(length);
   ReadBytes(bytes.data(), length);
   return bytes;
@@ -190,12 +212,14 @@ std::vector<std::uint8_t> TReader::ReadBinary() {
 
 void TReader::ReadList(const std::function<void(TReader&)>& readItem) {
   if (ReadByte() != vaList) Error(LoadResString(SInvalidPropertyValue));
+  Nesting nesting(*this);
   while (!EndOfList()) readItem(*this);
   ReadEndOfList();
 }
 
 void TReader::ReadCollection(const std::function<void(TReader&)>& readItem) {
   if (ReadByte() != vaCollection) Error(LoadResString(SInvalidPropertyValue));
+  Nesting nesting(*this);
   while (!EndOfList()) {
     TValueType type = NextValue();
     if (type == vaInt8 || type == vaInt16 || type == vaInt32) ReadInteger();  // stored order, unused
@@ -260,11 +284,14 @@ void TReader::ReadProperty(TPersistent* instance) {
     if (!target) Error(ResFmt(SPropertyDoesNotExist, std::string(path.substr(0, dot)).c_str()));
     path.remove_prefix(dot + 1);
   }
-  if (!target->ReadProperty(*this, path)) Error(ResFmt(SPropertyDoesNotExist, std::string(path).c_str()));
+  bool known = false;
+  AsReadError([&] { known = target->ReadProperty(*this, path); });
+  if (!known) Error(ResFmt(SPropertyDoesNotExist, std::string(path).c_str()));
   propertyPath_.clear();
 }
 
 void TReader::ReadComponent(TComponent* parent) {
+  Nesting nesting(*this);
   std::uint8_t first = NextValue();
   if ((first & kFilerFlagsMask) == kFilerFlagsMask) {
     std::uint8_t flags = ReadByte() & 0x0F;
@@ -279,8 +306,10 @@ void TReader::ReadComponent(TComponent* parent) {
   component->SetLoadingState(true);
   component->SetReadingState(true);
   loaded_.push_back(component);
-  component->SetName(name);
-  parent->ReadChild(component);
+  AsReadError([&] {
+    component->SetName(name);
+    parent->ReadChild(component);
+  });
   TComponent* outer = current_;
   current_ = component;
   ReadProperties(component);
@@ -289,9 +318,23 @@ void TReader::ReadComponent(TComponent* parent) {
   current_ = outer;
 }
 
-void TReader::AddReference(const std::string& componentName, std::function<void(TComponent*)> assign) {
-  references_.push_back({componentName, std::move(assign)});
+void TReader::AsReadError(const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const EReadError&) {
+    throw;
+  } catch (const Exception& error) {
+    // A value the component refuses (a name taken twice, a number out of its range) is a
+    // damaged description like any other.
+    Error(error.Message());
+  }
 }
+
+void TReader::AddReference(const std::string& componentName, std::function<void(TComponent*)> assign) {
+  references_.push_back({componentName, std::move(assign), current_, propertyPath_});
+}
+
+void TReader::WrongClassReference() const { throw EWrongClassReference(); }
 
 void TReader::AddMethod(const std::string& methodName, std::function<void(TNotifyEvent)> assign) {
   methods_.push_back({methodName, std::move(assign)});
@@ -313,8 +356,16 @@ void TReader::ResolveFixups() {
         Error(ResFmt(SUnresolvedReference, ref.name.c_str()));
       }
     }
-    ref.assign(target);
+    current_ = ref.owner;
+    propertyPath_ = ref.property;
+    try {
+      AsReadError([&] { ref.assign(target); });
+    } catch (const EWrongClassReference&) {
+      Error(LoadResString(SInvalidPropertyValue));
+    }
   }
+  current_ = nullptr;
+  propertyPath_.clear();
   for (auto& method : methods_) {
     TNotifyEvent handler = root_->MethodAddress(method.name);
     if (!handler && method.name != "nil") {
@@ -322,7 +373,7 @@ void TReader::ResolveFixups() {
       current_ = nullptr;
       Error(ResFmt(SUnresolvedReference, method.name.c_str()));
     }
-    method.assign(handler);
+    AsReadError([&] { method.assign(handler); });
   }
 }
 
@@ -336,7 +387,8 @@ void TReader::ReadRootComponent() {
     loaded_.push_back(root_);
     std::uint8_t first = NextValue();
     if ((first & kFilerFlagsMask) == kFilerFlagsMask) ReadByte();
-    ReadShortString();  // class name: the root already exists
+    // A description of another class would set properties this one does not have.
+    if (ReadShortString() != root_->ClassName()) Error(LoadResString(SInvalidImage));
     std::string name = ReadShortString();
     if (root_->Name().empty()) root_->SetName(name);
     current_ = root_;
@@ -353,7 +405,17 @@ void TReader::ReadRootComponent() {
     throw;
   }
   for (TComponent* c : loaded_) c->SetReadingState(false);
-  for (TComponent* c : loaded_) c->Loaded();
+  // Every component leaves the loading state, also when the end of loading of another fails.
+  std::exception_ptr failure;
+  for (TComponent* c : loaded_) {
+    try {
+      c->Loaded();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+      c->SetLoadingState(false);
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
 }
 
 void ReadDescriptionResource(TComponent* root, const std::string& resourceName, const std::string& className) {

@@ -55,16 +55,38 @@ class TReader {
   // An event handler by the root's method name, set once the description has been read.
   void AddMethod(const std::string& methodName, std::function<void(TNotifyEvent)> assign);
   // Reads an identifier naming a component and stores the link later.
+  // A component of another class than T is an invalid value, not a missing one.
   template <class T>
   void ReadReference(std::function<void(T*)> assign) {
-    AddReference(ReadIdent(), [assign](TComponent* c) { assign(dynamic_cast<T*>(c)); });
+    AddReference(ReadIdent(), [this, assign](TComponent* c) {
+      T* target = dynamic_cast<T*>(c);
+      if (c && !target) WrongClassReference();
+      assign(target);
+    });
   }
   void ReadEvent(std::function<void(TNotifyEvent)> assign) { AddMethod(ReadIdent(), std::move(assign)); }
 
   [[noreturn]] void Error(const std::string& message) const;
 
  private:
+  // Holds one level of nested lists, collections and components, up to a fixed depth.
+  class Nesting {
+   public:
+    explicit Nesting(TReader& reader);
+    ~Nesting();
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+
+   private:
+    TReader& reader_;
+  };
+  struct EWrongClassReference {};
+  [[noreturn]] void WrongClassReference() const;
+  // Runs one step of reading; a component's own failure becomes a read error at this place.
+  void AsReadError(const std::function<void()>& step);
   std::uint8_t ReadByte();
+  std::uint32_t ReadLength(std::size_t unitSize);
+  double CheckFinite(double value) const;
   std::string ReadShortString();
   void ReadBytes(void* out, std::size_t count);
   bool EndOfList();
@@ -75,6 +97,7 @@ class TReader {
 
   std::span<const std::uint8_t> data_;
   std::size_t pos_ = 0;
+  int depth_ = 0;
   TComponent* root_;
   TComponent* current_ = nullptr;
   std::string propertyPath_;
@@ -82,6 +105,8 @@ class TReader {
   struct Reference {
     std::string name;
     std::function<void(TComponent*)> assign;
+    TComponent* owner;      // where it was read, for the error message
+    std::string property;
   };
   struct MethodRef {
     std::string name;

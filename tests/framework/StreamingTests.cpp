@@ -2,6 +2,10 @@
 // target, unstored defaults, scaling on load, and descriptions that cannot be read.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <string>
+#include <vector>
+
 #include "ExtCtrls.h"
 #include "Forms.h"
 #include "Streaming.h"
@@ -21,12 +25,27 @@ class TTestLink : public TComponent {
       reader.ReadEvent([this](TNotifyEvent e) { onFire = std::move(e); });
       return true;
     }
+    if (name == "Ratio") {
+      ratio = reader.ReadFloat();
+      return true;
+    }
+    if (name == "Skipped") {
+      reader.SkipValue();
+      return true;
+    }
+    if (name == "FailLoaded") {
+      failLoaded = reader.ReadBoolean();
+      return true;
+    }
     return TComponent::ReadProperty(reader, name);
   }
   void Loaded() override {
     TComponent::Loaded();
     targetAtLoaded = target;
+    if (failLoaded) throw EInvalidOperation("Link refused");
   }
+  double ratio = 0;
+  bool failLoaded = false;
   TComponent* target = nullptr;
   TComponent* targetAtLoaded = nullptr;
   TNotifyEvent onFire;
@@ -41,6 +60,49 @@ class TTestForm : public TForm {
   std::string ClassName() const override { return "TTestForm"; }
   int fired = 0;
 };
+
+class TBareForm : public TForm {
+ public:
+  explicit TBareForm(TComponent* owner) : TForm(owner) {
+    DeclareMethod("Fired", [this](TObject*) { ++fired; });
+  }
+  std::string ClassName() const override { return "TBareForm"; }
+  int fired = 0;
+};
+
+// Builds binary descriptions byte by byte.
+struct Bytes {
+  std::vector<std::uint8_t> b;
+  Bytes& Raw(std::initializer_list<int> values) {
+    for (int v : values) b.push_back(static_cast<std::uint8_t>(v));
+    return *this;
+  }
+  Bytes& Short(const std::string& text) {
+    b.push_back(static_cast<std::uint8_t>(text.size()));
+    b.insert(b.end(), text.begin(), text.end());
+    return *this;
+  }
+  Bytes& Add(const Bytes& other) {
+    b.insert(b.end(), other.b.begin(), other.b.end());
+    return *this;
+  }
+  Bytes& Repeat(std::initializer_list<int> values, int times) {
+    for (int i = 0; i < times; ++i) Raw(values);
+    return *this;
+  }
+};
+
+// A root of class `rootClass` with its properties and children.
+std::vector<std::uint8_t> Description(const Bytes& rootProperties, const Bytes& children = {},
+                                      const std::string& rootClass = "TBareForm") {
+  Bytes d;
+  d.Raw({'T', 'P', 'F', '0'}).Short(rootClass).Short("Bare").Add(rootProperties).Raw({0}).Add(children).Raw({0});
+  return d.b;
+}
+
+Bytes Link(const Bytes& properties) {
+  return Bytes().Short("TTestLink").Short("Link1").Add(properties).Raw({0}).Raw({0});
+}
 
 class TTestMissing : public TForm {
  public:
@@ -194,6 +256,82 @@ TEST_F(StreamingTest, UnreadableDescriptionsAreClearErrors) {
       EXPECT_NE(error.Message().find(c.message), std::string::npos) << error.Message();
     }
   }
+}
+
+TEST_F(StreamingTest, DamagedDescriptionsAreReadErrorsNeverCrashesOrExhaustion) {
+  const int deep = 20000;
+  Bytes nestedPanels;
+  for (int i = 1; i <= deep; ++i) {
+    std::string name = std::to_string(i);
+    nestedPanels.Short("TPanel").Short(name.insert(0, 1, 'P')).Raw({0});
+  }
+  nestedPanels.Repeat({0}, deep);
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    const char* message;
+  } cases[] = {
+      {"string longer than the stream", Description(Bytes().Short("Caption").Raw({0x0C, 0xFF, 0xFF, 0xFF, 0x7F})),
+       "Invalid stream format"},
+      {"string of 256 MB", Description(Bytes().Short("Caption").Raw({0x0C, 0, 0, 0, 0x10, 'a'})), "Invalid stream format"},
+      {"wide string whose byte count wraps", Description(Bytes().Short("Caption").Raw({0x12, 1, 0, 0, 0x80, 'a', 0})),
+       "Invalid stream format"},
+      {"binary longer than the stream", Description({}, Link(Bytes().Short("Skipped").Raw({0x0A, 0xF0, 0xFF, 0xFF, 0xFF}))),
+       "Invalid stream format"},
+      {"deeply nested lists", Description({}, Link(Bytes().Short("Skipped").Repeat({0x01}, deep))), "Invalid stream format"},
+      {"deeply nested components", Description({}, nestedPanels), "Invalid stream format"},
+      {"not a number", Description({}, Link(Bytes().Short("Ratio").Raw({0x05, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0xFF, 0x7F}))),
+       "Link1.Ratio: Invalid property value"},
+      {"infinity", Description({}, Link(Bytes().Short("Ratio").Raw({0x0F, 0, 0, 0x80, 0x7F}))),
+       "Link1.Ratio: Invalid property value"},
+      {"reference to a component of the wrong class",
+       Description(Bytes().Short("ActiveControl").Raw({0x07}).Short("Link1"), Link({})),
+       "Bare.ActiveControl: Invalid property value"},
+      {"component name that is no identifier", Description({}, Bytes().Short("TPanel").Short("Pa\x01").Raw({0, 0})),
+       "'Pa\x01' is not a valid component name"},
+      {"description of another class", Description({}, {}, "TOtherForm"), "Invalid stream format"},
+      {"unknown window state", Description(Bytes().Short("WindowState").Raw({0x07}).Short("wsHuge")),
+       "Invalid property value"},
+      {"unknown position", Description(Bytes().Short("Position").Raw({0x07}).Short("poSomewhere")), "Invalid property value"},
+      {"unknown border icon", Description(Bytes().Short("BorderIcons").Raw({0x0B}).Short("biSystemMenu").Short("biClose").Raw({0})),
+       "Invalid property value"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto* form = new TBareForm(Application);
+    try {
+      TReader(c.bytes, form).ReadRootComponent();
+      ADD_FAILURE() << "read without error";
+    } catch (const EReadError& error) {
+      EXPECT_NE(error.Message().find(c.message), std::string::npos) << error.Message();
+    } catch (const std::exception& error) {
+      ADD_FAILURE() << "not a read error: " << error.what();
+    }
+    TObject::Free(form);
+  }
+}
+
+TEST_F(StreamingTest, EveryComponentLeavesLoadingWhenTheEndOfLoadingOfOneFails) {
+  auto* form = new TBareForm(Application);
+  Bytes children = Link(Bytes().Short("FailLoaded").Raw({0x09}));
+  children.Short("TPanel").Short("Panel2").Raw({0, 0});
+  EXPECT_THROW(TReader(Description({}, children), form).ReadRootComponent(), EInvalidOperation);
+  ASSERT_EQ(form->ComponentCount(), 2);
+  for (int i = 0; i < form->ComponentCount(); ++i)
+    EXPECT_FALSE(form->Components(i)->HasState(csLoading | csReading)) << form->Components(i)->Name();
+  EXPECT_FALSE(form->HasState(csLoading | csReading));
+  TObject::Free(form);
+}
+
+TEST_F(StreamingTest, AStoredCloseHandlerIsBound) {
+  auto* form = new TBareForm(Application);
+  TReader(Description(Bytes().Short("OnClose").Raw({0x07}).Short("Fired")), form).ReadRootComponent();
+  ASSERT_TRUE(form->OnClose);
+  TCloseAction action = caHide;
+  form->OnClose(form, action);
+  EXPECT_EQ(form->fired, 1);
+  EXPECT_EQ(action, caHide);
+  TObject::Free(form);
 }
 
 }  // namespace
