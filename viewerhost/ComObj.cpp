@@ -2,6 +2,7 @@
 #include "ComObj.h"
 
 #include <cstring>
+#include <utility>
 #include <memory>
 
 #include "Forms.h"
@@ -35,6 +36,24 @@ struct CallArgs {
 void CheckDispatchResult(HRESULT hr, EXCEPINFO& info) {
   if (FAILED(hr)) DispatchInvokeError(hr, info);
 }
+
+// The named dispatch IDs of a call. A property put names its value DISPID_PROPERTYPUT; the
+// value is the last argument, which goes first in the argument array, so its name goes first.
+std::vector<DISPID> NamedDispIds(const DISPID* ids, std::size_t count, bool propertyPut) {
+  std::vector<DISPID> named;
+  if (propertyPut) named.push_back(DISPID_PROPERTYPUT);
+  if (ids) named.insert(named.end(), ids, ids + count);
+  return named;
+}
+
+// Holds a result variant and clears it whatever happens.
+struct ResultVariant {
+  VARIANT value;
+  ResultVariant() { std::memset(&value, 0, sizeof value); }
+  ~ResultVariant() { VariantClear(&value); }
+  ResultVariant(const ResultVariant&) = delete;
+  ResultVariant& operator=(const ResultVariant&) = delete;
+};
 
 }  // namespace
 
@@ -154,69 +173,81 @@ void InvokeByDescriptor(IDispatch* dispatch, const TDispCallDescriptor& descript
       v.lVal = static_cast<LONG>(args[i].Value32);
     }
   }
-  std::vector<DISPID> named(namedDispIds, namedDispIds + descriptor.NamedArgCount);
+  const bool put = descriptor.CallType == dcPropertyPut;
+  std::vector<DISPID> named = NamedDispIds(namedDispIds, descriptor.NamedArgCount, put);
   WORD flags = descriptor.CallType;
-  if (descriptor.CallType == dcPropertyPut) {
-    named.push_back(DISPID_PROPERTYPUT);
-    if (!descriptor.ArgTypes.empty() && (descriptor.ArgTypes[0] == VT_DISPATCH || descriptor.ArgTypes[0] == VT_UNKNOWN))
-      flags = DISPATCH_PROPERTYPUTREF;
+  if (put && count > 0 && count <= descriptor.ArgTypes.size()) {
+    const std::uint8_t valueType = descriptor.ArgTypes[count - 1];
+    if (valueType == VT_DISPATCH || valueType == VT_UNKNOWN) flags = DISPATCH_PROPERTYPUTREF;
   }
   DISPPARAMS params{vars.empty() ? nullptr : vars.data(), named.empty() ? nullptr : named.data(), count,
                     static_cast<UINT>(named.size())};
   EXCEPINFO info{};
-  VARIANT out;
-  std::memset(&out, 0, sizeof out);
-  HRESULT hr = dispatch->Invoke(descriptor.DispId, IID_NULL, 0, flags, &params, &out, &info, nullptr);
+  ResultVariant answer;
+  HRESULT hr = dispatch->Invoke(descriptor.DispId, IID_NULL, 0, flags, &params, &answer.value, &info, nullptr);
   CheckDispatchResult(hr, info);
-  if (!result) {
-    VariantClear(&out);
-    return;
-  }
-  switch (descriptor.ResultType) {
+  if (!result) return;
+  const VARTYPE type = descriptor.ResultType;
+  switch (type) {
     case VT_EMPTY:
     case VT_NULL:
     case VT_ERROR:
     case 14:
     case 15:
-      VariantClear(&out);
+      return;
+    default:
       break;
+  }
+  // The answer is made the described type (an empty answer reads as that type's zero), so
+  // that nothing else is taken for it and nothing it holds leaks.
+  ResultVariant typed;
+  if (type != VT_VARIANT && answer.value.vt != VT_EMPTY) {
+    if (answer.value.vt == type) std::swap(typed.value, answer.value);
+    else OleCheck(VariantChangeType(&typed.value, &answer.value, 0, type));
+  } else {
+    std::swap(typed.value, answer.value);
+  }
+  VARIANT& out = typed.value;
+  switch (type) {
     case VT_I2:
     case VT_I4:
     case VT_BOOL:
     case VT_I1:
-      *static_cast<LONG*>(result) = out.lVal;
+      *static_cast<LONG*>(result) = out.vt == VT_EMPTY ? 0 : out.lVal;
       break;
     case VT_R4:
-      *static_cast<float*>(result) = out.fltVal;
+      *static_cast<float*>(result) = out.vt == VT_EMPTY ? 0.0f : out.fltVal;
       break;
     case VT_R8:
     case VT_DATE:
-      *static_cast<double*>(result) = out.dblVal;
+      *static_cast<double*>(result) = out.vt == VT_EMPTY ? 0.0 : out.dblVal;
       break;
     case VT_CY:
-      *static_cast<CY*>(result) = out.cyVal;
+      *static_cast<CY*>(result) = out.vt == VT_EMPTY ? CY{} : out.cyVal;
       break;
     case VT_BSTR: {
       BSTR& target = *static_cast<BSTR*>(result);
       SysFreeString(target);
-      target = out.bstrVal;
+      target = out.vt == VT_BSTR ? out.bstrVal : nullptr;
+      out.vt = VT_EMPTY;
       break;
     }
     case VT_DISPATCH:
     case VT_UNKNOWN: {
       IUnknown*& target = *static_cast<IUnknown**>(result);
       if (target) target->Release();
-      target = out.punkVal;
+      target = out.vt == type ? out.punkVal : nullptr;
+      out.vt = VT_EMPTY;
       break;
     }
     case VT_VARIANT: {
       VARIANT& target = *static_cast<VARIANT*>(result);
       VariantClear(&target);
       target = out;
+      out.vt = VT_EMPTY;
       break;
     }
     default:
-      VariantClear(&out);
       break;
   }
 }
@@ -281,11 +312,11 @@ void DispatchInvoke(const VARIANT& object, const std::string& member, const std:
       v = a.Value;
     }
   }
-  std::vector<DISPID> named(ids.begin() + 1, ids.end());
+  const bool put = callType == dcPropertyPut;
+  std::vector<DISPID> named = NamedDispIds(ids.data() + 1, ids.size() - 1, put);
   WORD flags = callType;
-  if (callType == dcPropertyPut) {
-    named.push_back(DISPID_PROPERTYPUT);
-    if (count > 0 && !args[0].IsAnsi && args[0].Value.vt == VT_DISPATCH) flags = DISPATCH_PROPERTYPUTREF;
+  if (put) {
+    if (count > 0 && !args[count - 1].IsAnsi && args[count - 1].Value.vt == VT_DISPATCH) flags = DISPATCH_PROPERTYPUTREF;
   } else if (callType == dcMethod && count == 0 && result) {
     flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
   }

@@ -198,10 +198,12 @@ STDMETHODIMP_(ULONG) TFontAdapter::Release() { return --refCount_; }
 STDMETHODIMP TFontAdapter::OnChanged(DISPID id) {
   if (!oleFont_ || updating_) return S_OK;
   Holding hold(updating_);
+  // The OLE font's caller never sees our failures; those other than OLE errors are shown.
   try {
     CopyFromOleFont(id);
+  } catch (const EOleError&) {
   } catch (...) {
-    // The OLE font's caller must not see our failures.
+    HandleWindowException();
   }
   return S_OK;
 }

@@ -34,6 +34,29 @@ HRESULT Guarded(F&& body) {
   }
 }
 
+// References whose last release must wait until the call in progress has returned to the
+// control: released by a thread timer, that is from the next message loop.
+std::vector<IUnknown*>& PendingReleases() {
+  static std::vector<IUnknown*> pending;
+  return pending;
+}
+
+void CALLBACK ReleasePending(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  std::vector<IUnknown*> pending;
+  pending.swap(PendingReleases());
+  for (IUnknown* object : pending) object->Release();
+}
+
+void ReleaseAfterCall(IUnknown* object) {
+  try {
+    PendingReleases().push_back(object);
+  } catch (...) {
+    return;  // kept for good rather than freed under the control's feet
+  }
+  if (PendingReleases().size() == 1) SetTimer(nullptr, 0, 0, ReleasePending);
+}
+
 }  // namespace
 
 // ---- TEventDispatch
@@ -41,7 +64,7 @@ HRESULT Guarded(F&& body) {
 STDMETHODIMP TEventDispatch::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
   if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-      IsEqualIID(iid, control_->Descriptor()->EventIid)) {
+      (control_ && IsEqualIID(iid, control_->Descriptor()->EventIid))) {
     *out = static_cast<IDispatch*>(this);
     AddRef();
     return S_OK;
@@ -50,8 +73,8 @@ STDMETHODIMP TEventDispatch::QueryInterface(REFIID iid, void** out) {
   return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) TEventDispatch::AddRef() { return control_->AddRef(); }
-STDMETHODIMP_(ULONG) TEventDispatch::Release() { return control_->Release(); }
+STDMETHODIMP_(ULONG) TEventDispatch::AddRef() { return control_ ? control_->AddRef() : 1; }
+STDMETHODIMP_(ULONG) TEventDispatch::Release() { return control_ ? control_->Release() : 1; }
 
 STDMETHODIMP TEventDispatch::GetTypeInfoCount(UINT* count) {
   if (count) *count = 0;
@@ -66,15 +89,28 @@ STDMETHODIMP TEventDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 STDMETHODIMP TEventDispatch::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
 
 STDMETHODIMP TEventDispatch::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
-  if (!params) return S_OK;
+  TOleControl* control = control_;
+  if (!control) return S_OK;
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  if (!params || (params->cArgs > 0 && !params->rgvarg)) params = &none;
+  // A handler may free the form, the host and this sink with it: the control, whose call this
+  // is, is held until its call has returned, and nothing here is touched after the handler.
+  IOleObject* object = control->controlObject_.Get();
+  if (object) object->AddRef();
+  std::weak_ptr<char> hostAlive = control->alive_;
   try {
     if (id >= DISPID_MOUSEUP && id <= DISPID_CLICK)
-      control_->DispatchStandardEvent(id, params);
+      control->DispatchStandardEvent(id, params);
     else
-      control_->DispatchControlEvent(id, params);
-  } catch (const std::exception& error) {
-    if (Application) Application->HandleException(error);
+      control->DispatchControlEvent(id, params);
   } catch (...) {
+    HandleWindowException();
+  }
+  if (object) {
+    if (hostAlive.expired())
+      ReleaseAfterCall(object);
+    else
+      object->Release();
   }
   return S_OK;
 }
@@ -109,10 +145,41 @@ int ArgInt(const VARIANTARG& v) {
   return copy.lVal;
 }
 
-void WriteBackKey(VARIANTARG& v, WORD key) {
-  if (!(v.vt & VT_BYREF) || !v.byref) return;
-  if ((v.vt & VT_TYPEMASK) == VT_UI1 || (v.vt & VT_TYPEMASK) == VT_I1) *v.pbVal = static_cast<BYTE>(key);
-  else *static_cast<WORD*>(v.byref) = key;
+// Writes a handler's key back into an integer argument passed by reference, also through a
+// variant passed by reference; arguments of other types are never written. `oneByte` writes
+// only the low byte (a character).
+void WriteBackKey(VARIANTARG& v, WORD key, bool oneByte, bool byValue = false) {
+  const bool byRef = (v.vt & VT_BYREF) != 0;
+  if (byRef && !v.byref) return;
+  if (!byRef && !byValue) return;
+  const VARTYPE type = v.vt & VT_TYPEMASK;
+  if (byRef && type == VT_VARIANT) {
+    WriteBackKey(*v.pvarVal, key, oneByte, true);
+    return;
+  }
+  void* target = byRef ? v.byref : static_cast<void*>(&v.lVal);
+  std::size_t width = 0;
+  switch (type) {
+    case VT_I1:
+    case VT_UI1:
+      width = 1;
+      break;
+    case VT_I2:
+    case VT_UI2:
+      width = 2;
+      break;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+      width = 4;
+      break;
+    default:
+      return;
+  }
+  if (oneByte) width = 1;
+  const std::uint32_t value = key;
+  std::memcpy(target, &value, width);  // little-endian: the low bytes
 }
 
 unsigned ShiftFromControl(int bits) {
@@ -154,17 +221,17 @@ void TOleControl::DispatchStandardEvent(DISPID id, DISPPARAMS* params) {
       if (count < 2) return;
       WORD key = static_cast<WORD>(ArgInt(Arg(params, 1)));
       unsigned shift = ShiftFromControl(ArgInt(Arg(params, 2)));
-      TKeyEvent& handler = id == DISPID_KEYDOWN ? OnKeyDown : OnKeyUp;
+      // A copy: the handler may free the host that holds it.
+      TKeyEvent handler = id == DISPID_KEYDOWN ? OnKeyDown : OnKeyUp;
       if (handler) handler(this, key, shift);
-      WriteBackKey(Arg(params, 1), key);
+      WriteBackKey(Arg(params, 1), key, false);
       break;
     }
     case DISPID_KEYPRESS: {
       if (count < 1) return;
       char ch = static_cast<char>(ArgInt(Arg(params, 1)) & 0xFF);
-      if (OnKeyPress) OnKeyPress(this, ch);
-      VARIANTARG& v = Arg(params, 1);
-      if ((v.vt & VT_BYREF) && v.byref) *static_cast<BYTE*>(v.byref) = static_cast<BYTE>(ch);
+      if (TKeyPressEvent handler = OnKeyPress) handler(this, ch);
+      WriteBackKey(Arg(params, 1), static_cast<BYTE>(ch), true);
       break;
     }
     case DISPID_MOUSEDOWN:
@@ -286,6 +353,12 @@ void TOleControl::BeforeDestruction() {
     controlObject_.Release();
     inPlaceActiveObject_.Release();
     inPlaceObject_.Release();
+    if (eventSinkCookie_ && eventSink_) {
+      // The control refused to let go of the sink: it stays alive, detached from the host,
+      // and answers any later call harmlessly.
+      eventSink_->control_ = nullptr;
+      eventSink_.release();
+    }
     eventSink_.reset();
     fonts_.clear();
     pictures_.clear();
@@ -317,6 +390,7 @@ void TOleControl::SetParent(TWinControl* parent) {
 }
 
 void TOleControl::EnsureClientSite() {
+  if (!controlObject_) return;
   IOleClientSite* site = nullptr;
   HRESULT hr = controlObject_->GetClientSite(&site);
   if (SUCCEEDED(hr) && site) {
@@ -404,26 +478,32 @@ std::vector<std::uint8_t> TOleControl::ControlData() {
 
 void TOleControl::EnsureControl() {
   if (controlIntf_) return;
+  // Torn down: there is no control left to complete.
+  if (!controlObject_ || !persistence_) OleError(E_UNEXPECTED);
   try {
     EnsureClientSite();
-    if (storedState_) {
-      TInterfacePtr<IStream> stream;
-      OleCheck(CreateStreamOnHGlobal(storedState_, FALSE, stream.Put()));
-      OleCheck(persistence_->Load(stream.Get()));
-      stream.Release();
-      FreeStoredState();
-    } else {
-      OleCheck(persistence_->InitNew());
+    // A control that took its state in a failed attempt is not initialised a second time.
+    if (!stateInitialised_) {
+      if (storedState_) {
+        TInterfacePtr<IStream> stream;
+        OleCheck(CreateStreamOnHGlobal(storedState_, FALSE, stream.Put()));
+        OleCheck(persistence_->Load(stream.Get()));
+        stream.Release();
+        FreeStoredState();
+      } else {
+        OleCheck(persistence_->InitNew());
+      }
+      stateInitialised_ = true;
     }
     OleCheck(controlObject_->QueryInterface(IID_IOleControl, controlIntf_.PutVoid()));
     OleCheck(controlObject_->QueryInterface(IID_IDispatch, controlDispatch_.PutVoid()));
     controlObject_->QueryInterface(IID_IPerPropertyBrowsing, propertyBrowsing_.PutVoid());
     ConnectSink(IID_IPropertyNotifySink, static_cast<IPropertyNotifySink*>(this), propertySinkCookie_);
     ConnectSink(descriptor_->EventIid, eventSink_.get(), eventSinkCookie_);
-    if (descriptor_->Flags & cfBackColor) OnChanged(DISPID_BACKCOLOR);
-    if (descriptor_->Flags & cfEnabled) OnChanged(DISPID_ENABLED);
-    if (descriptor_->Flags & cfFont) OnChanged(DISPID_FONT);
-    if (descriptor_->Flags & cfForeColor) OnChanged(DISPID_FORECOLOR);
+    if (descriptor_->Flags & cfBackColor) PropertyChanged(DISPID_BACKCOLOR);
+    if (descriptor_->Flags & cfEnabled) PropertyChanged(DISPID_ENABLED);
+    if (descriptor_->Flags & cfFont) PropertyChanged(DISPID_FONT);
+    if (descriptor_->Flags & cfForeColor) PropertyChanged(DISPID_FORECOLOR);
     controlIntf_->OnAmbientPropertyChange(DISPID_UNKNOWN);
     RequestNewObjectLayout();
   } catch (...) {
@@ -560,7 +640,8 @@ void TOleControl::CreateWnd() {
                          &bounds);
   if (!inPlaceObject_) throw EOleError(LoadResString(SOleCtrlActivation));
   AdoptControlWindow();
-  if (!Visible() && IsWindowVisible(Handle())) ShowWindow(Handle(), SW_HIDE);
+  // The window's own style: its parent form may still be hidden.
+  if (!Visible() && (GetWindowLongA(Handle(), GWL_STYLE) & WS_VISIBLE)) ShowWindow(Handle(), SW_HIDE);
 }
 
 void TOleControl::AdoptControlWindow() {
@@ -803,7 +884,10 @@ void TOleControl::GetFontProp(DISPID id, TFont& font) {
 BSTR TOleControl::GetWideStringProp(DISPID id) {
   VARIANT v;
   ReadDispProperty(id, v);
-  return v.vt == VT_BSTR ? v.bstrVal : nullptr;
+  if (v.vt == VT_BSTR) return v.bstrVal;
+  // Any other answer is released, never handed out.
+  VariantClear(&v);
+  return nullptr;
 }
 
 void TOleControl::SetIntegerProp(DISPID id, int value) {
@@ -889,6 +973,16 @@ STDMETHODIMP TOleControl::PreMessageFilter(HWND, UINT, WPARAM, LPARAM, LRESULT*,
 STDMETHODIMP TOleControl::PostMessageFilter(HWND, UINT, WPARAM, LPARAM, LRESULT*, DWORD) { return S_OK; }
 
 STDMETHODIMP TOleControl::OnChanged(DISPID id) {
+  // A failure other than the control's own errors goes to the application, not to the control.
+  try {
+    PropertyChanged(id);
+  } catch (...) {
+    HandleWindowException();
+  }
+  return S_OK;
+}
+
+void TOleControl::PropertyChanged(DISPID id) {
   try {
     switch (id) {
       case DISPID_BACKCOLOR:
@@ -931,7 +1025,6 @@ STDMETHODIMP TOleControl::OnChanged(DISPID id) {
     }
   } catch (const EOleError&) {
   }
-  return S_OK;
 }
 
 STDMETHODIMP TOleControl::OnRequestEdit(DISPID) { return S_OK; }
@@ -1008,6 +1101,7 @@ STDMETHODIMP TOleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
 
 HRESULT TOleControl::FrameGetWindow(HWND* window) {
   if (!window) return E_POINTER;
+  *window = nullptr;
   return Guarded([&]() -> HRESULT {
     *window = TopLevelWindow();
     return S_OK;
@@ -1039,6 +1133,7 @@ STDMETHODIMP TOleControl::TranslateAccelerator(LPMSG, WORD) { return S_FALSE; }
 
 HRESULT TOleControl::SiteGetWindow(HWND* window) {
   if (!window) return E_POINTER;
+  *window = nullptr;
   return Guarded([&]() -> HRESULT {
     *window = ParentHandle();
     return *window ? S_OK : E_FAIL;
@@ -1048,14 +1143,18 @@ HRESULT TOleControl::SiteGetWindow(HWND* window) {
 STDMETHODIMP TOleControl::CanInPlaceActivate() { return S_OK; }
 
 STDMETHODIMP TOleControl::OnInPlaceActivate() {
+  if (!controlObject_) return E_UNEXPECTED;
   controlObject_->QueryInterface(IID_IOleInPlaceObject, inPlaceObject_.PutVoid());
   controlObject_->QueryInterface(IID_IOleInPlaceActiveObject, inPlaceActiveObject_.PutVoid());
   return S_OK;
 }
 
 STDMETHODIMP TOleControl::OnUIActivate() {
-  MarkUIActive(true);
-  return S_OK;
+  // Deactivating another host runs its handlers.
+  return Guarded([&]() -> HRESULT {
+    MarkUIActive(true);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP TOleControl::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
@@ -1080,9 +1179,11 @@ STDMETHODIMP TOleControl::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlace
 STDMETHODIMP TOleControl::Scroll(SIZE) { return E_NOTIMPL; }
 
 STDMETHODIMP TOleControl::OnUIDeactivate(BOOL) {
-  RemoveSharedMenu();
-  MarkUIActive(false);
-  return S_OK;
+  return Guarded([&]() -> HRESULT {
+    RemoveSharedMenu();
+    MarkUIActive(false);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP TOleControl::OnInPlaceDeactivate() {

@@ -108,7 +108,8 @@ class TEventDispatch final : public IDispatch {
                       EXCEPINFO* info, UINT* argError) override;
 
  private:
-  TOleControl* control_;
+  friend class TOleControl;
+  TOleControl* control_;  // none once the host is gone
 };
 
 // IOleInPlaceFrame and IOleInPlaceSite both inherit IOleWindow::GetWindow and answer it
@@ -288,6 +289,9 @@ class TOleControl : public TWinControl,
   friend class TEventDispatch;
   void CreateControlObject();
   void EnsureClientSite();
+  // A property change reported by the control: the control's own errors are swallowed, others
+  // go on to the caller.
+  void PropertyChanged(DISPID id);
   void ReleaseControlLinks();
   void ConnectSink(REFIID iid, IUnknown* sink, DWORD& cookie);
   void DisconnectSink(REFIID iid, DWORD& cookie);
@@ -333,5 +337,8 @@ class TOleControl : public TWinControl,
   bool uiActivating_ = false;
   bool counted_ = false;
   bool tornDown_ = false;
+  bool stateInitialised_ = false;
+  // Expires with the host: an event call learns from it that a handler freed the host.
+  std::shared_ptr<char> alive_ = std::make_shared<char>();
   HWND parentWindow_ = nullptr;
 };

@@ -194,6 +194,70 @@ TEST_F(DispatchTest, ResultsAreDeliveredByTheirType) {
   EXPECT_EQ(whole.lVal, 0x12345678);
 }
 
+TEST_F(DispatchTest, AResultIsMadeTheDescribedTypeOrRaisesAndNeverLeaks) {
+  auto answer = [&](DISPID id, VARTYPE type, const wchar_t* text, LONG number) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = type;
+    if (type == VT_BSTR) v.bstrVal = SysAllocString(text);
+    else if (type == VT_DISPATCH) v.pdispVal = dispatch_;
+    else v.lVal = number;
+    SetProperty(id, v);
+    if (type == VT_BSTR) VariantClear(&v);
+  };
+  auto get = [&](DISPID id, VARTYPE type, void* result) {
+    InvokeByDescriptor(dispatch_, TDispCallDescriptor{id, static_cast<std::uint8_t>(type), dcPropertyGet, 0, 0, {}},
+                       nullptr, nullptr, result);
+  };
+  answer(60, VT_I4, nullptr, 5);
+  LONG flag = 0;
+  get(60, VT_BOOL, &flag);
+  EXPECT_EQ(flag & 0xFFFF, 0xFFFF);
+  BSTR text = nullptr;
+  get(60, VT_BSTR, &text);
+  EXPECT_STREQ(text, L"5") << "a number is no string pointer";
+  SysFreeString(text);
+  answer(61, VT_BSTR, L"17", 0);
+  LONG number = 0;
+  get(61, VT_I4, &number);
+  EXPECT_EQ(number, 17);
+  answer(62, VT_BSTR, L"seventeen", 0);
+  EXPECT_THROW(get(62, VT_BOOL, &flag), EOleSysError);
+
+  answer(63, VT_DISPATCH, nullptr, 0);
+  dispatch_->AddRef();
+  const ULONG before = dispatch_->Release();
+  EXPECT_THROW(get(63, VT_BOOL, &flag), EOleSysError);
+  dispatch_->AddRef();
+  EXPECT_EQ(dispatch_->Release(), before) << "the answered interface leaked";
+  VariantClear(&TestProperties()[63]);
+}
+
+TEST_F(DispatchTest, APutNamesItsValueFirstAndGoesByReferenceByTheValuesType) {
+  const DISPID named[1] = {7};
+  TDispArg early[] = {TDispArg::Of32(1), TDispArg::Of32(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(dispatch_)))};
+  InvokeByDescriptor(dispatch_, TDispCallDescriptor{30, VT_EMPTY, dcPropertyPut, 2, 1, {VT_I4, VT_DISPATCH}}, named,
+                     early, nullptr);
+  EXPECT_EQ(LastInvoke().flags, DISPATCH_PROPERTYPUTREF);
+  EXPECT_EQ(LastInvoke().named, (std::vector<DISPID>{DISPID_PROPERTYPUT, 7}));
+
+  VARIANT object;
+  VariantInit(&object);
+  object.vt = VT_DISPATCH;
+  object.pdispVal = dispatch_;
+  VARIANT index;
+  VariantInit(&index);
+  index.vt = VT_I4;
+  index.lVal = 1;
+  std::vector<TLateArg> late{TLateArg::Of(index), TLateArg::Of(object)};
+  DispatchInvoke(object, "Value", {"Caption"}, late, dcPropertyPut, nullptr);
+  EXPECT_EQ(LastInvoke().flags, DISPATCH_PROPERTYPUTREF);
+  EXPECT_EQ(LastInvoke().named, (std::vector<DISPID>{DISPID_PROPERTYPUT, 5}));
+  std::vector<TLateArg> plain{TLateArg::Of(object), TLateArg::Of(index)};
+  DispatchInvoke(object, "Value", {}, plain, dcPropertyPut, nullptr);
+  EXPECT_EQ(LastInvoke().flags, DISPATCH_PROPERTYPUT) << "the value is the last argument";
+}
+
 TEST_F(DispatchTest, ABoolResultLeftEmptyReadsFalse) {
   LONG value = -1;
   InvokeByDescriptor(dispatch_, TDispCallDescriptor{kDispLeaveEmpty, VT_BOOL, dcMethod, 0, 0, {}}, nullptr, nullptr,

@@ -224,6 +224,7 @@ TEST_F(OleControlTest, AControlWithoutOleControlOrDispatchFailsCompletionAndCanT
     TestConfig().noOleControl = TestConfig().noDispatch = false;
     host->EnsureControl();
     EXPECT_NE(host->ControlIntf(), nullptr);
+    EXPECT_EQ(LoggedCalls("InitNew").size(), 1u) << "initialised again after the failed attempt";
     TObject::Free(host);
   }
 }
@@ -372,6 +373,32 @@ TEST_F(OleControlTest, AHostWithoutParentWindowHasNoSiteWindow) {
   EXPECT_EQ(site->GetWindow(&window), S_OK);
   EXPECT_EQ(window, form_->Handle());
   TObject::Free(host);
+}
+
+TEST_F(OleControlTest, AnInvisibleHostOnAHiddenFormKeepsTheControlWindowHidden) {
+  auto* host = new TTestOle(form_);
+  host->SetVisible(false);
+  host->SetParent(form_);
+  HWND window = host->Handle();
+  EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE, 0);
+  form_->Show();
+  EXPECT_FALSE(IsWindowVisible(window));
+}
+
+TEST_F(OleControlTest, AWideStringReadReleasesAnAnswerThatIsNoString) {
+  TTestOle* host = ActiveHost();
+  IDispatch* control = host->ControlDispatch();
+  VARIANT& slot = TestProperties()[60];
+  VariantClear(&slot);
+  slot.vt = VT_DISPATCH;
+  slot.pdispVal = control;
+  control->AddRef();
+  control->AddRef();
+  const ULONG before = control->Release();
+  EXPECT_EQ(host->GetWideStringProp(60), nullptr);
+  control->AddRef();
+  EXPECT_EQ(control->Release(), before) << "the answered interface was kept";
+  VariantClear(&slot);
 }
 
 TEST_F(OleControlTest, PropertyWritesAndReadsByDispatchId) {

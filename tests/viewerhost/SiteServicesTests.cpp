@@ -9,6 +9,7 @@
 #include "Forms.h"
 #include "OleCtrls.h"
 #include "TestControl.h"
+#include "WindowTesting.h"
 
 namespace {
 
@@ -195,6 +196,15 @@ TEST_F(SiteServicesTest, StandardEventsBecomeClickKeyAndMouseEvents) {
   EXPECT_EQ(Fire(host_, DISPID_DBLCLICK, {}), S_OK);
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(doubles, 1);
+  // A click without parameters, or with a count but no array, is still a click.
+  DISPPARAMS broken{nullptr, nullptr, 2, 0};
+  EXPECT_EQ(host_->EventSink()->Invoke(DISPID_CLICK, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
+            S_OK);
+  EXPECT_EQ(host_->EventSink()->Invoke(DISPID_CLICK, IID_NULL, 0, DISPATCH_METHOD, &broken, nullptr, nullptr, nullptr),
+            S_OK);
+  EXPECT_EQ(host_->EventSink()->Invoke(DISPID_KEYDOWN, IID_NULL, 0, DISPATCH_METHOD, &broken, nullptr, nullptr, nullptr),
+            S_OK);
+  EXPECT_EQ(clicks, 3);
 
   WORD seenKey = 0;
   unsigned seenShift = 0;
@@ -299,6 +309,108 @@ TEST_F(SiteServicesTest, AHandlerThatThrowsGoesToTheApplicationAndTheControlGets
   EXPECT_EQ(reported, "handler failed");
   EXPECT_EQ(Fire(host_, 10, {}), S_OK);
   EXPECT_EQ(reported, "slot failed");
+}
+
+void SetControlProperty(DISPID id, VARTYPE type, LONG value);
+
+TEST_F(SiteServicesTest, AKeyIsWrittenBackOnlyIntoIntegerReferencesAlsoThroughVariants) {
+  host_->OnKeyDown = [](TObject*, WORD& key, unsigned) { key = 'B'; };
+  host_->OnKeyPress = [](TObject*, char& ch) { ch = 'z'; };
+  LONG long4 = 'A';
+  BYTE byte1 = 'A';
+  VARIANT inner;
+  VariantInit(&inner);
+  inner.vt = VT_I2;
+  inner.iVal = 'A';
+  SHORT pointed = 'A';
+  VARIANT innerRef;
+  VariantInit(&innerRef);
+  innerRef.vt = VT_I2 | VT_BYREF;
+  innerRef.piVal = &pointed;
+  BSTR text = SysAllocString(L"A");
+  BSTR const original = text;
+  double real = 65.0;
+  for (VARIANTARG arg : {RefArg(VT_I4, &long4), RefArg(VT_UI1, &byte1), RefArg(VT_VARIANT, &inner),
+                         RefArg(VT_VARIANT, &innerRef), RefArg(VT_BSTR, &text), RefArg(VT_R8, &real)})
+    EXPECT_EQ(Fire(host_, DISPID_KEYDOWN, {arg, IntArg(0)}), S_OK);
+  EXPECT_EQ(long4, 'B');
+  EXPECT_EQ(byte1, 'B');
+  EXPECT_EQ(inner.vt, VT_I2);
+  EXPECT_EQ(inner.iVal, 'B');
+  EXPECT_EQ(pointed, 'B');
+  EXPECT_EQ(text, original);
+  EXPECT_STREQ(text, L"A");
+  EXPECT_EQ(real, 65.0);
+
+  inner.vt = VT_I4;
+  inner.lVal = 0x161;
+  EXPECT_EQ(Fire(host_, DISPID_KEYPRESS, {RefArg(VT_VARIANT, &inner)}), S_OK);
+  EXPECT_EQ(inner.vt, VT_I4);
+  EXPECT_EQ(inner.lVal, 0x17A) << "one byte, the character";
+  EXPECT_EQ(Fire(host_, DISPID_KEYPRESS, {RefArg(VT_BSTR, &text)}), S_OK);
+  EXPECT_EQ(text, original);
+  SysFreeString(text);
+}
+
+TEST_F(SiteServicesTest, AHandlerMayFreeTheFormWhileTheControlFiresAndTheControlOutlivesItsCall) {
+  host_->EnsureControl();
+  IOleObject* control = host_->ControlObject();
+  int aliveInHandler = -1;
+  host_->OnClick = [&](TObject*) {
+    TObject::Free(form_);
+    form_ = nullptr;
+    aliveInHandler = LiveTestControls();
+  };
+  EXPECT_EQ(FireControlEvent(control, DISPID_CLICK), S_OK);
+  EXPECT_EQ(aliveInHandler, 1);
+  EXPECT_EQ(LiveTestControls(), 1) << "released only once its call has returned";
+  EXPECT_TRUE(PumpUntil([] { return LiveTestControls() == 0; }));
+}
+
+TEST_F(SiteServicesTest, AnEventSinkTheControlKeepsAfterTeardownStaysAliveAndAnswersHarmlessly) {
+  host_->EnsureControl();
+  IOleObject* control = host_->ControlObject();
+  control->AddRef();
+  int clicks = 0;
+  host_->OnClick = [&](TObject*) { ++clicks; };
+  TestConfig().refuseUnadvise = true;
+  TObject::Free(form_);
+  form_ = nullptr;
+  EXPECT_EQ(FireControlEvent(control, DISPID_CLICK), S_OK);
+  EXPECT_EQ(clicks, 0);
+  control->Release();
+}
+
+class TColorRefusingOle : public TEventOle {
+ public:
+  using TEventOle::TEventOle;
+  bool refuse = false;
+
+ protected:
+  void ColorChanged() override {
+    if (refuse) throw EInvalidOperation("Colour refused");
+    TEventOle::ColorChanged();
+  }
+};
+
+TEST_F(SiteServicesTest, AnotherFailureInAReportedChangeGoesToTheApplicationButEndsTheHostsOwnCompletion) {
+  std::string reported;
+  Application->OnException = [&](const Exception& e) { reported = e.Message(); };
+  SetControlProperty(DISPID_BACKCOLOR, VT_I4, 0x010203);
+  auto* host = new TColorRefusingOle(form_, mirroring);
+  host->SetParent(form_);
+  host->refuse = true;
+  EXPECT_THROW(host->EnsureControl(), EInvalidOperation);
+  EXPECT_EQ(host->ControlIntf(), nullptr);
+  host->refuse = false;
+  host->EnsureControl();
+  host->refuse = true;
+  SetControlProperty(DISPID_BACKCOLOR, VT_I4, 0x040506);
+  IPropertyNotifySink* sink = host;
+  EXPECT_EQ(sink->OnChanged(DISPID_BACKCOLOR), S_OK);
+  EXPECT_EQ(reported, "Colour refused");
+  host->refuse = false;
+  TObject::Free(host);
 }
 
 void SetControlProperty(DISPID id, VARTYPE type, LONG value) {

@@ -86,6 +86,7 @@ class TestConnectionPoint final : public IConnectionPoint {
   }
   STDMETHODIMP Unadvise(DWORD cookie) override {
     Log(std::string("Unadvise ") + name_);
+    if (config.refuseUnadvise && iid_ == kTestEventsId) return E_FAIL;
     if (cookie != 7 || !sink_) return CONNECT_E_NOCONNECTION;
     sink_->Release();
     sink_ = nullptr;
@@ -493,6 +494,14 @@ class TestControl final : public IOleObject,
     return S_OK;
   }
 
+ public:
+  HRESULT FireEvent(DISPID id) {
+    auto* sink = static_cast<IDispatch*>(eventPoint_.Sink());
+    if (!sink) return S_FALSE;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    return sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+  }
+
  private:
   ~TestControl() {
     propertyPoint_.Drop();
@@ -542,6 +551,7 @@ TestFactory factory;
 }  // namespace
 
 TestControlConfig& TestConfig() { return config; }
+HRESULT FireControlEvent(IOleObject* control, DISPID id) { return static_cast<TestControl*>(control)->FireEvent(id); }
 std::vector<std::string>& TestControlLog() { return callLog; }
 InvokeRecord& LastInvoke() { return lastInvoke; }
 std::map<DISPID, VARIANT>& TestProperties() { return properties; }

@@ -46,6 +46,7 @@ struct TestControlConfig {
   bool noViewerDispatch = false;
   bool reportUIDeactivate = false;  // UIDeactivate calls the site's OnUIDeactivate, as real controls do
   bool realisesPalette = false;  // its window answers WM_QUERYNEWPALETTE with 1
+  bool refuseUnadvise = false;   // Unadvise of the event sink fails and the sink stays held
   DWORD miscStatus = 0;
   SIZEL extent{2646, 1323};   // 100 x 50 pixels at 96 per inch
   std::string exceptionText = "Page not found. ";
@@ -73,6 +74,10 @@ InvokeRecord& LastInvoke();
 std::map<DISPID, VARIANT>& TestProperties();
 // Messages of the reflection range (0x2000..0x2FFF) that reached the control's window.
 std::vector<UINT>& ReflectedMessages();
+
+// The control fires an event without arguments at the event sink it holds, as from its own
+// code; S_FALSE when it holds none.
+HRESULT FireControlEvent(IOleObject* control, DISPID id);
 
 // Registers the class object in this process under both class IDs (once) and resets configuration and log.
 void ResetTestControl();
