@@ -29,6 +29,7 @@ enum Answer : uint32_t {
   kNoPages = 5,
   kBadRequest = 6,
   kRenderFailed = 7,
+  kCancelled = 8,  // the render was given up on the control's cancel event
 };
 
 struct Header {
@@ -94,6 +95,9 @@ struct FindRequest {
   uint32_t count;
   uint32_t forward;
 };
+
+// The worker's command line carries, after its path, the decimal value of an inherited event
+// handle that the control sets to cancel the render in progress.
 
 // Upper bounds that both sides enforce, so that neither trusts a size read from the pipe.
 constexpr uint32_t kMaxPathUnits = 32768;

@@ -13,6 +13,7 @@
 #include <splash/SplashBitmap.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -24,6 +25,10 @@ namespace {
 
 HANDLE in_pipe;
 HANDLE out_pipe;
+// Set by the control when it no longer wants the page being drawn (another document came).
+HANDLE cancel_event;
+
+bool Cancelled(void *) { return cancel_event && WaitForSingleObject(cancel_event, 0) == WAIT_OBJECT_0; }
 
 bool ReadAll(void *data, uint32_t size) {
   auto *p = static_cast<char *>(data);
@@ -212,7 +217,8 @@ bool Render(uint32_t size) {
   if (!(w >= 1 && h >= 1)) return Reply(kRenderFailed);
   // Resolutions chosen so that the page comes out at the asked size in pixels.
   const double hdpi = request.width * 72.0 / w, vdpi = request.height * 72.0 / h;
-  document->displayPage(output.get(), page, hdpi, vdpi, 0, false, true, false);
+  document->displayPage(output.get(), page, hdpi, vdpi, 0, false, true, false, &Cancelled);
+  if (Cancelled(nullptr)) return Reply(kCancelled);
   SplashBitmap *bitmap = output->getBitmap();
   if (!bitmap || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) return Reply(kRenderFailed);
   // Rounding may leave the bitmap a pixel off the asked size: the answer is always that size,
@@ -269,6 +275,9 @@ bool Find(uint32_t size) {
 int main() {
   in_pipe = GetStdHandle(STD_INPUT_HANDLE);
   out_pipe = GetStdHandle(STD_OUTPUT_HANDLE);
+  // The control passes its cancel event's handle, inherited, as the only argument.
+  const char *arguments = std::strrchr(GetCommandLineA(), ' ');
+  if (arguments) cancel_event = reinterpret_cast<HANDLE>(uintptr_t(std::strtoul(arguments + 1, nullptr, 10)));
   // No error boxes from a worker that nobody sees.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   globalParams = std::make_unique<GlobalParams>();

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 using namespace pdfrender;
 
@@ -17,44 +18,57 @@ std::mutex spawn_mutex;
 
 DWORD Elapsed(DWORD since) { return GetTickCount() - since; }
 
-// A memory section for one page's pixels, which the worker writes into.
-class SharedPixels {
- public:
-  explicit SharedPixels(size_t bytes) : bytes_(bytes) {
-    section_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, DWORD(bytes),
-                                  nullptr);
-  }
-  ~SharedPixels() {
-    if (view_) UnmapViewOfFile(view_);
-    if (section_) CloseHandle(section_);
-  }
-  SharedPixels(const SharedPixels &) = delete;
-  SharedPixels &operator=(const SharedPixels &) = delete;
-  bool Made() const { return section_ != nullptr; }
-  // A handle for the worker, which closes it; 0 on failure. A worker that dies takes its
-  // handle along.
-  uint32_t HandFor(HANDLE worker) const {
-    HANDLE remote = nullptr;
-    if (!section_ || !DuplicateHandle(GetCurrentProcess(), section_, worker, &remote,
-                                      FILE_MAP_READ | FILE_MAP_WRITE, FALSE, 0)) {
-      return 0;
-    }
-    return uint32_t(reinterpret_cast<uintptr_t>(remote));
-  }
-  const void *Map() {
-    if (!view_ && section_) view_ = MapViewOfFile(section_, FILE_MAP_READ, 0, 0, bytes_);
-    return view_;
-  }
-
- private:
-  size_t bytes_;
-  HANDLE section_ = nullptr;
-  void *view_ = nullptr;
-};
-
 }  // namespace
 
+PagePixels::PagePixels(size_t count) : count_(count) {
+  section_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                DWORD(count * 4), nullptr);
+}
+
+PagePixels::~PagePixels() { Release(); }
+
+PagePixels::PagePixels(PagePixels &&other) noexcept
+    : count_(other.count_), section_(other.section_), view_(other.view_) {
+  other.section_ = nullptr;
+  other.view_ = nullptr;
+}
+
+PagePixels &PagePixels::operator=(PagePixels &&other) noexcept {
+  if (this != &other) {
+    Release();
+    count_ = other.count_;
+    section_ = std::exchange(other.section_, nullptr);
+    view_ = std::exchange(other.view_, nullptr);
+  }
+  return *this;
+}
+
+void PagePixels::Release() {
+  if (view_) UnmapViewOfFile(view_);
+  if (section_) CloseHandle(section_);
+  view_ = nullptr;
+  section_ = nullptr;
+}
+
+// A worker that dies takes its handle along.
+uint32_t PagePixels::HandFor(HANDLE worker) const {
+  HANDLE remote = nullptr;
+  if (!section_ || !DuplicateHandle(GetCurrentProcess(), section_, worker, &remote,
+                                    FILE_MAP_READ | FILE_MAP_WRITE, FALSE, 0)) {
+    return 0;
+  }
+  return uint32_t(reinterpret_cast<uintptr_t>(remote));
+}
+
+bool PagePixels::Map() {
+  if (!view_ && section_) {
+    view_ = static_cast<const uint32_t *>(MapViewOfFile(section_, FILE_MAP_READ, 0, 0, count_ * 4));
+  }
+  return view_ != nullptr;
+}
+
 RendererClient::RendererClient(std::wstring worker_path) : worker_path_(std::move(worker_path)) {
+  cancel_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -63,9 +77,11 @@ RendererClient::~RendererClient() {
     std::lock_guard lock(mutex_);
     stop_ = true;
     abort_render_ = true;
+    SetEvent(cancel_);
   }
   wake_.notify_all();
   thread_.join();
+  CloseHandle(cancel_);
 }
 
 void RendererClient::SetNotifyWindow(HWND window, UINT message) {
@@ -90,6 +106,7 @@ OpenResult RendererClient::Open(const std::wstring &path) {
   abort_render_ = true;
   jobs_.clear();
   ++generation_;
+  SetEvent(cancel_);
   wake_.notify_all();
   opened_.wait(lock, [this] { return open_done_; });
   open_result_.generation = generation_;
@@ -99,6 +116,7 @@ OpenResult RendererClient::Open(const std::wstring &path) {
 void RendererClient::CloseDocument() {
   std::lock_guard lock(mutex_);
   ++generation_;
+  SetEvent(cancel_);
   jobs_.clear();
   finished_.clear();
 }
@@ -197,6 +215,7 @@ void RendererClient::Run() {
       jobs_.pop_front();
       in_flight_ = job;
       abort_render_ = false;
+      if (job.generation == generation_) ResetEvent(cancel_);
       lock.unlock();
       RenderedPage page = DoRender(job);
       lock.lock();
@@ -241,10 +260,13 @@ bool RendererClient::EnsureWorker() {
     startup.hStdOutput = child_out;
     startup.hStdError = nullptr;
     PROCESS_INFORMATION info{};
-    std::wstring command = L"\"" + worker_path_ + L"\"";
+    std::wstring command = L"\"" + worker_path_ + L"\" " +
+                           std::to_wstring(reinterpret_cast<uintptr_t>(cancel_));
+    SetHandleInformation(cancel_, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     const BOOL started =
         CreateProcessW(worker_path_.c_str(), command.data(), nullptr, nullptr, TRUE,
                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+    SetHandleInformation(cancel_, HANDLE_FLAG_INHERIT, 0);
     CloseHandle(child_in);
     CloseHandle(child_out);
     if (!started) {
@@ -413,8 +435,7 @@ RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost)
       uint64_t(job.width) * job.height > kMaxPixels) {
     return page;
   }
-  const size_t bytes = size_t(job.width) * job.height * 4;
-  SharedPixels pixels(bytes);
+  PagePixels pixels(size_t(job.width) * job.height);
   if (!pixels.Made()) return page;
   const uint32_t remote = pixels.HandFor(process_);
   if (!remote) {
@@ -441,10 +462,8 @@ RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost)
     StopWorker(false);
     return page;
   }
-  const void *view = pixels.Map();
-  if (!view) return page;
-  page.pixels.resize(bytes / 4);
-  std::memcpy(page.pixels.data(), view, bytes);
+  if (!pixels.Map()) return page;
+  page.pixels = std::move(pixels);
   page.width = bitmap.width;
   page.height = bitmap.height;
   page.failed = false;

@@ -25,11 +25,36 @@ struct RenderJob {
   bool operator==(const RenderJob &) const = default;
 };
 
+// A page's pixels, B, G, R, 255 each, rows top down, read where the worker drew them: in a
+// memory section shared with it, so that they are never copied.
+class PagePixels {
+ public:
+  PagePixels() = default;
+  explicit PagePixels(size_t count);
+  ~PagePixels();
+  PagePixels(PagePixels &&other) noexcept;
+  PagePixels &operator=(PagePixels &&other) noexcept;
+
+  bool Made() const { return section_ != nullptr; }
+  // A handle for the worker, which closes it; 0 on failure.
+  uint32_t HandFor(HANDLE worker) const;
+  // Maps the pixels for reading, once the worker has drawn them.
+  bool Map();
+  const uint32_t *data() const { return view_; }
+  size_t size() const { return view_ ? count_ : 0; }
+
+ private:
+  void Release();
+  size_t count_ = 0;
+  HANDLE section_ = nullptr;
+  const uint32_t *view_ = nullptr;
+};
+
 struct RenderedPage {
   RenderJob job;
   bool failed = false;
   uint32_t width = 0, height = 0;
-  std::vector<uint32_t> pixels;  // B, G, R, 255 per pixel, rows top down
+  PagePixels pixels;
 };
 
 // A page's text, or a search through pages for a text, for the document of `generation`.
@@ -103,6 +128,8 @@ class RendererClient {
   HANDLE process_ = nullptr;
   HANDLE to_worker_ = nullptr;
   HANDLE from_worker_ = nullptr;
+  // Set when the document changes, so that the worker gives up the page it is drawing.
+  HANDLE cancel_ = nullptr;
   // The document the worker holds, reopened after a restart.
   std::wstring open_path_;
   bool worker_has_document_ = false;

@@ -101,6 +101,8 @@ void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender
   message_title_.clear();
   message_reason_.clear();
   Relayout();
+  // The first page is drawn while the window paints its empty frame, not after.
+  RequestVisible();
 }
 
 void ViewerWindow::ShowMessage(const std::wstring &title, const std::wstring &reason) {
@@ -458,6 +460,8 @@ void ViewerWindow::CollectRendered() {
   if (changed && window_) {
     TrimCache();
     InvalidateRect(window_, nullptr, FALSE);
+    // On screen now, not after whatever else waits in the queue.
+    UpdateWindow(window_);
   }
 }
 

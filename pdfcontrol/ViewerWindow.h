@@ -79,7 +79,7 @@ class ViewerWindow {
  private:
   struct CachedPage {
     int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
+    PagePixels pixels;
   };
 
   static LRESULT CALLBACK StaticProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
