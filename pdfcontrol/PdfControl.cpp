@@ -451,7 +451,6 @@ HRESULT PdfControl::ActivateInPlace(IOleClientSite *site, HWND parent, LPCRECT b
       return E_FAIL;
     }
     tools_->Attach();
-    renderer_->WarmUp();
   }
   if (viewer_ && viewer_->Handle()) ShowWindow(viewer_->Handle(), SW_SHOWNA);
   if (ui_activate) {

@@ -69,7 +69,12 @@ bool PagePixels::Map() {
 
 RendererClient::RendererClient(std::wstring worker_path) : worker_path_(std::move(worker_path)) {
   cancel_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  thread_ = std::thread([this] { Run(); });
+}
+
+// The thread starts with the first request, so that a control that is only made costs no
+// thread yet. Requests come from the control's thread alone.
+void RendererClient::StartThread() {
+  if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
 }
 
 RendererClient::~RendererClient() {
@@ -80,7 +85,7 @@ RendererClient::~RendererClient() {
     SetEvent(cancel_);
   }
   wake_.notify_all();
-  thread_.join();
+  if (thread_.joinable()) thread_.join();
   CloseHandle(cancel_);
 }
 
@@ -91,6 +96,7 @@ void RendererClient::SetNotifyWindow(HWND window, UINT message) {
 }
 
 void RendererClient::WarmUp() {
+  StartThread();
   {
     std::lock_guard lock(mutex_);
     warm_up_ = true;
@@ -99,6 +105,7 @@ void RendererClient::WarmUp() {
 }
 
 OpenResult RendererClient::Open(const std::wstring &path) {
+  StartThread();
   std::unique_lock lock(mutex_);
   open_request_ = path;
   open_pending_ = true;
@@ -122,6 +129,7 @@ void RendererClient::CloseDocument() {
 }
 
 void RendererClient::Request(std::vector<RenderJob> jobs) {
+  StartThread();
   {
     std::lock_guard lock(mutex_);
     jobs_.clear();

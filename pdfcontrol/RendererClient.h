@@ -112,6 +112,7 @@ class RendererClient {
   TextAnswer WaitText(uint32_t id, DWORD timeout_ms);
 
  private:
+  void StartThread();
   void Run();
   bool EnsureWorker();
   void StopWorker(bool polite);

@@ -10,6 +10,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"FolvanePdfView";
 constexpr UINT kRenderedMessage = WM_APP + 1;
+constexpr UINT kWarmUpMessage = WM_APP + 2;
 constexpr size_t kCachePixels = 24'000'000;  // about 96 MB
 
 void RegisterClassOnce() {
@@ -76,6 +77,9 @@ HWND ViewerWindow::Create(HWND parent, const RECT &bounds) {
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticProc));
   renderer_.SetNotifyWindow(window_, kRenderedMessage);
   Relayout();
+  // The worker starts once the host's message loop runs: a program that makes this window
+  // while it starts up is on the screen first, and a process start costs it nothing then.
+  PostMessageW(window_, kWarmUpMessage, 0, 0);
   return window_;
 }
 
@@ -257,6 +261,9 @@ LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {
       break;
     case kRenderedMessage:
       CollectRendered();
+      return 0;
+    case kWarmUpMessage:
+      renderer_.WarmUp();
       return 0;
     case WM_DESTROY:
       renderer_.SetNotifyWindow(nullptr, 0);

@@ -1,0 +1,38 @@
+// The reference for start-up: a bare program that opens three plain windows (as many top-level
+// windows as the program makes: its application window and its two forms) and runs a message
+// loop, with nothing else.
+#include <windows.h>
+
+namespace {
+
+LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  const char *const classes[] = {"BareWindow1", "BareWindow2", "BareWindow3"};
+  const RECT places[] = {{12, 0, 639, 600}, {639, 0, 833, 600}, {300, 300, 500, 400}};
+  for (int i = 0; i < 3; ++i) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = Procedure;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = classes[i];
+    RegisterClassA(&wc);
+    const RECT &r = places[i];
+    HWND window = CreateWindowExA(0, classes[i], classes[i], WS_OVERLAPPEDWINDOW, r.left, r.top,
+                                  r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, nullptr);
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+  }
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
