@@ -153,6 +153,7 @@ void RendererClient::SetTextMessage(UINT message) {
 }
 
 uint32_t RendererClient::RequestText(TextJob job) {
+  StartThread();
   uint32_t id;
   {
     std::lock_guard lock(mutex_);
@@ -201,6 +202,22 @@ void RendererClient::Run() {
       open_result_ = std::move(result);
       open_done_ = true;
       opened_.notify_all();
+    } else if (!jobs_.empty()) {
+      // Pages first: ink on the screen is what the user waits for; the text of a page
+      // follows at most the few pages in view and next to it.
+      const RenderJob job = jobs_.front();
+      jobs_.pop_front();
+      in_flight_ = job;
+      abort_render_ = false;
+      if (job.generation == generation_) ResetEvent(cancel_);
+      lock.unlock();
+      RenderedPage page = DoRender(job);
+      lock.lock();
+      in_flight_ = RenderJob{};
+      if (job.generation == generation_) {
+        finished_.push_back(std::move(page));
+        if (notify_window_) PostMessageW(notify_window_, notify_message_, 0, 0);
+      }
     } else if (!text_jobs_.empty()) {
       const TextJob job = std::move(text_jobs_.front());
       text_jobs_.pop_front();
@@ -218,20 +235,6 @@ void RendererClient::Run() {
       text_done_.push_back(std::move(answer));
       text_ready_.notify_all();
       if (notify_window_ && text_message_) PostMessageW(notify_window_, text_message_, 0, 0);
-    } else if (!jobs_.empty()) {
-      const RenderJob job = jobs_.front();
-      jobs_.pop_front();
-      in_flight_ = job;
-      abort_render_ = false;
-      if (job.generation == generation_) ResetEvent(cancel_);
-      lock.unlock();
-      RenderedPage page = DoRender(job);
-      lock.lock();
-      in_flight_ = RenderJob{};
-      if (job.generation == generation_) {
-        finished_.push_back(std::move(page));
-        if (notify_window_) PostMessageW(notify_window_, notify_message_, 0, 0);
-      }
     } else {
       warm_up_ = false;
       lock.unlock();
