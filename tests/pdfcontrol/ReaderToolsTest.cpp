@@ -198,6 +198,15 @@ TEST_F(ReaderTools, PageBoxFollowsScrollingAndGoesWhereTyped) {
   ClickAt(centre);
   EXPECT_EQ(GetInt(d_, kCurrentPage), 10);
 
+  // The zoom box takes a typed percentage, and the page stays.
+  Chord(VK_CONTROL, 'G');
+  PressKey(VK_TAB);
+  Type("200");
+  PressKey(VK_RETURN);
+  EXPECT_EQ(GetInt(d_, kZoom), 200);
+  EXPECT_EQ(TextOf(bar.ZoomBox()), L"200%");
+  EXPECT_EQ(GetInt(d_, kCurrentPage), 10);
+
   // Tab goes through the toolbar's fields to the pages; Shift+Tab back; Escape to the pages.
   Chord(VK_CONTROL, 'G');
   PressKey(VK_TAB);
