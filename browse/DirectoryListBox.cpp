@@ -1,6 +1,7 @@
 #include "DirectoryListBox.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "ConstIds.h"
@@ -134,15 +135,15 @@ void TDirectoryListBox::RebuildItems() {
     }
     current = Items().Count() - 1;
 
-    // Sorted by the case-insensitive comparison through its sort keys: one platform call per
-    // name instead of one per comparison.
-    std::vector<std::pair<std::string, std::string>> names;
-    SearchDirectory(JoinPath(directory_, "*.*"), faDirectory, [&](const TSearchRec& entry) {
-      if ((entry.Attr & faDirectory) && entry.Name != "." && entry.Name != "..")
-        names.emplace_back(CaseInsensitiveSortKey(entry.Name), entry.Name);
+    std::vector<TListLine> names;
+    ListDirectory(JoinPath(directory_, "*.*"), faDirectory, [&](const char* name, unsigned attr) {
+      if ((attr & faDirectory) && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
+        names.push_back({name, closedGlyph_.get()});
     });
-    std::stable_sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& name : names) Items().AddObject(name.second, closedGlyph_.get());
+    std::vector<TListLine> sorted;
+    sorted.reserve(names.size());
+    for (int i : CaseInsensitiveOrder(names, LOCALE_USER_DEFAULT)) sorted.push_back(std::move(names[static_cast<std::size_t>(i)]));
+    AddObjects(sorted);
   }
   if (HandleAllocated()) SetItemIndex(current);
 }

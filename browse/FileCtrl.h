@@ -52,8 +52,6 @@ bool SameFileName(std::string_view a, std::string_view b);
 int CompareCaseSensitive(std::string_view a, std::string_view b);
 int CompareCaseInsensitive(std::string_view a, std::string_view b);
 std::string DisplayLowerCase(std::string_view text);
-// Byte strings that order as the case-insensitive comparison does.
-std::string CaseInsensitiveSortKey(std::string_view text);
 
 // ---- The helpers
 
@@ -97,6 +95,10 @@ struct TSearchRec {
 // hidden, system, volume-label and directory entries whose attribute is not requested.
 // The search is closed on every path out, also when `found` raises.
 void SearchDirectory(const std::string& pattern, unsigned attributes, const std::function<void(const TSearchRec&)>& found);
+// The same search for filling a list: each entry's name and attributes only. The one place
+// where the lists read a directory.
+void ListDirectory(const std::string& pattern, unsigned attributes,
+                   const std::function<void(const char* name, unsigned attr)>& found);
 
 // ---- Glyphs
 

@@ -1,6 +1,7 @@
 #include "FileListBox.h"
 
 #include <array>
+#include <vector>
 
 #include "ConstIds.h"
 #include "DirectoryListBox.h"
@@ -16,7 +17,10 @@ constexpr std::array<const char*, 7> kFileAttrNames = {"ftReadOnly", "ftHidden",
                                                         "ftDirectory", "ftArchive", "ftNormal"};
 
 bool IsProgramExtension(const std::string& name) {
-  std::string ext = AnsiLowerCase(ExtractFileExt(name));
+  std::string ext = ExtractFileExt(name);
+  // Lower-casing keeps the length: other extensions need no platform call.
+  if (ext.size() != 4) return false;
+  ext = AnsiLowerCase(ext);
   return ext == ".exe" || ext == ".com" || ext == ".bat" || ext == ".pif";
 }
 
@@ -228,19 +232,23 @@ void TFileListBox::RefreshFiles() {
     // Nothing is painted before the refresh returns anyway; without redrawing the platform
     // list also skips its scroll bar work for each line.
     UpdateScope update(Items());
+    // Collected first and added in one pass, in the order the sorted list would give them.
+    std::vector<TListLine> lines;
     for (const std::string& pattern : SplitMask(mask_)) {
-      SearchDirectory(pattern, attributes, [&](const TSearchRec& entry) {
-        if (!acceptAll && (entry.Attr & attributes) == 0) return;
-        int position;
-        if (entry.Attr & faDirectory) {
-          position = Items().AddObject(Concat({"[", entry.Name, "]"}), showGlyphs_ ? directoryGlyph_.get() : nullptr);
+      ListDirectory(pattern, attributes, [&](const char* name, unsigned attr) {
+        if (!acceptAll && (attr & attributes) == 0) return;
+        if (attr & faDirectory) {
+          lines.push_back({Concat({"[", name, "]"}), showGlyphs_ ? directoryGlyph_.get() : nullptr});
         } else {
-          TBitmap* glyph = IsProgramExtension(entry.Name) ? programGlyph_.get() : otherFileGlyph_.get();
-          position = Items().AddObject(entry.Name, glyph);
+          std::string text(name);
+          TBitmap* glyph = IsProgramExtension(text) ? programGlyph_.get() : otherFileGlyph_.get();
+          lines.push_back({std::move(text), glyph});
         }
-        if (position == 100) Screen->SetCursor(crHourGlass);
+        // A line at position 100: the directory is a large one.
+        if (lines.size() == 101) Screen->SetCursor(crHourGlass);
       });
     }
+    AddObjects(lines);
   }
   NotifyChanged();
 }

@@ -1,6 +1,8 @@
 #include "StdCtrls.h"
 
 #include <algorithm>
+#include <array>
+#include <map>
 #include <vector>
 
 #include "ConstIds.h"
@@ -66,7 +68,7 @@ void TWindowLines::CheckSaved(int index) const {
 
 int TWindowLines::Count() const {
   if (!Windowed()) return saved_->Count();
-  return static_cast<int>(SendMessageA(Window(), messages_.Count, 0, 0));
+  return static_cast<int>(Send(messages_.Count, 0, 0));
 }
 
 std::string TWindowLines::Get(int index) const {
@@ -74,11 +76,10 @@ std::string TWindowLines::Get(int index) const {
     CheckSaved(index);
     return saved_->Get(index);
   }
-  HWND window = Window();
-  LRESULT length = SendMessageA(window, messages_.TextLength, static_cast<WPARAM>(index), 0);
+  LRESULT length = Send(messages_.TextLength, static_cast<WPARAM>(index), 0);
   if (length == kLineError) ListIndexError(index);
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  LRESULT copied = SendMessageA(window, messages_.Text, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  LRESULT copied = Send(messages_.Text, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
   if (copied == kLineError) ListIndexError(index);
   text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(copied, 0, length)));
   return text;
@@ -89,7 +90,7 @@ TObject* TWindowLines::Object(int index) const {
     CheckSaved(index);
     return saved_->Object(index);
   }
-  LRESULT data = SendMessageA(Window(), messages_.ItemData, static_cast<WPARAM>(index), 0);
+  LRESULT data = Send(messages_.ItemData, static_cast<WPARAM>(index), 0);
   if (data == kLineError) ListIndexError(index);
   return reinterpret_cast<TObject*>(data);
 }
@@ -100,17 +101,17 @@ void TWindowLines::PutObject(int index, TObject* object) {
     saved_->PutObject(index, object);
     return;
   }
-  if (SendMessageA(Window(), messages_.SetItemData, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object)) ==
+  if (Send(messages_.SetItemData, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object)) ==
       kLineError)
     ListIndexError(index);
 }
 
 int TWindowLines::AddObject(const std::string& text, TObject* object) {
   if (!Windowed()) return saved_->AddObject(text, object);
-  HWND window = Window();
-  LRESULT index = SendMessageA(window, messages_.Add, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  LRESULT index = Send(messages_.Add, 0, reinterpret_cast<LPARAM>(text.c_str()));
   if (index < 0) throw EOutOfResources(LoadResString(SInsertLineError));
-  SendMessageA(window, messages_.SetItemData, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object));
+  // A new line's object is already none.
+  if (object) Send(messages_.SetItemData, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object));
   return static_cast<int>(index);
 }
 
@@ -120,10 +121,9 @@ void TWindowLines::InsertObject(int index, const std::string& text, TObject* obj
     saved_->InsertObject(index, text, object);
     return;
   }
-  HWND window = Window();
-  LRESULT at = SendMessageA(window, messages_.Insert, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str()));
+  LRESULT at = Send(messages_.Insert, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str()));
   if (at < 0) throw EOutOfResources(LoadResString(SInsertLineError));
-  SendMessageA(window, messages_.SetItemData, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(object));
+  if (object) Send(messages_.SetItemData, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(object));
 }
 
 void TWindowLines::Delete(int index) {
@@ -132,7 +132,7 @@ void TWindowLines::Delete(int index) {
     saved_->Delete(index);
     return;
   }
-  if (SendMessageA(Window(), messages_.Delete, static_cast<WPARAM>(index), 0) == kLineError) ListIndexError(index);
+  if (Send(messages_.Delete, static_cast<WPARAM>(index), 0) == kLineError) ListIndexError(index);
 }
 
 void TWindowLines::Clear() {
@@ -140,14 +140,221 @@ void TWindowLines::Clear() {
     saved_->Clear();
     return;
   }
-  SendMessageA(Window(), messages_.Reset, 0, 0);
+  Send(messages_.Reset, 0, 0);
 }
 
 void TWindowLines::SetUpdateState(bool updating) {
   if (!Windowed()) return;
-  HWND window = Window();
-  SendMessageA(window, WM_SETREDRAW, updating ? FALSE : TRUE, 0);
-  if (!updating) InvalidateRect(window, nullptr, TRUE);
+  Send(WM_SETREDRAW, updating ? FALSE : TRUE, 0);
+  if (!updating) InvalidateRect(control_->Handle(), nullptr, TRUE);
+}
+
+// ---- Orders of lines
+
+namespace {
+
+// Ranks of the printable ASCII characters under the comparison, for names made of them alone:
+// compared rank by rank they order as the comparison orders them, at a fraction of its cost.
+// Characters that the comparison does not weigh like letters (a hyphen counts only when all
+// else is equal) get no rank, and names holding them are compared by the platform.
+class TAsciiRanks {
+ public:
+  explicit TAsciiRanks(LCID locale) {
+    auto compare = [locale](const wchar_t* a, int na, const wchar_t* b, int nb) {
+      return CompareStringW(locale, NORM_IGNORECASE, a, na, b, nb) - CSTR_EQUAL;
+    };
+    std::vector<wchar_t> chars;
+    for (wchar_t c = 0x20; c < 0x7F; ++c) chars.push_back(c);
+    std::stable_sort(chars.begin(), chars.end(), [&](wchar_t a, wchar_t b) { return compare(&a, 1, &b, 1) < 0; });
+    unsigned char rank = 0;
+    for (std::size_t i = 0; i < chars.size(); ++i) {
+      if (i == 0 || compare(&chars[i - 1], 1, &chars[i], 1) != 0) ++rank;
+      rank_[static_cast<std::size_t>(chars[i])] = rank;
+    }
+    for (wchar_t c : chars) {
+      bool weighed = compare(&c, 1, L"", 0) > 0;
+      for (wchar_t other : {L'a', L'0', L'.', L' '}) {
+        unsigned char r = rank_[static_cast<std::size_t>(c)], o = rank_[static_cast<std::size_t>(other)];
+        if (r == o) continue;
+        wchar_t x[2] = {c, L'z'}, y[2] = {other, L'a'};
+        int got = compare(x, 2, y, 2);
+        if ((got < 0) != (r < o) || got == 0) weighed = false;
+      }
+      if (!weighed) rank_[static_cast<std::size_t>(c)] = 0;
+    }
+  }
+  // Appends the text's ranks; false when a character has none.
+  bool AppendRanks(std::string_view text, std::string& out) const {
+    std::size_t start = out.size();
+    for (char ch : text) {
+      auto c = static_cast<unsigned char>(ch);
+      if (c >= 0x80 || rank_[c] == 0) {
+        out.resize(start);
+        return false;
+      }
+      out.push_back(static_cast<char>(rank_[c]));
+    }
+    return true;
+  }
+
+ private:
+  std::array<unsigned char, 128> rank_{};
+};
+
+const TAsciiRanks& AsciiRanks(LCID locale) {
+  static std::map<LCID, std::unique_ptr<TAsciiRanks>> ranks;
+  std::unique_ptr<TAsciiRanks>& found = ranks[locale];
+  if (!found) found = std::make_unique<TAsciiRanks>(locale);
+  return *found;
+}
+
+// The texts as the platform list holds them (wide, converted from the ANSI code page), each
+// with a key: its ranks when it has them (a plain name), else its sort key. Keys of one kind
+// order as the comparison does.
+class TCollation {
+ public:
+  TCollation(const std::vector<TListLine>& lines, LCID locale) : locale_(locale) {
+    const TAsciiRanks& ranks = AsciiRanks(locale);
+    std::size_t n = lines.size();
+    wideAt_.reserve(n + 1);
+    keyAt_.reserve(n + 1);
+    plain_.reserve(n);
+    std::vector<wchar_t> buffer;
+    for (const TListLine& line : lines) {
+      int length = static_cast<int>(line.Text.size());
+      wideAt_.push_back(wide_.size());
+      if (length > 0) {
+        buffer.resize(static_cast<std::size_t>(length));
+        int converted = MultiByteToWideChar(CP_ACP, 0, line.Text.data(), length, buffer.data(), length);
+        wide_.append(buffer.data(), static_cast<std::size_t>(std::max(converted, 0)));
+      }
+      keyAt_.push_back(keys_.size());
+      plain_.push_back(ranks.AppendRanks(line.Text, keys_));
+      if (!plain_.back()) AppendSortKey(Wide(static_cast<int>(wideAt_.size() - 1)));
+    }
+    wideAt_.push_back(wide_.size());
+    keyAt_.push_back(keys_.size());
+  }
+
+  bool Plain(int i) const { return plain_[static_cast<std::size_t>(i)]; }
+  // The platform's own comparison: below zero, zero or above zero.
+  int Compare(int a, int b) const {
+    std::wstring_view x = Wide(a), y = Wide(b);
+    return CompareStringW(locale_, NORM_IGNORECASE, x.data(), static_cast<int>(x.size()), y.data(),
+                          static_cast<int>(y.size())) - CSTR_EQUAL;
+  }
+  // Only between texts of the same kind.
+  int CompareKeys(int a, int b) const { return Key(a).compare(Key(b)); }
+
+ private:
+  std::wstring_view Wide(int i) const {
+    return std::wstring_view(wide_).substr(wideAt_[static_cast<std::size_t>(i)],
+                                           wideAt_[static_cast<std::size_t>(i) + 1] - wideAt_[static_cast<std::size_t>(i)]);
+  }
+  std::string_view Key(int i) const {
+    return std::string_view(keys_).substr(keyAt_[static_cast<std::size_t>(i)],
+                                          keyAt_[static_cast<std::size_t>(i) + 1] - keyAt_[static_cast<std::size_t>(i)]);
+  }
+  void AppendSortKey(std::wstring_view text) {
+    constexpr DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+    int length = static_cast<int>(text.size());
+    // LCMapStringW rejects an empty source; an empty text keys before every other.
+    if (length == 0) return;
+    int size = LCMapStringW(locale_, flags, text.data(), length, nullptr, 0);
+    if (size <= 0) return;
+    std::size_t at = keys_.size();
+    keys_.resize(at + static_cast<std::size_t>(size));
+    LCMapStringW(locale_, flags, text.data(), length, reinterpret_cast<LPWSTR>(keys_.data() + at), size);
+  }
+
+  LCID locale_;
+  std::wstring wide_;
+  std::vector<std::size_t> wideAt_;
+  std::string keys_;
+  std::vector<std::size_t> keyAt_;
+  std::vector<bool> plain_;
+};
+
+// Each kind of text ordered by its keys, the two merged by the comparison, and the result
+// checked pair by pair against the comparison itself (one platform call per text instead of
+// one per comparison); where they ever disagree, ordered by the comparison alone. Equal texts
+// keep their given order; `sameAsPrevious` tells for each place whether its text equals the
+// one before.
+std::vector<int> OrderBy(const TCollation& collation, std::size_t count, std::vector<bool>& sameAsPrevious) {
+  std::vector<int> plain, other;
+  for (std::size_t i = 0; i < count; ++i) (collation.Plain(static_cast<int>(i)) ? plain : other).push_back(static_cast<int>(i));
+  auto byKey = [&](int a, int b) { return collation.CompareKeys(a, b) < 0; };
+  auto compared = [&](int a, int b) { return collation.Compare(a, b) < 0; };
+  std::stable_sort(plain.begin(), plain.end(), byKey);
+  std::stable_sort(other.begin(), other.end(), byKey);
+  std::vector<int> order(count);
+  std::merge(plain.begin(), plain.end(), other.begin(), other.end(), order.begin(), compared);
+  sameAsPrevious.assign(count, false);
+  for (std::size_t i = 1; i < count; ++i) {
+    int result = collation.Compare(order[i - 1], order[i]);
+    if (result > 0) {
+      std::stable_sort(order.begin(), order.end(), compared);
+      for (std::size_t j = 1; j < count; ++j) sameAsPrevious[j] = collation.Compare(order[j - 1], order[j]) == 0;
+      break;
+    }
+    sameAsPrevious[i] = result == 0;
+  }
+  for (std::size_t i = 1, start = 0; i <= count; ++i) {
+    if (i < count && sameAsPrevious[i]) continue;
+    std::sort(order.begin() + static_cast<std::ptrdiff_t>(start), order.begin() + static_cast<std::ptrdiff_t>(i));
+    start = i;
+  }
+  return order;
+}
+
+}  // namespace
+
+std::vector<int> CaseInsensitiveOrder(const std::vector<TListLine>& lines, LCID locale) {
+  std::vector<bool> sameAsPrevious;
+  return OrderBy(TCollation(lines, locale), lines.size(), sameAsPrevious);
+}
+
+std::vector<int> SortedListOrder(const std::vector<TListLine>& lines, LCID locale) {
+  TCollation collation(lines, locale);
+  std::vector<bool> sameAsPrevious;
+  std::vector<int> order = OrderBy(collation, lines.size(), sameAsPrevious);
+  // Runs of equal texts: the list puts a new line before the equal line that its binary
+  // search meets first, so their order depends on what the list held at each addition.
+  std::size_t n = order.size();
+  std::vector<std::size_t> runOf(n);  // by added position: rank of its run of equal texts
+  std::size_t runs = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!sameAsPrevious[i]) ++runs;
+    runOf[static_cast<std::size_t>(order[i])] = runs - 1;
+  }
+  if (runs == n) return order;
+  // Replays the additions: lines below a run make up its first position at each moment
+  // (counted in a Fenwick tree over the runs), so each search is replayed by positions alone.
+  std::vector<int> below(runs + 1, 0);
+  std::vector<std::vector<int>> members(runs);
+  for (std::size_t added = 0; added < n; ++added) {
+    std::size_t run = runOf[added];
+    int first = 0;
+    for (std::size_t k = run; k > 0; k -= k & (~k + 1)) first += below[k];
+    int equal = static_cast<int>(members[run].size());
+    int low = 0, high = static_cast<int>(added) - 1, at = -1;
+    while (low <= high) {
+      int middle = (low + high) / 2;
+      if (middle < first) low = middle + 1;
+      else if (middle >= first + equal) high = middle - 1;
+      else {
+        at = middle;
+        break;
+      }
+    }
+    if (at < 0) at = low;
+    members[run].insert(members[run].begin() + (at - first), static_cast<int>(added));
+    for (std::size_t k = run + 1; k <= runs; k += k & (~k + 1)) ++below[k];
+  }
+  std::size_t place = 0;
+  for (const std::vector<int>& run : members)
+    for (int line : run) order[place++] = line;
+  return order;
 }
 
 // ---- TCustomListBox
@@ -198,9 +405,8 @@ void TCustomListBox::CreateParams(TCreateParams& params) {
 
 void TCustomListBox::CreateWnd() {
   TWinControl::CreateWnd();
-  HWND window = Handle();
-  if (style_ == lbOwnerDrawFixed) SendMessageA(window, LB_SETITEMHEIGHT, 0, itemHeight_);
-  if (columns_ > 0) SendMessageA(window, LB_SETCOLUMNWIDTH, static_cast<WPARAM>((Width() + columns_ - 3) / columns_), 0);
+  if (style_ == lbOwnerDrawFixed) Perform(LB_SETITEMHEIGHT, 0, itemHeight_);
+  if (columns_ > 0) Perform(LB_SETCOLUMNWIDTH, static_cast<WPARAM>((Width() + columns_ - 3) / columns_), 0);
   // Lines kept from before the window (or from the one it replaces) go back in.
   // The selection follows its line, which sorting may have moved.
   std::unique_ptr<TStringList> lines = std::move(saved_);
@@ -210,7 +416,7 @@ void TCustomListBox::CreateWnd() {
     if (i == savedItemIndex_) selected = at;
   }
   if (selected >= 0) SetItemIndex(selected);
-  if (lines->Count() > 0) SendMessageA(window, LB_SETTOPINDEX, static_cast<WPARAM>(savedTopIndex_), 0);
+  if (lines->Count() > 0) Perform(LB_SETTOPINDEX, static_cast<WPARAM>(savedTopIndex_), 0);
   savedTopIndex_ = 0;
   savedItemIndex_ = -1;
 }
@@ -226,10 +432,33 @@ void TCustomListBox::DestroyWnd() {
   saved_ = std::move(lines);
 }
 
+void TCustomListBox::AddObjects(const std::vector<TListLine>& lines) {
+  if (!HandleAllocated() || (sorted_ && items_->Count() > 0)) {
+    for (const TListLine& line : lines) items_->AddObject(line.Text, line.Object);
+    return;
+  }
+  std::size_t bytes = 0;
+  for (const TListLine& line : lines) bytes += (line.Text.size() + 1) * sizeof(wchar_t);
+  Perform(LB_INITSTORAGE, lines.size(), static_cast<LPARAM>(bytes));
+  std::vector<int> order;
+  if (sorted_) {
+    order = SortedListOrder(lines, static_cast<LCID>(Perform(LB_GETLOCALE, 0, 0)));
+  } else {
+    order.resize(lines.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+  }
+  // Placed where the list would place them; inserting at a position does not search.
+  int at = items_->Count();
+  for (int i : order) {
+    const TListLine& line = lines[static_cast<std::size_t>(i)];
+    items_->InsertObject(at++, line.Text, line.Object);
+  }
+}
+
 int TCustomListBox::ItemIndex() {
   if (!HandleAllocated()) return savedItemIndex_;
   UINT msg = multiSelect_ ? LB_GETCARETINDEX : LB_GETCURSEL;
-  return static_cast<int>(SendMessageA(Handle(), msg, 0, 0));
+  return static_cast<int>(Perform(msg, 0, 0));
 }
 
 void TCustomListBox::SetItemIndex(int index) {
@@ -238,8 +467,8 @@ void TCustomListBox::SetItemIndex(int index) {
     return;
   }
   if (ItemIndex() == index) return;
-  if (multiSelect_) SendMessageA(Handle(), LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
-  else SendMessageA(Handle(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  if (multiSelect_) Perform(LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE);
+  else Perform(LB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 bool TCustomListBox::Selected(int index) {
@@ -247,26 +476,26 @@ bool TCustomListBox::Selected(int index) {
     if (index < 0 || index >= saved_->Count()) ListIndexError(index);
     return index == savedItemIndex_;
   }
-  LRESULT result = SendMessageA(Handle(), LB_GETSEL, static_cast<WPARAM>(index), 0);
+  LRESULT result = Perform(LB_GETSEL, static_cast<WPARAM>(index), 0);
   if (result == LB_ERR) ListIndexError(index);
   return result != 0;
 }
 
 int TCustomListBox::TopIndex() {
   if (!HandleAllocated()) return savedTopIndex_;
-  return static_cast<int>(SendMessageA(Handle(), LB_GETTOPINDEX, 0, 0));
+  return static_cast<int>(Perform(LB_GETTOPINDEX, 0, 0));
 }
 
 void TCustomListBox::SetTopIndex(int index) {
   if (!HandleAllocated()) savedTopIndex_ = index;
-  else SendMessageA(Handle(), LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+  else Perform(LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
 }
 
 void TCustomListBox::SetItemHeight(int height) {
   if (height <= 0 || height == itemHeight_) return;
   itemHeight_ = height;
   if (style_ == lbOwnerDrawFixed) RecreateWnd();
-  else if (HandleAllocated()) SendMessageA(Handle(), LB_SETITEMHEIGHT, 0, height);
+  else if (HandleAllocated()) Perform(LB_SETITEMHEIGHT, 0, height);
 }
 
 void TCustomListBox::SetStyle(TListBoxStyle style) {
@@ -306,7 +535,7 @@ void TCustomListBox::SetColumns(int columns) {
   columns_ = columns;
   if (recreate) RecreateWnd();
   else if (HandleAllocated() && columns_ > 0)
-    SendMessageA(Handle(), LB_SETCOLUMNWIDTH, static_cast<WPARAM>((Width() + columns_ - 3) / columns_), 0);
+    Perform(LB_SETCOLUMNWIDTH, static_cast<WPARAM>((Width() + columns_ - 3) / columns_), 0);
 }
 
 void TCustomListBox::WndProc(TMessage& m) {

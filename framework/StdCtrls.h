@@ -2,6 +2,9 @@
 //
 //   TOwnerDrawState        state flags of a line to draw (odSelected, odFocused, ...)
 //   TWindowLines           the lines of a list or combo box, in its window or saved
+//   TListLine              a line to add in bulk: text and object
+//   CaseInsensitiveOrder,  orders of texts by the platform's case-insensitive comparison,
+//   SortedListOrder        the latter exactly as a sorted platform list places added lines
 //   TCustomListBox         a LISTBOX: lines with objects, sorting, owner drawing, ItemIndex,
 //                          lines, top line and selection kept across recreation
 //   TCustomComboBox        a COMBOBOX: lines with objects, owner drawing, ItemIndex,
@@ -12,6 +15,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Controls.h"
 
@@ -44,12 +48,26 @@ class TWindowLines : public TStrings {
 
  private:
   bool Windowed() const { return control_->HandleAllocated(); }
-  HWND Window() const { return control_->Handle(); }
+  // Straight to the control's own handling: the platform's message dispatch costs far more
+  // than the list's work for a line, and a fill sends a message or two per line.
+  LRESULT Send(UINT msg, WPARAM wParam, LPARAM lParam) const { return control_->Perform(msg, wParam, lParam); }
   void CheckSaved(int index) const;
   TWinControl* control_;
   const TLineMessages& messages_;
   std::unique_ptr<TStringList>& saved_;
 };
+
+struct TListLine {
+  std::string Text;
+  TObject* Object = nullptr;
+};
+
+// Positions of the texts ordered by CompareString with NORM_IGNORECASE in the locale, equal
+// texts in their given order.
+std::vector<int> CaseInsensitiveOrder(const std::vector<TListLine>& lines, LCID locale);
+// Positions of the texts in the order in which a sorted LISTBOX of the locale holds them after
+// they were added one by one in the given order (equal texts where its search puts them).
+std::vector<int> SortedListOrder(const std::vector<TListLine>& lines, LCID locale);
 
 class TCustomListBox : public TWinControl {
  public:
@@ -61,6 +79,9 @@ class TCustomListBox : public TWinControl {
   TStrings& Items() { return *items_; }
   int Count() const { return items_->Count(); }
   void Clear() { items_->Clear(); }
+  // The same lines as AddObject for each in turn, in one pass: the window's storage is
+  // reserved once and a sorted list's order is worked out once instead of a search per line.
+  void AddObjects(const std::vector<TListLine>& lines);
   // The selected line (the caret line with MultiSelect), -1 for none.
   int ItemIndex();
   // Setting the selection from code raises no event.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "FileListBox.h"
@@ -429,7 +430,7 @@ TEST_F(FileList, DrawsGlyphAtTwoAndTextAfterItOnTheHighlight) {
   }
 }
 
-// Watches what the list sends to its own window.
+// Watches the lines that the list puts into its own window.
 class TWatchedFileList : public TFileListBox {
  public:
   using TFileListBox::TFileListBox;
@@ -438,7 +439,7 @@ class TWatchedFileList : public TFileListBox {
 
  protected:
   void WndProc(TMessage& m) override {
-    if (m.Msg == LB_ADDSTRING) {
+    if (m.Msg == LB_ADDSTRING || m.Msg == LB_INSERTSTRING) {
       int n = static_cast<int>(cursorAtInsert.size());
       cursorAtInsert.push_back(Screen->Cursor());
       if (n == refuseAt) {
@@ -452,19 +453,22 @@ class TWatchedFileList : public TFileListBox {
 
 TEST_F(FileList, HourglassFromPosition100AndTheCursorAlwaysComesBack) {
   tree.Directory("many");
-  for (int i = 0; i < 150; ++i) tree.File("many\\" + Format("f%03d.dat", i));
-  auto* list = MakeList<TWatchedFileList>("*.dat");
+  for (int i = 0; i < 101; ++i) tree.File("many\\" + Format("f%03d.dat", i));
+  auto* list = MakeList<TWatchedFileList>("f0*.dat;f1*.dat");
   Screen->SetCursor(crCross);
   list->SetDirectory("many");
-  ASSERT_EQ(list->cursorAtInsert.size(), 150u);
-  EXPECT_EQ(list->cursorAtInsert[100], crCross);      // inserted at position 100
-  EXPECT_EQ(list->cursorAtInsert[101], crHourGlass);  // after position 100 was reported
-  EXPECT_EQ(list->cursorAtInsert[149], crHourGlass);
-  EXPECT_EQ(Screen->Cursor(), crCross);
+  // 100 lines (positions 0 to 99) are no large directory; a line at position 100 makes one.
+  for (auto [mask, lines, cursor] : {std::tuple{"f0*.dat", 100, crCross}, std::tuple{"f0*.dat;f1*.dat", 101, crHourGlass}}) {
+    list->cursorAtInsert.clear();
+    list->SetMask(mask);
+    ASSERT_EQ(list->cursorAtInsert.size(), static_cast<std::size_t>(lines)) << mask;
+    EXPECT_EQ(list->cursorAtInsert.back(), cursor) << mask;
+    EXPECT_EQ(Screen->Cursor(), crCross) << mask;
+  }
 
   // A line that the platform refuses ends the refresh; the cursor still comes back.
   list->cursorAtInsert.clear();
-  list->refuseAt = 120;
+  list->refuseAt = 100;
   try {
     list->RefreshFiles();
     ADD_FAILURE();
