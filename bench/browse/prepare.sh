@@ -18,4 +18,10 @@ os.makedirs(d, exist_ok=True)
 for i in range(10000):
     os.makedirs(os.path.join(d, "d%08u" % ((i * 2654435761) % 2**32)), exist_ok=True)
 open(os.path.join(d, "done"), "a").close()
+d = os.path.join(temp, "browse-dblclick", "pdfs-20000")
+os.makedirs(d, exist_ok=True)
+for i in range(20000):
+    open(os.path.join(d, "doc%08u.pdf" % ((i * 2654435761) % 2**32)), "a").close()
+for i in range(2000):
+    open(os.path.join(d, "note%08u.txt" % ((i * 2654435761) % 2**32)), "a").close()
 PY
