@@ -1,6 +1,6 @@
 // What the browsing benchmarks share: the clock, the kind of machine, the benchmark folders,
-// the platform's own list fill set up like ours, and today's fills (one platform insertion per
-// line) kept as the reference that the lists are measured against.
+// the platform's own list fill set up like ours, and the fills one platform insertion at a time
+// (as the lists filled before) kept as a reference beside the platform's.
 #pragma once
 
 #include <windows.h>
@@ -92,13 +92,13 @@ inline double PlatformFill(HWND like, const std::string& dir, const char* mask, 
   return elapsed;
 }
 
-// Any object: today's fills measured here need one per line, not a particular one.
+// Any object: the one-at-a-time fills measured here need one per line, not a particular one.
 inline TObject* Marker() {
   static TObject marker;
   return &marker;
 }
 
-// Today's file list fill: each entry found goes into the sorted platform list by itself.
+// The file list fill as it was: each entry found goes into the sorted platform list by itself.
 class TOneByOneFileList : public TFileListBox {
  public:
   using TFileListBox::TFileListBox;
@@ -119,7 +119,7 @@ class TOneByOneFileList : public TFileListBox {
   }
 };
 
-// Today's directory list rebuild of the subdirectories: sorted by sort keys, then added one by one.
+// The directory list's rebuild of its subdirectories as it was: sorted by sort keys, then added one by one.
 inline void OneByOneSubdirectories(TDirectoryListBox* list) {
   list->Items().BeginUpdate();
   list->Items().Clear();

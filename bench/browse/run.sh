@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the browsing benchmarks under Wine on a virtual X server: the file list fill, the
 # directory list rebuild and the whole double click in the explorer window, each against its
-# platform reference and today's one-line-at-a-time fill. Prints the kind of machine first.
+# platform reference and the fill one line at a time. Prints the kind of machine first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/wine-env.sh"
