@@ -1,40 +1,111 @@
 #!/usr/bin/env bash
-# First page on screen through the viewer control (under Wine) against Debian's pdftoppm writing
-# the first page at 96 dpi (native), on the same documents in the same run. Prints the ratios.
+# The moments a user waits for a page and for the program, each beside its reference, in one
+# run: click to the first page's ink in the real program against `mutool draw -r 96` and
+# pdftoppm drawing the same page as whole processes (native); OpenDocument to the first page
+# painted, through the control's COM contract; start to both windows shown against a bare
+# program that opens three plain windows. Prints the kind of machine and the figures from
+# before the speed work (baseline.txt). Installs mupdf-tools for `mutool` when it is missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/wine-env.sh"
-cmake --build "$FOLVANE_BUILD" --target pdfcontrol_open_bench >/dev/null
-docs=("$root/samples/fonts.pdf" "$root/samples/pages.pdf" "$root/samples/image.pdf")
-labels=("one-page text" "100-page text" "image page")
+if ! command -v mutool >/dev/null; then
+  apt-get install -y mupdf-tools >/dev/null 2>&1 || sudo apt-get install -y mupdf-tools >/dev/null
+fi
+cmake --build "$FOLVANE_BUILD" --target pdfcontrol_open_bench pdfcontrol_click_bench startup_bench bare_windows >/dev/null
 
-native_ms() {
+# Under QEMU the 32-bit side is slowed far more than the native references: ratios mislead.
+if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then
+  machine="emulated (32-bit code under QEMU): time ratios are not to be trusted"
+else
+  machine=native
+fi
+
+# The fastest of five whole-process runs of a native command, in ms.
+fastest_ms() {
   local best=
   for _ in 1 2 3 4 5; do
     local t0 t1
     t0=$(date +%s%N)
-    pdftoppm -r 96 -f 1 -l 1 -png "$1" /tmp/folvane-bench-page >/dev/null 2>&1
+    "$@" >/dev/null 2>&1
     t1=$(date +%s%N)
     local ms=$(( (t1 - t0) / 1000000 ))
     if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; fi
   done
   echo "$best"
 }
+mutool_ms() { fastest_ms mutool draw -r 96 -o /tmp/folvane-bench-mutool.png "$1" 1; }
+pdftoppm_ms() { fastest_ms pdftoppm -r 96 -f 1 -l 1 -png "$1" /tmp/folvane-bench-page; }
 
-trap folvane_stop_all EXIT
+# A folder of its own for the program: the documents and a blank page between timed clicks.
+folder=$(mktemp -d)
+cp "$root/samples/fonts.pdf" "$root/samples/pages.pdf" "$folder/"
+python3 - "$folder/blank.pdf" <<'PY'
+import sys
+objs = [b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>"]
+out, offsets = bytearray(b"%PDF-1.4\n"), []
+for i, o in enumerate(objs, 1):
+    offsets.append(len(out))
+    out += b"%d 0 obj\n" % i + o + b"\nendobj\n"
+xref = len(out)
+out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
+out += b"".join(b"%010d 00000 n \n" % o for o in offsets)
+out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
+open(sys.argv[1], "wb").write(out)
+PY
+
+trap 'folvane_stop_all; rm -rf "$folder"' EXIT
 folvane_start_x 1
 folvane_prepare_prefix
 folvane_set_desktop 1
 folvane_start_wineserver
 "$root/scripts/register-control.sh"
+
+echo "machine: $machine"
+echo
+echo "click on a document until its first page's ink is on screen (real program; ms)"
+wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_click_bench.exe" "$(winepath -w "$folder")" blank.pdf fonts.pdf pages.pdf \
+  > /tmp/folvane-click-bench.out || true
+printf '%-12s %10s %10s %10s %10s %14s\n' document median fastest mutool pdftoppm fastest/mutool
+while read -r name median fast _; do
+  m=$(mutool_ms "$folder/$name")
+  p=$(pdftoppm_ms "$folder/$name")
+  ratio=$(awk -v c="$fast" -v n="$m" 'BEGIN { if (n > 0 && c > 0) printf "%.2f", c / n; else print "n/a" }')
+  printf '%-12s %10s %10s %10s %10s %14s\n' "$name" "$median" "$fast" "$m" "$p" "$ratio"
+done < <(tr -d '\r' < /tmp/folvane-click-bench.out)
+
+echo
+echo "OpenDocument to the first page painted (control in a bare host; ms)"
+docs=("$root/samples/fonts.pdf" "$root/samples/pages.pdf" "$root/samples/image.pdf")
+labels=("one-page text" "100-page text" "image page")
 args=("$(winepath -w "$root/samples/drawing.pdf")")
 for d in "${docs[@]}"; do args+=("$(winepath -w "$d")"); done
-wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_open_bench.exe" "${args[@]}" > /tmp/folvane-bench.out
-printf '%-16s %12s %12s %8s\n' document control_ms pdftoppm_ms ratio
+wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_open_bench.exe" "${args[@]}" > /tmp/folvane-bench.out || true
+printf '%-14s %10s %10s %12s %10s %10s %16s\n' document median fastest open_call pdftoppm mutool median/pdftoppm
 i=0
-while read -r _ control _; do
-  native=$(native_ms "${docs[$i]}")
-  ratio=$(awk -v c="$control" -v n="$native" 'BEGIN { if (n > 0) printf "%.2f", c / n; else print "n/a" }')
-  printf '%-16s %12s %12s %8s\n' "${labels[$i]}" "$control" "$native" "$ratio"
+while read -r _ median fast call _; do
+  p=$(pdftoppm_ms "${docs[$i]}")
+  m=$(mutool_ms "${docs[$i]}")
+  ratio=$(awk -v c="$median" -v n="$p" 'BEGIN { if (n > 0) printf "%.2f", c / n; else print "n/a" }')
+  printf '%-14s %10s %10s %12s %10s %10s %16s\n' "${labels[$i]}" "$median" "$fast" "$call" "$p" "$m" "$ratio"
   i=$((i + 1))
 done < <(tr -d '\r' < /tmp/folvane-bench.out)
+
+echo
+echo "start to both windows shown (ms)"
+(cd "$FOLVANE_BUILD/bench/startup" &&
+  wine startup_bench.exe 11 "$(winepath -w "$FOLVANE_BUILD/app/Folvane.exe")" TForm1,TForm2 \
+    "$(winepath -w "$FOLVANE_BUILD/bench/startup/bare_windows.exe")" BareWindow1,BareWindow2,BareWindow3 \
+    > /tmp/folvane-startup-bench.out 2>/dev/null) || true
+tr -d '\r' < /tmp/folvane-startup-bench.out | {
+  read -r _ program program_fast _
+  read -r _ bare bare_fast _
+  awk -v p="$program" -v b="$bare" -v pf="$program_fast" -v bf="$bare_fast" 'BEGIN {
+    printf "%-10s %10s %10s %8s\n", "", "folvane", "bare", "ratio"
+    printf "%-10s %10.1f %10.1f %8.2f\n", "median", p, b, p / b
+    printf "%-10s %10.1f %10.1f %8.2f\n", "fastest", pf, bf, pf / bf }'
+}
+
+echo
+echo "before the speed work (baseline.txt, same kind of machine):"
+grep -v '^#' "$root/bench/pdfcontrol/baseline.txt"
