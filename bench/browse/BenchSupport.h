@@ -120,14 +120,14 @@ class TOneByOneFileList : public TFileListBox {
 };
 
 // The directory list's rebuild of its subdirectories as it was: sorted by sort keys, then added one by one.
-inline void OneByOneSubdirectories(TDirectoryListBox* list) {
+inline void OneByOneSubdirectories(TDirectoryListBox* list, const std::string& directory) {
   list->Items().BeginUpdate();
   list->Items().Clear();
   DWORD flags = 0;
-  std::string root = ExtractFileDrive(list->Directory()) + "\\";
+  std::string root = ExtractFileDrive(directory) + "\\";
   GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0);
   std::vector<std::pair<std::string, std::string>> names;
-  SearchDirectory(JoinPath(list->Directory(), "*.*"), faDirectory, [&](const TSearchRec& entry) {
+  SearchDirectory(JoinPath(directory, "*.*"), faDirectory, [&](const TSearchRec& entry) {
     if (!(entry.Attr & faDirectory) || entry.Name == "." || entry.Name == "..") return;
     const DWORD keyFlags = LCMAP_SORTKEY | NORM_IGNORECASE;
     int length = static_cast<int>(entry.Name.size());

@@ -1,6 +1,7 @@
-// Entering a directory with 10,000 subdirectories: TDirectoryListBox::RebuildItems against a
-// bare enumeration of the same subdirectories and against the rebuild one platform insertion
-// at a time (as the list did before), in the same run. Goal: at most 1.5 times the enumeration.
+// Entering a directory with 10,000 subdirectories from the folder above (Directory write, which
+// runs TDirectoryListBox::RebuildItems) against a bare enumeration of the same subdirectories
+// and against the rebuild one platform insertion at a time (as the list did before), in the
+// same run. Goal: at most 1.5 times the enumeration.
 // Usage: browse_rebuild_bench [subdirectories]
 #include <cstdlib>
 
@@ -46,23 +47,31 @@ int main(int argc, char** argv) {
   auto* form = new TForm(Application);
   form->SetBounds(0, 0, 300, 400);
   form->Show();
+  // The list starts in the folder above, as a user's double click finds it.
+  std::string parent = ExtractFilePath(dir);
   auto* list = new TDirectoryListBox(form);
   list->SetBounds(0, 0, 200, 300);
-  SetCurrentDirectoryA(dir.c_str());
-  list->SetDirectory(dir);
+  SetCurrentDirectoryA(parent.c_str());
+  list->SetDirectory(parent);
   list->SetParent(form);
   int found = 0;
   BareEnumeration(dir, found);  // warms the file system cache once for all
   double bare = BareEnumeration(dir, found);
   double start = bench::Seconds();
-  bench::OneByOneSubdirectories(list);
+  bench::OneByOneSubdirectories(list, dir);
   double oneByOne = bench::Seconds() - start;
+  list->RebuildItems();
+  start = bench::Seconds();
+  list->SetDirectory(dir);
+  double enter = bench::Seconds() - start;
+  // Again in the same folder: clearing its own lines sends the parent one message per line.
   start = bench::Seconds();
   list->RebuildItems();
-  double rebuild = bench::Seconds() - start;
-  std::printf("%14s %12s %10s %16s %10s %8s\n", "subdirectories", "enumerate s", "1-by-1 s", "RebuildItems s",
-              "1by1/ref", "new/ref");
-  std::printf("%14d %12.3f %10.3f %16.3f %10.2f %8.2f\n", found, bare, oneByOne, rebuild, oneByOne / bare, rebuild / bare);
+  double again = bench::Seconds() - start;
+  std::printf("%14s %12s %10s %10s %10s %8s %10s\n", "subdirectories", "enumerate s", "1-by-1 s", "enter s",
+              "1by1/ref", "new/ref", "again s");
+  std::printf("%14d %12.3f %10.3f %10.3f %10.2f %8.2f %10.3f\n", found, bare, oneByOne, enter, oneByOne / bare,
+              enter / bare, again);
   TObject::Free(form);
   FinalizeFramework();
   return 0;
