@@ -25,18 +25,27 @@ inline double Seconds() {
   return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Time ratios mean something only where 32-bit code runs natively: under a user-mode emulator
-// the host's processor description is not an x86 one.
-inline std::string MachineKind() {
-  HANDLE file = CreateFileA("Z:\\proc\\cpuinfo", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "unknown (no processor description readable)";
+inline std::string ReadHostFile(const char* path) {
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
   std::string text(65536, '\0');
   DWORD read = 0;
   ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
   CloseHandle(file);
   text.resize(read);
-  bool x86 = text.find("GenuineIntel") != std::string::npos || text.find("AuthenticAMD") != std::string::npos ||
-             text.find("HygonGenuine") != std::string::npos;
+  return text;
+}
+
+// Time ratios mean something only where 32-bit code runs natively. An x86 host may still hand
+// every 32-bit program to QEMU (an enabled binfmt entry), and there the processor description
+// is the host's own, so that entry is asked first.
+inline std::string MachineKind() {
+  if (ReadHostFile("Z:\\proc\\sys\\fs\\binfmt_misc\\qemu-i386").rfind("enabled", 0) == 0)
+    return "EMULATED (32-bit code runs under QEMU): time ratios are distorted";
+  std::string cpu = ReadHostFile("Z:\\proc\\cpuinfo");
+  if (cpu.empty()) return "unknown (no processor description readable)";
+  bool x86 = cpu.find("GenuineIntel") != std::string::npos || cpu.find("AuthenticAMD") != std::string::npos ||
+             cpu.find("HygonGenuine") != std::string::npos;
   return x86 ? "native (x86 host runs the 32-bit code directly)" : "EMULATED (non-x86 host): time ratios are distorted";
 }
 
