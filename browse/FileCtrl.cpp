@@ -75,6 +75,21 @@ class SearchHandle {
   HANDLE handle_;
 };
 
+// The text in the ANSI code page when every character of it has its own code there; empty
+// otherwise (a character replaced by "?" or by a look-alike such as "a" for "\u0105" would
+// name another file or none).
+bool ExactAnsi(const wchar_t* text, std::string& out) {
+  int length = static_cast<int>(wcslen(text));
+  out.clear();
+  if (length == 0) return true;
+  BOOL replaced = FALSE;
+  int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, nullptr, 0, nullptr, &replaced);
+  if (size <= 0 || replaced) return false;
+  out.resize(static_cast<std::size_t>(size));
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, out.data(), size, nullptr, &replaced);
+  return !replaced;
+}
+
 bool DosTimeOf(const FILETIME& written, int& time) {
   FILETIME local;
   SYSTEMTIME fields;
@@ -329,6 +344,45 @@ bool IsExistingFile(const std::string& name) {
   return search.valid() && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// ---- Names outside the code page
+
+std::string ReachableName(const WIN32_FIND_DATAW& entry) {
+  std::string name;
+  if (ExactAnsi(entry.cFileName, name)) return name;
+  std::string shortName;
+  if (entry.cAlternateFileName[0] && ExactAnsi(entry.cAlternateFileName, shortName)) return shortName;
+  return WideToAnsi(entry.cFileName);
+}
+
+std::string ReachablePath(const std::wstring& path) {
+  std::string text;
+  if (ExactAnsi(path.c_str(), text)) return text;
+  DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
+  std::wstring shortPath(size, L'\0');
+  DWORD length = size ? GetShortPathNameW(path.c_str(), shortPath.data(), size) : 0;
+  if (length == 0 || length >= size) return WideToAnsi(path);
+  shortPath.resize(length);
+  // Step by step: a step that the code page holds keeps its long name.
+  auto steps = [](const std::wstring& p) {
+    std::vector<std::wstring> out(1);
+    for (wchar_t c : p) {
+      if (c == L'\\') out.emplace_back();
+      else out.back() += c;
+    }
+    return out;
+  };
+  std::vector<std::wstring> longSteps = steps(path), shortSteps = steps(shortPath);
+  if (longSteps.size() != shortSteps.size()) return WideToAnsi(shortPath);
+  std::string out;
+  for (std::size_t i = 0; i < longSteps.size(); ++i) {
+    if (i) out += '\\';
+    std::string step;
+    if (!ExactAnsi(longSteps[i].c_str(), step)) step = WideToAnsi(shortSteps[i]);
+    out += step;
+  }
+  return out;
+}
+
 // ---- Directories
 
 void RaiseInOutError(int code) {
@@ -351,11 +405,11 @@ void ChangeDirectory(const std::string& path) {
 }
 
 std::string CurrentDirectory() {
-  DWORD needed = GetCurrentDirectoryA(0, nullptr);
-  std::string out(needed + 1, '\0');
-  DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(out.size()), out.data());
+  DWORD needed = GetCurrentDirectoryW(0, nullptr);
+  std::wstring out(needed + 1, L'\0');
+  DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(out.size()), out.data());
   out.resize(length < out.size() ? length : 0);
-  return out;
+  return ReachablePath(out);
 }
 
 namespace {
@@ -370,21 +424,25 @@ bool Excluded(unsigned attr, unsigned attributes) {
 
 void SearchDirectory(const std::string& pattern, unsigned attributes,
                      const std::function<void(const TSearchRec&)>& found) {
-  WIN32_FIND_DATAA data;
-  SearchHandle search(FindFirstFileA(pattern.c_str(), &data));
+  if (pattern.empty()) return;
+  // Through the wide interface: the ANSI one gives "?" or a look-alike for a character that
+  // the code page lacks, and such a name reaches another file or none.
+  WIN32_FIND_DATAW data;
+  SearchHandle search(FindFirstFileW(AnsiToWide(pattern).c_str(), &data));
   if (!search.valid()) return;
   do {
     unsigned attr = data.dwFileAttributes;
     if (Excluded(attr, attributes)) continue;
     TSearchRec entry;
-    data.cFileName[MAX_PATH - 1] = '\0';
-    entry.Name = data.cFileName;
+    data.cFileName[MAX_PATH - 1] = L'\0';
+    data.cAlternateFileName[13] = L'\0';
+    entry.Name = ReachableName(data);
     entry.Attr = attr;
     entry.Size = data.nFileSizeLow;
     if (!DosTimeOf(data.ftLastWriteTime, entry.Time)) entry.Time = 0;
     entry.FindData = data;
     found(entry);
-  } while (FindNextFileA(search.get(), &data));
+  } while (FindNextFileW(search.get(), &data));
 }
 
 void ListDirectory(const std::string& pattern, unsigned attributes,

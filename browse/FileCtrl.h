@@ -75,13 +75,21 @@ bool IsExistingDirectory(const std::string& path);
 // A name that the search finds as a file (not a directory), whatever its date.
 bool IsExistingFile(const std::string& name);
 
+// ---- Names outside the code page
+
+// The name by which this program reaches a found entry: its long name when the ANSI code page
+// holds every character of it, otherwise its short (8.3) name.
+std::string ReachableName(const WIN32_FIND_DATAW& entry);
+// The same for a full path: the path itself, or its short form.
+std::string ReachablePath(const std::wstring& path);
+
 // ---- Directories
 
 // Raises EInOutError with the framework's message for the system code.
 [[noreturn]] void RaiseInOutError(int code);
 // Changes the process's current directory; EInOutError on failure.
 void ChangeDirectory(const std::string& path);
-// The process's current directory, read back as a full path.
+// The process's current directory, read back as a full path that reaches it.
 std::string CurrentDirectory();
 
 struct TSearchRec {
@@ -89,7 +97,7 @@ struct TSearchRec {
   unsigned Attr = 0;
   unsigned Size = 0;  // low 32 bits
   int Time = 0;       // DOS date (high word) and time (low word), local time; 0 outside 1980-2107
-  WIN32_FIND_DATAA FindData{};  // the entry as the system gave it: full size and time
+  WIN32_FIND_DATAW FindData{};  // the entry as the system gave it: full size and time
 };
 // Calls `found` for each entry matching the pattern, in the platform's order, leaving out
 // hidden, system, volume-label and directory entries whose attribute is not requested.

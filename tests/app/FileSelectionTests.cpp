@@ -11,6 +11,11 @@
 
 namespace {
 
+// A Chinese name, which the program's ANSI code page cannot hold.
+std::wstring ChinesePath(const std::string& folder) {
+  return std::wstring(folder.begin(), folder.end()) + L"\\\x4E2D\x6587.pdf";
+}
+
 std::string TempFolder(const std::string& name) {
   char temp[MAX_PATH] = {};
   GetTempPathA(sizeof temp, temp);
@@ -104,6 +109,10 @@ class FileSelection : public ::testing::Test {
     SetFilePointerEx(big, end, nullptr, FILE_BEGIN);
     SetEndOfFile(big);
     CloseHandle(big);
+    // Beside "ab.pdf", which "??.pdf" would find first.
+    WriteFile(folder_ + "\\ab.pdf", "ab");
+    std::string drawing = WindowsPath(FOLVANE_SAMPLES "/drawing.pdf");
+    CopyFileW(std::wstring(drawing.begin(), drawing.end()).c_str(), ChinesePath(folder_).c_str(), FALSE);
     CreateDirectoryA((folder_ + "\\Sub").c_str(), nullptr);
     WriteFile(folder_ + "\\Sub\\inner.pdf", "%PDF");
 
@@ -126,8 +135,9 @@ class FileSelection : public ::testing::Test {
     delete program_;
     program_ = nullptr;
     for (const char* name : {"Report.PDF", "empty.pdf", "one.pdf", "gone.pdf", "notes.txt", "old.pdf", "late.pdf",
-                             "big.pdf", "Sub\\inner.pdf"})
+                             "big.pdf", "ab.pdf", "Sub\\inner.pdf"})
       DeleteFileA((folder_ + "\\" + name).c_str());
+    DeleteFileW(ChinesePath(folder_).c_str());
     RemoveDirectoryA((folder_ + "\\Sub").c_str());
     RemoveDirectoryA(folder_.c_str());
   }
@@ -177,7 +187,7 @@ class FileSelection : public ::testing::Test {
 TEST_F(FileSelection, ListsOnlyTheFolderDocuments) {
   std::string lines;
   for (int i = 0; i < SendMessageA(files_, LB_GETCOUNT, 0, 0); ++i) lines += ListLine(files_, i) + " ";
-  EXPECT_EQ(SendMessageA(files_, LB_GETCOUNT, 0, 0), 7) << lines;
+  EXPECT_EQ(SendMessageA(files_, LB_GETCOUNT, 0, 0), 9) << lines;
   EXPECT_EQ(FindLine(files_, "notes.txt"), -1);
   EXPECT_GE(FindLine(dirs_, "Sub"), 0) << "the subdirectory is listed";
   for (int i = 0; i < 5; ++i) EXPECT_EQ(program_->StatusText(bar_, i), "") << "panel " << i << " starts empty";
@@ -199,6 +209,23 @@ TEST_F(FileSelection, ClickingAFileShowsItsPageAndItsFacts) {
   EXPECT_EQ(panels[3], "2:05:08 PM") << "an odd second shows as the even second below";
   EXPECT_EQ(panels[4], "");
   EXPECT_TRUE(PumpUntil([] { return PageShown(view_); }, 30000)) << "the viewer shows the page";
+}
+
+TEST_F(FileSelection, AFileNamedOutsideTheCodePageShowsItsOwnFactsAndPage) {
+  wchar_t shortPath[MAX_PATH] = {};
+  ASSERT_NE(GetShortPathNameW(ChinesePath(folder_).c_str(), shortPath, MAX_PATH), 0u);
+  std::wstring wideName = shortPath;
+  std::string shortName(wideName.begin() + static_cast<long>(wideName.rfind(L'\\') + 1), wideName.end());
+  ClickFile("one.pdf");  // no document: the viewer shows no page
+  PanelsAfter("one.pdf");
+  ASSERT_TRUE(PumpUntil([] { return !PageShown(view_); }, 30000));
+
+  ClickFile(shortName);
+  std::vector<std::string> panels = PanelsAfter(shortName);
+  EXPECT_EQ(panels[0], shortName) << "listed and reported by its short name";
+  EXPECT_EQ(panels[1], Size(WindowsPath(FOLVANE_SAMPLES "/drawing.pdf"))) << "its own size, not ab.pdf's";
+  EXPECT_TRUE(PumpUntil([] { return PageShown(view_); }, 30000)) << "the viewer shows its page";
+  EXPECT_EQ(program_->Find("#32770"), nullptr) << "no error box";
 }
 
 TEST_F(FileSelection, EmptyAndOneByteFiles) {

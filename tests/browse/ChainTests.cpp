@@ -337,6 +337,31 @@ std::string DriveCurrentDirectory(const char* drive) {
   return full;
 }
 
+TEST_F(Browsing, ASubdirectoryNamedOutsideTheCodePageIsEnteredByItsShortName) {
+  TempTree tree;
+  std::wstring chinese = AnsiToWide(tree.Root()) + L"\\\x4E2D\x6587";
+  ASSERT_TRUE(CreateDirectoryW(chinese.c_str(), nullptr));
+  HANDLE file = CreateFileW((chinese + L"\\inner.pdf").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  wchar_t shortPath[MAX_PATH] = {};
+  ASSERT_NE(GetShortPathNameW(chinese.c_str(), shortPath, MAX_PATH), 0u);
+  std::string shortName = ExtractFileName(WideToAnsi(shortPath));
+
+  TChain chain(form);
+  chain.dirs->SetDirectory(tree.Root());
+  int line = chain.dirs->Items().IndexOf(shortName);
+  ASSERT_GE(line, 0) << "listed by its short name " << shortName;
+  chain.dirs->SetItemIndex(line);
+  chain.dirs->OpenSelectedItem();
+  EXPECT_EQ(chain.dirs->Directory(), tree.Path(shortName));
+  EXPECT_EQ(chain.files->Directory(), tree.Path(shortName));
+  EXPECT_EQ(LinesOf(chain.files), Lines{"inner.pdf"});
+  // A process that is inside such a directory already reads it back in a form that reaches it.
+  ASSERT_TRUE(SetCurrentDirectoryW(chinese.c_str()));
+  EXPECT_EQ(CurrentDirectory(), tree.Path(shortName));
+}
+
 TEST_F(Browsing, ChoosingADriveMovesBothListsToItsCurrentDirectory) {
   TChain chain(form);
   EXPECT_EQ(chain.dirs->Directory(), "C:\\");

@@ -479,22 +479,52 @@ TEST_F(FileList, HourglassFromPosition100AndTheCursorAlwaysComesBack) {
   Screen->SetCursor(crDefault);
 }
 
-TEST_F(FileList, LongAndUnusualNamesAreListedAsThePlatformGivesThem) {
+// Makes a file through the wide interface, for names that the ANSI code page cannot hold.
+void WideFile(const std::wstring& path, const std::string& content) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::string ShortNameOf(const std::wstring& path) {
+  wchar_t shortPath[MAX_PATH] = {};
+  GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+  return ExtractFileName(WideToAnsi(shortPath));
+}
+
+TEST_F(FileList, EveryLineReachesItsOwnFileAlsoWhenTheCodePageLacksItsName) {
   std::string longName = std::string(200, 'n') + ".pdf";
   tree.File(longName);
-  // A name outside the ANSI code page, made through the wide interface.
-  std::wstring wide = AnsiToWide(tree.Root()) + L"\\\x4E2D\x6587.pdf";
-  HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  CloseHandle(file);
+  tree.File("ab.pdf", FILE_ATTRIBUTE_ARCHIVE, "ab");
+  // Chinese, which the code page lacks, and a name that it would turn into "ab.pdf".
+  std::wstring root = AnsiToWide(tree.Root());
+  WideFile(root + L"\\\x4E2D\x6587.pdf", "chinese");
+  WideFile(root + L"\\\x0105" L"b.pdf", "ogonek");
   auto* list = MakeList("*.pdf");
-  EXPECT_EQ(list->Items().Count(), 5);
+  Lines lines = LinesOf(list);
+  EXPECT_EQ(lines.size(), 7u);
   EXPECT_NE(list->Items().IndexOf(longName), -1);
-  // Selecting the unrepresentable one gives a path that the platform may not find, but no crash.
+  std::string chinese = ShortNameOf(root + L"\\\x4E2D\x6587.pdf");
+  EXPECT_NE(list->Items().IndexOf(chinese), -1) << "listed by its short name " << chinese;
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "ab.pdf"), 1);
+  // Each line's FileName finds that very file: distinct files, each with its own size.
+  std::vector<unsigned> sizes;
   for (int i = 0; i < list->Items().Count(); ++i) {
     list->SetItemIndex(i);
-    EXPECT_FALSE(list->FileName().empty());
+    TSearchRec found;
+    int matches = 0;
+    SearchDirectory(list->FileName(), faAnyFile, [&](const TSearchRec& r) {
+      found = r;
+      ++matches;
+    });
+    ASSERT_EQ(matches, 1) << list->FileName();
+    EXPECT_EQ(found.Name, list->Items().Get(i));
+    if (found.Size > 1) sizes.push_back(found.Size);
   }
+  std::sort(sizes.begin(), sizes.end());
+  EXPECT_EQ(sizes, (std::vector<unsigned>{2, 6, 7}));
 }
 
 }  // namespace
