@@ -75,19 +75,26 @@ class SearchHandle {
   HANDLE handle_;
 };
 
-// The text in the ANSI code page when every character of it has its own code there; empty
-// otherwise (a character replaced by "?" or by a look-alike such as "a" for "\u0105" would
-// name another file or none).
+// Converts to the ANSI code page; false when a character has no code of its own there (one
+// replaced by "?" or by a look-alike, such as "a" for an a with ogonek, would name another file
+// or none).
 bool ExactAnsi(const wchar_t* text, std::string& out) {
   int length = static_cast<int>(wcslen(text));
   out.clear();
   if (length == 0) return true;
   BOOL replaced = FALSE;
-  int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, nullptr, 0, nullptr, &replaced);
-  if (size <= 0 || replaced) return false;
-  out.resize(static_cast<std::size_t>(size));
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, out.data(), size, nullptr, &replaced);
-  return !replaced;
+  char buffer[2 * MAX_PATH];
+  int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, buffer, sizeof buffer, nullptr, &replaced);
+  if (size <= 0) {
+    size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, nullptr, 0, nullptr, &replaced);
+    if (size <= 0 || replaced) return false;
+    out.resize(static_cast<std::size_t>(size));
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, out.data(), size, nullptr, &replaced);
+    return !replaced;
+  }
+  if (replaced) return false;
+  out.assign(buffer, static_cast<std::size_t>(size));
+  return true;
 }
 
 bool DosTimeOf(const FILETIME& written, int& time) {
@@ -447,16 +454,20 @@ void SearchDirectory(const std::string& pattern, unsigned attributes,
 
 void ListDirectory(const std::string& pattern, unsigned attributes,
                    const std::function<void(const char* name, unsigned attr)>& found) {
-  WIN32_FIND_DATAA data;
+  if (pattern.empty()) return;
+  WIN32_FIND_DATAW data;
   // The basic information level and large fetches measured no faster here; the standard
-  // level also gives each entry's short name.
-  SearchHandle search(FindFirstFileA(pattern.c_str(), &data));
+  // level also gives each entry's short name. Wide, as in SearchDirectory.
+  SearchHandle search(FindFirstFileW(AnsiToWide(pattern).c_str(), &data));
   if (!search.valid()) return;
+  std::string name;
   do {
     if (Excluded(data.dwFileAttributes, attributes)) continue;
-    data.cFileName[MAX_PATH - 1] = '\0';
-    found(data.cFileName, data.dwFileAttributes);
-  } while (FindNextFileA(search.get(), &data));
+    data.cFileName[MAX_PATH - 1] = L'\0';
+    data.cAlternateFileName[13] = L'\0';
+    if (!ExactAnsi(data.cFileName, name)) name = ReachableName(data);
+    found(name.c_str(), data.dwFileAttributes);
+  } while (FindNextFileW(search.get(), &data));
 }
 
 // ---- Glyphs
