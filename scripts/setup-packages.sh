@@ -9,9 +9,76 @@ packages=(
   wine wine32 fonts-wine xvfb xauth x11-utils imagemagick dpkg-dev poppler-utils
   googletest
   fonts-urw-base35 fonts-liberation2
+  nsis zip unzip
 )
 src_list=/etc/apt/sources.list.d/folvane-src.sources
-bpo_list=/etc/apt/sources.list.d/folvane-backports.list
+bpo_list=/etc/apt/sources.list.d/folvane-backports.sources
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+
+# The machine's own binary-package entries for this release (its suite and the suites named
+# after it, such as -updates and -security), one "URI|suites|components|signed-by" per line,
+# read from both the one-line and the deb822 formats. The source and backports entries are
+# made from these, so they use whatever archive this machine is set up with.
+release_entries() {
+  local files=() f
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do [ -f "$f" ] && files+=("$f"); done
+  [ ${#files[@]} -gt 0 ] && awk -v rel="$codename" '
+    { sub(/#.*/, "") }
+    $1 == "deb" {
+      line = $0; sub(/^[ \t]*deb[ \t]+/, "", line); key = ""
+      if (line ~ /^\[/) {
+        opts = substr(line, 2, index(line, "]") - 2); line = substr(line, index(line, "]") + 1)
+        n = split(opts, o, /[ \t]+/)
+        for (i = 1; i <= n; i++) if (o[i] ~ /^signed-by=/) key = substr(o[i], 11)
+      }
+      n = split(line, w, /[ \t]+/); k = 0
+      for (i = 1; i <= n; i++) if (w[i] != "") f[++k] = w[i]
+      if (k < 3 || (f[2] != rel && index(f[2], rel "-") != 1) || f[2] == rel "-backports") next
+      comps = f[3]; for (i = 4; i <= k; i++) comps = comps " " f[i]
+      print f[1] "|" f[2] "|" comps "|" key
+    }' "${files[@]}"
+  files=()
+  for f in /etc/apt/sources.list.d/*.sources; do [ -f "$f" ] && [ "$f" != "$src_list" ] && [ "$f" != "$bpo_list" ] && files+=("$f"); done
+  [ ${#files[@]} -gt 0 ] && awk -v rel="$codename" '
+    function flush(   n, s, i, suites, u) {
+      if (types ~ /(^| )deb( |$)/ && tolower(enabled) != "no") {
+        n = split(suitelist, s, / +/); suites = ""
+        for (i = 1; i <= n; i++)
+          if (s[i] == rel || (index(s[i], rel "-") == 1 && s[i] != rel "-backports")) suites = suites (suites == "" ? "" : " ") s[i]
+        if (suites != "") { n = split(uris, u, / +/); for (i = 1; i <= n; i++) if (u[i] != "") print u[i] "|" suites "|" comps "|" key }
+      }
+      types = uris = suitelist = comps = key = enabled = ""
+    }
+    FNR == 1 { flush() }
+    /^[ \t]*#/ { next }
+    /^[ \t]*$/ { flush(); next }
+    /^[ \t]/ { next }
+    {
+      name = tolower($1); sub(/:$/, "", name); value = $0; sub(/^[^:]*:[ \t]*/, "", value); sub(/[ \t]+$/, "", value)
+      if (name == "types") types = value; else if (name == "uris") uris = value
+      else if (name == "suites") suitelist = value; else if (name == "components") comps = value
+      else if (name == "enabled") enabled = value
+      else if (name == "signed-by" && value ~ /^\//) key = value
+    }
+    END { flush() }' "${files[@]}"
+  return 0
+}
+
+# deb822 stanzas of the given type for entries read by release_entries; with a suite given,
+# that suite replaces the entry's own (one stanza per address).
+stanzas() {
+  local type=$1 suite=${2:-} uri suites comps key seen=" "
+  while IFS='|' read -r uri suites comps key; do
+    if [ -n "$suite" ]; then
+      case "$seen" in *" $uri "*) continue ;; esac
+      seen="$seen$uri "
+      suites=$suite
+    fi
+    printf 'Types: %s\nURIs: %s\nSuites: %s\nComponents: %s\n' "$type" "$uri" "$suites" "$comps"
+    [ -n "$key" ] && printf 'Signed-By: %s\n' "$key"
+    printf '\n'
+  done
+}
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
@@ -37,15 +104,19 @@ need_src=0
 [ -f "$src_list" ] || grep -rqsE '^Types:.*deb-src|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/ || need_src=1
 
 if [ ${#missing[@]} -gt 0 ] || [ $need_i386 -eq 1 ] || [ $need_src -eq 1 ]; then
+  if [ $need_src -eq 1 ]; then
+    src_entries=$(release_entries | stanzas deb-src)
+    if [ -z "$src_entries" ]; then
+      echo "No package source for Debian '${codename:-?}' is configured in /etc/apt: Poppler and FreeType are built from its source packages." >&2
+      exit 1
+    fi
+  fi
   need_root "dpkg --add-architecture i386" \
-    "printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' > $src_list" \
+    "write $src_list: the deb-src entries of this machine's own deb entries" \
     "apt-get update && apt-get install -y --no-install-recommends ${missing[*]:-}"
   echo "Installing system packages: ${missing[*]:-(none)}"
   [ $need_i386 -eq 1 ] && as_root dpkg --add-architecture i386
-  if [ $need_src -eq 1 ]; then
-    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-      | as_root tee "$src_list" >/dev/null
-  fi
+  [ $need_src -eq 1 ] && printf '%s\n' "$src_entries" | as_root tee "$src_list" >/dev/null
   export DEBIAN_FRONTEND=noninteractive
   as_root apt-get update -qq >/dev/null
   [ ${#missing[@]} -gt 0 ] && as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
@@ -62,13 +133,19 @@ if [ -x "$qemu" ]; then
   [ "${major:-0}" -ge 8 ] && qemu_ok=1
 fi
 if [ $qemu_ok -eq 0 ]; then
-  need_root "echo 'deb http://deb.debian.org/debian bookworm-backports main' > $bpo_list" \
-    "apt-get update && apt-get install -y -t bookworm-backports qemu-user-static"
+  # Backports: the archive that carries the release itself, with the backports suite.
+  bpo_entries=$(release_entries | awk -F'|' -v rel="$codename" '(" " $2 " ") ~ (" " rel " ")' | stanzas deb "$codename-backports")
+  if [ -z "$bpo_entries" ]; then
+    echo "No package source for Debian '${codename:-?}' is configured in /etc/apt, so its backports cannot be added." >&2
+    exit 1
+  fi
+  need_root "write $bpo_list: this machine's release entry with the suite $codename-backports" \
+    "apt-get update && apt-get install -y -t $codename-backports qemu-user-static"
   echo "This machine cannot run 32-bit code natively: installing QEMU's user-mode emulator for Wine"
-  echo 'deb http://deb.debian.org/debian bookworm-backports main' | as_root tee "$bpo_list" >/dev/null
+  printf '%s\n' "$bpo_entries" | as_root tee "$bpo_list" >/dev/null
   as_root apt-get update -qq >/dev/null
   DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
-    -t bookworm-backports qemu-user-static >/dev/null
+    -t "$codename-backports" qemu-user-static >/dev/null
 fi
 
 binfmt=/proc/sys/fs/binfmt_misc
