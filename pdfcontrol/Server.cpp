@@ -2,6 +2,8 @@
 // registration under the control's class ID. Registration leaves another control that is
 // already registered under the same class ID alone, unless asked with DllInstall "force"
 // (regsvr32 /i:force); our own earlier registration, from any folder, is replaced.
+// DllInstall "user" (regsvr32 /n /i:user) registers in the current user's own classes, which
+// needs no administrator; "user,force" combines both.
 #include "PdfControl.h"
 
 #include <olectl.h>
@@ -72,10 +74,11 @@ bool SetString(HKEY parent, const wchar_t *subkey, const wchar_t *name, const st
 
 enum class Owner { kNone, kOurs, kForeign };
 
-// Who holds the class ID now: nobody, this stand-in (from any build), or another control.
-Owner CurrentOwner() {
+// Who holds the class ID in a classes key now: nobody, this stand-in (from any build), or
+// another control.
+Owner CurrentOwner(HKEY classes) {
   HKEY key;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kClassKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return Owner::kNone;
+  if (RegOpenKeyExW(classes, kClassKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return Owner::kNone;
   Owner owner = Owner::kNone;
   if (RegQueryValueExW(key, kOwnerValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
     owner = Owner::kOurs;
@@ -92,36 +95,78 @@ Owner CurrentOwner() {
   return owner;
 }
 
-HRESULT Register(bool force) {
-  const Owner owner = CurrentOwner();
-  if (owner == Owner::kForeign && !force) return SELFREG_E_CLASS;
-  if (owner != Owner::kNone) SHDeleteKeyW(HKEY_CLASSES_ROOT, kClassKey);
+// The classes key a registration goes to: the merged classes root, or the user's own.
+class ClassesKey {
+ public:
+  explicit ClassesKey(bool user) {
+    if (user && RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                &user_, nullptr) != ERROR_SUCCESS) {
+      user_ = nullptr;
+      failed_ = true;
+    }
+  }
+  ~ClassesKey() {
+    if (user_) RegCloseKey(user_);
+  }
+  ClassesKey(const ClassesKey &) = delete;
+  ClassesKey &operator=(const ClassesKey &) = delete;
+  bool Failed() const { return failed_; }
+  HKEY Get() const { return user_ ? user_ : HKEY_CLASSES_ROOT; }
+
+ private:
+  HKEY user_ = nullptr;
+  bool failed_ = false;
+};
+
+HRESULT Register(HKEY classes, bool force) {
+  const Owner owner = CurrentOwner(classes);
+  // A user's registration would hide a machine-wide one of another control just as well.
+  const bool foreign = owner == Owner::kForeign || CurrentOwner(HKEY_CLASSES_ROOT) == Owner::kForeign;
+  if (foreign && !force) return SELFREG_E_CLASS;
+  if (owner != Owner::kNone) SHDeleteKeyW(classes, kClassKey);
   const std::wstring key = kClassKey;
   DWORD misc = 0;
   PdfControl *probe = new PdfControl();
   probe->GetMiscStatus(DVASPECT_CONTENT, &misc);
   probe->Release();
-  const bool ok = SetString(HKEY_CLASSES_ROOT, kClassKey, nullptr, kDescription) &&
-                  SetString(HKEY_CLASSES_ROOT, kClassKey, kOwnerValue, L"1") &&
-                  SetString(HKEY_CLASSES_ROOT, (key + L"\\InprocServer32").c_str(), nullptr, ModulePath()) &&
-                  SetString(HKEY_CLASSES_ROOT, (key + L"\\InprocServer32").c_str(), L"ThreadingModel", L"Apartment") &&
-                  SetString(HKEY_CLASSES_ROOT, (key + L"\\Control").c_str(), nullptr, L"") &&
-                  SetString(HKEY_CLASSES_ROOT, (key + L"\\MiscStatus").c_str(), nullptr, L"0") &&
-                  SetString(HKEY_CLASSES_ROOT, (key + L"\\MiscStatus\\1").c_str(), nullptr, std::to_wstring(misc));
+  const bool ok = SetString(classes, kClassKey, nullptr, kDescription) &&
+                  SetString(classes, kClassKey, kOwnerValue, L"1") &&
+                  SetString(classes, (key + L"\\InprocServer32").c_str(), nullptr, ModulePath()) &&
+                  SetString(classes, (key + L"\\InprocServer32").c_str(), L"ThreadingModel", L"Apartment") &&
+                  SetString(classes, (key + L"\\Control").c_str(), nullptr, L"") &&
+                  SetString(classes, (key + L"\\MiscStatus").c_str(), nullptr, L"0") &&
+                  SetString(classes, (key + L"\\MiscStatus\\1").c_str(), nullptr, std::to_wstring(misc));
   if (!ok) {
-    SHDeleteKeyW(HKEY_CLASSES_ROOT, kClassKey);
+    SHDeleteKeyW(classes, kClassKey);
     return SELFREG_E_CLASS;
   }
   return S_OK;
 }
 
-HRESULT Unregister() {
-  switch (CurrentOwner()) {
+HRESULT Unregister(HKEY classes) {
+  switch (CurrentOwner(classes)) {
     case Owner::kNone: return S_OK;
     case Owner::kForeign: return SELFREG_E_CLASS;
     case Owner::kOurs: break;
   }
-  return SHDeleteKeyW(HKEY_CLASSES_ROOT, kClassKey) == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
+  return SHDeleteKeyW(classes, kClassKey) == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
+}
+
+// Whether a DllInstall command line ("force", "user", "user,force") names a word.
+bool Names(LPCWSTR command_line, const wchar_t *word) {
+  if (!command_line) return false;
+  const std::wstring line = command_line;
+  const size_t length = lstrlenW(word);
+  for (size_t start = 0; start <= line.size();) {
+    size_t end = line.find_first_of(L", ", start);
+    if (end == std::wstring::npos) end = line.size();
+    if (end - start == length && CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, line.c_str() + start,
+                                                int(length), word, int(length)) == CSTR_EQUAL) {
+      return true;
+    }
+    start = end + 1;
+  }
+  return false;
 }
 
 }  // namespace
@@ -142,13 +187,15 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void **out) {
 
 STDAPI DllCanUnloadNow() { return g_server_locks == 0 ? S_OK : S_FALSE; }
 
-STDAPI DllRegisterServer() { return Register(false); }
+STDAPI DllRegisterServer() { return Register(HKEY_CLASSES_ROOT, false); }
 
-STDAPI DllUnregisterServer() { return Unregister(); }
+STDAPI DllUnregisterServer() { return Unregister(HKEY_CLASSES_ROOT); }
 
 STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
-  if (!install) return Unregister();
-  return Register(command_line && lstrcmpiW(command_line, L"force") == 0);
+  const ClassesKey classes(Names(command_line, L"user"));
+  if (classes.Failed()) return SELFREG_E_CLASS;
+  if (!install) return Unregister(classes.Get());
+  return Register(classes.Get(), Names(command_line, L"force"));
 }
 
 }  // extern "C"

@@ -11,8 +11,8 @@ std::string WindowsPath(std::string path) {
   return path;
 }
 
-RunningProgram::RunningProgram(int showCommand, const std::string& folder) {
-  std::string exe = WindowsPath(FOLVANE_EXE);
+RunningProgram::RunningProgram(int showCommand, const std::string& folder, const std::string& program) {
+  std::string exe = WindowsPath(program.empty() ? FOLVANE_EXE : program);
   STARTUPINFOA si{};
   si.cb = sizeof si;
   if (showCommand >= 0) {

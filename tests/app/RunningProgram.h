@@ -10,8 +10,9 @@ std::string WindowsPath(std::string path);
 
 class RunningProgram {
  public:
-  // A negative show command leaves the start-up information empty; an empty folder keeps ours.
-  explicit RunningProgram(int showCommand = -1, const std::string& folder = "");
+  // A negative show command leaves the start-up information empty; an empty folder keeps ours;
+  // an empty program is the built Folvane.exe.
+  explicit RunningProgram(int showCommand = -1, const std::string& folder = "", const std::string& program = "");
   ~RunningProgram();
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;

@@ -121,3 +121,28 @@ void PressKey(WORD virtualKey) {
   SendInput(2, input, sizeof input[0]);
   PumpUntil([] { return false; }, 100);
 }
+
+ScreenPixels ReadScreenPixels(HWND window) {
+  ScreenPixels shot;
+  RECT r;
+  if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return shot;
+  shot.width = r.right - r.left;
+  shot.height = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), shot.width, -shot.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  const DWORD* p = static_cast<const DWORD*>(bits);
+  shot.pixels.assign(p, p + size_t(shot.width) * shot.height);
+  for (DWORD& pixel : shot.pixels) pixel &= 0xFFFFFF;
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return shot;
+}

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Dispatches pending messages until `done` holds or `milliseconds` pass; true when it held.
 bool PumpUntil(const std::function<bool()>& done, int milliseconds = 5000);
@@ -31,3 +32,10 @@ void SendMouseAt(POINT screen, DWORD buttons);
 void ClickAt(POINT screen, int clicks = 1);
 // Presses and releases a key.
 void PressKey(WORD virtualKey);
+
+// A window's pixels as they are on the screen, 0x00RRGGBB row by row; empty when it has no size.
+struct ScreenPixels {
+  int width = 0, height = 0;
+  std::vector<DWORD> pixels;
+};
+ScreenPixels ReadScreenPixels(HWND window);

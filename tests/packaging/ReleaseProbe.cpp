@@ -1,0 +1,54 @@
+// Run inside a released copy's Wine prefix by release-test.sh: starts the program from where
+// the release put it, in a folder holding one sample, clicks the sample in the explorer and
+// reads the viewer's pixels back. The program and the folder come from the environment,
+// because only the script knows where the setup program installed or the zip was unpacked.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "RunningProgram.h"
+#include "WindowTesting.h"
+
+namespace {
+
+// A rendered page: a white sheet with the drawing's ink on it, on the viewer's grey ground.
+bool PageShown(HWND view) {
+  const ScreenPixels shot = ReadScreenPixels(view);
+  int white = 0, ink = 0;
+  for (DWORD p : shot.pixels) {
+    const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+    if (r > 245 && g > 245 && b > 245) ++white;
+    if (r < 40 && g < 40 && b < 40) ++ink;
+  }
+  return !shot.pixels.empty() && white > int(shot.pixels.size()) / 10 && ink > 50;
+}
+
+TEST(ReleasedProgram, OpensTheSampleAndPaintsItsPage) {
+  const char* exe = std::getenv("FOLVANE_PROBE_PROGRAM");
+  const char* folder = std::getenv("FOLVANE_PROBE_FOLDER");
+  const char* sample = std::getenv("FOLVANE_PROBE_SAMPLE");
+  ASSERT_TRUE(exe && folder && sample);
+  RunningProgram program(-1, folder, exe);
+  ASSERT_TRUE(program.Started()) << exe;
+  HWND viewer = program.Window("TForm1");
+  HWND explorer = program.Window("TForm2");
+  ASSERT_TRUE(viewer && explorer);
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(viewer) != 0; }, 20000));
+  HWND view = FindDescendant(viewer, "FolvanePdfView");
+  HWND files = FindDescendant(explorer, "TFileListBox");
+  ASSERT_TRUE(view) << "the viewer control was not created";
+  ASSERT_TRUE(files);
+  EXPECT_FALSE(PageShown(view)) << "nothing is shown before a file is clicked";
+
+  int line = -1;
+  PumpUntil([&] { return (line = FindLine(files, sample)) >= 0; }, 10000);
+  ASSERT_GE(line, 0) << sample << " is not listed";
+  ClickAt(LineCentre(files, line));
+  EXPECT_TRUE(PumpUntil([&] { return PageShown(view); }, 30000)) << "the viewer shows the page";
+
+  PostMessageA(viewer, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.ExitCode(), 0);
+}
+
+}  // namespace
