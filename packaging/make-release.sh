@@ -28,6 +28,9 @@ licence /usr/share/doc/fonts-liberation2/copyright fonts-liberation2-copyright.t
 licence /usr/share/doc/fonts-urw-base35/copyright fonts-urw-base35-copyright.txt
 licence /usr/share/doc/mingw-w64-i686-dev/copyright mingw-w64-runtime-copyright.txt
 sed "s/@VERSION@/$version/g" "$here/README.txt" >"$stage/README.txt"
+# The manifest declares the control beside the program, so the program finds it with nothing
+# registered (the portable folder) and wherever the registry does not lead to it.
+sed "s/@VERSION@/$version/g" "$here/Folvane.exe.manifest.in" >"$stage/Folvane.exe.manifest"
 # Windows users read these with Notepad.
 for f in "$stage/README.txt" "$stage"/licences/*; do sed -i 's/\r*$/\r/' "$f"; done
 
@@ -58,8 +61,5 @@ rm -f "$dist/Folvane-setup.exe" "$dist/Folvane-portable.zip"
 makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DFILES="$nsh" -DICON="$build/app/generated/mainicon.ico" \
   -DOUTFILE="$dist/Folvane-setup.exe" "$here/Folvane.nsi"
 
-# The portable folder adds the manifest that declares the control beside the program.
-sed "s/@VERSION@/$version/g" "$here/Folvane.exe.manifest.in" >"$stage/Folvane.exe.manifest"
 (cd "$dist/stage" && zip -qrX9 "$dist/Folvane-portable.zip" Folvane)
-rm -f "$stage/Folvane.exe.manifest"
 ls -l "$dist/Folvane-setup.exe" "$dist/Folvane-portable.zip" | awk '{ print $5, $NF }'

@@ -75,10 +75,9 @@ if [ "$mode" = install ]; then
   profile=${location%"$programs"}
   shortcut=$(winepath -u "$profile\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Folvane.lnk")
   for f in Folvane.exe PdfControl.dll PdfRender.exe Uninstall.exe README.txt fonts/LiberationSans-Regular.ttf \
-           fonts/D050000L.t1 licences/poppler-copyright.txt licences/freetype-FTL.txt; do
+           fonts/D050000L.t1 Folvane.exe.manifest licences/poppler-copyright.txt licences/freetype-FTL.txt; do
     check "installed $f" test -f "$folder/$f"
   done
-  check "no manifest in the installed copy" test ! -e "$folder/Folvane.exe.manifest"
   check "Start-menu shortcut" test -f "$shortcut"
   check "uninstall entry names the version" equals "$(reg_data "$uninstall_key" DisplayVersion)" "$version"
   check "uninstall entry has the icon" equals "$(reg_data "$uninstall_key" DisplayIcon)" "$location\\Folvane.exe,0"

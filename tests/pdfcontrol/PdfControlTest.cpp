@@ -502,11 +502,13 @@ TEST(ViewerRegistration, LeavesAnotherControlOfTheSameClassAlone) {
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, scratch, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr), ERROR_SUCCESS);
   ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, root), ERROR_SUCCESS);
   const wchar_t *server = L"CLSID\\{CA8A9780-280D-11CF-A24D-444553540000}\\InprocServer32";
-  auto registered = [&] {
+  auto registered = [&](HKEY parent = nullptr, const wchar_t *path = nullptr) {
     wchar_t value[MAX_PATH] = L"";
     DWORD size = sizeof value - sizeof(wchar_t);
     HKEY key;
-    if (RegOpenKeyExW(root, server, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::wstring(L"<none>");
+    if (RegOpenKeyExW(parent ? parent : root, path ? path : server, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+      return std::wstring(L"<none>");
+    }
     const LONG status = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(value), &size);
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? std::wstring(value) : std::wstring(L"<none>");
@@ -528,6 +530,19 @@ TEST(ViewerRegistration, LeavesAnotherControlOfTheSameClassAlone) {
   EXPECT_EQ(registered(), other);
   EXPECT_EQ(unreg(), SELFREG_E_CLASS);
   EXPECT_EQ(registered(), other);
+
+  // The user's own classes: another control seen through the classes root is left alone there
+  // too, unless forced; either way it keeps its own registration.
+  const wchar_t *user_server = L"Software\\Classes\\CLSID\\{CA8A9780-280D-11CF-A24D-444553540000}\\InprocServer32";
+  EXPECT_EQ(install(TRUE, L"user"), SELFREG_E_CLASS);
+  EXPECT_EQ(registered(HKEY_CURRENT_USER, user_server), L"<none>");
+  EXPECT_EQ(install(TRUE, L"user,force"), S_OK);
+  EXPECT_EQ(registered(HKEY_CURRENT_USER, user_server), ours);
+  EXPECT_EQ(registered(), other);
+  EXPECT_EQ(install(FALSE, L"user"), S_OK);
+  EXPECT_EQ(registered(HKEY_CURRENT_USER, user_server), L"<none>");
+  EXPECT_EQ(registered(), other);
+
   EXPECT_EQ(install(TRUE, L"force"), S_OK);
   EXPECT_EQ(registered(), ours);
   EXPECT_EQ(install(FALSE, nullptr), S_OK);
