@@ -111,5 +111,8 @@ else
   check "nothing under the class ID in the registry" class_id_unwritten
 fi
 
+# The server is found through the prefix, so it goes before the prefix does.
+folvane_stop_all
+trap - EXIT
 [ $failures -eq 0 ] && rm -rf "$work"
 exit $(( failures > 0 ))
