@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "ConstIds.h"
 #include "Forms.h"
@@ -11,7 +12,10 @@
 
 namespace {
 
-constexpr char kControlProperty[] = "FolvaneControl";
+// Window to object. A window property would do, but under Wine every property lookup is a
+// round trip to the server, and every message to every window asks this once or twice.
+// Windows belong to the thread that made them, and so does this map.
+thread_local std::unordered_map<HWND, TWinControl*> boundControls;
 
 // The control whose window is being made: the window procedure binds the first message of a
 // new window to it (some messages arrive before CreateWindowEx returns).
@@ -506,17 +510,20 @@ void TWinControl::HandleNeeded() {
 }
 
 TWinControl* TWinControl::FindControl(HWND window) {
-  if (!window) return nullptr;
-  return static_cast<TWinControl*>(GetPropA(window, kControlProperty));
+  auto found = boundControls.find(window);
+  return found == boundControls.end() ? nullptr : found->second;
 }
 
 void TWinControl::Bind(HWND window) {
   handle_ = window;
-  SetPropA(window, kControlProperty, this);
+  boundControls[window] = this;
 }
 
 void TWinControl::Unbind() {
-  if (handle_) RemovePropA(handle_, kControlProperty);
+  if (handle_) {
+    auto found = boundControls.find(handle_);
+    if (found != boundControls.end() && found->second == this) boundControls.erase(found);
+  }
   handle_ = nullptr;
 }
 
