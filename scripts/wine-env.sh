@@ -80,3 +80,12 @@ folvane_stop_all() {
     wait "$FOLVANE_XVFB_PID" 2>/dev/null || true
   fi
 }
+
+# A virtual X server, the prefix with its desktop, and one persistent wineserver: what every
+# benchmark run needs before its first Windows program.
+folvane_start_virtual_session() {
+  folvane_start_x 1
+  folvane_prepare_prefix
+  folvane_set_desktop 1
+  folvane_start_wineserver
+}

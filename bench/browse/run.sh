@@ -7,10 +7,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/wine-env.sh"
 cmake --build "$FOLVANE_BUILD" --target browse_refresh_bench browse_rebuild_bench browse_dblclick_bench >/dev/null
 trap folvane_stop_all EXIT
-folvane_start_x 1
-folvane_prepare_prefix
-folvane_set_desktop 1
-folvane_start_wineserver
+folvane_start_virtual_session
 "$root/bench/browse/prepare.sh"
 out=$(mktemp)
 for bench in browse_refresh_bench browse_rebuild_bench browse_dblclick_bench; do

@@ -18,10 +18,7 @@ for _ in 1 2 3 4 5 6 7; do
 done
 
 trap folvane_stop_all EXIT
-folvane_start_x 1
-folvane_prepare_prefix
-folvane_set_desktop 1
-folvane_start_wineserver
+folvane_start_virtual_session
 "$root/scripts/register-control.sh"
 wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_find_bench.exe" "$(winepath -w "$doc")" "Page 100 of" \
   > /tmp/folvane-find-bench.out

@@ -55,10 +55,7 @@ open(sys.argv[1], "wb").write(out)
 PY
 
 trap 'folvane_stop_all; rm -rf "$folder"' EXIT
-folvane_start_x 1
-folvane_prepare_prefix
-folvane_set_desktop 1
-folvane_start_wineserver
+folvane_start_virtual_session
 "$root/scripts/register-control.sh"
 
 echo "machine: $machine"

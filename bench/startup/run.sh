@@ -8,10 +8,7 @@ source "$root/scripts/wine-env.sh"
 cmake --build "$FOLVANE_BUILD" --target Folvane startup_bench bare_windows >/dev/null
 runs=${1:-15}
 trap folvane_stop_all EXIT
-folvane_start_x 1
-folvane_prepare_prefix
-folvane_set_desktop 1
-folvane_start_wineserver
+folvane_start_virtual_session
 "$root/scripts/register-control.sh"
 cd "$FOLVANE_BUILD/bench/startup"
 wine startup_bench.exe "$runs" "$(winepath -w "$FOLVANE_BUILD/app/Folvane.exe")" TForm1,TForm2 \
