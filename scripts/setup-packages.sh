@@ -80,6 +80,17 @@ stanzas() {
   done
 }
 
+# A mirror caught mid-sync serves index files of the wrong size for a while: try again.
+apt_update() {
+  local i
+  for i in 1 2 3 4 5; do
+    as_root apt-get update -qq >/dev/null && return 0
+    [ "$i" = 5 ] && return 1
+    echo "apt-get update failed; trying again in $((i * 15)) s" >&2
+    sleep $((i * 15))
+  done
+}
+
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 SUDO=()
@@ -118,7 +129,7 @@ if [ ${#missing[@]} -gt 0 ] || [ $need_i386 -eq 1 ] || [ $need_src -eq 1 ]; then
   [ $need_i386 -eq 1 ] && as_root dpkg --add-architecture i386
   [ $need_src -eq 1 ] && printf '%s\n' "$src_entries" | as_root tee "$src_list" >/dev/null
   export DEBIAN_FRONTEND=noninteractive
-  as_root apt-get update -qq >/dev/null
+  apt_update
   [ ${#missing[@]} -gt 0 ] && as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
@@ -143,7 +154,7 @@ if [ $qemu_ok -eq 0 ]; then
     "apt-get update && apt-get install -y -t $codename-backports qemu-user-static"
   echo "This machine cannot run 32-bit code natively: installing QEMU's user-mode emulator for Wine"
   printf '%s\n' "$bpo_entries" | as_root tee "$bpo_list" >/dev/null
-  as_root apt-get update -qq >/dev/null
+  apt_update
   DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
     -t "$codename-backports" qemu-user-static >/dev/null
 fi
