@@ -80,15 +80,15 @@ stanzas() {
   done
 }
 
-# A mirror caught mid-sync serves index files of the wrong size for a while: try again.
+# A mirror caught mid-sync serves some index files of the wrong size for a while. Try again;
+# if it persists, go on with the indexes that did arrive: the install below is the real test.
 apt_update() {
   local i
-  for i in 1 2 3 4 5; do
+  for i in 1 2 3; do
     as_root apt-get update -qq >/dev/null && return 0
-    [ "$i" = 5 ] && return 1
-    echo "apt-get update failed; trying again in $((i * 15)) s" >&2
-    sleep $((i * 15))
+    [ "$i" = 3 ] || { echo "apt-get update failed; trying again in $((i * 15)) s" >&2; sleep $((i * 15)); }
   done
+  echo "apt-get update still fails for some indexes; going on with those that arrived" >&2
 }
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
