@@ -81,14 +81,18 @@ stanzas() {
 }
 
 # A mirror caught mid-sync serves some index files of the wrong size for a while. Try again;
-# if it persists, go on with the indexes that did arrive: the install below is the real test.
+# if it persists, go on with the indexes that did arrive, and install from the release's own
+# suite: with one architecture's security index missing, apt's candidates for the 64- and
+# 32-bit copies of a library differ and cannot be installed side by side.
+install_from=()
 apt_update() {
   local i
   for i in 1 2 3; do
     as_root apt-get update -qq >/dev/null && return 0
     [ "$i" = 3 ] || { echo "apt-get update failed; trying again in $((i * 15)) s" >&2; sleep $((i * 15)); }
   done
-  echo "apt-get update still fails for some indexes; going on with those that arrived" >&2
+  echo "apt-get update still fails for some indexes; installing from the release's own suite" >&2
+  install_from=(-t "$codename")
 }
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
@@ -130,7 +134,7 @@ if [ ${#missing[@]} -gt 0 ] || [ $need_i386 -eq 1 ] || [ $need_src -eq 1 ]; then
   [ $need_src -eq 1 ] && printf '%s\n' "$src_entries" | as_root tee "$src_list" >/dev/null
   export DEBIAN_FRONTEND=noninteractive
   apt_update
-  [ ${#missing[@]} -gt 0 ] && as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  [ ${#missing[@]} -gt 0 ] && as_root apt-get install -y -qq --no-install-recommends "${install_from[@]}" "${missing[@]}" >/dev/null
 fi
 
 # Some virtual machines cannot run 32-bit code at all. There Wine's 32-bit loader runs under
