@@ -3,8 +3,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 int RoundHalfEven(double value) {
+  // Converting a double outside the int range is undefined; a stored huge position must
+  // still land at the far end, not wherever the conversion happens to put it.
+  if (std::isnan(value)) return 0;
+  if (value >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
+  if (value <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
   double lower = std::floor(value);
   double fraction = value - lower;
   int result = static_cast<int>(lower);
@@ -18,10 +24,11 @@ TLMDPercent PercentOf(int position, int extent) {
 }
 
 int PositionFromPercent(int percent, int extent, int min, int max) {
-  int position = percent * extent / 100;
+  long long position = static_cast<long long>(percent) * extent / 100;
   if (position < min) position = min;
-  if (extent - max < position) position = extent - max;
-  return position;
+  if (static_cast<long long>(extent) - max < position) position = static_cast<long long>(extent) - max;
+  // Limits larger than the travel room must not put the bar outside it.
+  return static_cast<int>(std::clamp<long long>(position, 0, std::max(extent, 0)));
 }
 
 TLMDSplitterOrientation EffectiveOrientation(TLMDSplitterOrientation orientation, int visiblePanes) {

@@ -43,7 +43,8 @@ int RoundHalfEven(double value);
 // The whole percentage of `extent` that `position` stands for, kept within 0..100 so that a
 // position outside the travel room still gives a usable percentage.
 TLMDPercent PercentOf(int position, int extent);
-// percent x extent div 100, raised to `min`, then lowered to extent - max (that clamp wins).
+// percent x extent div 100, raised to `min`, then lowered to extent - max (that clamp wins),
+// and kept within 0..extent.
 int PositionFromPercent(int percent, int extent, int min, int max);
 
 // spCross needs four visible panes; with fewer it lays out as spVertRight.

@@ -20,15 +20,19 @@ TEST(SplitterGeometry, PercentagesRoundHalvesToEvenAndStayWithinRange) {
       {0, 551, 0},
       {-40, 551, 0},    // left of the origin
       {900, 551, 100},  // past the far end
+      {2147483647, 8, 100},   // a stored huge position: beyond what an int holds once scaled
+      {-2147483647, 8, 0},
   };
   for (const Case& c : cases)
     EXPECT_EQ(PercentOf(c.position, c.extent), c.percent) << c.position << " of " << c.extent;
   EXPECT_EQ(RoundHalfEven(0.5), 0);
   EXPECT_EQ(RoundHalfEven(1.5), 2);
   EXPECT_EQ(RoundHalfEven(2.5000001), 3);
+  EXPECT_EQ(RoundHalfEven(1e12), 2147483647);
+  EXPECT_EQ(RoundHalfEven(-1e12), -2147483647 - 1);
 }
 
-TEST(SplitterGeometry, PositionsTruncateAndTheUpperClampWins) {
+TEST(SplitterGeometry, PositionsTruncateTheUpperClampWinsAndTheTravelRoomBoundsThem) {
   struct Case {
     int percent, extent, min, max, position;
   } cases[] = {
@@ -39,6 +43,9 @@ TEST(SplitterGeometry, PositionsTruncateAndTheUpperClampWins) {
       {50, 551, 300, 300, 251},  // Min raises to 300, then Extent - Max lowers to 251
       {0, 551, 20, 0, 20},
       {100, 551, 0, 30, 521},
+      {50, 551, 0, 600, 0},      // Max beyond the travel room: the bar stays inside it
+      {0, 551, -20, 0, 0},
+      {100, 551, 0, -20, 551},
   };
   for (const Case& c : cases)
     EXPECT_EQ(PositionFromPercent(c.percent, c.extent, c.min, c.max), c.position) << c.percent << "% of " << c.extent;
