@@ -104,7 +104,11 @@ void TLMDSplitterPanel::ReadIniData() {
     std::string visible = read("PaneV");
     if (!visible.empty()) {
       std::vector<std::string> entries = SplitIniList(visible, kSeparator);
-      if (entries.size() == paneCount)
+      // Nothing in the window can show a pane again: a list that hides them all, or that is
+      // not made of 0 and 1, is not applied (and so not saved again).
+      bool wellFormed = std::all_of(entries.begin(), entries.end(), [](const std::string& e) { return e == "0" || e == "1"; });
+      bool showsOne = std::find(entries.begin(), entries.end(), "1") != entries.end();
+      if (entries.size() == paneCount && wellFormed && showsOne)
         for (std::size_t i = 0; i < paneCount; ++i) panes_[i]->SetVisible(entries[i] == "1");
     }
   }
@@ -157,8 +161,10 @@ void TLMDSplitterPanel::WriteIniData() {
     remove("PaneV");
   }
   if (iniSaveOptions_ & ssPosition) {
+    // One entry per item, active or not, as reading expects: a pane hidden now must not
+    // cost the saved percentages.
     std::vector<std::string> percents, old;
-    for (int i = 0; i < BarCount() && i < bars_->Count(); ++i) {
+    for (int i = 0; i < bars_->Count(); ++i) {
       percents.push_back(std::to_string(bars_->Items(i)->PosPercent()));
       old.push_back(std::to_string(bars_->Items(i)->OldPosition()));
     }

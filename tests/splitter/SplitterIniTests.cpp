@@ -54,6 +54,12 @@ class SplitterIniTest : public SplitterTest {
     panel_->SetIniLink(ini_);
   }
   void FinishLoading() { panel_->Loaded(); }
+  // A fresh panel on the same form, as the program's next start has it.
+  void NewPanel() {
+    panel_ = new TLMDSplitterPanel(form_);
+    panel_->SetParent(form_);
+    panes_.clear();
+  }
   std::string Value(const std::string& key) { return ini_->ReadString("Common", "SplitPanel" + key); }
   void Store(const std::string& key, const std::string& value) { ini_->WriteString("Common", "SplitPanel" + key, value); }
   bool HasKey(const std::string& key) {
@@ -129,6 +135,35 @@ TEST_F(SplitterIniTest, StoredPercentagesAndCollapsedPositionsAreApplied) {
   EXPECT_EQ(Bar(0).PosPercent(), 57);
   EXPECT_EQ(Bar(0).Position(), 314);
   EXPECT_EQ(Bar(0).OldPosition(), 120);
+}
+
+TEST_F(SplitterIniTest, VisibilityThatHidesEveryPaneOrIsNotZeroOrOneIsIgnoredAndNotKept) {
+  for (const char* stored : {"0,0", "2,1", "1,x"}) {
+    Store("PaneV", stored);
+    NewPanel();
+    BuildLoading();
+    FinishLoading();
+    EXPECT_TRUE(panes_[0]->Visible()) << stored;
+    EXPECT_TRUE(panes_[1]->Visible()) << stored;
+    TObject::Free(panel_);
+    EXPECT_EQ(Value("PaneV"), "1,1") << stored;
+  }
+}
+
+TEST_F(SplitterIniTest, PercentagesSavedWhileAPaneIsHiddenAreRestored) {
+  BuildLoading(3);
+  FinishLoading();
+  Bar(0).SetPosPercent(30);
+  Bar(1).SetPosPercent(70);
+  panes_[2]->SetVisible(false);
+  TObject::Free(panel_);
+  EXPECT_EQ(Value("Bars"), "30,70");
+  NewPanel();
+  BuildLoading(3);
+  FinishLoading();
+  EXPECT_FALSE(panes_[2]->Visible());
+  EXPECT_EQ(Bar(0).PosPercent(), 30);
+  EXPECT_EQ(Bar(1).PosPercent(), 70);
 }
 
 TEST_F(SplitterIniTest, ListsOfTheWrongLengthAreIgnored) {
