@@ -65,8 +65,14 @@ void TLMDCustomControl::BackDrawArea(TCanvas& canvas, const RECT& rect) {
   IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
   POINT origin{};
   OffsetViewportOrgEx(dc, -Left(), -Top(), &origin);
+  // A parent without painting of its own hands WM_PAINT to the system, which validates the
+  // parent's pending update region without painting it: keep that region pending.
+  GdiObject pending(CreateRectRgn(0, 0, 0, 0));
+  auto region = static_cast<HRGN>(pending.Get());
+  bool hadPending = region && GetUpdateRgn(parent->Handle(), region, FALSE) > NULLREGION;
   parent->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
   parent->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+  if (hadPending) InvalidateRgn(parent->Handle(), region, TRUE);
   RestoreDC(dc, saved);
 }
 

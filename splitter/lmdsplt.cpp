@@ -427,6 +427,7 @@ void TLMDSplitterPanel::UpdateBarDirections() {
 void TLMDSplitterPanel::UpdateBarExtents() {
   if (HasState(csLoading) || updating_) return;
   RECT client = ClientRect();
+  extentsFor_ = SIZE{client.right, client.bottom};
   int w = client.right - 2 * inset_, h = client.bottom - 2 * inset_;
   int visible = VisiblePaneCount();
   int active = std::min(BarCount(), bars_->Count());
@@ -445,6 +446,10 @@ void TLMDSplitterPanel::AlignControls(TControl* control, RECT& rect) {
   for (TLMDSplitterPane* pane : panes_)
     if (pane->Align() != alNone) pane->TControl::SetAlign(alNone);
   TLMDCustomBevelPanel::AlignControls(control, rect);
+  // After a resize the travel room follows the new client area before the panes are placed,
+  // so each pane is placed once, where it ends up. Otherwise a bar keeps its pixel position.
+  RECT client = ClientRect();
+  if (client.right != extentsFor_.cx || client.bottom != extentsFor_.cy) UpdateBarExtents();
   int visible = std::min(VisiblePaneCount(), MaxPanes);
   if (visible == 0) return;
   auto places = PanePlacement(orientation_, visible, SplitRect{rect.left, rect.top, rect.right, rect.bottom}, Metrics());
@@ -472,9 +477,14 @@ void TLMDSplitterPanel::RefreshLayout() {
 void TLMDSplitterPanel::Resize() {
   TLMDCustomBevelPanel::Resize();
   if (HasState(csLoading) || updating_) return;
-  UpdateBarExtents();
-  Realign();
+  // The size change has already laid the panes out (AlignControls).
   if (DrawsTransparent() && HandleAllocated()) PaintNow([this] { Paint(); });
+}
+
+void TLMDSplitterPanel::CreateParams(TCreateParams& params) {
+  TLMDCustomBevelPanel::CreateParams(params);
+  // Erasing the panel must not wipe the panes' lists before they repaint.
+  params.Style |= WS_CLIPCHILDREN;
 }
 
 void TLMDSplitterPanel::BevelChanged() {
@@ -492,6 +502,8 @@ int TLMDSplitterPanel::AddPane(TLMDSplitterPane* pane) {
   pane->paneIndex_ = index;
   if (bars_->Count() < PaneCount() - 1) bars_->Add();
   if (!updating_) {
+    // Bars that existed before the pane came lie as the new pane count has them.
+    UpdateBarDirections();
     UpdateBarExtents();
     Realign();
   }

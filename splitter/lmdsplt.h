@@ -197,7 +197,7 @@ class TLMDSplitterPanel : public TLMDCustomBevelPanel {
   void MouseDown(TMouseButton button, unsigned shift, int x, int y) override;
   void MouseMove(unsigned shift, int x, int y) override;
   void MouseUp(TMouseButton button, unsigned shift, int x, int y) override;
-  // Keeps every dragged bar between its Min and Extent - Max.
+  // Keeps every dragged bar between its Min and Extent - Max, and within 0..Extent.
   void ClampDragPoint(POINT old, POINT& point);
   // Inverts the outline of every dragged bar on the screen; a second call erases it.
   void DrawTrackMarks();
@@ -208,6 +208,7 @@ class TLMDSplitterPanel : public TLMDCustomBevelPanel {
   void BevelChanged() override;
   bool IsEmpty() override { return VisiblePaneCount() == 0; }
   void Resize() override;
+  void CreateParams(TCreateParams& params) override;
   void UpdateBarDirections();
   void UpdateBarExtents();
 
@@ -234,6 +235,7 @@ class TLMDSplitterPanel : public TLMDCustomBevelPanel {
   POINT hitPoint_{-1, -1};
   POINT dragPoint_{};
   bool dragging_ = false;
+  SIZE extentsFor_{-1, -1};  // the client size that the bars' travel room was computed for
 };
 
 // Makes the splitter's classes creatable from window descriptions.

@@ -142,8 +142,11 @@ void TLMDSplitterPanel::ClampDragPoint(POINT old, POINT& point) {
     int cur = instantUpdate_ ? bar.position_ : bar.trackPosition_;
     LONG& to = bar.isHorizontal_ ? point.y : point.x;
     LONG from = bar.isHorizontal_ ? old.y : old.x;
-    if (cur - bar.min_ < from - to) to = from - (cur - bar.min_);
-    if (bar.extent_ - bar.max_ - cur < to - from) to = from + (bar.extent_ - bar.max_ - cur);
+    // Min and Max as a bar at rest obeys them, so never beyond either end of the travel room.
+    int lowest = PositionFromPercent(0, bar.extent_, bar.min_, bar.max_);
+    int highest = PositionFromPercent(100, bar.extent_, bar.min_, bar.max_);
+    if (cur - lowest < from - to) to = from - (cur - lowest);
+    if (highest - cur < to - from) to = from + (highest - cur);
   }
 }
 
@@ -172,6 +175,18 @@ void TLMDSplitterPanel::MouseUp(TMouseButton button, unsigned shift, int x, int 
   if (button == mbLeft && dragging_) {
     dragging_ = false;
     DrawTrackMarks();  // the bars still track: this inverts the drawn outline back
+    // A handler below that raises must not leave bars tracking (they would ignore resizing
+    // and follow the next press) nor the mouse captured.
+    struct EndDrag {
+      TLMDSplitterPanel& panel;
+      ~EndDrag() {
+        for (int i = 0; i < panel.bars_->Count(); ++i) {
+          panel.bars_->Items(i)->tracking_ = false;
+          panel.bars_->Items(i)->movedInDrag_ = false;
+        }
+        if (panel.HandleAllocated() && GetCapture() == panel.Handle()) ReleaseCapture();
+      }
+    } endDrag{*this};
     for (int i = 0; i < BarCount() && i < bars_->Count(); ++i) {
       TLMDSplitterBarItem& bar = *bars_->Items(i);
       if (!bar.tracking_) continue;
@@ -183,7 +198,6 @@ void TLMDSplitterPanel::MouseUp(TMouseButton button, unsigned shift, int x, int 
       bar.movedInDrag_ = false;
     }
     Realign();
-    ReleaseCapture();
   } else if (button == mbLeft && GetCapture() == Handle()) {
     ReleaseCapture();
   }

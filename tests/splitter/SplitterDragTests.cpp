@@ -1,6 +1,8 @@
 // Dragging bars with real mouse input: the explorer's outline drag, a click without movement,
 // the Min limit, a crossing, the collapse button, cursors, the hot button, a lost capture, other
 // buttons, and the designer's hit test.
+#include <stdexcept>
+
 #include "SplitterTesting.h"
 #include "WindowTesting.h"
 
@@ -383,6 +385,57 @@ TEST_F(DragTest, LostCaptureEndsTheDragAndErasesTheOutline) {
   EXPECT_EQ(Bar(0).Position(), 275);
   EXPECT_EQ(changes_, 0);
   EXPECT_TRUE(splits_.empty());
+}
+
+// The panel's own mouse handlers called directly: what a drag decides, without input timing.
+class TDrivenPanel : public TLMDSplitterPanel {
+ public:
+  using TLMDSplitterPanel::TLMDSplitterPanel;
+  using TLMDSplitterPanel::MouseDown;
+  using TLMDSplitterPanel::MouseMove;
+  using TLMDSplitterPanel::MouseUp;
+};
+
+class DrivenDragTest : public SplitterTest {
+ protected:
+  void SetUp() override {
+    SplitterTest::SetUp();
+    TObject::Free(panel_);
+    driven_ = new TDrivenPanel(form_);
+    driven_->SetParent(form_);
+    panel_ = driven_;
+  }
+  TDrivenPanel* driven_ = nullptr;
+};
+
+TEST_F(DrivenDragTest, DraggedBarStaysWithinItsTravelRoomWhateverItsLimits) {
+  Build(186, 554, 2);
+  panel_->SetOrientation(spHorzUp);
+  panel_->SetInstantUpdate(true);
+  Bar(0).SetMin(-50);
+  Bar(0).SetMax(-50);
+  driven_->MouseDown(mbLeft, ssLeft, 93, 276);
+  driven_->MouseMove(ssLeft, 93, -400);
+  EXPECT_EQ(Bar(0).Position(), 0);
+  driven_->MouseMove(ssLeft, 93, 1200);
+  EXPECT_EQ(Bar(0).Position(), 551);
+  driven_->MouseUp(mbLeft, 0, 93, 1200);
+  EXPECT_EQ(PaneWindowRect(panes_[1]), (RECT{0, 554, 186, 554}));
+}
+
+TEST_F(DrivenDragTest, HandlerRaisingAtReleaseLeavesNoBarTrackingNorTheMouseCaptured) {
+  Build(403, 303, 4);
+  panel_->SetOrientation(spCross);
+  panel_->OnSplitChange = [](TObject*, int) { throw std::runtime_error("handler failed"); };
+  driven_->MouseDown(mbLeft, ssLeft, 201, 151);  // where both bars cross
+  ASSERT_TRUE(Bar(0).Tracking() && Bar(1).Tracking());
+  EXPECT_THROW(driven_->MouseUp(mbLeft, 0, 201, 151), std::runtime_error);
+  EXPECT_FALSE(Bar(0).Tracking());
+  EXPECT_FALSE(Bar(1).Tracking());
+  EXPECT_NE(GetCapture(), panel_->Handle());
+  // Resizing moves the bars again.
+  panel_->SetBounds(0, 0, 403, 403);
+  EXPECT_EQ(Bar(1).Position(), 200);
 }
 
 }  // namespace

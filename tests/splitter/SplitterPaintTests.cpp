@@ -79,6 +79,11 @@ TEST_F(PaintTest, TransparentBarShowsWhatIsBehindTheTransparentPanel) {
   panel_->RefreshLayout();
   EXPECT_EQ(PanelPixel(93, 276), Rgb(clLime));
   EXPECT_EQ(PanelPixel(0, 275), Rgb(clLime));
+  // Copying the form's background leaves what the form still has to paint pending.
+  InvalidateRect(form_->Handle(), nullptr, FALSE);
+  panel_->PaintBar(0);
+  EXPECT_EQ(PanelPixel(93, 276), Rgb(clLime));
+  EXPECT_TRUE(GetUpdateRect(form_->Handle(), nullptr, FALSE));
 }
 
 class ButtonTest : public PaintTest {

@@ -73,7 +73,12 @@ TEST_F(ExplorerPanelTest, StoredPanelPlacesTheBarAtHalfItsTravelRoom) {
 }
 
 TEST_F(ExplorerPanelTest, ResizedPanelKeepsTheBarAtItsPercentage) {
+  // Placed once per resize, where it ends up, and the lists are not erased under them.
+  std::vector<int> heights;
+  pane2_->OnResize = [&](TObject*) { heights.push_back(pane2_->Height()); };
+  EXPECT_TRUE(GetWindowLongA(panel_->Handle(), GWL_STYLE) & WS_CLIPCHILDREN);
   panel_->SetHeight(600);
+  EXPECT_EQ(heights, std::vector<int>{299});
   EXPECT_EQ(panel_->Bars().Items(0)->Extent(), 597);
   EXPECT_EQ(panel_->Bars().Items(0)->Position(), 298);
   EXPECT_EQ(PaneWindowRect(pane2_), (RECT{0, 301, 186, 600}));
@@ -173,11 +178,31 @@ TEST_F(BarTest, PositionOutsideTheTravelRoomEndsAtItsEnd) {
   Bar(0).SetPosition(-50);
   EXPECT_EQ(Bar(0).PosPercent(), 0);
   EXPECT_EQ(Bar(0).Position(), 0);
-  Bar(0).SetPosition(5000);
-  EXPECT_EQ(Bar(0).PosPercent(), 100);
-  EXPECT_EQ(Bar(0).Position(), 551);
+  for (int beyond : {5000, 2147483647}) {
+    Bar(0).SetPosition(beyond);
+    EXPECT_EQ(Bar(0).PosPercent(), 100) << beyond;
+    EXPECT_EQ(Bar(0).Position(), 551) << beyond;
+  }
+  Bar(0).SetMax(600);  // a margin wider than the room
+  EXPECT_EQ(Bar(0).Position(), 0);
+  EXPECT_EQ(PaneWindowRect(panes_[1]).top, 3);
+  Bar(0).SetMax(0);
   Bar(0).SetPosPercent(250);
   EXPECT_EQ(Bar(0).PosPercent(), 100);
+}
+
+class PaneTest : public SplitterTest {};
+
+TEST_F(PaneTest, BarsMadeBeforeThePanesLieAsThePanesCameToHaveThem) {
+  panel_->SetBounds(0, 0, 300, 300);
+  panel_->Bars().Add();
+  panel_->Bars().Add();
+  panel_->SetOrientation(spHorzUp);
+  for (int i = 0; i < 3; ++i) AddPane();
+  ASSERT_EQ(panel_->Bars().Count(), 2);
+  EXPECT_TRUE(Bar(0).IsHorizontal());
+  EXPECT_FALSE(Bar(1).IsHorizontal());
+  EXPECT_EQ(panel_->BarRect(0), (RECT{0, 148, 300, 151}));
 }
 
 TEST_F(BarTest, SamePositionFiresNoChangeButStillRefreshes) {
