@@ -100,7 +100,10 @@ void TDirectoryListBox::RebuildItems() {
     Items().Clear();
     std::string root = ExtractFileDrive(directory_) + "\\";
     DWORD flags = 0;
-    GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0);
+    {
+      QuietDriveAccess quiet;
+      GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0);
+    }
     casePreserving_ = (flags & (FS_CASE_SENSITIVE | FS_CASE_IS_PRESERVED)) != 0;
     caseSensitive_ = (flags & FS_CASE_SENSITIVE) != 0;
 
@@ -197,8 +200,10 @@ void TDirectoryListBox::SetDirectory(const std::string& path) {
 void TDirectoryListBox::SetDrive(char letter) {
   if (UpCase(letter) == UpCase(Drive())) return;
   if (letter != '\0') {
-    char root[3] = {letter, ':', '\0'};
-    if (!ChangeDriveDirectory(root)) RaiseInOutError(static_cast<int>(GetLastError()));
+    // The drive's own current directory, or its root when that directory is gone: a drive
+    // must not become unreachable because a directory once entered there was deleted.
+    std::string drive{letter, ':'};
+    if (!EnterDirectory(drive) && !EnterDirectory(drive + '\\')) RaiseInOutError(static_cast<int>(GetLastError()));
     directory_ = CurrentDirectory();
   }
   if (!inDriveChange_) {

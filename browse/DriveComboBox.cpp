@@ -1,15 +1,49 @@
 #include "DriveComboBox.h"
 
+#include <dbt.h>
+
 #include "ConstIds.h"
 #include "DirectoryListBox.h"
 #include "Streaming.h"
 #include "SysUtils.h"
 
-BOOL(WINAPI* ChangeDriveDirectory)(LPCSTR path) = SetCurrentDirectoryA;
-
 namespace {
 
 char UpCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The system announces volumes that come and go to top-level windows only: the selector, a
+// child, hears of them through a hidden top-level window of its own.
+constexpr char kDriveWatchClass[] = "TDriveComboBoxWatch";
+
+LRESULT CALLBACK DriveWatchProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_DEVICECHANGE && (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE)) {
+    auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+    auto* combo = reinterpret_cast<TDriveComboBox*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (header && header->dbch_devicetype == DBT_DEVTYP_VOLUME && combo) {
+      try {
+        combo->DrivesChanged();
+      } catch (...) {
+        HandleWindowException();
+      }
+    }
+    return TRUE;
+  }
+  return DefWindowProcA(window, msg, wParam, lParam);
+}
+
+HWND CreateDriveWatch(TDriveComboBox* combo) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSA wc{};
+  if (!GetClassInfoA(instance, kDriveWatchClass, &wc)) {
+    wc.lpfnWndProc = DriveWatchProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kDriveWatchClass;
+    if (!RegisterClassA(&wc)) return nullptr;
+  }
+  HWND window = CreateWindowExA(0, kDriveWatchClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+  if (window) SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(combo));
+  return window;
+}
 
 }  // namespace
 
@@ -22,6 +56,7 @@ TDriveComboBox::TDriveComboBox(TComponent* owner) : TCustomComboBox(owner) {
 }
 
 TDriveComboBox::~TDriveComboBox() {
+  if (driveWatch_) DestroyWindow(driveWatch_);
   removableGlyph_.reset();
   fixedGlyph_.reset();
   networkGlyph_.reset();
@@ -65,6 +100,8 @@ void TDriveComboBox::FitItemHeight() {
 
 void TDriveComboBox::CreateWnd() {
   TCustomComboBox::CreateWnd();
+  // Without it the lines only miss drives that come and go.
+  if (!driveWatch_) driveWatch_ = CreateDriveWatch(this);
   RebuildItems();
   // Selects the drive's line, passes the drive on and reports it.
   char drive = drive_;
@@ -84,7 +121,7 @@ void TDriveComboBox::WndProc(TMessage& m) {
 void TDriveComboBox::RebuildItems() {
   Items().Clear();
   SetItemIndex(-1);
-  DWORD drives = GetLogicalDrives();
+  DWORD drives = LogicalDrives();
   for (int bit = 0; bit < 26; ++bit) {
     if (!(drives & (1u << bit))) continue;
     char letter = static_cast<char>('a' + bit);
@@ -114,6 +151,22 @@ void TDriveComboBox::RebuildItems() {
   }
 }
 
+void TDriveComboBox::DrivesChanged() {
+  if (!HandleAllocated()) return;
+  RebuildItems();
+  // The drive's line again; a drive that has gone leaves no line selected. Nothing is reported:
+  // the selected drive has not changed.
+  if (int line = LineOfDrive(drive_); line >= 0) SetItemIndex(line);
+}
+
+int TDriveComboBox::LineOfDrive(char letter) {
+  for (int i = 0; i < Items().Count(); ++i) {
+    std::string line = Items().Get(i);
+    if (line.size() >= 2 && UpCase(line[0]) == UpCase(letter) && line[1] == ':') return i;
+  }
+  return -1;
+}
+
 void TDriveComboBox::SetDrive(char letter) {
   if (ItemIndex() >= 0 && UpCase(letter) == UpCase(drive_)) return;
   if (letter == '\0') {
@@ -121,13 +174,7 @@ void TDriveComboBox::SetDrive(char letter) {
     SetItemIndex(-1);
   } else {
     drive_ = textCase_ == tcUpperCase ? UpCase(letter) : static_cast<char>(UpCase(letter) + 32);
-    for (int i = 0; i < Items().Count(); ++i) {
-      std::string line = Items().Get(i);
-      if (line.size() >= 2 && UpCase(line[0]) == UpCase(drive_) && line[1] == ':') {
-        SetItemIndex(i);
-        break;
-      }
-    }
+    if (int line = LineOfDrive(drive_); line >= 0) SetItemIndex(line);
   }
   if (dirList_) dirList_->SetDrive(drive_);
   Change();

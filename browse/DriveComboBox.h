@@ -30,6 +30,8 @@ class TDriveComboBox : public TCustomComboBox {
   void SetDirList(TDirectoryListBox* list);
 
   virtual void RebuildItems();
+  // A volume came or went: the lines follow the drives present now.
+  void DrivesChanged();
   void Click() override;
   void Notification(TComponent* component, TOperation operation) override;
 
@@ -41,6 +43,8 @@ class TDriveComboBox : public TCustomComboBox {
   void FitItemHeight();
 
  private:
+  // The line of the drive's letter, -1 when it has none.
+  int LineOfDrive(char letter);
   TDirectoryListBox* dirList_ = nullptr;
   char drive_ = '\0';
   TTextCase textCase_ = tcLowerCase;
@@ -49,8 +53,5 @@ class TDriveComboBox : public TCustomComboBox {
   std::unique_ptr<TBitmap> networkGlyph_;
   std::unique_ptr<TBitmap> cdromGlyph_;
   std::unique_ptr<TBitmap> ramGlyph_;
+  HWND driveWatch_ = nullptr;
 };
-
-// Where the drive selector and directory list ask the platform for a drive's current
-// directory. Tests replace it to present a drive without a medium, which Wine cannot.
-extern BOOL(WINAPI* ChangeDriveDirectory)(LPCSTR path);

@@ -48,18 +48,6 @@ int CompareInLocale(std::string_view a, std::string_view b, DWORD flags) {
          CSTR_EQUAL;
 }
 
-// Restores the process's error mode on every way out.
-class ErrorModeScope {
- public:
-  explicit ErrorModeScope(UINT mode) : old_(SetErrorMode(mode)) {}
-  ErrorModeScope(const ErrorModeScope&) = delete;
-  ErrorModeScope& operator=(const ErrorModeScope&) = delete;
-  ~ErrorModeScope() { SetErrorMode(old_); }
-
- private:
-  UINT old_;
-};
-
 class SearchHandle {
  public:
   explicit SearchHandle(HANDLE handle) : handle_(handle) {}
@@ -75,27 +63,49 @@ class SearchHandle {
   HANDLE handle_;
 };
 
-// Converts to the ANSI code page; false when a character has no code of its own there (one
-// replaced by "?" or by a look-alike, such as "a" for an a with ogonek, would name another file
-// or none).
-bool ExactAnsi(const wchar_t* text, std::string& out) {
+bool HasUnpairedSurrogate(const wchar_t* text, int length) {
+  for (int i = 0; i < length; ++i) {
+    wchar_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
+    else if (c >= 0xD800 && c <= 0xDFFF) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ExactInCodePage(unsigned codePage, const wchar_t* text, std::string& out) {
   int length = static_cast<int>(wcslen(text));
   out.clear();
   if (length == 0) return true;
+  // UTF-8 holds every character; the system refuses to report replacements for it, so only a
+  // lone surrogate (which it would replace) makes such a conversion inexact.
+  bool utf8 = codePage == CP_UTF8;
+  if (utf8 && HasUnpairedSurrogate(text, length)) return false;
+  DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
   BOOL replaced = FALSE;
+  BOOL* replacedOut = utf8 ? nullptr : &replaced;
+  // One call for the usual name that fits a path.
   char buffer[2 * MAX_PATH];
-  int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, buffer, sizeof buffer, nullptr, &replaced);
-  if (size <= 0) {
-    size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, nullptr, 0, nullptr, &replaced);
-    if (size <= 0 || replaced) return false;
-    out.resize(static_cast<std::size_t>(size));
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, length, out.data(), size, nullptr, &replaced);
-    return !replaced;
+  int size = WideCharToMultiByte(codePage, flags, text, length, buffer, sizeof buffer, nullptr, replacedOut);
+  if (size > 0) {
+    if (replaced) return false;
+    out.assign(buffer, static_cast<std::size_t>(size));
+    return true;
   }
-  if (replaced) return false;
-  out.assign(buffer, static_cast<std::size_t>(size));
-  return true;
+  size = WideCharToMultiByte(codePage, flags, text, length, nullptr, 0, nullptr, replacedOut);
+  if (size <= 0 || replaced) return false;
+  out.resize(static_cast<std::size_t>(size));
+  WideCharToMultiByte(codePage, flags, text, length, out.data(), size, nullptr, replacedOut);
+  return !replaced;
 }
+
+namespace {
+
+// Converts to the ANSI code page; false when a character has no code of its own there (one
+// replaced by "?" or by a look-alike, such as "a" for an a with ogonek, would name another file
+// or none).
+bool ExactAnsi(const wchar_t* text, std::string& out) { return ExactInCodePage(GetACP(), text, out); }
 
 bool DosTimeOf(const FILETIME& written, int& time) {
   FILETIME local;
@@ -244,7 +254,7 @@ std::string ShortenPath(const std::string& path, TCanvas& canvas, int maxWidth) 
 }
 
 std::string VolumeLabelText(char drive) {
-  ErrorModeScope quiet(SEM_FAILCRITICALERRORS);
+  QuietDriveAccess quiet;
   char root[4] = {drive, ':', '\\', '\0'};
   char label[261] = {};
   std::string text;
@@ -276,7 +286,8 @@ SplitPathResult SplitPathText(const std::string& text) {
   // A drive text taken from the saved directory names where the process already is; changing
   // to it would move a network path to its share's root.
   bool driveGiven = false;
-  bool bracketed = text.size() >= 2 && text.front() == '[' && text.back() == ']';
+  // The closing bracket must be a character of its own, not the second byte of a pair.
+  bool bracketed = text.size() >= 2 && text.front() == '[' && LastDelimiter("]", text) == text.size() - 1;
   if (bracketed) {
     directory = text.substr(1, text.size() - 2);
     // On a network path there is no drive letter: the share goes back in front below.
@@ -292,11 +303,16 @@ SplitPathResult SplitPathText(const std::string& text) {
   struct BackToSaved {
     const std::string& saved;
     ~BackToSaved() {
-      if (IsExistingDirectory(saved)) SetCurrentDirectoryA(saved.c_str());
+      if (IsExistingDirectory(saved)) EnterDirectory(saved);
     }
   } backToSaved{saved};
 
-  if (driveGiven && IsExistingDirectory(driveText)) ChangeDirectory(driveText);
+  if (driveGiven) {
+    // A drive whose remembered directory is gone is entered at its root; one that cannot be
+    // entered at all fails here, before the rest is looked up on the wrong drive.
+    if (IsExistingDirectory(driveText)) ChangeDirectory(driveText);
+    else ChangeDirectory(out.drive != '\0' ? Concat({driveText, "\\"}) : driveText);
+  }
   std::string file = ExtractFileName(directory);
   if (directory.size() == file.size() + 1) {
     directory.assign(1, '\\');
@@ -339,15 +355,17 @@ int PathDepth(std::string_view path) {
 
 bool IsExistingDirectory(const std::string& path) {
   if (path.empty()) return false;
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  QuietDriveAccess quiet;
+  DWORD attributes = GetFileAttributesW(ExtendedLengthPath(AnsiToWide(path)).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 // Whether a file exists does not depend on its date: a file dated 1975 or 2150 is there too.
 bool IsExistingFile(const std::string& name) {
   if (name.empty()) return false;
-  WIN32_FIND_DATAA data;
-  SearchHandle search(FindFirstFileA(name.c_str(), &data));
+  QuietDriveAccess quiet;
+  WIN32_FIND_DATAW data;
+  SearchHandle search(FindFirstFileW(ExtendedLengthPath(AnsiToWide(name)).c_str(), &data));
   return search.valid() && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -358,7 +376,9 @@ std::string ReachableName(const WIN32_FIND_DATAW& entry) {
   if (ExactAnsi(entry.cFileName, name)) return name;
   std::string shortName;
   if (entry.cAlternateFileName[0] && ExactAnsi(entry.cAlternateFileName, shortName)) return shortName;
-  return WideToAnsi(entry.cFileName);
+  // Without a short name (8.3 names turned off) the ANSI text would hold "?" in place of the
+  // missing characters: a wildcard that reaches another file, or several.
+  return std::string();
 }
 
 std::string ReachablePath(const std::wstring& path) {
@@ -390,6 +410,45 @@ std::string ReachablePath(const std::wstring& path) {
   return out;
 }
 
+std::wstring ExtendedLengthPath(const std::wstring& path) {
+  bool absolute = (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') || path.rfind(L"\\\\", 0) == 0;
+  if ((absolute && path.size() < MAX_PATH) || path.rfind(L"\\\\?\\", 0) == 0) return path;
+  DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  std::wstring full(size, L'\0');
+  DWORD length = size ? GetFullPathNameW(path.c_str(), size, full.data(), nullptr) : 0;
+  if (length == 0 || length >= size) return path;
+  full.resize(length);
+  if (full.size() < MAX_PATH) return path;
+  // The prefix turns off the system's own clean-up of the path, which GetFullPathNameW did.
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+namespace {
+
+// The path's short form when it is shorter than `limit` and the code page holds it; else empty.
+std::string ShortFormWithin(const std::string& path, std::size_t limit) {
+  std::wstring wide = ExtendedLengthPath(AnsiToWide(path));
+  DWORD size = GetShortPathNameW(wide.c_str(), nullptr, 0);
+  std::wstring shortPath(size, L'\0');
+  DWORD length = size ? GetShortPathNameW(wide.c_str(), shortPath.data(), size) : 0;
+  if (length == 0 || length >= size) return std::string();
+  shortPath.resize(length);
+  if (shortPath.rfind(L"\\\\?\\UNC\\", 0) == 0) shortPath = L"\\\\" + shortPath.substr(8);
+  else if (shortPath.rfind(L"\\\\?\\", 0) == 0) shortPath.erase(0, 4);
+  std::string out;
+  if (shortPath.size() >= limit || !ExactAnsi(shortPath.c_str(), out)) return std::string();
+  return out;
+}
+
+}  // namespace
+
+std::string ReachableShortPath(const std::string& path) {
+  if (path.size() < MAX_PATH) return path;
+  std::string shortPath = ShortFormWithin(path, MAX_PATH);
+  return shortPath.empty() ? path : shortPath;
+}
+
 // ---- Directories
 
 void RaiseInOutError(int code) {
@@ -407,8 +466,42 @@ void RaiseInOutError(int code) {
   throw EInOutError(LoadResString(id), code);
 }
 
+#ifdef FOLVANE_TEST_SEAMS
+BOOL(WINAPI* EnterDirectorySeam)(LPCSTR path) = SetCurrentDirectoryA;
+DWORD(WINAPI* LogicalDrivesSeam)() = GetLogicalDrives;
+#endif
+
+QuietDriveAccess::QuietDriveAccess() : old_(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
+
+QuietDriveAccess::~QuietDriveAccess() { SetErrorMode(old_); }
+
+bool EnterDirectory(const std::string& path) {
+  QuietDriveAccess quiet;
+#ifdef FOLVANE_TEST_SEAMS
+  return EnterDirectorySeam(path.c_str()) != FALSE;
+#else
+  return SetCurrentDirectoryA(path.c_str()) != FALSE;
+#endif
+}
+
+DWORD LogicalDrives() {
+#ifdef FOLVANE_TEST_SEAMS
+  return LogicalDrivesSeam();
+#else
+  return GetLogicalDrives();
+#endif
+}
+
 void ChangeDirectory(const std::string& path) {
-  if (!SetCurrentDirectoryA(path.c_str())) RaiseInOutError(static_cast<int>(GetLastError()));
+  if (EnterDirectory(path)) return;
+  DWORD error = GetLastError();
+  // A directory too long to be the current one is entered by its short form where it has one
+  // (the current directory holds MAX_PATH - 2 characters with its closing backslash).
+  if (path.size() >= MAX_PATH - 3) {
+    std::string shortPath = ShortFormWithin(path, MAX_PATH - 3);
+    if (!shortPath.empty() && EnterDirectory(shortPath)) return;
+  }
+  RaiseInOutError(static_cast<int>(error));
 }
 
 std::string CurrentDirectory() {
@@ -432,10 +525,11 @@ bool Excluded(unsigned attr, unsigned attributes) {
 void SearchDirectory(const std::string& pattern, unsigned attributes,
                      const std::function<void(const TSearchRec&)>& found) {
   if (pattern.empty()) return;
+  QuietDriveAccess quiet;
   // Through the wide interface: the ANSI one gives "?" or a look-alike for a character that
   // the code page lacks, and such a name reaches another file or none.
   WIN32_FIND_DATAW data;
-  SearchHandle search(FindFirstFileW(AnsiToWide(pattern).c_str(), &data));
+  SearchHandle search(FindFirstFileW(ExtendedLengthPath(AnsiToWide(pattern)).c_str(), &data));
   if (!search.valid()) return;
   do {
     unsigned attr = data.dwFileAttributes;
@@ -444,6 +538,7 @@ void SearchDirectory(const std::string& pattern, unsigned attributes,
     data.cFileName[MAX_PATH - 1] = L'\0';
     data.cAlternateFileName[13] = L'\0';
     entry.Name = ReachableName(data);
+    if (entry.Name.empty()) continue;
     entry.Attr = attr;
     entry.Size = data.nFileSizeLow;
     if (!DosTimeOf(data.ftLastWriteTime, entry.Time)) entry.Time = 0;
@@ -455,10 +550,11 @@ void SearchDirectory(const std::string& pattern, unsigned attributes,
 void ListDirectory(const std::string& pattern, unsigned attributes,
                    const std::function<void(const char* name, unsigned attr)>& found) {
   if (pattern.empty()) return;
+  QuietDriveAccess quiet;
   WIN32_FIND_DATAW data;
   // The basic information level and large fetches measured no faster here; the standard
   // level also gives each entry's short name. Wide, as in SearchDirectory.
-  SearchHandle search(FindFirstFileW(AnsiToWide(pattern).c_str(), &data));
+  SearchHandle search(FindFirstFileW(ExtendedLengthPath(AnsiToWide(pattern)).c_str(), &data));
   if (!search.valid()) return;
   std::string name;
   do {
@@ -466,6 +562,7 @@ void ListDirectory(const std::string& pattern, unsigned attributes,
     data.cFileName[MAX_PATH - 1] = L'\0';
     data.cAlternateFileName[13] = L'\0';
     if (!ExactAnsi(data.cFileName, name)) name = ReachableName(data);
+    if (name.empty()) continue;  // not reachable through this code page: left out
     found(name.c_str(), data.dwFileAttributes);
   } while (FindNextFileW(search.get(), &data));
 }

@@ -77,18 +77,56 @@ bool IsExistingFile(const std::string& name);
 
 // ---- Names outside the code page
 
+// Converts to the code page; false when a character has no code of its own there.
+bool ExactInCodePage(unsigned codePage, const wchar_t* text, std::string& out);
+
 // The name by which this program reaches a found entry: its long name when the ANSI code page
-// holds every character of it, otherwise its short (8.3) name.
+// holds every character of it, otherwise its short (8.3) name; empty when neither does (such
+// an entry is left out of every list).
 std::string ReachableName(const WIN32_FIND_DATAW& entry);
 // The same for a full path: the path itself, or its short form.
 std::string ReachablePath(const std::wstring& path);
 
+// ---- Paths beyond MAX_PATH
+
+// The form by which the wide file functions reach the path also when its full form is
+// MAX_PATH long or longer (the "\\?\" prefix); otherwise the path as it is.
+std::wstring ExtendedLengthPath(const std::wstring& path);
+// A path of MAX_PATH or more as its short form when that is shorter than MAX_PATH and the
+// code page holds it, so that every ANSI caller and the viewer reach it; otherwise unchanged.
+std::string ReachableShortPath(const std::string& path);
+
 // ---- Directories
+
+// Keeps the system's critical-error box ("No disk" and the like) away while a drive is touched,
+// so that our own error is the one the user sees; the previous error mode comes back on every
+// way out.
+class QuietDriveAccess {
+ public:
+  QuietDriveAccess();
+  QuietDriveAccess(const QuietDriveAccess&) = delete;
+  QuietDriveAccess& operator=(const QuietDriveAccess&) = delete;
+  ~QuietDriveAccess();
+
+ private:
+  UINT old_;
+};
 
 // Raises EInOutError with the framework's message for the system code.
 [[noreturn]] void RaiseInOutError(int code);
+// Changes the process's current directory; false with the system's error code on failure.
+bool EnterDirectory(const std::string& path);
 // Changes the process's current directory; EInOutError on failure.
 void ChangeDirectory(const std::string& path);
+// The drives present now, one bit per letter (GetLogicalDrives).
+DWORD LogicalDrives();
+
+#ifdef FOLVANE_TEST_SEAMS
+// Test builds only: where a directory is entered and the drives are read, so that tests can
+// present what Wine cannot (a drive without a medium, drives that come and go).
+extern BOOL(WINAPI* EnterDirectorySeam)(LPCSTR path);
+extern DWORD(WINAPI* LogicalDrivesSeam)();
+#endif
 // The process's current directory, read back as a full path that reaches it.
 std::string CurrentDirectory();
 

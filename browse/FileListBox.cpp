@@ -1,5 +1,6 @@
 #include "FileListBox.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -180,7 +181,8 @@ std::string TFileListBox::SelectedItemText() {
 std::string TFileListBox::FileName() {
   std::string selected = SelectedItemText();
   if (selected.empty()) return std::string();
-  return JoinPath(directory_, selected);
+  // A path beyond MAX_PATH reaches the viewer and the search only in its short form.
+  return ReachableShortPath(JoinPath(directory_, selected));
 }
 
 void TFileListBox::SelectItemByName(const std::string& name) {
@@ -214,7 +216,11 @@ void TFileListBox::SetFileName(const std::string& text) {
   if (!IsExistingFile(JoinPath(directory_, parts.file)))
     throw EInvalidOperation(ResFmt(SInvalidFileName, text.c_str()));
   if (SelectedItemText().empty()) {
-    SetMask(parts.file);
+    // A semicolon would split the name into two patterns that match neither it nor each other;
+    // "?" in its place matches it.
+    std::string pattern = parts.file;
+    std::replace(pattern.begin(), pattern.end(), ';', '?');
+    SetMask(pattern);
     SelectItemByName(parts.file);
   }
 }

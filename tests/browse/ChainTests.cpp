@@ -3,6 +3,9 @@
 // F: \\server\share, G: fixed without label, K: CD-ROM "FOLVANECD", R: RAM disk "RAMDISK"),
 // and the browsing chain end to end.
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <dbt.h>
 
 #include <vector>
 
@@ -41,7 +44,8 @@ class Browsing : public testing::Test {
   }
   void TearDown() override {
     TObject::Free(form);
-    ChangeDriveDirectory = SetCurrentDirectoryA;
+    EnterDirectorySeam = SetCurrentDirectoryA;
+    LogicalDrivesSeam = GetLogicalDrives;
     SetCurrentDirectoryA("C:\\");
   }
   TDirectoryListBox* MakeDirList(const std::string& directory) {
@@ -415,7 +419,7 @@ TEST_F(Browsing, ARemovableDriveWithoutAMediumShowsTheErrorAndLeavesTheLists) {
   chain.Pick('e');
   chain.dirs->SetDirectory("E:\\Tools\\Data");
   std::string before = chain.dirs->Directory();
-  ChangeDriveDirectory = NoMediumInA;
+  EnterDirectorySeam = NoMediumInA;
   ShownMessageBox box = CaptureMessageBox([&] { chain.Pick('a'); });
   EXPECT_TRUE(box.shown);
   EXPECT_EQ(box.text, "I/O error 21.");
@@ -427,6 +431,81 @@ TEST_F(Browsing, ARemovableDriveWithoutAMediumShowsTheErrorAndLeavesTheLists) {
   EXPECT_EQ(chain.combo->Drive(), 'e');
   EXPECT_EQ(chain.dirs->Directory(), before);
   EXPECT_EQ(chain.combo->Items().Get(chain.combo->ItemIndex()).substr(0, 2), "e:");
+}
+
+std::vector<UINT> errorModesSeen;
+
+BOOL WINAPI EnterRecordingTheErrorMode(LPCSTR path) {
+  UINT mode = SetErrorMode(0);
+  SetErrorMode(mode);
+  errorModesSeen.push_back(mode);
+  return SetCurrentDirectoryA(path);
+}
+
+// Wine never shows the system's "No disk" box: what is checked is that the box is turned off
+// whenever a drive or directory is entered, and the previous mode back afterwards.
+TEST_F(Browsing, DrivesAndDirectoriesAreEnteredWithTheSystemsErrorBoxOff) {
+  TChain chain(form);
+  UINT before = SetErrorMode(0);
+  errorModesSeen.clear();
+  EnterDirectorySeam = EnterRecordingTheErrorMode;
+  chain.Pick('e');
+  chain.dirs->SetDirectory("E:\\Tools\\Data");
+  chain.files->SetFileName("E:\\Tools\\Data\\Sub");
+  ASSERT_GE(errorModesSeen.size(), 3u);
+  for (UINT mode : errorModesSeen) EXPECT_EQ(mode & SEM_FAILCRITICALERRORS, static_cast<UINT>(SEM_FAILCRITICALERRORS));
+  EXPECT_EQ(SetErrorMode(before), 0u);
+}
+
+// The platform remembers a drive's current directory in the environment ("=E:").
+TEST_F(Browsing, ADriveWhoseRememberedDirectoryIsGoneIsEnteredAtItsRoot) {
+  ASSERT_TRUE(SetEnvironmentVariableA("=E:", "E:\\Tools\\Gone"));
+  struct Forgotten {
+    ~Forgotten() { SetEnvironmentVariableA("=E:", nullptr); }
+  } forgotten;
+  SplitPathResult parts = SplitPathText("E:\\Tools\\Data");
+  EXPECT_EQ(parts.drive, 'E');
+  EXPECT_EQ(parts.directory, "\\Tools\\Data");
+  EXPECT_EQ(CurrentDirectory(), "C:\\");
+  TChain chain(form);
+  chain.Pick('e');
+  EXPECT_TRUE(SameFileName(chain.dirs->Directory(), "E:\\")) << chain.dirs->Directory();
+  EXPECT_EQ(chain.combo->Drive(), 'e');
+}
+
+DWORD WINAPI DrivesWithoutG() { return GetLogicalDrives() & ~(1u << ('G' - 'A')); }
+
+struct Announcement {
+  WPARAM event;
+  DEV_BROADCAST_VOLUME volume;
+};
+
+BOOL CALLBACK Announce(HWND window, LPARAM data) {
+  auto* a = reinterpret_cast<Announcement*>(data);
+  SendMessageA(window, WM_DEVICECHANGE, a->event, reinterpret_cast<LPARAM>(&a->volume));
+  return TRUE;
+}
+
+// What the system sends every top-level window when a volume comes or goes.
+void AnnounceVolume(WPARAM event, char letter) {
+  Announcement announcement{event, {sizeof(DEV_BROADCAST_VOLUME), DBT_DEVTYP_VOLUME, 0, 1u << (letter - 'A'), 0}};
+  EnumThreadWindows(GetCurrentThreadId(), Announce, reinterpret_cast<LPARAM>(&announcement));
+}
+
+// Wine cannot plug in a drive while a program runs: the drives present come from the seam.
+TEST_F(Browsing, DrivesThatComeAndGoJoinAndLeaveTheSelector) {
+  TChain chain(form);
+  ASSERT_GE(chain.LineOf('g'), 0);
+  chain.events.clear();
+  LogicalDrivesSeam = DrivesWithoutG;
+  AnnounceVolume(DBT_DEVICEREMOVECOMPLETE, 'G');
+  EXPECT_EQ(chain.LineOf('g'), -1);
+  EXPECT_EQ(chain.combo->Items().Get(chain.combo->ItemIndex()).substr(0, 2), "c:");
+  LogicalDrivesSeam = GetLogicalDrives;
+  AnnounceVolume(DBT_DEVICEARRIVAL, 'G');
+  EXPECT_GE(chain.LineOf('g'), 0);
+  EXPECT_EQ(chain.combo->Items().Get(chain.combo->ItemIndex()).substr(0, 2), "c:");
+  EXPECT_TRUE(chain.events.empty());
 }
 
 TEST_F(Browsing, RemovalNoticesClearTheLinks) {

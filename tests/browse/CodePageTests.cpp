@@ -49,6 +49,16 @@ TEST_F(CodePage932, PathHelpersStepOverSecondBytes) {
   EXPECT_EQ(steps, (std::vector<std::string>{path, "C:\\...\\" + kSo + "\\x.pdf", "C:\\...\\x.pdf", "...\\x.pdf", "x.pdf"}));
 }
 
+TEST_F(CodePage932, ANameEndingInASecondByteLikeABracketIsNoDirectoryLine) {
+  const std::string name = "[\x83\x5D";  // a katakana whose second byte is "]"
+  TempTree tree;
+  tree.Directory(name);
+  ChangeDirectory(tree.Root());
+  SplitPathResult parts = SplitPathText(name);
+  EXPECT_EQ(parts.directory, tree.Path(name).substr(2));
+  EXPECT_EQ(parts.file, "");
+}
+
 TEST_F(CodePage932, DirectoryListLinesAndTheirPathsKeepSuchNamesWhole) {
   TempTree tree;
   tree.Directory(kHyo);

@@ -214,6 +214,57 @@ TEST(Directories, SearchIsClosedWhenTheCallerStopsWithAnError) {
   EXPECT_TRUE(CreateDirectoryA(tree.Root().c_str(), nullptr));
 }
 
+// Wine gives every long name a short one and runs no system in UTF-8: the decisions are
+// checked on entries and texts made here.
+TEST(CodePages, ANameIsExactOnlyWhenTheCodePageHoldsEveryCharacter) {
+  struct Case {
+    unsigned codePage;
+    const wchar_t* name;
+    const char* exact;  // null: not exact
+  } cases[] = {
+      {1252, L"a.pdf", "a.pdf"},
+      {1252, L"\x0105" L"b.pdf", nullptr},  // would become "ab.pdf"
+      {1252, L"\x4E2D.pdf", nullptr},
+      {CP_UTF8, L"\x0105" L"b.pdf", "\xC4\x85" "b.pdf"},
+      {CP_UTF8, L"\xD83D\xDCC4.pdf", "\xF0\x9F\x93\x84.pdf"},
+      {CP_UTF8, L"\xD83D.pdf", nullptr},  // a lone surrogate
+      {CP_UTF8, L"x\xDCC4", nullptr},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    EXPECT_EQ(ExactInCodePage(c.codePage, c.name, out), c.exact != nullptr) << c.codePage << " case " << (&c - cases);
+    if (c.exact) {
+      EXPECT_EQ(out, c.exact) << c.codePage;
+    }
+  }
+  auto entry = [](const wchar_t* name, const wchar_t* shortName) {
+    WIN32_FIND_DATAW data{};
+    wcscpy(data.cFileName, name);
+    wcscpy(data.cAlternateFileName, shortName);
+    return data;
+  };
+  EXPECT_EQ(ReachableName(entry(L"a.pdf", L"")), "a.pdf");
+  EXPECT_EQ(ReachableName(entry(L"\x4E2D\x6587.pdf", L"4E2D~1.PDF")), "4E2D~1.PDF");
+  // 8.3 names turned off: left out, never listed as the wildcard "??.pdf".
+  EXPECT_EQ(ReachableName(entry(L"\x4E2D\x6587.pdf", L"")), "");
+}
+
+// Wine takes paths beyond MAX_PATH in the wide functions without the prefix, Windows does not.
+TEST(LongPaths, TheExtendedFormIsUsedForFullPathsOfMaxPathOrMore) {
+  const std::wstring longDir = L"C:\\" + std::wstring(300, L'x');
+  const std::wstring longShare = L"\\\\srv\\share\\" + std::wstring(300, L'x');
+  struct Case {
+    std::wstring path, form;
+  } cases[] = {
+      {L"C:\\a.pdf", L"C:\\a.pdf"},
+      {longDir, L"\\\\?\\" + longDir},
+      {longDir + L"\\y\\..\\z", L"\\\\?\\" + longDir + L"\\z"},  // cleaned up before the prefix
+      {longShare, L"\\\\?\\UNC\\srv\\share\\" + std::wstring(300, L'x')},
+      {L"\\\\?\\" + longDir, L"\\\\?\\" + longDir},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ExtendedLengthPath(c.path), c.form) << WideToAnsi(c.path).substr(0, 20);
+}
+
 class SplitPath : public testing::Test {
  protected:
   void SetUp() override {

@@ -255,6 +255,7 @@ TEST_F(FileList, AFileDeletedAfterListingStaysListedUntilTheNextRefresh) {
 }
 
 TEST_F(FileList, FileNameWriteCases) {
+  tree.File("a;b.pdf");
   auto* list = MakeList("*.pdf");
   ChangeDirectory(tree.Root());
   int changes = 0;
@@ -276,6 +277,10 @@ TEST_F(FileList, FileNameWriteCases) {
   list->SetFileName("tool.exe");
   EXPECT_EQ(list->Mask(), "tool.exe");
   EXPECT_EQ(list->SelectedItemText(), "tool.exe");
+  // Its name holding the mask's separator: a pattern that still matches it.
+  list->SetFileName("a;b.pdf");
+  EXPECT_EQ(list->Mask(), "a?b.pdf");
+  EXPECT_EQ(list->SelectedItemText(), "a;b.pdf");
 
   // A misspelt name: neither file nor directory.
   try {
@@ -525,6 +530,37 @@ TEST_F(FileList, EveryLineReachesItsOwnFileAlsoWhenTheCodePageLacksItsName) {
   }
   std::sort(sizes.begin(), sizes.end());
   EXPECT_EQ(sizes, (std::vector<unsigned>{2, 6, 7}));
+}
+
+// The longest directory that can be current (257 characters): its file's full path is longer
+// than MAX_PATH, which the ANSI functions, and so the viewer and the search, cannot take.
+TEST_F(FileList, FilesAndDirectoriesBeyondMaxPathAreReachedByTheirShortPaths) {
+  std::string relative = std::string(20, 'd');
+  tree.Directory(relative);
+  while (tree.Path(relative).size() + 42 < 257) tree.Directory(relative += "\\" + std::string(20, 'd'));
+  relative += "\\" + std::string(257 - tree.Path(relative).size() - 1, 'e');
+  tree.Directory(relative);
+  const std::string directory = tree.Path(relative);
+  ASSERT_EQ(directory.size(), 257u);
+  std::wstring wide = L"\\\\?\\" + AnsiToWide(directory);
+  WideFile(wide + L"\\report.pdf", "12345");
+  ASSERT_TRUE(CreateDirectoryW((wide + L"\\sub").c_str(), nullptr));
+  auto* list = MakeList("*.pdf");
+  list->SetDirectory(directory);
+  ASSERT_EQ(LinesOf(list), Lines{"report.pdf"});
+  list->SetItemIndex(0);
+  std::string name = list->FileName();
+  EXPECT_LT(name.size(), static_cast<std::size_t>(MAX_PATH));
+  EXPECT_NE(GetFileAttributesA(name.c_str()), INVALID_FILE_ATTRIBUTES) << name;
+  unsigned size = 0;
+  SearchDirectory(name, faAnyFile, [&](const TSearchRec& r) { size = r.Size; });
+  EXPECT_EQ(size, 5u);
+  // A directory below it: entered by its short form.
+  list->SetMask("*.*");
+  list->SetFileType(FileTypeOf({ftNormal, ftDirectory}));
+  EXPECT_NO_THROW(list->SetDirectory(directory + "\\sub"));
+  EXPECT_TRUE(IsExistingDirectory(list->Directory()));
+  EXPECT_NE(list->Directory(), directory);
 }
 
 }  // namespace
