@@ -466,7 +466,8 @@ RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost)
   if (!Send(kRender, &request, sizeof request) ||
       !Receive(&header, sizeof header, kRenderTimeoutMs, started)) {
     StopWorker(false);
-    worker_lost = true;
+    // A page that took all the time it had would take it again with a fresh worker.
+    worker_lost = Elapsed(started) <= kRenderTimeoutMs;
     return page;
   }
   if (header.code != kOk) {

@@ -36,7 +36,7 @@ std::wstring Widen(const std::string &text) {
 // read, not after it has filled the worker's memory.
 class CountingTextDevice final : public TextOutputDev {
  public:
-  CountingTextDevice() : TextOutputDev(nullptr, false, 0, false, false) {}
+  CountingTextDevice() : TextOutputDev(nullptr, nullptr, false, 0, false, false) {}
   void drawChar(GfxState *state, double x, double y, double dx, double dy, double origin_x, double origin_y,
                 CharCode c, int bytes, const Unicode *u, int units) override {
     ++drawn_;

@@ -3,7 +3,8 @@
 //   open:<hex>   answers an open request with these bytes (header and payload), as they are;
 //   text:<hex>   answers an open request well (one page) and a text request with these bytes;
 //   spawn:<path> tries to start that program when asked to open, and answers code 71 if it
-//                started, 70 if it was refused.
+//                started, 70 if it was refused;
+//   hang:        never answers an open request, and reads nothing more.
 #include "pdfcontrol/RenderProtocol.h"
 
 #include <windows.h>
@@ -62,7 +63,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::vector<char> payload(request.size);
     if (request.size && !Read(payload.data(), request.size)) return 0;
     if (request.code == kQuit) return 0;
-    if (request.code == kOpen && kind == "open") {
+    if (request.code == kOpen && kind == "hang") {
+      Sleep(INFINITE);
+    } else if (request.code == kOpen && kind == "open") {
       const std::vector<char> answer = FromHex(argument);
       Write(answer.data(), DWORD(answer.size()));
     } else if (request.code == kOpen && kind == "spawn") {
