@@ -2,9 +2,10 @@
 // It greets like the real one and then does what FOLVANE_FAKE_WORKER says:
 //   open:<hex>   answers an open request with these bytes (header and payload), as they are;
 //   text:<hex>   answers an open request well (one page) and a text request with these bytes;
-//   spawn:<path> tries to start that program when asked to open, and answers code 71 if it
-//                started, 70 if it was refused;
+//   probe:<path> when asked to open, tries what its job forbids and answers 0x100 plus a bit
+//                for each that worked (ProbeBit);
 //   hang:        never answers an open request, and reads nothing more.
+#include "FakeWorker.h"
 #include "pdfcontrol/RenderProtocol.h"
 
 #include <windows.h>
@@ -46,6 +47,37 @@ std::vector<char> FromHex(const std::string &hex) {
   return bytes;
 }
 
+uint32_t Probe(const std::string &program) {
+  uint32_t worked = 0;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  std::string command = "\"" + program + "\"";
+  if (CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    worked |= kProbeSpawn;
+    WaitForSingleObject(info.hProcess, 5000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+  if (OpenClipboard(nullptr)) {
+    if (EmptyClipboard()) worked |= kProbeClipboard;
+    CloseClipboard();
+  }
+  const ATOM atom = GlobalAddAtomA("FolvaneFakeWorkerProbe");
+  if (atom) {
+    worked |= kProbeAtom;
+    GlobalDeleteAtom(atom);
+  }
+  if (void *block = VirtualAlloc(nullptr, SIZE_T(900) << 20, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {
+    worked |= kProbeMemory;
+    VirtualFree(block, 0, MEM_RELEASE);
+  }
+  BOOL beep = TRUE;
+  SystemParametersInfoA(SPI_GETBEEP, 0, &beep, 0);
+  if (SystemParametersInfoA(SPI_SETBEEP, beep, nullptr, 0)) worked |= kProbeSettings;
+  return worked;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -68,19 +100,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     } else if (request.code == kOpen && kind == "open") {
       const std::vector<char> answer = FromHex(argument);
       Write(answer.data(), DWORD(answer.size()));
-    } else if (request.code == kOpen && kind == "spawn") {
-      STARTUPINFOA startup{};
-      startup.cb = sizeof startup;
-      PROCESS_INFORMATION info{};
-      std::string command = "\"" + argument + "\"";
-      const bool started = CreateProcessA(argument.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                          nullptr, &startup, &info);
-      if (started) {
-        WaitForSingleObject(info.hProcess, 5000);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-      }
-      Reply(started ? 71 : 70);
+    } else if (request.code == kOpen && kind == "probe") {
+      Reply(0x100 | Probe(argument));
     } else if (request.code == kOpen) {
       std::vector<char> page(4 + sizeof(PageSize));
       const uint32_t count = 1;
