@@ -106,6 +106,8 @@ struct FindRequest {
 // page text made from it (at most about 40 bytes a glyph, 4 MB); of a document's text,
 // kMaxDocumentText. Page sizes are finite, at least 1 point and at most kMaxPagePoints;
 // rectangles finite and within kMaxCoordinate; a link's target page 0 or an existing page.
+// Pixels never travel through the pipe: one page is at most kMaxPixels (96 MB) in its section,
+// and the viewer window keeps about as much of rendered pages.
 constexpr uint32_t kMaxPathUnits = 32768;
 constexpr uint32_t kMaxPages = 100000;
 constexpr float kMaxPagePoints = 100000;
