@@ -4,7 +4,7 @@
 //   text:<hex>   answers an open request well (one page) and a text request with these bytes;
 //   probe:<path> when asked to open, tries what its job forbids and answers 0x100 plus a bit
 //                for each that worked (ProbeBit);
-//   hang:        never answers an open request, and reads nothing more.
+//   hang:        greets, then reads and answers nothing, as if hung inside the PDF library.
 #include "FakeWorker.h"
 #include "pdfcontrol/RenderProtocol.h"
 
@@ -89,15 +89,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const std::string kind = order.substr(0, order.find(':') == std::string::npos ? 0 : order.find(':'));
   const std::string argument = order.substr(kind.size() + (kind.empty() ? 0 : 1));
   Reply(kHello);
+  if (kind == "hang") Sleep(INFINITE);
   for (;;) {
     Header request{};
     if (!Read(&request, sizeof request)) return 0;
     std::vector<char> payload(request.size);
     if (request.size && !Read(payload.data(), request.size)) return 0;
     if (request.code == kQuit) return 0;
-    if (request.code == kOpen && kind == "hang") {
-      Sleep(INFINITE);
-    } else if (request.code == kOpen && kind == "open") {
+    if (request.code == kOpen && kind == "open") {
       const std::vector<char> answer = FromHex(argument);
       Write(answer.data(), DWORD(answer.size()));
     } else if (request.code == kOpen && kind == "probe") {

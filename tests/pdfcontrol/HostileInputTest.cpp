@@ -610,7 +610,6 @@ TEST(HostileWorker, DISABLED_HostThatIsKilled) {
   DWORD written = 0;
   ::WriteFile(file, id.data(), DWORD(id.size()), &written, nullptr);
   CloseHandle(file);
-  client.Open(L"C:\\any.pdf");
   Pump(120000);
 }
 
