@@ -29,28 +29,29 @@ for pair in poppler:poppler freetype:freetype fonts-urw-base35:fonts-urw-base35 
   versions[$package]=$(built_version "$package" "${pair#*:}")
   [ -n "${versions[$package]}" ] || { echo "No built or installed version of $package" >&2; exit 1; }
 done
-# The .dsc of a package at its built version, fetched into the download cache when missing
-# (the fonts' sources are not needed to build, only to ship).
-dsc_of() {
-  local dsc=$cache/${1}_${versions[$1]#*:}.dsc
-  if [ ! -f "$dsc" ]; then
-    (cd "$cache" && apt-get source --download-only "$1=${versions[$1]}" >"$cache/$1-download.log" 2>&1) || {
-      cat "$cache/$1-download.log" >&2
-      echo "Cannot fetch Debian's source package $1 ${versions[$1]}, which the release must ship." >&2
-      exit 1
-    }
-  fi
-  local stated
-  stated=$(sed -n 's/^Version: //p' "$dsc")
-  [ "$stated" = "${versions[$1]}" ] || { echo "$dsc states version $stated, not the built ${versions[$1]}" >&2; exit 1; }
-  echo "$dsc"
+# A source package as fetched: its .dsc at the built version and the files that the .dsc
+# names (orig and debian archives), fetched into the download cache when any is missing (the
+# fonts' sources are not needed to build, only to ship). Fails when the archive cannot serve
+# them or the .dsc states another version.
+named_files() { awk '/^Files:/ { on = 1; next } /^[^ ]/ { on = 0 } on && NF == 3 { print $3 }' "$1"; }
+missing_files() {
+  [ -f "$1" ] || { echo "$1"; return; }
+  named_files "$1" | while read -r f; do [ -f "$cache/$f" ] || echo "$f"; done
 }
-# A source package as fetched: the .dsc and the files it names (orig and debian archives).
 package_files() {
-  local dsc
-  dsc=$(dsc_of "$1")
+  local dsc=$cache/${1}_${versions[$1]#*:}.dsc stated
+  if [ -n "$(missing_files "$dsc")" ]; then
+    (cd "$cache" && apt-get source --download-only "$1=${versions[$1]}" >"$cache/$1-download.log" 2>&1) || true
+    if [ -n "$(missing_files "$dsc")" ]; then
+      grep '^E:' "$cache/$1-download.log" >&2
+      echo "Cannot fetch Debian's source package $1 ${versions[$1]}." >&2
+      return 1
+    fi
+  fi
+  stated=$(sed -n 's/^Version: //p' "$dsc")
+  [ "$stated" = "${versions[$1]}" ] || { echo "$dsc states version $stated, not the built ${versions[$1]}" >&2; return 1; }
   echo "$dsc"
-  awk '/^Files:/ { on = 1; next } /^[^ ]/ { on = 0 } on && NF == 3 { print $3 }' "$dsc" | sed "s|^|$cache/|"
+  named_files "$dsc" | sed "s|^|$cache/|"
 }
 mkdir -p "$cache"
 
@@ -72,7 +73,7 @@ licence "$tp/src/freetype/docs/GPLv2.TXT" freetype-GPLv2.txt
 licence /usr/share/doc/fonts-liberation2/copyright fonts-liberation2-copyright.txt
 licence /usr/share/doc/fonts-urw-base35/copyright fonts-urw-base35-copyright.txt
 # The fonts' copyright file points to the AGPL text in their source.
-urw_orig=$(package_files fonts-urw-base35 | grep '\.orig\.tar\.')
+urw_orig=$(package_files fonts-urw-base35 | grep '\.orig\.tar\.') || exit 1
 tar -xOf "$urw_orig" --wildcards '*/COPYING' >"$stage/licences/fonts-urw-base35-COPYING.txt"
 licence /usr/share/doc/mingw-w64-i686-dev/copyright mingw-w64-runtime-copyright.txt
 licence /usr/share/doc/gcc-mingw-w64-base/copyright gcc-runtime-copyright.txt
@@ -91,8 +92,10 @@ sed -e "s/@VERSION@/$version/g" -e "s/@POPPLER_VERSION@/${versions[poppler]}/g" 
     -e "s/@LIBERATION_VERSION@/${versions[fonts-liberation2]}/g" -e "s/@MINGW_VERSION@/$mingw_version/g" \
     -e "s/@GCC_VERSION@/$gcc_version/g" -e "s|@FREETYPE_CREDIT@|$ft_credit|g" \
     "$here/README.txt" >"$stage/README.txt"
-# Windows users read these with Notepad.
+# Windows users read these with Notepad, which needs the byte-order mark to take the readme
+# as UTF-8.
 for f in "$stage/README.txt" "$stage"/licences/*; do sed -i 's/\r*$/\r/' "$f"; done
+sed -i '1s/^/\xef\xbb\xbf/' "$stage/README.txt"
 
 signing=0
 if [ -n "${FOLVANE_SIGN_PFX:-}" ]; then
@@ -143,7 +146,17 @@ rm -rf "$dist/source"
 mkdir -p "$dist/source/$name/debian-sources"
 git -C "$src" archive --format=tar --prefix="$name/" "$commit" | tar -x -C "$dist/source"
 for package in poppler freetype fonts-urw-base35 fonts-liberation2; do
-  package_files "$package" | while read -r f; do cp "$f" "$dist/source/$name/debian-sources/"; done
+  if files=$(package_files "$package"); then
+    while read -r f; do cp "$f" "$dist/source/$name/debian-sources/"; done <<<"$files"
+  elif [ "$package" = fonts-liberation2 ]; then
+    # The only one whose licence (SIL OFL) asks for no source: an archive that no longer
+    # serves it does not stop the release, and the zip says what is missing.
+    note=$dist/source/$name/debian-sources/$package-not-included.txt
+    echo "Debian's source package $package ${versions[$package]} could not be fetched when this zip was made." >"$note"
+    echo "Warning: the source zip lacks $package ${versions[$package]} (see $(basename "$note"))." >&2
+  else
+    exit 1
+  fi
 done
 (cd "$dist/source" && zip -qrX9 "$dist/$name.zip" "$name")
 rm -rf "$dist/source"

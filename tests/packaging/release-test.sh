@@ -46,6 +46,12 @@ if [ "$mode" = source ]; then
   for package in poppler freetype fonts-urw-base35 fonts-liberation2; do
     version_built=$(built "$package")
     dscs=$(grep "^$prefix/debian-sources/${package}_.*\.dsc$" <<<"$listing")
+    # The one source whose licence does not ask for it may be missing, with a note saying so.
+    if [ "$package" = fonts-liberation2 ] && [ -z "$dscs" ] &&
+       grep -qx "$prefix/debian-sources/$package-not-included.txt" <<<"$listing"; then
+      echo "note: $package $version_built is not in the source zip: the archive did not serve it"
+      continue
+    fi
     check "one $package .dsc in the source zip ($dscs)" equals "$(wc -l <<<"$dscs")" 1
     dsc_text=$(unzip -p "$zip" "$dscs")
     check "$package in the source zip is the version built, $version_built" \
