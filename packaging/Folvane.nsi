@@ -365,16 +365,20 @@ Function un.onInit
 FunctionEnd
 
 Section "Uninstall"
-  ${If} ${FileExists} "$INSTDIR\${LIST_NAME}"
-    StrCpy $R3 $INSTDIR
-    StrCpy $R4 "$INSTDIR\${LIST_NAME}"
-    Call un.WaitUntilClosed
+  ; Without the folder's list, the files that this version installed.
+  StrCpy $R3 $INSTDIR
+  StrCpy $R4 "$INSTDIR\${LIST_NAME}"
+  ${IfNot} ${FileExists} $R4
+    InitPluginsDir
+    File "/oname=$PLUGINSDIR\${LIST_NAME}" "${LIST}"
+    StrCpy $R4 "$PLUGINSDIR\${LIST_NAME}"
   ${EndIf}
+  Call un.WaitUntilClosed
   Delete "$SMPROGRAMS\Folvane.lnk"
   ; The list goes last, and the entry only with it: an uninstall that could not remove every
   ; file can be run again.
   StrCpy $Left 0
-  !insertmacro ForEachListed "un." $INSTDIR "$INSTDIR\${LIST_NAME}" RemoveListed
+  !insertmacro ForEachListed "un." $R3 $R4 RemoveListed
   ${If} $Left != 0
     MessageBox MB_OK|MB_ICONSTOP "$Left of Folvane's files in $INSTDIR could not be removed. Close any program that uses them and run the uninstaller again." /SD IDOK
     SetErrorLevel ${EXIT_FILES_LEFT}

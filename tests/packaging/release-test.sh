@@ -2,7 +2,8 @@
 # The release as a Windows user meets it, each mode in a fresh Wine prefix of its own on the
 # display of the test run:
 #   install   the setup program for the user: install, paint, upgrades (while the program
-#             runs, dropping a file, from a 1.0.0 copy, into another folder), uninstall;
+#             runs, dropping a file, from a 1.0.0 copy, into another folder), uninstall
+#             without the folder's file list;
 #   allusers  a release signed in the test with a self-signed certificate, its signatures,
 #             and the setup program for all users. Wine's user counts as an administrator,
 #             so the refusal without rights is not reached here;
@@ -197,6 +198,8 @@ if [ "$mode" = install ]; then
     equals "$(ls -A "$folder" | tr '\n' ' ')" "big-user-file.bin mine.ini "
   folder=$WINEPREFIX/drive_c/Elsewhere/Folvane
   echo '[Folvane]' >"$folder/mine.ini"
+  # A lost list: the uninstaller falls back on the files it was made with.
+  rm "$folder/installed-files.txt"
 
   uninstall_quietly HKCU
   check "only the user's file is left in the folder ($(ls "$folder" | tr '\n' ' '))" equals "$(ls -A "$folder")" mine.ini
