@@ -9,75 +9,17 @@ packages=(
   wine wine32 fonts-wine xvfb xauth x11-utils imagemagick dpkg-dev poppler-utils
   googletest
   fonts-urw-base35 fonts-liberation2
-  nsis zip unzip
+  nsis zip unzip git osslsigncode openssl
 )
 src_list=/etc/apt/sources.list.d/folvane-src.sources
 bpo_list=/etc/apt/sources.list.d/folvane-backports.sources
 codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+distribution=$(. /etc/os-release && echo "${ID:-}")
 
-# The machine's own binary-package entries for this release (its suite and the suites named
-# after it, such as -updates and -security), one "URI|suites|components|signed-by" per line,
-# read from both the one-line and the deb822 formats. The source and backports entries are
-# made from these, so they use whatever archive this machine is set up with.
-release_entries() {
-  local files=() f
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do [ -f "$f" ] && files+=("$f"); done
-  [ ${#files[@]} -gt 0 ] && awk -v rel="$codename" '
-    { sub(/#.*/, "") }
-    $1 == "deb" {
-      line = $0; sub(/^[ \t]*deb[ \t]+/, "", line); key = ""
-      if (line ~ /^\[/) {
-        opts = substr(line, 2, index(line, "]") - 2); line = substr(line, index(line, "]") + 1)
-        n = split(opts, o, /[ \t]+/)
-        for (i = 1; i <= n; i++) if (o[i] ~ /^signed-by=/) key = substr(o[i], 11)
-      }
-      n = split(line, w, /[ \t]+/); k = 0
-      for (i = 1; i <= n; i++) if (w[i] != "") f[++k] = w[i]
-      if (k < 3 || (f[2] != rel && index(f[2], rel "-") != 1) || f[2] == rel "-backports") next
-      comps = f[3]; for (i = 4; i <= k; i++) comps = comps " " f[i]
-      print f[1] "|" f[2] "|" comps "|" key
-    }' "${files[@]}"
-  files=()
-  for f in /etc/apt/sources.list.d/*.sources; do [ -f "$f" ] && [ "$f" != "$src_list" ] && [ "$f" != "$bpo_list" ] && files+=("$f"); done
-  [ ${#files[@]} -gt 0 ] && awk -v rel="$codename" '
-    function flush(   n, s, i, suites, u) {
-      if (types ~ /(^| )deb( |$)/ && tolower(enabled) != "no") {
-        n = split(suitelist, s, / +/); suites = ""
-        for (i = 1; i <= n; i++)
-          if (s[i] == rel || (index(s[i], rel "-") == 1 && s[i] != rel "-backports")) suites = suites (suites == "" ? "" : " ") s[i]
-        if (suites != "") { n = split(uris, u, / +/); for (i = 1; i <= n; i++) if (u[i] != "") print u[i] "|" suites "|" comps "|" key }
-      }
-      types = uris = suitelist = comps = key = enabled = ""
-    }
-    FNR == 1 { flush() }
-    /^[ \t]*#/ { next }
-    /^[ \t]*$/ { flush(); next }
-    /^[ \t]/ { next }
-    {
-      name = tolower($1); sub(/:$/, "", name); value = $0; sub(/^[^:]*:[ \t]*/, "", value); sub(/[ \t]+$/, "", value)
-      if (name == "types") types = value; else if (name == "uris") uris = value
-      else if (name == "suites") suitelist = value; else if (name == "components") comps = value
-      else if (name == "enabled") enabled = value
-      else if (name == "signed-by" && value ~ /^\//) key = value
-    }
-    END { flush() }' "${files[@]}"
-  return 0
-}
-
-# deb822 stanzas of the given type for entries read by release_entries; with a suite given,
-# that suite replaces the entry's own (one stanza per address).
-stanzas() {
-  local type=$1 suite=${2:-} uri suites comps key seen=" "
-  while IFS='|' read -r uri suites comps key; do
-    if [ -n "$suite" ]; then
-      case "$seen" in *" $uri "*) continue ;; esac
-      seen="$seen$uri "
-      suites=$suite
-    fi
-    printf 'Types: %s\nURIs: %s\nSuites: %s\nComponents: %s\n' "$type" "$uri" "$suites" "$comps"
-    [ -n "$key" ] && printf 'Signed-By: %s\n' "$key"
-    printf '\n'
-  done
+# Stanzas derived from this machine's own entries of its distribution (apt-entries.sh), so
+# that they use whatever archive this machine is set up with; our own files are not read.
+entries() {
+  "$(dirname "$0")/apt-entries.sh" "$1" "$codename" "$distribution" /etc/apt "$src_list" "$bpo_list"
 }
 
 # A mirror caught mid-sync serves some index files of the wrong size for a while. Try again;
@@ -116,18 +58,18 @@ need_i386=0
 dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
 # Poppler and FreeType are built from Debian's source packages.
 need_src=0
-[ -f "$src_list" ] || grep -rqsE '^Types:.*deb-src|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/ || need_src=1
+[ -f "$src_list" ] || [ -n "$(entries has-src)" ] || need_src=1
 
 if [ ${#missing[@]} -gt 0 ] || [ $need_i386 -eq 1 ] || [ $need_src -eq 1 ]; then
   if [ $need_src -eq 1 ]; then
-    src_entries=$(release_entries | stanzas deb-src)
+    src_entries=$(entries src)
     if [ -z "$src_entries" ]; then
       echo "No package source for Debian '${codename:-?}' is configured in /etc/apt: Poppler and FreeType are built from its source packages." >&2
       exit 1
     fi
   fi
   need_root "dpkg --add-architecture i386" \
-    "write $src_list: the deb-src entries of this machine's own deb entries" \
+    "write $src_list: this machine's own entries of Debian '$codename' with the type deb-src" \
     "apt-get update && apt-get install -y --no-install-recommends ${missing[*]:-}"
   echo "Installing system packages: ${missing[*]:-(none)}"
   [ $need_i386 -eq 1 ] && as_root dpkg --add-architecture i386
@@ -148,8 +90,7 @@ if [ -x "$qemu" ]; then
   [ "${major:-0}" -ge 8 ] && qemu_ok=1
 fi
 if [ $qemu_ok -eq 0 ]; then
-  # Backports: the archive that carries the release itself, with the backports suite.
-  bpo_entries=$(release_entries | awk -F'|' -v rel="$codename" '(" " $2 " ") ~ (" " rel " ")' | stanzas deb "$codename-backports")
+  bpo_entries=$(entries bpo)
   if [ -z "$bpo_entries" ]; then
     echo "No package source for Debian '${codename:-?}' is configured in /etc/apt, so its backports cannot be added." >&2
     exit 1

@@ -2,9 +2,13 @@
 // the release put it, in a folder holding one sample, clicks the sample in the explorer and
 // reads the viewer's pixels back. The program and the folder come from the environment,
 // because only the script knows where the setup program installed or the zip was unpacked.
+// FOLVANE_PROBE_WHILE_SHOWN may hold command lines, separated by ";", that run while the page
+// is shown (the program and its worker running); their exit codes are printed for the script.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 
 #include "RunningProgram.h"
@@ -22,6 +26,23 @@ bool PageShown(HWND view) {
     if (r < 40 && g < 40 && b < 40) ++ink;
   }
   return !shot.pixels.empty() && white > int(shot.pixels.size()) / 10 && ink > 50;
+}
+
+// Runs a command line to its end; its exit code, or -1 when it could not start or did not end.
+long RunToEnd(std::string commandLine) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return -1;
+  }
+  DWORD code = DWORD(-1);
+  if (WaitForSingleObject(info.hProcess, 120000) != WAIT_OBJECT_0 || !GetExitCodeProcess(info.hProcess, &code)) {
+    code = DWORD(-1);
+  }
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return long(code);
 }
 
 TEST(ReleasedProgram, OpensTheSampleAndPaintsItsPage) {
@@ -46,6 +67,13 @@ TEST(ReleasedProgram, OpensTheSampleAndPaintsItsPage) {
   ASSERT_GE(line, 0) << sample << " is not listed";
   ClickAt(LineCentre(files, line));
   EXPECT_TRUE(PumpUntil([&] { return PageShown(view); }, 30000)) << "the viewer shows the page";
+
+  if (const char* during = std::getenv("FOLVANE_PROBE_WHILE_SHOWN")) {
+    std::istringstream commands(during);
+    for (std::string command; std::getline(commands, command, ';');) {
+      std::printf("while shown: exit %ld: %s\n", RunToEnd(command), command.c_str());
+    }
+  }
 
   PostMessageA(viewer, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.ExitCode(), 0);
