@@ -647,6 +647,7 @@ void ReaderTools::ShowMatch() {
 }
 
 void ReaderTools::SetNote(const wchar_t *note) {
+  if (!*note && viewer_.Damaged()) note = kDamagedNote;
   SetTextIfChanged(note_, note);
   if (!note_) return;
   // A window too narrow to show the note beside the field shows it under the field.

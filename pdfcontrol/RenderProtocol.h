@@ -30,6 +30,9 @@ enum Answer : uint32_t {
   kBadRequest = 6,
   kRenderFailed = 7,
   kCancelled = 8,  // the render was given up on the control's cancel event
+  kRepaired = 9,   // opened from a repaired copy: payload as kOk
+  kEncryptionLost = 10,  // encrypted, and damaged where its key was kept
+  kBeyondRepair = 11,    // damaged, and too large for repair's bounds
 };
 
 struct Header {
