@@ -45,11 +45,11 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 enum class Kind : uint8_t { kOther, kCatalog, kPages, kPage, kObjectStream, kXRefStream, kEncryption };
 
-Kind KindOf(const Object &value) {
-  if (value.isStream()) {
-    const Dict *dict = value.streamGetDict();
-    if (dict->is("ObjStm")) return Kind::kObjectStream;
-    if (dict->is("XRef")) return Kind::kXRefStream;
+// `value` is a stream's dictionary when `stream` is set.
+Kind KindOf(const Object &value, bool stream) {
+  if (stream) {
+    if (value.isDict("ObjStm")) return Kind::kObjectStream;
+    if (value.isDict("XRef")) return Kind::kXRefStream;
     return Kind::kOther;
   }
   if (!value.isDict()) return Kind::kOther;
@@ -70,9 +70,10 @@ bool Usable(const Object &value) {
 }
 
 // Parses the object whose text starts at `begin` and may run to `end`, without a
-// cross-reference: references stay references.
-Object ParseText(const char *base, size_t begin, size_t end, bool allow_streams, bool strict) {
-  Parser parser(nullptr, new MemStream(base, Goffset(begin), Goffset(end - begin), Object(objNull)), allow_streams);
+// cross-reference: references stay references. Strict parsing leaves out an object that its
+// text's end cuts off.
+Object ParseText(const char *base, size_t begin, size_t end, bool strict) {
+  Parser parser(nullptr, new MemStream(base, Goffset(begin), Goffset(end - begin), Object(objNull)), false);
   return parser.getObj(false, nullptr, cryptRC4, 0, 0, 0, 0, strict);
 }
 
@@ -103,10 +104,37 @@ struct Found {
   size_t position = 0;  // of the object, or of its object stream: later definitions win
   uint32_t index = 0;   // 1 + its place in its object stream; 0 for an object of its own
   uint32_t source = 0;  // 0: the file; k: decoded object stream k - 1
-  size_t begin = 0;     // its value's text in the source
-  size_t end = 0;       // where that text must end: the next object's header
+  size_t begin = 0;     // its value's text in the source (a stream's: its dictionary's)
+  size_t end = 0;
+  size_t data = 0;      // a stream's data in the file; 0 for other objects
+  size_t data_end = 0;
   Kind kind = Kind::kOther;
 };
+
+// True when only white space lies between the end of a dictionary (">>") and `keyword`.
+bool DictionaryEndsAt(std::string_view text, size_t begin, size_t keyword) {
+  size_t p = keyword;
+  while (p > begin && IsWhite(text[p - 1])) --p;
+  return p >= begin + 2 && text.substr(p - 2, 2) == ">>";
+}
+
+// Where a stream's data ends: at its declared length when "endstream" follows it there,
+// else at the first "endstream", else where the next object starts.
+size_t StreamEnd(std::string_view file, size_t start, const Dict *dict, size_t limit) {
+  const std::string_view text = file.substr(0, limit);
+  const Object &length = dict->lookupNF("Length");
+  if (length.isInt() && length.getInt() >= 0 && size_t(length.getInt()) <= limit - start) {
+    size_t at = start + size_t(length.getInt());
+    while (at < limit && IsWhite(text[at])) ++at;
+    if (text.substr(at, 9) == "endstream") return start + size_t(length.getInt());
+  }
+  size_t at = text.find("endstream", start);
+  if (at == std::string_view::npos) return limit;
+  // The end of line before the keyword is not data.
+  if (at > start && text[at - 1] == '\n') --at;
+  if (at > start && text[at - 1] == '\r') --at;
+  return at;
+}
 
 bool Later(const Found &a, const Found &b) {
   return a.position != b.position ? a.position > b.position : a.index > b.index;
@@ -160,7 +188,7 @@ class Repairer {
   }
   const char *Text(uint32_t source) const { return source == 0 ? file_.data() : decoded_[source - 1].data(); }
   Object Parse(const Found &found) const {
-    return ParseText(Text(found.source), found.begin, found.end, found.source == 0, found.source != 0);
+    return ParseText(Text(found.source), found.begin, found.end, found.source != 0);
   }
   const Found *Winner(int num) const {
     auto it = winner_.find(num);
@@ -172,6 +200,12 @@ class Repairer {
     return found ? Parse(*found) : Object(objNull);
   }
   bool InRange(int num) const { return num > 0 && size_t(num) < limits_.max_objects; }
+  // For a stream of the file: its /Length is the length of its data, or a reference, which
+  // Poppler follows and then checks against the data itself.
+  bool LengthHolds(const Found &found) const {
+    const Object &length = Parse(found).dictLookupNF("Length");
+    return length.isRef() || (length.isInt() && size_t(length.getInt()) == found.data_end - found.data);
+  }
   bool Add(const Found &found) {
     if (found_.size() >= limits_.max_objects) over_ = true;
     if (over_) return false;
@@ -182,7 +216,6 @@ class Repairer {
   void Scan();
   void ReadObjectStreams();
   bool Decode(size_t start, size_t end, Dict *dict, std::string &out);
-  size_t StreamEnd(size_t start, const Dict *dict, size_t limit) const;
   void ChooseWinners();
   Ref FindCatalog() const;
   void BuildTree();
@@ -245,38 +278,38 @@ void Repairer::Scan() {
   for (size_t i = 0; i < headers.size(); ++i) {
     if (i % 256 == 0 && Over()) return;
     const Header &h = headers[i];
-    const size_t end = i + 1 < headers.size() ? headers[i + 1].start : size_;
-    const Object value = ParseText(file_.data(), h.body, end, true, false);
-    if (!Usable(value)) continue;
-    const Kind kind = KindOf(value);
-    if (kind == Kind::kXRefStream) trailers_.push_back(TrailerOf(value.streamGetDict(), h.start));
-    if (!Add(Found{h.num, h.gen, h.start, 0, 0, h.body, end, kind})) return;
+    Found found{h.num, h.gen, h.start, 0, 0, h.body, i + 1 < headers.size() ? headers[i + 1].start : size_};
+    // A stream's dictionary is read up to its "stream" keyword, and its data found by the
+    // keywords around it: a damaged /Length would lose the object.
+    const size_t keyword = text.substr(0, found.end).find("stream", h.body);
+    if (keyword != std::string_view::npos && DictionaryEndsAt(text, h.body, keyword)) {
+      found.end = keyword;
+      found.data = keyword + 6;
+      if (found.data < size_ && text[found.data] == '\r') ++found.data;
+      if (found.data < size_ && text[found.data] == '\n') ++found.data;
+    }
+    const Object value = ParseText(file_.data(), found.begin, found.end, false);
+    if (!Usable(value) || (found.data && !value.isDict())) continue;
+    if (found.data) {
+      const size_t limit = i + 1 < headers.size() ? headers[i + 1].start : size_;
+      found.data_end = StreamEnd(text, found.data, value.getDict(), std::max(limit, found.data));
+    }
+    found.kind = KindOf(value, found.data != 0);
+    if (found.kind == Kind::kXRefStream) trailers_.push_back(TrailerOf(value.getDict(), h.start));
+    if (!Add(found)) return;
   }
   for (size_t at = text.find("trailer"); at != std::string_view::npos; at = text.find("trailer", at + 7)) {
     if (Over()) return;
     size_t p = at + 7;
     while (p < size_ && IsWhite(text[p])) ++p;
     if (text.substr(p, 2) != "<<") continue;
-    const Object dict = ParseText(file_.data(), p, size_, false, false);
+    const Object dict = ParseText(file_.data(), p, size_, false);
     if (dict.isDict()) trailers_.push_back(TrailerOf(dict.getDict(), at));
   }
   std::stable_sort(trailers_.begin(), trailers_.end(),
                    [](const Trailer &a, const Trailer &b) { return a.position < b.position; });
 }
 
-// Where a stream's data ends: at its declared length when "endstream" follows it there,
-// else at the first "endstream", else where the next object starts.
-size_t Repairer::StreamEnd(size_t start, const Dict *dict, size_t limit) const {
-  const std::string_view text(file_.data(), limit);
-  const Object &length = dict->lookupNF("Length");
-  if (length.isInt() && length.getInt() >= 0 && size_t(length.getInt()) <= limit - start) {
-    size_t at = start + size_t(length.getInt());
-    while (at < limit && IsWhite(text[at])) ++at;
-    if (text.substr(at, 9) == "endstream") return start + size_t(length.getInt());
-  }
-  const size_t at = text.find("endstream", start);
-  return at == std::string_view::npos ? limit : at;
-}
 
 bool Repairer::Decode(size_t start, size_t end, Dict *dict, std::string &out) {
   auto *raw = new MemStream(file_.data(), Goffset(start), Goffset(end - start), Object(objNull));
@@ -302,18 +335,16 @@ void Repairer::ReadObjectStreams() {
     if (found_[i].kind != Kind::kObjectStream) continue;
     const Found stream = found_[i];
     Object value = Parse(stream);
-    if (!value.isStream()) continue;
-    Dict *dict = value.streamGetDict();
+    if (!value.isDict()) continue;
+    Dict *dict = value.getDict();
     const Object &count = dict->lookupNF("N");
     const Object &first = dict->lookupNF("First");
     if (!count.isInt() || !first.isInt() || count.getInt() <= 0 || first.getInt() < 0 ||
         size_t(count.getInt()) > limits_.max_objects) {
       continue;
     }
-    const size_t start = size_t(value.getStream()->getBaseStream()->getStart());
-    if (start >= stream.end) continue;
     std::string data;
-    if (!Decode(start, StreamEnd(start, dict, stream.end), dict, data)) return;
+    if (!Decode(stream.data, stream.data_end, dict, data)) return;
     const size_t offset = size_t(first.getInt());
     if (offset > data.size()) continue;
     std::vector<std::pair<int, size_t>> members;
@@ -335,9 +366,11 @@ void Repairer::ReadObjectStreams() {
       if (begin >= text.size()) continue;
       if (end < begin || end > text.size()) end = text.size();
       // Strict, so that an object cut off where the stream stopped decoding is left out.
-      const Object member = ParseText(text.data(), begin, end, false, true);
+      const Object member = ParseText(text.data(), begin, end, true);
       if (!Usable(member)) continue;
-      if (!Add(Found{members[k].first, 0, stream.position, uint32_t(k + 1), source, begin, end, KindOf(member)})) return;
+      Found found{members[k].first, 0, stream.position, uint32_t(k + 1), source, begin, end};
+      found.kind = KindOf(member, false);
+      if (!Add(found)) return;
     }
   }
 }
@@ -482,6 +515,10 @@ void Repairer::Write(RepairedCopy &copy) {
 
   size_t extra = 4096;
   for (const std::string &data : decoded_) extra += data.size();
+  for (const auto &[num, index] : winner_) {
+    const Found &found = found_[index];
+    if (found.source == 0 && found.data && !LengthHolds(found)) extra += found.data_end - found.begin + 64;
+  }
   extra += 64 * (nodes_.size() + lost_pages_.size() + lost_fonts_.size() + winner_.size());
   file_.reserve(size_ + extra);
   auto append = [this](std::string_view text) { file_.insert(file_.end(), text.begin(), text.end()); };
@@ -502,10 +539,19 @@ void Repairer::Write(RepairedCopy &copy) {
   append("\n");
   for (const auto &[num, index] : winner_) {
     const Found &found = found_[index];
-    if (found.source == 0) {
-      entries[num] = {found.position, found.gen};
-    } else {
+    if (found.source != 0) {
       object(num, found.gen, std::string_view(Text(found.source) + found.begin, found.end - found.begin));
+    } else if (found.data && !LengthHolds(found)) {
+      // Written again with the length its keywords show, as a length gone negative would lose
+      // it and one that runs past the cut would read the repair's own objects.
+      const std::string_view text(file_.data(), size_);
+      const size_t close = text.substr(0, found.end).rfind(">>");
+      const std::string body = Cat({text.substr(found.begin, close - found.begin), " /Length ",
+                                    std::to_string(found.data_end - found.data), " >>\nstream\n",
+                                    text.substr(found.data, found.data_end - found.data), "\nendstream"});
+      object(num, found.gen, body);
+    } else {
+      entries[num] = {found.position, found.gen};
     }
   }
   size_t visits = 0;
