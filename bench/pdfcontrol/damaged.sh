@@ -27,7 +27,7 @@ mkdir -p "$work/sources" "$work/copies"
 documents=(
   /usr/share/doc/libtasn1-doc/libtasn1.pdf
   /usr/share/doc/shared-mime-info/shared-mime-info-spec.pdf
-  /usr/share/doc/bzip2-doc/manual.pdf.gz
+  /usr/share/doc/bzip2/manual.pdf.gz
   /usr/share/doc/fontconfig/fontconfig-user.pdf.gz
 )
 sources=()
@@ -67,6 +67,8 @@ while read -r name opened answer painted lost; do
   echo "$name $opened $answer $painted $lost $p $m" >> "$work/all.txt"
 done < "$work/control.txt"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+median_answer=$(awk '{print $3}' "$work/all.txt" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+p95_answer=$(awk '{print $3}' "$work/all.txt" | sort -n | awk '{a[NR]=$1} END {print a[int(NR*0.95)]}')
 
 echo "machine: $machine; load average before $load_before, after $load_after"
 echo "corpus: $per_document damaged copies of each of: $(cd "$work/sources" && ls | tr '\n' ' ')"
@@ -93,3 +95,5 @@ awk '
     printf "\n%-10s %8s %8s %8s %8s\n", "damage", "copies", "control", "pdftoppm", "mutool"
     for (k in kn) printf "%-10s %8d %8d %8d %8d\n", k, kn[k], kc[k], kp[k], km[k]
   }' "$work/all.txt"
+echo
+echo "answer to OpenDocument: median $median_answer ms, 95th percentile $p95_answer ms"
