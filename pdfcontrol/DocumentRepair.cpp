@@ -73,6 +73,7 @@ bool Usable(const Object &value) {
 // cross-reference: references stay references. Strict parsing leaves out an object that its
 // text's end cuts off.
 Object ParseText(const char *base, size_t begin, size_t end, bool strict) {
+  end = std::max(begin, end);
   Parser parser(nullptr, new MemStream(base, Goffset(begin), Goffset(end - begin), Object(objNull)), false);
   return parser.getObj(false, nullptr, cryptRC4, 0, 0, 0, 0, strict);
 }

@@ -28,9 +28,12 @@ class PDFDoc;
 namespace pdfworker {
 
 // What one repair may take, sized for a 32-bit worker. The file is held whole, and the copy is
-// the same buffer grown by the objects taken out of object streams, the objects made and the
-// cross-reference (7 bytes an object): with every bound reached, some 128 + 64 + 64 MiB of
-// bytes and about 40 MiB of bookkeeping, far below the 2 GiB a 32-bit process can address.
+// the same buffer grown by the objects taken out of object streams, the streams written again
+// with their right length (at most the file once more), the objects made and the
+// cross-reference (7 bytes an object): with every bound reached, some 128 + 128 + 64 MiB of
+// bytes (and the file's once more while the buffer grows) and about 40 MiB of bookkeeping, far
+// below the 2 GiB that a 32-bit process can address.
+// Object numbers from max_objects on are not taken, which also bounds Poppler's own table.
 struct RepairLimits {
   size_t max_file_bytes = size_t(128) << 20;
   size_t max_objects = 1'000'000;                      // found by the scan, all kinds
