@@ -164,11 +164,11 @@ TEST_F(DamagedDocuments, ShowWhatSurvivesOrSayWhyNot) {
 // replaces a worker that stops answering). Nearly all open.
 TEST_F(DamagedDocuments, LeaveTheWorkerRunningThroughACorpus) {
   const std::string source = DebianDocument(L"libtasn1.pdf");
-  std::vector<DamagedCopy> copies = DamagedCopies(source, "libtasn1", 125, 29);
-  for (DamagedCopy &copy : DamagedCopies(DebianDocument(L"shared-mime-info-spec.pdf"), "mime", 125, 30)) {
+  std::vector<DamagedCopy> copies = DamagedCopies(source, "libtasn1", 100, 29);
+  for (DamagedCopy &copy : DamagedCopies(DebianDocument(L"shared-mime-info-spec.pdf"), "mime", 100, 30)) {
     copies.push_back(std::move(copy));
   }
-  ASSERT_EQ(copies.size(), 250u);
+  ASSERT_EQ(copies.size(), 200u);
   ASSERT_TRUE(OpenDocument(Control(), WriteFile(L"whole.pdf", source)));
   const std::vector<DWORD> worker = WorkerProcesses();
   ASSERT_EQ(worker.size(), 1u);
