@@ -35,6 +35,9 @@ std::wstring ReasonFor(uint32_t code) {
     case pdfrender::kEncrypted: return L"The document is protected by a password.";
     case pdfrender::kNoPages: return L"The document has no pages.";
     case RendererClient::kAnswerRefused: return L"The renderer's answer for this document was out of bounds and refused.";
+    case pdfrender::kEncryptionLost:
+      return L"The document is encrypted and damaged: what it needs to be read was lost.";
+    case pdfrender::kBeyondRepair: return L"The document is damaged, and too large to be repaired.";
     default: return L"The document could not be read: the renderer failed on it.";
   }
 }
@@ -359,7 +362,7 @@ bool PdfControl::OpenAndShow(const std::wstring &path) {
     return false;
   }
   src_ = path;
-  viewer_->ShowDocument(opened.generation, opened.pages);
+  viewer_->ShowDocument(opened.generation, opened.pages, opened.repaired);
   return true;
 }
 

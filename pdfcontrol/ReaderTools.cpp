@@ -659,12 +659,15 @@ void ReaderTools::ShowMatch() {
 }
 
 void ReaderTools::SetNote(const wchar_t *note) {
+  const bool found_nothing = *note;
+  if (!found_nothing && viewer_.Damaged()) note = kDamagedNote;
   SetTextIfChanged(note_, note);
   if (!note_) return;
-  // A window too narrow to show the note beside the field shows it under the field.
+  // A window too narrow to show a find note beside the field shows it under the field; the
+  // damaged note stays put, not over the pages for as long as the document is shown.
   RECT room{};
   GetClientRect(note_, &room);
-  if (*note && room.right < 90) {
+  if (found_nothing && room.right < 90) {
     RECT field;
     GetWindowRect(find_box_, &field);
     POINT below{field.left, field.bottom + 2};

@@ -32,6 +32,9 @@ class ReaderTools final : public ViewerWindow::Extension {
   static constexpr const wchar_t *kWrapped = L"Wrapped around";
   static constexpr const wchar_t *kFindFailed = L"Text could not be read";
   static constexpr const wchar_t *kTextTooLarge = L"This page's text is too large to search";
+  // The note while a damaged document is shown, when finding has nothing to say.
+  static constexpr const wchar_t *kDamagedNote =
+      L"This document is damaged; the pages that could be read are shown.";
 
   ReaderTools(ViewerWindow &viewer, RendererClient &renderer);
   ~ReaderTools() override;

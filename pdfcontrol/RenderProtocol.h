@@ -31,6 +31,9 @@ enum Answer : uint32_t {
   kRenderFailed = 7,
   kCancelled = 8,  // the render was given up on the control's cancel event
   kTooLarge = 9,   // the page's text is over the bounds below
+  kRepaired = 10,  // opened from a repaired copy: payload as kOk
+  kEncryptionLost = 11,  // encrypted, and damaged where its key was kept
+  kBeyondRepair = 12,    // damaged, and too large for repair's bounds
 };
 
 struct Header {

@@ -2,6 +2,7 @@
 // pages with Splash on request (RenderProtocol.h). It runs in a process of its own so that a
 // file that crashes or hangs Poppler takes down only the worker, which the control restarts.
 // Non-embedded standard fonts are mapped to the metric-compatible fonts copied beside it.
+#include "DocumentRepair.h"
 #include "RenderProtocol.h"
 #include "WorkerText.h"
 
@@ -119,6 +120,8 @@ void RegisterFonts() {
   }
 }
 
+// What a document opened from a repaired copy reads; released after the document.
+std::vector<char> repaired_copy;
 std::unique_ptr<PDFDoc> document;
 std::unique_ptr<SplashOutputDev> output;
 
@@ -144,6 +147,7 @@ bool Open(uint32_t size) {
   if (!ReadAll(path.data(), size)) return false;
   output.reset();
   document.reset();
+  std::vector<char>().swap(repaired_copy);
   pdfworker::ForgetText();
   switch (CheckHeader(path.data())) {
     case kOk: break;
@@ -151,6 +155,18 @@ bool Open(uint32_t size) {
     default: return Reply(kNotPdf);
   }
   auto doc = std::make_unique<PDFDoc>(path.data(), int(size / 2));
+  // What Poppler cannot read is repaired in memory; the file is only read.
+  bool repaired = false;
+  if (pdfworker::NeedsRepair(*doc)) {
+    const bool usable = doc->isOk() && doc->getNumPages() > 0;
+    uint32_t answer = doc->isOk() ? kNoPages : kDamaged;
+    if (auto fixed = pdfworker::OpenRepaired(path.data(), repaired_copy, answer)) {
+      doc = std::move(fixed);
+      repaired = true;
+    } else if (!usable) {
+      return Reply(answer);
+    }
+  }
   if (!doc->isOk()) {
     switch (doc->getErrorCode()) {
       case errOpenFile: return Reply(kCannotOpen);
@@ -176,7 +192,7 @@ bool Open(uint32_t size) {
   SplashColor paper = {255, 255, 255, 0};
   output = std::make_unique<SplashOutputDev>(splashModeXBGR8, 4, false, paper);
   output->startDoc(document.get());
-  return Reply(kOk, payload.data(), payload.size());
+  return Reply(repaired ? kRepaired : kOk, payload.data(), payload.size());
 }
 
 // The section that a render request hands over, closed when the request is answered.
@@ -215,6 +231,8 @@ bool Render(uint32_t size) {
   double w = document->getPageCropWidth(page), h = document->getPageCropHeight(page);
   if (document->getPageRotate(page) % 180 != 0) std::swap(w, h);
   if (!(w >= 1 && h >= 1)) return Reply(kRenderFailed);
+  // Drawn without its contents, a page would look blank but whole.
+  if (pdfworker::PageObjectsMissing(*document, *document->getPage(page))) return Reply(kRenderFailed);
   // Resolutions chosen so that the page comes out at the asked size in pixels.
   const double hdpi = request.width * 72.0 / w, vdpi = request.height * 72.0 / h;
   document->displayPage(output.get(), page, hdpi, vdpi, 0, false, true, false, &Cancelled);

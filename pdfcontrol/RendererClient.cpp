@@ -383,7 +383,7 @@ OpenResult RendererClient::DoOpen(const std::wstring &path) {
       StopWorker(false);
       return result;
     }
-    if (header.code != kOk) {
+    if (header.code != kOk && header.code != kRepaired) {
       if (header.size != 0) break;
       worker_has_document_ = false;
       result.code = header.code;
@@ -403,6 +403,7 @@ OpenResult RendererClient::DoOpen(const std::wstring &path) {
       result.code = kAnswerRefused;
       return result;
     }
+    result.repaired = header.code == kRepaired;
     result.code = kOk;
     open_path_ = path;
     worker_has_document_ = true;

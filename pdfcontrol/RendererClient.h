@@ -81,6 +81,7 @@ struct OpenResult {
   uint32_t code = pdfrender::kCannotOpen;  // pdfrender::Answer, or kWorkerFailed
   uint32_t generation = 0;
   std::vector<pdfrender::PageSize> pages;
+  bool repaired = false;  // opened from a repaired copy of a damaged file
 };
 
 class RendererClient {

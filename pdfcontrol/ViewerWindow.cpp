@@ -94,11 +94,12 @@ void ViewerWindow::Destroy() {
   DestroyWindow(window);
 }
 
-void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages) {
+void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages, bool damaged) {
   std::vector<std::pair<float, float>> sizes;
   for (const auto &page : pages) sizes.emplace_back(page.width, page.height);
   layout_.SetPages(std::move(sizes));
   has_document_ = true;
+  damaged_ = damaged;
   generation_ = generation;
   zoom_ = 1.0;
   scroll_x_ = scroll_y_ = 0;
@@ -106,6 +107,7 @@ void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender
   failed_pages_.clear();
   message_title_.clear();
   message_reason_.clear();
+  if (window_) SetWindowTextW(window_, L"");
   Relayout();
   // The first page is drawn while the window paints its empty frame, not after.
   RequestVisible();
@@ -115,7 +117,10 @@ void ViewerWindow::ShowMessage(const std::wstring &title, const std::wstring &re
   Clear();
   message_title_ = title;
   message_reason_ = reason;
-  if (window_) InvalidateRect(window_, nullptr, FALSE);
+  if (!window_) return;
+  // The window's text carries the message too, for whatever reads windows rather than pixels.
+  SetWindowTextW(window_, (title + L"\r\n" + reason).c_str());
+  InvalidateRect(window_, nullptr, FALSE);
 }
 
 void ViewerWindow::Clear() {
@@ -125,6 +130,7 @@ void ViewerWindow::Clear() {
   failed_pages_.clear();
   message_title_.clear();
   message_reason_.clear();
+  if (window_) SetWindowTextW(window_, L"");
   scroll_x_ = scroll_y_ = 0;
   Relayout();
 }

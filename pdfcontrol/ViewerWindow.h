@@ -46,7 +46,8 @@ class ViewerWindow {
   void Destroy();
   HWND Handle() const { return window_; }
 
-  void ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages);
+  // A damaged document shows what could be read of it, and says so.
+  void ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages, bool damaged = false);
   void ShowMessage(const std::wstring &title, const std::wstring &reason);
   void Clear();
   // True while a page in view waits for its rendering or the window for its paint.
@@ -63,6 +64,7 @@ class ViewerWindow {
 
   void SetExtension(Extension *extension) { extension_ = extension; }
   bool HasDocument() const { return has_document_; }
+  bool Damaged() const { return has_document_ && damaged_; }
   uint32_t Generation() const { return generation_; }
   const PageLayout &Layout() const { return layout_; }
   int ScrollX() const { return scroll_x_; }
@@ -104,6 +106,7 @@ class ViewerWindow {
 
   bool in_relayout_ = false;
   bool has_document_ = false;
+  bool damaged_ = false;
   uint32_t generation_ = 0;
   PageLayout layout_;
   double zoom_ = 1.0;

@@ -9,6 +9,7 @@ packages=(
   wine wine32 fonts-wine xvfb xauth x11-utils imagemagick dpkg-dev poppler-utils
   googletest
   fonts-urw-base35 fonts-liberation2
+  libtasn1-doc shared-mime-info bzip2-doc fontconfig
   nsis zip unzip git osslsigncode openssl
 )
 src_list=/etc/apt/sources.list.d/folvane-src.sources

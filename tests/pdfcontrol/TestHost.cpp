@@ -1,6 +1,8 @@
 // The tests' container and helpers (see TestHost.h).
 #include "TestHost.h"
 
+#include <tlhelp32.h>
+
 #include <cstdio>
 
 namespace testhost {
@@ -138,19 +140,22 @@ void Pump(DWORD ms) {
   } while (GetTickCount() - start < ms);
 }
 
-bool WaitUntilShown(IDispatch *control, DWORD timeout_ms) {
+bool WaitUntilPainted(IDispatch *control, DWORD timeout_ms) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < timeout_ms) {
-    Pump(20);
+    Pump(1);
     VARIANT result;
     VariantInit(&result);
     if (FAILED(Call(control, 4, DISPATCH_PROPERTYGET, nullptr, &result))) return false;
-    if (result.vt == VT_BOOL && result.boolVal == VARIANT_FALSE) {
-      Pump(50);
-      return true;
-    }
+    if (result.vt == VT_BOOL && result.boolVal == VARIANT_FALSE) return true;
   }
   return false;
+}
+
+bool WaitUntilShown(IDispatch *control, DWORD timeout_ms) {
+  if (!WaitUntilPainted(control, timeout_ms)) return false;
+  Pump(50);
+  return true;
 }
 
 Shot Screenshot(HWND window) {
@@ -191,6 +196,20 @@ bool IsRed(unsigned p) { return R(p) > 200 && G(p) < 60 && B(p) < 60; }
 bool IsWhite(unsigned p) { return R(p) > 245 && G(p) > 245 && B(p) > 245; }
 bool IsDark(unsigned p) { return R(p) < 100 && G(p) < 100 && B(p) < 100; }
 bool IsGrey(unsigned p) { return R(p) == 128 && G(p) == 128 && B(p) == 128; }
+
+std::vector<DWORD> WorkerProcesses() {
+  std::vector<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (entry.th32ParentProcessID == GetCurrentProcessId() && lstrcmpiW(entry.szExeFile, L"PdfRender.exe") == 0) {
+      ids.push_back(entry.th32ProcessID);
+    }
+  }
+  CloseHandle(snapshot);
+  return ids;
+}
 
 std::wstring TempFolder() {
   static std::wstring folder;

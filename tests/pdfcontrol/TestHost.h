@@ -74,8 +74,11 @@ HRESULT Call(IDispatch *control, DISPID id, WORD flags, VARIANT *argument, VARIA
 bool OpenDocument(IDispatch *control, const std::wstring &path);
 std::wstring Src(IDispatch *control);
 int PageCount(IDispatch *control);
-// Pumps messages until the control has painted all pages in view.
+// Pumps messages until the control has painted all pages in view, then a little longer, so
+// that a screenshot finds them on the screen.
 bool WaitUntilShown(IDispatch *control, DWORD timeout_ms = 120000);
+// The same, without the time for a screenshot.
+bool WaitUntilPainted(IDispatch *control, DWORD timeout_ms = 120000);
 void Pump(DWORD ms);
 
 // The window's client area as it is on the screen, as 0x00RRGGBB pixels.
@@ -105,6 +108,8 @@ bool PointAt(POINT target);
 POINT OnScreen(HWND window, int x, int y);
 // The text of the control's tooltip while it shows one.
 std::wstring ShownTip();
+// The rendering workers that this process started, by process ID.
+std::vector<DWORD> WorkerProcesses();
 
 std::wstring TempFolder();
 std::wstring WriteFile(const std::wstring &name, const std::string &data);
