@@ -302,8 +302,13 @@ void TControl::WndProc(TMessage& m) {
                             : (m.Msg == WM_RBUTTONDOWN || m.Msg == WM_RBUTTONDBLCLK) ? mbRight
                                                                                      : mbMiddle;
       bool dbl = m.Msg == WM_LBUTTONDBLCLK || m.Msg == WM_RBUTTONDBLCLK || m.Msg == WM_MBUTTONDBLCLK;
+      // Default handling may run a click handler (a list box's selection change) that frees
+      // this control; so may each event here.
+      auto alive = AliveToken();
       DefaultHandler(m);
+      if (alive.expired()) return;
       if (dbl && button == mbLeft) DblClick();
+      if (alive.expired()) return;
       MouseDown(button, KeysToShiftState(m.WParam) | (dbl ? unsigned{ssDouble} : 0u), GET_X_LPARAM(m.LParam),
                 GET_Y_LPARAM(m.LParam));
       return;
@@ -312,14 +317,17 @@ void TControl::WndProc(TMessage& m) {
     case WM_RBUTTONUP:
     case WM_MBUTTONUP: {
       TMouseButton button = m.Msg == WM_LBUTTONUP ? mbLeft : m.Msg == WM_RBUTTONUP ? mbRight : mbMiddle;
+      auto alive = AliveToken();
       DefaultHandler(m);
-      MouseUp(button, KeysToShiftState(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+      if (!alive.expired()) MouseUp(button, KeysToShiftState(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
       return;
     }
-    case WM_MOUSEMOVE:
+    case WM_MOUSEMOVE: {
+      auto alive = AliveToken();
       DefaultHandler(m);
-      MouseMove(KeysToShiftState(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+      if (!alive.expired()) MouseMove(KeysToShiftState(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
       return;
+    }
     default:
       DefaultHandler(m);
   }
@@ -358,19 +366,19 @@ void TControl::DblClick() {
 }
 
 void TControl::Resize() {
-  if (OnResize) OnResize(this);
+  if (TNotifyEvent handler = OnResize) handler(this);
 }
 
 void TControl::MouseDown(TMouseButton button, unsigned shift, int x, int y) {
-  if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
+  if (TMouseEvent handler = OnMouseDown) handler(this, button, shift, x, y);
 }
 
 void TControl::MouseUp(TMouseButton button, unsigned shift, int x, int y) {
-  if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
+  if (TMouseEvent handler = OnMouseUp) handler(this, button, shift, x, y);
 }
 
 void TControl::MouseMove(unsigned shift, int x, int y) {
-  if (OnMouseMove) OnMouseMove(this, shift, x, y);
+  if (TMouseMoveEvent handler = OnMouseMove) handler(this, shift, x, y);
 }
 
 void TControl::ChangeScale(int multiplier, int divider) {
@@ -1096,7 +1104,7 @@ bool TWinControl::PaletteChanged(bool foreground) {
 }
 
 bool TWinControl::DoKeyDown(WORD& key, unsigned shift) {
-  if (OnKeyDown) OnKeyDown(this, key, shift);
+  if (TKeyEvent handler = OnKeyDown) handler(this, key, shift);
   return key == 0;
 }
 
@@ -1161,27 +1169,31 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
       WORD key = static_cast<WORD>(m.WParam);
-      // A handler's change, clearing included, is what a derived control sees afterwards.
+      // A handler's change, clearing included, is what a derived control sees afterwards; a
+      // handler that freed the control ends the message.
+      auto alive = AliveToken();
       bool cleared = DoKeyDown(key, KeyDataToShiftState(m.LParam));
       m.WParam = key;
-      if (cleared) return;
+      if (cleared || alive.expired()) return;
       break;
     }
     case WM_KEYUP:
     case WM_SYSKEYUP:
-      if (OnKeyUp) {
+      if (TKeyEvent handler = OnKeyUp) {
         WORD key = static_cast<WORD>(m.WParam);
-        OnKeyUp(this, key, KeyDataToShiftState(m.LParam));
+        auto alive = AliveToken();
+        handler(this, key, KeyDataToShiftState(m.LParam));
         m.WParam = key;
-        if (key == 0) return;
+        if (key == 0 || alive.expired()) return;
       }
       break;
     case WM_CHAR:
-      if (OnKeyPress) {
+      if (TKeyPressEvent handler = OnKeyPress) {
         char key = static_cast<char>(m.WParam);
-        OnKeyPress(this, key);
+        auto alive = AliveToken();
+        handler(this, key);
         m.WParam = static_cast<unsigned char>(key);
-        if (key == 0) return;
+        if (key == 0 || alive.expired()) return;
       }
       break;
     case CN_CTLCOLORBTN:
