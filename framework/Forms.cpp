@@ -661,12 +661,17 @@ TApplication::TApplication(TComponent* owner) : TComponent(owner) {
   CreateHandle();
 }
 
+void TApplication::BeforeDestruction() {
+  // Every window disappears before the first is destroyed: the viewer must not stay on screen
+  // while the explorer and the embedded control shut down.
+  if (!HasState(csDestroying))
+    for (int i = 0; i < ComponentCount(); ++i)
+      if (auto* form = dynamic_cast<TCustomForm*>(Components(i)); form && form->HandleAllocated())
+        ShowWindow(form->Handle(), SW_HIDE);
+  TComponent::BeforeDestruction();
+}
+
 TApplication::~TApplication() {
-  if (handle_) {
-    // The forms disappear before they are destroyed.
-    for (TCustomForm* form : Screen ? Screen->Forms() : std::vector<TCustomForm*>())
-      if (form->HandleAllocated()) ShowWindow(form->Handle(), SW_HIDE);
-  }
   DestroyComponents();
   if (handle_) {
     SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);

@@ -163,6 +163,7 @@ class TApplication : public TComponent {
  public:
   explicit TApplication(TComponent* owner);
   ~TApplication() override;
+  void BeforeDestruction() override;
   std::string ClassName() const override { return "TApplication"; }
 
   HWND Handle() const { return handle_; }
