@@ -286,9 +286,11 @@ void TCustomForm::BeforeDestruction() {
   TScrollingWinControl::BeforeDestruction();
 }
 
-void TCustomForm::LoadDescription(const std::string& resourceName) {
+void TCustomForm::LoadDescription(const std::function<void()>& bindFields, const std::string& resourceName) {
   std::string resource = resourceName.empty() ? AnsiUpperCase(ClassName()) : resourceName;
   ReadDescriptionResource(this, resource, ClassName());
+  if (bindFields) bindFields();
+  if (TNotifyEvent handler = OnCreate) handler(this);
   if (Visible()) ShowingChanged();
 }
 
@@ -405,8 +407,15 @@ void TCustomForm::CreateParams(TCreateParams& params) {
 }
 
 void TCustomForm::CreateWnd() {
+  const TWindowState state = windowState_;  // the new window reports itself restored
   TScrollingWinControl::CreateWnd();
   ApplyStayOnTop();
+  // A window made anew for a form on screen (a new border style) takes its place there.
+  if (shownOnce_ && Visible()) {
+    windowState_ = state;
+    static constexpr int kShow[] = {SW_SHOWNA, SW_SHOWMINNOACTIVE, SW_SHOWMAXIMIZED};
+    ShowWindow(Handle(), kShow[state]);
+  }
   HICON icon = icon_.Empty() ? (Application ? Application->Icon().Handle() : nullptr) : icon_.Handle();
   if (icon) SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 }

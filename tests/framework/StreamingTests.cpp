@@ -334,4 +334,62 @@ TEST_F(StreamingTest, AStoredCloseHandlerIsBound) {
   TObject::Free(form);
 }
 
+// A form stored visible: what its window saw of the fields while it was shown, and whether
+// it was shown at all.
+struct ShownRecord {
+  int shown = 0;
+  int shownUnbound = 0;
+  int createdBound = 0;
+};
+
+class TShownForm : public TForm {
+ public:
+  TShownForm(TComponent* owner, ShownRecord& record, const char* field) : TForm(owner), record_(record) {
+    DeclareMethod("Created", [this](TObject*) { record_.createdBound += Panel1 != nullptr; });
+    LoadDescription([this, field] { BindField(Panel1, field); }, "TESTSHOWN");
+  }
+  std::string ClassName() const override { return "TShownForm"; }
+  void WndProc(TMessage& m) override {
+    if ((m.Msg == WM_SHOWWINDOW && m.WParam) || (m.Msg == WM_ACTIVATE && LOWORD(m.WParam) != WA_INACTIVE)) {
+      ++record_.shown;
+      record_.shownUnbound += Panel1 == nullptr;
+    }
+    TForm::WndProc(m);
+  }
+  TPanel* Panel1 = nullptr;
+
+ private:
+  ShownRecord& record_;
+};
+
+TEST_F(StreamingTest, AFormStoredVisibleIsShownOnlyOnceItsFieldsAreBoundAndItsCreationRan) {
+  for (const char* field : {"Panel1", "Missing1"}) {
+    SCOPED_TRACE(field);
+    const bool binds = std::string(field) == "Panel1";
+    Application->UpdateVisible();
+    const bool buttonBefore = IsWindowVisible(Application->Handle()) != 0;
+    ShownRecord record;
+    TShownForm* form = nullptr;
+    try {
+      form = new TShownForm(Application, record, field);
+    } catch (const EReadError&) {
+    }
+    EXPECT_EQ(form != nullptr, binds);
+    EXPECT_EQ(record.shownUnbound, 0);
+    EXPECT_EQ(record.createdBound, binds ? 1 : 0);
+    EXPECT_EQ(record.shown > 0, binds);
+    if (!binds) {
+      EXPECT_EQ(IsWindowVisible(Application->Handle()) != 0, buttonBefore) << "no taskbar button left";
+    }
+    if (form) {
+      // A new border style makes a new window, which takes the old one's place on screen.
+      form->SetBorderStyle(bsSingle);
+      EXPECT_TRUE(form->Visible());
+      EXPECT_TRUE(IsWindowVisible(form->Handle()));
+      EXPECT_FALSE(GetWindowLongA(form->Handle(), GWL_STYLE) & WS_THICKFRAME);
+    }
+    TObject::Free(form);
+  }
+}
+
 }  // namespace
