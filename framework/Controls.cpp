@@ -20,6 +20,13 @@ thread_local std::unordered_map<HWND, TWinControl*> boundControls;
 // The control whose window is being made: the window procedure binds the first message of a
 // new window to it (some messages arrive before CreateWindowEx returns).
 thread_local TWinControl* creationControl = nullptr;
+
+// Windows given back after adoption while someone else's procedure sat in front of ours: ours
+// stays in their chain and passes their messages on to the window's own procedure.
+thread_local std::unordered_map<HWND, WNDPROC> releasedWindows;
+
+// The messages that only a window being made receives first.
+bool IsCreationMessage(UINT msg) { return msg == WM_NCCREATE || msg == WM_GETMINMAXINFO; }
 int nextChildId = 100;
 
 struct NamedValue {
@@ -537,9 +544,21 @@ void TWinControl::Unbind() {
 
 LRESULT CALLBACK TWinControl::InitWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   TWinControl* control = FindControl(window);
+  // A window being made is new whatever the map says: an entry for its handle was left by a
+  // window that died unseen, and the system has given the handle out again.
+  if (control && creationControl && control != creationControl && IsCreationMessage(msg)) {
+    control->WindowGone();
+    control = nullptr;
+  }
   if (!control) {
     control = creationControl;
-    if (!control) return DefWindowProcA(window, msg, wParam, lParam);
+    if (!control) {
+      auto released = releasedWindows.find(window);
+      if (released == releasedWindows.end()) return DefWindowProcA(window, msg, wParam, lParam);
+      WNDPROC own = released->second;
+      if (msg == WM_NCDESTROY) releasedWindows.erase(released);
+      return CallWindowProcA(own, window, msg, wParam, lParam);
+    }
     creationControl = nullptr;
     control->Bind(window);
   }
@@ -549,8 +568,17 @@ LRESULT CALLBACK TWinControl::InitWndProc(HWND window, UINT msg, WPARAM wParam, 
   } catch (...) {
     HandleWindowException();
   }
-  if (msg == WM_NCDESTROY && FindControl(window) == control) control->Unbind();
+  if (msg == WM_NCDESTROY && FindControl(window) == control) control->WindowGone();
   return message.Result;
+}
+
+void TWinControl::WindowGone() {
+  Unbind();
+  // An adopted window that died on its own leaves nothing to give back.
+  if (adopted_) {
+    adopted_ = false;
+    defWndProc_ = DefWindowProcA;
+  }
 }
 
 void TWinControl::CreateParams(TCreateParams& params) {
@@ -675,16 +703,26 @@ void TWinControl::RecreateWnd() {
 void TWinControl::AdoptWindow(HWND window) {
   Bind(window);
   adopted_ = true;
+  // Ours may still sit in the window's chain from an earlier adoption: it serves again there.
+  if (auto released = releasedWindows.find(window); released != releasedWindows.end()) {
+    defWndProc_ = released->second;
+    releasedWindows.erase(released);
+    return;
+  }
   defWndProc_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::InitWndProc)));
 }
 
 void TWinControl::ReleaseAdoptedWindow() {
   if (!handle_ || !adopted_) return;
-  SetWindowLongPtrA(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(defWndProc_));
-  Unbind();
-  adopted_ = false;
-  defWndProc_ = DefWindowProcA;
+  // A procedure put in front of ours since (the control subclassing its own window) stays;
+  // ours then passes on what reaches it.
+  const auto ours = reinterpret_cast<LONG_PTR>(&TWinControl::InitWndProc);
+  if (GetWindowLongPtrA(handle_, GWLP_WNDPROC) == ours)
+    SetWindowLongPtrA(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(defWndProc_));
+  else if (IsWindow(handle_))
+    releasedWindows[handle_] = defWndProc_;
+  WindowGone();
 }
 
 void TWinControl::InsertControl(TControl* control) {
@@ -1230,7 +1268,7 @@ void TWinControl::WndProc(TMessage& m) {
       return;
     case WM_NCDESTROY:
       DefaultHandler(m);
-      Unbind();
+      WindowGone();
       return;
     default:
       break;

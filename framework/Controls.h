@@ -412,6 +412,8 @@ class TWinControl : public TControl {
   friend class TControl;
   void Bind(HWND window);
   void Unbind();
+  // The window is gone (or never was ours to keep): forget it and any adoption.
+  void WindowGone();
   HWND handle_ = nullptr;
   TBrush brush_;
   WNDPROC defWndProc_ = DefWindowProcA;
