@@ -417,13 +417,13 @@ TPersistent* TControl::NestedProperty(std::string_view name) {
 
 bool TControl::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "Left") {
-    SetLeft(reader.ReadInteger());
+    SetLeft(reader.ReadInteger(-kMaxExtent, kMaxExtent));
   } else if (name == "Top") {
-    SetTop(reader.ReadInteger());
+    SetTop(reader.ReadInteger(-kMaxExtent, kMaxExtent));
   } else if (name == "Width") {
-    SetWidth(reader.ReadInteger());
+    SetWidth(reader.ReadInteger(0, kMaxExtent));
   } else if (name == "Height") {
-    SetHeight(reader.ReadInteger());
+    SetHeight(reader.ReadInteger(0, kMaxExtent));
   } else if (name == "Align") {
     TAlign align;
     if (!IdentToAlign(reader.ReadIdent(), align)) reader.Error(LoadResString(SInvalidPropertyValue));

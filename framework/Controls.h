@@ -18,6 +18,10 @@
 #include "Classes.h"
 #include "Graphics.h"
 
+// The largest position or size that a description may give a control: the platform's
+// coordinates stay within 16 bits, and sums of two stay far from overflow.
+constexpr int kMaxExtent = 32767;
+
 struct TMessage {
   UINT Msg;
   WPARAM WParam;

@@ -596,9 +596,9 @@ TPersistent* TCustomForm::NestedProperty(std::string_view name) { return TScroll
 
 bool TCustomForm::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "ClientWidth") {
-    SetClientWidth(reader.ReadInteger());
+    SetClientWidth(reader.ReadInteger(0, kMaxExtent));
   } else if (name == "ClientHeight") {
-    SetClientHeight(reader.ReadInteger());
+    SetClientHeight(reader.ReadInteger(0, kMaxExtent));
   } else if (name == "FormStyle") {
     static const char* kNames[] = {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"};
     const int style = ReadEnumName(reader, reader.ReadIdent(), kNames);

@@ -229,7 +229,10 @@ bool TFont::ReadProperty(TReader& reader, std::string_view name) {
     SetStyle(style);
   } else if (name == "Pitch") {
     std::string p = reader.ReadIdent();
-    SetPitch(p == "fpFixed" ? fpFixed : p == "fpVariable" ? fpVariable : fpDefault);
+    if (p == "fpDefault") SetPitch(fpDefault);
+    else if (p == "fpFixed") SetPitch(fpFixed);
+    else if (p == "fpVariable") SetPitch(fpVariable);
+    else reader.Error(LoadResString(SInvalidPropertyValue));
   } else {
     return TGraphicsObject::ReadProperty(reader, name);
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ class TTestLink : public TComponent {
     if (name == "Skipped") {
       reader.SkipValue();
       return true;
+    }
+    if (name == "Throws") {
+      reader.ReadBoolean();
+      throw std::runtime_error("setter broke");
     }
     if (name == "FailLoaded") {
       failLoaded = reader.ReadBoolean();
@@ -129,6 +134,7 @@ class StreamingTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     RegisterComponentClass("TTestLink", [](TComponent* owner) { return new TTestLink(owner); });
+    RegisterComponentClass("TTestBroken", [](TComponent*) -> TComponent* { throw std::runtime_error("no resources"); });
   }
   TTestForm* Load(const std::string& resource) {
     form_ = new TTestForm(Application, resource);
@@ -295,6 +301,20 @@ TEST_F(StreamingTest, DamagedDescriptionsAreReadErrorsNeverCrashesOrExhaustion) 
       {"unknown position", Description(Bytes().Short("Position").Raw({0x07}).Short("poSomewhere")), "Invalid property value"},
       {"unknown border icon", Description(Bytes().Short("BorderIcons").Raw({0x0B}).Short("biSystemMenu").Short("biClose").Raw({0})),
        "Invalid property value"},
+      {"unknown font pitch", Description(Bytes().Short("Font.Pitch").Raw({0x07}).Short("fpWide")),
+       "Bare.Font.Pitch: Invalid property value"},
+      {"position that overflows with the width",
+       Description({}, Bytes().Short("TPanel").Short("Panel1").Short("Left").Raw({0x04, 0xFF, 0xFF, 0xFF, 0x7F}).Raw({0, 0})),
+       "Panel1.Left: Invalid property value"},
+      {"bevel drawn 2^31 times",
+       Description({}, Bytes().Short("TPanel").Short("Panel1").Short("BevelWidth").Raw({0x04, 0, 0, 0, 0x7F}).Raw({0, 0})),
+       "Panel1.BevelWidth: Invalid property value"},
+      {"class whose construction fails", Description({}, Bytes().Short("TTestBroken").Short("Broken1").Raw({0, 0})),
+       "no resources"},
+      {"setter failing outside the framework", Description({}, Link(Bytes().Short("Throws").Raw({0x09}))),
+       "Link1.Throws: setter broke"},
+      {"root name that is no identifier", Bytes().Raw({'T', 'P', 'F', '0'}).Short("TBareForm").Short("9Bare").Raw({0, 0}).b,
+       "'9Bare' is not a valid component name"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -315,7 +335,7 @@ TEST_F(StreamingTest, EveryComponentLeavesLoadingWhenTheEndOfLoadingOfOneFails) 
   auto* form = new TBareForm(Application);
   Bytes children = Link(Bytes().Short("FailLoaded").Raw({0x09}));
   children.Short("TPanel").Short("Panel2").Raw({0, 0});
-  EXPECT_THROW(TReader(Description({}, children), form).ReadRootComponent(), EInvalidOperation);
+  EXPECT_THROW(TReader(Description({}, children), form).ReadRootComponent(), EReadError);
   ASSERT_EQ(form->ComponentCount(), 2);
   for (int i = 0; i < form->ComponentCount(); ++i)
     EXPECT_FALSE(form->Components(i)->HasState(csLoading | csReading)) << form->Components(i)->Name();
