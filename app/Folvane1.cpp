@@ -3,7 +3,8 @@
 TForm1* Form1 = nullptr;
 
 TForm1::TForm1(TComponent* owner) : TForm(owner) {
-  LoadDescription();
-  BindField(Pdf1, "Pdf1");
-  BindField(StatusBar1, "StatusBar1");
+  LoadDescription([this] {
+    BindField(Pdf1, "Pdf1");
+    BindField(StatusBar1, "StatusBar1");
+  });
 }

@@ -51,14 +51,15 @@ TDateTime LastChange(const TSearchRec& entry) {
 
 TForm2::TForm2(TComponent* owner) : TForm(owner) {
   DeclareMethod("FileListBox1Click", [this](TObject* sender) { FileListBox1Click(sender); });
-  LoadDescription();
-  BindField(Panel1, "Panel1");
-  BindField(DriveComboBox1, "DriveComboBox1");
-  BindField(LMDSplitterPanel1, "LMDSplitterPanel1");
-  BindField(LMDSplitterPane1, "LMDSplitterPane1");
-  BindField(LMDSplitterPane2, "LMDSplitterPane2");
-  BindField(DirectoryListBox1, "DirectoryListBox1");
-  BindField(FileListBox1, "FileListBox1");
+  LoadDescription([this] {
+    BindField(Panel1, "Panel1");
+    BindField(DriveComboBox1, "DriveComboBox1");
+    BindField(LMDSplitterPanel1, "LMDSplitterPanel1");
+    BindField(LMDSplitterPane1, "LMDSplitterPane1");
+    BindField(LMDSplitterPane2, "LMDSplitterPane2");
+    BindField(DirectoryListBox1, "DirectoryListBox1");
+    BindField(FileListBox1, "FileListBox1");
+  });
 }
 
 void TForm2::FileListBox1Click(TObject*) {

@@ -270,7 +270,9 @@ void TFileListBox::NotifyChanged() {
 }
 
 void TFileListBox::Click() {
+  auto alive = AliveToken();
   TCustomListBox::Click();
+  if (alive.expired()) return;  // the handler freed the list
   if (ItemIndex() != lastSelection_) NotifyChanged();
 }
 

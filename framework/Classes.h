@@ -94,6 +94,10 @@ class TComponent : public TPersistent {
 
   virtual void Notification(TComponent* component, TOperation operation);
 
+  // Expires with the component: code that calls a handler, which may free the component,
+  // asks it before it touches the component again.
+  std::weak_ptr<char> AliveToken() const { return alive_; }
+
  protected:
   void SetDesigning(bool designing);
   void AddState(unsigned flags) { state_ |= flags; }
@@ -111,6 +115,7 @@ class TComponent : public TPersistent {
   std::vector<TComponent*> freeNotifies_;
   bool removalNotified_ = false;
   std::vector<std::pair<std::string, TNotifyEvent>> methods_;
+  std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
 
 class TCollection;

@@ -20,6 +20,13 @@ thread_local std::unordered_map<HWND, TWinControl*> boundControls;
 // The control whose window is being made: the window procedure binds the first message of a
 // new window to it (some messages arrive before CreateWindowEx returns).
 thread_local TWinControl* creationControl = nullptr;
+
+// Windows given back after adoption while someone else's procedure sat in front of ours: ours
+// stays in their chain and passes their messages on to the window's own procedure.
+thread_local std::unordered_map<HWND, WNDPROC> releasedWindows;
+
+// The messages that only a window being made receives first.
+bool IsCreationMessage(UINT msg) { return msg == WM_NCCREATE || msg == WM_GETMINMAXINFO; }
 int nextChildId = 100;
 
 struct NamedValue {
@@ -302,8 +309,13 @@ void TControl::WndProc(TMessage& m) {
                             : (m.Msg == WM_RBUTTONDOWN || m.Msg == WM_RBUTTONDBLCLK) ? mbRight
                                                                                      : mbMiddle;
       bool dbl = m.Msg == WM_LBUTTONDBLCLK || m.Msg == WM_RBUTTONDBLCLK || m.Msg == WM_MBUTTONDBLCLK;
+      // Default handling may run a click handler (a list box's selection change) that frees
+      // this control; so may each event here.
+      auto alive = AliveToken();
       DefaultHandler(m);
+      if (alive.expired()) return;
       if (dbl && button == mbLeft) DblClick();
+      if (alive.expired()) return;
       MouseDown(button, KeysToShiftState(m.WParam) | (dbl ? unsigned{ssDouble} : 0u), GET_X_LPARAM(m.LParam),
                 GET_Y_LPARAM(m.LParam));
       return;
@@ -312,14 +324,17 @@ void TControl::WndProc(TMessage& m) {
     case WM_RBUTTONUP:
     case WM_MBUTTONUP: {
       TMouseButton button = m.Msg == WM_LBUTTONUP ? mbLeft : m.Msg == WM_RBUTTONUP ? mbRight : mbMiddle;
+      auto alive = AliveToken();
       DefaultHandler(m);
-      MouseUp(button, KeysToShiftState(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+      if (!alive.expired()) MouseUp(button, KeysToShiftState(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
       return;
     }
-    case WM_MOUSEMOVE:
+    case WM_MOUSEMOVE: {
+      auto alive = AliveToken();
       DefaultHandler(m);
-      MouseMove(KeysToShiftState(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
+      if (!alive.expired()) MouseMove(KeysToShiftState(m.WParam), GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam));
       return;
+    }
     default:
       DefaultHandler(m);
   }
@@ -358,19 +373,19 @@ void TControl::DblClick() {
 }
 
 void TControl::Resize() {
-  if (OnResize) OnResize(this);
+  if (TNotifyEvent handler = OnResize) handler(this);
 }
 
 void TControl::MouseDown(TMouseButton button, unsigned shift, int x, int y) {
-  if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
+  if (TMouseEvent handler = OnMouseDown) handler(this, button, shift, x, y);
 }
 
 void TControl::MouseUp(TMouseButton button, unsigned shift, int x, int y) {
-  if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
+  if (TMouseEvent handler = OnMouseUp) handler(this, button, shift, x, y);
 }
 
 void TControl::MouseMove(unsigned shift, int x, int y) {
-  if (OnMouseMove) OnMouseMove(this, shift, x, y);
+  if (TMouseMoveEvent handler = OnMouseMove) handler(this, shift, x, y);
 }
 
 void TControl::ChangeScale(int multiplier, int divider) {
@@ -402,13 +417,13 @@ TPersistent* TControl::NestedProperty(std::string_view name) {
 
 bool TControl::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "Left") {
-    SetLeft(reader.ReadInteger());
+    SetLeft(reader.ReadInteger(-kMaxExtent, kMaxExtent));
   } else if (name == "Top") {
-    SetTop(reader.ReadInteger());
+    SetTop(reader.ReadInteger(-kMaxExtent, kMaxExtent));
   } else if (name == "Width") {
-    SetWidth(reader.ReadInteger());
+    SetWidth(reader.ReadInteger(0, kMaxExtent));
   } else if (name == "Height") {
-    SetHeight(reader.ReadInteger());
+    SetHeight(reader.ReadInteger(0, kMaxExtent));
   } else if (name == "Align") {
     TAlign align;
     if (!IdentToAlign(reader.ReadIdent(), align)) reader.Error(LoadResString(SInvalidPropertyValue));
@@ -529,9 +544,21 @@ void TWinControl::Unbind() {
 
 LRESULT CALLBACK TWinControl::InitWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   TWinControl* control = FindControl(window);
+  // A window being made is new whatever the map says: an entry for its handle was left by a
+  // window that died unseen, and the system has given the handle out again.
+  if (control && creationControl && control != creationControl && IsCreationMessage(msg)) {
+    control->WindowGone();
+    control = nullptr;
+  }
   if (!control) {
     control = creationControl;
-    if (!control) return DefWindowProcA(window, msg, wParam, lParam);
+    if (!control) {
+      auto released = releasedWindows.find(window);
+      if (released == releasedWindows.end()) return DefWindowProcA(window, msg, wParam, lParam);
+      WNDPROC own = released->second;
+      if (msg == WM_NCDESTROY) releasedWindows.erase(released);
+      return CallWindowProcA(own, window, msg, wParam, lParam);
+    }
     creationControl = nullptr;
     control->Bind(window);
   }
@@ -541,8 +568,17 @@ LRESULT CALLBACK TWinControl::InitWndProc(HWND window, UINT msg, WPARAM wParam, 
   } catch (...) {
     HandleWindowException();
   }
-  if (msg == WM_NCDESTROY && FindControl(window) == control) control->Unbind();
+  if (msg == WM_NCDESTROY && FindControl(window) == control) control->WindowGone();
   return message.Result;
+}
+
+void TWinControl::WindowGone() {
+  Unbind();
+  // An adopted window that died on its own leaves nothing to give back.
+  if (adopted_) {
+    adopted_ = false;
+    defWndProc_ = DefWindowProcA;
+  }
 }
 
 void TWinControl::CreateParams(TCreateParams& params) {
@@ -667,16 +703,26 @@ void TWinControl::RecreateWnd() {
 void TWinControl::AdoptWindow(HWND window) {
   Bind(window);
   adopted_ = true;
+  // Ours may still sit in the window's chain from an earlier adoption: it serves again there.
+  if (auto released = releasedWindows.find(window); released != releasedWindows.end()) {
+    defWndProc_ = released->second;
+    releasedWindows.erase(released);
+    return;
+  }
   defWndProc_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TWinControl::InitWndProc)));
 }
 
 void TWinControl::ReleaseAdoptedWindow() {
   if (!handle_ || !adopted_) return;
-  SetWindowLongPtrA(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(defWndProc_));
-  Unbind();
-  adopted_ = false;
-  defWndProc_ = DefWindowProcA;
+  // A procedure put in front of ours since (the control subclassing its own window) stays;
+  // ours then passes on what reaches it.
+  const auto ours = reinterpret_cast<LONG_PTR>(&TWinControl::InitWndProc);
+  if (GetWindowLongPtrA(handle_, GWLP_WNDPROC) == ours)
+    SetWindowLongPtrA(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(defWndProc_));
+  else if (IsWindow(handle_))
+    releasedWindows[handle_] = defWndProc_;
+  WindowGone();
 }
 
 void TWinControl::InsertControl(TControl* control) {
@@ -1096,7 +1142,7 @@ bool TWinControl::PaletteChanged(bool foreground) {
 }
 
 bool TWinControl::DoKeyDown(WORD& key, unsigned shift) {
-  if (OnKeyDown) OnKeyDown(this, key, shift);
+  if (TKeyEvent handler = OnKeyDown) handler(this, key, shift);
   return key == 0;
 }
 
@@ -1161,27 +1207,31 @@ void TWinControl::WndProc(TMessage& m) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
       WORD key = static_cast<WORD>(m.WParam);
-      // A handler's change, clearing included, is what a derived control sees afterwards.
+      // A handler's change, clearing included, is what a derived control sees afterwards; a
+      // handler that freed the control ends the message.
+      auto alive = AliveToken();
       bool cleared = DoKeyDown(key, KeyDataToShiftState(m.LParam));
       m.WParam = key;
-      if (cleared) return;
+      if (cleared || alive.expired()) return;
       break;
     }
     case WM_KEYUP:
     case WM_SYSKEYUP:
-      if (OnKeyUp) {
+      if (TKeyEvent handler = OnKeyUp) {
         WORD key = static_cast<WORD>(m.WParam);
-        OnKeyUp(this, key, KeyDataToShiftState(m.LParam));
+        auto alive = AliveToken();
+        handler(this, key, KeyDataToShiftState(m.LParam));
         m.WParam = key;
-        if (key == 0) return;
+        if (key == 0 || alive.expired()) return;
       }
       break;
     case WM_CHAR:
-      if (OnKeyPress) {
+      if (TKeyPressEvent handler = OnKeyPress) {
         char key = static_cast<char>(m.WParam);
-        OnKeyPress(this, key);
+        auto alive = AliveToken();
+        handler(this, key);
         m.WParam = static_cast<unsigned char>(key);
-        if (key == 0) return;
+        if (key == 0 || alive.expired()) return;
       }
       break;
     case CN_CTLCOLORBTN:
@@ -1218,7 +1268,7 @@ void TWinControl::WndProc(TMessage& m) {
       return;
     case WM_NCDESTROY:
       DefaultHandler(m);
-      Unbind();
+      WindowGone();
       return;
     default:
       break;

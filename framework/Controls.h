@@ -18,6 +18,10 @@
 #include "Classes.h"
 #include "Graphics.h"
 
+// The largest position or size that a description may give a control: the platform's
+// coordinates stay within 16 bits, and sums of two stay far from overflow.
+constexpr int kMaxExtent = 32767;
+
 struct TMessage {
   UINT Msg;
   WPARAM WParam;
@@ -412,6 +416,8 @@ class TWinControl : public TControl {
   friend class TControl;
   void Bind(HWND window);
   void Unbind();
+  // The window is gone (or never was ours to keep): forget it and any adoption.
+  void WindowGone();
   HWND handle_ = nullptr;
   TBrush brush_;
   WNDPROC defWndProc_ = DefWindowProcA;

@@ -8,6 +8,9 @@
 
 namespace {
 
+// A frame is drawn line by line; one wider than any window is no frame but a loop.
+constexpr int kMaxFrameWidth = 255;
+
 bool IdentToBevel(std::string_view s, TBevelCut& cut) {
   if (s == "bvNone") cut = bvNone;
   else if (s == "bvLowered") cut = bvLowered;
@@ -38,9 +41,9 @@ bool TCustomPanel::ReadProperty(TReader& reader, std::string_view name) {
     if (name == "BevelOuter") SetBevelOuter(cut);
     else SetBevelInner(cut);
   } else if (name == "BevelWidth") {
-    SetBevelWidth(reader.ReadInteger());
+    SetBevelWidth(reader.ReadInteger(0, kMaxFrameWidth));
   } else if (name == "BorderWidth") {
-    SetBorderWidth(reader.ReadInteger());
+    SetBorderWidth(reader.ReadInteger(0, kMaxFrameWidth));
   } else if (name == "AutoSize") {
     SetAutoSize(reader.ReadBoolean());
   } else {

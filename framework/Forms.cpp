@@ -286,9 +286,11 @@ void TCustomForm::BeforeDestruction() {
   TScrollingWinControl::BeforeDestruction();
 }
 
-void TCustomForm::LoadDescription(const std::string& resourceName) {
+void TCustomForm::LoadDescription(const std::function<void()>& bindFields, const std::string& resourceName) {
   std::string resource = resourceName.empty() ? AnsiUpperCase(ClassName()) : resourceName;
   ReadDescriptionResource(this, resource, ClassName());
+  if (bindFields) bindFields();
+  if (TNotifyEvent handler = OnCreate) handler(this);
   if (Visible()) ShowingChanged();
 }
 
@@ -405,8 +407,15 @@ void TCustomForm::CreateParams(TCreateParams& params) {
 }
 
 void TCustomForm::CreateWnd() {
+  const TWindowState state = windowState_;  // the new window reports itself restored
   TScrollingWinControl::CreateWnd();
   ApplyStayOnTop();
+  // A window made anew for a form on screen (a new border style) takes its place there.
+  if (shownOnce_ && Visible()) {
+    windowState_ = state;
+    static constexpr int kShow[] = {SW_SHOWNA, SW_SHOWMINNOACTIVE, SW_SHOWMAXIMIZED};
+    ShowWindow(Handle(), kShow[state]);
+  }
   HICON icon = icon_.Empty() ? (Application ? Application->Icon().Handle() : nullptr) : icon_.Handle();
   if (icon) SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 }
@@ -587,9 +596,9 @@ TPersistent* TCustomForm::NestedProperty(std::string_view name) { return TScroll
 
 bool TCustomForm::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "ClientWidth") {
-    SetClientWidth(reader.ReadInteger());
+    SetClientWidth(reader.ReadInteger(0, kMaxExtent));
   } else if (name == "ClientHeight") {
-    SetClientHeight(reader.ReadInteger());
+    SetClientHeight(reader.ReadInteger(0, kMaxExtent));
   } else if (name == "FormStyle") {
     static const char* kNames[] = {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"};
     const int style = ReadEnumName(reader, reader.ReadIdent(), kNames);
@@ -661,12 +670,17 @@ TApplication::TApplication(TComponent* owner) : TComponent(owner) {
   CreateHandle();
 }
 
+void TApplication::BeforeDestruction() {
+  // Every window disappears before the first is destroyed: the viewer must not stay on screen
+  // while the explorer and the embedded control shut down.
+  if (!HasState(csDestroying))
+    for (int i = 0; i < ComponentCount(); ++i)
+      if (auto* form = dynamic_cast<TCustomForm*>(Components(i)); form && form->HandleAllocated())
+        ShowWindow(form->Handle(), SW_HIDE);
+  TComponent::BeforeDestruction();
+}
+
 TApplication::~TApplication() {
-  if (handle_) {
-    // The forms disappear before they are destroyed.
-    for (TCustomForm* form : Screen ? Screen->Forms() : std::vector<TCustomForm*>())
-      if (form->HandleAllocated()) ShowWindow(form->Handle(), SW_HIDE);
-  }
   DestroyComponents();
   if (handle_) {
     SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);

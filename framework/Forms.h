@@ -114,9 +114,12 @@ class TCustomForm : public TScrollingWinControl {
 
  protected:
   // Reads the form's description from the program's resources (named by the class name in
-  // capitals) and shows the form when the description says Visible. Derived forms call it
-  // from their constructor, then bind their component fields.
-  void LoadDescription(const std::string& resourceName = std::string());
+  // capitals); then `bindFields` fills the form's component fields, OnCreate runs, and the
+  // form shows itself when the description says Visible. Derived forms call it from their
+  // constructor. Nothing is shown, and no message reaches the form, before its fields are
+  // bound: a failure on the way leaves no window on screen.
+  void LoadDescription(const std::function<void()>& bindFields, const std::string& resourceName = std::string());
+  void LoadDescription(const std::string& resourceName = std::string()) { LoadDescription(nullptr, resourceName); }
   // Fills a field of the form with the component of that name read from the description.
   template <class T>
   void BindField(T*& field, const char* name) {
@@ -163,6 +166,7 @@ class TApplication : public TComponent {
  public:
   explicit TApplication(TComponent* owner);
   ~TApplication() override;
+  void BeforeDestruction() override;
   std::string ClassName() const override { return "TApplication"; }
 
   HWND Handle() const { return handle_; }

@@ -80,6 +80,13 @@ void TGraphicsObject::Changed() {
   if (OnChange) OnChange(this);
 }
 
+void TGraphicsObject::ReplaceHandle(GdiObject& handle) {
+  // The old handle is deleted only after the change notice: a canvas that has it selected lets
+  // go of it there, and an object still selected into a device context cannot be deleted.
+  GdiObject old(handle.Release());
+  TGraphicsObject::Changed();
+}
+
 // ---- TFont
 
 TFont::TFont() : pixelsPerInch_(ScreenPixelsPerInch()) {}
@@ -103,10 +110,7 @@ bool TFont::operator==(const TFont& other) const {
          color_ == other.color_ && pitch_ == other.pitch_;
 }
 
-void TFont::Changed() {
-  handle_.Reset();
-  TGraphicsObject::Changed();
-}
+void TFont::Changed() { ReplaceHandle(handle_); }
 
 HFONT TFont::Handle() {
   if (!handle_.Get()) {
@@ -225,7 +229,10 @@ bool TFont::ReadProperty(TReader& reader, std::string_view name) {
     SetStyle(style);
   } else if (name == "Pitch") {
     std::string p = reader.ReadIdent();
-    SetPitch(p == "fpFixed" ? fpFixed : p == "fpVariable" ? fpVariable : fpDefault);
+    if (p == "fpDefault") SetPitch(fpDefault);
+    else if (p == "fpFixed") SetPitch(fpFixed);
+    else if (p == "fpVariable") SetPitch(fpVariable);
+    else reader.Error(LoadResString(SInvalidPropertyValue));
   } else {
     return TGraphicsObject::ReadProperty(reader, name);
   }
@@ -243,10 +250,7 @@ void TBrush::Assign(const TPersistent& source) {
   Changed();
 }
 
-void TBrush::Changed() {
-  handle_.Reset();
-  TGraphicsObject::Changed();
-}
+void TBrush::Changed() { ReplaceHandle(handle_); }
 
 HBRUSH TBrush::Handle() {
   if (!handle_.Get()) {
@@ -294,10 +298,7 @@ void TPen::Assign(const TPersistent& source) {
   Changed();
 }
 
-void TPen::Changed() {
-  handle_.Reset();
-  TGraphicsObject::Changed();
-}
+void TPen::Changed() { ReplaceHandle(handle_); }
 
 HPEN TPen::Handle() {
   if (!handle_.Get()) {

@@ -112,6 +112,8 @@ class TGraphicsObject : public TPersistent {
 
  protected:
   virtual void Changed();
+  // Drops the object's handle for a new one made on next use, and reports the change.
+  void ReplaceHandle(GdiObject& handle);
 };
 
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };

@@ -671,8 +671,9 @@ void TCustomComboBox::WndProc(TMessage& m) {
         case CBN_SELCHANGE: {
           int index = ItemIndex();
           if (index >= 0) TWinControl::SetText(items_->Get(index));
+          auto alive = AliveToken();
           Click();
-          Change();
+          if (!alive.expired()) Change();
           break;
         }
         case CBN_DROPDOWN:
@@ -704,11 +705,11 @@ void TCustomComboBox::DrawItem(int index, const RECT& rect, unsigned) {
 }
 
 void TCustomComboBox::Change() {
-  if (OnChange) OnChange(this);
+  if (TNotifyEvent handler = OnChange) handler(this);
 }
 
 void TCustomComboBox::DropDown() {
-  if (OnDropDown) OnDropDown(this);
+  if (TNotifyEvent handler = OnDropDown) handler(this);
 }
 
 // ---- TCustomEdit

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 #include <map>
+#include <new>
 
 #include "ConstIds.h"
 #include "SysUtils.h"
@@ -90,6 +91,12 @@ int TReader::ReadInteger() {
   long long value = ReadInt64();
   if (value < INT32_MIN || value > INT32_MAX) Error(LoadResString(SInvalidPropertyValue));
   return static_cast<int>(value);
+}
+
+int TReader::ReadInteger(int min, int max) {
+  int value = ReadInteger();
+  if (value < min || value > max) Error(LoadResString(SInvalidPropertyValue));
+  return value;
 }
 
 long long TReader::ReadInt64() {
@@ -302,7 +309,8 @@ void TReader::ReadComponent(TComponent* parent) {
   auto& registry = ClassRegistry();
   auto found = registry.find(className);
   if (found == registry.end()) Error(ResFmt(SUnknownClass, className.c_str()));
-  TComponent* component = found->second(root_);
+  TComponent* component = nullptr;
+  AsReadError([&] { component = found->second(root_); });
   component->SetLoadingState(true);
   component->SetReadingState(true);
   loaded_.push_back(component);
@@ -319,14 +327,22 @@ void TReader::ReadComponent(TComponent* parent) {
 }
 
 void TReader::AsReadError(const std::function<void()>& step) {
+  // A value the component refuses (a name taken twice, a number out of its range), and any
+  // other failure on its way, is a damaged description like any other.
   try {
     step();
   } catch (const EReadError&) {
     throw;
+  } catch (const EWrongClassReference&) {
+    throw;
   } catch (const Exception& error) {
-    // A value the component refuses (a name taken twice, a number out of its range) is a
-    // damaged description like any other.
     Error(error.Message());
+  } catch (const std::bad_alloc&) {
+    Error(LoadResString(SOutOfMemory));
+  } catch (const std::exception& error) {
+    Error(error.what());
+  } catch (...) {
+    Error(LoadResString(SUnkOSError));
   }
 }
 
@@ -390,7 +406,7 @@ void TReader::ReadRootComponent() {
     // A description of another class would set properties this one does not have.
     if (ReadShortString() != root_->ClassName()) Error(LoadResString(SInvalidImage));
     std::string name = ReadShortString();
-    if (root_->Name().empty()) root_->SetName(name);
+    if (root_->Name().empty()) AsReadError([&] { root_->SetName(name); });
     current_ = root_;
     ReadProperties(root_);
     while (!EndOfList()) ReadComponent(root_);
@@ -409,7 +425,7 @@ void TReader::ReadRootComponent() {
   std::exception_ptr failure;
   for (TComponent* c : loaded_) {
     try {
-      c->Loaded();
+      AsReadError([c] { c->Loaded(); });
     } catch (...) {
       if (!failure) failure = std::current_exception();
       c->SetLoadingState(false);

@@ -37,6 +37,8 @@ class TReader {
 
   TValueType NextValue();
   int ReadInteger();
+  // An integer that must lie within [min, max]; any other is an invalid value.
+  int ReadInteger(int min, int max);
   long long ReadInt64();
   double ReadFloat();
   bool ReadBoolean();
@@ -82,7 +84,8 @@ class TReader {
   };
   struct EWrongClassReference {};
   [[noreturn]] void WrongClassReference() const;
-  // Runs one step of reading; a component's own failure becomes a read error at this place.
+  // Runs one step of reading; a component's own failure, of any kind, becomes a read error at
+  // this place.
   void AsReadError(const std::function<void()>& step);
   std::uint8_t ReadByte();
   std::uint32_t ReadLength(std::size_t unitSize);

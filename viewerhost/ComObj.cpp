@@ -13,6 +13,28 @@ namespace {
 bool comStarted = false;
 bool startupRegistered = false;
 
+// References waiting for their release, and the calls that make them wait.
+std::vector<IUnknown*>& PendingReleases() {
+  static std::vector<IUnknown*> pending;
+  return pending;
+}
+int controlCalls = 0;
+UINT_PTR releaseTimer = 0;
+
+void CALLBACK ReleasePending(HWND, UINT, UINT_PTR, DWORD) {
+  KillTimer(nullptr, releaseTimer);
+  releaseTimer = 0;
+  // A modal loop inside a control's call (an error box of a handler) runs this too: wait.
+  if (controlCalls == 0) ReleaseDelayedObjects();
+}
+
+// A thread timer releases from the next message loop. One that could not be made is tried
+// again by the next wait or the end of the next control call.
+void ArmReleaseTimer() {
+  if (releaseTimer || controlCalls > 0 || PendingReleases().empty()) return;
+  releaseTimer = SetTimer(nullptr, 0, 0, ReleasePending);
+}
+
 // Trailing blanks, control characters and periods go: the error box adds its own period.
 std::string TrimDescription(std::string text) {
   while (!text.empty() && (static_cast<unsigned char>(text.back()) <= 32 || text.back() == '.')) text.pop_back();
@@ -33,8 +55,10 @@ struct CallArgs {
   }
 };
 
+// Strings a callee left in the EXCEPINFO are freed whatever the outcome.
 void CheckDispatchResult(HRESULT hr, EXCEPINFO& info) {
   if (FAILED(hr)) DispatchInvokeError(hr, info);
+  FreeExcepInfo(info);
 }
 
 // The named dispatch IDs of a call. A property put names its value DISPID_PROPERTYPUT; the
@@ -65,9 +89,34 @@ void RegisterComStartup() {
     comStarted = SUCCEEDED(CoInitialize(nullptr));
   });
   TApplication::AddExitProc([] {
+    ReleaseDelayedObjects();
     if (comStarted) CoUninitialize();
     comStarted = false;
   });
+}
+
+TControlCall::TControlCall() { ++controlCalls; }
+
+TControlCall::~TControlCall() {
+  if (--controlCalls == 0) ArmReleaseTimer();
+}
+
+void ReleaseAfterCall(IUnknown* object) {
+  try {
+    PendingReleases().push_back(object);
+  } catch (...) {
+    return;  // kept for good rather than freed under the control's feet
+  }
+  ArmReleaseTimer();
+}
+
+void ReleaseDelayedObjects() {
+  // A release may free a host whose control waits in turn.
+  while (!PendingReleases().empty()) {
+    std::vector<IUnknown*> pending;
+    pending.swap(PendingReleases());
+    for (IUnknown* object : pending) object->Release();
+  }
 }
 
 bool ComStarted() { return comStarted; }
@@ -93,19 +142,33 @@ void OleCheck(HRESULT code) {
   if (FAILED(code)) OleError(code);
 }
 
-void DispatchInvokeError(HRESULT code, EXCEPINFO& info) {
-  if (code != DISP_E_EXCEPTION) OleError(code);
-  if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
-  std::string description = TrimDescription(BstrToAnsi(info.bstrDescription));
-  std::string source = BstrToAnsi(info.bstrSource);
-  std::string helpFile = BstrToAnsi(info.bstrHelpFile);
-  HRESULT scode = info.scode;
-  unsigned long context = info.dwHelpContext;
+void FreeExcepInfo(EXCEPINFO& info) {
   SysFreeString(info.bstrDescription);
   SysFreeString(info.bstrSource);
   SysFreeString(info.bstrHelpFile);
   info.bstrDescription = info.bstrSource = info.bstrHelpFile = nullptr;
-  throw EOleException(description, scode, source, helpFile, context);
+}
+
+namespace {
+// Frees the EXCEPINFO's strings on every way out.
+struct ExcepInfoStrings {
+  EXCEPINFO& info;
+  ~ExcepInfoStrings() { FreeExcepInfo(info); }
+};
+}  // namespace
+
+void DispatchInvokeError(HRESULT code, EXCEPINFO& info) {
+  ExcepInfoStrings strings{info};
+  if (code != DISP_E_EXCEPTION) OleError(code);
+  if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
+  // A callee may give its error as a control's error number (wCode) and leave scode 0.
+  HRESULT scode = info.scode;
+  if (scode == 0) scode = info.wCode ? MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, info.wCode) : DISP_E_EXCEPTION;
+  std::string description = TrimDescription(BstrToAnsi(info.bstrDescription));
+  // A failure is never shown without a reason: no description gives the code's text.
+  if (description.empty()) description = OleErrorMessage(scode);
+  throw EOleException(description, scode, BstrToAnsi(info.bstrSource), BstrToAnsi(info.bstrHelpFile),
+                      info.dwHelpContext);
 }
 
 void IntfNotSupported() { throw EIntfCastError(LoadResString(SIntfNotSupported)); }
@@ -184,7 +247,11 @@ void InvokeByDescriptor(IDispatch* dispatch, const TDispCallDescriptor& descript
                     static_cast<UINT>(named.size())};
   EXCEPINFO info{};
   ResultVariant answer;
-  HRESULT hr = dispatch->Invoke(descriptor.DispId, IID_NULL, 0, flags, &params, &answer.value, &info, nullptr);
+  HRESULT hr;
+  {
+    TControlCall call;
+    hr = dispatch->Invoke(descriptor.DispId, IID_NULL, 0, flags, &params, &answer.value, &info, nullptr);
+  }
   CheckDispatchResult(hr, info);
   if (!result) return;
   const VARTYPE type = descriptor.ResultType;
@@ -324,7 +391,10 @@ void DispatchInvoke(const VARIANT& object, const std::string& member, const std:
                     static_cast<UINT>(named.size())};
   EXCEPINFO info{};
   if (result) VariantClear(result);
-  hr = dispatch->Invoke(ids[0], IID_NULL, 0, flags, &params, result, &info, nullptr);
+  {
+    TControlCall inProgress;
+    hr = dispatch->Invoke(ids[0], IID_NULL, 0, flags, &params, result, &info, nullptr);
+  }
   for (unsigned i = 0; i < count; ++i) {
     if (args[i].AnsiRef) {
       *args[i].AnsiRef = BstrToAnsi(refStrings[i]);

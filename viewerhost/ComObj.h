@@ -70,6 +70,23 @@ std::string OleErrorMessage(HRESULT code);
 void OleCheck(HRESULT code);
 // The error mapping of a failed dispatch call; frees the EXCEPINFO's strings.
 [[noreturn]] void DispatchInvokeError(HRESULT code, EXCEPINFO& info);
+// Frees the strings that a callee left in an EXCEPINFO, whatever the call's outcome.
+void FreeExcepInfo(EXCEPINFO& info);
+
+// A call into an embedded control, or from one into the host, in progress: references whose
+// release waits for the control's calls to return are released only once none is.
+class TControlCall {
+ public:
+  TControlCall();
+  ~TControlCall();
+  TControlCall(const TControlCall&) = delete;
+  TControlCall& operator=(const TControlCall&) = delete;
+};
+// Releases `object` from the message loop once no control call is in progress (a handler
+// freed the host while the control was still inside its call).
+void ReleaseAfterCall(IUnknown* object);
+// Releases everything still waiting; at the end, before COM stops.
+void ReleaseDelayedObjects();
 // "Interface not supported".
 [[noreturn]] void IntfNotSupported();
 

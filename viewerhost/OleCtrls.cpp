@@ -34,32 +34,50 @@ HRESULT Guarded(F&& body) {
   }
 }
 
-// References whose last release must wait until the call in progress has returned to the
-// control: released by a thread timer, that is from the next message loop.
-std::vector<IUnknown*>& PendingReleases() {
-  static std::vector<IUnknown*> pending;
-  return pending;
-}
-
-void CALLBACK ReleasePending(HWND, UINT, UINT_PTR timer, DWORD) {
-  KillTimer(nullptr, timer);
-  std::vector<IUnknown*> pending;
-  pending.swap(PendingReleases());
-  for (IUnknown* object : pending) object->Release();
-}
-
-void ReleaseAfterCall(IUnknown* object) {
-  try {
-    PendingReleases().push_back(object);
-  } catch (...) {
-    return;  // kept for good rather than freed under the control's feet
-  }
-  if (PendingReleases().size() == 1) SetTimer(nullptr, 0, 0, ReleasePending);
-}
-
 }  // namespace
 
-// ---- TEventDispatch
+// ---- The sinks
+
+template <class Interface>
+STDMETHODIMP_(ULONG) TDetachableSink<Interface>::AddRef() {
+  ++refs_;
+  return control_ ? control_->AddRef() : refs_;
+}
+
+template <class Interface>
+STDMETHODIMP_(ULONG) TDetachableSink<Interface>::Release() {
+  const ULONG hostCount = control_ ? control_->Release() : 0;
+  const ULONG left = --refs_;
+  if (left == 0) delete this;
+  return hostCount ? hostCount : left;
+}
+
+template <class Interface>
+void TDetachableSink<Interface>::Detach() {
+  control_ = nullptr;
+  Release();
+}
+
+template class TDetachableSink<IDispatch>;
+template class TDetachableSink<IPropertyNotifySink>;
+
+STDMETHODIMP TPropertySink::QueryInterface(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyNotifySink)) {
+    *out = static_cast<IPropertyNotifySink*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP TPropertySink::OnChanged(DISPID id) {
+  TControlCall call;
+  return control_ ? control_->OnChanged(id) : S_OK;
+}
+
+STDMETHODIMP TPropertySink::OnRequestEdit(DISPID id) { return control_ ? control_->OnRequestEdit(id) : S_OK; }
 
 STDMETHODIMP TEventDispatch::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
@@ -73,8 +91,6 @@ STDMETHODIMP TEventDispatch::QueryInterface(REFIID iid, void** out) {
   return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) TEventDispatch::AddRef() { return control_ ? control_->AddRef() : 1; }
-STDMETHODIMP_(ULONG) TEventDispatch::Release() { return control_ ? control_->Release() : 1; }
 
 STDMETHODIMP TEventDispatch::GetTypeInfoCount(UINT* count) {
   if (count) *count = 0;
@@ -91,13 +107,15 @@ STDMETHODIMP TEventDispatch::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID
 STDMETHODIMP TEventDispatch::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
   TOleControl* control = control_;
   if (!control) return S_OK;
+  TControlCall call;
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   if (!params || (params->cArgs > 0 && !params->rgvarg)) params = &none;
-  // A handler may free the form, the host and this sink with it: the control, whose call this
-  // is, is held until its call has returned, and nothing here is touched after the handler.
+  // A handler may free the form and the host with it: the control, whose call this is, is
+  // held until its calls have returned, and this sink until this call has.
+  AddRef();
   IOleObject* object = control->controlObject_.Get();
   if (object) object->AddRef();
-  std::weak_ptr<char> hostAlive = control->alive_;
+  std::weak_ptr<char> hostAlive = control->AliveToken();
   try {
     if (id >= DISPID_MOUSEUP && id <= DISPID_CLICK)
       control->DispatchStandardEvent(id, params);
@@ -112,6 +130,7 @@ STDMETHODIMP TEventDispatch::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p
     else
       object->Release();
   }
+  Release();
   return S_OK;
 }
 
@@ -121,17 +140,23 @@ namespace {
 VARIANTARG& Arg(DISPPARAMS* params, unsigned n) { return params->rgvarg[params->cArgs - n]; }
 
 int ArgInt(const VARIANTARG& v) {
+  // An array is no number, whatever its element type.
+  if (v.vt & VT_ARRAY) return 0;
   if (v.vt & VT_BYREF) {
+    if (!v.byref) return 0;
     switch (v.vt & VT_TYPEMASK) {
       case VT_I2:
       case VT_BOOL:
         return *v.piVal;
+      case VT_UI2:
+        return *v.puiVal;
       case VT_UI1:
       case VT_I1:
         return *v.pbVal;
       case VT_I4:
       case VT_UI4:
       case VT_INT:
+      case VT_UINT:
         return *v.plVal;
       case VT_VARIANT:
         return ArgInt(*v.pvarVal);
@@ -150,7 +175,7 @@ int ArgInt(const VARIANTARG& v) {
 // only the low byte (a character).
 void WriteBackKey(VARIANTARG& v, WORD key, bool oneByte, bool byValue = false) {
   const bool byRef = (v.vt & VT_BYREF) != 0;
-  if (byRef && !v.byref) return;
+  if ((byRef && !v.byref) || (v.vt & VT_ARRAY)) return;
   if (!byRef && !byValue) return;
   const VARTYPE type = v.vt & VT_TYPEMASK;
   if (byRef && type == VT_VARIANT) {
@@ -268,7 +293,7 @@ void TOleControl::DispatchControlEvent(DISPID id, DISPPARAMS* params) {
     TOleEventArg& a = args[n - 1];
     a.Type = v.vt;
     const VARTYPE base = v.vt & VT_TYPEMASK;
-    if (older && base == VT_BSTR) {
+    if (older && base == VT_BSTR && !(v.vt & VT_ARRAY)) {
       a.Ansi = BstrToAnsi((v.vt & VT_BYREF) ? (v.pbstrVal ? *v.pbstrVal : nullptr) : v.bstrVal);
     } else if (v.vt & VT_ARRAY) {
       a.Ref = &v;
@@ -310,7 +335,8 @@ TOleControl::TOleControl(TComponent* owner, TControlDescriptor& descriptor) : TW
       picture->OnChange = [this, picture](TObject*) { PictureChanged(*picture); };
     }
     eventHandlers_.resize(static_cast<std::size_t>(std::max(descriptor_->EventCount, 0)));
-    eventSink_ = std::make_unique<TEventDispatch>(this);
+    eventSink_.reset(new TEventDispatch(this));
+    propertySink_.reset(new TPropertySink(this));
     CreateControlObject();
     ControlObjectCreated(controlObject_.Get());
     OleCheck(controlObject_->GetMiscStatus(DVASPECT_CONTENT, &miscStatus_));
@@ -322,7 +348,7 @@ TOleControl::TOleControl(TComponent* owner, TControlDescriptor& descriptor) : TW
     OleCheck(controlObject_->QueryInterface(IID_IPersistStreamInit, persistence_.PutVoid()));
     if (InvisibleAtRunTime()) SetVisible(false);
     SetTabStop((miscStatus_ & (OLEMISC_ACTSLIKELABEL | OLEMISC_NOUIACTIVATE)) == 0);
-    OleCheck(RequestNewObjectLayout());
+    OleCheck(LayOutToExtent());
   } catch (...) {
     // The control must not keep a site that is about to disappear.
     if (siteSet && controlObject_) controlObject_->SetClientSite(nullptr);
@@ -353,13 +379,11 @@ void TOleControl::BeforeDestruction() {
     controlObject_.Release();
     inPlaceActiveObject_.Release();
     inPlaceObject_.Release();
-    if (eventSinkCookie_ && eventSink_) {
-      // The control refused to let go of the sink: it stays alive, detached from the host,
-      // and answers any later call harmlessly.
-      eventSink_->control_ = nullptr;
-      eventSink_.release();
-    }
+    // A control that refused to let go of a sink, or outlives the host, finds it detached.
     eventSink_.reset();
+    propertySink_.reset();
+    // Nothing outside reaches the host through COM any more.
+    CoDisconnectObject(static_cast<ISimpleFrameSite*>(this), 0);
     fonts_.clear();
     pictures_.clear();
     // The control has let go of the OLE fonts by now; their connections end here.
@@ -498,7 +522,7 @@ void TOleControl::EnsureControl() {
     OleCheck(controlObject_->QueryInterface(IID_IOleControl, controlIntf_.PutVoid()));
     OleCheck(controlObject_->QueryInterface(IID_IDispatch, controlDispatch_.PutVoid()));
     controlObject_->QueryInterface(IID_IPerPropertyBrowsing, propertyBrowsing_.PutVoid());
-    ConnectSink(IID_IPropertyNotifySink, static_cast<IPropertyNotifySink*>(this), propertySinkCookie_);
+    ConnectSink(IID_IPropertyNotifySink, propertySink_.get(), propertySinkCookie_);
     ConnectSink(descriptor_->EventIid, eventSink_.get(), eventSinkCookie_);
     if (descriptor_->Flags & cfBackColor) PropertyChanged(DISPID_BACKCOLOR);
     if (descriptor_->Flags & cfEnabled) PropertyChanged(DISPID_ENABLED);
@@ -636,8 +660,11 @@ void TOleControl::CreateWnd() {
     return;
   }
   RECT bounds = BoundsRect();
-  controlObject_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, ParentHandle(),
-                         &bounds);
+  {
+    TControlCall call;
+    controlObject_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, ParentHandle(),
+                           &bounds);
+  }
   if (!inPlaceObject_) throw EOleError(LoadResString(SOleCtrlActivation));
   AdoptControlWindow();
   // The window's own style: its parent form may still be hidden.
@@ -801,6 +828,7 @@ void TOleControl::UIActivate() {
   if ((form && form->ActiveEmbeddedControl() == this) || uiActivating_ || !controlObject_) return;
   GuardFlag guard(uiActivating_);
   RECT bounds = BoundsRect();
+  TControlCall call;
   controlObject_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, ParentHandle(), &bounds);
 }
 
@@ -823,8 +851,13 @@ void TOleControl::ReadDispProperty(DISPID id, VARIANT& value) {
   value.vt = VT_EMPTY;
   DISPPARAMS params{nullptr, nullptr, 0, 0};
   EXCEPINFO info{};
-  HRESULT hr = controlDispatch_->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &params, &value, &info, nullptr);
+  HRESULT hr;
+  {
+    TControlCall call;
+    hr = controlDispatch_->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &params, &value, &info, nullptr);
+  }
   if (FAILED(hr)) DispatchInvokeError(hr, info);
+  FreeExcepInfo(info);
 }
 
 void TOleControl::WriteDispProperty(DISPID id, const VARIANT& value) {
@@ -834,8 +867,13 @@ void TOleControl::WriteDispProperty(DISPID id, const VARIANT& value) {
   DISPPARAMS params{&arg, &named, 1, 1};
   EXCEPINFO info{};
   WORD flags = value.vt == VT_DISPATCH ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
-  HRESULT hr = controlDispatch_->Invoke(id, IID_NULL, 0, flags, &params, nullptr, &info, nullptr);
+  HRESULT hr;
+  {
+    TControlCall call;
+    hr = controlDispatch_->Invoke(id, IID_NULL, 0, flags, &params, nullptr, &info, nullptr);
+  }
   if (FAILED(hr)) DispatchInvokeError(hr, info);
+  FreeExcepInfo(info);
 }
 
 int TOleControl::GetIntegerProp(DISPID id) {
@@ -915,10 +953,11 @@ void TOleControl::SetInterfaceProp(DISPID id, IDispatch* value) {
 }
 
 void TOleControl::SetStringProp(DISPID id, const std::string& value) {
+  BSTR text = AnsiToBstr(value);
   VARIANT v;
   VariantInit(&v);
   v.vt = VT_BSTR;
-  v.bstrVal = AnsiToBstr(value);
+  v.bstrVal = text;
   try {
     WriteDispProperty(id, v);
   } catch (...) {
@@ -1061,11 +1100,14 @@ STDMETHODIMP TOleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
       case DISPID_AMBIENT_BACKCOLOR:
         setInt(static_cast<LONG>(Color()));
         return S_OK;
-      case DISPID_AMBIENT_DISPLAYNAME:
+      case DISPID_AMBIENT_DISPLAYNAME: {
+        // Converted first: a variant never says VT_BSTR without its string.
+        BSTR name = AnsiToBstr(Name());
         VariantInit(result);
         result->vt = VT_BSTR;
-        result->bstrVal = AnsiToBstr(Name());
+        result->bstrVal = name;
         return S_OK;
+      }
       case DISPID_AMBIENT_FONT: {
         IFontDisp* oleFont = (Parent() && ParentFont()) ? ParentFontAdapter().OleFont() : OleFont();
         oleFont->AddRef();
@@ -1256,6 +1298,10 @@ STDMETHODIMP TOleControl::ShowObject() {
 STDMETHODIMP TOleControl::OnShowWindow(BOOL) { return S_OK; }
 
 STDMETHODIMP TOleControl::RequestNewObjectLayout() {
+  return Guarded([&] { return LayOutToExtent(); });
+}
+
+HRESULT TOleControl::LayOutToExtent() {
   if (!controlObject_) return E_UNEXPECTED;
   SIZEL extent{0, 0};
   HRESULT hr = controlObject_->GetExtent(DVASPECT_CONTENT, &extent);
@@ -1267,8 +1313,6 @@ STDMETHODIMP TOleControl::RequestNewObjectLayout() {
     width = std::min(width, 32);
     height = std::min(height, 32);
   }
-  return Guarded([&]() -> HRESULT {
-    SetBounds(Left(), Top(), width, height);
-    return hr;
-  });
+  SetBounds(Left(), Top(), width, height);
+  return hr;
 }

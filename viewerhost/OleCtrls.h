@@ -81,6 +81,32 @@ class TInterfacePtr {
 class TOleControl;
 class TFontAdapter;
 
+// A sink object that the host hands to its control: it counts its own references (and, while
+// attached, the host's), because the control may hold it, and be inside a call on it, after
+// the host is gone. The host owns one reference and detaches at teardown; later calls are
+// answered harmlessly and the sink goes with the control's last reference.
+template <class Interface>
+class TDetachableSink : public Interface {
+ public:
+  explicit TDetachableSink(TOleControl* control) : control_(control) {}
+  TDetachableSink(const TDetachableSink&) = delete;
+  TDetachableSink& operator=(const TDetachableSink&) = delete;
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
+  void Detach();
+  // For the host's owning pointer.
+  struct Detacher {
+    void operator()(TDetachableSink* sink) const { sink->Detach(); }
+  };
+
+ protected:
+  virtual ~TDetachableSink() = default;
+  TOleControl* control_;  // none once the host is gone
+
+ private:
+  ULONG refs_ = 1;  // the host's own
+};
+
 // One argument of a control event as a handler receives it, in declaration order: the
 // variant type, and the 32-bit value, the 8-byte value (VT_R8, VT_CY, VT_DATE), the pointer
 // (by-reference arguments, and the VARIANTARG itself for arrays) or, in the older delivery,
@@ -94,22 +120,25 @@ struct TOleEventArg {
 };
 using TOleEventHandler = std::function<void(TObject* sender, std::vector<TOleEventArg>& args)>;
 
-// The control's events arrive here; AddRef and Release count on the host.
-class TEventDispatch final : public IDispatch {
+// The control's events arrive here.
+class TEventDispatch final : public TDetachableSink<IDispatch> {
  public:
-  explicit TEventDispatch(TOleControl* control) : control_(control) {}
+  using TDetachableSink::TDetachableSink;
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP GetTypeInfoCount(UINT* count) override;
   STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
   STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO* info, UINT* argError) override;
+};
 
- private:
-  friend class TOleControl;
-  TOleControl* control_;  // none once the host is gone
+// The control's property changes arrive here and go on to the host's IPropertyNotifySink.
+class TPropertySink final : public TDetachableSink<IPropertyNotifySink> {
+ public:
+  using TDetachableSink::TDetachableSink;
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+  STDMETHODIMP OnChanged(DISPID id) override;
+  STDMETHODIMP OnRequestEdit(DISPID id) override;
 };
 
 // IOleInPlaceFrame and IOleInPlaceSite both inherit IOleWindow::GetWindow and answer it
@@ -288,6 +317,8 @@ class TOleControl : public TWinControl,
  private:
   friend class TEventDispatch;
   void CreateControlObject();
+  // Sizes the host to the control's extent; failures of the layout itself are raised.
+  HRESULT LayOutToExtent();
   void EnsureClientSite();
   // A property change reported by the control: the control's own errors are swallowed, others
   // go on to the caller.
@@ -313,7 +344,8 @@ class TOleControl : public TWinControl,
 
   TControlDescriptor* descriptor_ = nullptr;
   ULONG refCount_ = 0;
-  std::unique_ptr<TEventDispatch> eventSink_;
+  std::unique_ptr<TEventDispatch, TEventDispatch::Detacher> eventSink_;
+  std::unique_ptr<TPropertySink, TPropertySink::Detacher> propertySink_;
   HGLOBAL storedState_ = nullptr;
   TInterfacePtr<IOleObject> controlObject_;
   TInterfacePtr<IPersistStreamInit> persistence_;
@@ -338,7 +370,5 @@ class TOleControl : public TWinControl,
   bool counted_ = false;
   bool tornDown_ = false;
   bool stateInitialised_ = false;
-  // Expires with the host: an event call learns from it that a handler freed the host.
-  std::shared_ptr<char> alive_ = std::make_shared<char>();
   HWND parentWindow_ = nullptr;
 };

@@ -4,6 +4,7 @@
 
 #include <new>
 #include <stdexcept>
+#include <vector>
 
 #include "Forms.h"
 #include "WindowTesting.h"
@@ -132,9 +133,17 @@ TEST_F(TopMostTest, ALeftWindowSitsDirectlyAboveTheFirstOrdinaryWindow) {
 }
 
 TEST_F(TopMostTest, AnErrorBoxTakesEvenTheMainWindowOutOfTheBandAndPutsItBack) {
-  ShownMessageBox box = CaptureMessageBox([] { Application->ShowException(Exception("Boxed")); });
+  bool topMostDuringBox = true;
+  int levelDuringBox = -1;
+  ShownMessageBox box = CaptureMessageBox([] { Application->ShowException(Exception("Boxed")); },
+                                          [&] {
+                                            topMostDuringBox = IsTopMost(onTop_->Handle());
+                                            levelDuringBox = Application->TopMostLevel();
+                                          });
   EXPECT_TRUE(box.shown);
   EXPECT_FALSE(box.ownerEnabled);
+  EXPECT_FALSE(topMostDuringBox);
+  EXPECT_EQ(levelDuringBox, 1);
   EXPECT_EQ(Application->TopMostLevel(), 0);
   EXPECT_TRUE(IsTopMost(onTop_->Handle()));
 }
@@ -304,26 +313,36 @@ TEST(Monitors, AWindowMovesToTheActiveMonitorAtTheSameOffsetPulledBackInside) {
   TObject::Free(form);
 }
 
-// Records whether its window was still visible when it was destroyed.
+// Records, just before its window is destroyed, whether any of the watched windows is still
+// on screen (at WM_DESTROY a window is hidden anyway).
 class TDestroyWatch : public TPlainForm {
  public:
-  TDestroyWatch(TComponent* owner, int& visibleAtDestroy) : TPlainForm(owner), visibleAtDestroy_(visibleAtDestroy) {}
-  void WndProc(TMessage& m) override {
-    if (m.Msg == WM_DESTROY) visibleAtDestroy_ = IsWindowVisible(Handle()) ? 1 : 0;
-    TPlainForm::WndProc(m);
+  TDestroyWatch(TComponent* owner, std::vector<HWND>& watched, int& visibleAtDestroy)
+      : TPlainForm(owner), watched_(watched), visibleAtDestroy_(visibleAtDestroy) {}
+
+ protected:
+  void DestroyWnd() override {
+    for (HWND w : watched_) visibleAtDestroy_ += IsWindowVisible(w) ? 1 : 0;
+    TPlainForm::DestroyWnd();
   }
 
  private:
+  std::vector<HWND>& watched_;
   int& visibleAtDestroy_;
 };
 
-TEST(Closing, TheApplicationHidesItsWindowsBeforeItDestroysThem) {
-  int visibleAtDestroy = -1;
+TEST(Closing, TheApplicationHidesEveryWindowBeforeItDestroysTheFirst) {
+  std::vector<HWND> watched;
+  int visibleAtDestroy = 0;
   auto* application = new TApplication(nullptr);
-  auto* form = new TDestroyWatch(application, visibleAtDestroy);
-  form->Show();
-  ASSERT_TRUE(IsWindowVisible(form->Handle()));
+  for (int i = 0; i < 2; ++i) {
+    auto* form = new TDestroyWatch(application, watched, visibleAtDestroy);
+    form->Show();
+    watched.push_back(form->Handle());
+  }
+  ASSERT_TRUE(IsWindowVisible(watched[0]) && IsWindowVisible(watched[1]));
   TObject::Free(application);
+  EXPECT_FALSE(IsWindow(watched[0]) || IsWindow(watched[1]));
   EXPECT_EQ(visibleAtDestroy, 0);
 }
 

@@ -177,4 +177,59 @@ TEST(Controls, RecreatingAWindowKeepsTextAndBounds) {
   TObject::Free(form);
 }
 
+// Someone else's window (an embedded control's): it answers kOwnMessage itself.
+constexpr UINT kOwnMessage = WM_APP + 7;
+WNDPROC behindLater = nullptr;
+
+LRESULT CALLBACK ForeignProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  return msg == kOwnMessage ? 42 : DefWindowProcA(w, msg, wp, lp);
+}
+
+// The window's owner subclassing it again after we adopted it.
+LRESULT CALLBACK LaterProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) { return CallWindowProcA(behindLater, w, msg, wp, lp); }
+
+HWND ForeignWindow(HWND parent) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = ForeignProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "TestForeign";
+  RegisterClassA(&wc);
+  return CreateWindowExA(0, "TestForeign", "", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent, nullptr,
+                         GetModuleHandleA(nullptr), nullptr);
+}
+
+TEST(Controls, AnAdoptedWindowThatDiesOrIsSubclassedAgainIsLetGoSoundly) {
+  auto* form = new TForm(Application);
+  form->HandleNeeded();
+  // Dying on its own ends the adoption: the control's next window is its own, destroyed with it.
+  auto* control = new TWinControl(form);
+  HWND adopted = ForeignWindow(form->Handle());
+  control->AdoptWindow(adopted);
+  DestroyWindow(adopted);
+  EXPECT_FALSE(control->HandleAllocated());
+  control->SetParent(form);
+  HWND own = control->Handle();
+  control->DestroyHandle();
+  EXPECT_FALSE(IsWindow(own));
+
+  // Subclassed again: giving it back leaves the later procedure in front, and the window's own
+  // procedure still answers behind it, also through a second adoption.
+  auto* host = new TWinControl(form);
+  HWND window = ForeignWindow(form->Handle());
+  host->AdoptWindow(window);
+  behindLater = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterProc)));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    host->ReleaseAdoptedWindow();
+    EXPECT_FALSE(host->HandleAllocated());
+    EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(LaterProc));
+    EXPECT_EQ(SendMessageA(window, kOwnMessage, 0, 0), 42);
+    host->AdoptWindow(window);
+    EXPECT_EQ(SendMessageA(window, kOwnMessage, 0, 0), 42);
+  }
+  host->ReleaseAdoptedWindow();
+  DestroyWindow(window);
+  TObject::Free(form);
+}
+
 }  // namespace

@@ -211,6 +211,48 @@ TEST(ComboBox, UserSelectionSetsTheTextThenClicksThenChanges) {
   TObject::Free(form);
 }
 
+// The user's selection reaches the click handler inside the platform's own handling of the
+// input; a handler that frees its control ends the dispatch there, for either kind of list.
+TEST(ListAndComboBox, AClickHandlerMayFreeItsOwnControl) {
+  auto* form = new TForm(Application);
+  form->SetBounds(0, 0, 300, 300);
+  form->HandleNeeded();
+  int clicks = 0, after = 0;
+  auto* list = new TListBox(form);
+  list->SetBounds(0, 0, 150, 100);
+  list->SetParent(form);
+  auto* combo = new TComboBox(form);
+  combo->SetStyle(csOwnerDrawFixed);
+  combo->SetBounds(0, 120, 150, 20);
+  combo->SetParent(form);
+  for (TStrings* lines : {&list->Items(), &combo->Items()}) {
+    lines->Add("one");
+    lines->Add("two");
+  }
+  auto freeSender = [&](TObject* sender) {
+    ++clicks;
+    TObject::Free(sender);
+  };
+  auto late = [&](auto&&...) { after += clicks; };  // only what comes after a click counts
+  list->OnClick = freeSender;
+  list->OnMouseDown = late;
+  list->OnMouseUp = late;
+  combo->OnClick = freeSender;
+  combo->OnChange = late;
+  const HWND listWindow = list->Handle(), comboWindow = combo->Handle();
+  SendMessageA(listWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 20));
+  SendMessageA(listWindow, WM_LBUTTONUP, 0, MAKELPARAM(5, 20));
+  SendMessageA(comboWindow, CB_SETCURSEL, 1, 0);
+  SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(comboWindow), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(comboWindow));
+  EXPECT_EQ(clicks, 2);
+  EXPECT_EQ(after, 0);
+  EXPECT_FALSE(IsWindow(listWindow));
+  EXPECT_FALSE(IsWindow(comboWindow));
+  EXPECT_EQ(form->ControlCount(), 0);
+  TObject::Free(form);
+}
+
 TEST(Edit, TextIsTheWindowsAndChangesAreReported) {
   auto* form = new TForm(Application);
   form->HandleNeeded();

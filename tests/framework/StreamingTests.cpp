@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ class TTestLink : public TComponent {
     if (name == "Skipped") {
       reader.SkipValue();
       return true;
+    }
+    if (name == "Throws") {
+      reader.ReadBoolean();
+      throw std::runtime_error("setter broke");
     }
     if (name == "FailLoaded") {
       failLoaded = reader.ReadBoolean();
@@ -129,6 +134,7 @@ class StreamingTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     RegisterComponentClass("TTestLink", [](TComponent* owner) { return new TTestLink(owner); });
+    RegisterComponentClass("TTestBroken", [](TComponent*) -> TComponent* { throw std::runtime_error("no resources"); });
   }
   TTestForm* Load(const std::string& resource) {
     form_ = new TTestForm(Application, resource);
@@ -295,6 +301,20 @@ TEST_F(StreamingTest, DamagedDescriptionsAreReadErrorsNeverCrashesOrExhaustion) 
       {"unknown position", Description(Bytes().Short("Position").Raw({0x07}).Short("poSomewhere")), "Invalid property value"},
       {"unknown border icon", Description(Bytes().Short("BorderIcons").Raw({0x0B}).Short("biSystemMenu").Short("biClose").Raw({0})),
        "Invalid property value"},
+      {"unknown font pitch", Description(Bytes().Short("Font.Pitch").Raw({0x07}).Short("fpWide")),
+       "Bare.Font.Pitch: Invalid property value"},
+      {"position that overflows with the width",
+       Description({}, Bytes().Short("TPanel").Short("Panel1").Short("Left").Raw({0x04, 0xFF, 0xFF, 0xFF, 0x7F}).Raw({0, 0})),
+       "Panel1.Left: Invalid property value"},
+      {"bevel drawn 2^31 times",
+       Description({}, Bytes().Short("TPanel").Short("Panel1").Short("BevelWidth").Raw({0x04, 0, 0, 0, 0x7F}).Raw({0, 0})),
+       "Panel1.BevelWidth: Invalid property value"},
+      {"class whose construction fails", Description({}, Bytes().Short("TTestBroken").Short("Broken1").Raw({0, 0})),
+       "no resources"},
+      {"setter failing outside the framework", Description({}, Link(Bytes().Short("Throws").Raw({0x09}))),
+       "Link1.Throws: setter broke"},
+      {"root name that is no identifier", Bytes().Raw({'T', 'P', 'F', '0'}).Short("TBareForm").Short("9Bare").Raw({0, 0}).b,
+       "'9Bare' is not a valid component name"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -315,7 +335,7 @@ TEST_F(StreamingTest, EveryComponentLeavesLoadingWhenTheEndOfLoadingOfOneFails) 
   auto* form = new TBareForm(Application);
   Bytes children = Link(Bytes().Short("FailLoaded").Raw({0x09}));
   children.Short("TPanel").Short("Panel2").Raw({0, 0});
-  EXPECT_THROW(TReader(Description({}, children), form).ReadRootComponent(), EInvalidOperation);
+  EXPECT_THROW(TReader(Description({}, children), form).ReadRootComponent(), EReadError);
   ASSERT_EQ(form->ComponentCount(), 2);
   for (int i = 0; i < form->ComponentCount(); ++i)
     EXPECT_FALSE(form->Components(i)->HasState(csLoading | csReading)) << form->Components(i)->Name();
@@ -332,6 +352,64 @@ TEST_F(StreamingTest, AStoredCloseHandlerIsBound) {
   EXPECT_EQ(form->fired, 1);
   EXPECT_EQ(action, caHide);
   TObject::Free(form);
+}
+
+// A form stored visible: what its window saw of the fields while it was shown, and whether
+// it was shown at all.
+struct ShownRecord {
+  int shown = 0;
+  int shownUnbound = 0;
+  int createdBound = 0;
+};
+
+class TShownForm : public TForm {
+ public:
+  TShownForm(TComponent* owner, ShownRecord& record, const char* field) : TForm(owner), record_(record) {
+    DeclareMethod("Created", [this](TObject*) { record_.createdBound += Panel1 != nullptr; });
+    LoadDescription([this, field] { BindField(Panel1, field); }, "TESTSHOWN");
+  }
+  std::string ClassName() const override { return "TShownForm"; }
+  void WndProc(TMessage& m) override {
+    if ((m.Msg == WM_SHOWWINDOW && m.WParam) || (m.Msg == WM_ACTIVATE && LOWORD(m.WParam) != WA_INACTIVE)) {
+      ++record_.shown;
+      record_.shownUnbound += Panel1 == nullptr;
+    }
+    TForm::WndProc(m);
+  }
+  TPanel* Panel1 = nullptr;
+
+ private:
+  ShownRecord& record_;
+};
+
+TEST_F(StreamingTest, AFormStoredVisibleIsShownOnlyOnceItsFieldsAreBoundAndItsCreationRan) {
+  for (const char* field : {"Panel1", "Missing1"}) {
+    SCOPED_TRACE(field);
+    const bool binds = std::string(field) == "Panel1";
+    Application->UpdateVisible();
+    const bool buttonBefore = IsWindowVisible(Application->Handle()) != 0;
+    ShownRecord record;
+    TShownForm* form = nullptr;
+    try {
+      form = new TShownForm(Application, record, field);
+    } catch (const EReadError&) {
+    }
+    EXPECT_EQ(form != nullptr, binds);
+    EXPECT_EQ(record.shownUnbound, 0);
+    EXPECT_EQ(record.createdBound, binds ? 1 : 0);
+    EXPECT_EQ(record.shown > 0, binds);
+    if (!binds) {
+      EXPECT_EQ(IsWindowVisible(Application->Handle()) != 0, buttonBefore) << "no taskbar button left";
+    }
+    if (form) {
+      // A new border style makes a new window, which takes the old one's place on screen.
+      form->SetBorderStyle(bsSingle);
+      EXPECT_TRUE(form->Visible());
+      EXPECT_TRUE(IsWindowVisible(form->Handle()));
+      EXPECT_FALSE(GetWindowLongA(form->Handle(), GWL_STYLE) & WS_THICKFRAME);
+    }
+    TObject::Free(form);
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 namespace {
 
 ShownMessageBox* capturing = nullptr;
+const std::function<void()>* probing = nullptr;
 
 BOOL CALLBACK ReadAndAnswer(HWND w, LPARAM) {
   char cls[32] = {};
@@ -17,6 +18,7 @@ BOOL CALLBACK ReadAndAnswer(HWND w, LPARAM) {
   capturing->text = text;
   capturing->caption = caption;
   capturing->ownerEnabled = IsWindowEnabled(GetWindow(w, GW_OWNER)) != 0;
+  if (probing && *probing) (*probing)();
   PostMessageA(w, WM_COMMAND, IDOK, 0);
   return FALSE;
 }
@@ -46,13 +48,15 @@ bool PumpUntil(const std::function<bool()>& done, int milliseconds) {
   return true;
 }
 
-ShownMessageBox CaptureMessageBox(const std::function<void()>& action) {
+ShownMessageBox CaptureMessageBox(const std::function<void()>& action, const std::function<void()>& whileShown) {
   ShownMessageBox result;
   capturing = &result;
+  probing = &whileShown;
   UINT_PTR timer = SetTimer(nullptr, 0, 50, AnswerBox);
   action();
   KillTimer(nullptr, timer);
   capturing = nullptr;
+  probing = nullptr;
   return result;
 }
 

@@ -19,8 +19,9 @@ struct ShownMessageBox {
   std::string text;
   bool ownerEnabled = true;
 };
-// Runs `action`; while a message box of this thread is shown, reads it and presses OK.
-ShownMessageBox CaptureMessageBox(const std::function<void()>& action);
+// Runs `action`; while a message box of this thread is shown, reads it, runs `whileShown`
+// and presses OK.
+ShownMessageBox CaptureMessageBox(const std::function<void()>& action, const std::function<void()>& whileShown = {});
 
 // Real input, as the user makes it: it goes to whichever window is under the pointer or has
 // the focus, in this process or another.

@@ -75,18 +75,29 @@ TEST(ErrorMapping, SuccessCodesPass) {
 }
 
 TEST(ErrorMapping, DispatchExceptionsKeepTheirDetailsAndFreeTheirStrings) {
+  // A control's error number (wCode) with scode 0 is a control error; no description gives
+  // the code's own text, never an empty message.
+  const HRESULT controlError = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 1001);
   struct Case {
     const wchar_t* description;
-    const char* message;
+    std::string message;
+    HRESULT scode;
+    WORD wCode;
+    HRESULT code;
   };
-  const Case cases[] = {{L"Page not found. ", "Page not found"},
-                        {L"Bad file...\r\n", "Bad file"},
-                        {L"Plain", "Plain"},
-                        {L" . ", ""},
-                        {nullptr, ""}};
+  const Case cases[] = {{L"Page not found. ", "Page not found", E_ABORT, 0, E_ABORT},
+                        {L"Bad file...\r\n", "Bad file", E_ABORT, 0, E_ABORT},
+                        {L"Plain", "Plain", E_ABORT, 0, E_ABORT},
+                        {L" . ", OleErrorMessage(E_ABORT), E_ABORT, 0, E_ABORT},
+                        {nullptr, OleErrorMessage(E_ABORT), E_ABORT, 0, E_ABORT},
+                        {L"Disk full", "Disk full", 0, 1001, controlError},
+                        {nullptr, OleErrorMessage(controlError), 0, 1001, controlError},
+                        {nullptr, OleErrorMessage(DISP_E_EXCEPTION), 0, 0, DISP_E_EXCEPTION}};
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
     EXCEPINFO info{};
-    info.scode = E_ABORT;
+    info.scode = c.scode;
+    info.wCode = c.wCode;
     info.bstrDescription = c.description ? SysAllocString(c.description) : nullptr;
     info.bstrSource = SysAllocString(L"Viewer");
     info.bstrHelpFile = SysAllocString(L"viewer.hlp");
@@ -95,8 +106,9 @@ TEST(ErrorMapping, DispatchExceptionsKeepTheirDetailsAndFreeTheirStrings) {
       DispatchInvokeError(DISP_E_EXCEPTION, info);
       FAIL();
     } catch (const EOleException& e) {
+      EXPECT_FALSE(e.Message().empty());
       EXPECT_EQ(e.Message(), c.message);
-      EXPECT_EQ(e.ResultCode(), E_ABORT);
+      EXPECT_EQ(e.ResultCode(), c.code);
       EXPECT_EQ(e.Source(), "Viewer");
       EXPECT_EQ(e.HelpFile(), "viewer.hlp");
       EXPECT_EQ(e.HelpContext(), 17u);

@@ -19,8 +19,7 @@ class TViewerForm : public TForm {
  public:
   explicit TViewerForm(TComponent* owner) : TForm(owner) {
     RegisterPdfLibClasses();
-    LoadDescription();
-    BindField(Pdf1, "Pdf1");
+    LoadDescription([this] { BindField(Pdf1, "Pdf1"); });
   }
   std::string ClassName() const override { return "TViewerForm"; }
   TPdf* Pdf1 = nullptr;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "Forms.h"
 #include "OleCtrls.h"
@@ -297,6 +299,19 @@ TEST_F(SiteServicesTest, TheOlderDeliveryPassesStringsAsCopiesAndStoresThemBack)
   EXPECT_STREQ(ref, L"changed");
   SysFreeString(ref);
   VariantClear(&in);
+  // An array of strings is no string: it goes as its variant.
+  VARIANTARG strings;
+  VariantInit(&strings);
+  strings.vt = VT_ARRAY | VT_BSTR;
+  strings.parray = SafeArrayCreateVector(VT_BSTR, 0, 2);
+  older->EventHandlers()[0] = [&](TObject*, std::vector<TOleEventArg>& args) {
+    ASSERT_EQ(args.size(), 1u);
+    ASSERT_NE(args[0].Ref, nullptr);
+    EXPECT_EQ(static_cast<VARIANTARG*>(args[0].Ref)->vt, VT_ARRAY | VT_BSTR);
+    EXPECT_TRUE(args[0].Ansi.empty());
+  };
+  EXPECT_EQ(Fire(older, 10, {strings}), S_OK);
+  VariantClear(&strings);
   TObject::Free(older);
 }
 
@@ -330,9 +345,24 @@ TEST_F(SiteServicesTest, AKeyIsWrittenBackOnlyIntoIntegerReferencesAlsoThroughVa
   BSTR text = SysAllocString(L"A");
   BSTR const original = text;
   double real = 65.0;
+  USHORT unsigned2 = 'A';
+  UINT unsignedInt = 'A';
+  SAFEARRAY* array = SafeArrayCreateVector(VT_I4, 0, 1);
+  SAFEARRAY* const originalArray = array;
+  std::vector<WORD> seen;
+  host_->OnKeyDown = [&](TObject*, WORD& key, unsigned) {
+    seen.push_back(key);
+    key = 'B';
+  };
   for (VARIANTARG arg : {RefArg(VT_I4, &long4), RefArg(VT_UI1, &byte1), RefArg(VT_VARIANT, &inner),
-                         RefArg(VT_VARIANT, &innerRef), RefArg(VT_BSTR, &text), RefArg(VT_R8, &real)})
+                         RefArg(VT_VARIANT, &innerRef), RefArg(VT_BSTR, &text), RefArg(VT_R8, &real),
+                         RefArg(VT_UI2, &unsigned2), RefArg(VT_UINT, &unsignedInt), RefArg(VT_ARRAY | VT_I4, &array)})
     EXPECT_EQ(Fire(host_, DISPID_KEYDOWN, {arg, IntArg(0)}), S_OK);
+  EXPECT_EQ(seen, (std::vector<WORD>{'A', 'A', 'A', 'A', 0, 0, 'A', 'A', 0}));
+  EXPECT_EQ(unsigned2, 'B');
+  EXPECT_EQ(unsignedInt, static_cast<UINT>('B'));
+  EXPECT_EQ(array, originalArray) << "an array is never written";
+  SafeArrayDestroy(array);
   EXPECT_EQ(long4, 'B');
   EXPECT_EQ(byte1, 'B');
   EXPECT_EQ(inner.vt, VT_I2);
@@ -367,18 +397,57 @@ TEST_F(SiteServicesTest, AHandlerMayFreeTheFormWhileTheControlFiresAndTheControl
   EXPECT_TRUE(PumpUntil([] { return LiveTestControls() == 0; }));
 }
 
-TEST_F(SiteServicesTest, AnEventSinkTheControlKeepsAfterTeardownStaysAliveAndAnswersHarmlessly) {
+TEST_F(SiteServicesTest, SinksTheControlKeepsAfterTeardownStayAliveDetachedAndAnswerHarmlessly) {
   host_->EnsureControl();
   IOleObject* control = host_->ControlObject();
   control->AddRef();
   int clicks = 0;
   host_->OnClick = [&](TObject*) { ++clicks; };
   TestConfig().refuseUnadvise = true;
+  TestConfig().refusePropertyUnadvise = true;
   TObject::Free(form_);
   form_ = nullptr;
   EXPECT_EQ(FireControlEvent(control, DISPID_CLICK), S_OK);
+  EXPECT_EQ(FireControlPropertyChange(control, DISPID_BACKCOLOR), S_OK);
   EXPECT_EQ(clicks, 0);
   control->Release();
+}
+
+TEST_F(SiteServicesTest, AMouseHandlerMayFreeItsHostAndKeepsItsOwnStateMeanwhile) {
+  const std::string kept(64, 'k');
+  std::string seen;
+  host_->OnMouseDown = [this, kept, &seen](TObject*, TMouseButton, unsigned, int, int) {
+    TObject::Free(form_);
+    form_ = nullptr;
+    seen = kept;  // the handler's own state, after its host is gone
+  };
+  EXPECT_EQ(Fire(host_, DISPID_MOUSEDOWN, {IntArg(1), IntArg(0), IntArg(1), IntArg(2)}), S_OK);
+  EXPECT_EQ(seen, kept);
+  EXPECT_TRUE(PumpUntil([] { return LiveTestControls() == 0; }));
+}
+
+TEST_F(SiteServicesTest, AControlFreedByAHandlerIsReleasedOnlyOnceItsOwnCallsHaveReturned) {
+  // The control fires from inside a call of ours and then runs a loop of its own.
+  host_->EnsureControl();
+  auto freeForm = [this](TObject*) {
+    TObject::Free(form_);
+    form_ = nullptr;
+  };
+  host_->OnClick = freeForm;
+  const TDispCallDescriptor clickThenWait{kDispClickThenWait, VT_EMPTY, dcMethod, 0, 0, {}};
+  InvokeByDescriptor(host_->ControlDispatch(), clickThenWait, nullptr, nullptr, nullptr);
+  EXPECT_EQ(LiveAfterOwnLoop(), 1) << "released inside the control's own call";
+  EXPECT_TRUE(PumpUntil([] { return LiveTestControls() == 0; }));
+  // What still waits when the program ends goes before COM stops.
+  form_ = new TPlainForm(Application);
+  auto* host = new TEventOle(form_, currentEvents);
+  host->SetParent(form_);
+  host->EnsureControl();
+  host->OnClick = freeForm;
+  EXPECT_EQ(FireControlEvent(host->ControlObject(), DISPID_CLICK), S_OK);
+  EXPECT_EQ(LiveTestControls(), 1);
+  ReleaseDelayedObjects();
+  EXPECT_EQ(LiveTestControls(), 0);
 }
 
 class TColorRefusingOle : public TEventOle {

@@ -14,6 +14,7 @@ InvokeRecord lastInvoke;
 std::map<DISPID, VARIANT> properties;
 std::vector<UINT> reflected;
 int live = 0;
+int liveAfterOwnLoop = -1;
 bool registered = false;
 DWORD viewerCookie = 0;
 
@@ -87,6 +88,7 @@ class TestConnectionPoint final : public IConnectionPoint {
   STDMETHODIMP Unadvise(DWORD cookie) override {
     Log(std::string("Unadvise ") + name_);
     if (config.refuseUnadvise && iid_ == kTestEventsId) return E_FAIL;
+    if (config.refusePropertyUnadvise && iid_ == IID_IPropertyNotifySink) return E_FAIL;
     if (cookie != 7 || !sink_) return CONNECT_E_NOCONNECTION;
     sink_->Release();
     sink_ = nullptr;
@@ -371,6 +373,18 @@ class TestControl final : public IOleObject,
     for (UINT i = 0; i < params->cNamedArgs; ++i) lastInvoke.named.push_back(params->rgdispidNamedArgs[i]);
     Log("Invoke(" + std::to_string(id) + ")");
     switch (id) {
+      case kDispClickThenWait: {
+        FireEvent(DISPID_CLICK);
+        // A modal loop of the control's own (a dialog) while its call is still running.
+        DWORD start = GetTickCount();
+        MSG msg;
+        while (GetTickCount() - start < 200) {
+          while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+          Sleep(5);
+        }
+        liveAfterOwnLoop = live;
+        return S_OK;
+      }
       case kDispRaise:
         info->scode = E_ABORT;
         info->bstrSource = SysAllocString(L"TestControl");
@@ -499,7 +513,18 @@ class TestControl final : public IOleObject,
     auto* sink = static_cast<IDispatch*>(eventPoint_.Sink());
     if (!sink) return S_FALSE;
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    return sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+    sink->AddRef();
+    HRESULT hr = sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+    sink->Release();
+    return hr;
+  }
+  HRESULT FirePropertyChange(DISPID id) {
+    auto* sink = static_cast<IPropertyNotifySink*>(propertyPoint_.Sink());
+    if (!sink) return S_FALSE;
+    sink->AddRef();
+    HRESULT hr = sink->OnChanged(id);
+    sink->Release();
+    return hr;
   }
 
  private:
@@ -552,6 +577,10 @@ TestFactory factory;
 
 TestControlConfig& TestConfig() { return config; }
 HRESULT FireControlEvent(IOleObject* control, DISPID id) { return static_cast<TestControl*>(control)->FireEvent(id); }
+HRESULT FireControlPropertyChange(IOleObject* control, DISPID id) {
+  return static_cast<TestControl*>(control)->FirePropertyChange(id);
+}
+int LiveAfterOwnLoop() { return liveAfterOwnLoop; }
 std::vector<std::string>& TestControlLog() { return callLog; }
 InvokeRecord& LastInvoke() { return lastInvoke; }
 std::map<DISPID, VARIANT>& TestProperties() { return properties; }

@@ -35,6 +35,7 @@ constexpr DISPID kDispRaise = 100;        // raises a dispatch exception
 constexpr DISPID kDispFail = 101;         // fails with E_INVALIDARG
 constexpr DISPID kDispLeaveEmpty = 102;   // succeeds and leaves the result empty
 constexpr DISPID kDispNoText = 103;       // fails with 0x80040154 (no system text)
+constexpr DISPID kDispClickThenWait = 104;  // fires a click, then runs a message loop of its own
 
 struct TestControlConfig {
   bool noOleControl = false;
@@ -47,6 +48,7 @@ struct TestControlConfig {
   bool reportUIDeactivate = false;  // UIDeactivate calls the site's OnUIDeactivate, as real controls do
   bool realisesPalette = false;  // its window answers WM_QUERYNEWPALETTE with 1
   bool refuseUnadvise = false;   // Unadvise of the event sink fails and the sink stays held
+  bool refusePropertyUnadvise = false;  // likewise for the property sink
   DWORD miscStatus = 0;
   SIZEL extent{2646, 1323};   // 100 x 50 pixels at 96 per inch
   std::string exceptionText = "Page not found. ";
@@ -76,8 +78,12 @@ std::map<DISPID, VARIANT>& TestProperties();
 std::vector<UINT>& ReflectedMessages();
 
 // The control fires an event without arguments at the event sink it holds, as from its own
-// code; S_FALSE when it holds none.
+// code, holding a reference on the sink meanwhile as real controls do; S_FALSE when it holds
+// none. The same for a property change reported to the property sink.
 HRESULT FireControlEvent(IOleObject* control, DISPID id);
+HRESULT FireControlPropertyChange(IOleObject* control, DISPID id);
+// How many test controls were alive after the message loop of kDispClickThenWait.
+int LiveAfterOwnLoop();
 
 // Registers the class object in this process under both class IDs (once) and resets configuration and log.
 void ResetTestControl();
