@@ -119,7 +119,12 @@ STDMETHODIMP_(ULONG) PdfControl::AddRef() { return InterlockedIncrement(&refs_);
 
 STDMETHODIMP_(ULONG) PdfControl::Release() {
   const LONG left = InterlockedDecrement(&refs_);
-  if (left == 0) delete this;
+  if (left == 0) {
+    // Closing calls back into the site, which may take and drop a reference of its own: held
+    // here, that cannot bring the count to 0 a second time.
+    refs_ = 1;
+    delete this;
+  }
   return left;
 }
 

@@ -1,0 +1,97 @@
+// The control's life and what it tells its callers: paths made whole once for both of its
+// processes, a file replaced while its worker was down, fonts found from a folder whose name
+// the code page cannot hold, teardown started by the site or the host, the references that keep
+// the module loaded, and failures told through automation.
+#include "TestHost.h"
+#include "TestPdf.h"
+#include "pdfcontrol/RendererClient.h"
+
+#include <gtest/gtest.h>
+#include <oleauto.h>
+
+#include <climits>
+#include <utility>
+
+using namespace testhost;
+
+namespace {
+
+class ControlLifetime : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    host_ = CreateHostWindow(420, 320);
+    ASSERT_NE(host_, nullptr);
+  }
+  void TearDown() override {
+    DestroyWindow(host_);
+    OleUninitialize();
+  }
+  void Create(Control &control, Site &site) {
+    ASSERT_EQ(CreateControl(site, host_, bounds_, control), S_OK);
+    ASSERT_NE(control.window, nullptr);
+  }
+  int Count(HWND window, bool (*colour)(unsigned)) {
+    const Shot shot = Screenshot(window);
+    return shot.Count(0, 0, shot.width, shot.height, colour);
+  }
+
+  HWND host_ = nullptr;
+  const RECT bounds_{10, 10, 410, 310};
+};
+
+HRESULT CanUnloadNow() {
+  const auto entry = reinterpret_cast<HRESULT(WINAPI *)()>(
+      reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"PdfControl.dll"), "DllCanUnloadNow")));
+  return entry ? entry() : E_UNEXPECTED;
+}
+
+TEST_F(ControlLifetime, ForgetsItsWindowWhenTheHostDestroysItFirst) {
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  DestroyWindow(host_);
+  host_ = nullptr;
+  IOleInPlaceObject *in_place = nullptr;
+  ASSERT_EQ(control.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&in_place)), S_OK);
+  HWND window = reinterpret_cast<HWND>(1);
+  EXPECT_EQ(in_place->GetWindow(&window), E_FAIL);
+  EXPECT_EQ(window, nullptr);
+  in_place->Release();
+  EXPECT_EQ(control.object->Close(OLECLOSE_NOSAVE), S_OK);
+}
+
+// What keeps the module loaded: every object, every reference on the class factory and every
+// lock, and nothing after the last is gone, even when the site calls back during the teardown.
+TEST_F(ControlLifetime, KeepsTheModuleExactlyAsLongAsItIsHeld) {
+  IClassFactory *factory = nullptr;
+  ASSERT_EQ(CoGetClassObject(kControlClassId, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             reinterpret_cast<void **>(&factory)),
+            S_OK);
+  ASSERT_NE(GetModuleHandleW(L"PdfControl.dll"), nullptr);
+  EXPECT_EQ(CanUnloadNow(), S_FALSE) << "a client holds the factory";
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  factory->Release();
+  EXPECT_EQ(CanUnloadNow(), S_FALSE) << "locked";
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  ASSERT_EQ(CanUnloadNow(), S_OK) << "an earlier test left an object alive";
+
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);
+  // The last reference goes without Close: the control closes itself, and the site takes and
+  // drops a reference while it is told.
+  IOleObject *object = std::exchange(control.object, nullptr);
+  std::exchange(control.dispatch, nullptr)->Release();
+  int callbacks = 0;
+  site.on_in_place_deactivate = [&] {
+    IUnknown *unknown = nullptr;
+    if (SUCCEEDED(object->QueryInterface(IID_IUnknown, reinterpret_cast<void **>(&unknown)))) unknown->Release();
+    ++callbacks;
+  };
+  object->Release();
+  EXPECT_EQ(callbacks, 1);
+  EXPECT_EQ(CanUnloadNow(), S_OK) << "destroyed exactly once";
+}
+}  // namespace
