@@ -39,9 +39,19 @@ std::wstring ReasonFor(uint32_t code) {
   }
 }
 
-// Clearer reasons than the worker can give, for what the file system already tells.
-bool CheckPath(const std::wstring &path, std::wstring &reason) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
+// Makes the path whole against the host's current directory, once: the worker has a current
+// directory of its own. Then gives clearer reasons than the worker can for what the file system
+// already tells.
+bool CheckPath(const std::wstring &path, std::wstring &full, std::wstring &reason) {
+  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  full.assign(needed, L'\0');
+  const DWORD length = needed == 0 ? 0 : GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) {
+    reason = L"The file does not exist.";
+    return false;
+  }
+  full.resize(length);
+  const DWORD attributes = GetFileAttributesW(full.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     reason = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
@@ -339,7 +349,7 @@ bool PdfControl::OpenDocument(const std::wstring &path) {
   const bool opened = OpenAndShow(path);
   tools_->DocumentChanged();
   if (opened) {
-    auto it = views_.find(FoldCase(path));
+    auto it = views_.find(FoldCase(src_));
     if (it != views_.end()) tools_->Restore(it->second);
   }
   return opened;
@@ -353,17 +363,18 @@ bool PdfControl::OpenAndShow(const std::wstring &path) {
     viewer_->ShowMessage(L"No document", L"No file name was given.");
     return false;
   }
-  if (!CheckPath(path, reason)) {
+  std::wstring full;
+  if (!CheckPath(path, full, reason)) {
     renderer_->CloseDocument();
     viewer_->ShowMessage(L"Cannot open " + FileNameOf(path), reason);
     return false;
   }
-  OpenResult opened = renderer_->Open(path);
+  OpenResult opened = renderer_->Open(full);
   if (opened.code != pdfrender::kOk) {
     viewer_->ShowMessage(L"Cannot open " + FileNameOf(path), ReasonFor(opened.code));
     return false;
   }
-  src_ = path;
+  src_ = full;
   viewer_->ShowDocument(opened.generation, opened.pages);
   return true;
 }

@@ -40,10 +40,45 @@ class ControlLifetime : public testing::Test {
   const RECT bounds_{10, 10, 410, 310};
 };
 
+bool IsBlue(unsigned p) { return (p & 255) > 200 && ((p >> 8) & 255) < 60 && ((p >> 16) & 255) < 60; }
+
+std::string Filled(const char *colour, int pages, double width = 200, double height = 100) {
+  std::vector<testpdf::Page> list(pages);
+  for (auto &page : list) {
+    page.width = width;
+    page.height = height;
+    page.content = std::string(colour) + " rg 20 20 60 40 re f";
+  }
+  return testpdf::Document(list);
+}
+
 HRESULT CanUnloadNow() {
   const auto entry = reinterpret_cast<HRESULT(WINAPI *)()>(
       reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"PdfControl.dll"), "DllCanUnloadNow")));
   return entry ? entry() : E_UNEXPECTED;
+}
+
+TEST_F(ControlLifetime, OpensARelativePathAsTheHostSeesIt) {
+  const std::wstring here = TempFolder() + L"here\\", there = TempFolder() + L"there\\";
+  CreateDirectoryW(here.c_str(), nullptr);
+  CreateDirectoryW(there.c_str(), nullptr);
+  WriteFile(L"here\\same.pdf", Filled("1 0 0", 1));
+  const std::wstring other = WriteFile(L"there\\same.pdf", Filled("0 0 1", 1));
+  wchar_t before[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, before);
+  // The worker starts in one directory; the host then moves to another.
+  ASSERT_TRUE(SetCurrentDirectoryW(there.c_str()));
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  ASSERT_TRUE(OpenDocument(control.dispatch, other));
+  ASSERT_TRUE(SetCurrentDirectoryW(here.c_str()));
+  EXPECT_TRUE(OpenDocument(control.dispatch, L"same.pdf"));
+  EXPECT_EQ(Src(control.dispatch), here + L"same.pdf");
+  ASSERT_TRUE(WaitUntilShown(control.dispatch));
+  EXPECT_GT(Count(control.window, IsRed), 100);
+  EXPECT_EQ(Count(control.window, IsBlue), 0);
+  SetCurrentDirectoryW(before);
 }
 
 TEST_F(ControlLifetime, ForgetsItsWindowWhenTheHostDestroysItFirst) {
