@@ -129,4 +129,73 @@ TEST_F(ControlLifetime, KeepsTheModuleExactlyAsLongAsItIsHeld) {
   EXPECT_EQ(callbacks, 1);
   EXPECT_EQ(CanUnloadNow(), S_OK) << "destroyed exactly once";
 }
+
+TEST_F(ControlLifetime, TellsFailuresThroughAutomation) {
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  IDispatch *d = control.dispatch;
+  ISupportErrorInfo *support = nullptr;
+  ASSERT_EQ(d->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void **>(&support)), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(kDPdfId), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IOleObject), S_FALSE);
+  support->Release();
+  auto error_text = [] {
+    IErrorInfo *info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK || !info) return std::wstring(L"<none>");
+    BSTR text = nullptr;
+    info->GetDescription(&text);
+    std::wstring out = text ? text : L"";
+    SysFreeString(text);
+    info->Release();
+    return out;
+  };
+  ASSERT_TRUE(OpenDocument(d, WriteFile(L"three.pdf", Filled("1 0 0", 3))));
+  EXPECT_EQ(error_text(), L"<none>");
+
+  // A path that cannot be opened: without an EXCEPINFO the caller gets the failure itself,
+  // and its reason through the error information either way.
+  VARIANT missing;
+  missing.vt = VT_BSTR;
+  missing.bstrVal = SysAllocString(L"C:\\nowhere\\none.pdf");
+  DISPID put = DISPID_PROPERTYPUT;
+  DISPPARAMS write{&missing, &put, 1, 1};
+  EXPECT_EQ(d->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYPUT, &write, nullptr, nullptr, nullptr), E_FAIL);
+  EXPECT_NE(error_text().find(L"none.pdf"), std::wstring::npos);
+  EXCEPINFO exception{};
+  EXPECT_EQ(d->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYPUT, &write, nullptr, &exception, nullptr), DISP_E_EXCEPTION);
+  EXPECT_EQ(exception.scode, E_FAIL);
+  EXPECT_NE(error_text().find(L"none.pdf"), std::wstring::npos);
+  SysFreeString(exception.bstrDescription);
+  SysFreeString(exception.bstrSource);
+  SysFreeString(exception.bstrHelpFile);
+  SysFreeString(missing.bstrVal);
+  ASSERT_TRUE(OpenDocument(d, TempFolder() + L"three.pdf"));
+
+  // Page numbers: out of range goes to the nearest page; beyond 32 bits is an overflow.
+  const struct {
+    VARTYPE type;
+    double number;
+    HRESULT expected;
+    int page;
+  } cases[] = {{VT_I4, INT_MIN, S_OK, 1}, {VT_I4, INT_MAX, S_OK, 3}, {VT_R8, 1e12, DISP_E_OVERFLOW, 3}, {VT_I4, 2, S_OK, 2}};
+  for (const auto &c : cases) {
+    VARIANT value;
+    value.vt = c.type;
+    if (c.type == VT_I4) value.lVal = LONG(c.number);
+    if (c.type == VT_R8) value.dblVal = c.number;
+    DISPPARAMS params{&value, &put, 1, 1};
+    UINT bad_argument = 99;
+    EXPECT_EQ(d->Invoke(5, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, &bad_argument), c.expected)
+        << c.page;
+    if (FAILED(c.expected)) {
+      EXPECT_EQ(bad_argument, 0u);
+    }
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(Call(d, 5, DISPATCH_PROPERTYGET, nullptr, &result), S_OK);
+    EXPECT_EQ(result.lVal, c.page);
+  }
+}
+
 }  // namespace
