@@ -379,6 +379,12 @@ void PdfControl::EnsureViewer() {
   if (!viewer_) {
     viewer_ = std::make_unique<ViewerWindow>(*renderer_);
     viewer_->on_focus = [this] { UIActivate(); };
+    viewer_->on_replaced = [this] {
+      OpenResult replaced;
+      if (!renderer_->TakeReplaced(replaced)) return;
+      viewer_->ShowDocument(replaced.generation, replaced.pages);
+      if (tools_) tools_->DocumentChanged();
+    };
   }
   if (!tools_) tools_ = std::make_unique<ReaderTools>(*viewer_, *renderer_);
 }

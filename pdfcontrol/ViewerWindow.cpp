@@ -262,6 +262,7 @@ LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {
       if (OnKey(wparam)) return 0;
       break;
     case kRenderedMessage:
+      if (wparam == RendererClient::kDocumentReplaced && on_replaced) on_replaced();
       CollectRendered();
       return 0;
     case kWarmUpMessage:

@@ -81,6 +81,25 @@ TEST_F(ControlLifetime, OpensARelativePathAsTheHostSeesIt) {
   SetCurrentDirectoryW(before);
 }
 
+TEST_F(ControlLifetime, ShowsAFileReplacedWhileItsWorkerWasDownAsANewDocument) {
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  const std::wstring path = WriteFile(L"replaced.pdf", Filled("1 0 0", 6));
+  ASSERT_TRUE(OpenDocument(control.dispatch, path));
+  ASSERT_TRUE(WaitUntilShown(control.dispatch));
+  ASSERT_EQ(KillWorkers(), 1);
+  // Fewer and taller pages, in another colour: nothing of the old layout fits them.
+  WriteFile(L"replaced.pdf", Filled("0 0 1", 2, 100, 300));
+  SendMessageW(control.window, WM_KEYDOWN, VK_END, 1);
+  ASSERT_TRUE(WaitUntilShown(control.dispatch));
+  Pump(300);
+  ASSERT_TRUE(WaitUntilShown(control.dispatch));
+  EXPECT_EQ(PageCount(control.dispatch), 2);
+  EXPECT_EQ(Src(control.dispatch), path);
+  EXPECT_GT(Count(control.window, IsBlue), 100);
+}
+
 TEST_F(ControlLifetime, ForgetsItsWindowWhenTheHostDestroysItFirst) {
   Site site(host_);
   Control control;

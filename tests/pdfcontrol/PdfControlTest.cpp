@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <olectl.h>
 #include <shlwapi.h>
-#include <tlhelp32.h>
 
 #include <random>
 
@@ -321,25 +320,6 @@ TEST_F(ViewerControl, SurvivesDamagedAndRandomFiles) {
   ASSERT_TRUE(WaitUntilShown(control.dispatch));
   const Shot shot = Screenshot(control.window);
   EXPECT_GT(shot.Count(0, 0, shot.width, shot.height, IsRed), 100);
-}
-
-// Kills this process's rendering workers, as a crash in the renderer would.
-int KillWorkers() {
-  int killed = 0;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-    if (entry.th32ParentProcessID != GetCurrentProcessId() || lstrcmpiW(entry.szExeFile, L"PdfRender.exe") != 0) continue;
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
-    if (process && TerminateProcess(process, 3)) {
-      WaitForSingleObject(process, 5000);
-      ++killed;
-    }
-    if (process) CloseHandle(process);
-  }
-  CloseHandle(snapshot);
-  return killed;
 }
 
 TEST_F(ViewerControl, RestartsItsRendererWhenItDies) {

@@ -1,6 +1,8 @@
 // The tests' container and helpers (see TestHost.h).
 #include "TestHost.h"
 
+#include <tlhelp32.h>
+
 #include <cstdio>
 
 namespace testhost {
@@ -191,6 +193,24 @@ bool IsRed(unsigned p) { return R(p) > 200 && G(p) < 60 && B(p) < 60; }
 bool IsWhite(unsigned p) { return R(p) > 245 && G(p) > 245 && B(p) > 245; }
 bool IsDark(unsigned p) { return R(p) < 100 && G(p) < 100 && B(p) < 100; }
 bool IsGrey(unsigned p) { return R(p) == 128 && G(p) == 128 && B(p) == 128; }
+
+int KillWorkers() {
+  int killed = 0;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (entry.th32ParentProcessID != GetCurrentProcessId() || lstrcmpiW(entry.szExeFile, L"PdfRender.exe") != 0) continue;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    if (process && TerminateProcess(process, 3)) {
+      WaitForSingleObject(process, 5000);
+      ++killed;
+    }
+    if (process) CloseHandle(process);
+  }
+  CloseHandle(snapshot);
+  return killed;
+}
 
 std::wstring TempFolder() {
   static std::wstring folder;

@@ -112,6 +112,9 @@ POINT OnScreen(HWND window, int x, int y);
 // The text of the control's tooltip while it shows one.
 std::wstring ShownTip();
 
+// Kills this process's rendering workers, as a crash in the renderer would; how many.
+int KillWorkers();
+
 std::wstring TempFolder();
 std::wstring WriteFile(const std::wstring &name, const std::string &data);
 
