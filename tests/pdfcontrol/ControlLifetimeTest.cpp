@@ -58,6 +58,13 @@ HRESULT CanUnloadNow() {
   return entry ? entry() : E_UNEXPECTED;
 }
 
+std::wstring ExeFolder() {
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring folder(exe);
+  return folder.erase(folder.find_last_of(L'\\') + 1);
+}
+
 TEST_F(ControlLifetime, OpensARelativePathAsTheHostSeesIt) {
   const std::wstring here = TempFolder() + L"here\\", there = TempFolder() + L"there\\";
   CreateDirectoryW(here.c_str(), nullptr);
@@ -98,6 +105,53 @@ TEST_F(ControlLifetime, ShowsAFileReplacedWhileItsWorkerWasDownAsANewDocument) {
   EXPECT_EQ(PageCount(control.dispatch), 2);
   EXPECT_EQ(Src(control.dispatch), path);
   EXPECT_GT(Count(control.window, IsBlue), 100);
+}
+
+// A per-user install under a profile whose name the code page cannot hold: the worker still
+// finds the fonts it substitutes for those a document does not embed.
+TEST(ControlFonts, AreFoundBesideAWorkerInAFolderTheCodePageCannotName) {
+  std::wstring name;
+  for (const wchar_t *candidate : {L"\u03A9", L"\u4E2D", L"\u0E01"}) {
+    BOOL lossy = FALSE;
+    char narrow[8];
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, candidate, 1, narrow, sizeof narrow, nullptr, &lossy);
+    if (lossy) {
+      name = candidate;
+      break;
+    }
+  }
+  ASSERT_FALSE(name.empty()) << "every candidate fits the code page";
+  const std::wstring folder = TempFolder() + L"profile-" + name + L"\\";
+  const std::wstring built = ExeFolder() + L"..\\..\\pdfcontrol\\";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  CreateDirectoryW((folder + L"fonts").c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW((built + L"PdfRender.exe").c_str(), (folder + L"PdfRender.exe").c_str(), FALSE));
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((built + L"fonts\\*.*").c_str(), &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      CopyFileW((built + L"fonts\\" + found.cFileName).c_str(), (folder + L"fonts\\" + found.cFileName).c_str(), FALSE);
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+
+  testpdf::Page page;
+  page.content = "0 g BT /F1 40 Tf 10 30 Td (Hello) Tj ET";  // Helvetica, not embedded
+  const std::wstring document = WriteFile(L"fonts.pdf", testpdf::Document({page}));
+  pdfview::RendererClient client(folder + L"PdfRender.exe");
+  const pdfview::OpenResult opened = client.Open(document);
+  ASSERT_EQ(opened.code, pdfrender::kOk);
+  client.Request({{opened.generation, 0, 400, 200}});
+  std::vector<pdfview::RenderedPage> pages;
+  for (DWORD start = GetTickCount(); pages.empty() && GetTickCount() - start < 60000; Sleep(20)) {
+    pages = client.TakeFinished();
+  }
+  ASSERT_EQ(pages.size(), 1u);
+  ASSERT_FALSE(pages[0].failed);
+  int ink = 0;
+  for (size_t i = 0; i < pages[0].pixels.size(); ++i) ink += (pages[0].pixels.data()[i] & 0xFFFFFF) < 0x404040 ? 1 : 0;
+  EXPECT_GT(ink, 1000) << "the text is drawn in a substitute font";
 }
 
 TEST_F(ControlLifetime, ForgetsItsWindowWhenTheHostDestroysItFirst) {
