@@ -97,7 +97,7 @@ TEST_F(ControlLifetime, ShowsAFileReplacedWhileItsWorkerWasDownAsANewDocument) {
   ASSERT_TRUE(WaitUntilShown(control.dispatch));
   ASSERT_EQ(KillWorkers(), 1);
   // Fewer and taller pages, in another colour: nothing of the old layout fits them.
-  WriteFile(L"replaced.pdf", Filled("0 0 1", 2, 100, 300));
+  WriteFile(L"replaced.pdf", Filled("0 0 1", 2, 200, 150));
   SendMessageW(control.window, WM_KEYDOWN, VK_END, 1);
   ASSERT_TRUE(WaitUntilShown(control.dispatch));
   Pump(300);
