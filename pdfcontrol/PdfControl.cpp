@@ -5,6 +5,7 @@
 
 #include <olectl.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace pdfview {
@@ -42,9 +43,19 @@ std::wstring ReasonFor(uint32_t code) {
   }
 }
 
-// Clearer reasons than the worker can give, for what the file system already tells.
-bool CheckPath(const std::wstring &path, std::wstring &reason) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
+// Makes the path whole against the host's current directory, once: the worker has a current
+// directory of its own. Then gives clearer reasons than the worker can for what the file system
+// already tells.
+bool CheckPath(const std::wstring &path, std::wstring &full, std::wstring &reason) {
+  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  full.assign(needed, L'\0');
+  const DWORD length = needed == 0 ? 0 : GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) {
+    reason = L"The file does not exist.";
+    return false;
+  }
+  full.resize(length);
+  const DWORD attributes = GetFileAttributesW(full.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     reason = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
@@ -60,15 +71,35 @@ bool CheckPath(const std::wstring &path, std::wstring &reason) {
   return true;
 }
 
+constexpr wchar_t kErrorSource[] = L"PdfControl";
+
+// The thread's error information, for callers that take no EXCEPINFO or call through a vtable.
+void ReportError(const std::wstring &reason) {
+  ICreateErrorInfo *create = nullptr;
+  if (FAILED(CreateErrorInfo(&create))) return;
+  create->SetGUID(kDPdfId);
+  create->SetSource(const_cast<LPOLESTR>(kErrorSource));
+  create->SetDescription(const_cast<LPOLESTR>(reason.c_str()));
+  IErrorInfo *info = nullptr;
+  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info)))) {
+    SetErrorInfo(0, info);
+    info->Release();
+  }
+  create->Release();
+}
+
+// Why an argument could not be taken: a number out of range is not of the wrong type.
+HRESULT ArgumentFailure(HRESULT conversion, UINT position, UINT *arg_error) {
+  if (arg_error) *arg_error = position;
+  return conversion == DISP_E_OVERFLOW || conversion == E_OUTOFMEMORY ? conversion : DISP_E_TYPEMISMATCH;
+}
+
 // A single argument of a dispatch call, as a string.
 HRESULT StringArgument(DISPPARAMS *params, std::wstring &out, UINT *arg_error) {
   VARIANT value;
   VariantInit(&value);
   HRESULT hr = VariantChangeType(&value, &params->rgvarg[0], 0, VT_BSTR);
-  if (FAILED(hr)) {
-    if (arg_error) *arg_error = 0;
-    return DISP_E_TYPEMISMATCH;
-  }
+  if (FAILED(hr)) return ArgumentFailure(hr, 0, arg_error);
   out.assign(value.bstrVal ? value.bstrVal : L"", value.bstrVal ? SysStringLen(value.bstrVal) : 0);
   VariantClear(&value);
   return S_OK;
@@ -111,6 +142,8 @@ STDMETHODIMP PdfControl::QueryInterface(REFIID iid, void **out) {
     *out = static_cast<IOleControl *>(this);
   } else if (iid == IID_IViewObject || iid == IID_IViewObject2) {
     *out = static_cast<IViewObject2 *>(this);
+  } else if (iid == IID_ISupportErrorInfo) {
+    *out = static_cast<ISupportErrorInfo *>(this);
   } else {
     return E_NOINTERFACE;
   }
@@ -122,7 +155,12 @@ STDMETHODIMP_(ULONG) PdfControl::AddRef() { return InterlockedIncrement(&refs_);
 
 STDMETHODIMP_(ULONG) PdfControl::Release() {
   const LONG left = InterlockedDecrement(&refs_);
-  if (left == 0) delete this;
+  if (left == 0) {
+    // Closing calls back into the site, which may take and drop a reference of its own: held
+    // here, that cannot bring the count to 0 a second time.
+    refs_ = 1;
+    delete this;
+  }
   return left;
 }
 
@@ -162,41 +200,68 @@ STDMETHODIMP PdfControl::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, 
 
 STDMETHODIMP PdfControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS *params,
                                 VARIANT *result, EXCEPINFO *exception, UINT *arg_error) {
-  return GuardCom([&]() -> HRESULT {
-    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    DISPPARAMS none{};
-    if (!params) params = &none;
-    if (params->cArgs > 0 && !params->rgvarg) return E_INVALIDARG;
-    switch (id) {
-      case kDispSrc: return InvokeSrc(flags, params, result, exception);
-      case kDispOpenDocument: return InvokeOpen(flags, params, result, arg_error);
-      case kDispCurrentPage:
-      case kDispZoom:
-      case kDispFind:
-      case kDispSelectedText: return InvokeReader(id, flags, params, result, arg_error);
-      case kDispPageCount:
-      case kDispBusy: {
-        if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-        if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
-        if (!result) return S_OK;
-        VariantInit(result);
-        if (id == kDispPageCount) {
-          result->vt = VT_I4;
-          result->lVal = 0;
-          // The count is only known through the window, which holds the open document.
-          if (viewer_) result->lVal = viewer_->PageCount();
-        } else {
-          result->vt = VT_BOOL;
-          result->boolVal = viewer_ && viewer_->Busy() ? VARIANT_TRUE : VARIANT_FALSE;
-        }
-        return S_OK;
-      }
+  // The error information of an earlier call must not pass for this one's.
+  SetErrorInfo(0, nullptr);
+  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  DISPPARAMS none{};
+  if (!params) params = &none;
+  if (params->cArgs > 0 && !params->rgvarg) return E_INVALIDARG;
+  Failure failure;
+  const HRESULT hr = GuardCom([&] { return Dispatch(id, flags, params, result, arg_error, failure); });
+  if (failure.code == S_OK) {
+    // What escaped the member is told as a failure of its own.
+    if (hr == E_OUTOFMEMORY) {
+      failure = {hr, L"There is not enough memory to do this."};
+    } else if (hr == E_FAIL) {
+      failure = {hr, L"The viewer control failed to do this."};
+    } else {
+      return hr;
     }
-    return DISP_E_MEMBERNOTFOUND;
-  });
+  }
+  ReportError(failure.reason);
+  if (!exception) return failure.code;
+  std::memset(exception, 0, sizeof *exception);
+  exception->scode = failure.code;
+  exception->bstrSource = SysAllocString(kErrorSource);
+  exception->bstrDescription = SysAllocString(failure.reason.c_str());
+  return DISP_E_EXCEPTION;
 }
 
-HRESULT PdfControl::InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, EXCEPINFO *exception) {
+STDMETHODIMP PdfControl::InterfaceSupportsErrorInfo(REFIID iid) {
+  return iid == kDPdfId || iid == IID_IDispatch ? S_OK : S_FALSE;
+}
+
+HRESULT PdfControl::Dispatch(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error,
+                             Failure &failure) {
+  switch (id) {
+    case kDispSrc: return InvokeSrc(flags, params, result, failure);
+    case kDispOpenDocument: return InvokeOpen(flags, params, result, arg_error);
+    case kDispCurrentPage:
+    case kDispZoom:
+    case kDispFind:
+    case kDispSelectedText: return InvokeReader(id, flags, params, result, arg_error);
+    case kDispPageCount:
+    case kDispBusy: {
+      if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+      if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+      if (!result) return S_OK;
+      VariantInit(result);
+      if (id == kDispPageCount) {
+        result->vt = VT_I4;
+        result->lVal = 0;
+        // The count is only known through the window, which holds the open document.
+        if (viewer_) result->lVal = viewer_->PageCount();
+      } else {
+        result->vt = VT_BOOL;
+        result->boolVal = viewer_ && viewer_->Busy() ? VARIANT_TRUE : VARIANT_FALSE;
+      }
+      return S_OK;
+    }
+  }
+  return DISP_E_MEMBERNOTFOUND;
+}
+
+HRESULT PdfControl::InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, Failure &failure) {
   if (flags & DISPATCH_PROPERTYGET) {
     if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
     if (!result) return S_OK;
@@ -225,14 +290,8 @@ HRESULT PdfControl::InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, E
     }
     if (OpenDocument(path)) return S_OK;
     // Writing a path that cannot be opened is reported, not taken as done.
-    if (exception) {
-      std::memset(exception, 0, sizeof *exception);
-      exception->scode = E_FAIL;
-      exception->bstrSource = SysAllocString(L"PdfControl");
-      const std::wstring text = L"Cannot open " + path;
-      exception->bstrDescription = SysAllocString(text.c_str());
-    }
-    return DISP_E_EXCEPTION;
+    failure = {E_FAIL, L"Cannot open " + path};
+    return failure.code;
   }
   return DISP_E_MEMBERNOTFOUND;
 }
@@ -265,14 +324,12 @@ HRESULT PdfControl::InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARI
     VARIANT text, forward;
     VariantInit(&text);
     VariantInit(&forward);
-    if (FAILED(VariantChangeType(&text, &params->rgvarg[1], 0, VT_BSTR))) {
-      if (arg_error) *arg_error = 1;
-      return DISP_E_TYPEMISMATCH;
-    }
-    if (FAILED(VariantChangeType(&forward, &params->rgvarg[0], 0, VT_BOOL))) {
+    HRESULT hr = VariantChangeType(&text, &params->rgvarg[1], 0, VT_BSTR);
+    if (FAILED(hr)) return ArgumentFailure(hr, 1, arg_error);
+    hr = VariantChangeType(&forward, &params->rgvarg[0], 0, VT_BOOL);
+    if (FAILED(hr)) {
       VariantClear(&text);
-      if (arg_error) *arg_error = 0;
-      return DISP_E_TYPEMISMATCH;
+      return ArgumentFailure(hr, 0, arg_error);
     }
     const std::wstring query(text.bstrVal ? text.bstrVal : L"", text.bstrVal ? SysStringLen(text.bstrVal) : 0);
     VariantClear(&text);
@@ -307,13 +364,11 @@ HRESULT PdfControl::InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARI
     if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
     VARIANT value;
     VariantInit(&value);
-    if (FAILED(VariantChangeType(&value, &params->rgvarg[0], 0, VT_I4))) {
-      if (arg_error) *arg_error = 0;
-      return DISP_E_TYPEMISMATCH;
-    }
+    const HRESULT hr = VariantChangeType(&value, &params->rgvarg[0], 0, VT_I4);
+    if (FAILED(hr)) return ArgumentFailure(hr, 0, arg_error);
     // Out of range goes to the nearest page or zoom.
     if (id == kDispCurrentPage) {
-      tools_->GoToPage(value.lVal - 1);
+      tools_->GoToPage(std::max<LONG>(value.lVal, 1) - 1);
     } else {
       tools_->SetZoomPercent(value.lVal);
     }
@@ -327,6 +382,12 @@ void PdfControl::EnsureViewer() {
   if (!viewer_) {
     viewer_ = std::make_unique<ViewerWindow>(*renderer_);
     viewer_->on_focus = [this] { UIActivate(); };
+    viewer_->on_replaced = [this] {
+      OpenResult replaced;
+      if (!renderer_->TakeReplaced(replaced)) return;
+      viewer_->ShowDocument(replaced.generation, replaced.pages);
+      if (tools_) tools_->DocumentChanged();
+    };
   }
   if (!tools_) tools_ = std::make_unique<ReaderTools>(*viewer_, *renderer_);
 }
@@ -337,7 +398,7 @@ bool PdfControl::OpenDocument(const std::wstring &path) {
   const bool opened = OpenAndShow(path);
   tools_->DocumentChanged();
   if (opened) {
-    auto it = views_.find(FoldCase(path));
+    auto it = views_.find(FoldCase(src_));
     if (it != views_.end()) tools_->Restore(it->second);
   }
   return opened;
@@ -351,17 +412,18 @@ bool PdfControl::OpenAndShow(const std::wstring &path) {
     viewer_->ShowMessage(L"No document", L"No file name was given.");
     return false;
   }
-  if (!CheckPath(path, reason)) {
+  std::wstring full;
+  if (!CheckPath(path, full, reason)) {
     renderer_->CloseDocument();
     viewer_->ShowMessage(L"Cannot open " + FileNameOf(path), reason);
     return false;
   }
-  OpenResult opened = renderer_->Open(path);
+  OpenResult opened = renderer_->Open(full);
   if (opened.code != pdfrender::kOk) {
     viewer_->ShowMessage(L"Cannot open " + FileNameOf(path), ReasonFor(opened.code));
     return false;
   }
-  src_ = path;
+  src_ = full;
   viewer_->ShowDocument(opened.generation, opened.pages, opened.repaired);
   return true;
 }

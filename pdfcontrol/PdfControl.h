@@ -1,6 +1,6 @@
 // The viewer control's COM object: one object answering the interfaces an ActiveX container
 // uses (IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject, IPersistStreamInit,
-// IOleControl, IViewObject2) and the dispatch interface _DPdf with `src` (1), `OpenDocument`
+// IOleControl, IViewObject2, ISupportErrorInfo) and the dispatch interface _DPdf with `src` (1), `OpenDocument`
 // (2), and for callers that want to wait for the screen, `pageCount` (3) and `busy` (4).
 // For hosts that drive the reader's tools: `currentPage` (5, get/put, from 1), `zoom` (6,
 // get/put, percent; 0 fits the width), `find(text, forward)` (7, true when a match was found
@@ -51,7 +51,8 @@ class PdfControl final : public IDispatch,
                          public IOleInPlaceActiveObject,
                          public IPersistStreamInit,
                          public IOleControl,
-                         public IViewObject2 {
+                         public IViewObject2,
+                         public ISupportErrorInfo {
  public:
   PdfControl();
   PdfControl(const PdfControl &) = delete;
@@ -136,6 +137,9 @@ class PdfControl final : public IDispatch,
   STDMETHODIMP GetAdvise(DWORD *aspects, DWORD *flags, IAdviseSink **sink) override;
   STDMETHODIMP GetExtent(DWORD aspect, LONG index, DVTARGETDEVICE *device, LPSIZEL size) override;
 
+  // ISupportErrorInfo
+  STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override;
+
   // Opens a document, or shows why it cannot be shown; true when it opened.
   bool OpenDocument(const std::wstring &path);
 
@@ -145,7 +149,13 @@ class PdfControl final : public IDispatch,
   bool OpenAndShow(const std::wstring &path);
   HRESULT ActivateInPlace(IOleClientSite *site, HWND parent, LPCRECT bounds, bool ui_activate);
   void UIActivate();
-  HRESULT InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, EXCEPINFO *exception);
+  // A failure that the caller is told the reason of.
+  struct Failure {
+    HRESULT code = S_OK;
+    std::wstring reason;
+  };
+  HRESULT Dispatch(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error, Failure &failure);
+  HRESULT InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, Failure &failure);
   HRESULT InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error);
   HRESULT InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error);
 

@@ -95,19 +95,31 @@ constexpr FontFace kFontFaces[] = {
     {"D050000L.t1", "ZapfDingbats Dingbats"},
 };
 
-std::string FontFolder() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, n);
-  folder.erase(folder.find_last_of('\\') + 1);
-  return folder + "fonts\\";
+// The fonts folder beside the worker becomes its current directory, and each font is named to
+// Poppler by its bare ASCII file name. Poppler reads an 8-bit path as UTF-8 and FreeType as the
+// code page: a folder name from a profile that the code page cannot hold, with short names off,
+// reaches neither, so it never passes through them. Documents come with whole paths.
+bool EnterFontFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+    if (n == 0) return false;
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    if (path.size() >= kMaxPathUnits) return false;
+    path.resize(path.size() * 2);
+  }
+  path.erase(path.find_last_of(L'\\') + 1);
+  return SetCurrentDirectoryW((path + L"fonts").c_str());
 }
 
 void RegisterFonts() {
-  const std::string folder = FontFolder();
+  if (!EnterFontFolder()) return;
   for (const FontFace &face : kFontFaces) {
-    const GooString path(folder + face.file);
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+    if (GetFileAttributesA(face.file) == INVALID_FILE_ATTRIBUTES) continue;
+    const GooString path(face.file);
     std::string names = face.names;
     size_t start = 0;
     while (start < names.size()) {

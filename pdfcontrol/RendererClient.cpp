@@ -202,7 +202,12 @@ void RendererClient::Run() {
       lock.unlock();
       OpenResult result;
       result.code = kWorkerFailed;
-      if (!GuardThread([&] { result = DoOpen(path); })) StopWorker(false);
+      if (!GuardThread([&] {
+            result = DoOpen(path);
+            if (result.code == kOk) open_pages_ = result.pages;
+          })) {
+        StopWorker(false);
+      }
       lock.lock();
       open_result_ = std::move(result);
       open_done_ = true;
@@ -415,6 +420,39 @@ OpenResult RendererClient::DoOpen(const std::wstring &path) {
   return result;
 }
 
+// A worker restarted since the document was opened holds none: the file is opened again, and
+// may have been replaced meanwhile. Pages of another count or size would be drawn into the old
+// layout, so such a file is announced as a document of its own.
+bool RendererClient::Reopen(uint32_t generation) {
+  if (worker_has_document_) return true;
+  const std::wstring path = open_path_;
+  OpenResult reopened = DoOpen(path);
+  if (reopened.code != kOk) return false;
+  const auto same = [](const PageSize &a, const PageSize &b) { return a.width == b.width && a.height == b.height; };
+  if (std::equal(reopened.pages.begin(), reopened.pages.end(), open_pages_.begin(), open_pages_.end(), same)) {
+    return true;
+  }
+  open_pages_ = reopened.pages;
+  std::lock_guard lock(mutex_);
+  if (stop_ || generation != generation_) return false;
+  reopened.generation = ++generation_;
+  jobs_.clear();
+  finished_.clear();
+  replaced_ = std::move(reopened);
+  if (notify_window_) PostMessageW(notify_window_, notify_message_, kDocumentReplaced, 0);
+  return false;
+}
+
+bool RendererClient::TakeReplaced(OpenResult &replaced) {
+  std::lock_guard lock(mutex_);
+  if (!replaced_) return false;
+  // Another document may have been opened since.
+  const bool current = replaced_->generation == generation_;
+  if (current) replaced = std::move(*replaced_);
+  replaced_.reset();
+  return current;
+}
+
 RenderedPage RendererClient::DoRender(const RenderJob &job) {
   // A worker may have died since its last answer (or die of this page): one retry with a
   // fresh worker tells the two apart.
@@ -443,12 +481,7 @@ RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost)
     worker_lost = true;
     return page;
   }
-  if (!worker_has_document_) {
-    // Restarted since the document was opened.
-    const std::wstring path = open_path_;
-    OpenResult reopened = DoOpen(path);
-    if (reopened.code != kOk) return page;
-  }
+  if (!Reopen(job.generation)) return page;
   if (job.width < 1 || job.height < 1 || job.width > kMaxSide || job.height > kMaxSide ||
       uint64_t(job.width) * job.height > kMaxPixels) {
     return page;
@@ -512,10 +545,7 @@ TextAnswer RendererClient::TextOnce(const TextJob &job, bool &worker_lost) {
     worker_lost = true;
     return answer;
   }
-  if (!worker_has_document_) {
-    const std::wstring path = open_path_;
-    if (DoOpen(path).code != kOk) return answer;
-  }
+  if (!Reopen(job.generation)) return answer;
   const DWORD started = GetTickCount();
   bool sent;
   if (job.find) {

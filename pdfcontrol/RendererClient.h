@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,10 +100,16 @@ class RendererClient {
   RendererClient(const RendererClient &) = delete;
   RendererClient &operator=(const RendererClient &) = delete;
 
+  // The notify message's wparam when the open document was found replaced on disk.
+  static constexpr WPARAM kDocumentReplaced = 1;
+
   void SetNotifyWindow(HWND window, UINT message);
   // Starts the worker ahead of the first document.
   void WarmUp();
   OpenResult Open(const std::wstring &path);
+  // The document as found again after the worker's restart, when its pages are no longer
+  // those it was opened with: a document of its own, with a new generation.
+  bool TakeReplaced(OpenResult &replaced);
   // Forgets the document; pending renders of it are dropped.
   void CloseDocument();
   // Replaces the renders still waiting; the first is done first.
@@ -125,6 +132,7 @@ class RendererClient {
   bool Receive(void *data, uint32_t size, DWORD timeout_ms, DWORD started);
   bool ReceiveHeader(pdfrender::Header &header, DWORD timeout_ms);
   OpenResult DoOpen(const std::wstring &path);
+  bool Reopen(uint32_t generation);
   RenderedPage DoRender(const RenderJob &job);
   RenderedPage RenderOnce(const RenderJob &job, bool &worker_lost);
   TextAnswer DoText(const TextJob &job);
@@ -139,6 +147,7 @@ class RendererClient {
   HANDLE cancel_ = nullptr;
   // The document the worker holds, reopened after a restart.
   std::wstring open_path_;
+  std::vector<pdfrender::PageSize> open_pages_;
   bool worker_has_document_ = false;
 
   std::mutex mutex_;
@@ -151,6 +160,7 @@ class RendererClient {
   std::wstring open_request_;
   bool open_done_ = false;
   OpenResult open_result_;
+  std::optional<OpenResult> replaced_;
   uint32_t generation_ = 0;
   std::deque<RenderJob> jobs_;
   RenderJob in_flight_;

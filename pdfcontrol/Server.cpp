@@ -27,14 +27,16 @@ class ClassFactory final : public IClassFactory {
     if (!out) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IClassFactory) {
       *out = static_cast<IClassFactory *>(this);
+      AddRef();
       return S_OK;
     }
     *out = nullptr;
     return E_NOINTERFACE;
   }
-  // A static object: its life is the module's, counted through the server locks.
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  // A static object, which lives as long as the module: each reference held on it keeps the
+  // module loaded.
+  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&g_server_locks)); }
+  STDMETHODIMP_(ULONG) Release() override { return ULONG(InterlockedDecrement(&g_server_locks)); }
   STDMETHODIMP CreateInstance(IUnknown *outer, REFIID iid, void **out) override {
     if (!out) return E_POINTER;
     *out = nullptr;

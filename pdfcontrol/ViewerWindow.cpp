@@ -268,14 +268,20 @@ LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {
       if (OnKey(wparam)) return 0;
       break;
     case kRenderedMessage:
+      if (wparam == RendererClient::kDocumentReplaced && on_replaced) on_replaced();
       CollectRendered();
       return 0;
     case kWarmUpMessage:
       renderer_.WarmUp();
       return 0;
-    case WM_DESTROY:
+    case WM_DESTROY: {
+      // Also when the host destroys its own window first: the handle may be reused by then.
       renderer_.SetNotifyWindow(nullptr, 0);
-      break;
+      const HWND window = window_;
+      window_ = nullptr;
+      RemovePropW(window, kClassName);
+      return DefWindowProcW(window, message, wparam, lparam);
+    }
   }
   return DefWindowProcW(window_, message, wparam, lparam);
 }

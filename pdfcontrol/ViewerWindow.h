@@ -77,6 +77,8 @@ class ViewerWindow {
 
   // Called when the window takes the focus.
   std::function<void()> on_focus;
+  // Called when the renderer found the open document replaced on disk.
+  std::function<void()> on_replaced;
 
  private:
   struct CachedPage {

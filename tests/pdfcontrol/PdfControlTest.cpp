@@ -322,20 +322,6 @@ TEST_F(ViewerControl, SurvivesDamagedAndRandomFiles) {
   EXPECT_GT(shot.Count(0, 0, shot.width, shot.height, IsRed), 100);
 }
 
-// Kills this process's rendering workers, as a crash in the renderer would.
-int KillWorkers() {
-  int killed = 0;
-  for (DWORD id : WorkerProcesses()) {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-    if (process && TerminateProcess(process, 3)) {
-      WaitForSingleObject(process, 5000);
-      ++killed;
-    }
-    if (process) CloseHandle(process);
-  }
-  return killed;
-}
-
 TEST_F(ViewerControl, RestartsItsRendererWhenItDies) {
   Site site(host_);
   Control control;

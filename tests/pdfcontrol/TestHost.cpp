@@ -211,6 +211,19 @@ std::vector<DWORD> WorkerProcesses() {
   return ids;
 }
 
+int KillWorkers() {
+  int killed = 0;
+  for (DWORD id : WorkerProcesses()) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+    if (process && TerminateProcess(process, 3)) {
+      WaitForSingleObject(process, 5000);
+      ++killed;
+    }
+    if (process) CloseHandle(process);
+  }
+  return killed;
+}
+
 std::wstring TempFolder() {
   static std::wstring folder;
   if (folder.empty()) {

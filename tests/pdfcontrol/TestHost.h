@@ -7,6 +7,7 @@
 #include <oleidl.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,11 +45,16 @@ class Site final : public IOleClientSite, public IOleInPlaceSite {
                                 LPRECT clip, LPOLEINPLACEFRAMEINFO info) override;
   STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
   STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
-  STDMETHODIMP OnInPlaceDeactivate() override { ++in_place_deactivations; return S_OK; }
+  STDMETHODIMP OnInPlaceDeactivate() override {
+    ++in_place_deactivations;
+    if (on_in_place_deactivate) on_in_place_deactivate();
+    return S_OK;
+  }
   STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
   STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
   STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
 
+  std::function<void()> on_in_place_deactivate;
   // What the control's in-place object was when it called OnInPlaceActivate.
   IOleInPlaceObject *in_place_object = nullptr;
 
@@ -110,6 +116,9 @@ POINT OnScreen(HWND window, int x, int y);
 std::wstring ShownTip();
 // The rendering workers that this process started, by process ID.
 std::vector<DWORD> WorkerProcesses();
+
+// Kills this process's rendering workers, as a crash in the renderer would; how many.
+int KillWorkers();
 
 std::wstring TempFolder();
 std::wstring WriteFile(const std::wstring &name, const std::string &data);

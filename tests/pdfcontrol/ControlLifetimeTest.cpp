@@ -1,0 +1,274 @@
+// The control's life and what it tells its callers: paths made whole once for both of its
+// processes, a file replaced while its worker was down, fonts found from a folder whose name
+// the code page cannot hold, teardown started by the site or the host, the references that keep
+// the module loaded, and failures told through automation.
+#include "TestHost.h"
+#include "TestPdf.h"
+#include "pdfcontrol/RendererClient.h"
+
+#include <gtest/gtest.h>
+#include <oleauto.h>
+
+#include <climits>
+#include <utility>
+
+using namespace testhost;
+
+namespace {
+
+class ControlLifetime : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    host_ = CreateHostWindow(420, 320);
+    ASSERT_NE(host_, nullptr);
+  }
+  void TearDown() override {
+    DestroyWindow(host_);
+    OleUninitialize();
+  }
+  void Create(Control &control, Site &site) {
+    ASSERT_EQ(CreateControl(site, host_, bounds_, control), S_OK);
+    ASSERT_NE(control.window, nullptr);
+  }
+  int Count(HWND window, bool (*colour)(unsigned)) {
+    const Shot shot = Screenshot(window);
+    return shot.Count(0, 0, shot.width, shot.height, colour);
+  }
+
+  HWND host_ = nullptr;
+  const RECT bounds_{10, 10, 410, 310};
+};
+
+bool IsBlue(unsigned p) { return (p & 255) > 200 && ((p >> 8) & 255) < 60 && ((p >> 16) & 255) < 60; }
+
+std::string Filled(const char *colour, int pages, double width = 200, double height = 100) {
+  std::vector<testpdf::Page> list(pages);
+  for (auto &page : list) {
+    page.width = width;
+    page.height = height;
+    page.content = std::string(colour) + " rg 20 20 60 40 re f";
+  }
+  return testpdf::Document(list);
+}
+
+HRESULT CanUnloadNow() {
+  const auto entry = reinterpret_cast<HRESULT(WINAPI *)()>(
+      reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"PdfControl.dll"), "DllCanUnloadNow")));
+  return entry ? entry() : E_UNEXPECTED;
+}
+
+std::wstring ExeFolder() {
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring folder(exe);
+  return folder.erase(folder.find_last_of(L'\\') + 1);
+}
+
+TEST_F(ControlLifetime, OpensARelativePathAsTheHostSeesIt) {
+  const std::wstring here = TempFolder() + L"here\\", there = TempFolder() + L"there\\";
+  CreateDirectoryW(here.c_str(), nullptr);
+  CreateDirectoryW(there.c_str(), nullptr);
+  WriteFile(L"here\\same.pdf", Filled("1 0 0", 1));
+  const std::wstring other = WriteFile(L"there\\same.pdf", Filled("0 0 1", 1));
+  wchar_t before[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, before);
+  // The worker starts in one directory; the host then moves to another.
+  ASSERT_TRUE(SetCurrentDirectoryW(there.c_str()));
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  ASSERT_TRUE(OpenDocument(control.dispatch, other));
+  ASSERT_TRUE(SetCurrentDirectoryW(here.c_str()));
+  EXPECT_TRUE(OpenDocument(control.dispatch, L"same.pdf"));
+  EXPECT_EQ(Src(control.dispatch), here + L"same.pdf");
+  ASSERT_TRUE(WaitUntilShown(control.dispatch));
+  EXPECT_GT(Count(control.window, IsRed), 100);
+  EXPECT_EQ(Count(control.window, IsBlue), 0);
+  SetCurrentDirectoryW(before);
+}
+
+TEST_F(ControlLifetime, ShowsAFileReplacedWhileItsWorkerWasDownAsANewDocument) {
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  const std::wstring path = WriteFile(L"replaced.pdf", Filled("1 0 0", 6));
+  ASSERT_TRUE(OpenDocument(control.dispatch, path));
+  ASSERT_TRUE(WaitUntilShown(control.dispatch));
+  ASSERT_EQ(KillWorkers(), 1);
+  // Fewer and taller pages, in another colour: nothing of the old layout fits them.
+  WriteFile(L"replaced.pdf", Filled("0 0 1", 2, 200, 150));
+  SendMessageW(control.window, WM_KEYDOWN, VK_END, 1);
+  ASSERT_TRUE(WaitUntilShown(control.dispatch));
+  Pump(300);
+  ASSERT_TRUE(WaitUntilShown(control.dispatch));
+  EXPECT_EQ(PageCount(control.dispatch), 2);
+  EXPECT_EQ(Src(control.dispatch), path);
+  EXPECT_GT(Count(control.window, IsBlue), 100);
+}
+
+// A per-user install under a profile whose name the code page cannot hold: the worker still
+// finds the fonts it substitutes for those a document does not embed.
+TEST(ControlFonts, AreFoundBesideAWorkerInAFolderTheCodePageCannotName) {
+  std::wstring name;
+  for (const wchar_t *candidate : {L"\u03A9", L"\u4E2D", L"\u0E01"}) {
+    BOOL lossy = FALSE;
+    char narrow[8];
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, candidate, 1, narrow, sizeof narrow, nullptr, &lossy);
+    if (lossy) {
+      name = candidate;
+      break;
+    }
+  }
+  ASSERT_FALSE(name.empty()) << "every candidate fits the code page";
+  const std::wstring folder = TempFolder() + L"profile-" + name + L"\\";
+  const std::wstring built = ExeFolder() + L"..\\..\\pdfcontrol\\";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  CreateDirectoryW((folder + L"fonts").c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW((built + L"PdfRender.exe").c_str(), (folder + L"PdfRender.exe").c_str(), FALSE));
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((built + L"fonts\\*.*").c_str(), &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      CopyFileW((built + L"fonts\\" + found.cFileName).c_str(), (folder + L"fonts\\" + found.cFileName).c_str(), FALSE);
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+
+  testpdf::Page page;
+  page.content = "0 g BT /F1 40 Tf 10 30 Td (Hello) Tj ET";  // Helvetica, not embedded
+  const std::wstring document = WriteFile(L"fonts.pdf", testpdf::Document({page}));
+  pdfview::RendererClient client(folder + L"PdfRender.exe");
+  const pdfview::OpenResult opened = client.Open(document);
+  ASSERT_EQ(opened.code, pdfrender::kOk);
+  client.Request({{opened.generation, 0, 400, 200}});
+  std::vector<pdfview::RenderedPage> pages;
+  for (DWORD start = GetTickCount(); pages.empty() && GetTickCount() - start < 60000; Sleep(20)) {
+    pages = client.TakeFinished();
+  }
+  ASSERT_EQ(pages.size(), 1u);
+  ASSERT_FALSE(pages[0].failed);
+  int ink = 0;
+  for (size_t i = 0; i < pages[0].pixels.size(); ++i) ink += (pages[0].pixels.data()[i] & 0xFFFFFF) < 0x404040 ? 1 : 0;
+  EXPECT_GT(ink, 1000) << "the text is drawn in a substitute font";
+}
+
+TEST_F(ControlLifetime, ForgetsItsWindowWhenTheHostDestroysItFirst) {
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  DestroyWindow(host_);
+  host_ = nullptr;
+  IOleInPlaceObject *in_place = nullptr;
+  ASSERT_EQ(control.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&in_place)), S_OK);
+  HWND window = reinterpret_cast<HWND>(1);
+  EXPECT_EQ(in_place->GetWindow(&window), E_FAIL);
+  EXPECT_EQ(window, nullptr);
+  in_place->Release();
+  EXPECT_EQ(control.object->Close(OLECLOSE_NOSAVE), S_OK);
+}
+
+// What keeps the module loaded: every object, every reference on the class factory and every
+// lock, and nothing after the last is gone, even when the site calls back during the teardown.
+TEST_F(ControlLifetime, KeepsTheModuleExactlyAsLongAsItIsHeld) {
+  IClassFactory *factory = nullptr;
+  ASSERT_EQ(CoGetClassObject(kControlClassId, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                             reinterpret_cast<void **>(&factory)),
+            S_OK);
+  ASSERT_NE(GetModuleHandleW(L"PdfControl.dll"), nullptr);
+  EXPECT_EQ(CanUnloadNow(), S_FALSE) << "a client holds the factory";
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  factory->Release();
+  EXPECT_EQ(CanUnloadNow(), S_FALSE) << "locked";
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  ASSERT_EQ(CanUnloadNow(), S_OK) << "an earlier test left an object alive";
+
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);
+  // The last reference goes without Close: the control closes itself, and the site takes and
+  // drops a reference while it is told.
+  IOleObject *object = std::exchange(control.object, nullptr);
+  std::exchange(control.dispatch, nullptr)->Release();
+  int callbacks = 0;
+  site.on_in_place_deactivate = [&] {
+    IUnknown *unknown = nullptr;
+    if (SUCCEEDED(object->QueryInterface(IID_IUnknown, reinterpret_cast<void **>(&unknown)))) unknown->Release();
+    ++callbacks;
+  };
+  object->Release();
+  EXPECT_EQ(callbacks, 1);
+  EXPECT_EQ(CanUnloadNow(), S_OK) << "destroyed exactly once";
+}
+
+TEST_F(ControlLifetime, TellsFailuresThroughAutomation) {
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  IDispatch *d = control.dispatch;
+  ISupportErrorInfo *support = nullptr;
+  ASSERT_EQ(d->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void **>(&support)), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(kDPdfId), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IOleObject), S_FALSE);
+  support->Release();
+  auto error_text = [] {
+    IErrorInfo *info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK || !info) return std::wstring(L"<none>");
+    BSTR text = nullptr;
+    info->GetDescription(&text);
+    std::wstring out = text ? text : L"";
+    SysFreeString(text);
+    info->Release();
+    return out;
+  };
+  ASSERT_TRUE(OpenDocument(d, WriteFile(L"three.pdf", Filled("1 0 0", 3))));
+  EXPECT_EQ(error_text(), L"<none>");
+
+  // A path that cannot be opened: without an EXCEPINFO the caller gets the failure itself,
+  // and its reason through the error information either way.
+  VARIANT missing;
+  missing.vt = VT_BSTR;
+  missing.bstrVal = SysAllocString(L"C:\\nowhere\\none.pdf");
+  DISPID put = DISPID_PROPERTYPUT;
+  DISPPARAMS write{&missing, &put, 1, 1};
+  EXPECT_EQ(d->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYPUT, &write, nullptr, nullptr, nullptr), E_FAIL);
+  EXPECT_NE(error_text().find(L"none.pdf"), std::wstring::npos);
+  EXCEPINFO exception{};
+  EXPECT_EQ(d->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYPUT, &write, nullptr, &exception, nullptr), DISP_E_EXCEPTION);
+  EXPECT_EQ(exception.scode, E_FAIL);
+  EXPECT_NE(error_text().find(L"none.pdf"), std::wstring::npos);
+  SysFreeString(exception.bstrDescription);
+  SysFreeString(exception.bstrSource);
+  SysFreeString(exception.bstrHelpFile);
+  SysFreeString(missing.bstrVal);
+  ASSERT_TRUE(OpenDocument(d, TempFolder() + L"three.pdf"));
+
+  // Page numbers: out of range goes to the nearest page; beyond 32 bits is an overflow.
+  const struct {
+    VARTYPE type;
+    double number;
+    HRESULT expected;
+    int page;
+  } cases[] = {{VT_I4, INT_MIN, S_OK, 1}, {VT_I4, INT_MAX, S_OK, 3}, {VT_R8, 1e12, DISP_E_OVERFLOW, 3}, {VT_I4, 2, S_OK, 2}};
+  for (const auto &c : cases) {
+    VARIANT value;
+    value.vt = c.type;
+    if (c.type == VT_I4) value.lVal = LONG(c.number);
+    if (c.type == VT_R8) value.dblVal = c.number;
+    DISPPARAMS params{&value, &put, 1, 1};
+    UINT bad_argument = 99;
+    EXPECT_EQ(d->Invoke(5, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, &bad_argument), c.expected)
+        << c.page;
+    if (FAILED(c.expected)) {
+      EXPECT_EQ(bad_argument, 0u);
+    }
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(Call(d, 5, DISPATCH_PROPERTYGET, nullptr, &result), S_OK);
+    EXPECT_EQ(result.lVal, c.page);
+  }
+}
+
+}  // namespace
