@@ -28,7 +28,7 @@ bool Take(const char *&data, size_t &left, T &value) {
   return true;
 }
 
-bool Finite(float v) { return std::isfinite(v) && std::fabs(v) < 1e7f; }
+bool Finite(float v) { return std::isfinite(v) && std::fabs(v) < kMaxCoordinate; }
 
 wchar_t Fold(wchar_t c) {
   if (c >= L'A' && c <= L'Z') return wchar_t(c + 32);
@@ -73,7 +73,7 @@ std::vector<char> EncodePageText(const std::vector<GlyphRecord> &glyphs,
   return out;
 }
 
-bool PageText::Decode(const char *data, size_t size) {
+bool PageText::Decode(const char *data, size_t size, uint32_t page_count) {
   *this = PageText();
   PageTextHeader header{};
   if (!Take(data, size, header) || header.glyph_count > kMaxGlyphs || header.link_count > kMaxLinks ||
@@ -88,7 +88,7 @@ bool PageText::Decode(const char *data, size_t size) {
   std::vector<PageLink> links;
   for (uint32_t i = 0; i < header.link_count; ++i) {
     LinkRecord record{};
-    if (!Take(data, size, record) || record.address_units > kMaxPathUnits ||
+    if (!Take(data, size, record) || record.address_units > kMaxAddressUnits || record.target_page > page_count ||
         size < size_t(record.address_units) * 2 || !Finite(record.x0) || !Finite(record.y0) ||
         !Finite(record.x1) || !Finite(record.y1) || !Finite(record.target_y)) {
       return false;
@@ -135,6 +135,12 @@ void PageText::Build(const std::vector<GlyphRecord> &glyphs, std::vector<PageLin
       add(L' ', false);
     }
   }
+}
+
+size_t PageText::Bytes() const {
+  size_t bytes = text_.size() * (sizeof(wchar_t) + sizeof(TextBox) + sizeof(int)) + own_box_.size() / 8;
+  for (const PageLink &link : links_) bytes += sizeof link + link.address.size() * sizeof(wchar_t);
+  return bytes;
 }
 
 std::vector<TextRange> PageText::Find(const std::wstring &query) const {

@@ -40,8 +40,11 @@ std::vector<char> EncodePageText(const std::vector<pdfrender::GlyphRecord> &glyp
 
 class PageText {
  public:
-  // From an encoded answer; false (and empty) when the bytes are not one.
-  bool Decode(const char *data, size_t size);
+  // From an encoded answer; false (and empty) when the bytes are not one, or break a bound
+  // of the protocol (a link to a page past `page_count` among them).
+  bool Decode(const char *data, size_t size, uint32_t page_count = pdfrender::kMaxPages);
+  // About what the page's text holds of memory.
+  size_t Bytes() const;
   void Build(const std::vector<pdfrender::GlyphRecord> &glyphs, std::vector<PageLink> links);
 
   // The glyphs in reading order, a space between words and a line break between lines.

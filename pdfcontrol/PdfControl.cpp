@@ -1,6 +1,8 @@
 // The viewer control's COM object (see PdfControl.h).
 #include "PdfControl.h"
 
+#include "Guard.h"
+
 #include <olectl.h>
 
 #include <cstring>
@@ -32,6 +34,7 @@ std::wstring ReasonFor(uint32_t code) {
     case pdfrender::kDamaged: return L"The document is damaged and cannot be read.";
     case pdfrender::kEncrypted: return L"The document is protected by a password.";
     case pdfrender::kNoPages: return L"The document has no pages.";
+    case RendererClient::kAnswerRefused: return L"The renderer's answer for this document was out of bounds and refused.";
     default: return L"The document could not be read: the renderer failed on it.";
   }
 }
@@ -156,36 +159,38 @@ STDMETHODIMP PdfControl::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, 
 
 STDMETHODIMP PdfControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS *params,
                                 VARIANT *result, EXCEPINFO *exception, UINT *arg_error) {
-  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-  DISPPARAMS none{};
-  if (!params) params = &none;
-  if (params->cArgs > 0 && !params->rgvarg) return E_INVALIDARG;
-  switch (id) {
-    case kDispSrc: return InvokeSrc(flags, params, result, exception);
-    case kDispOpenDocument: return InvokeOpen(flags, params, result, arg_error);
-    case kDispCurrentPage:
-    case kDispZoom:
-    case kDispFind:
-    case kDispSelectedText: return InvokeReader(id, flags, params, result, arg_error);
-    case kDispPageCount:
-    case kDispBusy: {
-      if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-      if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
-      if (!result) return S_OK;
-      VariantInit(result);
-      if (id == kDispPageCount) {
-        result->vt = VT_I4;
-        result->lVal = 0;
-        // The count is only known through the window, which holds the open document.
-        if (viewer_) result->lVal = viewer_->PageCount();
-      } else {
-        result->vt = VT_BOOL;
-        result->boolVal = viewer_ && viewer_->Busy() ? VARIANT_TRUE : VARIANT_FALSE;
+  return GuardCom([&]() -> HRESULT {
+    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    DISPPARAMS none{};
+    if (!params) params = &none;
+    if (params->cArgs > 0 && !params->rgvarg) return E_INVALIDARG;
+    switch (id) {
+      case kDispSrc: return InvokeSrc(flags, params, result, exception);
+      case kDispOpenDocument: return InvokeOpen(flags, params, result, arg_error);
+      case kDispCurrentPage:
+      case kDispZoom:
+      case kDispFind:
+      case kDispSelectedText: return InvokeReader(id, flags, params, result, arg_error);
+      case kDispPageCount:
+      case kDispBusy: {
+        if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+        if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+        if (!result) return S_OK;
+        VariantInit(result);
+        if (id == kDispPageCount) {
+          result->vt = VT_I4;
+          result->lVal = 0;
+          // The count is only known through the window, which holds the open document.
+          if (viewer_) result->lVal = viewer_->PageCount();
+        } else {
+          result->vt = VT_BOOL;
+          result->boolVal = viewer_ && viewer_->Busy() ? VARIANT_TRUE : VARIANT_FALSE;
+        }
+        return S_OK;
       }
-      return S_OK;
     }
-  }
-  return DISP_E_MEMBERNOTFOUND;
+    return DISP_E_MEMBERNOTFOUND;
+  });
 }
 
 HRESULT PdfControl::InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, EXCEPINFO *exception) {
@@ -377,13 +382,15 @@ STDMETHODIMP PdfControl::GetClientSite(IOleClientSite **site) {
 STDMETHODIMP PdfControl::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
 
 STDMETHODIMP PdfControl::Close(DWORD) {
-  InPlaceDeactivate();
-  tools_.reset();
-  viewer_.reset();
-  renderer_.reset();  // stops the worker
-  src_.clear();
-  if (advise_holder_) advise_holder_->SendOnClose();
-  return S_OK;
+  return GuardCom([&]() -> HRESULT {
+    InPlaceDeactivate();
+    tools_.reset();
+    viewer_.reset();
+    renderer_.reset();  // stops the worker
+    src_.clear();
+    if (advise_holder_) advise_holder_->SendOnClose();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PdfControl::SetMoniker(DWORD, IMoniker *) { return E_NOTIMPL; }
@@ -402,20 +409,22 @@ STDMETHODIMP PdfControl::GetClipboardData(DWORD, IDataObject **data) {
 
 STDMETHODIMP PdfControl::DoVerb(LONG verb, LPMSG, IOleClientSite *site, LONG, HWND parent,
                                 LPCRECT bounds) {
-  switch (verb) {
-    case OLEIVERB_PRIMARY:
-    case OLEIVERB_SHOW:
-    case OLEIVERB_INPLACEACTIVATE:
-      return ActivateInPlace(site, parent, bounds, false);
-    case OLEIVERB_UIACTIVATE:
-      return ActivateInPlace(site, parent, bounds, true);
-    case OLEIVERB_HIDE:
-      UIDeactivate();
-      if (viewer_ && viewer_->Handle()) ShowWindow(viewer_->Handle(), SW_HIDE);
-      return S_OK;
-    default:
-      return verb > 0 ? OLEOBJ_S_INVALIDVERB : E_NOTIMPL;
-  }
+  return GuardCom([&]() -> HRESULT {
+    switch (verb) {
+      case OLEIVERB_PRIMARY:
+      case OLEIVERB_SHOW:
+      case OLEIVERB_INPLACEACTIVATE:
+        return ActivateInPlace(site, parent, bounds, false);
+      case OLEIVERB_UIACTIVATE:
+        return ActivateInPlace(site, parent, bounds, true);
+      case OLEIVERB_HIDE:
+        UIDeactivate();
+        if (viewer_ && viewer_->Handle()) ShowWindow(viewer_->Handle(), SW_HIDE);
+        return S_OK;
+      default:
+        return verb > 0 ? OLEOBJ_S_INVALIDVERB : E_NOTIMPL;
+    }
+  });
 }
 
 HRESULT PdfControl::ActivateInPlace(IOleClientSite *site, HWND parent, LPCRECT bounds, bool ui_activate) {
@@ -538,16 +547,18 @@ STDMETHODIMP PdfControl::GetWindow(HWND *window) {
 STDMETHODIMP PdfControl::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
 
 STDMETHODIMP PdfControl::InPlaceDeactivate() {
-  if (!in_place_site_) return S_OK;
-  UIDeactivate();
-  if (viewer_) viewer_->Destroy();
-  ReleaseAndClear(frame_);
-  ReleaseAndClear(ui_window_);
-  IOleInPlaceSite *site = in_place_site_;
-  in_place_site_ = nullptr;
-  site->OnInPlaceDeactivate();
-  site->Release();
-  return S_OK;
+  return GuardCom([&]() -> HRESULT {
+    if (!in_place_site_) return S_OK;
+    UIDeactivate();
+    if (viewer_) viewer_->Destroy();
+    ReleaseAndClear(frame_);
+    ReleaseAndClear(ui_window_);
+    IOleInPlaceSite *site = in_place_site_;
+    in_place_site_ = nullptr;
+    site->OnInPlaceDeactivate();
+    site->Release();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PdfControl::UIDeactivate() {
@@ -560,13 +571,15 @@ STDMETHODIMP PdfControl::UIDeactivate() {
 }
 
 STDMETHODIMP PdfControl::SetObjectRects(LPCRECT position, LPCRECT) {
-  if (!position) return E_POINTER;
-  if (viewer_ && viewer_->Handle()) {
-    SetWindowPos(viewer_->Handle(), nullptr, position->left, position->top,
-                 position->right - position->left, position->bottom - position->top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  return S_OK;
+  return GuardCom([&]() -> HRESULT {
+    if (!position) return E_POINTER;
+    if (viewer_ && viewer_->Handle()) {
+      SetWindowPos(viewer_->Handle(), nullptr, position->left, position->top,
+                   position->right - position->left, position->bottom - position->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PdfControl::ReactivateAndUndo() { return E_NOTIMPL; }
@@ -574,7 +587,7 @@ STDMETHODIMP PdfControl::ReactivateAndUndo() { return E_NOTIMPL; }
 // The window handles its own keys; only those that a container's dialog handling would take
 // from the toolbar (Tab between its fields, Enter, Escape, F3, Ctrl+F, Ctrl+G) are taken here.
 STDMETHODIMP PdfControl::TranslateAccelerator(LPMSG msg) {
-  return msg && tools_ && tools_->TranslateKey(*msg) ? S_OK : S_FALSE;
+  return GuardCom([&] { return msg && tools_ && tools_->TranslateKey(*msg) ? S_OK : S_FALSE; });
 }
 STDMETHODIMP PdfControl::OnFrameWindowActivate(BOOL) { return S_OK; }
 STDMETHODIMP PdfControl::OnDocWindowActivate(BOOL) { return S_OK; }
@@ -661,12 +674,14 @@ STDMETHODIMP PdfControl::FreezeEvents(BOOL) { return S_OK; }
 STDMETHODIMP PdfControl::Draw(DWORD aspect, LONG, void *, DVTARGETDEVICE *, HDC, HDC dc,
                               LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE *)(ULONG_PTR),
                               ULONG_PTR) {
-  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-  if (!dc || !bounds) return E_INVALIDARG;
-  EnsureViewer();
-  const RECT where{bounds->left, bounds->top, bounds->right, bounds->bottom};
-  viewer_->Draw(dc, where);
-  return S_OK;
+  return GuardCom([&]() -> HRESULT {
+    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+    if (!dc || !bounds) return E_INVALIDARG;
+    EnsureViewer();
+    const RECT where{bounds->left, bounds->top, bounds->right, bounds->bottom};
+    viewer_->Draw(dc, where);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PdfControl::GetColorSet(DWORD, LONG, void *, DVTARGETDEVICE *, HDC, LOGPALETTE **colours) {

@@ -1,8 +1,11 @@
 // The reader's tools over the pages (see ReaderTools.h).
 #include "ReaderTools.h"
 
+#include "AddressBox.h"
+#include "Guard.h"
+#include "LinkPolicy.h"
+
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cmath>
@@ -79,26 +82,7 @@ bool ParseNumber(std::wstring text, int &out) {
 
 }  // namespace
 
-namespace {
-
-// A seam for tests: a program that loads the control can take the outside addresses instead
-// of the platform's handlers, which would start a browser.
-void (*address_opener)(const wchar_t *) = nullptr;
-
-}  // namespace
-
-extern "C" void PdfControlSetAddressOpener(void (*opener)(const wchar_t *)) { address_opener = opener; }
-
-ReaderTools::ReaderTools(ViewerWindow &viewer, RendererClient &renderer)
-    : viewer_(viewer), renderer_(renderer) {
-  open_address = [](const std::wstring &address) {
-    if (address_opener) {
-      address_opener(address.c_str());
-    } else {
-      ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    }
-  };
-}
+ReaderTools::ReaderTools(ViewerWindow &viewer, RendererClient &renderer) : viewer_(viewer), renderer_(renderer) {}
 
 ReaderTools::~ReaderTools() { viewer_.SetExtension(nullptr); }
 
@@ -139,6 +123,8 @@ void ReaderTools::Attach() {
   tool.uId = UINT_PTR(window_);
   tool.lpszText = const_cast<wchar_t *>(L"");
   SendMessageW(tip_, TTM_ADDTOOLW, 0, LPARAM(&tool));
+  // A refused link's tip has a second line; long addresses wrap.
+  SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, 400);
   // Buttons explain themselves in the same tooltip control.
   const std::pair<HWND, const wchar_t *> hints[] = {{prev_, L"Previous page"}, {next_, L"Next page"},
                                                     {find_prev_, L"Find previous (Shift+F3)"},
@@ -192,6 +178,7 @@ void ReaderTools::DocumentChanged() {
   if (viewer_.Generation() != generation_ || !viewer_.HasDocument()) {
     generation_ = viewer_.Generation();
     texts_.clear();
+    held_bytes_ = 0;
     text_pending_.clear();
     matches_.clear();
     current_ = {};
@@ -327,6 +314,11 @@ int ReaderTools::FieldIndex(HWND window) const {
 LRESULT CALLBACK ReaderTools::FieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                                         UINT_PTR, DWORD_PTR data) {
   auto *self = reinterpret_cast<ReaderTools *>(data);
+  return GuardWindow(window, message, wparam, lparam,
+                     [&] { return self->FieldMessage(window, message, wparam, lparam); });
+}
+
+LRESULT ReaderTools::FieldMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_GETDLGCODE: {
       const auto *msg = reinterpret_cast<const MSG *>(lparam);
@@ -337,7 +329,7 @@ LRESULT CALLBACK ReaderTools::FieldProc(HWND window, UINT message, WPARAM wparam
       return code;
     }
     case WM_KEYDOWN:
-      if (self->HandleKey(window, wparam)) return 0;
+      if (HandleKey(window, wparam)) return 0;
       break;
     case WM_CHAR:
       // Handled as keys; the edit would beep at them.
@@ -517,12 +509,33 @@ void ReaderTools::CollectText() {
     text_pending_.erase(page);
     PageText text;
     // A page that fails keeps an empty text: no matches, nothing to select, asked once.
-    if (!answer.failed) text.Decode(answer.text.data(), answer.text.size());
-    texts_[page] = std::move(text);
-    matches_.erase(page);
+    if (!answer.failed) text.Decode(answer.text.data(), answer.text.size(), uint32_t(viewer_.PageCount()));
+    if (answer.too_large) SetNote(kTextTooLarge);
+    Keep(page, std::move(text));
     changed = true;
   }
   if (changed && window_) InvalidateRect(window_, nullptr, FALSE);
+}
+
+// A document's text is held up to its bound; past it, the pages farthest from the one in view
+// are forgotten (and asked for again when they come back into view).
+void ReaderTools::Keep(int page, PageText text) {
+  held_bytes_ -= texts_.count(page) ? texts_[page].Bytes() : 0;
+  held_bytes_ += text.Bytes();
+  texts_[page] = std::move(text);
+  matches_.erase(page);
+  const int here = CurrentPage();
+  while (held_bytes_ > pdfrender::kMaxDocumentText && texts_.size() > 1) {
+    auto farthest = texts_.begin();
+    for (auto it = texts_.begin(); it != texts_.end(); ++it) {
+      if (std::abs(it->first - here) > std::abs(farthest->first - here)) farthest = it;
+    }
+    if (farthest->first == page) break;
+    held_bytes_ -= farthest->second.Bytes();
+    matches_.erase(farthest->first);
+    if (selection_page_ == farthest->first) selection_page_ = -1;
+    texts_.erase(farthest);
+  }
 }
 
 const std::vector<TextRange> &ReaderTools::MatchesOf(int page) {
@@ -596,7 +609,7 @@ bool ReaderTools::FinishFind(const TextAnswer &answer) {
   find_request_ = 0;
   if (answer.job.generation != generation_) return false;
   if (answer.failed) {
-    SetNote(kFindFailed);
+    SetNote(answer.too_large ? kTextTooLarge : kFindFailed);
     return false;
   }
   const int page = answer.found_page;
@@ -607,10 +620,9 @@ bool ReaderTools::FinishFind(const TextAnswer &answer) {
     return false;
   }
   PageText text;
-  text.Decode(answer.text.data(), answer.text.size());
-  texts_[page] = std::move(text);
+  text.Decode(answer.text.data(), answer.text.size(), uint32_t(viewer_.PageCount()));
   text_pending_.erase(page);
-  matches_.erase(page);
+  Keep(page, std::move(text));
   const auto &matches = MatchesOf(page);
   if (matches.empty()) {
     SetNote(kNotFound);
@@ -687,10 +699,13 @@ const PageLink *ReaderTools::LinkAt(POINT client) const {
 }
 
 void ReaderTools::Follow(const PageLink &link) {
-  if (link.target_page >= 0) {
-    GoToPage(link.target_page, link.target_y);
-  } else if (!link.address.empty() && open_address) {
-    open_address(link.address);
+  switch (DecideLink(link)) {
+    case LinkAction::kJump: GoToPage(link.target_page, link.target_y); break;
+    case LinkAction::kAskToOpen:
+      ShowTip(L"", POINT{0, 0});
+      AskAndOpenAddress(window_, link.address);
+      break;
+    case LinkAction::kRefuse: break;
   }
 }
 
@@ -796,7 +811,7 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
         return false;
       }
       const PageLink *link = LinkAt(p);
-      ShowTip(link && link->target_page < 0 ? link->address : L"", p);
+      ShowTip(link ? LinkTip(*link) : L"", p);
       return false;
     }
     case WM_LBUTTONDOWN: {

@@ -12,7 +12,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -32,6 +31,7 @@ class ReaderTools final : public ViewerWindow::Extension {
   static constexpr const wchar_t *kNotFound = L"Not found";
   static constexpr const wchar_t *kWrapped = L"Wrapped around";
   static constexpr const wchar_t *kFindFailed = L"Text could not be read";
+  static constexpr const wchar_t *kTextTooLarge = L"This page's text is too large to search";
 
   ReaderTools(ViewerWindow &viewer, RendererClient &renderer);
   ~ReaderTools() override;
@@ -56,10 +56,6 @@ class ReaderTools final : public ViewerWindow::Extension {
   // Keys that a container's dialog handling would take from the toolbar: true when used.
   bool TranslateKey(const MSG &msg);
 
-  // Opens an outside address with the platform's handler for it, or with the opener that
-  // PdfControlSetAddressOpener (exported for tests) gave.
-  std::function<void(const std::wstring &)> open_address;
-
   // ViewerWindow::Extension
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT &result) override;
   int TopReserve() const override;
@@ -78,6 +74,7 @@ class ReaderTools final : public ViewerWindow::Extension {
 
   static LRESULT CALLBACK FieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                                     UINT_PTR id, DWORD_PTR data);
+  LRESULT FieldMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   HWND Make(const wchar_t *cls, const wchar_t *text, DWORD style, DWORD ex_style, int id);
   void Arrange();
   void UpdateBar();
@@ -92,6 +89,7 @@ class ReaderTools final : public ViewerWindow::Extension {
 
   void RequestVisibleText();
   void CollectText();
+  void Keep(int page, PageText text);
   const std::vector<TextRange> &MatchesOf(int page);
   void FindFromField(bool forward);
   bool StartFind(bool forward, uint32_t &request);
@@ -118,6 +116,7 @@ class ReaderTools final : public ViewerWindow::Extension {
   // The document whose text is held.
   uint32_t generation_ = 0;
   std::map<int, PageText> texts_;
+  size_t held_bytes_ = 0;  // of texts_
   std::set<int> text_pending_;
   std::map<int, std::vector<TextRange>> matches_;
   std::wstring query_;

@@ -30,6 +30,7 @@ enum Answer : uint32_t {
   kBadRequest = 6,
   kRenderFailed = 7,
   kCancelled = 8,  // the render was given up on the control's cancel event
+  kTooLarge = 9,   // the page's text is over the bounds below
 };
 
 struct Header {
@@ -99,13 +100,29 @@ struct FindRequest {
 // The worker's command line carries, after its path, the decimal value of an inherited event
 // handle that the control sets to cancel the render in progress.
 
-// Upper bounds that both sides enforce, so that neither trusts a size read from the pipe.
+// Upper bounds that both sides enforce, so that neither trusts a size read from the pipe. The
+// control lives in a 32-bit host beside the program: an answer over a bound is refused, not
+// held. What the control may hold of one page's text is its answer (kMaxTextPayload) and the
+// page text made from it (at most about 40 bytes a glyph, 4 MB); of a document's text,
+// kMaxDocumentText. Page sizes are finite, at least 1 point and at most kMaxPagePoints;
+// rectangles finite and within kMaxCoordinate; a link's target page 0 or an existing page.
+// Pixels never travel through the pipe: one page is at most kMaxPixels (96 MB) in its section,
+// and the viewer window keeps about as much of rendered pages.
 constexpr uint32_t kMaxPathUnits = 32768;
 constexpr uint32_t kMaxPages = 100000;
+constexpr float kMaxPagePoints = 100000;
+constexpr float kMaxCoordinate = 1e7f;
 constexpr uint32_t kMaxSide = 10000;
 constexpr uint32_t kMaxPixels = 24'000'000;
-constexpr uint32_t kMaxGlyphs = 4'000'000;
-constexpr uint32_t kMaxLinks = 100'000;
-constexpr uint32_t kMaxTextPayload = 128u << 20;
+constexpr uint32_t kMaxGlyphs = 100'000;        // per page
+constexpr uint32_t kMaxLinks = 2'000;           // per page
+constexpr uint32_t kMaxAddressUnits = 4096;     // per link
+constexpr uint32_t kMaxTextPayload = 4u << 20;  // per answer
+constexpr size_t kMaxDocumentText = 48u << 20;
+
+// Whether a page size can be laid out and rendered.
+constexpr bool ValidPageSize(const PageSize &page) {
+  return page.width >= 1 && page.height >= 1 && page.width <= kMaxPagePoints && page.height <= kMaxPagePoints;
+}
 
 }  // namespace pdfrender

@@ -167,7 +167,7 @@ bool Open(uint32_t size) {
   for (int i = 0; i < count; ++i) {
     PageSize page{float(doc->getPageCropWidth(i + 1)), float(doc->getPageCropHeight(i + 1))};
     if (doc->getPageRotate(i + 1) % 180 != 0) std::swap(page.width, page.height);
-    if (!(page.width >= 1 && page.height >= 1 && page.width < 1e6f && page.height < 1e6f)) {
+    if (!ValidPageSize(page)) {
       page = {612, 792};
     }
     std::memcpy(payload.data() + 4 + i * sizeof(PageSize), &page, sizeof page);
@@ -243,8 +243,8 @@ bool Text(uint32_t size) {
   uint32_t page = 0;
   if (size != sizeof page || !ReadAll(&page, sizeof page)) return false;
   if (!document || page < 1 || page > uint32_t(document->getNumPages())) return Reply(kBadRequest);
-  const std::vector<char> text = pdfworker::EncodedText(*document, int(page));
-  if (text.size() > kMaxTextPayload) return Reply(kRenderFailed);
+  std::vector<char> text;
+  if (!pdfworker::EncodedText(*document, int(page), text)) return Reply(kTooLarge);
   return Reply(kOk, text.data(), uint32_t(text.size()));
 }
 
@@ -263,10 +263,11 @@ bool Find(uint32_t size) {
   std::vector<char> answer(4);
   std::memcpy(answer.data(), &page, 4);
   if (page != 0) {
-    const std::vector<char> encoded = pdfworker::EncodedText(*document, int(page));
+    std::vector<char> encoded;
+    if (!pdfworker::EncodedText(*document, int(page), encoded)) return Reply(kTooLarge);
     answer.insert(answer.end(), encoded.begin(), encoded.end());
   }
-  if (answer.size() > kMaxTextPayload) return Reply(kRenderFailed);
+  if (answer.size() > kMaxTextPayload) return Reply(kTooLarge);
   return Reply(kOk, answer.data(), uint32_t(answer.size()));
 }
 

@@ -1,6 +1,8 @@
 // The rendering worker's client (see RendererClient.h).
 #include "RendererClient.h"
 
+#include "Guard.h"
+
 #include <chrono>
 #include <algorithm>
 #include <cstring>
@@ -12,8 +14,9 @@ namespace pdfview {
 
 namespace {
 
-// Only one control at a time makes handles inheritable, so that no worker inherits the pipe
-// of another one (which would keep that pipe open after its worker died).
+// Only one control at a time makes handles inheritable, so that where the platform takes no
+// list of handles to inherit, no worker inherits the pipe of another one (which would keep
+// that pipe open after its worker died).
 std::mutex spawn_mutex;
 
 DWORD Elapsed(DWORD since) { return GetTickCount() - since; }
@@ -197,7 +200,9 @@ void RendererClient::Run() {
       open_pending_ = false;
       abort_render_ = false;
       lock.unlock();
-      OpenResult result = DoOpen(path);
+      OpenResult result;
+      result.code = kWorkerFailed;
+      if (!GuardThread([&] { result = DoOpen(path); })) StopWorker(false);
       lock.lock();
       open_result_ = std::move(result);
       open_done_ = true;
@@ -211,11 +216,13 @@ void RendererClient::Run() {
       abort_render_ = false;
       if (job.generation == generation_) ResetEvent(cancel_);
       lock.unlock();
-      RenderedPage page = DoRender(job);
+      RenderedPage page;
+      page.job = job;
+      page.failed = true;
+      if (!GuardThread([&] { page = DoRender(job); })) StopWorker(false);
       lock.lock();
       in_flight_ = RenderJob{};
-      if (job.generation == generation_) {
-        finished_.push_back(std::move(page));
+      if (job.generation == generation_ && GuardThread([&] { finished_.push_back(std::move(page)); })) {
         if (notify_window_) PostMessageW(notify_window_, notify_message_, 0, 0);
       }
     } else if (!text_jobs_.empty()) {
@@ -225,20 +232,22 @@ void RendererClient::Run() {
       abort_render_ = false;
       lock.unlock();
       TextAnswer answer;
-      if (current) {
-        answer = DoText(job);
-      } else {
+      answer.job = job;
+      answer.failed = true;
+      if (current && !GuardThread([&] { answer = DoText(job); })) {
+        StopWorker(false);
+        answer = TextAnswer{};
         answer.job = job;
-        answer.failed = true;
+        answer.failed = answer.too_large = true;
       }
       lock.lock();
-      text_done_.push_back(std::move(answer));
+      GuardThread([&] { text_done_.push_back(std::move(answer)); });
       text_ready_.notify_all();
       if (notify_window_ && text_message_) PostMessageW(notify_window_, text_message_, 0, 0);
     } else {
       warm_up_ = false;
       lock.unlock();
-      EnsureWorker();
+      GuardThread([&] { EnsureWorker(); });
       lock.lock();
     }
   }
@@ -264,19 +273,10 @@ bool RendererClient::EnsureWorker() {
     }
     SetHandleInformation(to_worker_, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(from_worker_, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = child_in;
-    startup.hStdOutput = child_out;
-    startup.hStdError = nullptr;
-    PROCESS_INFORMATION info{};
     std::wstring command = L"\"" + worker_path_ + L"\" " +
                            std::to_wstring(reinterpret_cast<uintptr_t>(cancel_));
     SetHandleInformation(cancel_, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    const BOOL started =
-        CreateProcessW(worker_path_.c_str(), command.data(), nullptr, nullptr, TRUE,
-                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+    const bool started = worker_.Start(worker_path_, std::move(command), {child_in, child_out, cancel_});
     SetHandleInformation(cancel_, HANDLE_FLAG_INHERIT, 0);
     CloseHandle(child_in);
     CloseHandle(child_out);
@@ -286,8 +286,7 @@ bool RendererClient::EnsureWorker() {
       to_worker_ = from_worker_ = nullptr;
       return false;
     }
-    CloseHandle(info.hThread);
-    process_ = info.hProcess;
+    process_ = worker_.Process();
   }
   Header hello{};
   if (!ReceiveHeader(hello, kStartTimeoutMs) || hello.code != kHello || hello.size != 0) {
@@ -305,7 +304,7 @@ void RendererClient::StopWorker(bool polite) {
     TerminateProcess(process_, 1);
     WaitForSingleObject(process_, 5000);
   }
-  CloseHandle(process_);
+  worker_.Close();
   CloseHandle(to_worker_);
   CloseHandle(from_worker_);
   process_ = to_worker_ = from_worker_ = nullptr;
@@ -397,6 +396,13 @@ OpenResult RendererClient::DoOpen(const std::wstring &path) {
     }
     result.pages.resize(count);
     if (!Receive(result.pages.data(), count * sizeof(PageSize), kOpenTimeoutMs, started)) break;
+    if (!std::all_of(result.pages.begin(), result.pages.end(), ValidPageSize)) {
+      // Not a size the worker would send: it is not to be trusted with the next request.
+      StopWorker(false);
+      result.pages.clear();
+      result.code = kAnswerRefused;
+      return result;
+    }
     result.code = kOk;
     open_path_ = path;
     worker_has_document_ = true;
@@ -460,7 +466,8 @@ RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost)
   if (!Send(kRender, &request, sizeof request) ||
       !Receive(&header, sizeof header, kRenderTimeoutMs, started)) {
     StopWorker(false);
-    worker_lost = true;
+    // A page that took all the time it had would take it again with a fresh worker.
+    worker_lost = Elapsed(started) <= kRenderTimeoutMs;
     return page;
   }
   if (header.code != kOk) {
@@ -529,10 +536,13 @@ TextAnswer RendererClient::TextOnce(const TextJob &job, bool &worker_lost) {
   }
   if (header.code != kOk) {
     if (header.size != 0) StopWorker(false);
+    answer.too_large = header.code == kTooLarge;
     return answer;
   }
   if (header.size > kMaxTextPayload || (job.find && header.size < 4)) {
+    // The rest of it is not read: the worker is out of step and replaced.
     StopWorker(false);
+    answer.too_large = header.size > kMaxTextPayload;
     return answer;
   }
   std::vector<char> payload(header.size);
@@ -541,14 +551,13 @@ TextAnswer RendererClient::TextOnce(const TextJob &job, bool &worker_lost) {
     worker_lost = true;
     return answer;
   }
-  size_t skip = 0;
   if (job.find) {
     uint32_t page = 0;
     std::memcpy(&page, payload.data(), 4);
     answer.found_page = int(page) - 1;
-    skip = 4;
+    payload.erase(payload.begin(), payload.begin() + 4);
   }
-  answer.text.assign(payload.begin() + skip, payload.end());
+  answer.text = std::move(payload);
   answer.failed = false;
   return answer;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "RenderProtocol.h"
+#include "WorkerProcess.h"
 
 #include <windows.h>
 
@@ -71,6 +72,7 @@ struct TextJob {
 struct TextAnswer {
   TextJob job;
   bool failed = false;
+  bool too_large = false;  // failed: the text is over the protocol's bounds
   int found_page = -1;     // a search's page with a match, from 0
   std::vector<char> text;  // the page's text, encoded (PageText.h)
 };
@@ -85,6 +87,8 @@ class RendererClient {
  public:
   // Answer code for a worker that could not start, crashed or stopped answering.
   static constexpr uint32_t kWorkerFailed = 100;
+  // Answer code for an answer that breaks the protocol's promises (a page size out of bounds).
+  static constexpr uint32_t kAnswerRefused = 101;
   static constexpr DWORD kStartTimeoutMs = 60000;
   static constexpr DWORD kOpenTimeoutMs = 30000;
   static constexpr DWORD kRenderTimeoutMs = 60000;
@@ -126,7 +130,8 @@ class RendererClient {
   TextAnswer TextOnce(const TextJob &job, bool &worker_lost);
 
   const std::wstring worker_path_;
-  HANDLE process_ = nullptr;
+  WorkerProcess worker_;
+  HANDLE process_ = nullptr;  // the worker's, while it runs
   HANDLE to_worker_ = nullptr;
   HANDLE from_worker_ = nullptr;
   // Set when the document changes, so that the worker gives up the page it is drawing.

@@ -6,6 +6,8 @@
 // needs no administrator; "user,force" combines both.
 #include "PdfControl.h"
 
+#include "Guard.h"
+
 #include <olectl.h>
 #include <shlwapi.h>
 
@@ -126,7 +128,8 @@ HRESULT Register(HKEY classes, bool force) {
   if (owner != Owner::kNone) SHDeleteKeyW(classes, kClassKey);
   const std::wstring key = kClassKey;
   DWORD misc = 0;
-  PdfControl *probe = new PdfControl();
+  PdfControl *probe = new (std::nothrow) PdfControl();
+  if (!probe) return E_OUTOFMEMORY;
   probe->GetMiscStatus(DVASPECT_CONTENT, &misc);
   probe->Release();
   const bool ok = SetString(classes, kClassKey, nullptr, kDescription) &&
@@ -187,15 +190,19 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void **out) {
 
 STDAPI DllCanUnloadNow() { return g_server_locks == 0 ? S_OK : S_FALSE; }
 
-STDAPI DllRegisterServer() { return Register(HKEY_CLASSES_ROOT, false); }
+STDAPI DllRegisterServer() {
+  return GuardCom([] { return Register(HKEY_CLASSES_ROOT, false); });
+}
 
 STDAPI DllUnregisterServer() { return Unregister(HKEY_CLASSES_ROOT); }
 
 STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
-  const ClassesKey classes(Names(command_line, L"user"));
-  if (classes.Failed()) return SELFREG_E_CLASS;
-  if (!install) return Unregister(classes.Get());
-  return Register(classes.Get(), Names(command_line, L"force"));
+  return GuardCom([&] {
+    const ClassesKey classes(Names(command_line, L"user"));
+    if (classes.Failed()) return SELFREG_E_CLASS;
+    if (!install) return Unregister(classes.Get());
+    return Register(classes.Get(), Names(command_line, L"force"));
+  });
 }
 
 }  // extern "C"

@@ -1,6 +1,8 @@
 // The viewer window (see ViewerWindow.h).
 #include "ViewerWindow.h"
 
+#include "Guard.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -199,7 +201,7 @@ void ViewerWindow::ScrollTo(int x, int y) {
 LRESULT CALLBACK ViewerWindow::StaticProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   auto *self = static_cast<ViewerWindow *>(GetPropW(window, kClassName));
   if (!self) return DefWindowProcW(window, message, wparam, lparam);
-  return self->Proc(message, wparam, lparam);
+  return GuardWindow(window, message, wparam, lparam, [&] { return self->Proc(message, wparam, lparam); });
 }
 
 LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {

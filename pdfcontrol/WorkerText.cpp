@@ -17,6 +17,7 @@ namespace pdfworker {
 namespace {
 
 struct ReadPage {
+  bool too_large = false;  // more glyphs than the control takes: nothing of it is sent
   std::vector<GlyphRecord> glyphs;
   std::vector<pdfview::LinkSource> links;
   pdfview::PageText text;
@@ -31,10 +32,31 @@ std::wstring Widen(const std::string &text) {
   return out;
 }
 
+// Counts the characters drawn, so that a page of endless text is given up on while it is
+// read, not after it has filled the worker's memory.
+class CountingTextDevice final : public TextOutputDev {
+ public:
+  CountingTextDevice() : TextOutputDev(nullptr, nullptr, false, 0, false, false) {}
+  void drawChar(GfxState *state, double x, double y, double dx, double dy, double origin_x, double origin_y,
+                CharCode c, int bytes, const Unicode *u, int units) override {
+    ++drawn_;
+    TextOutputDev::drawChar(state, x, y, dx, dy, origin_x, origin_y, c, bytes, u, units);
+  }
+  bool Over() const { return drawn_ > kMaxGlyphs; }
+  static bool Abort(void *self) { return static_cast<CountingTextDevice *>(self)->Over(); }
+
+ private:
+  uint64_t drawn_ = 0;
+};
+
 void ReadGlyphs(PDFDoc &document, int page, ReadPage &out) {
-  TextOutputDev device(nullptr, nullptr, false, 0, false, false);
+  CountingTextDevice device;
   if (!device.isOk()) return;
-  document.displayPage(&device, page, 72, 72, 0, false, true, false);
+  document.displayPage(&device, page, 72, 72, 0, false, true, false, &CountingTextDevice::Abort, &device);
+  if (device.Over()) {
+    out.too_large = true;
+    return;
+  }
   for (const TextFlow *flow = device.getFlows(); flow; flow = flow->getNext()) {
     for (const TextBlock *block = flow->getBlocks(); block; block = block->getNext()) {
       for (const TextLine *line = block->getLines(); line; line = line->getNext()) {
@@ -62,7 +84,11 @@ void ReadGlyphs(PDFDoc &document, int page, ReadPage &out) {
               glyph.code = 0xFFFD;
             }
             out.glyphs.push_back(glyph);
-            if (out.glyphs.size() >= kMaxGlyphs) return;
+            if (out.glyphs.size() > kMaxGlyphs) {
+              out.too_large = true;
+              out.glyphs.clear();
+              return;
+            }
           }
         }
       }
@@ -88,7 +114,8 @@ void ReadLinks(PDFDoc &document, int page, ReadPage &out) {
     state.transform(x2, y2, &tx1, &ty1);
     source.record = {float(tx0), float(ty0), float(tx1), float(ty1), 0, -1, 0};
     if (action->getKind() == actionURI) {
-      source.address = Widen(static_cast<LinkURI *>(action)->getURI()).substr(0, kMaxPathUnits);
+      // Cut addresses are still far over what the control opens.
+      source.address = Widen(static_cast<LinkURI *>(action)->getURI()).substr(0, kMaxAddressUnits);
       if (source.address.empty()) continue;
     } else if (action->getKind() == actionGoTo) {
       auto *go = static_cast<LinkGoTo *>(action);
@@ -123,6 +150,7 @@ ReadPage &Read(PDFDoc &document, int page) {
   if (it != pages.end()) return it->second;
   ReadPage &read = pages[page];
   ReadGlyphs(document, page, read);
+  if (read.too_large) return read;
   ReadLinks(document, page, read);
   std::vector<pdfview::PageLink> none;
   read.text.Build(read.glyphs, std::move(none));
@@ -133,9 +161,11 @@ ReadPage &Read(PDFDoc &document, int page) {
 
 void ForgetText() { pages.clear(); }
 
-std::vector<char> EncodedText(PDFDoc &document, int page) {
+bool EncodedText(PDFDoc &document, int page, std::vector<char> &out) {
   ReadPage &read = Read(document, page);
-  return pdfview::EncodePageText(read.glyphs, read.links);
+  if (read.too_large) return false;
+  out = pdfview::EncodePageText(read.glyphs, read.links);
+  return out.size() <= kMaxTextPayload;
 }
 
 uint32_t FindPage(PDFDoc &document, const FindRequest &request, const std::wstring &text) {
@@ -143,7 +173,8 @@ uint32_t FindPage(PDFDoc &document, const FindRequest &request, const std::wstri
   if (text.empty() || count < 1) return 0;
   int page = int((request.start_page - 1) % uint32_t(count));
   for (uint32_t step = 0; step < request.count && step < uint32_t(count); ++step) {
-    if (!Read(document, page + 1).text.Find(text).empty()) return uint32_t(page + 1);
+    const ReadPage &read = Read(document, page + 1);
+    if (!read.too_large && !read.text.Find(text).empty()) return uint32_t(page + 1);
     page = request.forward ? (page + 1) % count : (page + count - 1) % count;
   }
   return 0;

@@ -14,9 +14,11 @@ namespace pdfworker {
 
 // Forgets what was read of the previous document.
 void ForgetText();
-// The encoded text of a page (from 1), as the kText answer carries it.
-std::vector<char> EncodedText(PDFDoc &document, int page);
-// The first page (from 1) in the asked order that holds the text, or 0.
+// The encoded text of a page (from 1), as the kText answer carries it; false for a page over
+// the protocol's bounds.
+bool EncodedText(PDFDoc &document, int page, std::vector<char> &out);
+// The first page (from 1) in the asked order that holds the text, or 0; pages over the bounds
+// are passed over.
 uint32_t FindPage(PDFDoc &document, const pdfrender::FindRequest &request, const std::wstring &text);
 
 }  // namespace pdfworker

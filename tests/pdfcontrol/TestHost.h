@@ -99,6 +99,13 @@ bool IsWhite(unsigned p);
 bool IsDark(unsigned p);
 bool IsGrey(unsigned p);  // the viewer's background
 
+// Moves the pointer there; under load a move may land late or be nudged past, so it is
+// waited for and made again.
+bool PointAt(POINT target);
+POINT OnScreen(HWND window, int x, int y);
+// The text of the control's tooltip while it shows one.
+std::wstring ShownTip();
+
 std::wstring TempFolder();
 std::wstring WriteFile(const std::wstring &name, const std::string &data);
 

@@ -1,0 +1,118 @@
+// A hostile stand-in for the rendering worker, started by the control's client in the tests.
+// It greets like the real one and then does what FOLVANE_FAKE_WORKER says:
+//   open:<hex>   answers an open request with these bytes (header and payload), as they are;
+//   text:<hex>   answers an open request well (one page) and a text request with these bytes;
+//   probe:<path> when asked to open, tries what its job forbids and answers 0x100 plus a bit
+//                for each that worked (ProbeBit);
+//   hang:        greets, then reads and answers nothing, as if hung inside the PDF library.
+#include "FakeWorker.h"
+#include "pdfcontrol/RenderProtocol.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+using namespace pdfrender;
+
+namespace {
+
+HANDLE in, out;
+
+bool Read(void *data, DWORD size) {
+  auto *p = static_cast<char *>(data);
+  while (size > 0) {
+    DWORD got = 0;
+    if (!ReadFile(in, p, size, &got, nullptr) || got == 0) return false;
+    p += got;
+    size -= got;
+  }
+  return true;
+}
+
+void Write(const void *data, DWORD size) {
+  DWORD put = 0;
+  WriteFile(out, data, size, &put, nullptr);
+}
+
+void Reply(uint32_t code, const std::vector<char> &payload = {}) {
+  const Header header{code, uint32_t(payload.size())};
+  Write(&header, sizeof header);
+  if (!payload.empty()) Write(payload.data(), DWORD(payload.size()));
+}
+
+std::vector<char> FromHex(const std::string &hex) {
+  std::vector<char> bytes;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(char(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return bytes;
+}
+
+uint32_t Probe(const std::string &program) {
+  uint32_t worked = 0;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  std::string command = "\"" + program + "\"";
+  if (CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    worked |= kProbeSpawn;
+    WaitForSingleObject(info.hProcess, 5000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+  if (OpenClipboard(nullptr)) {
+    if (EmptyClipboard()) worked |= kProbeClipboard;
+    CloseClipboard();
+  }
+  const ATOM atom = GlobalAddAtomA("FolvaneFakeWorkerProbe");
+  if (atom) {
+    worked |= kProbeAtom;
+    GlobalDeleteAtom(atom);
+  }
+  if (void *block = VirtualAlloc(nullptr, SIZE_T(900) << 20, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {
+    worked |= kProbeMemory;
+    VirtualFree(block, 0, MEM_RELEASE);
+  }
+  BOOL beep = TRUE;
+  SystemParametersInfoA(SPI_GETBEEP, 0, &beep, 0);
+  if (SystemParametersInfoA(SPI_SETBEEP, beep, nullptr, 0)) worked |= kProbeSettings;
+  return worked;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  in = GetStdHandle(STD_INPUT_HANDLE);
+  out = GetStdHandle(STD_OUTPUT_HANDLE);
+  char buffer[4096] = {};
+  GetEnvironmentVariableA("FOLVANE_FAKE_WORKER", buffer, sizeof buffer);
+  const std::string order = buffer;
+  const std::string kind = order.substr(0, order.find(':') == std::string::npos ? 0 : order.find(':'));
+  const std::string argument = order.substr(kind.size() + (kind.empty() ? 0 : 1));
+  Reply(kHello);
+  if (kind == "hang") Sleep(INFINITE);
+  for (;;) {
+    Header request{};
+    if (!Read(&request, sizeof request)) return 0;
+    std::vector<char> payload(request.size);
+    if (request.size && !Read(payload.data(), request.size)) return 0;
+    if (request.code == kQuit) return 0;
+    if (request.code == kOpen && kind == "open") {
+      const std::vector<char> answer = FromHex(argument);
+      Write(answer.data(), DWORD(answer.size()));
+    } else if (request.code == kOpen && kind == "probe") {
+      Reply(0x100 | Probe(argument));
+    } else if (request.code == kOpen) {
+      std::vector<char> page(4 + sizeof(PageSize));
+      const uint32_t count = 1;
+      const PageSize size{200, 100};
+      memcpy(page.data(), &count, 4);
+      memcpy(page.data() + 4, &size, sizeof size);
+      Reply(kOk, page);
+    } else if (request.code == kText && kind == "text") {
+      const std::vector<char> answer = FromHex(argument);
+      Write(answer.data(), DWORD(answer.size()));
+    } else {
+      Reply(kBadRequest);
+    }
+  }
+}
