@@ -323,23 +323,38 @@ TEST_F(ViewerControl, SurvivesDamagedAndRandomFiles) {
   EXPECT_GT(shot.Count(0, 0, shot.width, shot.height, IsRed), 100);
 }
 
-// Kills this process's rendering workers, as a crash in the renderer would.
-int KillWorkers() {
-  int killed = 0;
+// This process's rendering workers: counted, or killed as a crash in the renderer would.
+int Workers(bool kill) {
+  int found = 0;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
     if (entry.th32ParentProcessID != GetCurrentProcessId() || lstrcmpiW(entry.szExeFile, L"PdfRender.exe") != 0) continue;
+    if (!kill) {
+      ++found;
+      continue;
+    }
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
     if (process && TerminateProcess(process, 3)) {
       WaitForSingleObject(process, 5000);
-      ++killed;
+      ++found;
     }
     if (process) CloseHandle(process);
   }
   CloseHandle(snapshot);
-  return killed;
+  return found;
+}
+
+int KillWorkers() { return Workers(true); }
+
+// The worker starts once the host's loop runs, so that the first document does not wait for it.
+TEST_F(ViewerControl, StartsItsRendererBeforeTheFirstDocument) {
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  for (int waited = 0; waited < 200 && Workers(false) == 0; ++waited) Pump(50);
+  EXPECT_EQ(Workers(false), 1);
 }
 
 TEST_F(ViewerControl, RestartsItsRendererWhenItDies) {
