@@ -139,9 +139,14 @@ void TDirectoryListBox::RebuildItems() {
     current = Items().Count() - 1;
 
     std::vector<TListLine> names;
-    ListDirectory(JoinPath(directory_, "*.*"), faDirectory, [&](const char* name, unsigned attr) {
-      if ((attr & faDirectory) && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
+    unsigned attributes = faDirectory;
+    TFileListBox* sharing = sharingRead_ && fileList_ && fileList_->BeginSharedRead(directory_, attributes) ? fileList_ : nullptr;
+    ReadDirectory(JoinPath(directory_, "*.*"), attributes, [&](const char* name, const WIN32_FIND_DATAW& entry) {
+      unsigned attr = entry.dwFileAttributes;
+      if ((attr & faDirectory) && !LeftOutOfSearch(attr, faDirectory) && std::strcmp(name, ".") != 0 &&
+          std::strcmp(name, "..") != 0)
         names.push_back({name, closedGlyph_.get()});
+      if (sharing) sharing->SharedEntry(name, entry);
     });
     std::vector<TListLine> sorted;
     sorted.reserve(names.size());
@@ -193,6 +198,18 @@ void TDirectoryListBox::SetDirectory(const std::string& path) {
   if (IsExistingDirectory(directory_)) ChangeDirectory(directory_);
   ChangeDirectory(parts.directory);
   directory_ = CurrentDirectory();
+  MoveLists();
+}
+
+void TDirectoryListBox::MoveLists() {
+  struct Sharing {
+    TDirectoryListBox& list;
+    ~Sharing() {
+      list.sharingRead_ = false;
+      if (list.fileList_) list.fileList_->EndSharedRead();
+    }
+  } sharing{*this};
+  sharingRead_ = true;
   RebuildItems();
   NotifyChanged();
 }
@@ -206,10 +223,7 @@ void TDirectoryListBox::SetDrive(char letter) {
     if (!EnterDirectory(drive) && !EnterDirectory(drive + '\\')) RaiseInOutError(static_cast<int>(GetLastError()));
     directory_ = CurrentDirectory();
   }
-  if (!inDriveChange_) {
-    RebuildItems();
-    NotifyChanged();
-  }
+  if (!inDriveChange_) MoveLists();
 }
 
 void TDirectoryListBox::SetFileList(TFileListBox* list) {

@@ -54,6 +54,8 @@ class TDirectoryListBox : public TCustomListBox {
   void DrawItem(int index, const RECT& rect, unsigned state) override;
   void FitItemHeight();
   void RefreshDirLabel();
+  // Rebuilds the lines and tells the file list, which takes its lines from the same read.
+  void MoveLists();
 
  private:
   friend class TDriveComboBox;
@@ -61,6 +63,7 @@ class TDirectoryListBox : public TCustomListBox {
   TDriveComboBox* driveCombo_ = nullptr;
   TLabel* dirLabel_ = nullptr;
   bool inDriveChange_ = false;
+  bool sharingRead_ = false;
   bool casePreserving_ = false;
   bool caseSensitive_ = false;
   std::unique_ptr<TBitmap> closedGlyph_;

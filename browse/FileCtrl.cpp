@@ -512,15 +512,10 @@ std::string CurrentDirectory() {
   return ReachablePath(out);
 }
 
-namespace {
-
-// An entry that carries hidden, system, volume label or directory while the search does not ask for it.
-bool Excluded(unsigned attr, unsigned attributes) {
+bool LeftOutOfSearch(unsigned attr, unsigned attributes) {
   constexpr unsigned excludable = faHidden | faSysFile | faVolumeID | faDirectory;
   return (attr & excludable & ~attributes) != 0;
 }
-
-}  // namespace
 
 void SearchDirectory(const std::string& pattern, unsigned attributes,
                      const std::function<void(const TSearchRec&)>& found) {
@@ -533,7 +528,7 @@ void SearchDirectory(const std::string& pattern, unsigned attributes,
   if (!search.valid()) return;
   do {
     unsigned attr = data.dwFileAttributes;
-    if (Excluded(attr, attributes)) continue;
+    if (LeftOutOfSearch(attr, attributes)) continue;
     TSearchRec entry;
     data.cFileName[MAX_PATH - 1] = L'\0';
     data.cAlternateFileName[13] = L'\0';
@@ -547,8 +542,8 @@ void SearchDirectory(const std::string& pattern, unsigned attributes,
   } while (FindNextFileW(search.get(), &data));
 }
 
-void ListDirectory(const std::string& pattern, unsigned attributes,
-                   const std::function<void(const char* name, unsigned attr)>& found) {
+void ReadDirectory(const std::string& pattern, unsigned attributes,
+                   const std::function<void(const char* name, const WIN32_FIND_DATAW& entry)>& found) {
   if (pattern.empty()) return;
   QuietDriveAccess quiet;
   WIN32_FIND_DATAW data;
@@ -558,13 +553,59 @@ void ListDirectory(const std::string& pattern, unsigned attributes,
   if (!search.valid()) return;
   std::string name;
   do {
-    if (Excluded(data.dwFileAttributes, attributes)) continue;
+    if (LeftOutOfSearch(data.dwFileAttributes, attributes)) continue;
     data.cFileName[MAX_PATH - 1] = L'\0';
     data.cAlternateFileName[13] = L'\0';
     if (!ExactAnsi(data.cFileName, name)) name = ReachableName(data);
     if (name.empty()) continue;  // not reachable through this code page: left out
-    found(name.c_str(), data.dwFileAttributes);
+    found(name.c_str(), data);
   } while (FindNextFileW(search.get(), &data));
+}
+
+void ListDirectory(const std::string& pattern, unsigned attributes,
+                   const std::function<void(const char* name, unsigned attr)>& found) {
+  ReadDirectory(pattern, attributes,
+                [&found](const char* name, const WIN32_FIND_DATAW& entry) { found(name, entry.dwFileAttributes); });
+}
+
+namespace {
+
+bool IsPlainExtensionCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         std::string_view("_-~$#!@&()").find(c) != std::string_view::npos;
+}
+
+char AsciiUpper(wchar_t c) { return static_cast<char>(c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c); }
+
+PatternMatch EndsWithExtension(const wchar_t* name, std::string_view tail) {
+  std::size_t length = wcslen(name);
+  if (length < tail.size()) return PatternMatch::no;
+  const wchar_t* end = name + (length - tail.size());
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    if (end[i] >= 0x80) return PatternMatch::unknown;
+    if (AsciiUpper(end[i]) != AsciiUpper(static_cast<wchar_t>(tail[i]))) return PatternMatch::no;
+  }
+  return PatternMatch::yes;
+}
+
+}  // namespace
+
+bool IsPlainPattern(std::string_view pattern) {
+  if (pattern == "*" || pattern == "*.*") return true;
+  if (pattern.size() < 3 || pattern.substr(0, 2) != "*.") return false;
+  return std::all_of(pattern.begin() + 2, pattern.end(), IsPlainExtensionCharacter);
+}
+
+PatternMatch MatchPlainPattern(std::string_view pattern, const WIN32_FIND_DATAW& entry) {
+  if (pattern == "*" || pattern == "*.*") return PatternMatch::yes;
+  std::string_view tail = pattern.substr(1);
+  PatternMatch longName = EndsWithExtension(entry.cFileName, tail);
+  // The search also matches a long name by its short one ("report.pdfx" as REPORT~1.PDF).
+  if (longName == PatternMatch::yes || entry.cAlternateFileName[0] == L'\0') return longName;
+  PatternMatch shortName = EndsWithExtension(entry.cAlternateFileName, tail);
+  if (shortName == PatternMatch::yes) return shortName;
+  return longName == PatternMatch::unknown || shortName == PatternMatch::unknown ? PatternMatch::unknown
+                                                                                  : PatternMatch::no;
 }
 
 // ---- Glyphs

@@ -141,10 +141,24 @@ struct TSearchRec {
 // hidden, system, volume-label and directory entries whose attribute is not requested.
 // The search is closed on every path out, also when `found` raises.
 void SearchDirectory(const std::string& pattern, unsigned attributes, const std::function<void(const TSearchRec&)>& found);
-// The same search for filling a list: each entry's name and attributes only. The one place
-// where the lists read a directory.
+// The same search for filling a list: each entry's reachable name and the entry itself. The
+// one place where the lists read a directory.
+void ReadDirectory(const std::string& pattern, unsigned attributes,
+                   const std::function<void(const char* name, const WIN32_FIND_DATAW& entry)>& found);
+// ReadDirectory for a caller that needs the name and attributes only.
 void ListDirectory(const std::string& pattern, unsigned attributes,
                    const std::function<void(const char* name, unsigned attr)>& found);
+// Whether the search for `attributes` leaves out an entry that carries `attr`.
+bool LeftOutOfSearch(unsigned attr, unsigned attributes);
+
+// A pattern that a list can match against a read of the whole directory itself, as the system's
+// search would: "*", "*.*", or "*." with a plain ASCII extension.
+bool IsPlainPattern(std::string_view pattern);
+enum class PatternMatch { no, yes, unknown };
+// Whether the entry matches such a pattern by its long or its short name, as the search
+// matches; unknown where a character outside ASCII decides, since the system's own case rules
+// apply there.
+PatternMatch MatchPlainPattern(std::string_view pattern, const WIN32_FIND_DATAW& entry);
 
 // ---- Glyphs
 

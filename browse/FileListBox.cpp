@@ -62,6 +62,17 @@ class UpdateScope {
 
 }  // namespace
 
+struct TFileListBox::SharedLines {
+  std::string directory;
+  std::string mask;
+  TFileType fileType = 0;
+  std::vector<std::string> patterns;
+  // One list per pattern, joined in the order of the patterns as separate searches give them.
+  std::vector<std::vector<TListLine>> lines;
+  std::size_t total = 0;
+  ScreenCursorScope cursor;
+};
+
 TFileListBox::TFileListBox(TComponent* owner) : TCustomListBox(owner) {
   SetWidth(145);
   fileType_ = FileTypeOf({ftNormal});
@@ -76,6 +87,7 @@ TFileListBox::TFileListBox(TComponent* owner) : TCustomListBox(owner) {
 }
 
 TFileListBox::~TFileListBox() {
+  shared_.reset();
   programGlyph_.reset();
   directoryGlyph_.reset();
   otherFileGlyph_.reset();
@@ -225,12 +237,64 @@ void TFileListBox::SetFileName(const std::string& text) {
   }
 }
 
-void TFileListBox::RefreshFiles() {
-  if (!HandleAllocated()) return;
+unsigned TFileListBox::SearchAttributes() const {
   unsigned attributes = 0;
   for (std::size_t i = 0; i < kAttributeValues.size(); ++i)
     if (FileTypeHas(fileType_, static_cast<TFileAttr>(i))) attributes |= kAttributeValues[i];
-  bool acceptAll = FileTypeHas(fileType_, ftNormal);
+  return attributes;
+}
+
+void TFileListBox::AddLine(std::vector<TListLine>& lines, std::size_t& total, const char* name, unsigned attr) {
+  unsigned attributes = SearchAttributes();
+  if (LeftOutOfSearch(attr, attributes)) return;
+  if (!FileTypeHas(fileType_, ftNormal) && (attr & attributes) == 0) return;
+  if (attr & faDirectory) {
+    lines.push_back({Concat({"[", name, "]"}), showGlyphs_ ? directoryGlyph_.get() : nullptr});
+  } else {
+    std::string text(name);
+    TBitmap* glyph = IsProgramExtension(text) ? programGlyph_.get() : otherFileGlyph_.get();
+    lines.push_back({std::move(text), glyph});
+  }
+  // A line at position 100: the directory is a large one.
+  if (++total == 101) Screen->SetCursor(crHourGlass);
+}
+
+bool TFileListBox::BeginSharedRead(const std::string& directory, unsigned& attributes) {
+  shared_.reset();
+  if (!HandleAllocated() || SameFileName(directory, directory_)) return false;
+  std::vector<std::string> patterns = SplitMask(mask_);
+  if (!std::all_of(patterns.begin(), patterns.end(), [](const std::string& p) { return IsPlainPattern(p); }))
+    return false;
+  shared_ = std::make_unique<SharedLines>();
+  shared_->directory = directory;
+  shared_->mask = mask_;
+  shared_->fileType = fileType_;
+  shared_->lines.resize(patterns.size());
+  shared_->patterns = std::move(patterns);
+  attributes |= SearchAttributes();
+  return true;
+}
+
+void TFileListBox::SharedEntry(const char* name, const WIN32_FIND_DATAW& entry) {
+  if (!shared_) return;
+  for (std::size_t i = 0; i < shared_->patterns.size(); ++i) {
+    PatternMatch match = MatchPlainPattern(shared_->patterns[i], entry);
+    if (match == PatternMatch::unknown) {
+      // The refresh asks the system's search instead.
+      shared_.reset();
+      return;
+    }
+    if (match == PatternMatch::yes) AddLine(shared_->lines[i], shared_->total, name, entry.dwFileAttributes);
+  }
+}
+
+void TFileListBox::EndSharedRead() { shared_.reset(); }
+
+void TFileListBox::RefreshFiles() {
+  if (!HandleAllocated()) return;
+  // Gone at the end of the refresh, with the cursor that the shared read found.
+  std::unique_ptr<SharedLines> shared = std::move(shared_);
+  bool useShared = shared && shared->directory == directory_ && shared->mask == mask_ && shared->fileType == fileType_;
   ChangeDirectory(directory_);
   Items().Clear();
   {
@@ -240,22 +304,19 @@ void TFileListBox::RefreshFiles() {
     UpdateScope update(Items());
     // Collected first and added in one pass, in the order the sorted list would give them.
     std::vector<TListLine> lines;
-    for (const std::string& pattern : SplitMask(mask_)) {
-      ListDirectory(pattern, attributes, [&](const char* name, unsigned attr) {
-        if (!acceptAll && (attr & attributes) == 0) return;
-        if (attr & faDirectory) {
-          lines.push_back({Concat({"[", name, "]"}), showGlyphs_ ? directoryGlyph_.get() : nullptr});
-        } else {
-          std::string text(name);
-          TBitmap* glyph = IsProgramExtension(text) ? programGlyph_.get() : otherFileGlyph_.get();
-          lines.push_back({std::move(text), glyph});
-        }
-        // A line at position 100: the directory is a large one.
-        if (lines.size() == 101) Screen->SetCursor(crHourGlass);
-      });
+    if (useShared) {
+      for (std::vector<TListLine>& part : shared->lines)
+        lines.insert(lines.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
+    } else {
+      shared.reset();
+      std::size_t total = 0;
+      unsigned attributes = SearchAttributes();
+      for (const std::string& pattern : SplitMask(mask_))
+        ListDirectory(pattern, attributes, [&](const char* name, unsigned attr) { AddLine(lines, total, name, attr); });
     }
     AddObjects(lines);
   }
+  shared.reset();
   NotifyChanged();
 }
 

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "FileCtrl.h"
 #include "StdCtrls.h"
@@ -41,6 +42,15 @@ class TFileListBox : public TCustomListBox {
   virtual void NotifyChanged();
   virtual void RefreshFiles();
 
+  // The directory list's own read of a directory it moves to, shared so that a move reads the
+  // directory once: the lines gathered here are taken by the next refresh of that directory
+  // with the same mask and file type. BeginSharedRead adds what the read must include to
+  // `attributes` and is false when the mask needs the system's own search.
+  bool BeginSharedRead(const std::string& directory, unsigned& attributes);
+  void SharedEntry(const char* name, const WIN32_FIND_DATAW& entry);
+  // Drops what no refresh took.
+  void EndSharedRead();
+
   void Click() override;
   void Notification(TComponent* component, TOperation operation) override;
 
@@ -54,6 +64,10 @@ class TFileListBox : public TCustomListBox {
 
  private:
   friend class TDirectoryListBox;
+  struct SharedLines;
+  unsigned SearchAttributes() const;
+  void AddLine(std::vector<TListLine>& lines, std::size_t& total, const char* name, unsigned attr);
+  std::unique_ptr<SharedLines> shared_;
   std::string directory_;
   std::string mask_;
   TFileType fileType_;

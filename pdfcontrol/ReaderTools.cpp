@@ -15,7 +15,7 @@ namespace pdfview {
 
 namespace {
 
-constexpr UINT kTextMessage = WM_APP + 2;
+constexpr UINT kTextMessage = ViewerWindow::kTextMessage;
 constexpr DWORD kFindTimeoutMs = 130000;
 
 enum ControlId : int {

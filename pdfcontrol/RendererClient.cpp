@@ -21,6 +21,29 @@ std::mutex spawn_mutex;
 
 DWORD Elapsed(DWORD since) { return GetTickCount() - since; }
 
+// The answers come through a named pipe, which, unlike an anonymous one, can be read
+// overlapped: a read is waited for together with the worker's exit and the cancel event,
+// instead of polled (each poll a round trip to the server under Wine, each sleep a timer tick).
+bool CreateAnswerPipe(HANDLE &ours, HANDLE &workers, SECURITY_ATTRIBUTES &inherit) {
+  static LONG counter = 0;
+  const std::wstring name = L"\\\\.\\pipe\\folvane-answers-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(InterlockedIncrement(&counter));
+  ours = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, 1 << 16, 0, nullptr);
+  if (ours == INVALID_HANDLE_VALUE) {
+    ours = nullptr;
+    return false;
+  }
+  // One instance only: a process that opened it first makes this fail, and no worker starts.
+  workers = CreateFileW(name.c_str(), GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr);
+  if (workers == INVALID_HANDLE_VALUE) {
+    CloseHandle(ours);
+    ours = workers = nullptr;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 PagePixels::PagePixels(size_t count) : count_(count) {
@@ -72,6 +95,7 @@ bool PagePixels::Map() {
 
 RendererClient::RendererClient(std::wstring worker_path) : worker_path_(std::move(worker_path)) {
   cancel_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  answer_ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
 // The thread starts with the first request, so that a control that is only made costs no
@@ -90,6 +114,7 @@ RendererClient::~RendererClient() {
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
   CloseHandle(cancel_);
+  CloseHandle(answer_ready_);
 }
 
 void RendererClient::SetNotifyWindow(HWND window, UINT message) {
@@ -270,7 +295,7 @@ bool RendererClient::EnsureWorker() {
     std::lock_guard spawn(spawn_mutex);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     if (!CreatePipe(&child_in, &to_worker_, &inherit, 1 << 16)) return false;
-    if (!CreatePipe(&from_worker_, &child_out, &inherit, 1 << 16)) {
+    if (!CreateAnswerPipe(from_worker_, child_out, inherit)) {
       CloseHandle(child_in);
       CloseHandle(to_worker_);
       to_worker_ = nullptr;
@@ -331,36 +356,59 @@ bool RendererClient::Send(uint32_t code, const void *payload, uint32_t size) {
   return write_all(&header, sizeof header) && (size == 0 || write_all(payload, size));
 }
 
-// Anonymous pipes have no timeouts: poll, so that a hung worker can be given up on.
 bool RendererClient::Receive(void *data, uint32_t size, DWORD timeout_ms, DWORD started) {
   auto *p = static_cast<char *>(data);
   while (size > 0) {
-    DWORD available = 0;
-    if (!PeekNamedPipe(from_worker_, nullptr, 0, nullptr, &available, nullptr)) return false;
-    if (available == 0) {
-      if (Elapsed(started) > timeout_ms) return false;
-      {
-        // A new document is waiting: give up a stale render that takes long.
-        std::lock_guard lock(mutex_);
-        if (abort_render_ && (stop_ || Elapsed(started) > 1000)) return false;
-      }
-      if (WaitForSingleObject(process_, 1) == WAIT_OBJECT_0) {
-        // Exited: whatever it wrote last is still in the pipe.
-        if (!PeekNamedPipe(from_worker_, nullptr, 0, nullptr, &available, nullptr) ||
-            available == 0) {
-          return false;
-        }
-      }
-      continue;
-    }
+    OVERLAPPED read{};
+    read.hEvent = answer_ready_;
+    ResetEvent(answer_ready_);
     DWORD got = 0;
-    if (!ReadFile(from_worker_, p, std::min<DWORD>(available, size), &got, nullptr) || got == 0) {
-      return false;
+    if (!ReadFile(from_worker_, p, size, &got, &read)) {
+      if (GetLastError() != ERROR_IO_PENDING) return false;
+      if (!WaitForAnswer(timeout_ms, started)) {
+        // The stream is out of step from here: every caller drops this worker.
+        CancelIo(from_worker_);
+        GetOverlappedResult(from_worker_, &read, &got, TRUE);
+        return false;
+      }
+      if (!GetOverlappedResult(from_worker_, &read, &got, FALSE)) return false;
     }
+    if (got == 0) return false;
     p += got;
     size -= got;
   }
   return true;
+}
+
+bool RendererClient::WaitForAnswer(DWORD timeout_ms, DWORD started) {
+  bool cancel_seen = false;
+  for (;;) {
+    const DWORD elapsed = Elapsed(started);
+    if (elapsed > timeout_ms) return false;
+    {
+      // A new document is waiting: give up a stale render that takes long.
+      std::lock_guard lock(mutex_);
+      if (abort_render_ && (stop_ || elapsed > 1000)) return false;
+    }
+    // The cancel event stays set until the next job: once seen, the abort is looked at again
+    // in short turns rather than woken for at once.
+    HANDLE handles[] = {answer_ready_, process_, cancel_};
+    const DWORD wait = cancel_seen ? std::min<DWORD>(timeout_ms - elapsed, 50) : timeout_ms - elapsed;
+    switch (WaitForMultipleObjects(cancel_seen ? 2 : 3, handles, FALSE, wait + 1)) {
+      case WAIT_OBJECT_0:
+        return true;
+      case WAIT_OBJECT_0 + 1:
+        // Exited: what it wrote last is still in the pipe, and the read ends with the pipe.
+        return WaitForSingleObject(answer_ready_, 1000) == WAIT_OBJECT_0;
+      case WAIT_OBJECT_0 + 2:
+        cancel_seen = true;
+        break;
+      case WAIT_TIMEOUT:
+        break;
+      default:
+        return false;
+    }
+  }
 }
 
 bool RendererClient::ReceiveHeader(Header &header, DWORD timeout_ms) {

@@ -130,6 +130,7 @@ class RendererClient {
   void StopWorker(bool polite);
   bool Send(uint32_t code, const void *payload, uint32_t size);
   bool Receive(void *data, uint32_t size, DWORD timeout_ms, DWORD started);
+  bool WaitForAnswer(DWORD timeout_ms, DWORD started);
   bool ReceiveHeader(pdfrender::Header &header, DWORD timeout_ms);
   OpenResult DoOpen(const std::wstring &path);
   bool Reopen(uint32_t generation);
@@ -142,7 +143,8 @@ class RendererClient {
   WorkerProcess worker_;
   HANDLE process_ = nullptr;  // the worker's, while it runs
   HANDLE to_worker_ = nullptr;
-  HANDLE from_worker_ = nullptr;
+  HANDLE from_worker_ = nullptr;  // a named pipe's end, opened for overlapped reads
+  HANDLE answer_ready_ = nullptr;  // the event of a read from it
   // Set when the document changes, so that the worker gives up the page it is drawing.
   HANDLE cancel_ = nullptr;
   // The document the worker holds, reopened after a restart.

@@ -11,8 +11,6 @@ namespace pdfview {
 namespace {
 
 constexpr wchar_t kClassName[] = L"FolvanePdfView";
-constexpr UINT kRenderedMessage = WM_APP + 1;
-constexpr UINT kWarmUpMessage = WM_APP + 2;
 constexpr size_t kCachePixels = 24'000'000;  // about 96 MB
 
 void RegisterClassOnce() {
@@ -23,6 +21,9 @@ void RegisterClassOnce() {
   wc.cbSize = sizeof wc;
   wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = DefWindowProcW;  // replaced per window at creation
+  // The window's object, read on every message: in the window itself, where a property costs a
+  // round trip to the window server under Wine.
+  wc.cbWndExtra = sizeof(ViewerWindow *);
   wc.hInstance = ThisModule();
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.lpszClassName = kClassName;
@@ -74,8 +75,8 @@ HWND ViewerWindow::Create(HWND parent, const RECT &bounds) {
                             bounds.left, bounds.top, bounds.right - bounds.left,
                             bounds.bottom - bounds.top, parent, nullptr, ThisModule(), nullptr);
   if (!window_) return nullptr;
-  // A property, not the user data: a host that adopts the window may use that for itself.
-  SetPropW(window_, kClassName, this);
+  // The class's own bytes, not the user data: a host that adopts the window may use that for itself.
+  SetWindowLongPtrW(window_, 0, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticProc));
   renderer_.SetNotifyWindow(window_, kRenderedMessage);
   Relayout();
@@ -90,7 +91,7 @@ void ViewerWindow::Destroy() {
   renderer_.SetNotifyWindow(nullptr, 0);
   HWND window = window_;
   window_ = nullptr;
-  RemovePropW(window, kClassName);
+  SetWindowLongPtrW(window, 0, 0);
   DestroyWindow(window);
 }
 
@@ -205,7 +206,7 @@ void ViewerWindow::ScrollTo(int x, int y) {
 }
 
 LRESULT CALLBACK ViewerWindow::StaticProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto *self = static_cast<ViewerWindow *>(GetPropW(window, kClassName));
+  auto *self = reinterpret_cast<ViewerWindow *>(GetWindowLongPtrW(window, 0));
   if (!self) return DefWindowProcW(window, message, wparam, lparam);
   return GuardWindow(window, message, wparam, lparam, [&] { return self->Proc(message, wparam, lparam); });
 }

@@ -23,19 +23,7 @@ std::string SubdirectoryFolder(int count) {
   return dir;
 }
 
-double BareEnumeration(const std::string& dir, int& count) {
-  double start = bench::Seconds();
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA((dir + "\\*.*").c_str(), &data);
-  count = 0;
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.cFileName[0] != '.') ++count;
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
-  }
-  return bench::Seconds() - start;
-}
+double BareEnumeration(const std::string& dir, int& count) { return bench::TimedRead(dir + "\\*.*", true, count); }
 
 }  // namespace
 

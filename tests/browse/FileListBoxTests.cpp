@@ -6,6 +6,7 @@
 #include <tuple>
 #include <vector>
 
+#include "DirectoryListBox.h"
 #include "FileListBox.h"
 #include "Forms.h"
 #include "SysUtils.h"
@@ -561,6 +562,67 @@ TEST_F(FileList, FilesAndDirectoriesBeyondMaxPathAreReachedByTheirShortPaths) {
   EXPECT_NO_THROW(list->SetDirectory(directory + "\\sub"));
   EXPECT_TRUE(IsExistingDirectory(list->Directory()));
   EXPECT_NE(list->Directory(), directory);
+}
+
+// A directory list that makes a file right after its own read of a folder, before the file
+// list hears of the move: a file list that lists it read the folder a second time.
+class TLateFileDirList : public TDirectoryListBox {
+ public:
+  using TDirectoryListBox::TDirectoryListBox;
+  std::string lateFile;
+  void RebuildItems() override {
+    TDirectoryListBox::RebuildItems();
+    if (!lateFile.empty())
+      CloseHandle(CreateFileA(lateFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  }
+};
+
+TEST_F(FileList, AMoveOfTheDirectoryListReadsTheFolderOnceForBothLists) {
+  for (const char* name : {"report.pdfx", "UPPER.PDF", "two.dots.pdf", "pdf", ".pdf"}) tree.File(name);
+  tree.Directory("sub.pdf");
+  for (int i = 0; i < 101; ++i) tree.File(Format("h%03d.pdf", i));
+  std::wstring root = AnsiToWide(tree.Root());
+  WideFile(root + L"\\caf\x00E9.pdf", "e acute");
+  const std::wstring oddName = root + L"\\odd.pd\x0131";  // decided by the system's case rules
+  const std::string late = tree.Path("late.pdf");
+  auto* files = MakeList<TWatchedFileList>("*.pdf");
+  auto* dirs = new TLateFileDirList(form);
+  dirs->SetBounds(0, 0, 100, 100);
+  dirs->SetParent(form);
+  dirs->SetFileList(files);
+  struct Case {
+    const char* mask;
+    TFileType type;
+    bool oddFile;
+    bool shared;
+  };
+  for (Case c : {Case{"*.pdf", FileTypeOf({ftNormal}), false, true},
+                 Case{"*.PDF;*.txt", FileTypeOf({ftNormal, ftHidden, ftDirectory}), false, true},
+                 Case{"*.*;*.pdf", FileTypeOf({ftDirectory, ftReadOnly}), false, true},
+                 Case{"*", FileTypeOf({ftNormal, ftSystem}), false, true},
+                 Case{"*.pd?", FileTypeOf({ftNormal}), false, false},
+                 Case{"*.pdf", FileTypeOf({ftNormal}), true, false}}) {
+    files->SetMask(c.mask);
+    files->SetFileType(c.type);
+    dirs->SetDirectory(tree.Path("old"));
+    if (c.oddFile) WideFile(oddName, "odd");
+    Screen->SetCursor(crCross);
+    files->cursorAtInsert.clear();
+    dirs->lateFile = late;
+    dirs->SetDirectory(tree.Root());
+    dirs->lateFile.clear();
+    Lines moved = LinesOf(files);
+    ASSERT_FALSE(files->cursorAtInsert.empty()) << c.mask;
+    EXPECT_EQ(files->cursorAtInsert.back(), moved.size() > 100 ? crHourGlass : crCross) << c.mask;
+    EXPECT_EQ(Screen->Cursor(), crCross) << c.mask;
+    files->RefreshFiles();
+    Lines expected = LinesOf(files);
+    if (c.shared) expected.erase(std::remove(expected.begin(), expected.end(), "late.pdf"), expected.end());
+    EXPECT_EQ(moved, expected) << c.mask << (c.oddFile ? " with an odd name" : "");
+    DeleteFileA(late.c_str());
+    DeleteFileW(oddName.c_str());
+  }
+  Screen->SetCursor(crDefault);
 }
 
 }  // namespace

@@ -322,6 +322,15 @@ TEST_F(ViewerControl, SurvivesDamagedAndRandomFiles) {
   EXPECT_GT(shot.Count(0, 0, shot.width, shot.height, IsRed), 100);
 }
 
+// The worker starts once the host's loop runs, so that the first document does not wait for it.
+TEST_F(ViewerControl, StartsItsRendererBeforeTheFirstDocument) {
+  Site site(host_);
+  Control control;
+  Create(control, site);
+  for (int waited = 0; waited < 200 && WorkerProcesses().empty(); ++waited) Pump(50);
+  EXPECT_EQ(WorkerProcesses().size(), 1u);
+}
+
 TEST_F(ViewerControl, RestartsItsRendererWhenItDies) {
   Site site(host_);
   Control control;
