@@ -359,7 +359,7 @@ bool PdfControl::OpenAndShow(const std::wstring &path) {
     return false;
   }
   src_ = path;
-  viewer_->ShowDocument(opened.generation, opened.pages);
+  viewer_->ShowDocument(opened.generation, opened.pages, opened.page_count);
   return true;
 }
 

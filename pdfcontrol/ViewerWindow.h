@@ -46,7 +46,9 @@ class ViewerWindow {
   void Destroy();
   HWND Handle() const { return window_; }
 
-  void ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages);
+  // The first pages' sizes of page_count (all when it is 0); the rest arrive from the renderer
+  // client and are assumed like their neighbours until then.
+  void ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages, uint32_t page_count = 0);
   void ShowMessage(const std::wstring &title, const std::wstring &reason);
   void Clear();
   // True while a page in view waits for its rendering or the window for its paint.
