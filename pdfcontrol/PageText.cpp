@@ -112,14 +112,17 @@ double Distance(const TextBox &box, double x, double y) {
 
 }  // namespace
 
-// The platform's own case rules for every script, one code unit for one, so that positions
-// in the folded text are positions in the text; a native build (fuzzing) has the C library's.
+// The platform's own linguistic case rules for every script ("\u0130" is "i" there), one code
+// unit for one, so that positions in the folded text are positions in the text; a native build
+// (fuzzing) has the C library's.
 std::wstring FoldCase(std::wstring text) {
   if (text.empty()) return text;
 #ifdef _WIN32
-  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, text.data(), int(text.size()), text.data(),
-                   int(text.size())) == int(text.size())) {
-    return text;
+  // Not in place: the platform maps in place only without linguistic rules.
+  std::wstring folded(text.size(), L'\0');
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE | LCMAP_LINGUISTIC_CASING, text.data(), int(text.size()),
+                   folded.data(), int(folded.size())) == int(text.size())) {
+    return folded;
   }
 #endif
   for (wchar_t &c : text) c = wchar_t(std::towlower(wint_t(c)));

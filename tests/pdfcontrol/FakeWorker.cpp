@@ -105,7 +105,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       Write(answer.data(), DWORD(answer.size()));
     } else if (request.code == kOpen && kind == "probe") {
       Reply(0x100 | Probe(argument));
-    } else if (request.code == kOpen) {
+    } else if (request.code == kOpen && kind != "find") {
       std::vector<char> page(8 + sizeof(PageSize));
       const uint32_t counts[2] = {1, 1};
       const PageSize size{200, 100};
