@@ -300,7 +300,7 @@ void ViewerWindow::Relayout() {
   const bool wide = has_document_ && layout_.DocumentWidth() > client.cx;
   ShowScrollBar(window_, SB_HORZ, wide);
   const SIZE now = ClientSize();
-  scroll_y_ = std::clamp(layout_.RowOf(anchor), 0,
+  scroll_y_ = std::clamp(scroll_y_ == 0 ? 0 : layout_.RowOf(anchor), 0,
                          std::max(0, layout_.DocumentHeight() - int(now.cy)));
   scroll_x_ = std::clamp(scroll_x_, 0, std::max(0, layout_.DocumentWidth() - int(now.cx)));
   in_relayout_ = false;
