@@ -100,7 +100,7 @@ mutool=$(fastest_ms mutool draw -r 96 -o "$folder/page1.png" "$doc" 1)
 pdftotext=$(fastest_ms pdftotext "$doc" "$folder/text.txt")
 
 sample_rss "$folder/find.done" > "$folder/rss.out" &
-wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_find_bench.exe" "$wdoc" zanzibarite 3 > "$folder/find.out" || true
+wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_find_bench.exe" "$wdoc" zanzibarite "${FIND_RUNS:-3}" > "$folder/find.out" || true
 touch "$folder/find.done"
 wait
 read -r find_median find_fast _ < <(tr -d '\r' < "$folder/find.out")
