@@ -8,17 +8,34 @@
 
 namespace pdfview {
 
-void PageLayout::SetPages(std::vector<std::pair<float, float>> sizes) {
+namespace {
+
+// Percent shown per pixel per point: 100 % draws a point as 96/72 pixels.
+constexpr double kPercentPerPixel = 100 * 72 / 96.0;
+
+}  // namespace
+
+void PageLayout::SetPages(std::vector<std::pair<float, float>> sizes, int count) {
+  known_ = int(sizes.size());
   sizes_ = std::move(sizes);
+  if (count > known_ && known_ > 0) sizes_.resize(size_t(count), sizes_.back());
   boxes_.assign(sizes_.size(), PageBox{});
   width_ = height_ = 0;
+}
+
+void PageLayout::SetSizes(int first, const std::vector<std::pair<float, float>> &sizes) {
+  if (first < 0 || first > known_ || first + int(sizes.size()) > PageCount() || sizes.empty()) return;
+  std::copy(sizes.begin(), sizes.end(), sizes_.begin() + first);
+  known_ = std::max(known_, first + int(sizes.size()));
+  std::fill(sizes_.begin() + known_, sizes_.end(), sizes.back());
 }
 
 void PageLayout::Arrange(int client_width, double zoom) {
   float widest = 1;
   for (const auto &[w, h] : sizes_) widest = std::max(widest, w);
   const int room = std::max(client_width - 2 * kMargin, 16);
-  double ppp = room / double(widest) * std::clamp(zoom, kMinZoom, kMaxZoom);
+  fit_width_ = room / double(widest);
+  double ppp = std::clamp(fit_width_ * zoom, kMinPercent / kPercentPerPixel, kMaxPercent / kPercentPerPixel);
   // No page larger than the renderer accepts, however far the user zooms.
   for (const auto &[w, h] : sizes_) {
     ppp = std::min(ppp, (pdfrender::kMaxSide - 1) / double(std::max(w, h)));
@@ -40,6 +57,31 @@ void PageLayout::Arrange(int client_width, double zoom) {
   }
   width_ = content + 2 * kMargin;
   height_ = boxes_.empty() ? 0 : y - kGap + kMargin;
+}
+
+int PageLayout::Percent() const { return int(std::lround(pixels_per_point_ * kPercentPerPixel)); }
+
+double PageLayout::ZoomForPercent(double percent) const {
+  return std::clamp(percent, double(kMinPercent), double(kMaxPercent)) / kPercentPerPixel / fit_width_;
+}
+
+double PageLayout::ZoomToFitPage(int index, int client_height) const {
+  if (index < 0 || index >= PageCount()) return 1;
+  const double room = std::max(client_height - 2 * kMargin, 16);
+  return std::min(1.0, room / (sizes_[size_t(index)].second * fit_width_));
+}
+
+std::pair<int, double> PageLayout::PlaceOf(int y) const {
+  if (boxes_.empty()) return {0, 0};
+  const int page = PageAt(y);
+  const PageBox &box = boxes_[size_t(page)];
+  return {page, double(y - box.y) / std::max(1, box.height)};
+}
+
+int PageLayout::RowOf(std::pair<int, double> place) const {
+  if (boxes_.empty()) return 0;
+  const PageBox &box = boxes_[size_t(std::clamp(place.first, 0, PageCount() - 1))];
+  return box.y + int(std::lround(place.second * box.height));
 }
 
 std::pair<int, int> PageLayout::VisibleRange(int top, int height) const {

@@ -16,11 +16,20 @@ class PageLayout {
  public:
   static constexpr int kMargin = 8;
   static constexpr int kGap = 8;
-  static constexpr double kMinZoom = 0.25;
-  static constexpr double kMaxZoom = 8.0;
+  // Zoom is relative to fitting the width; what it shows is bounded in percent (100 % is a
+  // point at 96 pixels per inch), and by what the renderer takes of one page.
+  static constexpr double kMinZoom = 1.0 / 64;
+  static constexpr double kMaxZoom = 64.0;
+  static constexpr int kMinPercent = 10;
+  static constexpr int kMaxPercent = 1600;
 
-  // Page sizes in points, as displayed.
-  void SetPages(std::vector<std::pair<float, float>> sizes);
+  // Page sizes in points, as displayed: the first `sizes` of `count` pages, the others assumed
+  // like the last one known until they arrive.
+  void SetPages(std::vector<std::pair<float, float>> sizes, int count = -1);
+  // Sizes that arrived, from page `first` on; the pages after them still unknown are assumed
+  // like the last of them. Arrange follows.
+  void SetSizes(int first, const std::vector<std::pair<float, float>> &sizes);
+  int KnownPages() const { return known_; }
   // zoom 1 fits the widest page to the client width.
   void Arrange(int client_width, double zoom);
 
@@ -29,16 +38,30 @@ class PageLayout {
   int DocumentWidth() const { return width_; }
   int DocumentHeight() const { return height_; }
   double PixelsPerPoint() const { return pixels_per_point_; }
+  // The scale that fits the widest page to the width, whatever the zoom.
+  double FitWidthPixelsPerPoint() const { return fit_width_; }
+  // The zoom as shown, in whole percent.
+  int Percent() const;
+  // The zoom that shows the percent (as near as the bounds allow), and the one that fits a
+  // page whole into the client height; both for the width last arranged.
+  double ZoomForPercent(double percent) const;
+  double ZoomToFitPage(int index, int client_height) const;
   // Pages that meet the rows [top, top + height): first index and one past the last.
   std::pair<int, int> VisibleRange(int top, int height) const;
   // The page under a document row (the one above, in a gap).
   int PageAt(int y) const;
+  // A row as its page and how far down that page (as a share of its height, a gap counted to
+  // the page above), and back: what keeps the page at the top in place when the layout changes.
+  std::pair<int, double> PlaceOf(int y) const;
+  int RowOf(std::pair<int, double> place) const;
 
  private:
   std::vector<std::pair<float, float>> sizes_;
   std::vector<PageBox> boxes_;
   int width_ = 0, height_ = 0;
   double pixels_per_point_ = 1;
+  double fit_width_ = 1;
+  int known_ = 0;
 };
 
 }  // namespace pdfview

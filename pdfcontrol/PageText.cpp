@@ -1,9 +1,14 @@
 // A page's text (see PageText.h).
 #include "PageText.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cwctype>
 #include <limits>
 
 using namespace pdfrender;
@@ -30,18 +35,71 @@ bool Take(const char *&data, size_t &left, T &value) {
 
 bool Finite(float v) { return std::isfinite(v) && std::fabs(v) < kMaxCoordinate; }
 
-wchar_t Fold(wchar_t c) {
-  if (c >= L'A' && c <= L'Z') return wchar_t(c + 32);
-  if (c < 0xC0) return c;
-  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
-      (c >= 0x410 && c <= 0x42F)) {
-    return wchar_t(c + 32);
+// Ligatures of the presentation forms, matched as the letters they join.
+const wchar_t *LigatureLetters(wchar_t c) {
+  switch (c) {
+    case 0xFB00: return L"ff";
+    case 0xFB01: return L"fi";
+    case 0xFB02: return L"fl";
+    case 0xFB03: return L"ffi";
+    case 0xFB04: return L"ffl";
+    case 0xFB05:
+    case 0xFB06: return L"st";
+    case 0x0132:
+    case 0x0133: return L"ij";
+    default: return nullptr;
   }
-  if (c >= 0x400 && c <= 0x40F) return wchar_t(c + 80);
-  // Latin Extended-A: capital and small letters alternate.
-  if (c >= 0x100 && c <= 0x137 && c % 2 == 0) return wchar_t(c + 1);
-  if (c >= 0x14A && c <= 0x177 && c % 2 == 0) return wchar_t(c + 1);
-  return c;
+}
+
+bool IsHyphen(wchar_t c) { return c == L'-' || c == 0x00AD || c == 0x2010; }
+
+// The query as it is matched: folded, ligatures spelt out, every run of white space one space.
+std::wstring MatchForm(const std::wstring &query) {
+  std::wstring out;
+  for (wchar_t c : FoldCase(query)) {
+    if (const wchar_t *letters = LigatureLetters(c)) {
+      out += letters;
+    } else if (c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == 0xA0) {
+      if (!out.empty() && out.back() != L' ') out += L' ';
+    } else {
+      out += c;
+    }
+  }
+  while (!out.empty() && out.back() == L' ') out.pop_back();
+  return out;
+}
+
+// Where a match of `wanted` that starts at text[at] ends (one past its last character), or -1.
+// A line end counts as a space; a hyphen that ends a line may be skipped with the line end.
+int MatchAt(const std::wstring &text, size_t at, const std::wstring &wanted) {
+  size_t t = at, q = 0;
+  while (q < wanted.size()) {
+    if (t >= text.size()) return -1;
+    const wchar_t c = text[t];
+    if (IsHyphen(c) && t + 1 < text.size() && text[t + 1] == L'\n') {
+      if (IsHyphen(wanted[q])) {
+        // "self-" "made" as "self-made": the line end after the hyphen is no space.
+        if (q + 1 == wanted.size()) return int(t + 1);
+        const int end = MatchAt(text, t + 2, wanted.substr(q + 1));
+        if (end >= 0) return end;
+      }
+      if (t == at) return -1;
+      t += 2;  // "exam-" "ple" as "example"
+      continue;
+    }
+    if (const wchar_t *letters = LigatureLetters(c)) {
+      const size_t n = std::wcslen(letters);
+      if (wanted.compare(q, n, letters) != 0) return -1;
+      q += n;
+      ++t;
+      continue;
+    }
+    const wchar_t as = c == L'\n' || c == 0xA0 ? L' ' : c;
+    if (as != wanted[q]) return -1;
+    ++q;
+    ++t;
+  }
+  return int(t);
 }
 
 double Distance(const TextBox &box, double x, double y) {
@@ -54,8 +112,20 @@ double Distance(const TextBox &box, double x, double y) {
 
 }  // namespace
 
+// The platform's own linguistic case rules for every script ("\u0130" is "i" there), one code
+// unit for one, so that positions in the folded text are positions in the text; a native build
+// (fuzzing) has the C library's.
 std::wstring FoldCase(std::wstring text) {
-  for (wchar_t &c : text) c = Fold(c);
+  if (text.empty()) return text;
+#ifdef _WIN32
+  // Not in place: the platform maps in place only without linguistic rules.
+  std::wstring folded(text.size(), L'\0');
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE | LCMAP_LINGUISTIC_CASING, text.data(), int(text.size()),
+                   folded.data(), int(folded.size())) == int(text.size())) {
+    return folded;
+  }
+#endif
+  for (wchar_t &c : text) c = wchar_t(std::towlower(wint_t(c)));
   return text;
 }
 
@@ -145,10 +215,17 @@ size_t PageText::Bytes() const {
 
 std::vector<TextRange> PageText::Find(const std::wstring &query) const {
   std::vector<TextRange> found;
-  if (query.empty() || text_.size() < query.size()) return found;
-  const std::wstring folded = FoldCase(text_), wanted = FoldCase(query);
-  for (size_t at = folded.find(wanted); at != std::wstring::npos; at = folded.find(wanted, at + wanted.size())) {
-    found.push_back({int(at), int(at + wanted.size())});
+  const std::wstring wanted = MatchForm(query);
+  if (wanted.empty() || text_.empty()) return found;
+  const std::wstring folded = FoldCase(text_);
+  for (size_t at = 0; at < folded.size();) {
+    const int end = MatchAt(folded, at, wanted);
+    if (end > int(at)) {
+      found.push_back({int(at), end});
+      at = size_t(end);
+    } else {
+      ++at;
+    }
   }
   return found;
 }

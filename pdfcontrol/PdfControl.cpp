@@ -385,7 +385,7 @@ void PdfControl::EnsureViewer() {
     viewer_->on_replaced = [this] {
       OpenResult replaced;
       if (!renderer_->TakeReplaced(replaced)) return;
-      viewer_->ShowDocument(replaced.generation, replaced.pages);
+      viewer_->ShowDocument(replaced.generation, replaced.pages, replaced.page_count, replaced.repaired);
       if (tools_) tools_->DocumentChanged();
     };
   }
@@ -424,7 +424,7 @@ bool PdfControl::OpenAndShow(const std::wstring &path) {
     return false;
   }
   src_ = full;
-  viewer_->ShowDocument(opened.generation, opened.pages, opened.repaired);
+  viewer_->ShowDocument(opened.generation, opened.pages, opened.page_count, opened.repaired);
   return true;
 }
 

@@ -16,7 +16,6 @@ namespace pdfview {
 namespace {
 
 constexpr UINT kTextMessage = ViewerWindow::kTextMessage;
-constexpr DWORD kFindTimeoutMs = 130000;
 
 enum ControlId : int {
   kPrevPage = 101,
@@ -34,7 +33,6 @@ enum ControlId : int {
 
 // Zoom choices after the two fits; 0 and -1 stand for fit width and fit page.
 constexpr int kZoomChoices[] = {0, -1, 50, 75, 100, 125, 150, 200, 300, 400};
-constexpr int kMinPercent = 10, kMaxPercent = 1600;
 
 std::wstring TextOf(HWND window) {
   const int n = GetWindowTextLengthW(window);
@@ -50,6 +48,13 @@ void SetTextIfChanged(HWND window, const std::wstring &text) {
 bool Ctrl() { return GetKeyState(VK_CONTROL) < 0; }
 bool Shift() { return GetKeyState(VK_SHIFT) < 0; }
 bool Alt() { return GetKeyState(VK_MENU) < 0; }
+
+// "1,234": the note's numbers, grouped as the note's own text is written.
+std::wstring Grouped(uint32_t n) {
+  std::wstring digits = std::to_wstring(n);
+  for (int at = int(digits.size()) - 3; at > 0; at -= 3) digits.insert(size_t(at), L",");
+  return digits;
+}
 
 bool Inside(HWND parent, HWND window) { return window && (window == parent || IsChild(parent, window)); }
 
@@ -177,16 +182,16 @@ void ReaderTools::Arrange() {
 void ReaderTools::DocumentChanged() {
   if (viewer_.Generation() != generation_ || !viewer_.HasDocument()) {
     generation_ = viewer_.Generation();
-    texts_.clear();
-    held_bytes_ = 0;
+    texts_.Clear();
     text_pending_.clear();
     matches_.clear();
     current_ = {};
+    if (find_request_) renderer_.CancelFind();
     find_request_ = 0;
     selection_page_ = -1;
     selection_ = {};
     goto_page_ = goto_scroll_ = -1;
-    SetNote(L"");
+    ClearNotes();
   }
   const bool enable = viewer_.HasDocument();
   for (HWND w : {prev_, next_, page_box_, page_count_, zoom_box_, find_box_, find_next_, find_prev_, note_}) {
@@ -240,8 +245,7 @@ void ReaderTools::GoToPage(int page, double points_below_top) {
 
 int ReaderTools::ZoomPercent() const {
   if (!viewer_.HasDocument() || viewer_.Zoom() == 1.0) return 0;
-  const int dpi = 96;
-  return int(std::lround(viewer_.Layout().PixelsPerPoint() * 72.0 / dpi * 100));
+  return viewer_.Layout().Percent();
 }
 
 void ReaderTools::SetZoomPercent(int percent) {
@@ -250,9 +254,7 @@ void ReaderTools::SetZoomPercent(int percent) {
   if (percent <= 0) {
     viewer_.FitWidth();
   } else {
-    percent = std::clamp(percent, kMinPercent, kMaxPercent);
-    const double fit_width = viewer_.Layout().PixelsPerPoint() / viewer_.Zoom();
-    const double zoom = percent / 100.0 * 96 / 72 / fit_width;
+    const double zoom = viewer_.Layout().ZoomForPercent(percent);
     // Exactly 1 means fitting the width: a percentage that happens to match stays a percentage.
     viewer_.SetZoom(zoom == 1.0 ? std::nextafter(1.0, 2.0) : zoom);
   }
@@ -262,12 +264,8 @@ void ReaderTools::SetZoomPercent(int percent) {
 void ReaderTools::FitPage() {
   if (!viewer_.HasDocument()) return;
   const int page = CurrentPage();
-  const PageLayout &layout = viewer_.Layout();
   const RECT area = viewer_.PagesArea();
-  const double fit_width = layout.PixelsPerPoint() / viewer_.Zoom();
-  const double points_high = layout.Box(page).height / layout.PixelsPerPoint();
-  const double room = double(area.bottom - area.top - 2 * PageLayout::kMargin);
-  double zoom = std::min(1.0, room / (points_high * fit_width));
+  double zoom = viewer_.Layout().ZoomToFitPage(page, area.bottom - area.top);
   if (zoom == 1.0) zoom = std::nextafter(1.0, 0.0);
   viewer_.SetZoom(zoom);
   GoToPage(page);
@@ -385,6 +383,10 @@ bool ReaderTools::HandleKey(HWND from, WPARAM key) {
       else return false;
       return true;
     case VK_ESCAPE:
+      if (find_request_) {
+        CancelFind();
+        if (field < 0) return true;
+      }
       if (field < 0 || field == 3) return false;
       UpdateBar();
       SetFocus(window_);
@@ -406,7 +408,7 @@ bool ReaderTools::HandleKey(HWND from, WPARAM key) {
         return true;
       }
       if (field != 3) return false;
-      if (texts_.count(CurrentPage())) SelectOnPage(CurrentPage(), texts_[CurrentPage()].All());
+      if (const PageText *text = HeldText(CurrentPage())) SelectOnPage(CurrentPage(), text->All());
       return true;
     case 'C':
       if (!ctrl || field != 3) return false;
@@ -459,7 +461,10 @@ void ReaderTools::OnCommand(int id, int code) {
       if (code == BN_CLICKED) SetFocus(window_);
       break;
     case kFindBox:
-      if (code == EN_CHANGE && TextOf(find_box_) != query_) SetNote(L"");
+      if (code == EN_CHANGE && TextOf(find_box_) != query_) {
+        CancelFind();
+        SetNote(kResultNote, L"");
+      }
       break;
     case kZoomBox:
       if (code == CBN_SELENDOK) {
@@ -476,7 +481,7 @@ void ReaderTools::OnCommand(int id, int code) {
       Copy();
       break;
     case kSelectAll:
-      if (texts_.count(CurrentPage())) SelectOnPage(CurrentPage(), texts_[CurrentPage()].All());
+      if (const PageText *text = HeldText(CurrentPage())) SelectOnPage(CurrentPage(), text->All());
       break;
   }
 }
@@ -488,7 +493,7 @@ void ReaderTools::RequestVisibleText() {
   const RECT area = viewer_.PagesArea();
   const auto [first, last] = viewer_.Layout().VisibleRange(viewer_.ScrollY(), area.bottom - area.top);
   for (int page = first; page < last; ++page) {
-    if (texts_.count(page) || text_pending_.count(page)) continue;
+    if (texts_.Holds(page) || text_pending_.count(page)) continue;
     text_pending_.insert(page);
     TextJob job;
     job.generation = generation_;
@@ -510,39 +515,36 @@ void ReaderTools::CollectText() {
     PageText text;
     // A page that fails keeps an empty text: no matches, nothing to select, asked once.
     if (!answer.failed) text.Decode(answer.text.data(), answer.text.size(), uint32_t(viewer_.PageCount()));
-    if (answer.too_large) SetNote(kTextTooLarge);
+    if (answer.too_large) SetNote(kRefusalNote, kTextTooLarge);
     Keep(page, std::move(text));
     changed = true;
   }
+  ShowProgress();
   if (changed && window_) InvalidateRect(window_, nullptr, FALSE);
 }
 
-// A document's text is held up to its bound; past it, the pages farthest from the one in view
-// are forgotten (and asked for again when they come back into view).
+// A document's text is held within a budget; past it, the pages least recently used are
+// forgotten (and asked for again when they come back into view).
 void ReaderTools::Keep(int page, PageText text) {
-  held_bytes_ -= texts_.count(page) ? texts_[page].Bytes() : 0;
-  held_bytes_ += text.Bytes();
-  texts_[page] = std::move(text);
+  CachedText entry;
+  entry.text = std::move(text);
   matches_.erase(page);
-  const int here = CurrentPage();
-  while (held_bytes_ > pdfrender::kMaxDocumentText && texts_.size() > 1) {
-    auto farthest = texts_.begin();
-    for (auto it = texts_.begin(); it != texts_.end(); ++it) {
-      if (std::abs(it->first - here) > std::abs(farthest->first - here)) farthest = it;
-    }
-    if (farthest->first == page) break;
-    held_bytes_ -= farthest->second.Bytes();
-    matches_.erase(farthest->first);
-    if (selection_page_ == farthest->first) selection_page_ = -1;
-    texts_.erase(farthest);
+  for (int dropped : texts_.Put(page, std::move(entry))) {
+    matches_.erase(dropped);
+    if (selection_page_ == dropped) selection_page_ = -1;
   }
+}
+
+PageText *ReaderTools::HeldText(int page) {
+  CachedText *held = texts_.Use(page);
+  return held ? &held->text : nullptr;
 }
 
 const std::vector<TextRange> &ReaderTools::MatchesOf(int page) {
   auto it = matches_.find(page);
   if (it != matches_.end()) return it->second;
-  auto text = texts_.find(page);
-  return matches_[page] = text == texts_.end() ? std::vector<TextRange>{} : text->second.Find(query_);
+  const PageText *text = HeldText(page);
+  return matches_[page] = text ? text->Find(query_) : std::vector<TextRange>{};
 }
 
 // ---- find
@@ -553,8 +555,33 @@ bool ReaderTools::Find(const std::wstring &text, bool forward) {
   uint32_t request = 0;
   if (!StartFind(forward, request)) return false;
   if (request == 0) return true;
-  // A caller that asks is answered: wait here, the worker runs on.
-  return FinishFind(renderer_.WaitText(request, kFindTimeoutMs));
+  // A caller that asks is answered: wait here, painting (and showing the progress) meanwhile,
+  // but taking no input that could start another search under this one.
+  const DWORD started = GetTickCount();
+  for (;;) {
+    TextAnswer answer = renderer_.WaitText(request, 0);
+    if (!answer.failed || find_request_ != request) return FinishFind(answer);
+    if (GetTickCount() - started > kFindWaitMs) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_PAINT);
+    ShowProgress();
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+}
+
+void ReaderTools::ShowProgress() {
+  const FindProgress progress = renderer_.Progress();
+  if (find_request_ && progress.id == find_request_) {
+    SetNote(kProgressNote, L"Searching page " + Grouped(progress.page + 1) + L" of " + Grouped(progress.total) +
+                               L"\u2026");
+  }
+}
+
+void ReaderTools::CancelFind() {
+  if (!find_request_) return;
+  renderer_.CancelFind();
+  find_request_ = 0;
+  SetNote(kProgressNote, L"");
 }
 
 void ReaderTools::FindFromField(bool forward) {
@@ -567,14 +594,21 @@ bool ReaderTools::StartFind(bool forward, uint32_t &request) {
   request = 0;
   const std::wstring query = TextOf(find_box_);
   if (query.empty()) {
-    SetNote(L"");
+    CancelFind();
+    SetNote(kResultNote, L"");
     return false;
   }
   if (FoldCase(query) != FoldCase(query_)) {
+    CancelFind();
     query_ = query;
     matches_.clear();
     current_ = {};
+  } else if (find_request_ && forward == find_forward_) {
+    // Asked again while it runs: the same search goes on.
+    request = find_request_;
+    return true;
   }
+  CancelFind();
   find_forward_ = forward;
   find_had_current_ = current_.page >= 0;
   const int count = viewer_.PageCount();
@@ -584,7 +618,7 @@ bool ReaderTools::StartFind(bool forward, uint32_t &request) {
     const int next = current_.index + (forward ? 1 : -1);
     if (next >= 0 && next < int(matches.size())) {
       current_.index = next;
-      SetNote(L"");
+      SetNote(kResultNote, L"");
       ShowMatch();
       return true;
     }
@@ -601,21 +635,29 @@ bool ReaderTools::StartFind(bool forward, uint32_t &request) {
   job.forward = forward;
   job.query = query_;
   request = find_request_ = renderer_.RequestText(std::move(job));
+  SetNote(kResultNote, L"");
+  ShowProgress();
   return true;
 }
 
 bool ReaderTools::FinishFind(const TextAnswer &answer) {
   if (answer.job.id != find_request_) return false;
   find_request_ = 0;
+  SetNote(kProgressNote, L"");
   if (answer.job.generation != generation_) return false;
   if (answer.failed) {
-    SetNote(answer.too_large ? kTextTooLarge : kFindFailed);
+    SetNote(kResultNote, answer.too_large ? kTextTooLarge : kFindFailed);
     return false;
   }
+  if (answer.too_large_pages) SetNote(kRefusalNote, kTextTooLarge);
+  // Pages given up on are named beside the result, so that "Not found" is not taken as sure.
+  const std::wstring skipped =
+      answer.skipped ? L" (" + Grouped(answer.skipped) + (answer.skipped == 1 ? L" page" : L" pages") + L" skipped)"
+                     : L"";
   const int page = answer.found_page;
   if (page < 0 || page >= viewer_.PageCount()) {
     current_ = {};
-    SetNote(kNotFound);
+    SetNote(kResultNote, kNotFound + skipped);
     if (window_) InvalidateRect(window_, nullptr, FALSE);
     return false;
   }
@@ -625,22 +667,22 @@ bool ReaderTools::FinishFind(const TextAnswer &answer) {
   Keep(page, std::move(text));
   const auto &matches = MatchesOf(page);
   if (matches.empty()) {
-    SetNote(kNotFound);
+    SetNote(kResultNote, kNotFound + skipped);
     return false;
   }
   current_ = {page, find_forward_ ? 0 : int(matches.size()) - 1};
   const bool wrapped = find_had_current_ ? (find_forward_ ? page <= find_origin_ : page >= find_origin_)
                                          : (find_forward_ ? page < find_origin_ : page > find_origin_);
-  SetNote(wrapped ? kWrapped : L"");
+  SetNote(kResultNote, (wrapped ? std::wstring(kWrapped) : std::wstring()) + skipped);
   ShowMatch();
   return true;
 }
 
 void ReaderTools::ShowMatch() {
-  if (current_.page < 0 || !texts_.count(current_.page)) return;
+  if (current_.page < 0 || !HeldText(current_.page)) return;
   const auto &matches = MatchesOf(current_.page);
   if (current_.index >= int(matches.size())) return;
-  const auto boxes = texts_[current_.page].Boxes(matches[current_.index]);
+  const auto boxes = HeldText(current_.page)->Boxes(matches[current_.index]);
   if (boxes.empty()) return;
   const PageLayout &layout = viewer_.Layout();
   const PageBox &page = layout.Box(current_.page);
@@ -658,16 +700,36 @@ void ReaderTools::ShowMatch() {
   if (window_) InvalidateRect(window_, nullptr, FALSE);
 }
 
-void ReaderTools::SetNote(const wchar_t *note) {
-  const bool found_nothing = *note;
-  if (!found_nothing && viewer_.Damaged()) note = kDamagedNote;
+void ReaderTools::SetNote(NoteKind kind, std::wstring text) {
+  notes_[kind] = std::move(text);
+  ShowNote();
+}
+
+void ReaderTools::ClearNotes() {
+  for (int kind = kProgressNote; kind < kDamageNote; ++kind) notes_[kind].clear();
+  ShowNote();
+}
+
+// One note beside the find field, the first that has something to say: a search's progress
+// while it runs (what the user waits for now), then the result of the last find, then a
+// refusal (a page's text too large to search), and the document's damage last, which stays
+// true as long as the document is shown and comes back whenever nothing newer is to be said.
+std::wstring ReaderTools::Note() const {
+  for (const std::wstring &note : notes_) {
+    if (!note.empty()) return note;
+  }
+  return viewer_.Damaged() ? kDamaged : std::wstring();
+}
+
+void ReaderTools::ShowNote() {
+  const std::wstring note = Note();
   SetTextIfChanged(note_, note);
   if (!note_) return;
   // A window too narrow to show a find note beside the field shows it under the field; the
   // damaged note stays put, not over the pages for as long as the document is shown.
   RECT room{};
   GetClientRect(note_, &room);
-  if (found_nothing && room.right < 90) {
+  if (!note.empty() && note != kDamaged && room.right < 90) {
     RECT field;
     GetWindowRect(find_box_, &field);
     POINT below{field.left, field.bottom + 2};
@@ -697,8 +759,8 @@ ReaderTools::Hit ReaderTools::HitAt(POINT client, int page) const {
 const PageLink *ReaderTools::LinkAt(POINT client) const {
   if (client.y < TopReserve()) return nullptr;
   const Hit hit = HitAt(client);
-  auto it = texts_.find(hit.page);
-  return it == texts_.end() ? nullptr : it->second.LinkAt(hit.x, hit.y);
+  const CachedText *held = texts_.Peek(hit.page);
+  return held ? held->text.LinkAt(hit.x, hit.y) : nullptr;
 }
 
 void ReaderTools::Follow(const PageLink &link) {
@@ -719,8 +781,8 @@ void ReaderTools::SelectOnPage(int page, TextRange range) {
 }
 
 std::wstring ReaderTools::SelectedText() const {
-  auto it = texts_.find(selection_page_);
-  return it == texts_.end() ? std::wstring() : it->second.Slice(selection_);
+  const CachedText *held = texts_.Peek(selection_page_);
+  return held ? held->text.Slice(selection_) : std::wstring();
 }
 
 void ReaderTools::Copy() const {
@@ -744,7 +806,7 @@ void ReaderTools::Copy() const {
 void ReaderTools::ShowMenu(POINT screen) {
   HMENU menu = CreatePopupMenu();
   AppendMenuW(menu, MF_STRING | (SelectedText().empty() ? MF_GRAYED : 0), kCopy, L"Copy");
-  AppendMenuW(menu, MF_STRING | (texts_.count(CurrentPage()) ? 0 : MF_GRAYED), kSelectAll, L"Select all on page");
+  AppendMenuW(menu, MF_STRING | (texts_.Holds(CurrentPage()) ? 0 : MF_GRAYED), kSelectAll, L"Select all on page");
   const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0, window_, nullptr);
   DestroyMenu(menu);
   if (chosen) OnCommand(chosen, 0);
@@ -809,8 +871,9 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
       const POINT p = point();
       if (dragging_) {
         const Hit hit = HitAt(p, anchor_.page);
-        auto it = texts_.find(anchor_.page);
-        if (it != texts_.end()) SelectOnPage(anchor_.page, it->second.Between(anchor_.x, anchor_.y, hit.x, hit.y));
+        if (const PageText *text = HeldText(anchor_.page)) {
+          SelectOnPage(anchor_.page, text->Between(anchor_.x, anchor_.y, hit.x, hit.y));
+        }
         return false;
       }
       const PageLink *link = LinkAt(p);
@@ -853,8 +916,7 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
       return false;
     case WM_LBUTTONDBLCLK: {
       const Hit hit = HitAt(point());
-      auto it = texts_.find(hit.page);
-      if (it != texts_.end()) SelectOnPage(hit.page, it->second.WordAt(hit.x, hit.y));
+      if (const PageText *text = HeldText(hit.page)) SelectOnPage(hit.page, text->WordAt(hit.x, hit.y));
       return false;
     }
     case WM_CONTEXTMENU: {
@@ -877,19 +939,19 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
 }
 
 void ReaderTools::PaintOver(HDC dc, int page, const RECT &where, double ppp) {
-  auto text = texts_.find(page);
-  if (text == texts_.end()) return;
+  const PageText *text = HeldText(page);
+  if (!text) return;
   if (!query_.empty()) {
     const auto &matches = MatchesOf(page);
     for (int i = 0; i < int(matches.size()); ++i) {
       const bool current = current_.page == page && current_.index == i;
-      for (const TextBox &box : text->second.Boxes(matches[i])) {
+      for (const TextBox &box : text->Boxes(matches[i])) {
         Tint(dc, OnScreen(box, where, ppp), current ? RGB(255, 150, 40) : RGB(255, 240, 80));
       }
     }
   }
   if (selection_page_ == page) {
-    for (const TextBox &box : text->second.Boxes(selection_)) Tint(dc, OnScreen(box, where, ppp), RGB(150, 200, 255));
+    for (const TextBox &box : text->Boxes(selection_)) Tint(dc, OnScreen(box, where, ppp), RGB(150, 200, 255));
   }
 }
 

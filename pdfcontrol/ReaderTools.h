@@ -8,6 +8,7 @@
 
 #include "PageText.h"
 #include "RendererClient.h"
+#include "TextCache.h"
 #include "ViewerWindow.h"
 
 #include <windows.h>
@@ -32,9 +33,12 @@ class ReaderTools final : public ViewerWindow::Extension {
   static constexpr const wchar_t *kWrapped = L"Wrapped around";
   static constexpr const wchar_t *kFindFailed = L"Text could not be read";
   static constexpr const wchar_t *kTextTooLarge = L"This page's text is too large to search";
-  // The note while a damaged document is shown, when finding has nothing to say.
-  static constexpr const wchar_t *kDamagedNote =
-      L"This document is damaged; the pages that could be read are shown.";
+  static constexpr const wchar_t *kDamaged = L"This document is damaged; the pages that could be read are shown.";
+  // How long the automation's find waits for its answer, painting meanwhile; past it, it
+  // answers false and the search goes on, showing its match when it comes.
+  static constexpr DWORD kFindWaitMs = 300000;
+  // What the control holds of a document's text, whatever its length.
+  static constexpr size_t kTextBudget = 16u << 20;
 
   ReaderTools(ViewerWindow &viewer, RendererClient &renderer);
   ~ReaderTools() override;
@@ -53,8 +57,12 @@ class ReaderTools final : public ViewerWindow::Extension {
   void SetZoomPercent(int percent);
   SavedView View() const;
   void Restore(const SavedView &view);
-  // Finds the next or previous match and shows it; waits for the worker.
+  // Finds the next or previous match and shows it; waits for the worker up to kFindWaitMs.
   bool Find(const std::wstring &text, bool forward);
+  // Stops the search in progress, if any.
+  void CancelFind();
+  // What the note beside the find field shows now.
+  std::wstring Note() const;
   std::wstring SelectedText() const;
   // Keys that a container's dialog handling would take from the toolbar: true when used.
   bool TranslateKey(const MSG &msg);
@@ -93,12 +101,18 @@ class ReaderTools final : public ViewerWindow::Extension {
   void RequestVisibleText();
   void CollectText();
   void Keep(int page, PageText text);
+  PageText *HeldText(int page);
   const std::vector<TextRange> &MatchesOf(int page);
   void FindFromField(bool forward);
   bool StartFind(bool forward, uint32_t &request);
   bool FinishFind(const TextAnswer &answer);
   void ShowMatch();
-  void SetNote(const wchar_t *note);
+  void ShowProgress();
+  // The kinds of note, highest first (see Note).
+  enum NoteKind { kProgressNote, kResultNote, kRefusalNote, kDamageNote, kNoteKinds };
+  void SetNote(NoteKind kind, std::wstring text);
+  void ClearNotes();
+  void ShowNote();
 
   Hit HitAt(POINT client, int page = -1) const;
   const PageLink *LinkAt(POINT client) const;
@@ -118,8 +132,7 @@ class ReaderTools final : public ViewerWindow::Extension {
 
   // The document whose text is held.
   uint32_t generation_ = 0;
-  std::map<int, PageText> texts_;
-  size_t held_bytes_ = 0;  // of texts_
+  TextCache texts_{kTextBudget};
   std::set<int> text_pending_;
   std::map<int, std::vector<TextRange>> matches_;
   std::wstring query_;
@@ -128,6 +141,7 @@ class ReaderTools final : public ViewerWindow::Extension {
   bool find_forward_ = true;
   bool find_had_current_ = false;
   int find_origin_ = 0;
+  std::wstring notes_[kNoteKinds];
 
   int goto_page_ = -1, goto_scroll_ = -1;
 

@@ -16,6 +16,7 @@ enum Request : uint32_t {
   kQuit = 3,
   kText = 4,  // payload: page number (from 1); answer: a PageTextHeader and its records
   kFind = 5,  // payload: a FindRequest, then the text as UTF-16 code units
+  kSizes = 6,  // payload: a SizesRequest; answer: PageSizes from its first page on
 };
 
 // Answer codes, from the worker. kHello greets once at start-up.
@@ -51,11 +52,20 @@ struct RenderRequest {
   uint32_t section;
 };
 
-// An opened document: the page count, then each page's width and height in points (1/72 inch)
-// as displayed, rotation applied.
+// An opened document: the page count, the count of sizes that follow (at least 1), then the
+// first pages' width and height in points (1/72 inch) as displayed, rotation applied. The
+// worker answers as soon as it has the first, not after reading every page; the rest are asked
+// for with kSizes.
 struct PageSize {
   float width;
   float height;
+};
+
+// The sizes of at least one and at most count pages from first (from 1) on: as many as the
+// worker reads in a short time.
+struct SizesRequest {
+  uint32_t first;
+  uint32_t count;
 };
 
 // The answer to kRender: the size written to the section, always the size asked for, as
@@ -91,13 +101,22 @@ struct LinkRecord {
   uint32_t address_units;
 };
 
-// Looks for the text through count pages from start_page (from 1) on, forward or backward,
-// wrapping at the ends. Answer: the page number with a match (0 for none), then that page's
-// text as kText gives it.
+// Looks for the text through at most count pages from start_page (from 1) on, forward or
+// backward, wrapping at the ends, and answers after a match, after count pages, or once
+// budget_ms have gone by after a page, whichever comes first, so that a search of any length
+// goes in short steps that the control can report, cancel and resume. Answer: a FindAnswer,
+// then, with a match, that page's text as kText gives it.
 struct FindRequest {
   uint32_t start_page;
   uint32_t count;
   uint32_t forward;
+  uint32_t budget_ms;
+};
+
+struct FindAnswer {
+  uint32_t page;       // with a match, from 1; 0 for none
+  uint32_t searched;   // pages looked at, the match's page included
+  uint32_t too_large;  // of them, pages passed over for text over the bounds below
 };
 
 // The worker's command line carries, after its path, the decimal value of an inherited event

@@ -153,6 +153,23 @@ uint32_t CheckHeader(const wchar_t *path) {
   return kNotPdf;
 }
 
+// Sizes from page first (from 1) on, at least one and at most count, as many as are read in
+// a short time.
+std::vector<PageSize> Sizes(PDFDoc &doc, uint32_t first, uint32_t count) {
+  constexpr DWORD kSizesMs = 30;
+  const DWORD started = GetTickCount();
+  std::vector<PageSize> sizes;
+  const uint32_t last = first - 1 + std::min<uint32_t>(count, uint32_t(doc.getNumPages()) - first + 1);
+  for (uint32_t i = first; i <= last; ++i) {
+    PageSize page{float(doc.getPageCropWidth(int(i))), float(doc.getPageCropHeight(int(i)))};
+    if (doc.getPageRotate(int(i)) % 180 != 0) std::swap(page.width, page.height);
+    if (!ValidPageSize(page)) page = {612, 792};
+    sizes.push_back(page);
+    if (GetTickCount() - started > kSizesMs) break;
+  }
+  return sizes;
+}
+
 bool Open(uint32_t size) {
   if (size % 2 != 0 || size / 2 > kMaxPathUnits) return false;
   std::vector<wchar_t> path(size / 2 + 1, 0);
@@ -189,17 +206,12 @@ bool Open(uint32_t size) {
   const int count = doc->getNumPages();
   if (count <= 0) return Reply(kNoPages);
   if (uint32_t(count) > kMaxPages) return Reply(kDamaged);
-  std::vector<char> payload(4 + count * sizeof(PageSize));
-  const uint32_t n = count;
-  std::memcpy(payload.data(), &n, 4);
-  for (int i = 0; i < count; ++i) {
-    PageSize page{float(doc->getPageCropWidth(i + 1)), float(doc->getPageCropHeight(i + 1))};
-    if (doc->getPageRotate(i + 1) % 180 != 0) std::swap(page.width, page.height);
-    if (!ValidPageSize(page)) {
-      page = {612, 792};
-    }
-    std::memcpy(payload.data() + 4 + i * sizeof(PageSize), &page, sizeof page);
-  }
+  // Page 1 is drawn while the others' sizes are read.
+  const std::vector<PageSize> sizes = Sizes(*doc, 1, uint32_t(count));
+  std::vector<char> payload(8 + sizes.size() * sizeof(PageSize));
+  const uint32_t words[2] = {uint32_t(count), uint32_t(sizes.size())};
+  std::memcpy(payload.data(), words, 8);
+  std::memcpy(payload.data() + 8, sizes.data(), sizes.size() * sizeof(PageSize));
   document = std::move(doc);
   SplashColor paper = {255, 255, 255, 0};
   output = std::make_unique<SplashOutputDev>(splashModeXBGR8, 4, false, paper);
@@ -278,6 +290,16 @@ bool Text(uint32_t size) {
   return Reply(kOk, text.data(), uint32_t(text.size()));
 }
 
+bool SizesOf(uint32_t size) {
+  SizesRequest request{};
+  if (size != sizeof request || !ReadAll(&request, sizeof request)) return false;
+  if (!document || request.first < 1 || request.first > uint32_t(document->getNumPages()) || request.count < 1) {
+    return Reply(kBadRequest);
+  }
+  const std::vector<PageSize> sizes = Sizes(*document, request.first, request.count);
+  return Reply(kOk, sizes.data(), uint32_t(sizes.size() * sizeof(PageSize)));
+}
+
 bool Find(uint32_t size) {
   FindRequest request{};
   if (size < sizeof request || (size - sizeof request) % 2 != 0 ||
@@ -289,12 +311,12 @@ bool Find(uint32_t size) {
   if (!document || request.start_page < 1 || request.start_page > uint32_t(document->getNumPages())) {
     return Reply(kBadRequest);
   }
-  const uint32_t page = pdfworker::FindPage(*document, request, text);
-  std::vector<char> answer(4);
-  std::memcpy(answer.data(), &page, 4);
-  if (page != 0) {
+  const FindAnswer found = pdfworker::FindPage(*document, request, text);
+  std::vector<char> answer(sizeof found);
+  std::memcpy(answer.data(), &found, sizeof found);
+  if (found.page != 0) {
     std::vector<char> encoded;
-    if (!pdfworker::EncodedText(*document, int(page), encoded)) return Reply(kTooLarge);
+    if (!pdfworker::EncodedText(*document, int(found.page), encoded)) return Reply(kTooLarge);
     answer.insert(answer.end(), encoded.begin(), encoded.end());
   }
   if (answer.size() > kMaxTextPayload) return Reply(kTooLarge);
@@ -324,6 +346,7 @@ int main() {
       case kRender: ok = Render(request.size); break;
       case kText: ok = Text(request.size); break;
       case kFind: ok = Find(request.size); break;
+      case kSizes: ok = SizesOf(request.size); break;
       case kQuit: return 0;
       default: ok = false;
     }

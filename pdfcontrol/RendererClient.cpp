@@ -141,9 +141,15 @@ OpenResult RendererClient::Open(const std::wstring &path) {
   abort_render_ = true;
   jobs_.clear();
   ++generation_;
+  sizes_next_ = sizes_end_ = 0;
+  sizes_done_.clear();
   SetEvent(cancel_);
   wake_.notify_all();
   opened_.wait(lock, [this] { return open_done_; });
+  if (open_result_.code == kOk) {
+    sizes_next_ = uint32_t(open_result_.pages.size());
+    sizes_end_ = open_result_.page_count;
+  }
   open_result_.generation = generation_;
   return std::move(open_result_);
 }
@@ -151,6 +157,8 @@ OpenResult RendererClient::Open(const std::wstring &path) {
 void RendererClient::CloseDocument() {
   std::lock_guard lock(mutex_);
   ++generation_;
+  sizes_next_ = sizes_end_ = 0;
+  sizes_done_.clear();
   SetEvent(cancel_);
   jobs_.clear();
   finished_.clear();
@@ -166,6 +174,13 @@ void RendererClient::Request(std::vector<RenderJob> jobs) {
     }
   }
   wake_.notify_all();
+}
+
+std::vector<ArrivedSizes> RendererClient::TakeSizes() {
+  std::lock_guard lock(mutex_);
+  std::vector<ArrivedSizes> out;
+  out.swap(sizes_done_);
+  return out;
 }
 
 std::vector<RenderedPage> RendererClient::TakeFinished() {
@@ -186,10 +201,28 @@ uint32_t RendererClient::RequestText(TextJob job) {
   {
     std::lock_guard lock(mutex_);
     job.id = id = ++last_text_id_;
-    text_jobs_.push_back(std::move(job));
+    if (job.find) {
+      Search search;
+      search.progress = {id, 0, job.count, job.page};
+      search.job = std::move(job);
+      search_ = std::move(search);
+    } else {
+      // The newest asks for the pages in view now; older asks wait behind it.
+      text_jobs_.push_front(std::move(job));
+    }
   }
   wake_.notify_all();
   return id;
+}
+
+void RendererClient::CancelFind() {
+  std::lock_guard lock(mutex_);
+  search_.reset();
+}
+
+FindProgress RendererClient::Progress() {
+  std::lock_guard lock(mutex_);
+  return search_ ? search_->progress : FindProgress{};
 }
 
 std::vector<TextAnswer> RendererClient::TakeText() {
@@ -218,7 +251,10 @@ TextAnswer RendererClient::WaitText(uint32_t id, DWORD timeout_ms) {
 void RendererClient::Run() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [this] { return stop_ || open_pending_ || warm_up_ || !jobs_.empty() || !text_jobs_.empty(); });
+    wake_.wait(lock, [this] {
+      return stop_ || open_pending_ || warm_up_ || !jobs_.empty() || !text_jobs_.empty() || search_ ||
+             sizes_next_ < sizes_end_;
+    });
     if (stop_) break;
     if (open_pending_) {
       const std::wstring path = open_request_;
@@ -229,7 +265,10 @@ void RendererClient::Run() {
       result.code = kWorkerFailed;
       if (!GuardThread([&] {
             result = DoOpen(path);
-            if (result.code == kOk) open_pages_ = result.pages;
+            if (result.code == kOk) {
+              open_pages_ = result.pages;
+              open_page_count_ = result.page_count;
+            }
           })) {
         StopWorker(false);
       }
@@ -255,6 +294,14 @@ void RendererClient::Run() {
       if (job.generation == generation_ && GuardThread([&] { finished_.push_back(std::move(page)); })) {
         if (notify_window_) PostMessageW(notify_window_, notify_message_, 0, 0);
       }
+    } else if (sizes_next_ < sizes_end_) {
+      // The layout's guesses corrected before text: they move what is drawn.
+      lock.unlock();
+      bool got = false;
+      if (!GuardThread([&] { got = SizesStep(); })) StopWorker(false);
+      lock.lock();
+      if (!got) sizes_next_ = sizes_end_;  // the layout keeps its guesses
+      if (notify_window_) PostMessageW(notify_window_, notify_message_, 0, 0);
     } else if (!text_jobs_.empty()) {
       const TextJob job = std::move(text_jobs_.front());
       text_jobs_.pop_front();
@@ -272,6 +319,16 @@ void RendererClient::Run() {
       }
       lock.lock();
       GuardThread([&] { text_done_.push_back(std::move(answer)); });
+      text_ready_.notify_all();
+      if (notify_window_ && text_message_) PostMessageW(notify_window_, text_message_, 0, 0);
+    } else if (search_) {
+      if (search_->job.generation != generation_) {
+        search_.reset();
+        continue;
+      }
+      lock.unlock();
+      if (!GuardThread([&] { FindStep(); })) StopWorker(false);
+      lock.lock();
       text_ready_.notify_all();
       if (notify_window_ && text_message_) PostMessageW(notify_window_, text_message_, 0, 0);
     } else {
@@ -442,13 +499,15 @@ OpenResult RendererClient::DoOpen(const std::wstring &path) {
       result.code = header.code;
       return result;
     }
-    uint32_t count = 0;
-    if (header.size < 4 || !Receive(&count, 4, kOpenTimeoutMs, started) || count == 0 ||
-        count > kMaxPages || header.size != 4 + count * sizeof(PageSize)) {
+    uint32_t counts[2] = {0, 0};  // pages, sizes that follow
+    if (header.size < 8 || !Receive(counts, 8, kOpenTimeoutMs, started) || counts[0] == 0 ||
+        counts[0] > kMaxPages || counts[1] == 0 || counts[1] > counts[0] ||
+        header.size != 8 + counts[1] * sizeof(PageSize)) {
       break;
     }
-    result.pages.resize(count);
-    if (!Receive(result.pages.data(), count * sizeof(PageSize), kOpenTimeoutMs, started)) break;
+    result.page_count = counts[0];
+    result.pages.resize(counts[1]);
+    if (!Receive(result.pages.data(), counts[1] * sizeof(PageSize), kOpenTimeoutMs, started)) break;
     if (!std::all_of(result.pages.begin(), result.pages.end(), ValidPageSize)) {
       // Not a size the worker would send: it is not to be trusted with the next request.
       StopWorker(false);
@@ -477,10 +536,14 @@ bool RendererClient::Reopen(uint32_t generation) {
   OpenResult reopened = DoOpen(path);
   if (reopened.code != kOk) return false;
   const auto same = [](const PageSize &a, const PageSize &b) { return a.width == b.width && a.height == b.height; };
-  if (std::equal(reopened.pages.begin(), reopened.pages.end(), open_pages_.begin(), open_pages_.end(), same)) {
+  // An open answers with the first pages' sizes only: those known on both sides are compared.
+  const size_t known = std::min(reopened.pages.size(), open_pages_.size());
+  if (reopened.page_count == open_page_count_ &&
+      std::equal(reopened.pages.begin(), reopened.pages.begin() + known, open_pages_.begin(), same)) {
     return true;
   }
   open_pages_ = reopened.pages;
+  open_page_count_ = reopened.page_count;
   std::lock_guard lock(mutex_);
   if (stop_ || generation != generation_) return false;
   reopened.generation = ++generation_;
@@ -570,6 +633,39 @@ RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost)
   return page;
 }
 
+// One run of page sizes for the layout; false when none can be had.
+bool RendererClient::SizesStep() {
+  uint32_t generation, first, end;
+  {
+    std::lock_guard lock(mutex_);
+    generation = generation_;
+    first = sizes_next_;
+    end = sizes_end_;
+  }
+  const SizesRequest request{first + 1, end - first};
+  std::vector<char> payload(sizeof request);
+  std::memcpy(payload.data(), &request, sizeof request);
+  TextAnswer answer;
+  bool worker_lost = false;
+  if (!Exchange(kSizes, payload, kOpenTimeoutMs, answer, worker_lost)) return false;
+  const size_t count = answer.text.size() / sizeof(PageSize);
+  if (count == 0 || count > end - first || answer.text.size() % sizeof(PageSize) != 0) {
+    StopWorker(false);
+    return false;
+  }
+  ArrivedSizes arrived{generation, first, std::vector<PageSize>(count)};
+  std::memcpy(arrived.sizes.data(), answer.text.data(), answer.text.size());
+  if (!std::all_of(arrived.sizes.begin(), arrived.sizes.end(), ValidPageSize)) {
+    StopWorker(false);
+    return false;
+  }
+  std::lock_guard lock(mutex_);
+  if (generation != generation_ || first != sizes_next_) return true;
+  sizes_next_ = first + uint32_t(count);
+  sizes_done_.push_back(std::move(arrived));
+  return true;
+}
+
 TextAnswer RendererClient::DoText(const TextJob &job) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     bool worker_lost = false;
@@ -588,57 +684,121 @@ TextAnswer RendererClient::TextOnce(const TextJob &job, bool &worker_lost) {
   TextAnswer answer;
   answer.job = job;
   answer.failed = true;
-  if (open_path_.empty()) return answer;
+  const uint32_t page = job.page + 1;
+  std::vector<char> request(sizeof page);
+  std::memcpy(request.data(), &page, sizeof page);
+  Exchange(kText, request, kRenderTimeoutMs, answer, worker_lost);
+  return answer;
+}
+
+// Sends one text request and takes its answer into answer.text; false, with answer.failed,
+// when there is none. worker_lost: the worker died or hung on it and has been stopped.
+bool RendererClient::Exchange(uint32_t code, const std::vector<char> &request, DWORD timeout_ms, TextAnswer &answer,
+                              bool &worker_lost) {
+  answer.failed = true;
+  if (open_path_.empty()) return false;
   if (!EnsureWorker()) {
     worker_lost = true;
-    return answer;
+    return false;
   }
-  if (!Reopen(job.generation)) return answer;
+  if (!Reopen(answer.job.generation)) return false;
   const DWORD started = GetTickCount();
-  bool sent;
-  if (job.find) {
-    const size_t units = std::min<size_t>(job.query.size(), kMaxPathUnits);
-    std::vector<char> payload(sizeof(FindRequest) + units * 2);
-    const FindRequest request{job.page + 1, job.count, job.forward ? 1u : 0u};
-    std::memcpy(payload.data(), &request, sizeof request);
-    std::memcpy(payload.data() + sizeof request, job.query.data(), units * 2);
-    sent = Send(kFind, payload.data(), uint32_t(payload.size()));
-  } else {
-    const uint32_t page = job.page + 1;
-    sent = Send(kText, &page, sizeof page);
-  }
   Header header{};
-  if (!sent || !Receive(&header, sizeof header, kRenderTimeoutMs, started)) {
+  if (!Send(code, request.data(), uint32_t(request.size())) || !Receive(&header, sizeof header, timeout_ms, started)) {
     StopWorker(false);
     worker_lost = true;
-    return answer;
+    return false;
   }
   if (header.code != kOk) {
     if (header.size != 0) StopWorker(false);
     answer.too_large = header.code == kTooLarge;
-    return answer;
+    return false;
   }
-  if (header.size > kMaxTextPayload || (job.find && header.size < 4)) {
+  if (header.size > kMaxTextPayload) {
     // The rest of it is not read: the worker is out of step and replaced.
     StopWorker(false);
-    answer.too_large = header.size > kMaxTextPayload;
-    return answer;
+    answer.too_large = true;
+    return false;
   }
   std::vector<char> payload(header.size);
-  if (!payload.empty() && !Receive(payload.data(), header.size, kRenderTimeoutMs, started)) {
+  if (!payload.empty() && !Receive(payload.data(), header.size, timeout_ms, started)) {
     StopWorker(false);
     worker_lost = true;
-    return answer;
-  }
-  if (job.find) {
-    uint32_t page = 0;
-    std::memcpy(&page, payload.data(), 4);
-    answer.found_page = int(page) - 1;
-    payload.erase(payload.begin(), payload.begin() + 4);
+    return false;
   }
   answer.text = std::move(payload);
   answer.failed = false;
-  return answer;
+  return true;
+}
+
+// One step of the search in progress: a run of pages under the step's time, or, after a lost
+// worker, one page. Ends the search with an answer when it finds or has gone through all.
+void RendererClient::FindStep() {
+  Search search;
+  {
+    std::lock_guard lock(mutex_);
+    if (!search_) return;
+    search = *search_;
+  }
+  const TextJob &job = search.job;
+  FindProgress &progress = search.progress;
+  const uint32_t left = progress.total - progress.searched;
+  const uint32_t units = uint32_t(std::min<size_t>(job.query.size(), kMaxPathUnits));
+  const FindRequest request{progress.page + 1, search.single_pages ? 1u : left, job.forward ? 1u : 0u,
+                            kFindStepMs};
+  std::vector<char> payload(sizeof request + units * 2);
+  std::memcpy(payload.data(), &request, sizeof request);
+  std::memcpy(payload.data() + sizeof request, job.query.data(), units * 2);
+  TextAnswer answer;
+  answer.job = job;
+  bool worker_lost = false;
+  // A page gets its whole time even at the end of a step.
+  const DWORD timeout = kPageTextTimeoutMs + (search.single_pages ? 0 : kFindStepMs);
+  const bool answered = Exchange(kFind, payload, timeout, answer, worker_lost);
+  FindAnswer found{};
+  if (answered && answer.text.size() >= sizeof found) {
+    std::memcpy(&found, answer.text.data(), sizeof found);
+    answer.text.erase(answer.text.begin(), answer.text.begin() + sizeof found);
+  }
+  bool done = false;
+  const uint32_t count = progress.total;
+  auto advance = [&](uint32_t pages) {
+    progress.searched += pages;
+    progress.page = job.forward ? (progress.page + pages) % count : (progress.page + count - pages % count) % count;
+  };
+  if (answered && found.searched >= 1 && found.searched <= left && found.too_large <= found.searched) {
+    search.too_large += found.too_large;
+    if (search.single_pages) --search.single_pages;
+    if (found.page != 0) {
+      answer.found_page = int(found.page) - 1;
+      done = true;
+    } else {
+      advance(found.searched);
+      answer.text.clear();
+    }
+  } else if (worker_lost && !search.single_pages) {
+    // Somewhere in this step: go again page by page, within what a step can reach.
+    search.single_pages = 1000;
+  } else {
+    // The page to blame, or an answer not to be trusted: skip it and go on.
+    ++search.skipped;
+    search.single_pages = 0;
+    advance(1);
+    answer.text.clear();
+  }
+  if (progress.searched >= progress.total) done = true;
+  answer.failed = false;
+  answer.skipped = search.skipped;
+  answer.too_large_pages = search.too_large;
+  std::lock_guard lock(mutex_);
+  // Cancelled or replaced meanwhile: the step's result is dropped.
+  if (!search_ || search_->job.id != job.id) return;
+  if (done) {
+    search_.reset();
+    GuardThread([&] { text_done_.push_back(std::move(answer)); });
+  } else {
+    *search_ = std::move(search);
+  }
 }
 
 }  // namespace pdfview

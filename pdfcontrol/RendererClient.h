@@ -75,14 +75,33 @@ struct TextAnswer {
   bool failed = false;
   bool too_large = false;  // failed: the text is over the protocol's bounds
   int found_page = -1;     // a search's page with a match, from 0
+  uint32_t skipped = 0;    // a search's pages given up on: too slow, or fatal to the worker
+  uint32_t too_large_pages = 0;  // a search's pages passed over for text over the bounds
   std::vector<char> text;  // the page's text, encoded (PageText.h)
+};
+
+// How far the search in progress has come.
+struct FindProgress {
+  uint32_t id = 0;  // 0: no search runs
+  uint32_t searched = 0;
+  uint32_t total = 0;
+  uint32_t page = 0;  // the next page looked at, from 0
 };
 
 struct OpenResult {
   uint32_t code = pdfrender::kCannotOpen;  // pdfrender::Answer, or kWorkerFailed
   uint32_t generation = 0;
+  uint32_t page_count = 0;
+  // The first pages' sizes; the others follow in the background (TakeSizes).
   std::vector<pdfrender::PageSize> pages;
   bool repaired = false;  // opened from a repaired copy of a damaged file
+};
+
+// Page sizes that arrived after the document was opened, from page `first` (from 0) on.
+struct ArrivedSizes {
+  uint32_t generation = 0;
+  uint32_t first = 0;
+  std::vector<pdfrender::PageSize> sizes;
 };
 
 class RendererClient {
@@ -94,6 +113,11 @@ class RendererClient {
   static constexpr DWORD kStartTimeoutMs = 60000;
   static constexpr DWORD kOpenTimeoutMs = 30000;
   static constexpr DWORD kRenderTimeoutMs = 60000;
+  // A page whose text takes longer, or that ends the worker, is skipped by a search, which goes
+  // on from the next page; the search as a whole has no limit.
+  static constexpr DWORD kPageTextTimeoutMs = 10000;
+  // A search answers at least this often, so that it reports progress and can be cancelled.
+  static constexpr uint32_t kFindStepMs = 100;
 
   explicit RendererClient(std::wstring worker_path);
   ~RendererClient();
@@ -115,10 +139,16 @@ class RendererClient {
   // Replaces the renders still waiting; the first is done first.
   void Request(std::vector<RenderJob> jobs);
   std::vector<RenderedPage> TakeFinished();
+  // Announced like renders.
+  std::vector<ArrivedSizes> TakeSizes();
 
-  // Text runs before renders; its answers are announced with their own message.
+  // Page text runs after renders, the newest request first; a search runs in steps after
+  // both, one at a time: a new one replaces it. Answers and a search's progress are
+  // announced with their own message.
   void SetTextMessage(UINT message);
   uint32_t RequestText(TextJob job);
+  void CancelFind();
+  FindProgress Progress();
   std::vector<TextAnswer> TakeText();
   // Waits for one answer (which TakeText then no longer gives); failed after the timeout.
   TextAnswer WaitText(uint32_t id, DWORD timeout_ms);
@@ -138,6 +168,10 @@ class RendererClient {
   RenderedPage RenderOnce(const RenderJob &job, bool &worker_lost);
   TextAnswer DoText(const TextJob &job);
   TextAnswer TextOnce(const TextJob &job, bool &worker_lost);
+  bool Exchange(uint32_t code, const std::vector<char> &request, DWORD timeout_ms, TextAnswer &answer,
+                bool &worker_lost);
+  void FindStep();
+  bool SizesStep();
 
   const std::wstring worker_path_;
   WorkerProcess worker_;
@@ -150,6 +184,7 @@ class RendererClient {
   // The document the worker holds, reopened after a restart.
   std::wstring open_path_;
   std::vector<pdfrender::PageSize> open_pages_;
+  uint32_t open_page_count_ = 0;
   bool worker_has_document_ = false;
 
   std::mutex mutex_;
@@ -168,6 +203,17 @@ class RendererClient {
   RenderJob in_flight_;
   std::vector<RenderedPage> finished_;
   std::deque<TextJob> text_jobs_;
+  struct Search {
+    TextJob job;
+    FindProgress progress;
+    uint32_t skipped = 0, too_large = 0;
+    // After a step lost the worker: pages one at a time until the one to blame is skipped.
+    uint32_t single_pages = 0;
+  };
+  std::optional<Search> search_;
+  // Pages whose sizes are still to be asked for: [sizes_next_, sizes_end_), from 0.
+  uint32_t sizes_next_ = 0, sizes_end_ = 0;
+  std::vector<ArrivedSizes> sizes_done_;
   std::vector<TextAnswer> text_done_;
   std::condition_variable text_ready_;
   uint32_t last_text_id_ = 0;

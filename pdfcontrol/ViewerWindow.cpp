@@ -95,10 +95,11 @@ void ViewerWindow::Destroy() {
   DestroyWindow(window);
 }
 
-void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages, bool damaged) {
+void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages,
+                                uint32_t page_count, bool damaged) {
   std::vector<std::pair<float, float>> sizes;
   for (const auto &page : pages) sizes.emplace_back(page.width, page.height);
-  layout_.SetPages(std::move(sizes));
+  layout_.SetPages(std::move(sizes), int(page_count));
   has_document_ = true;
   damaged_ = damaged;
   generation_ = generation;
@@ -296,17 +297,23 @@ void ViewerWindow::Relayout() {
   if (!window_) return;
   // Showing or hiding a scroll bar sends WM_SIZE back here.
   in_relayout_ = true;
-  // The same spot of the document stays at the top when the scale changes.
-  const double anchor = layout_.DocumentHeight() > 0 ? double(scroll_y_) / layout_.DocumentHeight() : 0;
+  // The same spot of the same page stays at the top when the scale or a page's size changes.
+  const auto anchor = layout_.DocumentHeight() > 0 ? layout_.PlaceOf(scroll_y_) : std::pair<int, double>{0, 0};
   // The vertical bar is always there with a document, so the fitted width does not depend on
   // whether the document is taller than the window.
   ShowScrollBar(window_, SB_VERT, has_document_);
+  const double scale_before = layout_.PixelsPerPoint();
   layout_.Arrange(ClientSize().cx, zoom_);
+  // A zoom past the bounds is kept as the zoom shown, so that zooming back acts at once.
+  const double shown = layout_.PixelsPerPoint() / layout_.FitWidthPixelsPerPoint();
+  if (zoom_ != 1.0 && std::fabs(shown - zoom_) > 1e-9 && shown != 1.0) zoom_ = shown;
+  // At another size a page that failed may render: it is tried again.
+  if (layout_.PixelsPerPoint() != scale_before) failed_pages_.clear();
   const SIZE client = ClientSize();
   const bool wide = has_document_ && layout_.DocumentWidth() > client.cx;
   ShowScrollBar(window_, SB_HORZ, wide);
   const SIZE now = ClientSize();
-  scroll_y_ = std::clamp(int(std::lround(anchor * layout_.DocumentHeight())), 0,
+  scroll_y_ = std::clamp(scroll_y_ == 0 ? 0 : layout_.RowOf(anchor), 0,
                          std::max(0, layout_.DocumentHeight() - int(now.cy)));
   scroll_x_ = std::clamp(scroll_x_, 0, std::max(0, layout_.DocumentWidth() - int(now.cx)));
   in_relayout_ = false;
@@ -464,6 +471,19 @@ void ViewerWindow::PaintMessage(HDC dc, const RECT &client) {
 }
 
 void ViewerWindow::CollectRendered() {
+  bool resized = false;
+  for (const ArrivedSizes &arrived : renderer_.TakeSizes()) {
+    if (!has_document_ || arrived.generation != generation_) continue;
+    std::vector<std::pair<float, float>> sizes;
+    for (const auto &page : arrived.sizes) sizes.emplace_back(page.width, page.height);
+    layout_.SetSizes(int(arrived.first), sizes);
+    resized = true;
+  }
+  if (resized) {
+    // Pages drawn at a guessed size are drawn again at their own.
+    Relayout();
+    RequestVisible();
+  }
   bool changed = false;
   for (RenderedPage &page : renderer_.TakeFinished()) {
     if (!has_document_ || page.job.generation != generation_ ||

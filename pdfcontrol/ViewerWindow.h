@@ -52,8 +52,11 @@ class ViewerWindow {
   void Destroy();
   HWND Handle() const { return window_; }
 
-  // A damaged document shows what could be read of it, and says so.
-  void ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages, bool damaged = false);
+  // The first pages' sizes of page_count (all when it is 0); the rest arrive from the renderer
+  // client and are assumed like their neighbours until then. A damaged document shows what
+  // could be read of it, and says so.
+  void ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages, uint32_t page_count = 0,
+                    bool damaged = false);
   void ShowMessage(const std::wstring &title, const std::wstring &reason);
   void Clear();
   // True while a page in view waits for its rendering or the window for its paint.

@@ -1,13 +1,15 @@
 // The worker's side of text (see WorkerText.h).
 #include "WorkerText.h"
 
+#include "TextCache.h"
+
 #include <GfxState.h>
 #include <Link.h>
 #include <PDFDoc.h>
 #include <Page.h>
 #include <TextOutputDev.h>
 
-#include <map>
+#include <chrono>
 #include <memory>
 
 using namespace pdfrender;
@@ -16,14 +18,16 @@ namespace pdfworker {
 
 namespace {
 
+// What a page's reading leaves: its glyphs and links, until they are encoded.
 struct ReadPage {
   bool too_large = false;  // more glyphs than the control takes: nothing of it is sent
   std::vector<GlyphRecord> glyphs;
   std::vector<pdfview::LinkSource> links;
-  pdfview::PageText text;
 };
 
-std::map<int, ReadPage> pages;
+// Whatever the document's length: a search through all of it keeps only the pages read last.
+constexpr size_t kTextBudget = 32u << 20;
+pdfview::TextCache pages(kTextBudget);
 
 std::wstring Widen(const std::string &text) {
   // Addresses are 7-bit by the file format's rule; anything else is shown as it comes.
@@ -145,39 +149,52 @@ void ReadLinks(PDFDoc &document, int page, ReadPage &out) {
   }
 }
 
-ReadPage &Read(PDFDoc &document, int page) {
-  auto it = pages.find(page);
-  if (it != pages.end()) return it->second;
-  ReadPage &read = pages[page];
+const pdfview::CachedText &Read(PDFDoc &document, int page) {
+  if (const pdfview::CachedText *held = pages.Use(page)) return *held;
+  ReadPage read;
+  pdfview::CachedText entry;
   ReadGlyphs(document, page, read);
-  if (read.too_large) return read;
-  ReadLinks(document, page, read);
-  std::vector<pdfview::PageLink> none;
-  read.text.Build(read.glyphs, std::move(none));
-  return read;
+  entry.too_large = read.too_large;
+  if (!read.too_large) {
+    ReadLinks(document, page, read);
+    entry.encoded = pdfview::EncodePageText(read.glyphs, read.links);
+    entry.text.Build(read.glyphs, {});
+  }
+  pages.Put(page, std::move(entry));
+  return *pages.Use(page);
 }
 
 }  // namespace
 
-void ForgetText() { pages.clear(); }
+void ForgetText() { pages.Clear(); }
 
 bool EncodedText(PDFDoc &document, int page, std::vector<char> &out) {
-  ReadPage &read = Read(document, page);
+  const pdfview::CachedText &read = Read(document, page);
   if (read.too_large) return false;
-  out = pdfview::EncodePageText(read.glyphs, read.links);
+  out = read.encoded;
   return out.size() <= kMaxTextPayload;
 }
 
-uint32_t FindPage(PDFDoc &document, const FindRequest &request, const std::wstring &text) {
+FindAnswer FindPage(PDFDoc &document, const FindRequest &request, const std::wstring &text) {
+  FindAnswer answer{};
   const int count = document.getNumPages();
-  if (text.empty() || count < 1) return 0;
+  if (text.empty() || count < 1) return answer;
+  const auto started = std::chrono::steady_clock::now();
+  const auto budget = std::chrono::milliseconds(request.budget_ms);
   int page = int((request.start_page - 1) % uint32_t(count));
-  for (uint32_t step = 0; step < request.count && step < uint32_t(count); ++step) {
-    const ReadPage &read = Read(document, page + 1);
-    if (!read.too_large && !read.text.Find(text).empty()) return uint32_t(page + 1);
+  while (answer.searched < request.count && answer.searched < uint32_t(count)) {
+    const pdfview::CachedText &read = Read(document, page + 1);
+    ++answer.searched;
+    if (read.too_large) {
+      ++answer.too_large;
+    } else if (!read.text.Find(text).empty()) {
+      answer.page = uint32_t(page + 1);
+      break;
+    }
+    if (std::chrono::steady_clock::now() - started >= budget) break;
     page = request.forward ? (page + 1) % count : (page + count - 1) % count;
   }
-  return 0;
+  return answer;
 }
 
 }  // namespace pdfworker

@@ -17,8 +17,7 @@ void ForgetText();
 // The encoded text of a page (from 1), as the kText answer carries it; false for a page over
 // the protocol's bounds.
 bool EncodedText(PDFDoc &document, int page, std::vector<char> &out);
-// The first page (from 1) in the asked order that holds the text, or 0; pages over the bounds
-// are passed over.
-uint32_t FindPage(PDFDoc &document, const pdfrender::FindRequest &request, const std::wstring &text);
+// One step of a search (RenderProtocol.h); pages over the bounds are passed over and counted.
+pdfrender::FindAnswer FindPage(PDFDoc &document, const pdfrender::FindRequest &request, const std::wstring &text);
 
 }  // namespace pdfworker

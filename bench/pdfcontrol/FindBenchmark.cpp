@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -37,8 +38,8 @@ bool Find(IDispatch *control, const std::wstring &text) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: pdfcontrol_find_bench <file.pdf> <text on its last page only>\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: pdfcontrol_find_bench <file.pdf> <text on its last page only> [runs]\n");
     return 2;
   }
   OleInitialize(nullptr);
@@ -50,7 +51,8 @@ int main(int argc, char **argv) {
   RECT bounds{0, 0, 619, 554};
   if (FAILED(testhost::CreateControl(site, host, bounds, control))) return 1;
   std::vector<double> runs;
-  for (int run = 0; run < 7; ++run) {
+  const int count = argc == 4 ? std::max(1, std::atoi(argv[3])) : 7;
+  for (int run = 0; run < count; ++run) {
     // Opening again gives a worker that has read no text of the document yet.
     if (!testhost::OpenDocument(control.dispatch, path) || !testhost::WaitUntilShown(control.dispatch)) return 1;
     VARIANT first;

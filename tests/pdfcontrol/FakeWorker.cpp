@@ -4,12 +4,16 @@
 //   text:<hex>   answers an open request well (one page) and a text request with these bytes;
 //   probe:<path> when asked to open, tries what its job forbids and answers 0x100 plus a bit
 //                for each that worked (ProbeBit);
-//   hang:        greets, then reads and answers nothing, as if hung inside the PDF library.
+//   hang:        greets, then reads and answers nothing, as if hung inside the PDF library;
+//   find:<pages>,<hang>,<match>,<ms>  a document of that many pages, where a search hangs on
+//                page <hang>, finds on page <match> (0: neither), and takes <ms> a page, one
+//                page a step when <ms> is not 0.
 #include "FakeWorker.h"
 #include "pdfcontrol/RenderProtocol.h"
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -101,13 +105,45 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       Write(answer.data(), DWORD(answer.size()));
     } else if (request.code == kOpen && kind == "probe") {
       Reply(0x100 | Probe(argument));
-    } else if (request.code == kOpen) {
-      std::vector<char> page(4 + sizeof(PageSize));
-      const uint32_t count = 1;
+    } else if (request.code == kOpen && kind != "find") {
+      std::vector<char> page(8 + sizeof(PageSize));
+      const uint32_t counts[2] = {1, 1};
       const PageSize size{200, 100};
-      memcpy(page.data(), &count, 4);
-      memcpy(page.data() + 4, &size, sizeof size);
+      memcpy(page.data(), counts, 8);
+      memcpy(page.data() + 8, &size, sizeof size);
       Reply(kOk, page);
+    } else if (kind == "find") {
+      uint32_t pages = 0, hang = 0, match = 0, ms = 0;
+      sscanf(argument.c_str(), "%u,%u,%u,%u", &pages, &hang, &match, &ms);
+      auto bytes = [](const void *data, size_t size) {
+        return std::vector<char>(static_cast<const char *>(data), static_cast<const char *>(data) + size);
+      };
+      if (request.code == kOpen) {
+        const uint32_t counts[2] = {pages, 1};
+        std::vector<char> answer = bytes(counts, sizeof counts);
+        const PageSize size{612, 840};
+        answer.insert(answer.end(), reinterpret_cast<const char *>(&size), reinterpret_cast<const char *>(&size + 1));
+        Reply(kOk, answer);
+      } else if (request.code == kSizes && payload.size() == sizeof(SizesRequest)) {
+        SizesRequest sizes;
+        memcpy(&sizes, payload.data(), sizeof sizes);
+        const std::vector<PageSize> answer(sizes.count, PageSize{612, 840});
+        Reply(kOk, bytes(answer.data(), answer.size() * sizeof(PageSize)));
+      } else if (request.code == kFind && payload.size() >= sizeof(FindRequest)) {
+        FindRequest find;
+        memcpy(&find, payload.data(), sizeof find);
+        FindAnswer answer{};
+        for (uint32_t page = find.start_page; answer.searched < find.count; page = page % pages + 1) {
+          if (page == hang) Sleep(INFINITE);
+          ++answer.searched;
+          if (ms) Sleep(ms);
+          if (page == match) answer.page = page;
+          if (page == match || ms) break;
+        }
+        Reply(kOk, bytes(&answer, sizeof answer));
+      } else {
+        Reply(kBadRequest);
+      }
     } else if (request.code == kText && kind == "text") {
       const std::vector<char> answer = FromHex(argument);
       Write(answer.data(), DWORD(answer.size()));

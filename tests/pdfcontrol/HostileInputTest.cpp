@@ -467,11 +467,54 @@ struct Words {
   }
 };
 
-std::string OpenAnswer(uint32_t declared_size, uint32_t count, std::vector<float> sizes) {
+std::string OpenAnswer(uint32_t declared_size, uint32_t count, uint32_t known, std::vector<float> sizes) {
   Words w;
-  w << uint32_t(pdfrender::kOk) << declared_size << count;
+  w << uint32_t(pdfrender::kOk) << declared_size << count << known;
   for (float f : sizes) w << f;
   return Hex(w.bytes.data(), w.bytes.size());
+}
+
+// A search of 2,000 pages on a worker that hangs on page 5: the page is skipped after its time
+// and the search finds on the last page; a search cancelled midway answers nothing more.
+TEST(HostileWorker, ASearchSkipsAPageThatHangsAndCanBeCancelled) {
+  using pdfview::RendererClient;
+  const struct {
+    const char *order;
+    bool cancel;
+    int found_page;
+    uint32_t skipped;
+  } cases[] = {
+      {"find:2000,5,2000,0", false, 1999, 1},
+      {"find:2000,0,0,5", true, -1, 0},
+  };
+  for (const auto &c : cases) {
+    SetEnvironmentVariableA("FOLVANE_FAKE_WORKER", c.order);
+    RendererClient client(ExeFolder() + L"pdfcontrol_fake_worker.exe");
+    const pdfview::OpenResult opened = client.Open(L"C:\\any.pdf");
+    ASSERT_EQ(opened.code, pdfrender::kOk) << c.order;
+    EXPECT_EQ(opened.page_count, 2000u);
+    pdfview::TextJob job;
+    job.generation = opened.generation;
+    job.find = true;
+    job.count = 2000;
+    job.query = L"anything";
+    const uint32_t id = client.RequestText(job);
+    if (c.cancel) {
+      const DWORD started = GetTickCount();
+      while (client.Progress().searched < 20 && GetTickCount() - started < 20000) Sleep(10);
+      EXPECT_EQ(client.Progress().id, id);
+      EXPECT_GE(client.Progress().searched, 20u);
+      client.CancelFind();
+      EXPECT_EQ(client.Progress().id, 0u);
+      EXPECT_TRUE(client.WaitText(id, 1000).failed) << "a cancelled search answered";
+      continue;
+    }
+    const pdfview::TextAnswer answer = client.WaitText(id, 60000);
+    EXPECT_FALSE(answer.failed) << c.order;
+    EXPECT_EQ(answer.found_page, c.found_page) << c.order;
+    EXPECT_EQ(answer.skipped, c.skipped) << c.order;
+  }
+  SetEnvironmentVariableW(L"FOLVANE_FAKE_WORKER", nullptr);
 }
 
 TEST(HostileWorker, AnswersWithBadPageSizesAndCountsAreRefused) {
@@ -482,17 +525,19 @@ TEST(HostileWorker, AnswersWithBadPageSizesAndCountsAreRefused) {
     std::string answer;
     uint32_t code;
   } cases[] = {
-      {"a sound page", OpenAnswer(12, 1, {200, 100}), pdfrender::kOk},
-      {"no pages", OpenAnswer(4, 0, {}), RendererClient::kWorkerFailed},
-      {"too many pages", OpenAnswer(4 + 8 * 100001, 100001, {}), RendererClient::kWorkerFailed},
-      {"count and size disagree", OpenAnswer(12, 2, {200, 100}), RendererClient::kWorkerFailed},
-      {"a size past any pipe", OpenAnswer(0xFFFFFFF0u, 1, {200, 100}), RendererClient::kWorkerFailed},
-      {"NaN width", OpenAnswer(12, 1, {nan, 100}), RendererClient::kAnswerRefused},
-      {"zero height", OpenAnswer(12, 1, {200, 0}), RendererClient::kAnswerRefused},
-      {"negative width", OpenAnswer(12, 1, {-200, 100}), RendererClient::kAnswerRefused},
-      {"infinite height", OpenAnswer(12, 1, {200, inf}), RendererClient::kAnswerRefused},
-      {"too wide", OpenAnswer(12, 1, {2e5f, 100}), RendererClient::kAnswerRefused},
-      {"bad second page", OpenAnswer(20, 2, {200, 100, 200, -inf}), RendererClient::kAnswerRefused},
+      {"a sound page", OpenAnswer(16, 1, 1, {200, 100}), pdfrender::kOk},
+      {"no pages", OpenAnswer(8, 0, 0, {}), RendererClient::kWorkerFailed},
+      {"too many pages", OpenAnswer(8 + 8 * 100001, 100001, 100001, {}), RendererClient::kWorkerFailed},
+      {"count and size disagree", OpenAnswer(16, 2, 2, {200, 100}), RendererClient::kWorkerFailed},
+      {"no size", OpenAnswer(8, 1, 0, {}), RendererClient::kWorkerFailed},
+      {"more sizes than pages", OpenAnswer(24, 1, 2, {200, 100, 200, 100}), RendererClient::kWorkerFailed},
+      {"a size past any pipe", OpenAnswer(0xFFFFFFF0u, 1, 1, {200, 100}), RendererClient::kWorkerFailed},
+      {"NaN width", OpenAnswer(16, 1, 1, {nan, 100}), RendererClient::kAnswerRefused},
+      {"zero height", OpenAnswer(16, 1, 1, {200, 0}), RendererClient::kAnswerRefused},
+      {"negative width", OpenAnswer(16, 1, 1, {-200, 100}), RendererClient::kAnswerRefused},
+      {"infinite height", OpenAnswer(16, 1, 1, {200, inf}), RendererClient::kAnswerRefused},
+      {"too wide", OpenAnswer(16, 1, 1, {2e5f, 100}), RendererClient::kAnswerRefused},
+      {"bad second page", OpenAnswer(24, 2, 2, {200, 100, 200, -inf}), RendererClient::kAnswerRefused},
   };
   for (const auto &c : cases) {
     SetEnvironmentVariableA("FOLVANE_FAKE_WORKER", ("open:" + c.answer).c_str());

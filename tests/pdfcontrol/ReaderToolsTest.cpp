@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 using namespace testhost;
 
@@ -242,6 +244,41 @@ TEST_F(ReaderTools, FindsForwardBackwardWithWrapAndSaysWhenAbsent) {
   EXPECT_FALSE(Find(d_, L"zebra", true));
   EXPECT_EQ(TextOf(bar.Note()), L"Not found");
   EXPECT_EQ(GetInt(d_, kCurrentPage), 100);
+}
+
+// 2,000 pages: a find from page 1 reaches the only match on the last page through the
+// automation, whose wait keeps the window painting; a find typed in the field shows its
+// progress beside it, and Escape stops it there.
+TEST_F(ReaderTools, FindsThroughTwoThousandPagesAndEscapeStopsASearch) {
+  std::vector<testpdf::Page> pages(2000);
+  for (size_t i = 0; i < pages.size(); ++i) {
+    pages[i].height = 400;  // taller than the view, so that the last one can be at its top
+    pages[i].content = "0 g BT /F1 10 Tf 10 60 Td (Line " + std::to_string(i + 1) +
+                       " of a long manual) Tj 0 -12 Td (with a second line) Tj ET";
+  }
+  pages.back().content = "0 g BT /F1 10 Tf 10 60 Td (the zanzibarite stone) Tj ET";
+  const std::wstring path = WriteFile(L"long.pdf", testpdf::Document(pages));
+  Open(path);
+  const Toolbar bar(control_->window);
+  EXPECT_TRUE(Find(d_, L"Zanzibarite", true));
+  EXPECT_EQ(GetInt(d_, kCurrentPage), 2000);
+  EXPECT_EQ(TextOf(bar.Note()), L"");
+
+  // Opened again, the worker has read none of its text yet.
+  Open(path);
+  const int page = GetInt(d_, kCurrentPage);
+  FocusPages();
+  Chord(VK_CONTROL, 'F');
+  Type("nowhere");
+  PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return TextOf(bar.Note()).rfind(L"Searching page ", 0) == 0; }, 10000));
+  EXPECT_NE(TextOf(bar.Note()).find(L" of 2,000\u2026"), std::wstring::npos);
+  PressKey(VK_ESCAPE);
+  ASSERT_TRUE(PumpUntil([&] { return TextOf(bar.Note()).empty(); }, 5000));
+  // Stopped: it says nothing more, however long the rest would have taken.
+  PumpUntil([] { return false; }, 3000);
+  EXPECT_EQ(TextOf(bar.Note()), L"");
+  EXPECT_EQ(GetInt(d_, kCurrentPage), page);
 }
 
 // A page of two lines in Helvetica 14, with links below them: to page 3 and to an address.
