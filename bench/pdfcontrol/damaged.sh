@@ -26,7 +26,7 @@ trap 'folvane_stop_all; rm -rf "$work"' EXIT
 mkdir -p "$work/sources" "$work/copies"
 documents=(
   /usr/share/doc/libtasn1-doc/libtasn1.pdf
-  /usr/share/doc/shared-mime-info/shared-mime-info-spec.pdf
+  /usr/share/doc/shared-mime-info/*.pdf
   /usr/share/doc/bzip2/manual.pdf.gz
   /usr/share/doc/fontconfig/fontconfig-user.pdf.gz
 )

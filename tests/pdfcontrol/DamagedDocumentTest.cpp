@@ -165,7 +165,7 @@ TEST_F(DamagedDocuments, ShowWhatSurvivesOrSayWhyNot) {
 TEST_F(DamagedDocuments, LeaveTheWorkerRunningThroughACorpus) {
   const std::string source = DebianDocument(L"libtasn1.pdf");
   std::vector<DamagedCopy> copies = DamagedCopies(source, "libtasn1", 100, 29);
-  for (DamagedCopy &copy : DamagedCopies(DebianDocument(L"shared-mime-info-spec.pdf"), "mime", 100, 30)) {
+  for (DamagedCopy &copy : DamagedCopies(DebianDocument(L"shared-mime-info.pdf"), "mime", 100, 30)) {
     copies.push_back(std::move(copy));
   }
   ASSERT_EQ(copies.size(), 200u);
