@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Damaged documents, in one run: makes damaged copies of four documents that Debian ships (TeX
-# manuals and specifications with cross-reference streams; the same copies on every run),
+# manuals and format descriptions with cross-reference streams; the same copies on every run),
 # opens each in the control (through its COM contract, under Wine) and, as references, draws
 # its first page with `pdftoppm` and with `mutool draw` (native). Counts the copies each one
 # opens, the crashes and hangs, and the control's slowest answer; prints the kind of machine
