@@ -15,10 +15,13 @@ class DragTest : public SplitterTest {
     form_->SetFormStyle(fsStayOnTop);
     form_->Show();
     SetForegroundWindow(form_->Handle());
+    // Input goes to the window under the pointer only once the form is on the screen.
+    ASSERT_TRUE(PumpUntil([this] { return IsWindowVisible(form_->Handle()) && GetForegroundWindow() == form_->Handle(); },
+                          kInputWaitMs));
     // Off the form: a test's first move must be a move even when it aims where the last
     // test left the pointer.
-    MoveMouseTo(POINT{1000, 700});
-    PumpMessages();
+    ASSERT_TRUE(MoveMouseTo(POINT{1000, 700}));
+    SettleInput();
     // What the panel has received so far: input is waited for until it has arrived.
     panel_->OnMouseMove = [this](TObject*, unsigned shift, int x, int y) {
       lastMove_ = POINT{x, y};
@@ -39,34 +42,60 @@ class DragTest : public SplitterTest {
     RECT r = panel_->ClientRect();
     bool reaches = PtInRect(&r, client) || GetCapture() == panel_->Handle();
     if (flags & MOUSEEVENTF_LEFTDOWN)
-      PumpUntil([&] { return downs_ != downs; }, 3000);
+      EXPECT_TRUE(PumpUntil([&] { return downs_ != downs; }, kInputWaitMs)) << "press at " << client.x << "," << client.y;
     else if (flags & MOUSEEVENTF_LEFTUP)
-      PumpUntil([&] { return ups_ != ups || GetCapture() != panel_->Handle(); }, 3000);
+      EXPECT_TRUE(PumpUntil([&] { return ups_ != ups || GetCapture() != panel_->Handle(); }, kInputWaitMs))
+          << "release at " << client.x << "," << client.y;
     else if (reaches)
       ArriveAt(screen, client);
-    else
-      PumpUntil([] { return false; }, 150);
-    PumpMessages();
+    SettleInput();
+  }
+  // Dispatches what input has been queued, until none is left.
+  void SettleInput() {
+    PumpUntil([] {
+      PumpMessages();
+      return HIWORD(GetQueueStatus(QS_INPUT)) == 0;
+    }, kInputWaitMs);
   }
   // Waits for a move to reach the panel. Under Wine on a virtual X server a move made while
   // the button is held now and then arrives only without the button; the user's own moves
   // never do, so such a move is made again (one pixel off and back, as a same-place move may
   // not be reported at all). Moves the platform adds when windows move under the pointer may
   // come without the button too; they are not the test's own and are let be.
+  //
+  // A move of the pointer reported late (the platform echoing an earlier position of it) can
+  // put it back where the test had it before; the test's own move is then made again, so that
+  // what the panel is asked about is where the test put the pointer.
   void ArriveAt(POINT screen, POINT client) {
     auto arrived = [&] { return lastMove_.x == client.x && lastMove_.y == client.y; };
     auto held = [&] { return lastHeldMove_.x == client.x && lastHeldMove_.y == client.y; };
-    PumpUntil(arrived, 3000);
-    if (!down_) return;
-    for (int retry = 0; retry < 3 && !PumpUntil(held, 300); ++retry) {
+    auto there = [&] {
+      POINT p{};
+      GetCursorPos(&p);
+      return p.x == screen.x && p.y == screen.y;
+    };
+    for (int again = 0; again < 3; ++again) {
+      if (!PumpUntil(arrived, kInputWaitMs)) {
+        ADD_FAILURE() << "the move to " << client.x << "," << client.y << " did not arrive";
+        return;
+      }
+      if (down_) {
+        for (int retry = 0; retry < 3 && !PumpUntil(held, 300); ++retry) {
+          MoveMouseTo(POINT{screen.x, screen.y + 1});
+          PumpUntil([&] { return lastMove_.y == client.y + 1; }, kInputWaitMs);
+          MoveMouseTo(screen);
+          PumpUntil(held, kInputWaitMs);
+        }
+      }
+      SettleInput();
+      if (arrived() && there()) return;
+      // Off and back: a move to where the pointer already is may not be reported.
       MoveMouseTo(POINT{screen.x, screen.y + 1});
-      PumpUntil([&] { return lastMove_.y == client.y + 1; }, 1000);
       MoveMouseTo(screen);
-      PumpUntil(held, 3000);
     }
   }
   // Waits for what the platform does in its own time (cursor shapes, leave notices).
-  bool Eventually(const std::function<bool()>& done) { return PumpUntil(done, 3000); }
+  bool Eventually(const std::function<bool()>& done) { return PumpUntil(done, kInputWaitMs); }
   void MoveTo(int x, int y) { Send(0, POINT{x, y}); }
   void Press(int x, int y) {
     MoveTo(x, y);
