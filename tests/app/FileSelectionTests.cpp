@@ -121,7 +121,7 @@ class FileSelection : public ::testing::Test {
     explorer_ = program_->Window("TForm2");
     if (!viewer_ || !explorer_) return;
     // The viewer window is shown last, when both windows have their controls.
-    PumpUntil([] { return IsWindowVisible(viewer_) != 0; }, 20000);
+    PumpUntil([] { return IsWindowVisible(viewer_) && IsWindowVisible(explorer_); }, 20000);
     bar_ = FindDescendant(viewer_, "TStatusBar");
     view_ = FindDescendant(viewer_, "FolvanePdfView");
     files_ = FindDescendant(explorer_, "TFileListBox");
@@ -154,7 +154,7 @@ class FileSelection : public ::testing::Test {
     ASSERT_GE(line, 0) << name << " is listed";
     POINT centre = LineCentre(files_, line);
     ClickAt(centre);
-    PumpUntil([&] { return SendMessageA(files_, LB_GETCURSEL, 0, 0) == line; }, 5000);
+    PumpUntil([&] { return SendMessageA(files_, LB_GETCURSEL, 0, 0) == line; }, kInputWaitMs);
     POINT at{};
     GetCursorPos(&at);
     int selected = static_cast<int>(SendMessageA(files_, LB_GETCURSEL, 0, 0));
@@ -163,7 +163,7 @@ class FileSelection : public ::testing::Test {
   }
   // The four written panels once they show `name` (they are redrawn at the next paint).
   std::vector<std::string> PanelsAfter(const std::string& name) {
-    PumpUntil([&] { return program_->StatusText(bar_, 0) == name; }, 10000);
+    PumpUntil([&] { return program_->StatusText(bar_, 0) == name; }, kInputWaitMs);
     return Panels();
   }
   std::vector<std::string> Panels() {

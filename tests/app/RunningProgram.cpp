@@ -138,7 +138,7 @@ std::string RunningProgram::StatusText(HWND bar, int part) {
   static const UINT ask = RegisterWindowMessageA("Folvane.Test.ReadStatusPart");
   hasReceived = false;
   PostMessageA(bar, ask, part, reinterpret_cast<LPARAM>(receiver_));
-  if (!PumpUntil([] { return hasReceived; }, 5000)) return "<no answer>";
+  if (!PumpUntil([] { return hasReceived; }, kInputWaitMs)) return "<no answer>";
   return received;
 }
 
@@ -177,6 +177,9 @@ POINT LineCentre(HWND list, int index) {
   }
   POINT p{client.right / 2, (index - top) * height + height / 2};
   ClientToScreen(list, &p);
+  // A click lands on whatever is on the screen there: wait until the list itself is, its
+  // window shown and laid out, and nothing above it.
+  PumpUntil([&] { return WindowFromPoint(p) == list; }, kInputWaitMs);
   return p;
 }
 

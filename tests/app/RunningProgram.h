@@ -41,7 +41,8 @@ HWND FindDescendant(HWND parent, const char* className);
 std::string ListLine(HWND list, int index);
 // The index of the line with this text in any case, or -1.
 int FindLine(HWND list, const std::string& text);
-// The centre of a list box line on the screen, scrolling it into view first.
+// The centre of a list box line on the screen, scrolling it into view first, once the list is
+// what is shown there.
 POINT LineCentre(HWND list, int index);
 // The window that has the keyboard focus in the thread that owns `window`.
 HWND FocusOf(HWND window);
