@@ -16,8 +16,8 @@ class DragTest : public SplitterTest {
     form_->Show();
     SetForegroundWindow(form_->Handle());
     // Input goes to the window under the pointer only once the form is on the screen.
-    ASSERT_TRUE(PumpUntil([this] { return IsWindowVisible(form_->Handle()) && GetForegroundWindow() == form_->Handle(); },
-                          kInputWaitMs));
+    HWND form = form_->Handle();
+    ASSERT_TRUE(PumpUntil([form] { return IsWindowVisible(form) && GetForegroundWindow() == form; }, kInputWaitMs));
     // Off the form: a test's first move must be a move even when it aims where the last
     // test left the pointer.
     ASSERT_TRUE(MoveMouseTo(POINT{1000, 700}));
@@ -42,7 +42,8 @@ class DragTest : public SplitterTest {
     RECT r = panel_->ClientRect();
     bool reaches = PtInRect(&r, client) || GetCapture() == panel_->Handle();
     if (flags & MOUSEEVENTF_LEFTDOWN)
-      EXPECT_TRUE(PumpUntil([&] { return downs_ != downs; }, kInputWaitMs)) << "press at " << client.x << "," << client.y;
+      EXPECT_TRUE(PumpUntil([&] { return downs_ != downs; }, kInputWaitMs))
+          << "press at " << client.x << "," << client.y;
     else if (flags & MOUSEEVENTF_LEFTUP)
       EXPECT_TRUE(PumpUntil([&] { return ups_ != ups || GetCapture() != panel_->Handle(); }, kInputWaitMs))
           << "release at " << client.x << "," << client.y;
