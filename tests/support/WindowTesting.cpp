@@ -2,6 +2,8 @@
 
 #include "Forms.h"
 
+#include <cstdlib>
+
 namespace {
 
 ShownMessageBox* capturing = nullptr;
@@ -79,16 +81,23 @@ INPUT PointerInputAt(POINT screen) {
   INPUT input = AbsoluteMouse(screen);
   int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
   for (int attempt = 0; attempt < 3; ++attempt) {
+    POINT from{}, p{};
+    GetCursorPos(&from);
     SendInput(1, &input, sizeof input);
-    POINT p{};
+    // On a loaded machine the move can take seconds to be applied: wait until the pointer has
+    // left where it was, not for a fixed time, or the correction below is taken from a stale
+    // position and throws the pointer off.
     PumpUntil([&] {
       GetCursorPos(&p);
-      return p.x == screen.x && p.y == screen.y;
-    }, 500);
+      return (p.x == screen.x && p.y == screen.y) || p.x != from.x || p.y != from.y;
+    }, kInputWaitMs);
     if (p.x == screen.x && p.y == screen.y) break;
-    // Nudge where the scaling missed it.
-    input.mi.dx += static_cast<LONG>((screen.x - p.x) * 65536LL / width);
-    input.mi.dy += static_cast<LONG>((screen.y - p.y) * 65536LL / height);
+    // Nudge only where the scaling missed by a pixel or two; a pointer put elsewhere by
+    // something else gets the same move again.
+    if (std::abs(screen.x - p.x) <= 2 && std::abs(screen.y - p.y) <= 2) {
+      input.mi.dx += static_cast<LONG>((screen.x - p.x) * 65536LL / width);
+      input.mi.dy += static_cast<LONG>((screen.y - p.y) * 65536LL / height);
+    }
   }
   return input;
 }
@@ -100,19 +109,24 @@ bool MoveMouseTo(POINT screen) {
   return p.x == screen.x && p.y == screen.y;
 }
 
-void SendMouseAt(POINT screen, DWORD buttons) {
+void SendMouseAt(POINT screen, DWORD buttons, DWORD time) {
   INPUT input = PointerInputAt(screen);
   if (!buttons) return;
   // The press carries its position: a bare button event may be placed where the pointer was
   // before the platform caught up with the move.
   input.mi.dwFlags = buttons | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+  input.mi.time = time;
   SendInput(1, &input, sizeof input);
 }
 
 void ClickAt(POINT screen, int clicks) {
+  // The presses of a double click carry times a few milliseconds apart, as a user's do: a
+  // test descheduled between them for longer than the double-click time would otherwise make
+  // two single clicks.
+  DWORD time = clicks > 1 ? GetTickCount() : 0;
   for (int i = 0; i < clicks; ++i) {
-    SendMouseAt(screen, MOUSEEVENTF_LEFTDOWN);
-    SendMouseAt(screen, MOUSEEVENTF_LEFTUP);
+    SendMouseAt(screen, MOUSEEVENTF_LEFTDOWN, time ? time + 20 * i : 0);
+    SendMouseAt(screen, MOUSEEVENTF_LEFTUP, time ? time + 20 * i + 10 : 0);
   }
   PumpUntil([] { return false; }, 100);
 }

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+// How long a test waits for its own input or the platform's answer to arrive. A state that is
+// reached comes back at once; this bounds only a failure, on a machine loaded many times over.
+constexpr int kInputWaitMs = 20000;
+
 // Dispatches pending messages until `done` holds or `milliseconds` pass; true when it held.
 bool PumpUntil(const std::function<bool()>& done, int milliseconds = 5000);
 void PumpMessages();
@@ -27,8 +31,9 @@ ShownMessageBox CaptureMessageBox(const std::function<void()>& action, const std
 // the focus, in this process or another.
 // Moves the pointer onto a screen pixel; true when it got there.
 bool MoveMouseTo(POINT screen);
-// Moves the pointer onto a screen pixel and sends button flags (MOUSEEVENTF_LEFTDOWN, ...) there.
-void SendMouseAt(POINT screen, DWORD buttons);
+// Moves the pointer onto a screen pixel and sends button flags (MOUSEEVENTF_LEFTDOWN, ...) there,
+// stamped with `time` when it is not 0.
+void SendMouseAt(POINT screen, DWORD buttons, DWORD time = 0);
 // Clicks the left button at a screen pixel, twice for a double click.
 void ClickAt(POINT screen, int clicks = 1);
 // Presses and releases a key.
