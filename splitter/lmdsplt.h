@@ -13,7 +13,7 @@
 #include "LMDCustomControl.h"
 #include "LMDIniCtrl.h"
 #include "LMDScrollBox.h"
-#include "lmdspltgeometry.h"
+#include "SplitterGeometry.h"
 
 class TLMDSplitterPanel;
 class TLMDSplitterPane;

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "LayoutTable.h"
-#include "lmdspltgeometry.h"
+#include "SplitterGeometry.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "lmdspltgeometry.h"
+#include "SplitterGeometry.h"
 
 struct LayoutRow {
   const char* name;

@@ -9,7 +9,7 @@
 #include "SplitterTesting.h"
 #include "Streaming.h"
 #include "SysUtils.h"
-#include "lmdspltlist.h"
+#include "SplitterList.h"
 
 namespace {
 

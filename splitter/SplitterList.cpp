@@ -1,5 +1,5 @@
 // Splitting and joining the splitter's stored lists.
-#include "lmdspltlist.h"
+#include "SplitterList.h"
 
 std::vector<std::string> SplitIniList(std::string_view text, char separator) {
   std::vector<std::string> entries;

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "lmdsplt.h"
-#include "lmdspltlist.h"
+#include "SplitterList.h"
 #include "SysUtils.h"
 
 namespace {

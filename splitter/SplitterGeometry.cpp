@@ -1,5 +1,5 @@
 // The splitter's layout tables and its position/percentage arithmetic.
-#include "lmdspltgeometry.h"
+#include "SplitterGeometry.h"
 
 #include <algorithm>
 #include <cmath>
