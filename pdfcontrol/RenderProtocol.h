@@ -19,6 +19,12 @@ enum Request : uint32_t {
   kSizes = 6,  // payload: a SizesRequest; answer: PageSizes from its first page on
 };
 
+#ifdef FOLVANE_TEST_SEAMS
+// Test builds only: what the worker holds of pages' text. Answer: two 32-bit words, the bytes
+// held and the budget.
+constexpr uint32_t kTextHeld = 100;
+#endif
+
 // Answer codes, from the worker. kHello greets once at start-up.
 enum Answer : uint32_t {
   kOk = 0,
