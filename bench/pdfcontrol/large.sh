@@ -23,7 +23,7 @@ for tool in mutool:mupdf-tools pdftotext:poppler-utils; do
 done
 progress() { echo "large.sh +${SECONDS}s (load $(cut -d' ' -f1 /proc/loadavg)): $*" >&2; }
 progress "building the benchmarks"
-cmake --build "$FOLVANE_BUILD" --target pdfcontrol_open_bench pdfcontrol_find_bench >/dev/null
+cmake --build "$FOLVANE_BUILD" -j2 --target pdfcontrol_open_bench pdfcontrol_find_bench >/dev/null
 
 folder=$(mktemp -d)
 doc="$folder/large.pdf"
@@ -86,7 +86,7 @@ best_run() {
 # Processes of this run's prefix only: other runs on the machine have workers of their own.
 ours() {
   for pid in $(pgrep -f 'pdfcontrol_(open|find)_bench.exe|PdfRender.exe' || true); do
-    tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+    tr '\0' '\n' 2>/dev/null < "/proc/$pid/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "$pid"
   done
   return 0
 }
@@ -141,9 +141,11 @@ read -r _ open_median open_fast _ < <(tr -d '\r' < "$folder/open.out") || true
 
 progress "find on the last page from page 1 ($find_runs runs)"
 sample "$folder/find.done" > "$folder/sample.out" &
+sampler=$!
 bench "$folder/find.out" "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_find_bench.exe" "$wdoc" zanzibarite "$find_runs"
 touch "$folder/find.done"
-wait
+# Only the sampler: a bare wait would also wait for the X server of this session, for ever.
+wait "$sampler"
 read -r find_median find_fast _ < <(tr -d '\r' < "$folder/find.out") || true
 read -r peak_mb find_cpu < "$folder/sample.out"
 
