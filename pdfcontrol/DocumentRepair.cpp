@@ -725,6 +725,11 @@ bool TreeLosesPages(PDFDoc &document, int count) {
     }
     Object kid = top.kids.arrayGet(top.next);
     if (kid.isDict("Page") || (kid.isDict() && !kid.getDict()->hasKey("Kids"))) {
+      // Poppler stops at a page whose contents or annotations are of the wrong kind.
+      for (const char *key : {"Contents", "Annots"}) {
+        const Object &value = kid.dictLookupNF(key);
+        if (!value.isRef() && !value.isArray() && !value.isNull()) return true;
+      }
       ++found;
       ++top.next;
     } else if (kid.isDict() && path.size() < kMaxDepth) {
