@@ -240,6 +240,9 @@ HRESULT PdfControl::Dispatch(DISPID id, WORD flags, DISPPARAMS *params, VARIANT 
     case kDispZoom:
     case kDispFind:
     case kDispSelectedText: return InvokeReader(id, flags, params, result, arg_error);
+#ifdef FOLVANE_TEST_SEAMS
+    case kDispTextHeld: return InvokeTextHeld(flags, params, result);
+#endif
     case kDispPageCount:
     case kDispBusy: {
       if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
@@ -311,6 +314,31 @@ HRESULT PdfControl::InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, 
   }
   return S_OK;
 }
+
+#ifdef FOLVANE_TEST_SEAMS
+HRESULT PdfControl::InvokeTextHeld(WORD flags, DISPPARAMS *params, VARIANT *result) {
+  EnsureViewer();
+  if ((flags & DISPATCH_PROPERTYPUT) && params->cArgs == 1 && params->rgvarg[0].vt == VT_I4) {
+    tools_->HeldText().SetBudget(size_t(params->rgvarg[0].lVal));
+    return S_OK;
+  }
+  if (!(flags & DISPATCH_PROPERTYGET) || !result || !viewer_->HasDocument()) return DISP_E_MEMBERNOTFOUND;
+  TextJob job;
+  job.generation = viewer_->Generation();
+  job.held = true;
+  const TextAnswer answer = renderer_->WaitText(renderer_->RequestText(std::move(job)), 30000);
+  uint32_t worker[2] = {0, 0};
+  if (answer.failed || answer.text.size() != sizeof worker) return E_FAIL;
+  std::memcpy(worker, answer.text.data(), sizeof worker);
+  const TextCache &held = tools_->HeldText();
+  const std::wstring text = std::to_wstring(held.Bytes()) + L" " + std::to_wstring(held.Budget()) + L" " +
+                            std::to_wstring(worker[0]) + L" " + std::to_wstring(worker[1]);
+  VariantInit(result);
+  result->vt = VT_BSTR;
+  result->bstrVal = SysAllocString(text.c_str());
+  return S_OK;
+}
+#endif
 
 HRESULT PdfControl::InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error) {
   if (params->cNamedArgs != 0 && !(params->cNamedArgs == 1 && (flags & DISPATCH_PROPERTYPUT) &&

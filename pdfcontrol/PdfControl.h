@@ -36,6 +36,11 @@ enum DispatchId : DISPID {
   kDispZoom = 6,
   kDispFind = 7,
   kDispSelectedText = 8,
+#ifdef FOLVANE_TEST_SEAMS
+  // Test builds only: what both sides hold of pages' text, as "<control bytes> <budget>
+  // <worker bytes> <budget>" (get); the control's budget in bytes (put).
+  kDispTextHeld = 100,
+#endif
 };
 
 // The persisted state: a format word, the extent in HIMETRIC, five reserved bytes.
@@ -158,6 +163,9 @@ class PdfControl final : public IDispatch,
   HRESULT InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, Failure &failure);
   HRESULT InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error);
   HRESULT InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error);
+#ifdef FOLVANE_TEST_SEAMS
+  HRESULT InvokeTextHeld(WORD flags, DISPPARAMS *params, VARIANT *result);
+#endif
 
   LONG refs_ = 1;
   IOleClientSite *client_site_ = nullptr;

@@ -67,6 +67,10 @@ class ReaderTools final : public ViewerWindow::Extension {
   // Keys that a container's dialog handling would take from the toolbar: true when used.
   bool TranslateKey(const MSG &msg);
 
+#ifdef FOLVANE_TEST_SEAMS
+  TextCache &HeldText() { return texts_; }
+#endif
+
   // ViewerWindow::Extension
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT &result) override;
   int TopReserve() const override;

@@ -19,6 +19,12 @@ enum Request : uint32_t {
   kSizes = 6,  // payload: a SizesRequest; answer: PageSizes from its first page on
 };
 
+#ifdef FOLVANE_TEST_SEAMS
+// Test builds only: what the worker holds of pages' text. Answer: two 32-bit words, the bytes
+// held and the budget.
+constexpr uint32_t kTextHeld = 100;
+#endif
+
 // Answer codes, from the worker. kHello greets once at start-up.
 enum Answer : uint32_t {
   kOk = 0,
@@ -125,11 +131,12 @@ struct FindAnswer {
 // Upper bounds that both sides enforce, so that neither trusts a size read from the pipe. The
 // control lives in a 32-bit host beside the program: an answer over a bound is refused, not
 // held. What the control may hold of one page's text is its answer (kMaxTextPayload) and the
-// page text made from it (at most about 40 bytes a glyph, 4 MB); of a document's text,
-// kMaxDocumentText. Page sizes are finite, at least 1 point and at most kMaxPagePoints;
-// rectangles finite and within kMaxCoordinate; a link's target page 0 or an existing page.
+// page text made from it (at most about 40 bytes a glyph, 4 MB); of a document's text, 16 MB
+// (ReaderTools::kTextBudget), the worker 32 MB (WorkerText.cpp). Page sizes are finite, at
+// least 1 point and at most kMaxPagePoints; rectangles finite and within kMaxCoordinate; a
+// link's target page 0 or an existing page.
 // Pixels never travel through the pipe: one page is at most kMaxPixels (96 MB) in its section,
-// and the viewer window keeps about as much of rendered pages.
+// and the viewer window keeps 64 MB of rendered pages besides those in view (ViewerWindow.h).
 constexpr uint32_t kMaxPathUnits = 32768;
 constexpr uint32_t kMaxPages = 100000;
 constexpr float kMaxPagePoints = 100000;
@@ -140,7 +147,6 @@ constexpr uint32_t kMaxGlyphs = 100'000;        // per page
 constexpr uint32_t kMaxLinks = 2'000;           // per page
 constexpr uint32_t kMaxAddressUnits = 4096;     // per link
 constexpr uint32_t kMaxTextPayload = 4u << 20;  // per answer
-constexpr size_t kMaxDocumentText = 48u << 20;
 
 // Whether a page size can be laid out and rendered.
 constexpr bool ValidPageSize(const PageSize &page) {

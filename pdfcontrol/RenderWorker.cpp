@@ -323,6 +323,14 @@ bool Find(uint32_t size) {
   return Reply(kOk, answer.data(), uint32_t(answer.size()));
 }
 
+#ifdef FOLVANE_TEST_SEAMS
+bool TextHeld(uint32_t size) {
+  const pdfview::TextCache &held = pdfworker::HeldText();
+  const uint32_t words[2] = {uint32_t(held.Bytes()), uint32_t(held.Budget())};
+  return size == 0 && Reply(kOk, words, sizeof words);
+}
+#endif
+
 }  // namespace
 
 int main() {
@@ -347,6 +355,9 @@ int main() {
       case kText: ok = Text(request.size); break;
       case kFind: ok = Find(request.size); break;
       case kSizes: ok = SizesOf(request.size); break;
+#ifdef FOLVANE_TEST_SEAMS
+      case kTextHeld: ok = TextHeld(request.size); break;
+#endif
       case kQuit: return 0;
       default: ok = false;
     }

@@ -289,6 +289,7 @@ void RendererClient::Run() {
       page.job = job;
       page.failed = true;
       if (!GuardThread([&] { page = DoRender(job); })) StopWorker(false);
+      page.worker_starts = worker_starts_;
       lock.lock();
       in_flight_ = RenderJob{};
       if (job.generation == generation_ && GuardThread([&] { finished_.push_back(std::move(page)); })) {
@@ -379,6 +380,10 @@ bool RendererClient::EnsureWorker() {
   if (!ReceiveHeader(hello, kStartTimeoutMs) || hello.code != kHello || hello.size != 0) {
     StopWorker(false);
     return false;
+  }
+  if (worker_starts_++ > 0) {
+    std::lock_guard lock(mutex_);
+    if (notify_window_) PostMessageW(notify_window_, notify_message_, 0, 0);
   }
   return true;
 }
@@ -684,6 +689,12 @@ TextAnswer RendererClient::TextOnce(const TextJob &job, bool &worker_lost) {
   TextAnswer answer;
   answer.job = job;
   answer.failed = true;
+#ifdef FOLVANE_TEST_SEAMS
+  if (job.held) {
+    Exchange(kTextHeld, {}, kRenderTimeoutMs, answer, worker_lost);
+    return answer;
+  }
+#endif
   const uint32_t page = job.page + 1;
   std::vector<char> request(sizeof page);
   std::memcpy(request.data(), &page, sizeof page);

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -55,6 +56,7 @@ class PagePixels {
 struct RenderedPage {
   RenderJob job;
   bool failed = false;
+  uint32_t worker_starts = 0;  // RendererClient::WorkerStarts() when it was answered
   uint32_t width = 0, height = 0;
   PagePixels pixels;
 };
@@ -68,6 +70,9 @@ struct TextJob {
   uint32_t count = 0;    // pages a search goes through
   bool forward = true;
   std::wstring query;
+#ifdef FOLVANE_TEST_SEAMS
+  bool held = false;  // asks what the worker holds of text instead (kTextHeld)
+#endif
 };
 
 struct TextAnswer {
@@ -141,6 +146,8 @@ class RendererClient {
   std::vector<RenderedPage> TakeFinished();
   // Announced like renders.
   std::vector<ArrivedSizes> TakeSizes();
+  // Workers started so far; a restart is announced like a render.
+  uint32_t WorkerStarts() const { return worker_starts_; }
 
   // Page text runs after renders, the newest request first; a search runs in steps after
   // both, one at a time: a new one replaces it. Answers and a search's progress are
@@ -186,6 +193,7 @@ class RendererClient {
   std::vector<pdfrender::PageSize> open_pages_;
   uint32_t open_page_count_ = 0;
   bool worker_has_document_ = false;
+  std::atomic<uint32_t> worker_starts_{0};
 
   std::mutex mutex_;
   std::condition_variable wake_;

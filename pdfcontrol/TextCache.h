@@ -35,6 +35,8 @@ class TextCache {
 
   size_t Bytes() const { return bytes_; }
   size_t Budget() const { return budget_; }
+  // Takes effect at the next Put.
+  void SetBudget(size_t budget) { budget_ = budget; }
   size_t Count() const { return entries_.size(); }
 
  private:

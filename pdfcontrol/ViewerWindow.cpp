@@ -11,7 +11,6 @@ namespace pdfview {
 namespace {
 
 constexpr wchar_t kClassName[] = L"FolvanePdfView";
-constexpr size_t kCachePixels = 24'000'000;  // about 96 MB
 
 void RegisterClassOnce() {
   WNDCLASSEXW existing{};
@@ -145,7 +144,7 @@ bool ViewerWindow::Busy() const {
   const SIZE client = ClientSize();
   const auto [first, last] = layout_.VisibleRange(scroll_y_, client.cy);
   for (int i = first; i < last; ++i) {
-    if (failed_pages_.count(i)) continue;
+    if (Failed(i)) continue;
     auto it = cache_.find(i);
     if (it == cache_.end() || it->second.width != layout_.Box(i).width ||
         it->second.height != layout_.Box(i).height) {
@@ -436,7 +435,8 @@ void ViewerWindow::PaintPage(HDC dc, int index, const RECT &where) {
     }
     return;
   }
-  const CachedPage &page = it->second;
+  CachedPage &page = it->second;
+  page.drawn = ++clock_;
   BITMAPINFO info = DibInfo(page.width, page.height);
   if (page.width == width && page.height == height) {
     SetDIBitsToDevice(dc, where.left, where.top, width, height, 0, 0, 0, height,
@@ -492,12 +492,24 @@ void ViewerWindow::CollectRendered() {
     }
     const int index = int(page.job.page);
     if (page.failed) {
-      failed_pages_.insert(index);
+      // A page that fails again after its retry stays failed until the scale changes.
+      FailedPage &failed = failed_pages_[index];
+      failed.worker_starts = page.worker_starts;
       cache_.erase(index);
     } else {
-      cache_[index] = CachedPage{int(page.width), int(page.height), std::move(page.pixels)};
+      failed_pages_.erase(index);
+      cache_[index] = CachedPage{int(page.width), int(page.height), std::move(page.pixels), ++clock_};
     }
     changed = true;
+  }
+  // A restart of the worker is announced too: failed pages in view may be due a retry.
+  const SIZE client = ClientSize();
+  const auto [first, last] = layout_.VisibleRange(scroll_y_, client.cy);
+  for (auto it = failed_pages_.lower_bound(first); it != failed_pages_.end() && it->first < last; ++it) {
+    if (!Failed(it->first)) {
+      RequestVisible();
+      break;
+    }
   }
   if (changed && window_) {
     TrimCache();
@@ -513,7 +525,8 @@ void ViewerWindow::RequestVisible() {
   auto [first, last] = layout_.VisibleRange(scroll_y_, client.cy);
   std::vector<RenderJob> jobs;
   auto want = [&](int i) {
-    if (i < 0 || i >= layout_.PageCount() || failed_pages_.count(i)) return;
+    if (i < 0 || i >= layout_.PageCount() || Failed(i)) return;
+    if (auto failed = failed_pages_.find(i); failed != failed_pages_.end()) failed->second.retried = true;
     const PageBox &box = layout_.Box(i);
     auto it = cache_.find(i);
     if (it != cache_.end() && it->second.width == box.width && it->second.height == box.height) return;
@@ -526,21 +539,29 @@ void ViewerWindow::RequestVisible() {
   renderer_.Request(std::move(jobs));
 }
 
+// The least recently drawn go first; the pages in view stay whatever they take.
 void ViewerWindow::TrimCache() {
   size_t total = 0;
   for (const auto &[index, page] : cache_) total += page.pixels.size();
   if (total <= kCachePixels) return;
   const SIZE client = ClientSize();
   const auto [first, last] = layout_.VisibleRange(scroll_y_, client.cy);
-  auto distance = [&](int i) { return i < first ? first - i : i >= last ? i - last + 1 : 0; };
-  std::vector<int> order;
-  for (const auto &[index, page] : cache_) order.push_back(index);
-  std::sort(order.begin(), order.end(), [&](int a, int b) { return distance(a) > distance(b); });
-  for (int index : order) {
-    if (total <= kCachePixels || distance(index) == 0) break;
+  std::vector<std::pair<uint64_t, int>> order;
+  for (const auto &[index, page] : cache_) {
+    if (index < first || index >= last) order.emplace_back(page.drawn, index);
+  }
+  std::sort(order.begin(), order.end());
+  for (const auto &[drawn, index] : order) {
+    if (total <= kCachePixels) break;
     total -= cache_[index].pixels.size();
     cache_.erase(index);
   }
+}
+
+bool ViewerWindow::Failed(int index) const {
+  auto it = failed_pages_.find(index);
+  if (it == failed_pages_.end()) return false;
+  return it->second.retried || renderer_.WorkerStarts() <= it->second.worker_starts;
 }
 
 }  // namespace pdfview

@@ -3,6 +3,9 @@
 // cannot be shown. Pages are rendered by the worker at the window's resolution, only those in
 // view (and the next), and kept in a cache; until a fresh render arrives after a resize or a
 // zoom, the old one is drawn stretched, so the window never flashes empty.
+// Bounds, whatever the document's length: rendered pages at most kCachePixels (64 MB) besides
+// the pages in view, the least recently drawn dropped first; the layout 24 bytes a page, at
+// most 2.4 MB for the protocol's kMaxPages.
 #pragma once
 
 #include "PageLayout.h"
@@ -12,7 +15,6 @@
 
 #include <functional>
 #include <map>
-#include <set>
 #include <string>
 
 namespace pdfview {
@@ -41,6 +43,7 @@ class ViewerWindow {
   static constexpr UINT kTextMessage = WM_APP + 3;
 
   static constexpr COLORREF kBackground = RGB(128, 128, 128);
+  static constexpr size_t kCachePixels = 16'000'000;
   static constexpr int kLineStep = 40;
 
   explicit ViewerWindow(RendererClient &renderer);
@@ -93,6 +96,13 @@ class ViewerWindow {
   struct CachedPage {
     int width = 0, height = 0;
     PagePixels pixels;
+    uint64_t drawn = 0;  // when last painted, on the window's own clock
+  };
+  // A failed page is tried again after a change of scale, and once after the worker
+  // restarts: something else may have ended the worker it failed in.
+  struct FailedPage {
+    uint32_t worker_starts = 0;  // the client's count when it failed
+    bool retried = false;
   };
 
   static LRESULT CALLBACK StaticProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -107,6 +117,7 @@ class ViewerWindow {
   void CollectRendered();
   void RequestVisible();
   void TrimCache();
+  bool Failed(int index) const;
   SIZE ClientSize() const;
 
   RendererClient &renderer_;
@@ -123,7 +134,8 @@ class ViewerWindow {
   double zoom_ = 1.0;
   int scroll_x_ = 0, scroll_y_ = 0;
   std::map<int, CachedPage> cache_;
-  std::set<int> failed_pages_;
+  uint64_t clock_ = 0;
+  std::map<int, FailedPage> failed_pages_;
   std::wstring message_title_, message_reason_;
 };
 

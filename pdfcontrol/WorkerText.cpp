@@ -168,6 +168,10 @@ const pdfview::CachedText &Read(PDFDoc &document, int page) {
 
 void ForgetText() { pages.Clear(); }
 
+#ifdef FOLVANE_TEST_SEAMS
+const pdfview::TextCache &HeldText() { return pages; }
+#endif
+
 bool EncodedText(PDFDoc &document, int page, std::vector<char> &out) {
   const pdfview::CachedText &read = Read(document, page);
   if (read.too_large) return false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "PageText.h"
+#include "TextCache.h"
 
 #include <string>
 #include <vector>
@@ -19,5 +20,8 @@ void ForgetText();
 bool EncodedText(PDFDoc &document, int page, std::vector<char> &out);
 // One step of a search (RenderProtocol.h); pages over the bounds are passed over and counted.
 pdfrender::FindAnswer FindPage(PDFDoc &document, const pdfrender::FindRequest &request, const std::wstring &text);
+#ifdef FOLVANE_TEST_SEAMS
+const pdfview::TextCache &HeldText();
+#endif
 
 }  // namespace pdfworker

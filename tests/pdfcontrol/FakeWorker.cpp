@@ -8,12 +8,16 @@
 //   find:<pages>,<hang>,<match>,<ms>  a document of that many pages, where a search hangs on
 //                page <hang>, finds on page <match> (0: neither), and takes <ms> a page, one
 //                page a step when <ms> is not 0.
+//   render:<failures>,<path>  one page; a render fails and the worker ends while fewer than
+//                <failures> renders were asked for in all, as counted in the file; then draws it blue.
 #include "FakeWorker.h"
 #include "pdfcontrol/RenderProtocol.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -144,6 +148,31 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       } else {
         Reply(kBadRequest);
       }
+    } else if (request.code == kRender && kind == "render" && payload.size() == sizeof(RenderRequest)) {
+      RenderRequest render;
+      memcpy(&render, payload.data(), sizeof render);
+      const std::string path = argument.substr(argument.find(',') + 1);
+      int asked = 0;
+      if (FILE *f = fopen(path.c_str(), "r")) {
+        if (fscanf(f, "%d", &asked) != 1) asked = 0;
+        fclose(f);
+      }
+      if (FILE *f = fopen(path.c_str(), "w")) {
+        fprintf(f, "%d", asked + 1);
+        fclose(f);
+      }
+      if (asked < atoi(argument.c_str())) {
+        Reply(kRenderFailed);
+        return 0;
+      }
+      const HANDLE section = reinterpret_cast<HANDLE>(uintptr_t(render.section));
+      if (auto *pixels = static_cast<uint32_t *>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0))) {
+        std::fill(pixels, pixels + size_t(render.width) * render.height, 0xFF0000FFu);
+        UnmapViewOfFile(pixels);
+      }
+      CloseHandle(section);
+      const BitmapHeader bitmap{render.width, render.height};
+      Reply(kOk, std::vector<char>(reinterpret_cast<const char *>(&bitmap), reinterpret_cast<const char *>(&bitmap + 1)));
     } else if (request.code == kText && kind == "text") {
       const std::vector<char> answer = FromHex(argument);
       Write(answer.data(), DWORD(answer.size()));

@@ -12,6 +12,7 @@
 #include "pdfcontrol/LinkPolicy.h"
 #include "pdfcontrol/ReaderTools.h"
 #include "pdfcontrol/RendererClient.h"
+#include "pdfcontrol/ViewerWindow.h"
 #include "pdfcontrol/WorkerProcess.h"
 
 #include <gtest/gtest.h>
@@ -515,6 +516,61 @@ TEST(HostileWorker, ASearchSkipsAPageThatHangsAndCanBeCancelled) {
     EXPECT_EQ(answer.skipped, c.skipped) << c.order;
   }
   SetEnvironmentVariableW(L"FOLVANE_FAKE_WORKER", nullptr);
+}
+
+// A page whose render failed is tried again after the worker restarts, as a restart that the
+// page did not cause may have ended the worker it failed in; but only once, so that a page
+// that ends every worker is not asked for without end.
+TEST(HostileWorker, AFailedPageIsTriedAgainOnceAfterTheWorkerRestarts) {
+  const struct {
+    int failures;
+    bool drawn;
+  } cases[] = {{1, true}, {5, false}};
+  const std::wstring counter = ExeFolder() + L"render-count.txt";
+  for (const auto &c : cases) {
+    DeleteFileW(counter.c_str());
+    const std::string order = "render:" + std::to_string(c.failures) + "," + std::string(counter.begin(), counter.end());
+    SetEnvironmentVariableA("FOLVANE_FAKE_WORKER", order.c_str());
+    pdfview::RendererClient client(ExeFolder() + L"pdfcontrol_fake_worker.exe");
+    const HWND host = CreateHostWindow(300, 300);
+    pdfview::ViewerWindow viewer(client);
+    ASSERT_NE(viewer.Create(host, RECT{0, 0, 300, 300}), nullptr);
+    const pdfview::OpenResult opened = client.Open(L"C:\\any.pdf");
+    ASSERT_EQ(opened.code, pdfrender::kOk);
+    viewer.ShowDocument(opened.generation, opened.pages, opened.page_count);
+    Pump(1000);
+    // Each restart is started by a request of another kind, here a page's text.
+    for (int restart = 0; restart < 3; ++restart) {
+      pdfview::TextJob job;
+      job.generation = opened.generation;
+      client.WaitText(client.RequestText(job), 10000);
+      Pump(1000);
+    }
+    int asked = 0;
+    if (FILE *f = _wfopen(counter.c_str(), L"r")) {
+      if (fscanf(f, "%d", &asked) != 1) asked = -1;
+      fclose(f);
+    }
+    EXPECT_EQ(asked, 2)
+        << "renders asked, failing " << c.failures;
+    EXPECT_FALSE(viewer.Busy());
+    const pdfview::PageBox box = viewer.Layout().Box(0);
+    HDC screen = GetDC(host);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 300, 300);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    viewer.Draw(memory, RECT{0, 0, 300, 300});
+    const COLORREF middle = GetPixel(memory, box.x + box.width / 2, box.y + box.height / 2);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(host, screen);
+    EXPECT_EQ(middle == RGB(0, 0, 255), c.drawn) << "failing " << c.failures;
+    viewer.Destroy();
+    DestroyWindow(host);
+  }
+  SetEnvironmentVariableW(L"FOLVANE_FAKE_WORKER", nullptr);
+  DeleteFileW(counter.c_str());
 }
 
 TEST(HostileWorker, AnswersWithBadPageSizesAndCountsAreRefused) {

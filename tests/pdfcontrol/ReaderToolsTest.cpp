@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -246,23 +247,88 @@ TEST_F(ReaderTools, FindsForwardBackwardWithWrapAndSaysWhenAbsent) {
   EXPECT_EQ(GetInt(d_, kCurrentPage), 100);
 }
 
+// The control built with its test seams, beside this program, made in place of the registered
+// one: it tells what both sides hold of pages' text.
+class ReaderToolsWithSeams : public ReaderTools {
+ protected:
+  static constexpr DISPID kTextHeld = 100;
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring path(exe);
+    path.erase(path.find_last_of(L'\\') + 1).append(L"seams\\PdfControl.dll");
+    const HMODULE module = LoadLibraryW(path.c_str());
+    ASSERT_NE(module, nullptr);
+    auto get = reinterpret_cast<HRESULT(WINAPI *)(REFCLSID, REFIID, void **)>(
+        reinterpret_cast<void *>(GetProcAddress(module, "DllGetClassObject")));
+    ASSERT_NE(get, nullptr);
+    IUnknown *factory = nullptr;
+    ASSERT_EQ(get(kControlClassId, IID_IUnknown, reinterpret_cast<void **>(&factory)), S_OK);
+    ASSERT_EQ(CoRegisterClassObject(kControlClassId, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_),
+              S_OK);
+    factory->Release();
+    ReaderTools::SetUp();
+    OleUninitialize();
+  }
+  void TearDown() override {
+    CoRevokeClassObject(cookie_);
+    ReaderTools::TearDown();
+  }
+  // Bytes held and budget: the control's, then the worker's.
+  std::vector<size_t> TextHeld() {
+    VARIANT result;
+    VariantInit(&result);
+    std::vector<size_t> words;
+    if (SUCCEEDED(Call(d_, kTextHeld, DISPATCH_PROPERTYGET, nullptr, &result)) && result.vt == VT_BSTR) {
+      std::wistringstream in(result.bstrVal ? result.bstrVal : L"");
+      for (size_t word; in >> word;) words.push_back(word);
+    }
+    VariantClear(&result);
+    return words;
+  }
+  DWORD cookie_ = 0;
+};
+
 // 2,000 pages: a find from page 1 reaches the only match on the last page through the
-// automation, whose wait keeps the window painting; a find typed in the field shows its
-// progress beside it, and Escape stops it there.
-TEST_F(ReaderTools, FindsThroughTwoThousandPagesAndEscapeStopsASearch) {
+// automation, whose wait keeps the window painting, and the text read on the way stays within
+// both sides' budgets; a find typed in the field shows its progress beside it, and Escape
+// stops it there.
+TEST_F(ReaderToolsWithSeams, FindsThroughTwoThousandPagesWithinBudgetAndEscapeStopsASearch) {
   std::vector<testpdf::Page> pages(2000);
   for (size_t i = 0; i < pages.size(); ++i) {
     pages[i].height = 400;  // taller than the view, so that the last one can be at its top
-    pages[i].content = "0 g BT /F1 10 Tf 10 60 Td (Line " + std::to_string(i + 1) +
-                       " of a long manual) Tj 0 -12 Td (with a second line) Tj ET";
+    // About 1,100 characters a page: all of them together are several times the worker's budget.
+    pages[i].content = "0 g BT /F1 8 Tf 10 380 Td 9 TL (Line " + std::to_string(i + 1) + " of a long manual) Tj";
+    for (int line = 0; line < 20; ++line) pages[i].content += " T* (with more lines of text to be read by a search) Tj";
+    pages[i].content += " ET";
   }
   pages.back().content = "0 g BT /F1 10 Tf 10 60 Td (the zanzibarite stone) Tj ET";
   const std::wstring path = WriteFile(L"long.pdf", testpdf::Document(pages));
+  constexpr int kControlBudget = 100'000;  // about two pages of this text
+  VARIANT budget;
+  budget.vt = VT_I4;
+  budget.lVal = kControlBudget;
+  ASSERT_EQ(Call(d_, kTextHeld, DISPATCH_PROPERTYPUT, &budget, nullptr), S_OK);
   Open(path);
   const Toolbar bar(control_->window);
   EXPECT_TRUE(Find(d_, L"Zanzibarite", true));
   EXPECT_EQ(GetInt(d_, kCurrentPage), 2000);
   EXPECT_EQ(TextOf(bar.Note()), L"");
+  // The control holds the text of pages in view: a few visited fill its budget.
+  std::vector<size_t> held;
+  for (int page = 1; page <= 20; ++page) {
+    PutInt(d_, kCurrentPage, page);
+    PumpUntil([] { return false; }, 200);
+    held = TextHeld();
+    ASSERT_EQ(held.size(), 4u);
+    EXPECT_LE(held[0], held[1]) << "the control's text over its budget at page " << page;
+    if (held[0] > held[1] / 2) break;
+  }
+  EXPECT_EQ(held[1], size_t(kControlBudget));
+  EXPECT_GT(held[0], held[1] / 2) << "too little held to tell";
+  EXPECT_LE(held[2], held[3]) << "the worker's text over its budget";
+  EXPECT_GT(held[2], held[3] / 2) << "too little held to tell";
 
   // Opened again, the worker has read none of its text yet.
   Open(path);
