@@ -692,6 +692,11 @@ namespace {
 // and keeps them, seconds for a document of ten thousand pages before the first is shown.
 bool TreeLosesPages(PDFDoc &document, int count) {
   constexpr size_t kMaxDepth = 256;
+  // A node that several parents share is walked once for each: without a bound, a few hundred
+  // shared nodes of empty kids would make the walk last for ever. A sound tree has no more
+  // inner nodes than pages.
+  const size_t max_inner = static_cast<size_t>(count) + 10000;
+  size_t inner = 1;
   XRef *xref = document.getXRef();
   const Object catalog = xref->getCatalog();
   if (!catalog.isDict()) return true;
@@ -732,7 +737,7 @@ bool TreeLosesPages(PDFDoc &document, int count) {
       }
       ++found;
       ++top.next;
-    } else if (kid.isDict() && path.size() < kMaxDepth) {
+    } else if (kid.isDict() && path.size() < kMaxDepth && ++inner <= max_inner) {
       const Ref ref = kid_ref.getRef();
       path.push_back({ref, kid.dictLookup("Kids")});
     } else {
