@@ -30,6 +30,10 @@ void PageLayout::SetSizes(int first, const std::vector<std::pair<float, float>> 
   std::fill(sizes_.begin() + known_, sizes_.end(), sizes.back());
 }
 
+void PageLayout::SwapSides() {
+  for (auto &[w, h] : sizes_) std::swap(w, h);
+}
+
 void PageLayout::Arrange(int client_width, double zoom) {
   float widest = 1;
   for (const auto &[w, h] : sizes_) widest = std::max(widest, w);
@@ -97,6 +101,24 @@ int PageLayout::PageAt(int y) const {
   auto it = std::upper_bound(boxes_.begin(), boxes_.end(), y,
                              [](int row, const PageBox &b) { return row < b.y; });
   return it == boxes_.begin() ? 0 : int(it - boxes_.begin()) - 1;
+}
+
+std::pair<double, double> Turned(int quarter_turns, double w, double h, double x, double y) {
+  switch (quarter_turns & 3) {
+    case 1: return {h - y, x};
+    case 2: return {w - x, h - y};
+    case 3: return {y, w - x};
+    default: return {x, y};
+  }
+}
+
+std::pair<double, double> Unturned(int quarter_turns, double w, double h, double x, double y) {
+  switch (quarter_turns & 3) {
+    case 1: return {y, h - x};
+    case 2: return {w - x, h - y};
+    case 3: return {w - y, x};
+    default: return {x, y};
+  }
 }
 
 }  // namespace pdfview

@@ -45,7 +45,8 @@ std::string Stream(const std::string &dictionary, const std::string &data) {
 
 }  // namespace
 
-std::string Document(const std::vector<Page> &pages, const std::string &extra_trailer) {
+static std::string Build(const std::vector<Page> &pages, const std::string &extra_catalog,
+                         const std::vector<std::string> &extra_objects, const std::string &extra_trailer) {
   Writer w;
   const int catalog = w.Add("");
   const int tree = w.Add("");
@@ -66,9 +67,19 @@ std::string Document(const std::vector<Page> &pages, const std::string &extra_tr
                              (page.annots.empty() ? "" : " /Annots [" + page.annots + "]") + " >>");
     kids += std::to_string(number) + " 0 R ";
   }
-  w.Set(catalog, "<< /Type /Catalog /Pages " + std::to_string(tree) + " 0 R >>");
+  for (const std::string &object : extra_objects) w.Add(object);
+  w.Set(catalog, "<< /Type /Catalog /Pages " + std::to_string(tree) + " 0 R " + extra_catalog + " >>");
   w.Set(tree, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>");
   return w.Finish(catalog, extra_trailer);
+}
+
+std::string Document(const std::vector<Page> &pages, const std::string &extra_trailer) {
+  return Build(pages, "", {}, extra_trailer);
+}
+
+std::string Document(const std::vector<Page> &pages, const std::string &extra_catalog,
+                     const std::vector<std::string> &extra_objects) {
+  return Build(pages, extra_catalog, extra_objects, "");
 }
 
 std::string Encrypted() {
