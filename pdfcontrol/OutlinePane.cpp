@@ -67,7 +67,9 @@ void OutlinePane::Place(int top) {
 int OutlinePane::EntryAtPointer() const {
   if (!tree_) return -1;
   TVHITTESTINFO hit{};
-  GetCursorPos(&hit.pt);
+  // Where the pointer was for the message in hand, not where it has gone since.
+  const DWORD pos = GetMessagePos();
+  hit.pt = POINT{short(LOWORD(pos)), short(HIWORD(pos))};
   ScreenToClient(tree_, &hit.pt);
   const auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_HITTEST, 0, LPARAM(&hit)));
   if (!item || !(hit.flags & TVHT_ONITEM)) return -1;

@@ -39,7 +39,7 @@ class OutlinePane {
   // Puts the tree in the window's client area below the toolbar's strip, or hides it.
   void Place(int top);
 
-  // The entry under the tree's pointer, the selected one, and the one an item stands for; -1
+  // The entry under the pointer of the message in hand, the selected one, and the one an item stands for; -1
   // for none.
   int EntryAtPointer() const;
   int SelectedEntry() const;

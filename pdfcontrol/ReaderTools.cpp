@@ -1120,13 +1120,15 @@ bool ReaderTools::WaitForOutline() {
 
 void ReaderTools::PlaceOutline() {
   if (!window_) return;
-  const int before = viewer_.PagesArea().left;
   outline_.Place(kBarHeight);
   if (outline_button_) {
     EnableWindow(outline_button_, viewer_.HasDocument() && outline_.HasEntries());
     SendMessageW(outline_button_, BM_SETCHECK, outline_.Visible() ? BST_CHECKED : BST_UNCHECKED, 0);
   }
-  if (viewer_.PagesArea().left != before) viewer_.Rearrange();
+  if (LeftReserve() != pages_left_) {
+    pages_left_ = LeftReserve();
+    viewer_.Rearrange();
+  }
 }
 
 bool ReaderTools::ToggleOutline() {

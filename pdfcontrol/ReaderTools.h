@@ -165,6 +165,7 @@ class ReaderTools final : public ViewerWindow::Extension {
   bool outline_pending_ = false;
   bool dragging_bar_ = false;
   int bar_grab_ = 0;  // where on the bar it was taken
+  int pages_left_ = 0;  // the pane's strip the pages were last laid out beside
   std::wstring title_;
   std::wstring tip_text_;
 

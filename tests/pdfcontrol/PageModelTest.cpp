@@ -247,7 +247,7 @@ TEST(PageModel, OutlineAnswerIsCheckedAndSectionsFollowThePlace) {
   };
   std::vector<Record> too_deep = good, skips = good, past_end = good, long_title = good, not_finite = good;
   too_deep[1].depth = pdfrender::kMaxOutlineDepth;
-  skips[2].depth = 2;
+  skips[4].depth = 2;
   past_end[4].page = 4;
   long_title[0].title.assign(pdfrender::kMaxOutlineTitleUnits + 1, L'x');
   not_finite[1].y = std::nanf("");
