@@ -85,6 +85,62 @@ RECT OnScreen(const TextBox &box, const RECT &page, double ppp) {
               page.left + LONG(std::ceil(box.x1 * ppp)), page.top + LONG(std::ceil(box.y1 * ppp))};
 }
 
+// The toolbar's small pictures, drawn rather than typed: the dialog font has no such signs.
+enum Icon { kOutlineIcon, kTurnLeftIcon, kTurnRightIcon, kPrintIcon };
+
+HBITMAP DrawIcon(Icon icon) {
+  constexpr int kSide = 16;
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, kSide, kSide);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
+  const RECT all{0, 0, kSide, kSide};
+  FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
+  HGDIOBJ old_pen = SelectObject(dc, pen);
+  HGDIOBJ old_brush = SelectObject(dc, GetStockObject(BLACK_BRUSH));
+  auto line = [dc](int x0, int y0, int x1, int y1) {
+    MoveToEx(dc, x0, y0, nullptr);
+    LineTo(dc, x1, y1);
+  };
+  switch (icon) {
+    case kOutlineIcon:
+      for (const auto &[indent, y] : {std::pair{2, 3}, {6, 7}, {6, 11}}) {
+        line(indent, y, indent + 2, y);
+        line(indent + 4, y, 14, y);
+      }
+      break;
+    case kTurnLeftIcon:
+    case kTurnRightIcon: {
+      const bool right = icon == kTurnRightIcon;
+      // Three quarters of a circle, with the arrow's head at its open end.
+      SelectObject(dc, GetStockObject(NULL_BRUSH));
+      if (right) Arc(dc, 2, 3, 14, 15, 8, 3, 2, 9);
+      else Arc(dc, 2, 3, 14, 15, 14, 9, 8, 3);
+      SelectObject(dc, GetStockObject(BLACK_BRUSH));
+      const POINT head[] = {{right ? 8 : 8, 0}, {right ? 12 : 4, 3}, {8, 6}};
+      Polygon(dc, head, 3);
+      break;
+    }
+    case kPrintIcon: {
+      SelectObject(dc, GetStockObject(WHITE_BRUSH));
+      Rectangle(dc, 4, 1, 12, 7);
+      SelectObject(dc, GetStockObject(GRAY_BRUSH));
+      Rectangle(dc, 1, 6, 15, 12);
+      SelectObject(dc, GetStockObject(WHITE_BRUSH));
+      Rectangle(dc, 4, 10, 12, 15);
+      break;
+    }
+  }
+  SelectObject(dc, old_brush);
+  SelectObject(dc, old_pen);
+  DeleteObject(pen);
+  SelectObject(dc, old_bitmap);
+  DeleteDC(dc);
+  return bitmap;
+}
+
 // A number typed by a person: digits with blanks and a percent sign around them.
 bool ParseNumber(std::wstring text, int &out) {
   std::erase_if(text, [](wchar_t c) { return c == L' ' || c == L'%'; });
@@ -102,7 +158,14 @@ bool ParseNumber(std::wstring text, int &out) {
 
 ReaderTools::ReaderTools(ViewerWindow &viewer, RendererClient &renderer) : viewer_(viewer), renderer_(renderer) {}
 
-ReaderTools::~ReaderTools() { viewer_.SetExtension(nullptr); }
+ReaderTools::~ReaderTools() {
+  viewer_.SetExtension(nullptr);
+  // Buttons do not own their pictures.
+  for (HBITMAP &icon : icons_) {
+    if (icon) DeleteObject(icon);
+    icon = nullptr;
+  }
+}
 
 HWND ReaderTools::Make(const wchar_t *cls, const wchar_t *text, DWORD style, DWORD ex_style, int id) {
   HWND child = CreateWindowExW(ex_style, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, window_,
@@ -129,10 +192,16 @@ void ReaderTools::Attach() {
   find_prev_ = Make(L"BUTTON", L"\u00AB", BS_PUSHBUTTON, 0, kFindPrev);
   find_next_ = Make(L"BUTTON", L"\u00BB", BS_PUSHBUTTON, 0, kFindNext);
   note_ = Make(L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX | SS_ENDELLIPSIS, 0, kNote);
-  outline_button_ = Make(L"BUTTON", L"\u2261", BS_AUTOCHECKBOX | BS_PUSHLIKE, 0, kOutlineButton);
-  turn_left_ = Make(L"BUTTON", L"\u21B6", BS_PUSHBUTTON, 0, kTurnLeft);
-  turn_right_ = Make(L"BUTTON", L"\u21B7", BS_PUSHBUTTON, 0, kTurnRight);
-  print_ = Make(L"BUTTON", L"\u2399", BS_PUSHBUTTON, 0, kPrintButton);
+  outline_button_ = Make(L"BUTTON", L"Outline", BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_BITMAP, 0, kOutlineButton);
+  turn_left_ = Make(L"BUTTON", L"Turn left", BS_PUSHBUTTON | BS_BITMAP, 0, kTurnLeft);
+  turn_right_ = Make(L"BUTTON", L"Turn right", BS_PUSHBUTTON | BS_BITMAP, 0, kTurnRight);
+  print_ = Make(L"BUTTON", L"Print", BS_PUSHBUTTON | BS_BITMAP, 0, kPrintButton);
+  const std::pair<HWND, Icon> pictures[] = {
+      {outline_button_, kOutlineIcon}, {turn_left_, kTurnLeftIcon}, {turn_right_, kTurnRightIcon}, {print_, kPrintIcon}};
+  for (const auto &[button, icon] : pictures) {
+    icons_[icon] = DrawIcon(icon);
+    SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP, LPARAM(icons_[icon]));
+  }
   outline_.Create(window_, kOutlineTree);
   for (HWND field : {page_box_, find_box_, GetWindow(zoom_box_, GW_CHILD)}) {
     if (field) SetWindowSubclass(field, &FieldProc, 1, reinterpret_cast<DWORD_PTR>(this));

@@ -161,6 +161,7 @@ class ReaderTools final : public ViewerWindow::Extension {
   HWND note_ = nullptr, tip_ = nullptr;
   HWND outline_button_ = nullptr, turn_left_ = nullptr, turn_right_ = nullptr, print_ = nullptr;
   OutlinePane outline_;
+  HBITMAP icons_[4] = {};
   uint32_t outline_request_ = 0;
   bool outline_pending_ = false;
   bool dragging_bar_ = false;
