@@ -540,6 +540,19 @@ TEST_F(ViewerStaples, PrintsTheRangeAskedForThroughWinesPostScriptDriver) {
   SysFreeString(error.bstrSource);
   SysFreeString(error.bstrDescription);
   EXPECT_EQ(GetFileAttributesW(output.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  // A document that forbids printing says so, with the keys and through the automation.
+  Open(WriteFile(L"noprint.pdf", testpdf::PrintForbidden()));
+  FocusPages();
+  const ShownMessageBox box = CaptureMessageBox([] { Chord({VK_CONTROL, 'P'}); });
+  EXPECT_TRUE(box.shown);
+  EXPECT_EQ(box.text, "This document does not allow printing.");
+  error = EXCEPINFO{};
+  EXPECT_EQ(CallTwo(d_, kPrint, Int(1), Int(1), &result, &error), DISP_E_EXCEPTION);
+  EXPECT_STREQ(error.bstrDescription, L"This document does not allow printing.");
+  SysFreeString(error.bstrSource);
+  SysFreeString(error.bstrDescription);
+  EXPECT_EQ(GetFileAttributesW(output.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

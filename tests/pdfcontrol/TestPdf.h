@@ -28,4 +28,8 @@ constexpr int FirstExtraObject(int pages) { return 6 + 2 * pages; }
 // A document whose standard security handler wants a password that nobody knows.
 std::string Encrypted();
 
+// A one-page document that opens without a password but whose permissions forbid printing
+// (its owner password is "owner").
+std::string PrintForbidden();
+
 }  // namespace testpdf
