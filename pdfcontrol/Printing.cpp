@@ -49,7 +49,8 @@ class Progress {
                                         nullptr);
     SendMessageW(text_, WM_SETFONT, font, FALSE);
     SendMessageW(cancel, WM_SETFONT, font, FALSE);
-    ShowWindow(window_, SW_SHOWNORMAL);
+    // Not activated: the focus stays where the reader left it, and comes back there after.
+    ShowWindow(window_, SW_SHOWNOACTIVATE);
     // The document's window takes no input meanwhile, as under a dialog.
     owner_ = owner && IsWindowEnabled(owner) ? owner : nullptr;
     if (owner_) EnableWindow(owner_, FALSE);
