@@ -68,6 +68,11 @@ class PageLayout {
   int known_ = 0;
 };
 
+// A page of width x height pixels cut into bands of at most max_side a side and max_pixels
+// each, top to bottom and left to right, that cover it exactly once.
+PageBox BandOf(int index, int width, int height, int max_side, int max_pixels);
+int BandCount(int width, int height, int max_side, int max_pixels);
+
 // A point of a page w x h points (from its top left as the page displays itself) where it lands
 // on the page turned by quarter turns clockwise, and back.
 std::pair<double, double> Turned(int quarter_turns, double w, double h, double x, double y);

@@ -1,6 +1,7 @@
 // Printing (see Printing.h).
 #include "Printing.h"
 
+#include "PageLayout.h"
 #include "RenderProtocol.h"
 #include "ViewerWindow.h"
 
@@ -141,34 +142,30 @@ std::wstring PrintPages(HWND owner, HDC printer, RendererClient &renderer, const
     width = std::clamp(std::floor(width * fit), 1.0, double(pdfrender::kMaxPartPageSide));
     height = std::clamp(std::floor(height * fit), 1.0, double(pdfrender::kMaxPartPageSide));
     const uint32_t page_width = uint32_t(width), page_height = uint32_t(height);
-    const uint32_t band_width = std::min(page_width, pdfrender::kMaxSide);
-    const uint32_t band_height =
-        std::max(1u, std::min({page_height, pdfrender::kMaxSide, kPrintBandPixels / band_width}));
     const int x0 = std::max(0, (room_x - int(page_width)) / 2);
     const std::wstring number = std::to_wstring(page + 1);
     if (StartPage(printer) <= 0) return L"The printer did not take page " + number + L": " + SystemReason(GetLastError());
-    for (uint32_t top = 0; top < page_height; top += band_height) {
-      for (uint32_t left = 0; left < page_width; left += band_width) {
-        RenderJob band{job.generation, uint32_t(page), std::min(band_width, page_width - left),
-                       std::min(band_height, page_height - top), 0, page_width, page_height, left, top};
-        RenderedPage drawn = renderer.RenderNow(band, [&] {
-          Progress::Pump();
-          return !cancelled;
-        });
-        if (cancelled) return L"";
-        if (drawn.failed || !drawn.pixels.data()) return L"Page " + number + L" could not be drawn for the printer.";
-        BITMAPINFO bits{};
-        bits.bmiHeader.biSize = sizeof bits.bmiHeader;
-        bits.bmiHeader.biWidth = LONG(drawn.width);
-        bits.bmiHeader.biHeight = -LONG(drawn.height);
-        bits.bmiHeader.biPlanes = 1;
-        bits.bmiHeader.biBitCount = 32;
-        bits.bmiHeader.biCompression = BI_RGB;
-        if (StretchDIBits(printer, x0 + int(left), int(top), int(drawn.width), int(drawn.height), 0, 0,
-                          int(drawn.width), int(drawn.height), drawn.pixels.data(), &bits, DIB_RGB_COLORS,
-                          SRCCOPY) == 0) {
-          return L"The printer did not take page " + number + L".";
-        }
+    const int bands = BandCount(int(page_width), int(page_height), int(pdfrender::kMaxSide), int(kPrintBandPixels));
+    for (int b = 0; b < bands; ++b) {
+      const PageBox part = BandOf(b, int(page_width), int(page_height), int(pdfrender::kMaxSide), int(kPrintBandPixels));
+      RenderJob band{job.generation, uint32_t(page), uint32_t(part.width), uint32_t(part.height), 0, page_width,
+                     page_height, uint32_t(part.x), uint32_t(part.y)};
+      RenderedPage drawn = renderer.RenderNow(band, [&] {
+        Progress::Pump();
+        return !cancelled;
+      });
+      if (cancelled) return L"";
+      if (drawn.failed || !drawn.pixels.data()) return L"Page " + number + L" could not be drawn for the printer.";
+      BITMAPINFO bits{};
+      bits.bmiHeader.biSize = sizeof bits.bmiHeader;
+      bits.bmiHeader.biWidth = LONG(drawn.width);
+      bits.bmiHeader.biHeight = -LONG(drawn.height);
+      bits.bmiHeader.biPlanes = 1;
+      bits.bmiHeader.biBitCount = 32;
+      bits.bmiHeader.biCompression = BI_RGB;
+      if (StretchDIBits(printer, x0 + part.x, part.y, int(drawn.width), int(drawn.height), 0, 0, int(drawn.width),
+                        int(drawn.height), drawn.pixels.data(), &bits, DIB_RGB_COLORS, SRCCOPY) == 0) {
+        return L"The printer did not take page " + number + L".";
       }
     }
     if (EndPage(printer) <= 0) return L"The printer did not take page " + number + L": " + SystemReason(GetLastError());

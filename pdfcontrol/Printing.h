@@ -20,8 +20,10 @@ struct PrintJob {
   std::wstring title;
 };
 
-// The most pixels of one band sent to a printer (64 MB).
-constexpr uint32_t kPrintBandPixels = 16'000'000;
+// The most pixels of one band sent to a printer (32 MB): a letter page at 600 dpi goes in five.
+constexpr uint32_t kPrintBandPixels = 8'000'000;
+// The most sheets one job prints, copies included.
+constexpr int kMaxPrintSheets = 100'000;
 
 // Prints the job on the printer; the reason when it failed, empty when it printed or the user
 // cancelled it (cancelled tells which).

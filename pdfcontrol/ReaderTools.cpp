@@ -1312,7 +1312,9 @@ std::wstring ReaderTools::PrintOn(HDC printer, int first, int last, int copies) 
   job.generation = generation_;
   job.title = title_.empty() ? L"Document" : title_;
   const int turns = viewer_.QuarterTurns();
-  for (int copy = 0; copy < std::clamp(copies, 1, kMaxCopies); ++copy) {
+  // Copies past the bound on sheets are not made.
+  copies = std::clamp(copies, 1, std::max(1, std::min(kMaxCopies, kMaxPrintSheets / (last - first + 1))));
+  for (int copy = 0; copy < copies; ++copy) {
     for (int page = first; page <= last; ++page) {
       auto size = viewer_.Layout().Size(page);
       if (turns % 2) std::swap(size.first, size.second);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -211,6 +212,29 @@ TEST(PageModel, TurnedPointsLandWhereThePageTurns) {
     EXPECT_EQ(Turned(c.turns, 200, 100, 200, 0), c.top_right) << c.turns;
     const auto [x, y] = Turned(c.turns, 200, 100, 37, 12);
     EXPECT_EQ(Unturned(c.turns, 200, 100, x, y), (std::pair<double, double>{37, 12})) << c.turns;
+  }
+}
+
+// Every pixel of a page in exactly one band, each band within both bounds.
+TEST(PageModel, BandsCoverAPageOnceWithinTheBounds) {
+  const struct {
+    int width, height, max_side, max_pixels, bands;
+  } cases[] = {{100, 100, 1000, 100000, 1},  {2550, 3300, 10000, 8'000'000, 2}, {4800, 6000, 10000, 8'000'000, 4},
+               {25000, 300, 10000, 24'000'000, 3}, {7, 5, 3, 6, 9}, {1, 1, 10, 1, 1}, {30, 1, 10, 5, 6}};
+  for (const auto &c : cases) {
+    const int count = BandCount(c.width, c.height, c.max_side, c.max_pixels);
+    EXPECT_EQ(count, c.bands) << c.width << "x" << c.height;
+    std::vector<int> covered(size_t(c.width) * size_t(c.height));
+    for (int i = 0; i < count; ++i) {
+      const PageBox band = BandOf(i, c.width, c.height, c.max_side, c.max_pixels);
+      EXPECT_TRUE(band.width >= 1 && band.height >= 1 && band.width <= c.max_side && band.height <= c.max_side &&
+                  band.width * band.height <= c.max_pixels)
+          << c.width << "x" << c.height << " band " << i;
+      for (int y = band.y; y < band.y + band.height && y < c.height; ++y) {
+        for (int x = band.x; x < band.x + band.width && x < c.width; ++x) ++covered[size_t(y) * size_t(c.width) + size_t(x)];
+      }
+    }
+    EXPECT_EQ(std::count(covered.begin(), covered.end(), 1), std::ptrdiff_t(covered.size())) << c.width << "x" << c.height;
   }
 }
 
