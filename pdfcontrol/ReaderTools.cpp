@@ -1283,16 +1283,17 @@ constexpr const wchar_t *kPrintForbidden = L"This document does not allow printi
 constexpr int kMaxCopies = 999;
 
 // The device context and settings that a print dialog hands back, released together.
-struct PrinterChoice {
-  PRINTDLGW dialog{};
-  PrinterChoice() { dialog.lStructSize = sizeof dialog; }
-  ~PrinterChoice() {
-    if (dialog.hDC) DeleteDC(dialog.hDC);
-    if (dialog.hDevMode) GlobalFree(dialog.hDevMode);
-    if (dialog.hDevNames) GlobalFree(dialog.hDevNames);
+struct PrinterHandles {
+  HDC dc = nullptr;
+  HGLOBAL mode = nullptr, names = nullptr;
+  PrinterHandles() = default;
+  ~PrinterHandles() {
+    if (dc) DeleteDC(dc);
+    if (mode) GlobalFree(mode);
+    if (names) GlobalFree(names);
   }
-  PrinterChoice(const PrinterChoice &) = delete;
-  PrinterChoice &operator=(const PrinterChoice &) = delete;
+  PrinterHandles(const PrinterHandles &) = delete;
+  PrinterHandles &operator=(const PrinterHandles &) = delete;
 };
 
 std::wstring DialogFailure(DWORD error) {
@@ -1330,10 +1331,16 @@ std::wstring ReaderTools::Print(int first, int last) {
   if (!viewer_.HasDocument()) return L"No document is open.";
   if (!WaitForOutline()) return L"The document could not be read for printing.";
   if (!outline_.Outline().may_print) return kPrintForbidden;
-  PrinterChoice choice;
-  choice.dialog.Flags = PD_RETURNDEFAULT | PD_RETURNDC;
-  if (!PrintDlgW(&choice.dialog)) return DialogFailure(CommDlgExtendedError());
-  return PrintOn(choice.dialog.hDC, first, last, 1);
+  PRINTDLGW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.Flags = PD_RETURNDEFAULT | PD_RETURNDC;
+  const bool chosen = PrintDlgW(&dialog);
+  PrinterHandles printer;
+  printer.dc = dialog.hDC;
+  printer.mode = dialog.hDevMode;
+  printer.names = dialog.hDevNames;
+  if (!chosen) return DialogFailure(CommDlgExtendedError());
+  return PrintOn(printer.dc, first, last, 1);
 }
 
 void ReaderTools::PrintWithDialog() {
@@ -1345,16 +1352,23 @@ void ReaderTools::PrintWithDialog() {
   } else if (!outline_.Outline().may_print) {
     reason = kPrintForbidden;
   } else {
-    PrinterChoice choice;
-    PRINTDLGW &dialog = choice.dialog;
+    // PrintDlgW rather than PrintDlgExW, whose "current page" Wine does not offer and whose
+    // page numbers it hands back without the flag that says they were chosen. "Pages" offers
+    // the current page first.
+    PRINTDLGW dialog{};
+    dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
-    // "Pages" offers the current page first.
     dialog.Flags = PD_RETURNDC | PD_NOSELECTION | PD_ALLPAGES;
     dialog.nMinPage = 1;
     dialog.nMaxPage = WORD(std::min(viewer_.PageCount(), 0xFFFF));
     dialog.nFromPage = dialog.nToPage = WORD(std::min(CurrentPage() + 1, 0xFFFF));
     dialog.nCopies = 1;
-    if (!PrintDlgW(&dialog)) {
+    const bool chosen = PrintDlgW(&dialog);
+    PrinterHandles printer;
+    printer.dc = dialog.hDC;
+    printer.mode = dialog.hDevMode;
+    printer.names = dialog.hDevNames;
+    if (!chosen) {
       const DWORD error = CommDlgExtendedError();
       if (error) reason = DialogFailure(error);
     } else {
@@ -1363,7 +1377,7 @@ void ReaderTools::PrintWithDialog() {
         first = std::max(1, int(dialog.nFromPage)) - 1;
         last = std::min(int(dialog.nToPage), viewer_.PageCount()) - 1;
       }
-      reason = PrintOn(dialog.hDC, first, last, dialog.nCopies);
+      reason = PrintOn(printer.dc, first, last, dialog.nCopies);
     }
   }
   if (!reason.empty()) MessageBoxW(owner, reason.c_str(), L"Print", MB_OK | MB_ICONEXCLAMATION);
