@@ -30,6 +30,10 @@ void PageLayout::SetSizes(int first, const std::vector<std::pair<float, float>> 
   std::fill(sizes_.begin() + known_, sizes_.end(), sizes.back());
 }
 
+void PageLayout::SwapSides() {
+  for (auto &[w, h] : sizes_) std::swap(w, h);
+}
+
 void PageLayout::Arrange(int client_width, double zoom) {
   float widest = 1;
   for (const auto &[w, h] : sizes_) widest = std::max(widest, w);
@@ -97,6 +101,47 @@ int PageLayout::PageAt(int y) const {
   auto it = std::upper_bound(boxes_.begin(), boxes_.end(), y,
                              [](int row, const PageBox &b) { return row < b.y; });
   return it == boxes_.begin() ? 0 : int(it - boxes_.begin()) - 1;
+}
+
+namespace {
+
+// The band's size: as wide as may be, then as high as the pixels allow.
+std::pair<int, int> BandSize(int width, int height, int max_side, int max_pixels) {
+  const int band_width = std::max(1, std::min({width, max_side, max_pixels}));
+  const int band_height = std::max(1, std::min({height, max_side, max_pixels / band_width}));
+  return {band_width, band_height};
+}
+
+}  // namespace
+
+int BandCount(int width, int height, int max_side, int max_pixels) {
+  const auto [w, h] = BandSize(width, height, max_side, max_pixels);
+  return ((width + w - 1) / w) * ((height + h - 1) / h);
+}
+
+PageBox BandOf(int index, int width, int height, int max_side, int max_pixels) {
+  const auto [w, h] = BandSize(width, height, max_side, max_pixels);
+  const int across = (width + w - 1) / w;
+  const int left = index % across * w, top = index / across * h;
+  return PageBox{left, top, std::min(w, width - left), std::min(h, height - top)};
+}
+
+std::pair<double, double> Turned(int quarter_turns, double w, double h, double x, double y) {
+  switch (quarter_turns & 3) {
+    case 1: return {h - y, x};
+    case 2: return {w - x, h - y};
+    case 3: return {y, w - x};
+    default: return {x, y};
+  }
+}
+
+std::pair<double, double> Unturned(int quarter_turns, double w, double h, double x, double y) {
+  switch (quarter_turns & 3) {
+    case 1: return {y, h - x};
+    case 2: return {w - x, h - y};
+    case 3: return {w - y, x};
+    default: return {x, y};
+  }
 }
 
 }  // namespace pdfview

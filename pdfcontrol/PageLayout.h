@@ -30,10 +30,14 @@ class PageLayout {
   // like the last of them. Arrange follows.
   void SetSizes(int first, const std::vector<std::pair<float, float>> &sizes);
   int KnownPages() const { return known_; }
+  // Every page turned a quarter: widths and heights change places. Arrange follows.
+  void SwapSides();
   // zoom 1 fits the widest page to the client width.
   void Arrange(int client_width, double zoom);
 
   int PageCount() const { return int(sizes_.size()); }
+  // A page's size in points, as laid out.
+  std::pair<float, float> Size(int index) const { return sizes_[index]; }
   const PageBox &Box(int index) const { return boxes_[index]; }
   int DocumentWidth() const { return width_; }
   int DocumentHeight() const { return height_; }
@@ -63,5 +67,15 @@ class PageLayout {
   double fit_width_ = 1;
   int known_ = 0;
 };
+
+// A page of width x height pixels cut into bands of at most max_side a side and max_pixels
+// each, top to bottom and left to right, that cover it exactly once.
+PageBox BandOf(int index, int width, int height, int max_side, int max_pixels);
+int BandCount(int width, int height, int max_side, int max_pixels);
+
+// A point of a page w x h points (from its top left as the page displays itself) where it lands
+// on the page turned by quarter turns clockwise, and back.
+std::pair<double, double> Turned(int quarter_turns, double w, double h, double x, double y);
+std::pair<double, double> Unturned(int quarter_turns, double w, double h, double x, double y);
 
 }  // namespace pdfview

@@ -186,7 +186,8 @@ STDMETHODIMP PdfControl::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, 
   } kMembers[] = {{L"src", kDispSrc}, {L"OpenDocument", kDispOpenDocument},
                   {L"pageCount", kDispPageCount}, {L"busy", kDispBusy},
                   {L"currentPage", kDispCurrentPage}, {L"zoom", kDispZoom},
-                  {L"find", kDispFind}, {L"selectedText", kDispSelectedText}};
+                  {L"find", kDispFind}, {L"selectedText", kDispSelectedText},
+                  {L"print", kDispPrint}};
   HRESULT hr = S_OK;
   for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
   for (const auto &member : kMembers) {
@@ -240,6 +241,7 @@ HRESULT PdfControl::Dispatch(DISPID id, WORD flags, DISPPARAMS *params, VARIANT 
     case kDispZoom:
     case kDispFind:
     case kDispSelectedText: return InvokeReader(id, flags, params, result, arg_error);
+    case kDispPrint: return InvokePrint(flags, params, result, arg_error, failure);
 #ifdef FOLVANE_TEST_SEAMS
     case kDispTextHeld: return InvokeTextHeld(flags, params, result);
 #endif
@@ -405,6 +407,32 @@ HRESULT PdfControl::InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARI
   return DISP_E_MEMBERNOTFOUND;
 }
 
+HRESULT PdfControl::InvokePrint(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error,
+                                Failure &failure) {
+  if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+  if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+  if (params->cArgs != 2) return DISP_E_BADPARAMCOUNT;
+  VARIANT from, to;
+  VariantInit(&from);
+  VariantInit(&to);
+  HRESULT hr = VariantChangeType(&from, &params->rgvarg[1], 0, VT_I4);
+  if (FAILED(hr)) return ArgumentFailure(hr, 1, arg_error);
+  hr = VariantChangeType(&to, &params->rgvarg[0], 0, VT_I4);
+  if (FAILED(hr)) return ArgumentFailure(hr, 0, arg_error);
+  EnsureViewer();
+  const std::wstring reason = tools_->Print(int(from.lVal) - 1, int(to.lVal) - 1);
+  if (!reason.empty()) {
+    failure = {E_FAIL, reason};
+    return failure.code;
+  }
+  if (result) {
+    VariantInit(result);
+    result->vt = VT_BOOL;
+    result->boolVal = VARIANT_TRUE;
+  }
+  return S_OK;
+}
+
 void PdfControl::EnsureViewer() {
   if (!renderer_) renderer_ = std::make_unique<RendererClient>(WorkerPath());
   if (!viewer_) {
@@ -424,6 +452,7 @@ bool PdfControl::OpenDocument(const std::wstring &path) {
   EnsureViewer();
   if (!src_.empty() && viewer_->HasDocument()) views_[FoldCase(src_)] = tools_->View();
   const bool opened = OpenAndShow(path);
+  tools_->SetDocumentTitle(src_.empty() ? std::wstring() : FileNameOf(src_));
   tools_->DocumentChanged();
   if (opened) {
     auto it = views_.find(FoldCase(src_));

@@ -4,7 +4,8 @@
 // (2), and for callers that want to wait for the screen, `pageCount` (3) and `busy` (4).
 // For hosts that drive the reader's tools: `currentPage` (5, get/put, from 1), `zoom` (6,
 // get/put, percent; 0 fits the width), `find(text, forward)` (7, true when a match was found
-// and shown) and `selectedText` (8, get).
+// and shown), `selectedText` (8, get) and `print(from, to)` (9: pages from 1, to the default
+// printer without a dialog; true when printed, an exception with the reason when not).
 // The window and the rendering worker are made on first need and released by Close.
 #pragma once
 
@@ -36,6 +37,7 @@ enum DispatchId : DISPID {
   kDispZoom = 6,
   kDispFind = 7,
   kDispSelectedText = 8,
+  kDispPrint = 9,
 #ifdef FOLVANE_TEST_SEAMS
   // Test builds only: what both sides hold of pages' text, as "<control bytes> <budget>
   // <worker bytes> <budget>" (get); the control's budget in bytes (put).
@@ -163,6 +165,7 @@ class PdfControl final : public IDispatch,
   HRESULT InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, Failure &failure);
   HRESULT InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error);
   HRESULT InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error);
+  HRESULT InvokePrint(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error, Failure &failure);
 #ifdef FOLVANE_TEST_SEAMS
   HRESULT InvokeTextHeld(WORD flags, DISPPARAMS *params, VARIANT *result);
 #endif

@@ -4,12 +4,15 @@
 #include "AddressBox.h"
 #include "Guard.h"
 #include "LinkPolicy.h"
+#include "Printing.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <tuple>
 
 namespace pdfview {
 
@@ -27,6 +30,11 @@ enum ControlId : int {
   kFindNext,
   kFindPrev,
   kNote,
+  kOutlineButton,
+  kTurnLeft,
+  kTurnRight,
+  kPrintButton,
+  kOutlineTree,
   kCopy = 201,
   kSelectAll,
 };
@@ -67,9 +75,70 @@ void Tint(HDC dc, const RECT &r, COLORREF colour) {
   DeleteObject(brush);
 }
 
+// A rectangle whose corners may come in any order.
+TextBox Ordered(double x0, double y0, double x1, double y1) {
+  return TextBox{std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
+}
+
 RECT OnScreen(const TextBox &box, const RECT &page, double ppp) {
   return RECT{page.left + LONG(std::floor(box.x0 * ppp)), page.top + LONG(std::floor(box.y0 * ppp)),
               page.left + LONG(std::ceil(box.x1 * ppp)), page.top + LONG(std::ceil(box.y1 * ppp))};
+}
+
+// The toolbar's small pictures, drawn rather than typed: the dialog font has no such signs.
+enum Icon { kOutlineIcon, kTurnLeftIcon, kTurnRightIcon, kPrintIcon };
+
+HBITMAP DrawIcon(Icon icon) {
+  constexpr int kSide = 16;
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, kSide, kSide);
+  ReleaseDC(nullptr, screen);
+  HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
+  const RECT all{0, 0, kSide, kSide};
+  FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
+  HGDIOBJ old_pen = SelectObject(dc, pen);
+  HGDIOBJ old_brush = SelectObject(dc, GetStockObject(BLACK_BRUSH));
+  auto line = [dc](int x0, int y0, int x1, int y1) {
+    MoveToEx(dc, x0, y0, nullptr);
+    LineTo(dc, x1, y1);
+  };
+  switch (icon) {
+    case kOutlineIcon:
+      for (const auto &[indent, y] : {std::pair{2, 3}, {6, 7}, {6, 11}}) {
+        line(indent, y, indent + 2, y);
+        line(indent + 4, y, 14, y);
+      }
+      break;
+    case kTurnLeftIcon:
+    case kTurnRightIcon: {
+      const bool right = icon == kTurnRightIcon;
+      // Three quarters of a circle, with the arrow's head at its open end.
+      SelectObject(dc, GetStockObject(NULL_BRUSH));
+      if (right) Arc(dc, 2, 3, 14, 15, 8, 3, 2, 9);
+      else Arc(dc, 2, 3, 14, 15, 14, 9, 8, 3);
+      SelectObject(dc, GetStockObject(BLACK_BRUSH));
+      const POINT head[] = {{right ? 8 : 8, 0}, {right ? 12 : 4, 3}, {8, 6}};
+      Polygon(dc, head, 3);
+      break;
+    }
+    case kPrintIcon: {
+      SelectObject(dc, GetStockObject(WHITE_BRUSH));
+      Rectangle(dc, 4, 1, 12, 7);
+      SelectObject(dc, GetStockObject(GRAY_BRUSH));
+      Rectangle(dc, 1, 6, 15, 12);
+      SelectObject(dc, GetStockObject(WHITE_BRUSH));
+      Rectangle(dc, 4, 10, 12, 15);
+      break;
+    }
+  }
+  SelectObject(dc, old_brush);
+  SelectObject(dc, old_pen);
+  DeleteObject(pen);
+  SelectObject(dc, old_bitmap);
+  DeleteDC(dc);
+  return bitmap;
 }
 
 // A number typed by a person: digits with blanks and a percent sign around them.
@@ -89,7 +158,14 @@ bool ParseNumber(std::wstring text, int &out) {
 
 ReaderTools::ReaderTools(ViewerWindow &viewer, RendererClient &renderer) : viewer_(viewer), renderer_(renderer) {}
 
-ReaderTools::~ReaderTools() { viewer_.SetExtension(nullptr); }
+ReaderTools::~ReaderTools() {
+  viewer_.SetExtension(nullptr);
+  // Buttons do not own their pictures.
+  for (HBITMAP &icon : icons_) {
+    if (icon) DeleteObject(icon);
+    icon = nullptr;
+  }
+}
 
 HWND ReaderTools::Make(const wchar_t *cls, const wchar_t *text, DWORD style, DWORD ex_style, int id) {
   HWND child = CreateWindowExW(ex_style, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, window_,
@@ -116,6 +192,17 @@ void ReaderTools::Attach() {
   find_prev_ = Make(L"BUTTON", L"\u00AB", BS_PUSHBUTTON, 0, kFindPrev);
   find_next_ = Make(L"BUTTON", L"\u00BB", BS_PUSHBUTTON, 0, kFindNext);
   note_ = Make(L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX | SS_ENDELLIPSIS, 0, kNote);
+  outline_button_ = Make(L"BUTTON", L"Outline", BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_BITMAP, 0, kOutlineButton);
+  turn_left_ = Make(L"BUTTON", L"Turn left", BS_PUSHBUTTON | BS_BITMAP, 0, kTurnLeft);
+  turn_right_ = Make(L"BUTTON", L"Turn right", BS_PUSHBUTTON | BS_BITMAP, 0, kTurnRight);
+  print_ = Make(L"BUTTON", L"Print", BS_PUSHBUTTON | BS_BITMAP, 0, kPrintButton);
+  const std::pair<HWND, Icon> pictures[] = {
+      {outline_button_, kOutlineIcon}, {turn_left_, kTurnLeftIcon}, {turn_right_, kTurnRightIcon}, {print_, kPrintIcon}};
+  for (const auto &[button, icon] : pictures) {
+    icons_[icon] = DrawIcon(icon);
+    SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP, LPARAM(icons_[icon]));
+  }
+  outline_.Create(window_, kOutlineTree);
   for (HWND field : {page_box_, find_box_, GetWindow(zoom_box_, GW_CHILD)}) {
     if (field) SetWindowSubclass(field, &FieldProc, 1, reinterpret_cast<DWORD_PTR>(this));
   }
@@ -133,7 +220,11 @@ void ReaderTools::Attach() {
   // Buttons explain themselves in the same tooltip control.
   const std::pair<HWND, const wchar_t *> hints[] = {{prev_, L"Previous page"}, {next_, L"Next page"},
                                                     {find_prev_, L"Find previous (Shift+F3)"},
-                                                    {find_next_, L"Find next (F3)"}};
+                                                    {find_next_, L"Find next (F3)"},
+                                                    {outline_button_, L"Outline (F9)"},
+                                                    {turn_left_, L"Turn left (Ctrl+Shift+Minus)"},
+                                                    {turn_right_, L"Turn right (Ctrl+Shift+Plus)"},
+                                                    {print_, L"Print (Ctrl+P)"}};
   for (const auto &[button, hint] : hints) {
     TOOLINFOW info{};
     info.cbSize = sizeof info;
@@ -151,6 +242,8 @@ void ReaderTools::Attach() {
 
 int ReaderTools::TopReserve() const { return window_ ? kBarHeight : 0; }
 
+int ReaderTools::LeftReserve() const { return window_ ? outline_.Reserve() : 0; }
+
 void ReaderTools::Arrange() {
   if (!window_) return;
   RECT client;
@@ -161,6 +254,8 @@ void ReaderTools::Arrange() {
     MoveWindow(w, x, y, width, height ? height : h, TRUE);
     x += width;
   };
+  place(outline_button_, 22);
+  x += 4;
   place(prev_, 22);
   place(next_, 22);
   x += 4;
@@ -169,6 +264,11 @@ void ReaderTools::Arrange() {
   place(page_count_, 48);
   x += 4;
   place(zoom_box_, 80, 220);
+  x += 4;
+  place(turn_left_, 22);
+  place(turn_right_, 22);
+  x += 4;
+  place(print_, 22);
   x += 8;
   const int rest = client.right - x - 2 * 22 - 6;
   place(find_box_, std::clamp(rest / 2, 60, 160));
@@ -177,6 +277,7 @@ void ReaderTools::Arrange() {
   place(find_next_, 22);
   x += 4;
   place(note_, std::max(0, int(client.right) - x - 2));
+  outline_.Place(kBarHeight);
 }
 
 void ReaderTools::DocumentChanged() {
@@ -192,11 +293,15 @@ void ReaderTools::DocumentChanged() {
     selection_ = {};
     goto_page_ = goto_scroll_ = -1;
     ClearNotes();
+    outline_.SetOutline({});
+    RequestOutline();
   }
   const bool enable = viewer_.HasDocument();
-  for (HWND w : {prev_, next_, page_box_, page_count_, zoom_box_, find_box_, find_next_, find_prev_, note_}) {
+  for (HWND w : {prev_, next_, page_box_, page_count_, zoom_box_, find_box_, find_next_, find_prev_, note_,
+                 turn_left_, turn_right_, print_}) {
     if (w) EnableWindow(w, enable);
   }
+  PlaceOutline();
   if (!enable && window_) {
     SetTextIfChanged(page_box_, L"");
     SetTextIfChanged(page_count_, L"");
@@ -210,6 +315,14 @@ void ReaderTools::ViewChanged() {
   if (!window_ || !viewer_.HasDocument()) return;
   UpdateBar();
   RequestVisibleText();
+  if (outline_.Visible()) {
+    // The place at the top of the view, in the page's own points where it is unturned.
+    const int page = CurrentPage();
+    const PageLayout &layout = viewer_.Layout();
+    const double below = std::max(0, viewer_.ScrollY() - layout.Box(page).y) / layout.PixelsPerPoint();
+    // A point's slack: a jump to an entry's place lands on it, rounded to a pixel.
+    outline_.SelectSection(page, viewer_.QuarterTurns() == 0 ? below + 1 : 0);
+  }
 }
 
 void ReaderTools::UpdateBar() {
@@ -278,11 +391,18 @@ SavedView ReaderTools::View() const {
   const PageBox &box = viewer_.Layout().Box(view.page);
   view.offset = std::clamp(double(viewer_.ScrollY() - box.y) / std::max(1, box.height), 0.0, 1.0);
   view.zoom = viewer_.Zoom();
+  view.quarter_turns = viewer_.QuarterTurns();
+  view.outline_shown = outline_.Wanted();
+  view.outline_width = outline_.Width();
   return view;
 }
 
 void ReaderTools::Restore(const SavedView &view) {
   if (!viewer_.HasDocument()) return;
+  outline_.SetWanted(view.outline_shown);
+  outline_.SetWidth(view.outline_width);
+  PlaceOutline();
+  viewer_.Turn(view.quarter_turns - viewer_.QuarterTurns());
   viewer_.SetZoom(view.zoom);
   const PageLayout &layout = viewer_.Layout();
   const int page = std::clamp(view.page, 0, layout.PageCount() - 1);
@@ -366,7 +486,23 @@ bool ReaderTools::HandleKey(HWND from, WPARAM key) {
   if (Alt()) return false;
   const int field = FieldIndex(from);
   const bool ctrl = Ctrl(), shift = Shift();
+  if (ctrl && shift && viewer_.HasDocument()) {
+    switch (key) {
+      case VK_ADD:
+      case VK_OEM_PLUS: Turn(1); return true;
+      case VK_SUBTRACT:
+      case VK_OEM_MINUS: Turn(-1); return true;
+    }
+  }
   switch (key) {
+    case VK_F9:
+      if (ctrl || shift) return false;
+      ToggleOutline();
+      return true;
+    case 'P':
+      if (!ctrl || shift || !viewer_.HasDocument()) return false;
+      PrintWithDialog();
+      return true;
     case VK_TAB: {
       if (ctrl) return false;
       int to = field + (shift ? -1 : 1);
@@ -477,6 +613,17 @@ void ReaderTools::OnCommand(int id, int code) {
         UpdateBar();
       }
       break;
+    case kOutlineButton:
+      if (code == BN_CLICKED) ToggleOutline();
+      break;
+    case kTurnLeft:
+    case kTurnRight:
+      if (code == BN_CLICKED) Turn(id == kTurnRight ? 1 : -1);
+      if (code == BN_CLICKED) SetFocus(window_);
+      break;
+    case kPrintButton:
+      if (code == BN_CLICKED) PrintWithDialog();
+      break;
     case kCopy:
       Copy();
       break;
@@ -508,6 +655,10 @@ void ReaderTools::CollectText() {
     if (answer.job.generation != generation_ || generation_ != viewer_.Generation()) continue;
     if (answer.job.find) {
       if (answer.job.id == find_request_) changed |= FinishFind(answer);
+      continue;
+    }
+    if (answer.job.outline) {
+      TakeOutline(answer);
       continue;
     }
     const int page = int(answer.job.page);
@@ -682,8 +833,9 @@ void ReaderTools::ShowMatch() {
   if (current_.page < 0 || !HeldText(current_.page)) return;
   const auto &matches = MatchesOf(current_.page);
   if (current_.index >= int(matches.size())) return;
-  const auto boxes = HeldText(current_.page)->Boxes(matches[current_.index]);
+  auto boxes = HeldText(current_.page)->Boxes(matches[current_.index]);
   if (boxes.empty()) return;
+  for (TextBox &box : boxes) box = TurnedBox(current_.page, box);
   const PageLayout &layout = viewer_.Layout();
   const PageBox &page = layout.Box(current_.page);
   const double ppp = layout.PixelsPerPoint();
@@ -747,17 +899,19 @@ ReaderTools::Hit ReaderTools::HitAt(POINT client, int page) const {
   if (!viewer_.HasDocument()) return hit;
   const PageLayout &layout = viewer_.Layout();
   const RECT area = viewer_.PagesArea();
-  const int x = client.x + viewer_.ScrollX(), y = client.y - area.top + viewer_.ScrollY();
+  const int x = client.x - area.left + viewer_.ScrollX(), y = client.y - area.top + viewer_.ScrollY();
   hit.page = page >= 0 ? page : layout.PageAt(y);
   if (hit.page < 0 || hit.page >= layout.PageCount()) return Hit{};
   const PageBox &box = layout.Box(hit.page);
-  hit.x = (x - box.x) / layout.PixelsPerPoint();
-  hit.y = (y - box.y) / layout.PixelsPerPoint();
+  const double ppp = layout.PixelsPerPoint();
+  const int turns = viewer_.QuarterTurns();
+  const double w = (turns % 2 ? box.height : box.width) / ppp, h = (turns % 2 ? box.width : box.height) / ppp;
+  std::tie(hit.x, hit.y) = Unturned(turns, w, h, (x - box.x) / ppp, (y - box.y) / ppp);
   return hit;
 }
 
 const PageLink *ReaderTools::LinkAt(POINT client) const {
-  if (client.y < TopReserve()) return nullptr;
+  if (client.y < TopReserve() || client.x < LeftReserve()) return nullptr;
   const Hit hit = HitAt(client);
   const CachedText *held = texts_.Peek(hit.page);
   return held ? held->text.LinkAt(hit.x, hit.y) : nullptr;
@@ -765,7 +919,7 @@ const PageLink *ReaderTools::LinkAt(POINT client) const {
 
 void ReaderTools::Follow(const PageLink &link) {
   switch (DecideLink(link)) {
-    case LinkAction::kJump: GoToPage(link.target_page, link.target_y); break;
+    case LinkAction::kJump: GoToPlace(link.target_page, link.target_y); break;
     case LinkAction::kAskToOpen:
       ShowTip(L"", POINT{0, 0});
       AskAndOpenAddress(window_, link.address);
@@ -834,6 +988,52 @@ void ReaderTools::ShowTip(const std::wstring &text, POINT client) {
 
 bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT &result) {
   auto point = [lparam] { return POINT{short(LOWORD(lparam)), short(HIWORD(lparam))}; };
+  // The bar beside the outline pane drags its width.
+  switch (message) {
+    case WM_LBUTTONDOWN:
+      if (outline_.OnBar(point(), TopReserve())) {
+        dragging_bar_ = true;
+        bar_grab_ = point().x - outline_.Width();
+        SetCapture(window_);
+        return true;
+      }
+      break;
+    case WM_MOUSEMOVE:
+      if (dragging_bar_) {
+        const int width = outline_.WidthAt(point().x - bar_grab_);
+        if (width != outline_.Width()) {
+          outline_.SetWidth(width);
+          PlaceOutline();
+        }
+        return true;
+      }
+      break;
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+      if (dragging_bar_) {
+        dragging_bar_ = false;
+        if (message == WM_LBUTTONUP && GetCapture() == window_) ReleaseCapture();
+        return true;
+      }
+      break;
+    case WM_SETCURSOR:
+      if (LOWORD(lparam) == HTCLIENT && HWND(wparam) == window_) {
+        POINT p;
+        GetCursorPos(&p);
+        ScreenToClient(window_, &p);
+        if (outline_.OnBar(p, TopReserve())) {
+          SetCursor(LoadCursor(nullptr, IDC_SIZEWE));
+          result = TRUE;
+          return true;
+        }
+      }
+      break;
+    case WM_NOTIFY:
+      if (reinterpret_cast<const NMHDR *>(lparam)->hwndFrom == outline_.Tree()) {
+        return OnOutlineNotify(*reinterpret_cast<const NMHDR *>(lparam), result);
+      }
+      break;
+  }
   switch (message) {
     case WM_SIZE:
       Arrange();
@@ -933,6 +1133,7 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
       if (tip_) DestroyWindow(tip_);
       tip_ = nullptr;
       window_ = prev_ = next_ = page_box_ = page_count_ = zoom_box_ = find_box_ = find_next_ = find_prev_ = note_ = nullptr;
+      outline_button_ = turn_left_ = turn_right_ = print_ = nullptr;
       return false;
   }
   return false;
@@ -946,13 +1147,241 @@ void ReaderTools::PaintOver(HDC dc, int page, const RECT &where, double ppp) {
     for (int i = 0; i < int(matches.size()); ++i) {
       const bool current = current_.page == page && current_.index == i;
       for (const TextBox &box : text->Boxes(matches[i])) {
-        Tint(dc, OnScreen(box, where, ppp), current ? RGB(255, 150, 40) : RGB(255, 240, 80));
+        Tint(dc, Placed(box, page, where, ppp), current ? RGB(255, 150, 40) : RGB(255, 240, 80));
       }
     }
   }
   if (selection_page_ == page) {
-    for (const TextBox &box : text->Boxes(selection_)) Tint(dc, OnScreen(box, where, ppp), RGB(150, 200, 255));
+    for (const TextBox &box : text->Boxes(selection_)) Tint(dc, Placed(box, page, where, ppp), RGB(150, 200, 255));
   }
+}
+
+// ---- the outline pane and turning
+
+void ReaderTools::RequestOutline() {
+  outline_pending_ = false;
+  if (!viewer_.HasDocument()) return;
+  TextJob job;
+  job.generation = generation_;
+  job.outline = true;
+  outline_request_ = renderer_.RequestText(std::move(job));
+  outline_pending_ = true;
+}
+
+void ReaderTools::TakeOutline(const TextAnswer &answer) {
+  if (!outline_pending_ || answer.job.id != outline_request_) return;
+  outline_pending_ = false;
+  DocumentOutline outline;
+  // An answer that breaks the bounds shows no outline, and the document is printed as any
+  // other: the worker's word on permissions is only as good as the rest of its answer.
+  if (!answer.failed) outline.Decode(answer.text.data(), answer.text.size(), uint32_t(viewer_.PageCount()));
+  outline_.SetOutline(std::move(outline));
+  PlaceOutline();
+  ViewChanged();
+}
+
+// Printing needs the answer that says whether the document allows it.
+bool ReaderTools::WaitForOutline() {
+  if (!outline_pending_) return true;
+  TakeOutline(renderer_.WaitText(outline_request_, RendererClient::kPageTextTimeoutMs));
+  return !outline_pending_;
+}
+
+void ReaderTools::PlaceOutline() {
+  if (!window_) return;
+  outline_.Place(kBarHeight);
+  if (outline_button_) {
+    EnableWindow(outline_button_, viewer_.HasDocument() && outline_.HasEntries());
+    SendMessageW(outline_button_, BM_SETCHECK, outline_.Visible() ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+  if (LeftReserve() != pages_left_) {
+    pages_left_ = LeftReserve();
+    viewer_.Rearrange();
+  }
+}
+
+bool ReaderTools::ToggleOutline() {
+  if (!viewer_.HasDocument() || !outline_.HasEntries()) return false;
+  outline_.SetWanted(!outline_.Wanted());
+  PlaceOutline();
+  ViewChanged();
+  if (outline_.Visible()) SetFocus(outline_.Tree());
+  else SetFocus(window_);
+  return true;
+}
+
+void ReaderTools::GoToEntry(int entry) {
+  const auto &entries = outline_.Outline().entries;
+  if (entry < 0 || entry >= int(entries.size()) || entries[size_t(entry)].page < 0) return;
+  GoToPlace(entries[size_t(entry)].page, entries[size_t(entry)].y);
+}
+
+// A place given in the page's own points (as the page displays itself), in the turned view:
+// turned a quarter, a row of the page is a column, and the page's top is shown.
+void ReaderTools::GoToPlace(int page, double points_below_top) {
+  const int turns = viewer_.QuarterTurns();
+  if (turns == 0 || points_below_top < 0 || page < 0 || page >= viewer_.PageCount()) {
+    GoToPage(page, turns == 0 ? points_below_top : -1);
+    return;
+  }
+  const PageBox &box = viewer_.Layout().Box(page);
+  const double h = box.height / viewer_.Layout().PixelsPerPoint();
+  GoToPage(page, turns == 2 ? std::max(0.0, h - points_below_top) : -1);
+}
+
+bool ReaderTools::OnOutlineNotify(const NMHDR &header, LRESULT &result) {
+  result = 0;
+  switch (header.code) {
+    case NM_CLICK:
+      GoToEntry(outline_.EntryAtPointer());
+      return true;
+    case NM_RETURN:
+      GoToEntry(outline_.SelectedEntry());
+      result = TRUE;  // taken: no beep
+      return true;
+    case TVN_KEYDOWN: {
+      const WORD key = reinterpret_cast<const NMTVKEYDOWN &>(header).wVKey;
+      if (key == VK_F9 || key == 'P' || ((key == VK_ADD || key == VK_OEM_PLUS || key == VK_SUBTRACT ||
+                                          key == VK_OEM_MINUS) && Ctrl() && Shift())) {
+        result = HandleKey(outline_.Tree(), key) ? TRUE : FALSE;
+      }
+      return true;
+    }
+  }
+  return false;
+}
+
+void ReaderTools::Turn(int quarters) {
+  if (!viewer_.HasDocument()) return;
+  viewer_.Turn(quarters);
+  UpdateBar();
+  if (window_) InvalidateRect(window_, nullptr, FALSE);
+}
+
+// A box of a page's text (in the page's own points) as it lies on the page as shown.
+TextBox ReaderTools::TurnedBox(int page, const TextBox &box) const {
+  const int turns = viewer_.QuarterTurns();
+  if (turns == 0 || page < 0 || page >= viewer_.PageCount()) return box;
+  const PageLayout &layout = viewer_.Layout();
+  const PageBox &shown = layout.Box(page);
+  const double ppp = layout.PixelsPerPoint();
+  const double w = (turns % 2 ? shown.height : shown.width) / ppp, h = (turns % 2 ? shown.width : shown.height) / ppp;
+  const auto [x0, y0] = Turned(turns, w, h, box.x0, box.y0);
+  const auto [x1, y1] = Turned(turns, w, h, box.x1, box.y1);
+  return Ordered(x0, y0, x1, y1);
+}
+
+RECT ReaderTools::Placed(const TextBox &box, int page, const RECT &where, double ppp) const {
+  return OnScreen(TurnedBox(page, box), where, ppp);
+}
+
+// ---- printing
+
+namespace {
+
+constexpr const wchar_t *kPrintForbidden = L"This document does not allow printing.";
+constexpr int kMaxCopies = 999;
+
+// The device context and settings that a print dialog hands back, released together.
+struct PrinterHandles {
+  HDC dc = nullptr;
+  HGLOBAL mode = nullptr, names = nullptr;
+  PrinterHandles() = default;
+  ~PrinterHandles() {
+    if (dc) DeleteDC(dc);
+    if (mode) GlobalFree(mode);
+    if (names) GlobalFree(names);
+  }
+  PrinterHandles(const PrinterHandles &) = delete;
+  PrinterHandles &operator=(const PrinterHandles &) = delete;
+};
+
+std::wstring DialogFailure(DWORD error) {
+  if (error == PDERR_NODEFAULTPRN || error == PDERR_NODEVICES) return L"No printer is installed.";
+  return L"The printer could not be used (print dialog error " + std::to_wstring(error) + L").";
+}
+
+}  // namespace
+
+std::wstring ReaderTools::PrintOn(HDC printer, int first, int last, int copies) {
+  if (!viewer_.HasDocument()) return L"No document is open.";
+  const int count = viewer_.PageCount();
+  if (first < 0 || last >= count || first > last) return L"The pages asked for are not in the document.";
+  if (!WaitForOutline()) return L"The document could not be read for printing.";
+  if (!outline_.Outline().may_print) return kPrintForbidden;
+  PrintJob job;
+  job.generation = generation_;
+  job.title = title_.empty() ? L"Document" : title_;
+  const int turns = viewer_.QuarterTurns();
+  // Copies past the bound on sheets are not made.
+  copies = std::clamp(copies, 1, std::max(1, std::min(kMaxCopies, kMaxPrintSheets / (last - first + 1))));
+  for (int copy = 0; copy < copies; ++copy) {
+    for (int page = first; page <= last; ++page) {
+      auto size = viewer_.Layout().Size(page);
+      if (turns % 2) std::swap(size.first, size.second);
+      job.pages.push_back(page);
+      job.sizes.push_back(size);
+    }
+  }
+  bool cancelled = false;
+  return PrintPages(GetAncestor(window_, GA_ROOT), printer, renderer_, job, cancelled);
+}
+
+std::wstring ReaderTools::Print(int first, int last) {
+  if (!viewer_.HasDocument()) return L"No document is open.";
+  if (!WaitForOutline()) return L"The document could not be read for printing.";
+  if (!outline_.Outline().may_print) return kPrintForbidden;
+  PRINTDLGW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.Flags = PD_RETURNDEFAULT | PD_RETURNDC;
+  const bool chosen = PrintDlgW(&dialog);
+  PrinterHandles printer;
+  printer.dc = dialog.hDC;
+  printer.mode = dialog.hDevMode;
+  printer.names = dialog.hDevNames;
+  if (!chosen) return DialogFailure(CommDlgExtendedError());
+  return PrintOn(printer.dc, first, last, 1);
+}
+
+void ReaderTools::PrintWithDialog() {
+  if (!window_ || !viewer_.HasDocument()) return;
+  const HWND owner = GetAncestor(window_, GA_ROOT);
+  std::wstring reason;
+  if (!WaitForOutline()) {
+    reason = L"The document could not be read for printing.";
+  } else if (!outline_.Outline().may_print) {
+    reason = kPrintForbidden;
+  } else {
+    // PrintDlgW rather than PrintDlgExW, whose "current page" Wine does not offer and whose
+    // page numbers it hands back without the flag that says they were chosen. "Pages" offers
+    // the current page first.
+    PRINTDLGW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.Flags = PD_RETURNDC | PD_NOSELECTION | PD_ALLPAGES;
+    dialog.nMinPage = 1;
+    dialog.nMaxPage = WORD(std::min(viewer_.PageCount(), 0xFFFF));
+    dialog.nFromPage = dialog.nToPage = WORD(std::min(CurrentPage() + 1, 0xFFFF));
+    dialog.nCopies = 1;
+    const bool chosen = PrintDlgW(&dialog);
+    PrinterHandles printer;
+    printer.dc = dialog.hDC;
+    printer.mode = dialog.hDevMode;
+    printer.names = dialog.hDevNames;
+    if (!chosen) {
+      const DWORD error = CommDlgExtendedError();
+      if (error) reason = DialogFailure(error);
+    } else {
+      int first = 0, last = viewer_.PageCount() - 1;
+      if (dialog.Flags & PD_PAGENUMS) {
+        first = std::max(1, int(dialog.nFromPage)) - 1;
+        last = std::min(int(dialog.nToPage), viewer_.PageCount()) - 1;
+      }
+      reason = PrintOn(printer.dc, first, last, dialog.nCopies);
+    }
+  }
+  if (!reason.empty()) MessageBoxW(owner, reason.c_str(), L"Print", MB_OK | MB_ICONEXCLAMATION);
+  if (window_) SetFocus(window_);
 }
 
 }  // namespace pdfview

@@ -2,10 +2,14 @@
 //   ReaderTools - the toolbar (page buttons, the page box with "of N", the zoom box, the find
 //                 field with its buttons and note), going to a page, zoom in percent, finding
 //                 with highlights, selecting and copying text, and links.
-//   SavedView   - a document's place and zoom, which the control keeps per document.
+//   SavedView   - a document's place, zoom, turn and outline pane, which the control keeps
+//                 per document.
+// The toolbar also toggles the outline pane (F9), turns the view (Ctrl+Shift+Plus and
+// Ctrl+Shift+Minus) and prints (Ctrl+P).
 // Page text comes from the worker through the renderer client, in the background.
 #pragma once
 
+#include "OutlinePane.h"
 #include "PageText.h"
 #include "RendererClient.h"
 #include "TextCache.h"
@@ -23,6 +27,9 @@ struct SavedView {
   int page = 0;            // from 0
   double offset = 0;       // rows below the page's top, as a share of its height
   double zoom = 1;         // as the viewer window keeps it (1 fits the width)
+  int quarter_turns = 0;   // clockwise
+  bool outline_shown = false;
+  int outline_width = OutlinePane::kDefaultWidth;
 };
 
 class ReaderTools final : public ViewerWindow::Extension {
@@ -64,6 +71,18 @@ class ReaderTools final : public ViewerWindow::Extension {
   // What the note beside the find field shows now.
   std::wstring Note() const;
   std::wstring SelectedText() const;
+  // Shows or hides the outline pane; false when the document has no outline.
+  bool ToggleOutline();
+  const OutlinePane &Outline() const { return outline_; }
+  // Turns the view a quarter clockwise (1) or back (-1).
+  void Turn(int quarters);
+  // Prints pages [first, last] (from 0) to the default printer without a dialog; the reason
+  // when it could not, empty when it printed.
+  std::wstring Print(int first, int last);
+  // Asks with the platform's print dialog and prints; a failure is told in a message box.
+  void PrintWithDialog();
+  // What a print job is called at the printer.
+  void SetDocumentTitle(std::wstring title) { title_ = std::move(title); }
   // Keys that a container's dialog handling would take from the toolbar: true when used.
   bool TranslateKey(const MSG &msg);
 
@@ -74,6 +93,7 @@ class ReaderTools final : public ViewerWindow::Extension {
   // ViewerWindow::Extension
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT &result) override;
   int TopReserve() const override;
+  int LeftReserve() const override;
   void PaintOver(HDC dc, int page, const RECT &where, double pixels_per_point) override;
   void ViewChanged() override;
 
@@ -101,6 +121,17 @@ class ReaderTools final : public ViewerWindow::Extension {
   void GoToTyped();
   void ApplyTypedZoom();
   void FitPage();
+
+  std::wstring PrintOn(HDC printer, int first, int last, int copies);
+  void RequestOutline();
+  void TakeOutline(const TextAnswer &answer);
+  bool WaitForOutline();
+  void PlaceOutline();
+  void GoToEntry(int entry);
+  void GoToPlace(int page, double points_below_top);
+  bool OnOutlineNotify(const NMHDR &header, LRESULT &result);
+  TextBox TurnedBox(int page, const TextBox &box) const;
+  RECT Placed(const TextBox &box, int page, const RECT &where, double ppp) const;
 
   void RequestVisibleText();
   void CollectText();
@@ -132,6 +163,15 @@ class ReaderTools final : public ViewerWindow::Extension {
   HWND prev_ = nullptr, next_ = nullptr, page_box_ = nullptr, page_count_ = nullptr;
   HWND zoom_box_ = nullptr, find_box_ = nullptr, find_next_ = nullptr, find_prev_ = nullptr;
   HWND note_ = nullptr, tip_ = nullptr;
+  HWND outline_button_ = nullptr, turn_left_ = nullptr, turn_right_ = nullptr, print_ = nullptr;
+  OutlinePane outline_;
+  HBITMAP icons_[4] = {};
+  uint32_t outline_request_ = 0;
+  bool outline_pending_ = false;
+  bool dragging_bar_ = false;
+  int bar_grab_ = 0;  // where on the bar it was taken
+  int pages_left_ = 0;  // the pane's strip the pages were last laid out beside
+  std::wstring title_;
   std::wstring tip_text_;
 
   // The document whose text is held.

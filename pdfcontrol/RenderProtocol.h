@@ -17,6 +17,8 @@ enum Request : uint32_t {
   kText = 4,  // payload: page number (from 1); answer: a PageTextHeader and its records
   kFind = 5,  // payload: a FindRequest, then the text as UTF-16 code units
   kSizes = 6,  // payload: a SizesRequest; answer: PageSizes from its first page on
+  kOutline = 7,     // answer: an OutlineHeader and its records
+  kRenderPart = 8,  // payload: a PartRequest; answer as kRender
 };
 
 #ifdef FOLVANE_TEST_SEAMS
@@ -107,6 +109,32 @@ struct LinkRecord {
   uint32_t address_units;
 };
 
+// A part of a page drawn at a size of its own, turned by quarter turns clockwise over its own
+// /Rotate: the whole page for a turned view, a band of it for a printer. The band is the
+// request's width and height, at (left, top) of the page's page_width x page_height pixels.
+struct PartRequest {
+  RenderRequest band;
+  uint32_t quarter_turns;  // 0 to 3
+  uint32_t page_width, page_height;
+  uint32_t left, top;
+};
+
+// The document's outline, its entries in reading order (each after its parent), and whether
+// the document lets itself be printed. Each OutlineRecord is followed by its title's UTF-16
+// code units. A damaged outline answers the entries read before the damage.
+struct OutlineHeader {
+  uint32_t entry_count;
+  uint32_t may_print;  // 0 or 1
+};
+
+struct OutlineRecord {
+  uint32_t depth;        // 0 for a top entry, at most one more than the entry before
+  uint32_t target_page;  // from 1; 0 for none
+  float target_y;        // points from the target page's top as displayed, or negative for its top
+  uint32_t open;         // 0 or 1: shown expanded at first
+  uint32_t title_units;
+};
+
 // Looks for the text through at most count pages from start_page (from 1) on, forward or
 // backward, wrapping at the ends, and answers after a match, after count pages, or once
 // budget_ms have gone by after a page, whichever comes first, so that a search of any length
@@ -147,6 +175,12 @@ constexpr uint32_t kMaxGlyphs = 100'000;        // per page
 constexpr uint32_t kMaxLinks = 2'000;           // per page
 constexpr uint32_t kMaxAddressUnits = 4096;     // per link
 constexpr uint32_t kMaxTextPayload = 4u << 20;  // per answer
+// An outline answer is one kMaxTextPayload at most, whatever these allow.
+constexpr uint32_t kMaxOutlineDepth = 32;
+constexpr uint32_t kMaxOutlineEntries = 10'000;
+constexpr uint32_t kMaxOutlineTitleUnits = 256;
+// A page drawn in parts (printing) is at most this many pixels a side.
+constexpr uint32_t kMaxPartPageSide = 60'000;
 
 // Whether a page size can be laid out and rendered.
 constexpr bool ValidPageSize(const PageSize &page) {

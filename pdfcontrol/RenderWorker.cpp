@@ -4,6 +4,7 @@
 // Non-embedded standard fonts are mapped to the metric-compatible fonts copied beside it.
 #include "DocumentRepair.h"
 #include "RenderProtocol.h"
+#include "WorkerOutline.h"
 #include "WorkerText.h"
 
 #include <windows.h>
@@ -240,6 +241,23 @@ class Section {
   void *view_ = nullptr;
 };
 
+// Rounding may leave the bitmap a pixel off the asked size: the answer is always that size,
+// clipped or padded with paper.
+void CopyOut(SplashBitmap &bitmap, const RenderRequest &request, uint32_t *pixels) {
+  const uint32_t width = std::min<uint32_t>(request.width, bitmap.getWidth());
+  const uint32_t height = std::min<uint32_t>(request.height, bitmap.getHeight());
+  const auto *data = bitmap.getDataPtr();
+  for (uint32_t y = 0; y < request.height; ++y) {
+    uint32_t *row = pixels + size_t(y) * request.width;
+    uint32_t x = 0;
+    if (y < height) {
+      std::memcpy(row, data + size_t(y) * bitmap.getRowSize(), size_t(width) * 4);
+      x = width;
+    }
+    std::fill(row + x, row + request.width, 0xFFFFFFFFu);
+  }
+}
+
 bool Render(uint32_t size) {
   RenderRequest request{};
   if (size != sizeof request || !ReadAll(&request, sizeof request)) return false;
@@ -263,22 +281,47 @@ bool Render(uint32_t size) {
   if (Cancelled(nullptr)) return Reply(kCancelled);
   SplashBitmap *bitmap = output->getBitmap();
   if (!bitmap || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) return Reply(kRenderFailed);
-  // Rounding may leave the bitmap a pixel off the asked size: the answer is always that size,
-  // clipped or padded with paper.
-  const uint32_t width = std::min<uint32_t>(request.width, bitmap->getWidth());
-  const uint32_t height = std::min<uint32_t>(request.height, bitmap->getHeight());
-  const auto *data = bitmap->getDataPtr();
-  for (uint32_t y = 0; y < request.height; ++y) {
-    uint32_t *row = pixels + size_t(y) * request.width;
-    uint32_t x = 0;
-    if (y < height) {
-      std::memcpy(row, data + size_t(y) * bitmap->getRowSize(), size_t(width) * 4);
-      x = width;
-    }
-    std::fill(row + x, row + request.width, 0xFFFFFFFFu);
-  }
+  CopyOut(*bitmap, request, pixels);
   const BitmapHeader out{request.width, request.height};
   return Reply(kOk, &out, sizeof out);
+}
+
+bool RenderPart(uint32_t size) {
+  PartRequest request{};
+  if (size != sizeof request || !ReadAll(&request, sizeof request)) return false;
+  const RenderRequest &band = request.band;
+  Section section(band.section);
+  if (!document || band.page < 1 || band.page > uint32_t(document->getNumPages()) || band.width < 1 ||
+      band.height < 1 || band.width > kMaxSide || band.height > kMaxSide ||
+      uint64_t(band.width) * band.height > kMaxPixels || request.quarter_turns > 3 ||
+      request.page_width > kMaxPartPageSide || request.page_height > kMaxPartPageSide ||
+      uint64_t(request.left) + band.width > request.page_width ||
+      uint64_t(request.top) + band.height > request.page_height) {
+    return Reply(kBadRequest);
+  }
+  uint32_t *pixels = section.Map(size_t(band.width) * band.height * 4);
+  if (!pixels) return Reply(kBadRequest);
+  const int page = int(band.page);
+  double w = document->getPageCropWidth(page), h = document->getPageCropHeight(page);
+  if ((document->getPageRotate(page) / 90 + request.quarter_turns) % 2 != 0) std::swap(w, h);
+  if (!(w >= 1 && h >= 1)) return Reply(kRenderFailed);
+  if (pdfworker::PageObjectsMissing(*document, *document->getPage(page))) return Reply(kRenderFailed);
+  const double hdpi = request.page_width * 72.0 / w, vdpi = request.page_height * 72.0 / h;
+  document->displayPageSlice(output.get(), page, hdpi, vdpi, int(request.quarter_turns) * 90, false, true, false,
+                             int(request.left), int(request.top), int(band.width), int(band.height), &Cancelled);
+  if (Cancelled(nullptr)) return Reply(kCancelled);
+  SplashBitmap *bitmap = output->getBitmap();
+  if (!bitmap || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) return Reply(kRenderFailed);
+  CopyOut(*bitmap, band, pixels);
+  const BitmapHeader out{band.width, band.height};
+  return Reply(kOk, &out, sizeof out);
+}
+
+bool OutlineOf(uint32_t size) {
+  if (size != 0) return false;
+  if (!document) return Reply(kBadRequest);
+  const std::vector<char> outline = pdfworker::EncodedOutline(*document);
+  return Reply(kOk, outline.data(), uint32_t(outline.size()));
 }
 
 bool Text(uint32_t size) {
@@ -355,6 +398,8 @@ int main() {
       case kText: ok = Text(request.size); break;
       case kFind: ok = Find(request.size); break;
       case kSizes: ok = SizesOf(request.size); break;
+      case kOutline: ok = OutlineOf(request.size); break;
+      case kRenderPart: ok = RenderPart(request.size); break;
 #ifdef FOLVANE_TEST_SEAMS
       case kTextHeld: ok = TextHeld(request.size); break;
 #endif

@@ -253,7 +253,7 @@ void RendererClient::Run() {
   for (;;) {
     wake_.wait(lock, [this] {
       return stop_ || open_pending_ || warm_up_ || !jobs_.empty() || !text_jobs_.empty() || search_ ||
-             sizes_next_ < sizes_end_;
+             sizes_next_ < sizes_end_ || urgent_;
     });
     if (stop_) break;
     if (open_pending_) {
@@ -276,6 +276,19 @@ void RendererClient::Run() {
       open_result_ = std::move(result);
       open_done_ = true;
       opened_.notify_all();
+    } else if (urgent_) {
+      const RenderJob job = *urgent_;
+      urgent_.reset();
+      abort_render_ = false;
+      if (job.generation == generation_) ResetEvent(cancel_);
+      lock.unlock();
+      RenderedPage page;
+      page.job = job;
+      page.failed = true;
+      if (!GuardThread([&] { page = DoRender(job); })) StopWorker(false);
+      lock.lock();
+      GuardThread([&] { urgent_done_ = std::move(page); });
+      text_ready_.notify_all();
     } else if (!jobs_.empty()) {
       // Pages first: ink on the screen is what the user waits for; the text of a page
       // follows at most the few pages in view and next to it.
@@ -612,8 +625,11 @@ RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost)
   }
   const DWORD started = GetTickCount();
   const RenderRequest request{job.page + 1, job.width, job.height, remote};
+  const PartRequest part{request, job.quarter_turns, job.page_width ? job.page_width : job.width,
+                         job.page_width ? job.page_height : job.height, job.left, job.top};
+  const bool whole = job.quarter_turns == 0 && job.page_width == 0;
   Header header{};
-  if (!Send(kRender, &request, sizeof request) ||
+  if (!(whole ? Send(kRender, &request, sizeof request) : Send(kRenderPart, &part, sizeof part)) ||
       !Receive(&header, sizeof header, kRenderTimeoutMs, started)) {
     StopWorker(false);
     // A page that took all the time it had would take it again with a fresh worker.
@@ -696,9 +712,9 @@ TextAnswer RendererClient::TextOnce(const TextJob &job, bool &worker_lost) {
   }
 #endif
   const uint32_t page = job.page + 1;
-  std::vector<char> request(sizeof page);
-  std::memcpy(request.data(), &page, sizeof page);
-  Exchange(kText, request, kRenderTimeoutMs, answer, worker_lost);
+  std::vector<char> request(job.outline ? 0 : sizeof page);
+  if (!job.outline) std::memcpy(request.data(), &page, sizeof page);
+  Exchange(job.outline ? kOutline : kText, request, kRenderTimeoutMs, answer, worker_lost);
   return answer;
 }
 
@@ -810,6 +826,35 @@ void RendererClient::FindStep() {
   } else {
     *search_ = std::move(search);
   }
+}
+
+}  // namespace pdfview
+
+namespace pdfview {
+
+RenderedPage RendererClient::RenderNow(const RenderJob &job, const std::function<bool()> &keep_waiting) {
+  std::unique_lock lock(mutex_);
+  urgent_done_.reset();
+  urgent_ = job;
+  wake_.notify_all();
+  for (;;) {
+    if (urgent_done_) {
+      RenderedPage page = std::move(*urgent_done_);
+      urgent_done_.reset();
+      return page;
+    }
+    lock.unlock();
+    const bool go_on = keep_waiting();
+    lock.lock();
+    if (!go_on) break;
+    text_ready_.wait_for(lock, std::chrono::milliseconds(30));
+  }
+  // Given up: a job not yet started is dropped; one in progress ends by itself, unseen.
+  urgent_.reset();
+  RenderedPage page;
+  page.job = job;
+  page.failed = true;
+  return page;
 }
 
 }  // namespace pdfview

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -25,6 +26,10 @@ struct RenderJob {
   uint32_t generation = 0;  // the document the page belongs to
   uint32_t page = 0;        // from 0
   uint32_t width = 0, height = 0;
+  // Turned by quarter turns clockwise; or a band of width x height at (left, top) of the page
+  // drawn page_width x page_height (0: the page is the band).
+  uint32_t quarter_turns = 0;
+  uint32_t page_width = 0, page_height = 0, left = 0, top = 0;
   bool operator==(const RenderJob &) const = default;
 };
 
@@ -70,6 +75,7 @@ struct TextJob {
   uint32_t count = 0;    // pages a search goes through
   bool forward = true;
   std::wstring query;
+  bool outline = false;  // the document's outline (Outline.h) rather than a page's text
 #ifdef FOLVANE_TEST_SEAMS
   bool held = false;  // asks what the worker holds of text instead (kTextHeld)
 #endif
@@ -160,6 +166,10 @@ class RendererClient {
   // Waits for one answer (which TakeText then no longer gives); failed after the timeout.
   TextAnswer WaitText(uint32_t id, DWORD timeout_ms);
 
+  // Renders one job ahead of all others (printing) and waits for it, calling keep_waiting
+  // now and then: when that answers false the wait is given up and the job dropped.
+  RenderedPage RenderNow(const RenderJob &job, const std::function<bool()> &keep_waiting);
+
  private:
   void StartThread();
   void Run();
@@ -208,6 +218,8 @@ class RendererClient {
   std::optional<OpenResult> replaced_;
   uint32_t generation_ = 0;
   std::deque<RenderJob> jobs_;
+  std::optional<RenderJob> urgent_;
+  std::optional<RenderedPage> urgent_done_;
   RenderJob in_flight_;
   std::vector<RenderedPage> finished_;
   std::deque<TextJob> text_jobs_;

@@ -99,6 +99,7 @@ void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender
   std::vector<std::pair<float, float>> sizes;
   for (const auto &page : pages) sizes.emplace_back(page.width, page.height);
   layout_.SetPages(std::move(sizes), int(page_count));
+  turns_ = 0;
   has_document_ = true;
   damaged_ = damaged;
   generation_ = generation;
@@ -184,8 +185,23 @@ void ViewerWindow::SetZoom(double zoom) {
 RECT ViewerWindow::PagesArea() const {
   RECT client{};
   if (window_) GetClientRect(window_, &client);
-  if (extension_) client.top = std::min(client.bottom, LONG(extension_->TopReserve()));
+  if (extension_) {
+    client.top = std::min(client.bottom, LONG(extension_->TopReserve()));
+    client.left = std::min(client.right, LONG(extension_->LeftReserve()));
+  }
   return client;
+}
+
+void ViewerWindow::Turn(int quarters) {
+  const int turns = ((turns_ + quarters) % 4 + 4) % 4;
+  if (!has_document_ || turns == turns_) return;
+  if ((turns - turns_) % 2) layout_.SwapSides();
+  turns_ = turns;
+  // Every page is drawn anew; what was drawn at another angle would be drawn wrong.
+  cache_.clear();
+  failed_pages_.clear();
+  Relayout();
+  RequestVisible();
 }
 
 void ViewerWindow::FitWidth() {
@@ -289,7 +305,7 @@ LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {
 
 SIZE ViewerWindow::ClientSize() const {
   const RECT pages = PagesArea();
-  return {pages.right, pages.bottom - pages.top};
+  return {pages.right - pages.left, pages.bottom - pages.top};
 }
 
 void ViewerWindow::Relayout() {
@@ -397,8 +413,10 @@ bool ViewerWindow::OnKey(WPARAM key) {
 
 void ViewerWindow::Paint(HDC dc, int width, int height) {
   const int top = std::min(height, extension_ ? extension_->TopReserve() : 0);
+  const int left = std::min(width, extension_ ? extension_->LeftReserve() : 0);
   if (top > 0) Fill(dc, RECT{0, 0, width, top}, GetSysColor(COLOR_BTNFACE));
-  const RECT all{0, top, width, height};
+  if (left > 0) Fill(dc, RECT{0, top, left, height}, GetSysColor(COLOR_BTNFACE));
+  const RECT all{left, top, width, height};
   Fill(dc, all, kBackground);
   if (!has_document_) {
     if (!message_title_.empty()) PaintMessage(dc, all);
@@ -409,7 +427,7 @@ void ViewerWindow::Paint(HDC dc, int width, int height) {
   const auto [first, last] = layout_.VisibleRange(scroll_y_, height - top);
   for (int i = first; i < last; ++i) {
     const PageBox &box = layout_.Box(i);
-    const RECT where{box.x - scroll_x_, box.y - scroll_y_ + top, box.x - scroll_x_ + box.width,
+    const RECT where{box.x - scroll_x_ + left, box.y - scroll_y_ + top, box.x - scroll_x_ + left + box.width,
                      box.y - scroll_y_ + top + box.height};
     const RECT frame{where.left - 1, where.top - 1, where.right + 1, where.bottom + 1};
     Fill(dc, frame, RGB(64, 64, 64));
@@ -475,7 +493,10 @@ void ViewerWindow::CollectRendered() {
   for (const ArrivedSizes &arrived : renderer_.TakeSizes()) {
     if (!has_document_ || arrived.generation != generation_) continue;
     std::vector<std::pair<float, float>> sizes;
-    for (const auto &page : arrived.sizes) sizes.emplace_back(page.width, page.height);
+    for (const auto &page : arrived.sizes) {
+      if (turns_ % 2) sizes.emplace_back(page.height, page.width);
+      else sizes.emplace_back(page.width, page.height);
+    }
     layout_.SetSizes(int(arrived.first), sizes);
     resized = true;
   }
@@ -486,7 +507,7 @@ void ViewerWindow::CollectRendered() {
   }
   bool changed = false;
   for (RenderedPage &page : renderer_.TakeFinished()) {
-    if (!has_document_ || page.job.generation != generation_ ||
+    if (!has_document_ || page.job.generation != generation_ || int(page.job.quarter_turns) != turns_ ||
         int(page.job.page) >= layout_.PageCount()) {
       continue;
     }
@@ -530,7 +551,7 @@ void ViewerWindow::RequestVisible() {
     const PageBox &box = layout_.Box(i);
     auto it = cache_.find(i);
     if (it != cache_.end() && it->second.width == box.width && it->second.height == box.height) return;
-    jobs.push_back(RenderJob{generation_, uint32_t(i), uint32_t(box.width), uint32_t(box.height)});
+    jobs.push_back(RenderJob{generation_, uint32_t(i), uint32_t(box.width), uint32_t(box.height), uint32_t(turns_)});
   };
   for (int i = first; i < last; ++i) want(i);
   // The neighbours in reading order come next, ready for the user's next step.

@@ -32,6 +32,8 @@ class ViewerWindow {
     // True when the message is taken, with its result.
     virtual bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT &result) = 0;
     virtual int TopReserve() const = 0;
+    // A strip at the left of the pages, below the top one.
+    virtual int LeftReserve() const { return 0; }
     virtual void PaintOver(HDC dc, int page, const RECT &where, double pixels_per_point) = 0;
     virtual void ViewChanged() = 0;
   };
@@ -84,6 +86,12 @@ class ViewerWindow {
   RECT PagesArea() const;
   // Zoom 1 fits the widest page to the width.
   void SetZoom(double zoom);
+  // Turns the view by quarter turns clockwise (negative: the other way), keeping the page at
+  // the top in view; a new document comes unturned.
+  void Turn(int quarters);
+  int QuarterTurns() const { return turns_; }
+  // Lays the pages out again after the extension's strips changed.
+  void Rearrange() { Relayout(); }
   // Handles the keys of the pages (scrolling, zoom); true when the key was one of them.
   bool PageKey(WPARAM key) { return OnKey(key); }
 
@@ -132,6 +140,7 @@ class ViewerWindow {
   uint32_t generation_ = 0;
   PageLayout layout_;
   double zoom_ = 1.0;
+  int turns_ = 0;
   int scroll_x_ = 0, scroll_y_ = 0;
   std::map<int, CachedPage> cache_;
   uint64_t clock_ = 0;

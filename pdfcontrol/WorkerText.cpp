@@ -122,26 +122,7 @@ void ReadLinks(PDFDoc &document, int page, ReadPage &out) {
       source.address = Widen(static_cast<LinkURI *>(action)->getURI()).substr(0, kMaxAddressUnits);
       if (source.address.empty()) continue;
     } else if (action->getKind() == actionGoTo) {
-      auto *go = static_cast<LinkGoTo *>(action);
-      std::unique_ptr<LinkDest> named;
-      const LinkDest *dest = go->getDest();
-      if (!dest && go->getNamedDest()) {
-        named = document.findDest(go->getNamedDest());
-        dest = named.get();
-      }
-      if (!dest || !dest->isOk()) continue;
-      const int target = dest->isPageRef() ? document.findPage(dest->getPageRef()) : dest->getPageNum();
-      if (target < 1 || target > document.getNumPages()) continue;
-      source.record.target_page = uint32_t(target);
-      if (dest->getKind() == destXYZ && dest->getChangeTop()) {
-        Page *t = document.getPage(target);
-        if (t) {
-          const GfxState target_state(72, 72, t->getCropBox(), t->getRotate(), true);
-          double x, y;
-          target_state.transform(dest->getLeft(), dest->getTop(), &x, &y);
-          source.record.target_y = float(y >= 0 ? y : 0);
-        }
-      }
+      if (!pdfworker::Destination(document, action, source.record.target_page, source.record.target_y)) continue;
     } else {
       continue;
     }
@@ -199,6 +180,35 @@ FindAnswer FindPage(PDFDoc &document, const FindRequest &request, const std::wst
     page = request.forward ? (page + 1) % count : (page + count - 1) % count;
   }
   return answer;
+}
+
+}  // namespace pdfworker
+
+namespace pdfworker {
+
+bool Destination(PDFDoc &document, const LinkAction *action, uint32_t &page, float &y) {
+  if (!action || action->getKind() != actionGoTo) return false;
+  const auto *go = static_cast<const LinkGoTo *>(action);
+  std::unique_ptr<LinkDest> named;
+  const LinkDest *dest = go->getDest();
+  if (!dest && go->getNamedDest()) {
+    named = document.findDest(go->getNamedDest());
+    dest = named.get();
+  }
+  if (!dest || !dest->isOk()) return false;
+  const int target = dest->isPageRef() ? document.findPage(dest->getPageRef()) : dest->getPageNum();
+  if (target < 1 || target > document.getNumPages()) return false;
+  page = uint32_t(target);
+  y = -1;
+  if (dest->getKind() == destXYZ && dest->getChangeTop()) {
+    if (Page *t = document.getPage(target)) {
+      const GfxState target_state(72, 72, t->getCropBox(), t->getRotate(), true);
+      double tx, ty;
+      target_state.transform(dest->getLeft(), dest->getTop(), &tx, &ty);
+      y = float(ty >= 0 ? ty : 0);
+    }
+  }
+  return true;
 }
 
 }  // namespace pdfworker

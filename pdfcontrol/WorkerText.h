@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class LinkAction;
 class PDFDoc;
 
 namespace pdfworker {
@@ -19,6 +20,9 @@ void ForgetText();
 // the protocol's bounds.
 bool EncodedText(PDFDoc &document, int page, std::vector<char> &out);
 // One step of a search (RenderProtocol.h); pages over the bounds are passed over and counted.
+// Where a go-to action leads: its page (from 1) and the points below that page's top as
+// displayed (negative for the top); false for another action or a target not in the document.
+bool Destination(PDFDoc &document, const LinkAction *action, uint32_t &page, float &y);
 pdfrender::FindAnswer FindPage(PDFDoc &document, const pdfrender::FindRequest &request, const std::wstring &text);
 #ifdef FOLVANE_TEST_SEAMS
 const pdfview::TextCache &HeldText();

@@ -1,13 +1,17 @@
 // What the viewer control works out without a window: how a page's text matches what a reader
 // types, which pages' text a cache keeps, how the layout takes page sizes that arrive late, and
-// which zoom it shows for what is asked of it.
+// which zoom it shows for what is asked of it, where a point lands on a turned page, and which
+// outline answers it takes and which entry names the section in view.
+#include "pdfcontrol/Outline.h"
 #include "pdfcontrol/PageLayout.h"
 #include "pdfcontrol/PageText.h"
 #include "pdfcontrol/TextCache.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -193,6 +197,118 @@ TEST(PageModel, ZoomShowsWhatWasAsked) {
   // Fitted to the page, it is whole in the rows it was fitted to.
   layout.Arrange(800, layout.ZoomToFitPage(0, 600));
   EXPECT_LE(layout.Box(0).height + 2 * PageLayout::kMargin, 600);
+}
+
+// The four corners of a page 200 x 100, turned each way and back.
+TEST(PageModel, TurnedPointsLandWhereThePageTurns) {
+  struct Case {
+    int turns;
+    std::pair<double, double> top_left, top_right;  // where the unturned corners land
+  };
+  const Case cases[] = {{0, {0, 0}, {200, 0}}, {1, {100, 0}, {100, 200}}, {2, {200, 100}, {0, 100}},
+                        {3, {0, 200}, {0, 0}}, {-1, {0, 200}, {0, 0}}};
+  for (const Case &c : cases) {
+    EXPECT_EQ(Turned(c.turns, 200, 100, 0, 0), c.top_left) << c.turns;
+    EXPECT_EQ(Turned(c.turns, 200, 100, 200, 0), c.top_right) << c.turns;
+    const auto [x, y] = Turned(c.turns, 200, 100, 37, 12);
+    EXPECT_EQ(Unturned(c.turns, 200, 100, x, y), (std::pair<double, double>{37, 12})) << c.turns;
+  }
+}
+
+// Every pixel of a page in exactly one band, each band within both bounds.
+TEST(PageModel, BandsCoverAPageOnceWithinTheBounds) {
+  const struct {
+    int width, height, max_side, max_pixels, bands;
+  } cases[] = {{100, 100, 1000, 100000, 1},  {2550, 3300, 10000, 8'000'000, 2}, {4800, 6000, 10000, 8'000'000, 4},
+               {25000, 300, 10000, 24'000'000, 3}, {7, 5, 3, 6, 9}, {1, 1, 10, 1, 1}, {30, 1, 10, 5, 6}};
+  for (const auto &c : cases) {
+    const int count = BandCount(c.width, c.height, c.max_side, c.max_pixels);
+    EXPECT_EQ(count, c.bands) << c.width << "x" << c.height;
+    std::vector<int> covered(size_t(c.width) * size_t(c.height));
+    for (int i = 0; i < count; ++i) {
+      const PageBox band = BandOf(i, c.width, c.height, c.max_side, c.max_pixels);
+      EXPECT_TRUE(band.width >= 1 && band.height >= 1 && band.width <= c.max_side && band.height <= c.max_side &&
+                  band.width * band.height <= c.max_pixels)
+          << c.width << "x" << c.height << " band " << i;
+      for (int y = band.y; y < band.y + band.height && y < c.height; ++y) {
+        for (int x = band.x; x < band.x + band.width && x < c.width; ++x) ++covered[size_t(y) * size_t(c.width) + size_t(x)];
+      }
+    }
+    EXPECT_EQ(std::count(covered.begin(), covered.end(), 1), std::ptrdiff_t(covered.size())) << c.width << "x" << c.height;
+  }
+}
+
+// An answer built record by record; each case breaks one promise, which refuses the whole.
+TEST(PageModel, OutlineAnswerIsCheckedAndSectionsFollowThePlace) {
+  struct Record {
+    uint32_t depth, page;
+    float y;
+    uint32_t open;
+    std::wstring title;
+  };
+  auto encode = [](const std::vector<Record> &records, uint32_t may_print = 1, int extra_bytes = 0) {
+    std::vector<char> out(sizeof(pdfrender::OutlineHeader));
+    const pdfrender::OutlineHeader header{uint32_t(records.size()), may_print};
+    std::memcpy(out.data(), &header, sizeof header);
+    for (const Record &r : records) {
+      const pdfrender::OutlineRecord record{r.depth, r.page, r.y, r.open, uint32_t(r.title.size())};
+      const char *p = reinterpret_cast<const char *>(&record);
+      out.insert(out.end(), p, p + sizeof record);
+      for (wchar_t c : r.title) {
+        const uint16_t unit = uint16_t(c);
+        out.insert(out.end(), reinterpret_cast<const char *>(&unit), reinterpret_cast<const char *>(&unit) + 2);
+      }
+    }
+    out.resize(size_t(int(out.size()) + extra_bytes));
+    return out;
+  };
+  const std::vector<Record> good = {{0, 1, -1, 1, L"One"},     {1, 1, 300, 0, L"One.\u2460"}, {1, 2, 0, 0, L"Two"},
+                                    {0, 0, -1, 0, L"Nowhere"}, {0, 3, 50, 0, L"Three"},       {1, 3, 50, 0, L"Three too"}};
+  struct Case {
+    const char *what;
+    std::vector<char> answer;
+    bool taken;
+  };
+  std::vector<Record> too_deep = good, skips = good, past_end = good, long_title = good, not_finite = good;
+  too_deep[1].depth = pdfrender::kMaxOutlineDepth;
+  skips[4].depth = 2;
+  past_end[4].page = 4;
+  long_title[0].title.assign(pdfrender::kMaxOutlineTitleUnits + 1, L'x');
+  not_finite[1].y = std::nanf("");
+  const Case cases[] = {
+      {"good", encode(good), true},
+      {"empty", encode({}), true},
+      {"deeper than the bound", encode(too_deep), false},
+      {"a level skipped", encode(skips), false},
+      {"a page past the end", encode(past_end), false},
+      {"a title over the bound", encode(long_title), false},
+      {"a place that is no number", encode(not_finite), false},
+      {"bytes after the last", encode(good, 1, 1), false},
+      {"cut short", encode(good, 1, -1), false},
+      {"a permission neither yes nor no", encode(good, 2), false},
+  };
+  for (const Case &c : cases) {
+    DocumentOutline outline;
+    EXPECT_EQ(outline.Decode(c.answer.data(), c.answer.size(), 3), c.taken) << c.what;
+    if (!c.taken) {
+      EXPECT_TRUE(outline.entries.empty()) << c.what;
+    }
+  }
+  DocumentOutline outline;
+  const std::vector<char> forbidding = encode(good, 0);
+  ASSERT_TRUE(outline.Decode(forbidding.data(), forbidding.size(), 3));
+  EXPECT_FALSE(outline.may_print);
+  EXPECT_EQ(outline.entries[1].title, L"One.\u2460");
+  EXPECT_EQ(outline.entries[3].page, -1);
+  // Of entries leading to the same place, the last in reading order names the section.
+  const struct {
+    int page;
+    double y;
+    int entry;
+  } places[] = {{0, 0, 0}, {0, 299, 0}, {0, 300, 1}, {1, 0, 2}, {1, 500, 2}, {2, 49, 2}, {2, 50, 5}, {2, 900, 5}};
+  for (const auto &place : places) {
+    EXPECT_EQ(outline.SectionAt(place.page, place.y), place.entry) << place.page << " " << place.y;
+  }
 }
 
 }  // namespace

@@ -17,7 +17,19 @@ struct Page {
 // filled square of its text size. Extra trailer entries go into the trailer dictionary.
 std::string Document(const std::vector<Page> &pages, const std::string &extra_trailer = "");
 
+// The same with entries added to the catalog and objects after the pages': in a document of n
+// pages, page i (from 0) is object PageObject(i) and the extra objects are numbered from
+// FirstExtraObject(n) on.
+std::string Document(const std::vector<Page> &pages, const std::string &extra_catalog,
+                     const std::vector<std::string> &extra_objects);
+constexpr int PageObject(int index) { return 7 + 2 * index; }
+constexpr int FirstExtraObject(int pages) { return 6 + 2 * pages; }
+
 // A document whose standard security handler wants a password that nobody knows.
 std::string Encrypted();
+
+// A one-page document that opens without a password but whose permissions forbid printing
+// (its owner password is "owner").
+std::string PrintForbidden();
 
 }  // namespace testpdf
