@@ -23,7 +23,7 @@ modules="startup_bench.exe;pdfcontrol_click_bench.exe;folvane.exe;pdfcontrol"
 # The calls that mark the steps (see the step tables below).
 markers="kernel32.CreateProcessA;kernel32.CreateProcessW;kernel32.TerminateProcess;user32.SendInput"
 markers+=";user32.CreateWindowExA;user32.CreateWindowExW;kernel32.FindResourceA;kernel32.FindResourceW"
-markers+=";ole32.CoInitialize;ole32.CoCreateInstance;user32.ShowWindow;user32.BeginPaint;user32.GetMessageA"
+markers+=";ole32.CoInitialize;combase.CoCreateInstance;user32.ShowWindow;user32.BeginPaint;user32.WaitMessage"
 markers+=";oleaut32.SysAllocStringLen;kernel32.WriteFile;kernel32.ReadFile;kernel32.GetOverlappedResult"
 markers+=";kernel32.FindFirstFileW;kernel32.FindFirstFileA;user32.SendMessageA;gdi32.SetDIBitsToDevice"
 markers+=";gdi32.StretchDIBits;gdi32.BitBlt;kernel32.WaitForMultipleObjects"
@@ -49,41 +49,43 @@ traced() {  # <trace file> <timed|counted> <command...>
   wineserver -w
 }
 
-# The steps in the order they happen: who makes the call (bench or program), the step's name,
-# and the trace line that marks it (the first such line after the step before).
+# The steps, separated by @: who makes the call (bench or program), the step's name, the trace
+# line that marks it, and which such line when not the first (ret=004 is the program's own code).
 cat >"$work/startup.steps" <<'STEPS'
-bench|process created|Call KERNEL32.CreateProcessA
-program|the program's first platform call|:Call 
-program|runtime initialised: regional settings read, application window made|Ret  user32.CreateWindowExA
-program|COM initialised|Ret  ole32.CoInitialize
-program|viewer window's description found|FindResource.*TFORM1
-program|control created|Ret  ole32.CoCreateInstance
-program|control's window made (activated in place)|Ret  user32.CreateWindowExW
-program|explorer window's description found|FindResource.*TFORM2
-program|first window shown|Call user32.ShowWindow
-program|first paint|Call user32.BeginPaint
-program|message loop runs|Call user32.GetMessageA
-bench|both windows seen visible by the benchmark|Call KERNEL32.TerminateProcess
+bench@process created@Call KERNEL32.CreateProcessA
+program@the program's first platform call@:Call 
+program@runtime initialised: regional settings read, application window made@Ret  user32.CreateWindowExA
+program@COM initialised@Ret  ole32.CoInitialize
+program@viewer window's description found@FindResource.*TFORM1
+program@control created@Ret  combase.CoCreateInstance
+program@control's window made (activated in place)@Call user32.CreateWindowExW.*FolvanePdfView
+program@explorer window's description found@FindResource.*TFORM2
+program@explorer window shown@Call user32.ShowWindow.*ret=004
+program@viewer window shown@Call user32.ShowWindow.*ret=004@2
+program@a window of the program painted for the first time@Call user32.BeginPaint
+program@message loop waits for the first time@Call user32.WaitMessage
+bench@both windows seen visible by the benchmark@Call KERNEL32.TerminateProcess
 STEPS
 cat >"$work/click.steps" <<'STEPS'
-bench|click (mouse button down)|Call user32.SendInput
-program|path handed to OpenDocument|Call oleaut32.SysAllocStringLen
-program|request written to the worker|Call KERNEL32.WriteFile
-program|worker's answer read|Ret  KERNEL32.(ReadFile|GetOverlappedResult)
-program|status facts: the file's entry searched|Call KERNEL32.FindFirstFile
-program|status bar texts sent|SendMessageA\([0-9a-f]+,00000401
-program|page drawn into the window|Call gdi32.(SetDIBitsToDevice|StretchDIBits|BitBlt)
+bench@click (mouse button down)@Call user32.SendInput
+program@path handed to OpenDocument@Call oleaut32.SysAllocStringLen
+program@request written to the worker@Call KERNEL32.WriteFile
+program@worker's answer read@Ret  KERNEL32.(ReadFile|GetOverlappedResult)
+program@status facts: the file's entry searched@Call KERNEL32.FindFirstFile
+program@status bar texts sent@SendMessageA\([0-9a-f]+,00000401
+program@page's pixels drawn into the window@Call gdi32.SetDIBitsToDevice
 STEPS
 
-# Prints the steps found in a trace: time from the first step, time from the step before, and
-# in a counted trace the program's platform calls, window procedure calls and server requests
-# since the step before. `last` starts the search at the last first-step line but `skip`.
+# Prints the steps found in a trace in the order they happened: time from the first step, time
+# from the step before, and in a counted trace the program's platform calls, window procedure
+# calls and server requests since the step before. Each step is the first line that marks it
+# after the first step; that first step is the last one in the trace but `skip`.
 report() {  # <trace> <steps> <skip>
   awk -v steps="$2" -v skip="$3" '
     BEGIN {
-      FS = "|"
-      # Wine writes some libraries' names in capitals: matched without case.
-      while ((getline line < steps) > 0) { n++; split(line, f, "|"); who[n] = f[1]; label[n] = f[2]; re[n] = tolower(f[3]) }
+      FS = "@"
+      # Wine writes the names of some libraries in capitals: matched without case.
+      while ((getline line < steps) > 0) { n++; split(line, f, "@"); who[n] = f[1]; label[n] = f[2]; re[n] = tolower(f[3]); nth[n] = f[4] ? f[4] : 1 }
       FS = " "
       stamp = "^[0-9]+\\.[0-9]+:[0-9a-f]+:[0-9a-f]+:"
       request = "^[0-9a-f][0-9a-f][0-9a-f][0-9a-f]: [a-z_]+\\("
@@ -99,29 +101,30 @@ report() {  # <trace> <steps> <skip>
       threadOf[p[3]] = p[2]
       next
     }
-    FNR == 1 {
-      start = firsts[nfirst - skip]; step = 1
-      printf "%-62s %8s %8s %8s %8s %8s\n", "step", "at ms", "+ms", "calls", "winproc", "server"
-    }
-    FNR < start || step > n { next }
+    FNR == 1 { start = firsts[nfirst - skip] }
+    FNR < start { next }
     {
       l = tolower($0)
-      stamped = l ~ stamp
-      if (stamped) {
-        split(l, p, ":")
-        if (p[2] == program && l ~ /:call [a-z0-9_]+\./) calls++
-        if (p[2] == program && l ~ /:call window proc/) winprocs++
-      } else if (l ~ request && l !~ /\) = /) {
-        if (threadOf[substr(l, 1, 4)] == program) requests++
+      if (l !~ stamp) {
+        if (l ~ request && l !~ /\) = / && threadOf[substr(l, 1, 4)] == program) requests++
+        next
       }
-      if (!stamped || l !~ re[step]) next
-      if (p[2] != (who[step] == "bench" ? bench : program)) next
-      t = p[1] * 1000
-      if (step == 1) t0 = t
-      printf "%-62s %8.0f %8.0f %8d %8d %8d\n", label[step], t - t0, step == 1 ? 0 : t - last, calls, winprocs, requests
-      last = t; calls = 0; winprocs = 0; requests = 0; step++
+      split(l, p, ":")
+      if (p[2] == program && l ~ /:call [a-z0-9_]+\./) calls++
+      if (p[2] == program && l ~ /:call window proc/) winprocs++
+      for (i = 1; i <= n; i++) {
+        if (seen[i] || l !~ re[i] || p[2] != (who[i] == "bench" ? bench : program) || ++hits[i] < nth[i]) continue
+        seen[i] = ++order; at[order] = p[1] * 1000; step[order] = i
+        c[order] = calls; w[order] = winprocs; r[order] = requests
+      }
     }
-    END { for (; step <= n; step++) printf "%-62s %8s\n", label[step], "(not seen)" }' "$1" "$1"
+    END {
+      printf "%-62s %8s %8s %8s %8s %8s\n", "step", "at ms", "+ms", "calls", "winproc", "server"
+      for (k = 1; k <= order; k++)
+        printf "%-62s %8.0f %8.0f %8d %8d %8d\n", label[step[k]], at[k] - at[1], k == 1 ? 0 : at[k] - at[k - 1],
+               k == 1 ? 0 : c[k] - c[k - 1], k == 1 ? 0 : w[k] - w[k - 1], k == 1 ? 0 : r[k] - r[k - 1]
+      for (i = 1; i <= n; i++) if (!seen[i]) printf "%-62s %8s\n", label[i], "(not seen)"
+    }' "$1" "$1"
 }
 
 echo "machine: $(bench_machine)"
@@ -150,10 +153,11 @@ startup() {
 }
 click() { wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_click_bench.exe" "$(winepath -w "$work/docs")" blank.pdf fonts.pdf; }
 
-for mode in timed counted; do
+for mode in ${FOLVANE_TRACE_MODES:-timed counted}; do
   if [ "$mode" = timed ]; then set_relay "$markers"; else set_relay ""; fi
   traced "$work/startup.$mode" "$mode" startup
   traced "$work/click.$mode" "$mode" click
+  if [ -n "${FOLVANE_KEEP_TRACES:-}" ]; then cp "$work/startup.$mode" "$work/click.$mode" "$FOLVANE_KEEP_TRACES"/; fi
   echo
   echo "start-up, $mode run (load average $(bench_load))"
   report "$work/startup.$mode" "$work/startup.steps" 0
@@ -163,4 +167,3 @@ for mode in timed counted; do
   report "$work/click.$mode" "$work/click.steps" 1
 done
 wine reg delete 'HKCU\Software\Wine\Debug' /f >/dev/null 2>&1 || true
-if [ -n "${FOLVANE_KEEP_TRACES:-}" ]; then cp "$work"/*.timed "$work"/*.counted "$FOLVANE_KEEP_TRACES"/; fi
