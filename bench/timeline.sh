@@ -21,7 +21,7 @@ wineserver -w
 # The modules whose calls are traced: the benchmarks' and the program's own code.
 modules="startup_bench.exe;pdfcontrol_click_bench.exe;folvane.exe;pdfcontrol"
 # The calls that mark the steps (see the step tables below).
-markers="kernel32.CreateProcessA;kernel32.CreateProcessW;kernel32.TerminateProcess;user32.SendInput"
+markers="kernel32.CreateProcessA;kernel32.CreateProcessW;kernel32.WaitForSingleObject;user32.SendInput"
 markers+=";user32.CreateWindowExA;user32.CreateWindowExW;kernel32.FindResourceA;kernel32.FindResourceW"
 markers+=";ole32.CoInitialize;combase.CoCreateInstance;user32.ShowWindow;user32.BeginPaint;user32.WaitMessage"
 markers+=";oleaut32.SysAllocStringLen;kernel32.WriteFile;kernel32.ReadFile;kernel32.GetOverlappedResult"
@@ -64,13 +64,15 @@ program@explorer window shown@Call user32.ShowWindow.*ret=004
 program@viewer window shown@Call user32.ShowWindow.*ret=004@2
 program@a window of the program painted for the first time@Call user32.BeginPaint
 program@message loop waits for the first time@Call user32.WaitMessage
-bench@both windows seen visible by the benchmark@Call KERNEL32.TerminateProcess
+bench@both windows seen visible by the benchmark@Call KERNEL32.WaitForSingleObject\([0-9a-f]+,000005dc
 STEPS
 cat >"$work/click.steps" <<'STEPS'
 bench@click (mouse button down)@Call user32.SendInput
 program@path handed to OpenDocument@Call oleaut32.SysAllocStringLen
 program@request written to the worker@Call KERNEL32.WriteFile
-program@worker's answer read@Ret  KERNEL32.(ReadFile|GetOverlappedResult)
+program@worker's answer to the open read@Ret  KERNEL32.(ReadFile|GetOverlappedResult)
+program@first page asked of the worker@Call KERNEL32.WriteFile@3
+program@worker's page arrived@Ret  KERNEL32.GetOverlappedResult
 program@status facts: the file's entry searched@Call KERNEL32.FindFirstFile
 program@status bar texts sent@SendMessageA\([0-9a-f]+,00000401
 program@page's pixels drawn into the window@Call gdi32.SetDIBitsToDevice
@@ -149,7 +151,7 @@ PY
 blank_folder
 startup() {
   (cd "$FOLVANE_BUILD/bench/startup" &&
-    wine startup_bench.exe 1 "$(winepath -w "$FOLVANE_BUILD/app/Folvane.exe")" TForm1,TForm2)
+    FOLVANE_STARTUP_LINGER_MS=1500 wine startup_bench.exe 1 "$(winepath -w "$FOLVANE_BUILD/app/Folvane.exe")" TForm1,TForm2)
 }
 click() { wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_click_bench.exe" "$(winepath -w "$work/docs")" blank.pdf fonts.pdf; }
 

@@ -56,12 +56,12 @@ echo
 echo "click on a document until its first page's ink is on screen (real program; ms)"
 wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_click_bench.exe" "$(winepath -w "$folder")" blank.pdf fonts.pdf pages.pdf \
   > /tmp/folvane-click-bench.out || true
-printf '%-12s %10s %10s %10s %10s %14s\n' document median fastest mutool pdftoppm fastest/mutool
-while read -r name median fast _; do
+printf '%-12s %10s %10s %10s %10s %14s %7s\n' document median fastest mutool pdftoppm fastest/mutool missed
+while read -r name median fast _ missed; do
   m=$(mutool_ms "$folder/$name")
   p=$(pdftoppm_ms "$folder/$name")
   ratio=$(awk -v c="$fast" -v n="$m" 'BEGIN { if (n > 0 && c > 0) printf "%.2f", c / n; else print "n/a" }')
-  printf '%-12s %10s %10s %10s %10s %14s\n' "$name" "$median" "$fast" "$m" "$p" "$ratio"
+  printf '%-12s %10s %10s %10s %10s %14s %7s\n' "$name" "$median" "$fast" "$m" "$p" "$ratio" "$missed"
   bench_row "click to ink, $name (fastest)" "$fast ms" "mutool draw $m ms" "$ratio" 1.0
 done < <(tr -d '\r' < /tmp/folvane-click-bench.out)
 
