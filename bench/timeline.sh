@@ -50,10 +50,12 @@ traced() {  # <trace file> <timed|counted> <command...>
 }
 
 # The steps, separated by @: who makes the call (bench or program), the step's name, the trace
-# line that marks it, and which such line when not the first (ret=004 is the program's own code).
+# line that marks it, which such line when not the first (ret=004 is the program's own code),
+# and the step that must come first, by its number.
 cat >"$work/startup.steps" <<'STEPS'
 bench@process created@Call KERNEL32.CreateProcessA
-program@the program's first platform call@:Call 
+program@the loader runs (first library initialised)@:Call 
+program@the program's own code runs (its libraries initialised)@:Call [A-Za-z0-9_]+\.[A-Za-z].*ret=004
 program@runtime initialised: regional settings read, application window made@Ret  user32.CreateWindowExA
 program@COM initialised@Ret  ole32.CoInitialize
 program@viewer window's description found@FindResource.*TFORM1
@@ -69,25 +71,26 @@ STEPS
 cat >"$work/click.steps" <<'STEPS'
 bench@click (mouse button down)@Call user32.SendInput
 program@path handed to OpenDocument@Call oleaut32.SysAllocStringLen
-program@request written to the worker@Call KERNEL32.WriteFile
-program@worker's answer to the open read@Ret  KERNEL32.(ReadFile|GetOverlappedResult)
-program@first page asked of the worker@Call KERNEL32.WriteFile@3
-program@worker's page arrived@Ret  KERNEL32.GetOverlappedResult
-program@status facts: the file's entry searched@Call KERNEL32.FindFirstFile
-program@status bar texts sent@SendMessageA\([0-9a-f]+,00000401
-program@page's pixels drawn into the window@Call gdi32.SetDIBitsToDevice
+program@request written to the worker@Call KERNEL32.WriteFile@1@2
+program@worker's answer to the open read@Ret  KERNEL32.(ReadFile|GetOverlappedResult)@1@3
+program@first page asked of the worker@Call KERNEL32.WriteFile@1@4
+program@worker's page arrived@Ret  KERNEL32.GetOverlappedResult@1@5
+program@status facts: the file's entry searched@Call KERNEL32.FindFirstFile@1@2
+program@status bar texts sent@SendMessageA\([0-9a-f]+,00000401@1@7
+program@page's pixels drawn into the window@Call gdi32.SetDIBitsToDevice@1@6
 STEPS
 
 # Prints the steps found in a trace in the order they happened: time from the first step, time
 # from the step before, and in a counted trace the program's platform calls, window procedure
 # calls and server requests since the step before. Each step is the first line that marks it
-# after the first step; that first step is the last one in the trace but `skip`.
+# after the first step (and after the step it waits for); that first step is the last one in
+# the trace but `skip`.
 report() {  # <trace> <steps> <skip>
   awk -v steps="$2" -v skip="$3" '
     BEGIN {
       FS = "@"
       # Wine writes the names of some libraries in capitals: matched without case.
-      while ((getline line < steps) > 0) { n++; split(line, f, "@"); who[n] = f[1]; label[n] = f[2]; re[n] = tolower(f[3]); nth[n] = f[4] ? f[4] : 1 }
+      while ((getline line < steps) > 0) { n++; split(line, f, "@"); who[n] = f[1]; label[n] = f[2]; re[n] = tolower(f[3]); nth[n] = f[4] ? f[4] : 1; after[n] = f[5] + 0 }
       FS = " "
       stamp = "^[0-9]+\\.[0-9]+:[0-9a-f]+:[0-9a-f]+:"
       request = "^[0-9a-f][0-9a-f][0-9a-f][0-9a-f]: [a-z_]+\\("
@@ -98,8 +101,10 @@ report() {  # <trace> <steps> <skip>
       l = tolower($0)
       if (l !~ stamp) next
       split(l, p, ":")
-      if (l ~ re[1]) { bench = p[2]; firsts[++nfirst] = FNR }
-      if (l ~ /ole32\.coinitialize|oleaut32\.sysallocstring/ && p[2] != bench) program = p[2]
+      # The first process to make the first step is the benchmark (the control starts its worker too).
+      if (l ~ re[1] && bench == "") bench = p[2]
+      if (l ~ re[1] && p[2] == bench) firsts[++nfirst] = FNR
+      if (l ~ /:call (ole32\.coinitialize|oleaut32\.sysallocstring)/ && p[2] != bench) program = p[2]
       threadOf[p[3]] = p[2]
       next
     }
@@ -115,7 +120,8 @@ report() {  # <trace> <steps> <skip>
       if (p[2] == program && l ~ /:call [a-z0-9_]+\./) calls++
       if (p[2] == program && l ~ /:call window proc/) winprocs++
       for (i = 1; i <= n; i++) {
-        if (seen[i] || l !~ re[i] || p[2] != (who[i] == "bench" ? bench : program) || ++hits[i] < nth[i]) continue
+        if (seen[i] || (after[i] && !seen[after[i]]) || l !~ re[i]) continue
+        if (p[2] != (who[i] == "bench" ? bench : program) || ++hits[i] < nth[i]) continue
         seen[i] = ++order; at[order] = p[1] * 1000; step[order] = i
         c[order] = calls; w[order] = winprocs; r[order] = requests
       }
