@@ -80,6 +80,12 @@ bool ExactInCodePage(unsigned codePage, const wchar_t* text, std::string& out) {
   if (length == 0) return true;
   // UTF-8 holds every character; the system refuses to report replacements for it, so only a
   // lone surrogate (which it would replace) makes such a conversion inexact.
+  // Every ANSI code page and UTF-8 hold ASCII as it is: the usual name needs no conversion call
+  // (one per entry of every folder read).
+  if (std::all_of(text, text + length, [](wchar_t c) { return c < 0x80; })) {
+    out.assign(text, text + length);
+    return true;
+  }
   bool utf8 = codePage == CP_UTF8;
   if (utf8 && HasUnpairedSurrogate(text, length)) return false;
   DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;

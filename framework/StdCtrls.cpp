@@ -159,6 +159,8 @@ namespace {
 // else is equal) get no rank, and names holding them are compared by the platform.
 class TAsciiRanks {
  public:
+  // No character ranked: every name goes to the platform.
+  TAsciiRanks() = default;
   explicit TAsciiRanks(LCID locale) {
     auto compare = [locale](const wchar_t* a, int na, const wchar_t* b, int nb) {
       return CompareStringW(locale, NORM_IGNORECASE, a, na, b, nb) - CSTR_EQUAL;
@@ -201,12 +203,17 @@ class TAsciiRanks {
   std::array<unsigned char, 128> rank_{};
 };
 
+// One table per locale, whatever name the caller gives it (the user's default or its number).
 const TAsciiRanks& AsciiRanks(LCID locale) {
   static std::map<LCID, std::unique_ptr<TAsciiRanks>> ranks;
-  std::unique_ptr<TAsciiRanks>& found = ranks[locale];
+  std::unique_ptr<TAsciiRanks>& found = ranks[ConvertDefaultLocale(locale)];
   if (!found) found = std::make_unique<TAsciiRanks>(locale);
   return *found;
 }
+
+// Building the ranks costs about a thousand comparisons: fewer lines than this are keyed by the
+// platform alone, which a program's first small folder (at start-up) then never pays for.
+constexpr std::size_t kRankedFrom = 200;
 
 // The texts as the platform list holds them (wide, converted from the ANSI code page), each
 // with a key: its ranks when it has them (a plain name), else its sort key. Keys of one kind
@@ -214,7 +221,8 @@ const TAsciiRanks& AsciiRanks(LCID locale) {
 class TCollation {
  public:
   TCollation(const std::vector<TListLine>& lines, LCID locale) : locale_(locale) {
-    const TAsciiRanks& ranks = AsciiRanks(locale);
+    static const TAsciiRanks unranked;
+    const TAsciiRanks& ranks = lines.size() >= kRankedFrom ? AsciiRanks(locale) : unranked;
     std::size_t n = lines.size();
     wideAt_.reserve(n + 1);
     keyAt_.reserve(n + 1);
@@ -276,8 +284,9 @@ class TCollation {
 };
 
 // Each kind of text ordered by its keys, the two merged by the comparison, and the result
-// checked pair by pair against the comparison itself (one platform call per text instead of
-// one per comparison); where they ever disagree, ordered by the comparison alone. Equal texts
+// checked pair by pair against the comparison itself where a name without ranks is involved
+// (one platform call per text instead of one per comparison); where they ever disagree,
+// ordered by the comparison alone. Equal texts
 // keep their given order; `sameAsPrevious` tells for each place whether its text equals the
 // one before.
 std::vector<int> OrderBy(const TCollation& collation, std::size_t count, std::vector<bool>& sameAsPrevious) {
@@ -291,7 +300,10 @@ std::vector<int> OrderBy(const TCollation& collation, std::size_t count, std::ve
   std::merge(plain.begin(), plain.end(), other.begin(), other.end(), order.begin(), compared);
   sameAsPrevious.assign(count, false);
   for (std::size_t i = 1; i < count; ++i) {
-    int result = collation.Compare(order[i - 1], order[i]);
+    // Ranks were checked against the comparison when the table was made; a pair of plain
+    // names needs no platform call.
+    bool ranked = collation.Plain(order[i - 1]) && collation.Plain(order[i]);
+    int result = ranked ? collation.CompareKeys(order[i - 1], order[i]) : collation.Compare(order[i - 1], order[i]);
     if (result > 0) {
       std::stable_sort(order.begin(), order.end(), compared);
       for (std::size_t j = 1; j < count; ++j) sameAsPrevious[j] = collation.Compare(order[j - 1], order[j]) == 0;

@@ -2,23 +2,16 @@
 # The moments a user waits for a page and for the program, each beside its reference, in one
 # run: click to the first page's ink in the real program against `mutool draw -r 96` and
 # pdftoppm drawing the same page as whole processes (native); OpenDocument to the first page
-# painted, through the control's COM contract; start to both windows shown against a bare
-# program that opens three plain windows. Prints the kind of machine and the figures from
-# before the speed work (baseline.txt). Installs mupdf-tools for `mutool` when it is missing.
+# painted, through the control's COM contract (start-up is bench/startup). Prints the kind of
+# machine, the load average and the figures from before the speed work (baseline.txt). Installs mupdf-tools for `mutool` when it is missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/wine-env.sh"
+source "$root/bench/rows.sh"
 if ! command -v mutool >/dev/null; then
   apt-get install -y mupdf-tools >/dev/null 2>&1 || sudo apt-get install -y mupdf-tools >/dev/null
 fi
-cmake --build "$FOLVANE_BUILD" --target pdfcontrol_open_bench pdfcontrol_click_bench startup_bench bare_windows >/dev/null
-
-# Under QEMU the 32-bit side is slowed far more than the native references: ratios mislead.
-if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then
-  machine="emulated (32-bit code under QEMU): time ratios are not to be trusted"
-else
-  machine=native
-fi
+cmake --build "$FOLVANE_BUILD" --target pdfcontrol_open_bench pdfcontrol_click_bench >/dev/null
 
 # The fastest of five whole-process runs of a native command, in ms.
 fastest_ms() {
@@ -58,21 +51,22 @@ trap 'folvane_stop_all; rm -rf "$folder"' EXIT
 folvane_start_virtual_session
 "$root/scripts/register-control.sh"
 
-echo "machine: $machine"
+echo "machine: $(bench_machine); load average $(bench_load)"
 echo
 echo "click on a document until its first page's ink is on screen (real program; ms)"
 wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_click_bench.exe" "$(winepath -w "$folder")" blank.pdf fonts.pdf pages.pdf \
   > /tmp/folvane-click-bench.out || true
-printf '%-12s %10s %10s %10s %10s %14s\n' document median fastest mutool pdftoppm fastest/mutool
-while read -r name median fast _; do
+printf '%-12s %10s %10s %10s %10s %14s %7s\n' document median fastest mutool pdftoppm fastest/mutool missed
+while read -r name median fast _ missed; do
   m=$(mutool_ms "$folder/$name")
   p=$(pdftoppm_ms "$folder/$name")
   ratio=$(awk -v c="$fast" -v n="$m" 'BEGIN { if (n > 0 && c > 0) printf "%.2f", c / n; else print "n/a" }')
-  printf '%-12s %10s %10s %10s %10s %14s\n' "$name" "$median" "$fast" "$m" "$p" "$ratio"
+  printf '%-12s %10s %10s %10s %10s %14s %7s\n' "$name" "$median" "$fast" "$m" "$p" "$ratio" "$missed"
+  bench_row "click to ink, $name (fastest)" "$fast ms" "mutool draw $m ms" "$ratio" 1.0
 done < <(tr -d '\r' < /tmp/folvane-click-bench.out)
 
 echo
-echo "OpenDocument to the first page painted (control in a bare host; ms)"
+echo "OpenDocument to the first page painted (control in a bare host; ms; load average $(bench_load))"
 docs=("$root/samples/fonts.pdf" "$root/samples/pages.pdf" "$root/samples/image.pdf")
 labels=("one-page text" "100-page text" "image page")
 args=("$(winepath -w "$root/samples/drawing.pdf")")
@@ -87,21 +81,6 @@ while read -r _ median fast call _; do
   printf '%-14s %10s %10s %12s %10s %10s %16s\n' "${labels[$i]}" "$median" "$fast" "$call" "$p" "$m" "$ratio"
   i=$((i + 1))
 done < <(tr -d '\r' < /tmp/folvane-bench.out)
-
-echo
-echo "start to both windows shown (ms)"
-(cd "$FOLVANE_BUILD/bench/startup" &&
-  wine startup_bench.exe 11 "$(winepath -w "$FOLVANE_BUILD/app/Folvane.exe")" TForm1,TForm2 \
-    "$(winepath -w "$FOLVANE_BUILD/bench/startup/bare_windows.exe")" BareWindow1,BareWindow2,BareWindow3 \
-    > /tmp/folvane-startup-bench.out 2>/dev/null) || true
-tr -d '\r' < /tmp/folvane-startup-bench.out | {
-  read -r _ program program_fast _
-  read -r _ bare bare_fast _
-  awk -v p="$program" -v b="$bare" -v pf="$program_fast" -v bf="$bare_fast" 'BEGIN {
-    printf "%-10s %10s %10s %8s\n", "", "folvane", "bare", "ratio"
-    printf "%-10s %10.1f %10.1f %8.2f\n", "median", p, b, p / b
-    printf "%-10s %10.1f %10.1f %8.2f\n", "fastest", pf, bf, pf / bf }'
-}
 
 echo
 echo "before the speed work (baseline.txt, same kind of machine):"

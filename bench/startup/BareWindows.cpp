@@ -1,7 +1,13 @@
-// The reference for start-up: a bare program that opens three plain windows (as many top-level
+// The references for start-up: a bare program that opens three plain windows (as many top-level
 // windows as the program makes: its application window and its two forms) and runs a message
-// loop, with nothing else.
+// loop, with nothing else. Built a second time with the viewer control: COM started and the
+// control created and activated in the first window as the program does, the floor that COM
+// and the control set under any program that embeds it.
 #include <windows.h>
+
+#ifdef FOLVANE_BARE_WITH_CONTROL
+#include "TestHost.h"
+#endif
 
 namespace {
 
@@ -15,6 +21,10 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const char *const classes[] = {"BareWindow1", "BareWindow2", "BareWindow3"};
   const RECT places[] = {{12, 0, 639, 600}, {639, 0, 833, 600}, {300, 300, 500, 400}};
+#ifdef FOLVANE_BARE_WITH_CONTROL
+  CoInitialize(nullptr);
+#endif
+  HWND windows[3] = {};
   for (int i = 0; i < 3; ++i) {
     WNDCLASSA wc{};
     wc.lpfnWndProc = Procedure;
@@ -24,8 +34,19 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.lpszClassName = classes[i];
     RegisterClassA(&wc);
     const RECT &r = places[i];
-    HWND window = CreateWindowExA(0, classes[i], classes[i], WS_OVERLAPPEDWINDOW, r.left, r.top,
-                                  r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, nullptr);
+    windows[i] = CreateWindowExA(0, classes[i], classes[i], WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, r.left, r.top,
+                                 r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, nullptr);
+  }
+#ifdef FOLVANE_BARE_WITH_CONTROL
+  // Lives as long as the process, as the program's control does.
+  static testhost::Site site(windows[0]);
+  static testhost::Control control;
+  RECT client;
+  GetClientRect(windows[0], &client);
+  client.bottom -= 20;  // the status bar's place
+  testhost::CreateControl(site, windows[0], client, control);
+#endif
+  for (HWND window : windows) {
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
   }

@@ -1,24 +1,37 @@
 #!/usr/bin/env bash
 # Start to both windows shown: the program against a bare program that opens three plain
-# windows, both started in turn in the same folder, under Wine on a virtual X server.
-# Usage: bench/startup/run.sh [runs]
+# windows, and against the floor that COM and the viewer control set (the bare program with
+# the control created in its first window), all started in turn in the same folder, under Wine
+# on a virtual X server. Usage: bench/startup/run.sh [runs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/wine-env.sh"
-cmake --build "$FOLVANE_BUILD" --target Folvane startup_bench bare_windows >/dev/null
+source "$root/bench/rows.sh"
+cmake --build "$FOLVANE_BUILD" --target Folvane startup_bench bare_windows bare_control_host >/dev/null
 runs=${1:-15}
 trap folvane_stop_all EXIT
 folvane_start_virtual_session
 "$root/scripts/register-control.sh"
+echo "machine: $(bench_machine); load average $(bench_load)"
 cd "$FOLVANE_BUILD/bench/startup"
+bare_classes=BareWindow1,BareWindow2,BareWindow3
 wine startup_bench.exe "$runs" "$(winepath -w "$FOLVANE_BUILD/app/Folvane.exe")" TForm1,TForm2 \
-  "$(winepath -w "$FOLVANE_BUILD/bench/startup/bare_windows.exe")" BareWindow1,BareWindow2,BareWindow3 \
-  > /tmp/folvane-startup-bench.out
-tr -d '\r' < /tmp/folvane-startup-bench.out | {
+  "$(winepath -w "$FOLVANE_BUILD/bench/startup/bare_windows.exe")" "$bare_classes" \
+  "$(winepath -w "$FOLVANE_BUILD/bench/startup/bare_control_host.exe")" "$bare_classes" \
+  >/tmp/folvane-startup-bench.out
+tr -d '\r' </tmp/folvane-startup-bench.out | {
   read -r _ program program_fast _
   read -r _ bare bare_fast _
-  printf '%-28s %10s %10s %10s\n' moment folvane_ms bare_ms ratio
-  awk -v p="$program" -v b="$bare" -v pf="$program_fast" -v bf="$bare_fast" 'BEGIN {
-    printf "%-28s %10.1f %10.1f %10.2f\n", "start to windows (median)", p, b, p / b
-    printf "%-28s %10.1f %10.1f %10.2f\n", "start to windows (fastest)", pf, bf, pf / bf }'
+  read -r _ floor floor_fast _
+  printf '%-28s %10s %10s %10s %10s %10s\n' moment folvane_ms bare_ms floor_ms /bare /floor
+  awk -v p="$program" -v b="$bare" -v f="$floor" -v pf="$program_fast" -v bf="$bare_fast" -v ff="$floor_fast" 'BEGIN {
+    printf "%-28s %10.1f %10.1f %10.1f %10.2f %10.2f\n", "start to windows (median)", p, b, f, p / b, p / f
+    printf "%-28s %10.1f %10.1f %10.1f %10.2f %10.2f\n", "start to windows (fastest)", pf, bf, ff, pf / bf, pf / ff }'
+  ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+  bench_row "start to both windows, median" "$program ms" "bare program $bare ms" "$(ratio "$program" "$bare")" 1.3
+  bench_row "  the same, against COM and the control" "$program ms" "floor $floor ms" "$(ratio "$program" "$floor")" -
+  bench_row "start to both windows, fastest" "$program_fast ms" "bare program $bare_fast ms" \
+    "$(ratio "$program_fast" "$bare_fast")" 1.3
+  bench_row "  the same, against COM and the control" "$program_fast ms" "floor $floor_fast ms" \
+    "$(ratio "$program_fast" "$floor_fast")" -
 }

@@ -40,10 +40,12 @@ TEST(ListOrder, OnePassFillMatchesThePlatformsSortedList) {
       "a.pdf", "\xE4.pdf", "\xC4.pdf", "\xE9.pdf", "e.pdf", "E.PDF", "z.pdf", "[old]", "[.]", "[..]", "~x.pdf",
       "!x.pdf", "#1.pdf", "1.pdf", "01.pdf", "co-op.pdf", "coop.pdf", "co op.pdf", "'q.pdf", "q.pdf",
       "\xDF.pdf", "ss.pdf", "SS.pdf", "a.pdf", "", "-", "\xE6.pdf", "ae.pdf", "a-.pdf", "a--b.pdf"};
-  // Orders in which the names may be found: as listed, reversed, and every third one first.
-  std::vector<std::vector<std::string>> orders = {awkward, {awkward.rbegin(), awkward.rend()}, {}};
+  // Orders in which the names may be found: as listed, reversed, every third one first, and
+  // all of them six times over (a list long enough to be ordered by character ranks).
+  std::vector<std::vector<std::string>> orders = {awkward, {awkward.rbegin(), awkward.rend()}, {}, {}};
   for (std::size_t start : {0u, 1u, 2u})
     for (std::size_t i = start; i < awkward.size(); i += 3) orders[2].push_back(awkward[i]);
+  for (int copy = 0; copy < 6; ++copy) orders[3].insert(orders[3].end(), orders[copy % 3].begin(), orders[copy % 3].end());
   const std::vector<std::string> later = {"A.PDF", "b.pdf", "a-b.pdf", "zz.pdf", "\xC4.pdf", ""};
 
   auto* form = new TForm(Application);
