@@ -295,27 +295,28 @@ TEST(Program, StartedMinimizedIsATaskbarButtonUntilRestored) {
 }
 
 TEST(Program, MinimizingTheViewerMinimizesTheWholeProgram) {
+  // The program is another process: on a loaded machine it may answer seconds later.
   RunningProgram program;
   HWND app = program.Window("TApplication");
   HWND viewer = program.Window("TForm1");
   HWND explorer = program.Window("TForm2");
   ASSERT_NE(viewer, nullptr);
-  ASSERT_TRUE(PumpUntil([&] { return Visible(viewer); }));
+  ASSERT_TRUE(PumpUntil([&] { return Visible(viewer); }, kInputWaitMs));
   PostMessageA(viewer, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  EXPECT_TRUE(PumpUntil([&] { return IsIconic(app) && !Visible(viewer) && !Visible(explorer); }));
+  EXPECT_TRUE(PumpUntil([&] { return IsIconic(app) && !Visible(viewer) && !Visible(explorer); }, kInputWaitMs));
   PostMessageA(app, WM_SYSCOMMAND, SC_RESTORE, 0);
-  EXPECT_TRUE(PumpUntil([&] { return Visible(viewer) && Visible(explorer) && !IsIconic(app); }));
+  EXPECT_TRUE(PumpUntil([&] { return Visible(viewer) && Visible(explorer) && !IsIconic(app); }, kInputWaitMs));
   auto topMost = [&] { return (GetWindowLongA(explorer, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
   SetForegroundWindow(viewer);
-  EXPECT_TRUE(PumpUntil(topMost)) << "restored and working in the program: in the topmost band";
+  EXPECT_TRUE(PumpUntil(topMost, kInputWaitMs)) << "restored and working in the program: in the topmost band";
   // Working in another application (this one) takes the explorer window out of the band, and
   // working in the program again brings it back on top.
   HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 200, 100, nullptr,
                                nullptr, nullptr, nullptr);
   SetForegroundWindow(other);
-  EXPECT_TRUE(PumpUntil([&] { return !topMost(); })) << "out of the band while another application works";
+  EXPECT_TRUE(PumpUntil([&] { return !topMost(); }, kInputWaitMs)) << "out of the band while another application works";
   SetForegroundWindow(viewer);
-  EXPECT_TRUE(PumpUntil(topMost)) << "back in the topmost band";
+  EXPECT_TRUE(PumpUntil(topMost, kInputWaitMs)) << "back in the topmost band";
   DestroyWindow(other);
   PostMessageA(viewer, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.ExitCode(), 0);
