@@ -582,22 +582,26 @@ bool RendererClient::TakeReplaced(OpenResult &replaced) {
   return current;
 }
 
-RenderedPage RendererClient::DoRender(const RenderJob &job) {
-  // A worker may have died since its last answer (or die of this page): one retry with a
-  // fresh worker tells the two apart.
+// A worker may have died since its last answer (or die of this job): one retry with a fresh
+// worker tells the two apart. Once runs the job and says whether the worker was lost on it;
+// a job of a document no longer shown is not tried again.
+template <typename Answer, typename Job, typename Once>
+Answer RendererClient::WithOneRetry(const Job &job, Once once) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     bool worker_lost = false;
-    RenderedPage page = RenderOnce(job, worker_lost);
-    if (!worker_lost) return page;
-    {
-      std::lock_guard lock(mutex_);
-      if (stop_ || job.generation != generation_) return page;
-    }
+    Answer answer = (this->*once)(job, worker_lost);
+    if (!worker_lost) return answer;
+    std::lock_guard lock(mutex_);
+    if (stop_ || job.generation != generation_) return answer;
   }
-  RenderedPage page;
-  page.job = job;
-  page.failed = true;
-  return page;
+  Answer answer;
+  answer.job = job;
+  answer.failed = true;
+  return answer;
+}
+
+RenderedPage RendererClient::DoRender(const RenderJob &job) {
+  return WithOneRetry<RenderedPage>(job, &RendererClient::RenderOnce);
 }
 
 RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost) {
@@ -687,19 +691,7 @@ bool RendererClient::SizesStep() {
   return true;
 }
 
-TextAnswer RendererClient::DoText(const TextJob &job) {
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    bool worker_lost = false;
-    TextAnswer answer = TextOnce(job, worker_lost);
-    if (!worker_lost) return answer;
-    std::lock_guard lock(mutex_);
-    if (stop_ || job.generation != generation_) return answer;
-  }
-  TextAnswer answer;
-  answer.job = job;
-  answer.failed = true;
-  return answer;
-}
+TextAnswer RendererClient::DoText(const TextJob &job) { return WithOneRetry<TextAnswer>(job, &RendererClient::TextOnce); }
 
 TextAnswer RendererClient::TextOnce(const TextJob &job, bool &worker_lost) {
   TextAnswer answer;

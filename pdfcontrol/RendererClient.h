@@ -181,6 +181,8 @@ class RendererClient {
   bool ReceiveHeader(pdfrender::Header &header, DWORD timeout_ms);
   OpenResult DoOpen(const std::wstring &path);
   bool Reopen(uint32_t generation);
+  template <typename Answer, typename Job, typename Once>
+  Answer WithOneRetry(const Job &job, Once once);
   RenderedPage DoRender(const RenderJob &job);
   RenderedPage RenderOnce(const RenderJob &job, bool &worker_lost);
   TextAnswer DoText(const TextJob &job);
