@@ -29,7 +29,7 @@ const std::vector<TextRange> &ReaderTools::MatchesOf(int page) {
 
 bool ReaderTools::Find(const std::wstring &text, bool forward) {
   if (!window_ || !viewer_.HasDocument()) return false;
-  if (TextOf(find_box_) != text) SetWindowTextW(find_box_, text.c_str());
+  if (TextOf(findBox_) != text) SetWindowTextW(findBox_, text.c_str());
   uint32_t request = 0;
   if (!StartFind(forward, request)) return false;
   if (request == 0) return true;
@@ -38,7 +38,7 @@ bool ReaderTools::Find(const std::wstring &text, bool forward) {
   const DWORD started = GetTickCount();
   for (;;) {
     TextAnswer answer = renderer_.WaitText(request, 0);
-    if (!answer.failed || find_request_ != request) return FinishFind(answer);
+    if (!answer.failed || findRequest_ != request) return FinishFind(answer);
     if (GetTickCount() - started > kFindWaitMs) return false;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_PAINT);
     ShowProgress();
@@ -49,16 +49,16 @@ bool ReaderTools::Find(const std::wstring &text, bool forward) {
 
 void ReaderTools::ShowProgress() {
   const FindProgress progress = renderer_.Progress();
-  if (find_request_ && progress.id == find_request_) {
+  if (findRequest_ && progress.id == findRequest_) {
     SetNote(kProgressNote, L"Searching page " + Grouped(progress.page + 1) + L" of " + Grouped(progress.total) +
                                L"\u2026");
   }
 }
 
 void ReaderTools::CancelFind() {
-  if (!find_request_) return;
+  if (!findRequest_) return;
   renderer_.CancelFind();
-  find_request_ = 0;
+  findRequest_ = 0;
   SetNote(kProgressNote, L"");
 }
 
@@ -70,7 +70,7 @@ void ReaderTools::FindFromField(bool forward) {
 
 bool ReaderTools::StartFind(bool forward, uint32_t &request) {
   request = 0;
-  const std::wstring query = TextOf(find_box_);
+  const std::wstring query = TextOf(findBox_);
   if (query.empty()) {
     CancelFind();
     SetNote(kResultNote, L"");
@@ -81,17 +81,17 @@ bool ReaderTools::StartFind(bool forward, uint32_t &request) {
     query_ = query;
     matches_.clear();
     current_ = {};
-  } else if (find_request_ && forward == find_forward_) {
+  } else if (findRequest_ && forward == findForward_) {
     // Asked again while it runs: the same search goes on.
-    request = find_request_;
+    request = findRequest_;
     return true;
   }
   CancelFind();
-  find_forward_ = forward;
-  find_had_current_ = current_.page >= 0;
+  findForward_ = forward;
+  findHadCurrent_ = current_.page >= 0;
   const int count = viewer_.PageCount();
   int start = CurrentPage();
-  if (find_had_current_) {
+  if (findHadCurrent_) {
     const auto &matches = MatchesOf(current_.page);
     const int next = current_.index + (forward ? 1 : -1);
     if (next >= 0 && next < int(matches.size())) {
@@ -100,10 +100,10 @@ bool ReaderTools::StartFind(bool forward, uint32_t &request) {
       ShowMatch();
       return true;
     }
-    find_origin_ = current_.page;
+    findOrigin_ = current_.page;
     start = (current_.page + (forward ? 1 : count - 1)) % count;
   } else {
-    find_origin_ = start;
+    findOrigin_ = start;
   }
   TextJob job;
   job.generation = generation_;
@@ -112,27 +112,27 @@ bool ReaderTools::StartFind(bool forward, uint32_t &request) {
   job.count = uint32_t(count);
   job.forward = forward;
   job.query = query_;
-  request = find_request_ = renderer_.RequestText(std::move(job));
+  request = findRequest_ = renderer_.RequestText(std::move(job));
   SetNote(kResultNote, L"");
   ShowProgress();
   return true;
 }
 
 bool ReaderTools::FinishFind(const TextAnswer &answer) {
-  if (answer.job.id != find_request_) return false;
-  find_request_ = 0;
+  if (answer.job.id != findRequest_) return false;
+  findRequest_ = 0;
   SetNote(kProgressNote, L"");
   if (answer.job.generation != generation_) return false;
   if (answer.failed) {
-    SetNote(kResultNote, answer.too_large ? kTextTooLarge : kFindFailed);
+    SetNote(kResultNote, answer.tooLarge ? kTextTooLarge : kFindFailed);
     return false;
   }
-  if (answer.too_large_pages) SetNote(kRefusalNote, kTextTooLarge);
+  if (answer.tooLargePages) SetNote(kRefusalNote, kTextTooLarge);
   // Pages given up on are named beside the result, so that "Not found" is not taken as sure.
   const std::wstring skipped =
       answer.skipped ? L" (" + Grouped(answer.skipped) + (answer.skipped == 1 ? L" page" : L" pages") + L" skipped)"
                      : L"";
-  const int page = answer.found_page;
+  const int page = answer.foundPage;
   if (page < 0 || page >= viewer_.PageCount()) {
     current_ = {};
     SetNote(kResultNote, kNotFound + skipped);
@@ -141,16 +141,16 @@ bool ReaderTools::FinishFind(const TextAnswer &answer) {
   }
   PageText text;
   text.Decode(answer.text.data(), answer.text.size(), uint32_t(viewer_.PageCount()));
-  text_pending_.erase(page);
+  textPending_.erase(page);
   Keep(page, std::move(text));
   const auto &matches = MatchesOf(page);
   if (matches.empty()) {
     SetNote(kResultNote, kNotFound + skipped);
     return false;
   }
-  current_ = {page, find_forward_ ? 0 : int(matches.size()) - 1};
-  const bool wrapped = find_had_current_ ? (find_forward_ ? page <= find_origin_ : page >= find_origin_)
-                                         : (find_forward_ ? page < find_origin_ : page > find_origin_);
+  current_ = {page, findForward_ ? 0 : int(matches.size()) - 1};
+  const bool wrapped = findHadCurrent_ ? (findForward_ ? page <= findOrigin_ : page >= findOrigin_)
+                                         : (findForward_ ? page < findOrigin_ : page > findOrigin_);
   SetNote(kResultNote, (wrapped ? std::wstring(kWrapped) : std::wstring()) + skipped);
   ShowMatch();
   return true;
@@ -210,11 +210,11 @@ void ReaderTools::ShowNote() {
   GetClientRect(note_, &room);
   if (!note.empty() && note != kDamaged && room.right < 90) {
     RECT field;
-    GetWindowRect(find_box_, &field);
+    GetWindowRect(findBox_, &field);
     POINT below{field.left, field.bottom + 2};
     ScreenToClient(window_, &below);
     ShowTip(note, POINT{below.x - 12, below.y - 20});
-  } else if (!tip_text_.empty()) {
+  } else if (!tipText_.empty()) {
     ShowTip(L"", POINT{0, 0});
   }
 }

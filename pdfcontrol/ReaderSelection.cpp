@@ -36,7 +36,7 @@ const PageLink *ReaderTools::LinkAt(POINT client) const {
 
 void ReaderTools::Follow(const PageLink &link) {
   switch (DecideLink(link)) {
-    case LinkAction::kJump: GoToPlace(link.target_page, link.target_y); break;
+    case LinkAction::kJump: GoToPlace(link.targetPage, link.targetY); break;
     case LinkAction::kAskToOpen:
       ShowTip(L"", POINT{0, 0});
       AskAndOpenAddress(window_, link.address);
@@ -46,13 +46,13 @@ void ReaderTools::Follow(const PageLink &link) {
 }
 
 void ReaderTools::SelectOnPage(int page, TextRange range) {
-  selection_page_ = range.Empty() ? -1 : page;
+  selectionPage_ = range.Empty() ? -1 : page;
   selection_ = range;
   if (window_) InvalidateRect(window_, nullptr, FALSE);
 }
 
 std::wstring ReaderTools::SelectedText() const {
-  const CachedText *held = texts_.Peek(selection_page_);
+  const CachedText *held = texts_.Peek(selectionPage_);
   return held ? held->text.Slice(selection_) : std::wstring();
 }
 
@@ -84,13 +84,13 @@ void ReaderTools::ShowMenu(POINT screen) {
 }
 
 void ReaderTools::ShowTip(const std::wstring &text, POINT client) {
-  if (!tip_ || text == tip_text_) return;
-  tip_text_ = text;
+  if (!tip_ || text == tipText_) return;
+  tipText_ = text;
   TOOLINFOW tool{};
   tool.cbSize = sizeof tool;
   tool.hwnd = window_;
   tool.uId = UINT_PTR(window_);
-  tool.lpszText = const_cast<wchar_t *>(tip_text_.c_str());
+  tool.lpszText = const_cast<wchar_t *>(tipText_.c_str());
   SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, LPARAM(&tool));
   if (text.empty()) {
     SendMessageW(tip_, TTM_TRACKACTIVATE, FALSE, LPARAM(&tool));

@@ -27,12 +27,12 @@ HBITMAP DrawIcon(Icon icon) {
   HDC dc = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, kSide, kSide);
   ReleaseDC(nullptr, screen);
-  HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
+  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
   const RECT all{0, 0, kSide, kSide};
   FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
   HPEN pen = CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
-  HGDIOBJ old_pen = SelectObject(dc, pen);
-  HGDIOBJ old_brush = SelectObject(dc, GetStockObject(BLACK_BRUSH));
+  HGDIOBJ oldPen = SelectObject(dc, pen);
+  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(BLACK_BRUSH));
   auto line = [dc](int x0, int y0, int x1, int y1) {
     MoveToEx(dc, x0, y0, nullptr);
     LineTo(dc, x1, y1);
@@ -66,10 +66,10 @@ HBITMAP DrawIcon(Icon icon) {
       break;
     }
   }
-  SelectObject(dc, old_brush);
-  SelectObject(dc, old_pen);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
   DeleteObject(pen);
-  SelectObject(dc, old_bitmap);
+  SelectObject(dc, oldBitmap);
   DeleteDC(dc);
   return bitmap;
 }
@@ -89,8 +89,8 @@ bool ParseNumber(std::wstring text, int &out) {
 
 }  // namespace
 
-HWND ReaderTools::Make(const wchar_t *cls, const wchar_t *text, DWORD style, DWORD ex_style, int id) {
-  HWND child = CreateWindowExW(ex_style, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, window_,
+HWND ReaderTools::Make(const wchar_t *cls, const wchar_t *text, DWORD style, DWORD exStyle, int id) {
+  HWND child = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, window_,
                                reinterpret_cast<HMENU>(INT_PTR(id)), ThisModule(), nullptr);
   SendMessageW(child, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   return child;
@@ -103,29 +103,29 @@ void ReaderTools::Attach() {
   InitCommonControlsEx(&common);
   prev_ = Make(L"BUTTON", L"<", BS_PUSHBUTTON, 0, kPrevPage);
   next_ = Make(L"BUTTON", L">", BS_PUSHBUTTON, 0, kNextPage);
-  page_box_ = Make(L"EDIT", L"", ES_AUTOHSCROLL | ES_RIGHT | ES_NUMBER | WS_TABSTOP, WS_EX_CLIENTEDGE, kPageBox);
-  page_count_ = Make(L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, 0, kPageCount);
-  zoom_box_ = Make(L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, kZoomBox);
+  pageBox_ = Make(L"EDIT", L"", ES_AUTOHSCROLL | ES_RIGHT | ES_NUMBER | WS_TABSTOP, WS_EX_CLIENTEDGE, kPageBox);
+  pageCount_ = Make(L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, 0, kPageCount);
+  zoomBox_ = Make(L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, kZoomBox);
   for (int choice : kZoomChoices) {
     const std::wstring line = choice == 0 ? L"Fit width" : choice < 0 ? L"Fit page" : std::to_wstring(choice) + L"%";
-    SendMessageW(zoom_box_, CB_ADDSTRING, 0, LPARAM(line.c_str()));
+    SendMessageW(zoomBox_, CB_ADDSTRING, 0, LPARAM(line.c_str()));
   }
-  find_box_ = Make(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kFindBox);
-  find_prev_ = Make(L"BUTTON", L"\u00AB", BS_PUSHBUTTON, 0, kFindPrev);
-  find_next_ = Make(L"BUTTON", L"\u00BB", BS_PUSHBUTTON, 0, kFindNext);
+  findBox_ = Make(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kFindBox);
+  findPrev_ = Make(L"BUTTON", L"\u00AB", BS_PUSHBUTTON, 0, kFindPrev);
+  findNext_ = Make(L"BUTTON", L"\u00BB", BS_PUSHBUTTON, 0, kFindNext);
   note_ = Make(L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX | SS_ENDELLIPSIS, 0, kNote);
-  outline_button_ = Make(L"BUTTON", L"Outline", BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_BITMAP, 0, kOutlineButton);
-  turn_left_ = Make(L"BUTTON", L"Turn left", BS_PUSHBUTTON | BS_BITMAP, 0, kTurnLeft);
-  turn_right_ = Make(L"BUTTON", L"Turn right", BS_PUSHBUTTON | BS_BITMAP, 0, kTurnRight);
+  outlineButton_ = Make(L"BUTTON", L"Outline", BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_BITMAP, 0, kOutlineButton);
+  turnLeft_ = Make(L"BUTTON", L"Turn left", BS_PUSHBUTTON | BS_BITMAP, 0, kTurnLeft);
+  turnRight_ = Make(L"BUTTON", L"Turn right", BS_PUSHBUTTON | BS_BITMAP, 0, kTurnRight);
   print_ = Make(L"BUTTON", L"Print", BS_PUSHBUTTON | BS_BITMAP, 0, kPrintButton);
   const std::pair<HWND, Icon> pictures[] = {
-      {outline_button_, kOutlineIcon}, {turn_left_, kTurnLeftIcon}, {turn_right_, kTurnRightIcon}, {print_, kPrintIcon}};
+      {outlineButton_, kOutlineIcon}, {turnLeft_, kTurnLeftIcon}, {turnRight_, kTurnRightIcon}, {print_, kPrintIcon}};
   for (const auto &[button, icon] : pictures) {
     icons_[icon] = DrawIcon(icon);
     SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP, LPARAM(icons_[icon]));
   }
   outline_.Create(window_, kOutlineTree);
-  for (HWND field : {page_box_, find_box_, GetWindow(zoom_box_, GW_CHILD)}) {
+  for (HWND field : {pageBox_, findBox_, GetWindow(zoomBox_, GW_CHILD)}) {
     if (field) SetWindowSubclass(field, &FieldProc, 1, reinterpret_cast<DWORD_PTR>(this));
   }
   tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
@@ -141,11 +141,11 @@ void ReaderTools::Attach() {
   SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, 400);
   // Buttons explain themselves in the same tooltip control.
   const std::pair<HWND, const wchar_t *> hints[] = {{prev_, L"Previous page"}, {next_, L"Next page"},
-                                                    {find_prev_, L"Find previous (Shift+F3)"},
-                                                    {find_next_, L"Find next (F3)"},
-                                                    {outline_button_, L"Outline (F9)"},
-                                                    {turn_left_, L"Turn left (Ctrl+Shift+Minus)"},
-                                                    {turn_right_, L"Turn right (Ctrl+Shift+Plus)"},
+                                                    {findPrev_, L"Find previous (Shift+F3)"},
+                                                    {findNext_, L"Find next (F3)"},
+                                                    {outlineButton_, L"Outline (F9)"},
+                                                    {turnLeft_, L"Turn left (Ctrl+Shift+Minus)"},
+                                                    {turnRight_, L"Turn right (Ctrl+Shift+Plus)"},
                                                     {print_, L"Print (Ctrl+P)"}};
   for (const auto &[button, hint] : hints) {
     TOOLINFOW info{};
@@ -176,27 +176,27 @@ void ReaderTools::Arrange() {
     MoveWindow(w, x, y, width, height ? height : h, TRUE);
     x += width;
   };
-  place(outline_button_, 22);
+  place(outlineButton_, 22);
   x += 4;
   place(prev_, 22);
   place(next_, 22);
   x += 4;
-  place(page_box_, 38);
+  place(pageBox_, 38);
   x += 4;
-  place(page_count_, 48);
+  place(pageCount_, 48);
   x += 4;
-  place(zoom_box_, 80, 220);
+  place(zoomBox_, 80, 220);
   x += 4;
-  place(turn_left_, 22);
-  place(turn_right_, 22);
+  place(turnLeft_, 22);
+  place(turnRight_, 22);
   x += 4;
   place(print_, 22);
   x += 8;
   const int rest = client.right - x - 2 * 22 - 6;
-  place(find_box_, std::clamp(rest / 2, 60, 160));
+  place(findBox_, std::clamp(rest / 2, 60, 160));
   x += 2;
-  place(find_prev_, 22);
-  place(find_next_, 22);
+  place(findPrev_, 22);
+  place(findNext_, 22);
   x += 4;
   place(note_, std::max(0, int(client.right) - x - 2));
   outline_.Place(kBarHeight);
@@ -204,32 +204,32 @@ void ReaderTools::Arrange() {
 
 void ReaderTools::UpdateBar() {
   const HWND focus = GetFocus();
-  if (focus != page_box_) SetTextIfChanged(page_box_, std::to_wstring(CurrentPage() + 1));
-  SetTextIfChanged(page_count_, L"of " + std::to_wstring(viewer_.PageCount()));
-  if (!Inside(zoom_box_, focus) && SendMessageW(zoom_box_, CB_GETDROPPEDSTATE, 0, 0) == 0) {
+  if (focus != pageBox_) SetTextIfChanged(pageBox_, std::to_wstring(CurrentPage() + 1));
+  SetTextIfChanged(pageCount_, L"of " + std::to_wstring(viewer_.PageCount()));
+  if (!Inside(zoomBox_, focus) && SendMessageW(zoomBox_, CB_GETDROPPEDSTATE, 0, 0) == 0) {
     const int percent = ZoomPercent();
-    SetTextIfChanged(zoom_box_, percent == 0 ? L"Fit width" : std::to_wstring(percent) + L"%");
+    SetTextIfChanged(zoomBox_, percent == 0 ? L"Fit width" : std::to_wstring(percent) + L"%");
   }
 }
 
 int ReaderTools::CurrentPage() const {
   if (!viewer_.HasDocument()) return 0;
-  if (goto_page_ >= 0 && viewer_.ScrollY() == goto_scroll_) return goto_page_;
+  if (gotoPage_ >= 0 && viewer_.ScrollY() == gotoScroll_) return gotoPage_;
   return viewer_.Layout().PageAt(viewer_.ScrollY());
 }
 
-void ReaderTools::GoToPage(int page, double points_below_top) {
+void ReaderTools::GoToPage(int page, double pointsBelowTop) {
   if (!viewer_.HasDocument()) return;
   const PageLayout &layout = viewer_.Layout();
   page = std::clamp(page, 0, layout.PageCount() - 1);
   const PageBox &box = layout.Box(page);
   int y = box.y;
-  if (points_below_top >= 0) y += int(std::lround(points_below_top * layout.PixelsPerPoint()));
+  if (pointsBelowTop >= 0) y += int(std::lround(pointsBelowTop * layout.PixelsPerPoint()));
   // Set first: the view's change notice already shows the page asked for.
-  goto_page_ = page;
-  goto_scroll_ = -1;
+  gotoPage_ = page;
+  gotoScroll_ = -1;
   viewer_.ScrollTo(viewer_.ScrollX(), y);
-  goto_scroll_ = viewer_.ScrollY();
+  gotoScroll_ = viewer_.ScrollY();
   UpdateBar();
 }
 
@@ -265,18 +265,18 @@ void ReaderTools::FitPage() {
 
 HWND ReaderTools::Field(int index) const {
   switch (index) {
-    case 0: return page_box_;
-    case 1: return GetWindow(zoom_box_, GW_CHILD) ? GetWindow(zoom_box_, GW_CHILD) : zoom_box_;
-    case 2: return find_box_;
+    case 0: return pageBox_;
+    case 1: return GetWindow(zoomBox_, GW_CHILD) ? GetWindow(zoomBox_, GW_CHILD) : zoomBox_;
+    case 2: return findBox_;
     default: return window_;
   }
 }
 
 int ReaderTools::FieldIndex(HWND window) const {
   if (!window) return -1;
-  if (window == page_box_) return 0;
-  if (Inside(zoom_box_, window)) return 1;
-  if (window == find_box_) return 2;
+  if (window == pageBox_) return 0;
+  if (Inside(zoomBox_, window)) return 1;
+  if (window == findBox_) return 2;
   if (window == window_) return 3;
   return -1;
 }
@@ -371,7 +371,7 @@ bool ReaderTools::HandleKey(HWND from, WPARAM key) {
       else return false;
       return true;
     case VK_ESCAPE:
-      if (find_request_) {
+      if (findRequest_) {
         CancelFind();
         if (field < 0) return true;
       }
@@ -386,8 +386,8 @@ bool ReaderTools::HandleKey(HWND from, WPARAM key) {
     case 'F':
     case 'G':
       if (!ctrl || !viewer_.HasDocument()) return false;
-      SetFocus(key == 'F' ? find_box_ : page_box_);
-      SendMessageW(key == 'F' ? find_box_ : page_box_, EM_SETSEL, 0, -1);
+      SetFocus(key == 'F' ? findBox_ : pageBox_);
+      SendMessageW(key == 'F' ? findBox_ : pageBox_, EM_SETSEL, 0, -1);
       return true;
     case 'A':
       if (!ctrl) return false;
@@ -416,13 +416,13 @@ void ReaderTools::Leave(bool backwards) {
 
 void ReaderTools::GoToTyped() {
   int page = 0;
-  if (ParseNumber(TextOf(page_box_), page)) GoToPage(page - 1);
+  if (ParseNumber(TextOf(pageBox_), page)) GoToPage(page - 1);
   SetFocus(window_);
   UpdateBar();
 }
 
 void ReaderTools::ApplyTypedZoom() {
-  const std::wstring text = TextOf(zoom_box_);
+  const std::wstring text = TextOf(zoomBox_);
   int percent = 0;
   if (_wcsicmp(text.c_str(), L"Fit width") == 0) {
     SetZoomPercent(0);
@@ -449,14 +449,14 @@ void ReaderTools::OnCommand(int id, int code) {
       if (code == BN_CLICKED) SetFocus(window_);
       break;
     case kFindBox:
-      if (code == EN_CHANGE && TextOf(find_box_) != query_) {
+      if (code == EN_CHANGE && TextOf(findBox_) != query_) {
         CancelFind();
         SetNote(kResultNote, L"");
       }
       break;
     case kZoomBox:
       if (code == CBN_SELENDOK) {
-        const int line = int(SendMessageW(zoom_box_, CB_GETCURSEL, 0, 0));
+        const int line = int(SendMessageW(zoomBox_, CB_GETCURSEL, 0, 0));
         if (line >= 0 && line < int(std::size(kZoomChoices))) {
           if (kZoomChoices[line] < 0) FitPage();
           else SetZoomPercent(kZoomChoices[line]);

@@ -52,28 +52,28 @@ void ReaderTools::DocumentChanged() {
   if (viewer_.Generation() != generation_ || !viewer_.HasDocument()) {
     generation_ = viewer_.Generation();
     texts_.Clear();
-    text_pending_.clear();
+    textPending_.clear();
     matches_.clear();
     current_ = {};
-    if (find_request_) renderer_.CancelFind();
-    find_request_ = 0;
-    selection_page_ = -1;
+    if (findRequest_) renderer_.CancelFind();
+    findRequest_ = 0;
+    selectionPage_ = -1;
     selection_ = {};
-    goto_page_ = goto_scroll_ = -1;
+    gotoPage_ = gotoScroll_ = -1;
     ClearNotes();
     outline_.SetOutline({});
     RequestOutline();
   }
   const bool enable = viewer_.HasDocument();
-  for (HWND w : {prev_, next_, page_box_, page_count_, zoom_box_, find_box_, find_next_, find_prev_, note_,
-                 turn_left_, turn_right_, print_}) {
+  for (HWND w : {prev_, next_, pageBox_, pageCount_, zoomBox_, findBox_, findNext_, findPrev_, note_,
+                 turnLeft_, turnRight_, print_}) {
     if (w) EnableWindow(w, enable);
   }
   PlaceOutline();
   if (!enable && window_) {
-    SetTextIfChanged(page_box_, L"");
-    SetTextIfChanged(page_count_, L"");
-    SetTextIfChanged(zoom_box_, L"");
+    SetTextIfChanged(pageBox_, L"");
+    SetTextIfChanged(pageCount_, L"");
+    SetTextIfChanged(zoomBox_, L"");
     if (Inside(window_, GetFocus()) && GetFocus() != window_) SetFocus(window_);
   }
   ViewChanged();
@@ -100,18 +100,18 @@ SavedView ReaderTools::View() const {
   const PageBox &box = viewer_.Layout().Box(view.page);
   view.offset = std::clamp(double(viewer_.ScrollY() - box.y) / std::max(1, box.height), 0.0, 1.0);
   view.zoom = viewer_.Zoom();
-  view.quarter_turns = viewer_.QuarterTurns();
-  view.outline_shown = outline_.Wanted();
-  view.outline_width = outline_.Width();
+  view.quarterTurns = viewer_.QuarterTurns();
+  view.outlineShown = outline_.Wanted();
+  view.outlineWidth = outline_.Width();
   return view;
 }
 
 void ReaderTools::Restore(const SavedView &view) {
   if (!viewer_.HasDocument()) return;
-  outline_.SetWanted(view.outline_shown);
-  outline_.SetWidth(view.outline_width);
+  outline_.SetWanted(view.outlineShown);
+  outline_.SetWidth(view.outlineWidth);
   PlaceOutline();
-  viewer_.Turn(view.quarter_turns - viewer_.QuarterTurns());
+  viewer_.Turn(view.quarterTurns - viewer_.QuarterTurns());
   viewer_.SetZoom(view.zoom);
   const PageLayout &layout = viewer_.Layout();
   const int page = std::clamp(view.page, 0, layout.PageCount() - 1);
@@ -125,8 +125,8 @@ void ReaderTools::RequestVisibleText() {
   const RECT area = viewer_.PagesArea();
   const auto [first, last] = viewer_.Layout().VisibleRange(viewer_.ScrollY(), area.bottom - area.top);
   for (int page = first; page < last; ++page) {
-    if (texts_.Holds(page) || text_pending_.count(page)) continue;
-    text_pending_.insert(page);
+    if (texts_.Holds(page) || textPending_.count(page)) continue;
+    textPending_.insert(page);
     TextJob job;
     job.generation = generation_;
     job.page = uint32_t(page);
@@ -139,7 +139,7 @@ void ReaderTools::CollectText() {
   for (TextAnswer &answer : renderer_.TakeText()) {
     if (answer.job.generation != generation_ || generation_ != viewer_.Generation()) continue;
     if (answer.job.find) {
-      if (answer.job.id == find_request_) changed |= FinishFind(answer);
+      if (answer.job.id == findRequest_) changed |= FinishFind(answer);
       continue;
     }
     if (answer.job.outline) {
@@ -147,11 +147,11 @@ void ReaderTools::CollectText() {
       continue;
     }
     const int page = int(answer.job.page);
-    text_pending_.erase(page);
+    textPending_.erase(page);
     PageText text;
     // A page that fails keeps an empty text: no matches, nothing to select, asked once.
     if (!answer.failed) text.Decode(answer.text.data(), answer.text.size(), uint32_t(viewer_.PageCount()));
-    if (answer.too_large) SetNote(kRefusalNote, kTextTooLarge);
+    if (answer.tooLarge) SetNote(kRefusalNote, kTextTooLarge);
     Keep(page, std::move(text));
     changed = true;
   }
@@ -167,7 +167,7 @@ void ReaderTools::Keep(int page, PageText text) {
   matches_.erase(page);
   for (int dropped : texts_.Put(page, std::move(entry))) {
     matches_.erase(dropped);
-    if (selection_page_ == dropped) selection_page_ = -1;
+    if (selectionPage_ == dropped) selectionPage_ = -1;
   }
 }
 
@@ -184,15 +184,15 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
   switch (message) {
     case WM_LBUTTONDOWN:
       if (outline_.OnBar(point(), TopReserve())) {
-        dragging_bar_ = true;
-        bar_grab_ = point().x - outline_.Width();
+        draggingBar_ = true;
+        barGrab_ = point().x - outline_.Width();
         SetCapture(window_);
         return true;
       }
       break;
     case WM_MOUSEMOVE:
-      if (dragging_bar_) {
-        const int width = outline_.WidthAt(point().x - bar_grab_);
+      if (draggingBar_) {
+        const int width = outline_.WidthAt(point().x - barGrab_);
         if (width != outline_.Width()) {
           outline_.SetWidth(width);
           PlaceOutline();
@@ -202,8 +202,8 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
       break;
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:
-      if (dragging_bar_) {
-        dragging_bar_ = false;
+      if (draggingBar_) {
+        draggingBar_ = false;
         if (message == WM_LBUTTONUP && GetCapture() == window_) ReleaseCapture();
         return true;
       }
@@ -276,8 +276,8 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
       const POINT p = point();
       if (p.y < TopReserve()) return false;
       if (const PageLink *link = LinkAt(p)) {
-        link_pressed_ = true;
-        pressed_link_ = link->address + L"#" + std::to_wstring(link->target_page);
+        linkPressed_ = true;
+        pressedLink_ = link->address + L"#" + std::to_wstring(link->targetPage);
         return false;
       }
       anchor_ = HitAt(p);
@@ -292,11 +292,11 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
         dragging_ = false;
         if (GetCapture() == window_) ReleaseCapture();
       }
-      if (link_pressed_) {
-        link_pressed_ = false;
+      if (linkPressed_) {
+        linkPressed_ = false;
         const PageLink *link = LinkAt(p);
         // Followed only when released over the link it was pressed on.
-        if (link && link->address + L"#" + std::to_wstring(link->target_page) == pressed_link_) {
+        if (link && link->address + L"#" + std::to_wstring(link->targetPage) == pressedLink_) {
           const PageLink target = *link;
           Follow(target);
         }
@@ -324,8 +324,8 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
     case WM_DESTROY:
       if (tip_) DestroyWindow(tip_);
       tip_ = nullptr;
-      window_ = prev_ = next_ = page_box_ = page_count_ = zoom_box_ = find_box_ = find_next_ = find_prev_ = note_ = nullptr;
-      outline_button_ = turn_left_ = turn_right_ = print_ = nullptr;
+      window_ = prev_ = next_ = pageBox_ = pageCount_ = zoomBox_ = findBox_ = findNext_ = findPrev_ = note_ = nullptr;
+      outlineButton_ = turnLeft_ = turnRight_ = print_ = nullptr;
       return false;
   }
   return false;
@@ -343,7 +343,7 @@ void ReaderTools::PaintOver(HDC dc, int page, const RECT &where, double ppp) {
       }
     }
   }
-  if (selection_page_ == page) {
+  if (selectionPage_ == page) {
     for (const TextBox &box : text->Boxes(selection_)) Tint(dc, Placed(box, page, where, ppp), RGB(150, 200, 255));
   }
 }
@@ -351,18 +351,18 @@ void ReaderTools::PaintOver(HDC dc, int page, const RECT &where, double ppp) {
 // ---- the outline pane and turning
 
 void ReaderTools::RequestOutline() {
-  outline_pending_ = false;
+  outlinePending_ = false;
   if (!viewer_.HasDocument()) return;
   TextJob job;
   job.generation = generation_;
   job.outline = true;
-  outline_request_ = renderer_.RequestText(std::move(job));
-  outline_pending_ = true;
+  outlineRequest_ = renderer_.RequestText(std::move(job));
+  outlinePending_ = true;
 }
 
 void ReaderTools::TakeOutline(const TextAnswer &answer) {
-  if (!outline_pending_ || answer.job.id != outline_request_) return;
-  outline_pending_ = false;
+  if (!outlinePending_ || answer.job.id != outlineRequest_) return;
+  outlinePending_ = false;
   DocumentOutline outline;
   // An answer that breaks the bounds shows no outline, and the document is printed as any
   // other: the worker's word on permissions is only as good as the rest of its answer.
@@ -374,20 +374,20 @@ void ReaderTools::TakeOutline(const TextAnswer &answer) {
 
 // Printing needs the answer that says whether the document allows it.
 bool ReaderTools::WaitForOutline() {
-  if (!outline_pending_) return true;
-  TakeOutline(renderer_.WaitText(outline_request_, RendererClient::kPageTextTimeoutMs));
-  return !outline_pending_;
+  if (!outlinePending_) return true;
+  TakeOutline(renderer_.WaitText(outlineRequest_, RendererClient::kPageTextTimeoutMs));
+  return !outlinePending_;
 }
 
 void ReaderTools::PlaceOutline() {
   if (!window_) return;
   outline_.Place(kBarHeight);
-  if (outline_button_) {
-    EnableWindow(outline_button_, viewer_.HasDocument() && outline_.HasEntries());
-    SendMessageW(outline_button_, BM_SETCHECK, outline_.Visible() ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (outlineButton_) {
+    EnableWindow(outlineButton_, viewer_.HasDocument() && outline_.HasEntries());
+    SendMessageW(outlineButton_, BM_SETCHECK, outline_.Visible() ? BST_CHECKED : BST_UNCHECKED, 0);
   }
-  if (LeftReserve() != pages_left_) {
-    pages_left_ = LeftReserve();
+  if (LeftReserve() != pagesLeft_) {
+    pagesLeft_ = LeftReserve();
     viewer_.Rearrange();
   }
 }
@@ -410,15 +410,15 @@ void ReaderTools::GoToEntry(int entry) {
 
 // A place given in the page's own points (as the page displays itself), in the turned view:
 // turned a quarter, a row of the page is a column, and the page's top is shown.
-void ReaderTools::GoToPlace(int page, double points_below_top) {
+void ReaderTools::GoToPlace(int page, double pointsBelowTop) {
   const int turns = viewer_.QuarterTurns();
-  if (turns == 0 || points_below_top < 0 || page < 0 || page >= viewer_.PageCount()) {
-    GoToPage(page, turns == 0 ? points_below_top : -1);
+  if (turns == 0 || pointsBelowTop < 0 || page < 0 || page >= viewer_.PageCount()) {
+    GoToPage(page, turns == 0 ? pointsBelowTop : -1);
     return;
   }
   const PageBox &box = viewer_.Layout().Box(page);
   const double h = box.height / viewer_.Layout().PixelsPerPoint();
-  GoToPage(page, turns == 2 ? std::max(0.0, h - points_below_top) : -1);
+  GoToPage(page, turns == 2 ? std::max(0.0, h - pointsBelowTop) : -1);
 }
 
 bool ReaderTools::OnOutlineNotify(const NMHDR &header, LRESULT &result) {
@@ -500,7 +500,7 @@ std::wstring ReaderTools::PrintOn(HDC printer, int first, int last, int copies) 
   const int count = viewer_.PageCount();
   if (first < 0 || last >= count || first > last) return L"The pages asked for are not in the document.";
   if (!WaitForOutline()) return L"The document could not be read for printing.";
-  if (!outline_.Outline().may_print) return kPrintForbidden;
+  if (!outline_.Outline().mayPrint) return kPrintForbidden;
   PrintJob job;
   job.generation = generation_;
   job.title = title_.empty() ? L"Document" : title_;
@@ -522,7 +522,7 @@ std::wstring ReaderTools::PrintOn(HDC printer, int first, int last, int copies) 
 std::wstring ReaderTools::Print(int first, int last) {
   if (!viewer_.HasDocument()) return L"No document is open.";
   if (!WaitForOutline()) return L"The document could not be read for printing.";
-  if (!outline_.Outline().may_print) return kPrintForbidden;
+  if (!outline_.Outline().mayPrint) return kPrintForbidden;
   PRINTDLGW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.Flags = PD_RETURNDEFAULT | PD_RETURNDC;
@@ -541,7 +541,7 @@ void ReaderTools::PrintWithDialog() {
   std::wstring reason;
   if (!WaitForOutline()) {
     reason = L"The document could not be read for printing.";
-  } else if (!outline_.Outline().may_print) {
+  } else if (!outline_.Outline().mayPrint) {
     reason = kPrintForbidden;
   } else {
     // PrintDlgW rather than PrintDlgExW, whose "current page" Wine does not offer and whose
