@@ -108,7 +108,7 @@ struct Found {
   size_t begin = 0;     // its value's text in the source (a stream's: its dictionary's)
   size_t end = 0;
   size_t data = 0;      // a stream's data in the file; 0 for other objects
-  size_t data_end = 0;
+  size_t dataEnd = 0;
   Kind kind = Kind::kOther;
 };
 
@@ -170,7 +170,7 @@ class Repairer {
  public:
   Repairer(std::vector<char> file, const RepairLimits &limits)
       : limits_(limits), file_(std::move(file)), size_(file_.size()),
-        deadline_(Clock::now() + std::chrono::milliseconds(limits.max_milliseconds)) {}
+        deadline_(Clock::now() + std::chrono::milliseconds(limits.maxMilliseconds)) {}
 
   RepairedCopy Run();
 
@@ -200,15 +200,15 @@ class Repairer {
     const Found *found = Winner(value.getRefNum());
     return found ? Parse(*found) : Object(objNull);
   }
-  bool InRange(int num) const { return num > 0 && size_t(num) < limits_.max_objects; }
+  bool InRange(int num) const { return num > 0 && size_t(num) < limits_.maxObjects; }
   // For a stream of the file: its /Length is the length of its data, or a reference, which
   // Poppler follows and then checks against the data itself.
   bool LengthHolds(const Found &found) const {
     const Object &length = Parse(found).dictLookupNF("Length");
-    return length.isRef() || (length.isInt() && size_t(length.getInt()) == found.data_end - found.data);
+    return length.isRef() || (length.isInt() && size_t(length.getInt()) == found.dataEnd - found.data);
   }
   bool Add(const Found &found) {
-    if (found_.size() >= limits_.max_objects) over_ = true;
+    if (found_.size() >= limits_.maxObjects) over_ = true;
     if (over_) return false;
     found_.push_back(found);
     return true;
@@ -229,7 +229,7 @@ class Repairer {
   const size_t size_;
   const Clock::time_point deadline_;
   bool over_ = false;
-  size_t decoded_bytes_ = 0;
+  size_t decodedBytes_ = 0;
 
   std::vector<Found> found_;
   std::vector<std::string> decoded_;
@@ -238,12 +238,12 @@ class Repairer {
 
   std::map<int, Node> nodes_;
   std::vector<int> pages_;         // found pages, in file order
-  std::map<int, int> lost_pages_;  // lost kids of found nodes: number -> generation
-  std::map<int, int> lost_fonts_;
+  std::map<int, int> lostPages_;  // lost kids of found nodes: number -> generation
+  std::map<int, int> lostFonts_;
   const Trailer *unlocking_ = nullptr;  // the latest trailer that unlocks an encrypted document
   Ref catalog_ = Ref::INVALID();
   int root_ = -1;  // the page tree's root: found, made for lost parents, or made anew
-  std::vector<int> new_root_kids_;
+  std::vector<int> newRootKids_;
 };
 
 // Objects start with "<num> <gen> obj"; the value's text runs to the next such header.
@@ -258,20 +258,20 @@ void Repairer::Scan() {
     if (headers.size() % 4096 == 0 && Over()) return;
     if (at + 3 < size_ && !IsWhite(text[at + 3]) && !IsDelimiter(text[at + 3])) continue;
     size_t p = at;
-    auto digits_before = [&](size_t max, long long &value) {
+    auto digitsBefore = [&](size_t max, long long &value) {
       size_t n = 0;
       while (p > 0 && IsDigit(text[p - 1]) && n <= max) --p, ++n;
       if (n == 0 || n > max) return false;
       value = std::stoll(std::string(text.substr(p, n)));
       return true;
     };
-    auto white_before = [&] {
+    auto whiteBefore = [&] {
       size_t n = 0;
       while (p > 0 && IsWhite(text[p - 1]) && n < 16) --p, ++n;
       return n > 0;
     };
     long long gen = 0, num = 0;
-    if (!white_before() || !digits_before(5, gen) || !white_before() || !digits_before(7, num)) continue;
+    if (!whiteBefore() || !digitsBefore(5, gen) || !whiteBefore() || !digitsBefore(7, num)) continue;
     if (p > 0 && !IsWhite(text[p - 1]) && !IsDelimiter(text[p - 1])) continue;
     if (!InRange(int(num)) || gen > 65535) continue;
     headers.push_back({int(num), int(gen), p, at + 3});
@@ -293,7 +293,7 @@ void Repairer::Scan() {
     if (!Usable(value) || (found.data && !value.isDict())) continue;
     if (found.data) {
       const size_t limit = i + 1 < headers.size() ? headers[i + 1].start : size_;
-      found.data_end = StreamEnd(text, found.data, value.getDict(), std::max(limit, found.data));
+      found.dataEnd = StreamEnd(text, found.data, value.getDict(), std::max(limit, found.data));
     }
     found.kind = KindOf(value, found.data != 0);
     if (found.kind == Kind::kXRefStream) trailers_.push_back(TrailerOf(value.getDict(), h.start));
@@ -320,8 +320,8 @@ bool Repairer::Decode(size_t start, size_t end, Dict *dict, std::string &out) {
   for (;;) {
     const int got = stream->doGetChars(int(chunk.size()), chunk.data());
     if (got <= 0) break;
-    decoded_bytes_ += size_t(got);
-    if (decoded_bytes_ > limits_.max_decoded_bytes) over_ = true;
+    decodedBytes_ += size_t(got);
+    if (decodedBytes_ > limits_.maxDecodedBytes) over_ = true;
     if (Over()) return false;
     out.append(reinterpret_cast<const char *>(chunk.data()), size_t(got));
   }
@@ -341,11 +341,11 @@ void Repairer::ReadObjectStreams() {
     const Object &count = dict->lookupNF("N");
     const Object &first = dict->lookupNF("First");
     if (!count.isInt() || !first.isInt() || count.getInt() <= 0 || first.getInt() < 0 ||
-        size_t(count.getInt()) > limits_.max_objects) {
+        size_t(count.getInt()) > limits_.maxObjects) {
       continue;
     }
     std::string data;
-    if (!Decode(stream.data, stream.data_end, dict, data)) return;
+    if (!Decode(stream.data, stream.dataEnd, dict, data)) return;
     const size_t offset = size_t(first.getInt());
     if (offset > data.size()) continue;
     std::vector<std::pair<int, size_t>> members;
@@ -425,7 +425,7 @@ void Repairer::BuildTree() {
     if (found.kind == Kind::kPage || found.kind == Kind::kPages) members.push_back(&found);
   }
   std::sort(members.begin(), members.end(), [](const Found *a, const Found *b) { return Later(*b, *a); });
-  std::map<int, int> parent_of;
+  std::map<int, int> parentOf;
   for (const Found *member : members) {
     if (Over()) return;
     const Object dict = Parse(*member);
@@ -449,11 +449,11 @@ void Repairer::BuildTree() {
   }
   for (const auto &[num, node] : nodes_) {
     for (const Ref &kid : node.kids) {
-      parent_of.try_emplace(kid.num, num);
-      if (!node.made && !Winner(kid.num) && !nodes_.count(kid.num)) lost_pages_.try_emplace(kid.num, kid.gen);
+      parentOf.try_emplace(kid.num, num);
+      if (!node.made && !Winner(kid.num) && !nodes_.count(kid.num)) lostPages_.try_emplace(kid.num, kid.gen);
     }
   }
-  if (found_.size() + nodes_.size() + lost_pages_.size() > limits_.max_objects) over_ = true;
+  if (found_.size() + nodes_.size() + lostPages_.size() > limits_.maxObjects) over_ = true;
 
   catalog_ = FindCatalog();
   if (catalog_.num > 0) {
@@ -465,8 +465,8 @@ void Repairer::BuildTree() {
   for (int page : pages_) {
     int top = page;
     for (size_t depth = 0; depth < kMaxTreeDepth; ++depth) {
-      auto it = parent_of.find(top);
-      if (it == parent_of.end()) break;
+      auto it = parentOf.find(top);
+      if (it == parentOf.end()) break;
       top = it->second;
     }
     if (std::find(tops.begin(), tops.end(), top) == tops.end()) tops.push_back(top);
@@ -474,7 +474,7 @@ void Repairer::BuildTree() {
   if (tops.size() == 1 && nodes_.count(tops[0])) {
     root_ = tops[0];
   } else {
-    new_root_kids_ = tops;
+    newRootKids_ = tops;
   }
 }
 
@@ -488,8 +488,8 @@ void Repairer::FindLostFonts() {
     for (int i = 0; fonts.isDict() && i < fonts.dictGetLength(); ++i) {
       const Object &font = fonts.dictGetValNF(i);
       if (font.isRef() && InRange(font.getRefNum()) && !Winner(font.getRefNum()) &&
-          !nodes_.count(font.getRefNum()) && !lost_pages_.count(font.getRefNum())) {
-        lost_fonts_.try_emplace(font.getRefNum(), font.getRefGen());
+          !nodes_.count(font.getRefNum()) && !lostPages_.count(font.getRefNum())) {
+        lostFonts_.try_emplace(font.getRefNum(), font.getRefGen());
       }
     }
   }
@@ -506,10 +506,10 @@ void Repairer::Write(RepairedCopy &copy) {
   int last = 0;
   for (const auto &[num, index] : winner_) last = std::max(last, num);
   for (const auto &[num, node] : nodes_) last = std::max(last, num);
-  for (const auto &[num, gen] : lost_pages_) last = std::max(last, num);
-  for (const auto &[num, gen] : lost_fonts_) last = std::max(last, num);
-  const bool new_root = root_ < 0;
-  const int made_root = new_root ? ++last : root_;
+  for (const auto &[num, gen] : lostPages_) last = std::max(last, num);
+  for (const auto &[num, gen] : lostFonts_) last = std::max(last, num);
+  const bool newRoot = root_ < 0;
+  const int madeRoot = newRoot ? ++last : root_;
   if (catalog_.num <= 0) catalog_ = {++last, 0};
   const int xref = ++last;
   const int size = xref + 1;  // a reference to `size` is one to an object that is not there
@@ -518,9 +518,9 @@ void Repairer::Write(RepairedCopy &copy) {
   for (const std::string &data : decoded_) extra += data.size();
   for (const auto &[num, index] : winner_) {
     const Found &found = found_[index];
-    if (found.source == 0 && found.data && !LengthHolds(found)) extra += found.data_end - found.begin + 64;
+    if (found.source == 0 && found.data && !LengthHolds(found)) extra += found.dataEnd - found.begin + 64;
   }
-  extra += 64 * (nodes_.size() + lost_pages_.size() + lost_fonts_.size() + winner_.size());
+  extra += 64 * (nodes_.size() + lostPages_.size() + lostFonts_.size() + winner_.size());
   file_.reserve(size_ + extra);
   auto append = [this](std::string_view text) { file_.insert(file_.end(), text.begin(), text.end()); };
   auto object = [&](int num, int gen, std::string_view body) {
@@ -529,7 +529,7 @@ void Repairer::Write(RepairedCopy &copy) {
     append(body);
     append("\nendobj\n");
   };
-  auto kids_text = [this](const std::vector<Ref> &kids) {
+  auto kidsText = [this](const std::vector<Ref> &kids) {
     std::string text = "[";
     for (const Ref &kid : kids) {
       const Found *found = Winner(kid.num);
@@ -548,8 +548,8 @@ void Repairer::Write(RepairedCopy &copy) {
       const std::string_view text(file_.data(), size_);
       const size_t close = text.substr(0, found.end).rfind(">>");
       const std::string body = Cat({text.substr(found.begin, close - found.begin), " /Length ",
-                                    std::to_string(found.data_end - found.data), " >>\nstream\n",
-                                    text.substr(found.data, found.data_end - found.data), "\nendstream"});
+                                    std::to_string(found.dataEnd - found.data), " >>\nstream\n",
+                                    text.substr(found.data, found.dataEnd - found.data), "\nendstream"});
       object(num, found.gen, body);
     } else {
       entries[num] = {found.position, found.gen};
@@ -560,28 +560,28 @@ void Repairer::Write(RepairedCopy &copy) {
   for (const auto &[num, node] : nodes_) {
     if (!node.made) continue;
     const size_t count = Leaves(num, path, visits);
-    object(num, node.gen, Cat({"<< /Type /Pages /Kids ", kids_text(node.kids), " /Count ", std::to_string(count), " >>"}));
+    object(num, node.gen, Cat({"<< /Type /Pages /Kids ", kidsText(node.kids), " /Count ", std::to_string(count), " >>"}));
   }
-  for (const auto &[num, gen] : lost_pages_) {
+  for (const auto &[num, gen] : lostPages_) {
     object(num, gen, Cat({"<< /Type /Page /Contents ", std::to_string(size), " 0 R >>"}));
   }
-  for (const auto &[num, gen] : lost_fonts_) object(num, gen, kStandInFont);
-  if (new_root) {
+  for (const auto &[num, gen] : lostFonts_) object(num, gen, kStandInFont);
+  if (newRoot) {
     std::vector<Ref> kids;
     size_t count = 0;
-    for (int top : new_root_kids_) {
+    for (int top : newRootKids_) {
       const Found *found = Winner(top);
       const auto made = nodes_.find(top);
       kids.push_back({top, found ? found->gen : made != nodes_.end() ? made->second.gen : 0});
       count += Leaves(top, path, visits);
     }
-    object(made_root, 0, Cat({"<< /Type /Pages /Kids ", kids_text(kids), " /Count ", std::to_string(count), " >>"}));
+    object(madeRoot, 0, Cat({"<< /Type /Pages /Kids ", kidsText(kids), " /Count ", std::to_string(count), " >>"}));
     copy.pages = count;
   } else {
     copy.pages = Leaves(root_, path, visits);
   }
   if (!Winner(catalog_.num)) {
-    object(catalog_.num, 0, Cat({"<< /Type /Catalog /Pages ", std::to_string(made_root), " 0 R >>"}));
+    object(catalog_.num, 0, Cat({"<< /Type /Catalog /Pages ", std::to_string(madeRoot), " 0 R >>"}));
   }
 
   // The trailer's entries: the catalog, and what the latest trailers still tell; the
@@ -597,8 +597,8 @@ void Repairer::Write(RepairedCopy &copy) {
   if (id) trailer.append(" /ID ").append(id->id);
   if (unlocking_) trailer.append(" /Encrypt ").append(RefText(unlocking_->encrypt));
 
-  const size_t xref_offset = file_.size();
-  entries[xref] = {xref_offset, 0};
+  const size_t xrefOffset = file_.size();
+  entries[xref] = {xrefOffset, 0};
   std::string index, data;
   auto put = [&data](uint8_t type, size_t offset, int gen) {
     const char bytes[7] = {char(type), char(offset >> 24), char(offset >> 16), char(offset >> 8),
@@ -606,29 +606,29 @@ void Repairer::Write(RepairedCopy &copy) {
     data.append(bytes, 7);
   };
   put(0, 0, 65535);
-  int run_start = 0, run_length = 1, next = 1;
+  int runStart = 0, runLength = 1, next = 1;
   for (const auto &[num, entry] : entries) {
     if (num != next) {
-      index.append(Cat({" ", std::to_string(run_start), " ", std::to_string(run_length)}));
-      run_start = num;
-      run_length = 0;
+      index.append(Cat({" ", std::to_string(runStart), " ", std::to_string(runLength)}));
+      runStart = num;
+      runLength = 0;
     }
     put(1, entry.offset, entry.gen);
-    ++run_length;
+    ++runLength;
     next = num + 1;
   }
-  index.append(Cat({" ", std::to_string(run_start), " ", std::to_string(run_length)}));
+  index.append(Cat({" ", std::to_string(runStart), " ", std::to_string(runLength)}));
   append(Cat({std::to_string(xref), " 0 obj\n<< /Type /XRef /Size ", std::to_string(size), " /W [1 4 2] /Index [",
               index, " ]", trailer, " /Length ", std::to_string(data.size()), " >>\nstream\n"}));
   append(data);
-  append(Cat({"\nendstream\nendobj\nstartxref\n", std::to_string(xref_offset), "\n%%EOF\n"}));
+  append(Cat({"\nendstream\nendobj\nstartxref\n", std::to_string(xrefOffset), "\n%%EOF\n"}));
   copy.objects = entries.size();
 }
 
 RepairedCopy Repairer::Run() {
   RepairedCopy copy;
   copy.outcome = RepairOutcome::kBeyondLimits;
-  if (size_ > limits_.max_file_bytes) return copy;
+  if (size_ > limits_.maxFileBytes) return copy;
   Scan();
   // Strings and streams of an encrypted document are read with a key that needs the
   // trailer's identifier: without it nothing can be shown, and object streams cannot even be
@@ -650,7 +650,7 @@ RepairedCopy Repairer::Run() {
   copy.outcome = RepairOutcome::kBeyondLimits;
   if (Over()) return copy;
   copy.outcome = RepairOutcome::kNoPages;
-  if (root_ < 0 && new_root_kids_.empty()) return copy;
+  if (root_ < 0 && newRootKids_.empty()) return copy;
   Write(copy);
   if (Over()) {
     copy.outcome = RepairOutcome::kBeyondLimits;
@@ -674,7 +674,7 @@ RepairedCopy RepairFile(const std::wstring &path, const RepairLimits &limits) {
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
   if (size < 0) return copy;
-  if (uint64_t(size) > limits.max_file_bytes) {
+  if (uint64_t(size) > limits.maxFileBytes) {
     copy.outcome = RepairOutcome::kBeyondLimits;
     return copy;
   }
@@ -695,7 +695,7 @@ bool TreeLosesPages(PDFDoc &document, int count) {
   // A node that several parents share is walked once for each: without a bound, a few hundred
   // shared nodes of empty kids would make the walk last for ever. A sound tree has no more
   // inner nodes than pages.
-  const size_t max_inner = static_cast<size_t>(count) + 10000;
+  const size_t maxInner = static_cast<size_t>(count) + 10000;
   size_t inner = 1;
   XRef *xref = document.getXRef();
   const Object catalog = xref->getCatalog();
@@ -720,10 +720,10 @@ bool TreeLosesPages(PDFDoc &document, int count) {
       if (!path.empty()) ++path.back().next;
       continue;
     }
-    const Object &kid_ref = top.kids.arrayGetNF(top.next);
-    if (!kid_ref.isRef()) return true;
+    const Object &kidRef = top.kids.arrayGetNF(top.next);
+    if (!kidRef.isRef()) return true;
     // A kid that is its own ancestor is passed over.
-    const auto loop = [&](const Node &n) { return n.ref.num == kid_ref.getRefNum(); };
+    const auto loop = [&](const Node &n) { return n.ref.num == kidRef.getRefNum(); };
     if (std::any_of(path.begin(), path.end(), loop)) {
       ++top.next;
       continue;
@@ -737,8 +737,8 @@ bool TreeLosesPages(PDFDoc &document, int count) {
       }
       ++found;
       ++top.next;
-    } else if (kid.isDict() && path.size() < kMaxDepth && ++inner <= max_inner) {
-      const Ref ref = kid_ref.getRef();
+    } else if (kid.isDict() && path.size() < kMaxDepth && ++inner <= maxInner) {
+      const Ref ref = kidRef.getRef();
       path.push_back({ref, kid.dictLookup("Kids")});
     } else {
       return true;

@@ -33,12 +33,12 @@ namespace pdfworker {
 // cross-reference (7 bytes an object): with every bound reached, some 128 + 128 + 64 MiB of
 // bytes (and the file's once more while the buffer grows) and about 40 MiB of bookkeeping, far
 // below the 2 GiB that a 32-bit process can address.
-// Object numbers from max_objects on are not taken, which also bounds Poppler's own table.
+// Object numbers from maxObjects on are not taken, which also bounds Poppler's own table.
 struct RepairLimits {
-  size_t max_file_bytes = size_t(128) << 20;
-  size_t max_objects = 1'000'000;                      // found by the scan, all kinds
-  size_t max_decoded_bytes = size_t(64) << 20;         // all object streams, decoded
-  uint32_t max_milliseconds = 10'000;                  // below the control's 30 s for an open
+  size_t maxFileBytes = size_t(128) << 20;
+  size_t maxObjects = 1'000'000;                      // found by the scan, all kinds
+  size_t maxDecodedBytes = size_t(64) << 20;         // all object streams, decoded
+  uint32_t maxMilliseconds = 10'000;                  // below the control's 30 s for an open
 };
 
 enum class RepairOutcome {
@@ -59,7 +59,7 @@ struct RepairedCopy {
 // Repairs the bytes of a document.
 RepairedCopy RepairDocument(std::vector<char> file, const RepairLimits &limits = {});
 
-// Reads the file (at most limits.max_file_bytes) and repairs it.
+// Reads the file (at most limits.maxFileBytes) and repairs it.
 RepairedCopy RepairFile(const std::wstring &path, const RepairLimits &limits = {});
 
 // True for a document that Poppler could not open, for a reason other than a file it cannot

@@ -51,12 +51,12 @@ bool Openable(const std::wstring &address) {
 }  // namespace
 
 LinkAction DecideLink(const PageLink &link) {
-  if (link.target_page >= 0) return LinkAction::kJump;
+  if (link.targetPage >= 0) return LinkAction::kJump;
   return Openable(link.address) ? LinkAction::kAskToOpen : LinkAction::kRefuse;
 }
 
 std::wstring LinkTip(const PageLink &link) {
-  if (link.target_page >= 0) return {};
+  if (link.targetPage >= 0) return {};
   std::wstring shown;
   for (wchar_t c : link.address.substr(0, kMaxTipAddress)) shown += c < 0x20 || c == 0x7F ? wchar_t(0xFFFD) : c;
   if (link.address.size() > kMaxTipAddress) shown += L"\u2026";

@@ -23,30 +23,30 @@ bool Take(const char *&data, size_t &size, T &out) {
 
 }  // namespace
 
-bool DocumentOutline::Decode(const char *data, size_t size, uint32_t page_count) {
+bool DocumentOutline::Decode(const char *data, size_t size, uint32_t pageCount) {
   entries.clear();
-  may_print = true;
+  mayPrint = true;
   OutlineHeader header{};
-  if (size > kMaxTextPayload || !Take(data, size, header) || header.entry_count > kMaxOutlineEntries ||
-      header.may_print > 1) {
+  if (size > kMaxTextPayload || !Take(data, size, header) || header.entryCount > kMaxOutlineEntries ||
+      header.mayPrint > 1) {
     return false;
   }
   std::vector<OutlineEntry> read;
-  for (uint32_t i = 0; i < header.entry_count; ++i) {
+  for (uint32_t i = 0; i < header.entryCount; ++i) {
     OutlineRecord record{};
     const int previous = read.empty() ? -1 : read.back().depth;
     if (!Take(data, size, record) || record.depth >= kMaxOutlineDepth || int(record.depth) > previous + 1 ||
-        record.target_page > page_count || !std::isfinite(record.target_y) ||
-        std::fabs(record.target_y) > kMaxCoordinate || record.open > 1 ||
-        record.title_units > kMaxOutlineTitleUnits || size < size_t(record.title_units) * 2) {
+        record.targetPage > pageCount || !std::isfinite(record.targetY) ||
+        std::fabs(record.targetY) > kMaxCoordinate || record.open > 1 ||
+        record.titleUnits > kMaxOutlineTitleUnits || size < size_t(record.titleUnits) * 2) {
       return false;
     }
     OutlineEntry entry;
     entry.depth = int(record.depth);
-    entry.page = int(record.target_page) - 1;
-    entry.y = record.target_page ? record.target_y : -1;
+    entry.page = int(record.targetPage) - 1;
+    entry.y = record.targetPage ? record.targetY : -1;
     entry.open = record.open != 0;
-    entry.title.resize(record.title_units);
+    entry.title.resize(record.titleUnits);
     for (wchar_t &c : entry.title) {
       uint16_t unit = 0;
       Take(data, size, unit);
@@ -56,23 +56,23 @@ bool DocumentOutline::Decode(const char *data, size_t size, uint32_t page_count)
   }
   if (size != 0) return false;
   entries = std::move(read);
-  may_print = header.may_print != 0;
+  mayPrint = header.mayPrint != 0;
   return true;
 }
 
 int DocumentOutline::SectionAt(int page, double y) const {
   int best = -1;
-  int best_page = -1;
-  double best_y = 0;
+  int bestPage = -1;
+  double bestY = 0;
   for (int i = 0; i < int(entries.size()); ++i) {
     const OutlineEntry &e = entries[size_t(i)];
     if (e.page < 0) continue;
     const double ey = e.y < 0 ? 0 : e.y;
     if (e.page > page || (e.page == page && ey > y)) continue;
-    if (best < 0 || e.page > best_page || (e.page == best_page && ey >= best_y)) {
+    if (best < 0 || e.page > bestPage || (e.page == bestPage && ey >= bestY)) {
       best = i;
-      best_page = e.page;
-      best_y = ey;
+      bestPage = e.page;
+      bestY = ey;
     }
   }
   return best;

@@ -20,10 +20,10 @@ struct OutlineEntry {
 
 struct DocumentOutline {
   std::vector<OutlineEntry> entries;
-  bool may_print = true;
+  bool mayPrint = true;
 
   // False, and empty, for an answer that breaks the protocol's bounds.
-  bool Decode(const char *data, size_t size, uint32_t page_count);
+  bool Decode(const char *data, size_t size, uint32_t pageCount);
   // The entry of the section that the place (page from 0, points below its top) is in: the
   // last in reading order of those leading furthest without passing it; -1 for none.
   int SectionAt(int page, double y) const;

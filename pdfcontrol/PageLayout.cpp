@@ -34,25 +34,25 @@ void PageLayout::SwapSides() {
   for (auto &[w, h] : sizes_) std::swap(w, h);
 }
 
-void PageLayout::Arrange(int client_width, double zoom) {
+void PageLayout::Arrange(int clientWidth, double zoom) {
   float widest = 1;
   for (const auto &[w, h] : sizes_) widest = std::max(widest, w);
-  const int room = std::max(client_width - 2 * kMargin, 16);
-  fit_width_ = room / double(widest);
-  double ppp = std::clamp(fit_width_ * zoom, kMinPercent / kPercentPerPixel, kMaxPercent / kPercentPerPixel);
+  const int room = std::max(clientWidth - 2 * kMargin, 16);
+  fitWidth_ = room / double(widest);
+  double ppp = std::clamp(fitWidth_ * zoom, kMinPercent / kPercentPerPixel, kMaxPercent / kPercentPerPixel);
   // No page larger than the renderer accepts, however far the user zooms.
   for (const auto &[w, h] : sizes_) {
     ppp = std::min(ppp, (pdfrender::kMaxSide - 1) / double(std::max(w, h)));
     ppp = std::min(ppp, std::sqrt(pdfrender::kMaxPixels * 0.95 / (double(w) * h)));
   }
-  pixels_per_point_ = ppp;
-  int widest_box = 0;
+  pixelsPerPoint_ = ppp;
+  int widestBox = 0;
   for (size_t i = 0; i < sizes_.size(); ++i) {
     boxes_[i].width = std::max(1, int(std::lround(sizes_[i].first * ppp)));
     boxes_[i].height = std::max(1, int(std::lround(sizes_[i].second * ppp)));
-    widest_box = std::max(widest_box, boxes_[i].width);
+    widestBox = std::max(widestBox, boxes_[i].width);
   }
-  const int content = std::max(room, widest_box);
+  const int content = std::max(room, widestBox);
   int y = kMargin;
   for (PageBox &box : boxes_) {
     box.x = kMargin + (content - box.width) / 2;
@@ -63,16 +63,16 @@ void PageLayout::Arrange(int client_width, double zoom) {
   height_ = boxes_.empty() ? 0 : y - kGap + kMargin;
 }
 
-int PageLayout::Percent() const { return int(std::lround(pixels_per_point_ * kPercentPerPixel)); }
+int PageLayout::Percent() const { return int(std::lround(pixelsPerPoint_ * kPercentPerPixel)); }
 
 double PageLayout::ZoomForPercent(double percent) const {
-  return std::clamp(percent, double(kMinPercent), double(kMaxPercent)) / kPercentPerPixel / fit_width_;
+  return std::clamp(percent, double(kMinPercent), double(kMaxPercent)) / kPercentPerPixel / fitWidth_;
 }
 
-double PageLayout::ZoomToFitPage(int index, int client_height) const {
+double PageLayout::ZoomToFitPage(int index, int clientHeight) const {
   if (index < 0 || index >= PageCount()) return 1;
-  const double room = std::max(client_height - 2 * kMargin, 16);
-  return std::min(1.0, room / (sizes_[size_t(index)].second * fit_width_));
+  const double room = std::max(clientHeight - 2 * kMargin, 16);
+  return std::min(1.0, room / (sizes_[size_t(index)].second * fitWidth_));
 }
 
 std::pair<int, double> PageLayout::PlaceOf(int y) const {
@@ -106,28 +106,28 @@ int PageLayout::PageAt(int y) const {
 namespace {
 
 // The band's size: as wide as may be, then as high as the pixels allow.
-std::pair<int, int> BandSize(int width, int height, int max_side, int max_pixels) {
-  const int band_width = std::max(1, std::min({width, max_side, max_pixels}));
-  const int band_height = std::max(1, std::min({height, max_side, max_pixels / band_width}));
-  return {band_width, band_height};
+std::pair<int, int> BandSize(int width, int height, int maxSide, int maxPixels) {
+  const int bandWidth = std::max(1, std::min({width, maxSide, maxPixels}));
+  const int bandHeight = std::max(1, std::min({height, maxSide, maxPixels / bandWidth}));
+  return {bandWidth, bandHeight};
 }
 
 }  // namespace
 
-int BandCount(int width, int height, int max_side, int max_pixels) {
-  const auto [w, h] = BandSize(width, height, max_side, max_pixels);
+int BandCount(int width, int height, int maxSide, int maxPixels) {
+  const auto [w, h] = BandSize(width, height, maxSide, maxPixels);
   return ((width + w - 1) / w) * ((height + h - 1) / h);
 }
 
-PageBox BandOf(int index, int width, int height, int max_side, int max_pixels) {
-  const auto [w, h] = BandSize(width, height, max_side, max_pixels);
+PageBox BandOf(int index, int width, int height, int maxSide, int maxPixels) {
+  const auto [w, h] = BandSize(width, height, maxSide, maxPixels);
   const int across = (width + w - 1) / w;
   const int left = index % across * w, top = index / across * h;
   return PageBox{left, top, std::min(w, width - left), std::min(h, height - top)};
 }
 
-std::pair<double, double> Turned(int quarter_turns, double w, double h, double x, double y) {
-  switch (quarter_turns & 3) {
+std::pair<double, double> Turned(int quarterTurns, double w, double h, double x, double y) {
+  switch (quarterTurns & 3) {
     case 1: return {h - y, x};
     case 2: return {w - x, h - y};
     case 3: return {y, w - x};
@@ -135,8 +135,8 @@ std::pair<double, double> Turned(int quarter_turns, double w, double h, double x
   }
 }
 
-std::pair<double, double> Unturned(int quarter_turns, double w, double h, double x, double y) {
-  switch (quarter_turns & 3) {
+std::pair<double, double> Unturned(int quarterTurns, double w, double h, double x, double y) {
+  switch (quarterTurns & 3) {
     case 1: return {y, h - x};
     case 2: return {w - x, h - y};
     case 3: return {w - y, x};

@@ -33,7 +33,7 @@ class PageLayout {
   // Every page turned a quarter: widths and heights change places. Arrange follows.
   void SwapSides();
   // zoom 1 fits the widest page to the client width.
-  void Arrange(int client_width, double zoom);
+  void Arrange(int clientWidth, double zoom);
 
   int PageCount() const { return int(sizes_.size()); }
   // A page's size in points, as laid out.
@@ -41,15 +41,15 @@ class PageLayout {
   const PageBox &Box(int index) const { return boxes_[index]; }
   int DocumentWidth() const { return width_; }
   int DocumentHeight() const { return height_; }
-  double PixelsPerPoint() const { return pixels_per_point_; }
+  double PixelsPerPoint() const { return pixelsPerPoint_; }
   // The scale that fits the widest page to the width, whatever the zoom.
-  double FitWidthPixelsPerPoint() const { return fit_width_; }
+  double FitWidthPixelsPerPoint() const { return fitWidth_; }
   // The zoom as shown, in whole percent.
   int Percent() const;
   // The zoom that shows the percent (as near as the bounds allow), and the one that fits a
   // page whole into the client height; both for the width last arranged.
   double ZoomForPercent(double percent) const;
-  double ZoomToFitPage(int index, int client_height) const;
+  double ZoomToFitPage(int index, int clientHeight) const;
   // Pages that meet the rows [top, top + height): first index and one past the last.
   std::pair<int, int> VisibleRange(int top, int height) const;
   // The page under a document row (the one above, in a gap).
@@ -63,19 +63,19 @@ class PageLayout {
   std::vector<std::pair<float, float>> sizes_;
   std::vector<PageBox> boxes_;
   int width_ = 0, height_ = 0;
-  double pixels_per_point_ = 1;
-  double fit_width_ = 1;
+  double pixelsPerPoint_ = 1;
+  double fitWidth_ = 1;
   int known_ = 0;
 };
 
-// A page of width x height pixels cut into bands of at most max_side a side and max_pixels
+// A page of width x height pixels cut into bands of at most maxSide a side and maxPixels
 // each, top to bottom and left to right, that cover it exactly once.
-PageBox BandOf(int index, int width, int height, int max_side, int max_pixels);
-int BandCount(int width, int height, int max_side, int max_pixels);
+PageBox BandOf(int index, int width, int height, int maxSide, int maxPixels);
+int BandCount(int width, int height, int maxSide, int maxPixels);
 
 // A point of a page w x h points (from its top left as the page displays itself) where it lands
 // on the page turned by quarter turns clockwise, and back.
-std::pair<double, double> Turned(int quarter_turns, double w, double h, double x, double y);
-std::pair<double, double> Unturned(int quarter_turns, double w, double h, double x, double y);
+std::pair<double, double> Turned(int quarterTurns, double w, double h, double x, double y);
+std::pair<double, double> Unturned(int quarterTurns, double w, double h, double x, double y);
 
 }  // namespace pdfview

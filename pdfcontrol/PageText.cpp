@@ -136,39 +136,39 @@ std::vector<char> EncodePageText(const std::vector<GlyphRecord> &glyphs,
   for (const GlyphRecord &glyph : glyphs) Put(out, glyph);
   for (const LinkSource &link : links) {
     LinkRecord record = link.record;
-    record.address_units = uint32_t(link.address.size());
+    record.addressUnits = uint32_t(link.address.size());
     Put(out, record);
     for (wchar_t c : link.address) Put(out, uint16_t(c));
   }
   return out;
 }
 
-bool PageText::Decode(const char *data, size_t size, uint32_t page_count) {
+bool PageText::Decode(const char *data, size_t size, uint32_t pageCount) {
   *this = PageText();
   PageTextHeader header{};
-  if (!Take(data, size, header) || header.glyph_count > kMaxGlyphs || header.link_count > kMaxLinks ||
-      size < size_t(header.glyph_count) * sizeof(GlyphRecord)) {
+  if (!Take(data, size, header) || header.glyphCount > kMaxGlyphs || header.linkCount > kMaxLinks ||
+      size < size_t(header.glyphCount) * sizeof(GlyphRecord)) {
     return false;
   }
-  std::vector<GlyphRecord> glyphs(header.glyph_count);
+  std::vector<GlyphRecord> glyphs(header.glyphCount);
   for (GlyphRecord &glyph : glyphs) {
     Take(data, size, glyph);
     if (!Finite(glyph.x0) || !Finite(glyph.y0) || !Finite(glyph.x1) || !Finite(glyph.y1)) return false;
   }
   std::vector<PageLink> links;
-  for (uint32_t i = 0; i < header.link_count; ++i) {
+  for (uint32_t i = 0; i < header.linkCount; ++i) {
     LinkRecord record{};
-    if (!Take(data, size, record) || record.address_units > kMaxAddressUnits || record.target_page > page_count ||
-        size < size_t(record.address_units) * 2 || !Finite(record.x0) || !Finite(record.y0) ||
-        !Finite(record.x1) || !Finite(record.y1) || !Finite(record.target_y)) {
+    if (!Take(data, size, record) || record.addressUnits > kMaxAddressUnits || record.targetPage > pageCount ||
+        size < size_t(record.addressUnits) * 2 || !Finite(record.x0) || !Finite(record.y0) ||
+        !Finite(record.x1) || !Finite(record.y1) || !Finite(record.targetY)) {
       return false;
     }
     PageLink link;
     link.area = {std::min(record.x0, record.x1), std::min(record.y0, record.y1),
                  std::max(record.x0, record.x1), std::max(record.y0, record.y1)};
-    link.target_page = int(record.target_page) - 1;
-    link.target_y = record.target_y;
-    for (uint32_t u = 0; u < record.address_units; ++u) {
+    link.targetPage = int(record.targetPage) - 1;
+    link.targetY = record.targetY;
+    for (uint32_t u = 0; u < record.addressUnits; ++u) {
       uint16_t c = 0;
       Take(data, size, c);
       link.address += wchar_t(c);
@@ -184,7 +184,7 @@ void PageText::Build(const std::vector<GlyphRecord> &glyphs, std::vector<PageLin
   text_.clear();
   boxes_.clear();
   lines_.clear();
-  own_box_.clear();
+  ownBox_.clear();
   links_ = std::move(links);
   int line = 0;
   for (size_t i = 0; i < glyphs.size(); ++i) {
@@ -194,7 +194,7 @@ void PageText::Build(const std::vector<GlyphRecord> &glyphs, std::vector<PageLin
       text_ += c;
       boxes_.push_back(box);
       lines_.push_back(line);
-      own_box_.push_back(own);
+      ownBox_.push_back(own);
     };
     add(wchar_t(g.code ? g.code : L' '), true);
     if (i + 1 == glyphs.size()) break;
@@ -208,7 +208,7 @@ void PageText::Build(const std::vector<GlyphRecord> &glyphs, std::vector<PageLin
 }
 
 size_t PageText::Bytes() const {
-  size_t bytes = text_.size() * (sizeof(wchar_t) + sizeof(TextBox) + sizeof(int)) + own_box_.size() / 8;
+  size_t bytes = text_.size() * (sizeof(wchar_t) + sizeof(TextBox) + sizeof(int)) + ownBox_.size() / 8;
   for (const PageLink &link : links_) bytes += sizeof link + link.address.size() * sizeof(wchar_t);
   return bytes;
 }
@@ -236,7 +236,7 @@ std::vector<TextBox> PageText::Boxes(TextRange range) const {
   range.end = std::min(range.end, int(text_.size()));
   int line = -1;
   for (int i = range.begin; i < range.end; ++i) {
-    if (!own_box_[i]) continue;
+    if (!ownBox_[i]) continue;
     const TextBox &b = boxes_[i];
     if (lines_[i] != line || out.empty()) {
       out.push_back(b);
@@ -251,12 +251,12 @@ std::vector<TextBox> PageText::Boxes(TextRange range) const {
 
 int PageText::Nearest(double x, double y) const {
   int best = -1;
-  double best_distance = std::numeric_limits<double>::max();
+  double bestDistance = std::numeric_limits<double>::max();
   for (int i = 0; i < int(text_.size()); ++i) {
-    if (!own_box_[i]) continue;
+    if (!ownBox_[i]) continue;
     const double d = Distance(boxes_[i], x, y);
-    if (d < best_distance) {
-      best_distance = d;
+    if (d < bestDistance) {
+      bestDistance = d;
       best = i;
     }
   }
@@ -274,10 +274,10 @@ TextRange PageText::WordAt(double x, double y) const {
   if (at < 0) return {};
   const TextBox &box = boxes_[at];
   if (x < box.x0 - 2 || x > box.x1 + 2 || y < box.y0 - 2 || y > box.y1 + 2) return {};
-  auto in_word = [this](int i) { return own_box_[i] && text_[i] != L' '; };
+  auto inWord = [this](int i) { return ownBox_[i] && text_[i] != L' '; };
   int begin = at, end = at + 1;
-  while (begin > 0 && in_word(begin - 1)) --begin;
-  while (end < int(text_.size()) && in_word(end)) ++end;
+  while (begin > 0 && inWord(begin - 1)) --begin;
+  while (end < int(text_.size()) && inWord(end)) ++end;
   return {begin, end};
 }
 

@@ -25,8 +25,8 @@ struct TextRange {
 
 struct PageLink {
   TextBox area;
-  int target_page = -1;  // from 0; -1 for an outside address
-  double target_y = -1;  // points from the target page's top; negative for its top
+  int targetPage = -1;  // from 0; -1 for an outside address
+  double targetY = -1;  // points from the target page's top; negative for its top
   std::wstring address;
 };
 
@@ -41,8 +41,8 @@ std::vector<char> EncodePageText(const std::vector<pdfrender::GlyphRecord> &glyp
 class PageText {
  public:
   // From an encoded answer; false (and empty) when the bytes are not one, or break a bound
-  // of the protocol (a link to a page past `page_count` among them).
-  bool Decode(const char *data, size_t size, uint32_t page_count = pdfrender::kMaxPages);
+  // of the protocol (a link to a page past `pageCount` among them).
+  bool Decode(const char *data, size_t size, uint32_t pageCount = pdfrender::kMaxPages);
   // About what the page's text holds of memory.
   size_t Bytes() const;
   void Build(const std::vector<pdfrender::GlyphRecord> &glyphs, std::vector<PageLink> links);
@@ -68,10 +68,10 @@ class PageText {
 
   std::wstring text_;
   // Per character of text_: its glyph's box and line; separators take the box of the glyph
-  // before them and own_box false.
+  // before them and ownBox_ false.
   std::vector<TextBox> boxes_;
   std::vector<int> lines_;
-  std::vector<bool> own_box_;
+  std::vector<bool> ownBox_;
   std::vector<PageLink> links_;
 };
 

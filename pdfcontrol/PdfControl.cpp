@@ -10,7 +10,7 @@
 
 namespace pdfview {
 
-LONG g_server_locks = 0;
+LONG serverLocks = 0;
 
 namespace {
 
@@ -89,17 +89,17 @@ void ReportError(const std::wstring &reason) {
 }
 
 // Why an argument could not be taken: a number out of range is not of the wrong type.
-HRESULT ArgumentFailure(HRESULT conversion, UINT position, UINT *arg_error) {
-  if (arg_error) *arg_error = position;
+HRESULT ArgumentFailure(HRESULT conversion, UINT position, UINT *argError) {
+  if (argError) *argError = position;
   return conversion == DISP_E_OVERFLOW || conversion == E_OUTOFMEMORY ? conversion : DISP_E_TYPEMISMATCH;
 }
 
 // A single argument of a dispatch call, as a string.
-HRESULT StringArgument(DISPPARAMS *params, std::wstring &out, UINT *arg_error) {
+HRESULT StringArgument(DISPPARAMS *params, std::wstring &out, UINT *argError) {
   VARIANT value;
   VariantInit(&value);
   HRESULT hr = VariantChangeType(&value, &params->rgvarg[0], 0, VT_BSTR);
-  if (FAILED(hr)) return ArgumentFailure(hr, 0, arg_error);
+  if (FAILED(hr)) return ArgumentFailure(hr, 0, argError);
   out.assign(value.bstrVal ? value.bstrVal : L"", value.bstrVal ? SysStringLen(value.bstrVal) : 0);
   VariantClear(&value);
   return S_OK;
@@ -115,14 +115,14 @@ std::wstring WorkerPath() {
   return folder + L"PdfRender.exe";
 }
 
-PdfControl::PdfControl() { InterlockedIncrement(&g_server_locks); }
+PdfControl::PdfControl() { InterlockedIncrement(&serverLocks); }
 
 PdfControl::~PdfControl() {
   Close(OLECLOSE_NOSAVE);
-  ReleaseAndClear(client_site_);
-  ReleaseAndClear(advise_holder_);
-  ReleaseAndClear(view_sink_);
-  InterlockedDecrement(&g_server_locks);
+  ReleaseAndClear(clientSite_);
+  ReleaseAndClear(adviseHolder_);
+  ReleaseAndClear(viewSink_);
+  InterlockedDecrement(&serverLocks);
 }
 
 STDMETHODIMP PdfControl::QueryInterface(REFIID iid, void **out) {
@@ -200,7 +200,7 @@ STDMETHODIMP PdfControl::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, 
 }
 
 STDMETHODIMP PdfControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS *params,
-                                VARIANT *result, EXCEPINFO *exception, UINT *arg_error) {
+                                VARIANT *result, EXCEPINFO *exception, UINT *argError) {
   // The error information of an earlier call must not pass for this one's.
   SetErrorInfo(0, nullptr);
   if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
@@ -208,7 +208,7 @@ STDMETHODIMP PdfControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPAR
   if (!params) params = &none;
   if (params->cArgs > 0 && !params->rgvarg) return E_INVALIDARG;
   Failure failure;
-  const HRESULT hr = GuardCom([&] { return Dispatch(id, flags, params, result, arg_error, failure); });
+  const HRESULT hr = GuardCom([&] { return Dispatch(id, flags, params, result, argError, failure); });
   if (failure.code == S_OK) {
     // What escaped the member is told as a failure of its own.
     if (hr == E_OUTOFMEMORY) {
@@ -232,16 +232,16 @@ STDMETHODIMP PdfControl::InterfaceSupportsErrorInfo(REFIID iid) {
   return iid == kDPdfId || iid == IID_IDispatch ? S_OK : S_FALSE;
 }
 
-HRESULT PdfControl::Dispatch(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error,
+HRESULT PdfControl::Dispatch(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError,
                              Failure &failure) {
   switch (id) {
     case kDispSrc: return InvokeSrc(flags, params, result, failure);
-    case kDispOpenDocument: return InvokeOpen(flags, params, result, arg_error);
+    case kDispOpenDocument: return InvokeOpen(flags, params, result, argError);
     case kDispCurrentPage:
     case kDispZoom:
     case kDispFind:
-    case kDispSelectedText: return InvokeReader(id, flags, params, result, arg_error);
-    case kDispPrint: return InvokePrint(flags, params, result, arg_error, failure);
+    case kDispSelectedText: return InvokeReader(id, flags, params, result, argError);
+    case kDispPrint: return InvokePrint(flags, params, result, argError, failure);
 #ifdef FOLVANE_TEST_SEAMS
     case kDispTextHeld: return InvokeTextHeld(flags, params, result);
 #endif
@@ -301,12 +301,12 @@ HRESULT PdfControl::InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, F
   return DISP_E_MEMBERNOTFOUND;
 }
 
-HRESULT PdfControl::InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error) {
+HRESULT PdfControl::InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
   if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
   std::wstring path;
-  HRESULT hr = StringArgument(params, path, arg_error);
+  HRESULT hr = StringArgument(params, path, argError);
   if (FAILED(hr)) return hr;
   const bool opened = OpenDocument(path);
   if (result) {
@@ -342,7 +342,7 @@ HRESULT PdfControl::InvokeTextHeld(WORD flags, DISPPARAMS *params, VARIANT *resu
 }
 #endif
 
-HRESULT PdfControl::InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error) {
+HRESULT PdfControl::InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError) {
   if (params->cNamedArgs != 0 && !(params->cNamedArgs == 1 && (flags & DISPATCH_PROPERTYPUT) &&
                                    params->rgdispidNamedArgs && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT)) {
     return DISP_E_NONAMEDARGS;
@@ -355,11 +355,11 @@ HRESULT PdfControl::InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARI
     VariantInit(&text);
     VariantInit(&forward);
     HRESULT hr = VariantChangeType(&text, &params->rgvarg[1], 0, VT_BSTR);
-    if (FAILED(hr)) return ArgumentFailure(hr, 1, arg_error);
+    if (FAILED(hr)) return ArgumentFailure(hr, 1, argError);
     hr = VariantChangeType(&forward, &params->rgvarg[0], 0, VT_BOOL);
     if (FAILED(hr)) {
       VariantClear(&text);
-      return ArgumentFailure(hr, 0, arg_error);
+      return ArgumentFailure(hr, 0, argError);
     }
     const std::wstring query(text.bstrVal ? text.bstrVal : L"", text.bstrVal ? SysStringLen(text.bstrVal) : 0);
     VariantClear(&text);
@@ -395,7 +395,7 @@ HRESULT PdfControl::InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARI
     VARIANT value;
     VariantInit(&value);
     const HRESULT hr = VariantChangeType(&value, &params->rgvarg[0], 0, VT_I4);
-    if (FAILED(hr)) return ArgumentFailure(hr, 0, arg_error);
+    if (FAILED(hr)) return ArgumentFailure(hr, 0, argError);
     // Out of range goes to the nearest page or zoom.
     if (id == kDispCurrentPage) {
       tools_->GoToPage(std::max<LONG>(value.lVal, 1) - 1);
@@ -407,7 +407,7 @@ HRESULT PdfControl::InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARI
   return DISP_E_MEMBERNOTFOUND;
 }
 
-HRESULT PdfControl::InvokePrint(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error,
+HRESULT PdfControl::InvokePrint(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError,
                                 Failure &failure) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
@@ -416,9 +416,9 @@ HRESULT PdfControl::InvokePrint(WORD flags, DISPPARAMS *params, VARIANT *result,
   VariantInit(&from);
   VariantInit(&to);
   HRESULT hr = VariantChangeType(&from, &params->rgvarg[1], 0, VT_I4);
-  if (FAILED(hr)) return ArgumentFailure(hr, 1, arg_error);
+  if (FAILED(hr)) return ArgumentFailure(hr, 1, argError);
   hr = VariantChangeType(&to, &params->rgvarg[0], 0, VT_I4);
-  if (FAILED(hr)) return ArgumentFailure(hr, 0, arg_error);
+  if (FAILED(hr)) return ArgumentFailure(hr, 0, argError);
   EnsureViewer();
   const std::wstring reason = tools_->Print(int(from.lVal) - 1, int(to.lVal) - 1);
   if (!reason.empty()) {
@@ -437,11 +437,11 @@ void PdfControl::EnsureViewer() {
   if (!renderer_) renderer_ = std::make_unique<RendererClient>(WorkerPath());
   if (!viewer_) {
     viewer_ = std::make_unique<ViewerWindow>(*renderer_);
-    viewer_->on_focus = [this] { UIActivate(); };
-    viewer_->on_replaced = [this] {
+    viewer_->onFocus = [this] { UIActivate(); };
+    viewer_->onReplaced = [this] {
       OpenResult replaced;
       if (!renderer_->TakeReplaced(replaced)) return;
-      viewer_->ShowDocument(replaced.generation, replaced.pages, replaced.page_count, replaced.repaired);
+      viewer_->ShowDocument(replaced.generation, replaced.pages, replaced.pageCount, replaced.repaired);
       if (tools_) tools_->DocumentChanged();
     };
   }
@@ -481,7 +481,7 @@ bool PdfControl::OpenAndShow(const std::wstring &path) {
     return false;
   }
   src_ = full;
-  viewer_->ShowDocument(opened.generation, opened.pages, opened.page_count, opened.repaired);
+  viewer_->ShowDocument(opened.generation, opened.pages, opened.pageCount, opened.repaired);
   return true;
 }
 
@@ -489,15 +489,15 @@ bool PdfControl::OpenAndShow(const std::wstring &path) {
 
 STDMETHODIMP PdfControl::SetClientSite(IOleClientSite *site) {
   if (site) site->AddRef();
-  ReleaseAndClear(client_site_);
-  client_site_ = site;
+  ReleaseAndClear(clientSite_);
+  clientSite_ = site;
   return S_OK;
 }
 
 STDMETHODIMP PdfControl::GetClientSite(IOleClientSite **site) {
   if (!site) return E_POINTER;
-  *site = client_site_;
-  if (client_site_) client_site_->AddRef();
+  *site = clientSite_;
+  if (clientSite_) clientSite_->AddRef();
   return S_OK;
 }
 
@@ -510,7 +510,7 @@ STDMETHODIMP PdfControl::Close(DWORD) {
     viewer_.reset();
     renderer_.reset();  // stops the worker
     src_.clear();
-    if (advise_holder_) advise_holder_->SendOnClose();
+    if (adviseHolder_) adviseHolder_->SendOnClose();
     return S_OK;
   });
 }
@@ -549,42 +549,42 @@ STDMETHODIMP PdfControl::DoVerb(LONG verb, LPMSG, IOleClientSite *site, LONG, HW
   });
 }
 
-HRESULT PdfControl::ActivateInPlace(IOleClientSite *site, HWND parent, LPCRECT bounds, bool ui_activate) {
-  if (!site) site = client_site_;
-  if (!in_place_site_) {
+HRESULT PdfControl::ActivateInPlace(IOleClientSite *site, HWND parent, LPCRECT bounds, bool uiActivate) {
+  if (!site) site = clientSite_;
+  if (!inPlaceSite_) {
     if (!site) return E_UNEXPECTED;
-    IOleInPlaceSite *in_place = nullptr;
-    if (FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void **>(&in_place)))) {
+    IOleInPlaceSite *inPlace = nullptr;
+    if (FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void **>(&inPlace)))) {
       return E_NOINTERFACE;
     }
-    if (in_place->CanInPlaceActivate() != S_OK) {
-      in_place->Release();
+    if (inPlace->CanInPlaceActivate() != S_OK) {
+      inPlace->Release();
       return E_FAIL;
     }
     // Held before the call: the site asks this object for its in-place interfaces there.
-    in_place_site_ = in_place;
-    if (FAILED(in_place->OnInPlaceActivate())) {
-      ReleaseAndClear(in_place_site_);
+    inPlaceSite_ = inPlace;
+    if (FAILED(inPlace->OnInPlaceActivate())) {
+      ReleaseAndClear(inPlaceSite_);
       return E_FAIL;
     }
-    HWND site_window = nullptr;
-    if (FAILED(in_place->GetWindow(&site_window)) || !site_window) site_window = parent;
+    HWND siteWindow = nullptr;
+    if (FAILED(inPlace->GetWindow(&siteWindow)) || !siteWindow) siteWindow = parent;
     RECT position{}, clip{};
     if (bounds) position = *bounds;
-    OLEINPLACEFRAMEINFO frame_info{};
-    frame_info.cb = sizeof frame_info;
-    if (SUCCEEDED(in_place->GetWindowContext(&frame_, &ui_window_, &position, &clip, &frame_info))) {
+    OLEINPLACEFRAMEINFO frameInfo{};
+    frameInfo.cb = sizeof frameInfo;
+    if (SUCCEEDED(inPlace->GetWindowContext(&frame_, &uiWindow_, &position, &clip, &frameInfo))) {
       if (bounds) position = *bounds;
     }
     EnsureViewer();
-    if (!site_window || !viewer_->Create(site_window, position)) {
+    if (!siteWindow || !viewer_->Create(siteWindow, position)) {
       InPlaceDeactivate();
       return E_FAIL;
     }
     tools_->Attach();
   }
   if (viewer_ && viewer_->Handle()) ShowWindow(viewer_->Handle(), SW_SHOWNA);
-  if (ui_activate) {
+  if (uiActivate) {
     UIActivate();
     if (viewer_ && viewer_->Handle() && GetFocus() != viewer_->Handle()) SetFocus(viewer_->Handle());
   }
@@ -592,12 +592,12 @@ HRESULT PdfControl::ActivateInPlace(IOleClientSite *site, HWND parent, LPCRECT b
 }
 
 void PdfControl::UIActivate() {
-  if (ui_active_ || !in_place_site_) return;
-  ui_active_ = true;
-  in_place_site_->OnUIActivate();
+  if (uiActive_ || !inPlaceSite_) return;
+  uiActive_ = true;
+  inPlaceSite_->OnUIActivate();
   IOleInPlaceActiveObject *active = this;
   if (frame_) frame_->SetActiveObject(active, L"PDF document");
-  if (ui_window_) ui_window_->SetActiveObject(active, L"PDF document");
+  if (uiWindow_) uiWindow_->SetActiveObject(active, L"PDF document");
 }
 
 STDMETHODIMP PdfControl::EnumVerbs(IEnumOLEVERB **verbs) {
@@ -635,18 +635,18 @@ STDMETHODIMP PdfControl::GetExtent(DWORD aspect, SIZEL *size) {
 STDMETHODIMP PdfControl::Advise(IAdviseSink *sink, DWORD *cookie) {
   if (!cookie) return E_POINTER;
   *cookie = 0;
-  if (!advise_holder_ && FAILED(CreateOleAdviseHolder(&advise_holder_))) return E_OUTOFMEMORY;
-  return advise_holder_->Advise(sink, cookie);
+  if (!adviseHolder_ && FAILED(CreateOleAdviseHolder(&adviseHolder_))) return E_OUTOFMEMORY;
+  return adviseHolder_->Advise(sink, cookie);
 }
 
 STDMETHODIMP PdfControl::Unadvise(DWORD cookie) {
-  return advise_holder_ ? advise_holder_->Unadvise(cookie) : OLE_E_NOCONNECTION;
+  return adviseHolder_ ? adviseHolder_->Unadvise(cookie) : OLE_E_NOCONNECTION;
 }
 
 STDMETHODIMP PdfControl::EnumAdvise(IEnumSTATDATA **advise) {
   if (!advise) return E_POINTER;
   *advise = nullptr;
-  return advise_holder_ ? advise_holder_->EnumAdvise(advise) : E_FAIL;
+  return adviseHolder_ ? adviseHolder_->EnumAdvise(advise) : E_FAIL;
 }
 
 STDMETHODIMP PdfControl::GetMiscStatus(DWORD, DWORD *status) {
@@ -670,13 +670,13 @@ STDMETHODIMP PdfControl::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
 
 STDMETHODIMP PdfControl::InPlaceDeactivate() {
   return GuardCom([&]() -> HRESULT {
-    if (!in_place_site_) return S_OK;
+    if (!inPlaceSite_) return S_OK;
     UIDeactivate();
     if (viewer_) viewer_->Destroy();
     ReleaseAndClear(frame_);
-    ReleaseAndClear(ui_window_);
-    IOleInPlaceSite *site = in_place_site_;
-    in_place_site_ = nullptr;
+    ReleaseAndClear(uiWindow_);
+    IOleInPlaceSite *site = inPlaceSite_;
+    inPlaceSite_ = nullptr;
     site->OnInPlaceDeactivate();
     site->Release();
     return S_OK;
@@ -684,11 +684,11 @@ STDMETHODIMP PdfControl::InPlaceDeactivate() {
 }
 
 STDMETHODIMP PdfControl::UIDeactivate() {
-  if (!ui_active_) return S_OK;
-  ui_active_ = false;
-  if (ui_window_) ui_window_->SetActiveObject(nullptr, nullptr);
+  if (!uiActive_) return S_OK;
+  uiActive_ = false;
+  if (uiWindow_) uiWindow_->SetActiveObject(nullptr, nullptr);
   if (frame_) frame_->SetActiveObject(nullptr, nullptr);
-  if (in_place_site_) in_place_site_->OnUIDeactivate(FALSE);
+  if (inPlaceSite_) inPlaceSite_->OnUIDeactivate(FALSE);
   return S_OK;
 }
 
@@ -750,7 +750,7 @@ STDMETHODIMP PdfControl::Load(LPSTREAM stream) {
   return S_OK;
 }
 
-STDMETHODIMP PdfControl::Save(LPSTREAM stream, BOOL clear_dirty) {
+STDMETHODIMP PdfControl::Save(LPSTREAM stream, BOOL clearDirty) {
   if (!stream) return E_POINTER;
   unsigned char state[kStateSize] = {};
   const DWORD format = kStateFormat;
@@ -761,7 +761,7 @@ STDMETHODIMP PdfControl::Save(LPSTREAM stream, BOOL clear_dirty) {
   HRESULT hr = stream->Write(state, kStateSize, &written);
   if (FAILED(hr)) return hr;
   if (written != kStateSize) return STG_E_WRITEFAULT;
-  if (clear_dirty) dirty_ = false;
+  if (clearDirty) dirty_ = false;
   return S_OK;
 }
 
@@ -820,19 +820,19 @@ STDMETHODIMP PdfControl::Unfreeze(DWORD) { return E_NOTIMPL; }
 
 STDMETHODIMP PdfControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink *sink) {
   if (sink) sink->AddRef();
-  ReleaseAndClear(view_sink_);
-  view_sink_ = sink;
-  view_aspects_ = aspects;
-  view_flags_ = flags;
+  ReleaseAndClear(viewSink_);
+  viewSink_ = sink;
+  viewAspects_ = aspects;
+  viewFlags_ = flags;
   return S_OK;
 }
 
 STDMETHODIMP PdfControl::GetAdvise(DWORD *aspects, DWORD *flags, IAdviseSink **sink) {
-  if (aspects) *aspects = view_aspects_;
-  if (flags) *flags = view_flags_;
+  if (aspects) *aspects = viewAspects_;
+  if (flags) *flags = viewFlags_;
   if (sink) {
-    *sink = view_sink_;
-    if (view_sink_) view_sink_->AddRef();
+    *sink = viewSink_;
+    if (viewSink_) viewSink_->AddRef();
   }
   return S_OK;
 }

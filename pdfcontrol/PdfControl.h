@@ -50,7 +50,7 @@ constexpr ULONG kStateSize = 17;
 constexpr DWORD kStateFormat = 0x00050000;
 
 // Live objects and server locks, for DllCanUnloadNow.
-extern LONG g_server_locks;
+extern LONG serverLocks;
 
 class PdfControl final : public IDispatch,
                          public IOleObject,
@@ -75,13 +75,13 @@ class PdfControl final : public IDispatch,
   STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo **info) override;
   STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID locale, DISPID *ids) override;
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS *params,
-                      VARIANT *result, EXCEPINFO *exception, UINT *arg_error) override;
+                      VARIANT *result, EXCEPINFO *exception, UINT *argError) override;
 
   // IOleObject
   STDMETHODIMP SetClientSite(IOleClientSite *site) override;
   STDMETHODIMP GetClientSite(IOleClientSite **site) override;
   STDMETHODIMP SetHostNames(LPCOLESTR app, LPCOLESTR object) override;
-  STDMETHODIMP Close(DWORD save_option) override;
+  STDMETHODIMP Close(DWORD saveOption) override;
   STDMETHODIMP SetMoniker(DWORD which, IMoniker *moniker) override;
   STDMETHODIMP GetMoniker(DWORD assign, DWORD which, IMoniker **moniker) override;
   STDMETHODIMP InitFromData(IDataObject *data, BOOL creation, DWORD reserved) override;
@@ -122,7 +122,7 @@ class PdfControl final : public IDispatch,
   STDMETHODIMP GetClassID(CLSID *clsid) override;
   STDMETHODIMP IsDirty() override;
   STDMETHODIMP Load(LPSTREAM stream) override;
-  STDMETHODIMP Save(LPSTREAM stream, BOOL clear_dirty) override;
+  STDMETHODIMP Save(LPSTREAM stream, BOOL clearDirty) override;
   STDMETHODIMP GetSizeMax(ULARGE_INTEGER *size) override;
   STDMETHODIMP InitNew() override;
 
@@ -133,12 +133,12 @@ class PdfControl final : public IDispatch,
   STDMETHODIMP FreezeEvents(BOOL freeze) override;
 
   // IViewObject2
-  STDMETHODIMP Draw(DWORD aspect, LONG index, void *aspect_info, DVTARGETDEVICE *device,
-                    HDC target_dc, HDC dc, LPCRECTL bounds, LPCRECTL window_bounds,
-                    BOOL(STDMETHODCALLTYPE *keep_going)(ULONG_PTR), ULONG_PTR argument) override;
-  STDMETHODIMP GetColorSet(DWORD aspect, LONG index, void *aspect_info, DVTARGETDEVICE *device,
-                           HDC target_dc, LOGPALETTE **colours) override;
-  STDMETHODIMP Freeze(DWORD aspect, LONG index, void *aspect_info, DWORD *cookie) override;
+  STDMETHODIMP Draw(DWORD aspect, LONG index, void *aspectInfo, DVTARGETDEVICE *device,
+                    HDC targetDc, HDC dc, LPCRECTL bounds, LPCRECTL windowBounds,
+                    BOOL(STDMETHODCALLTYPE *keepGoing)(ULONG_PTR), ULONG_PTR argument) override;
+  STDMETHODIMP GetColorSet(DWORD aspect, LONG index, void *aspectInfo, DVTARGETDEVICE *device,
+                           HDC targetDc, LOGPALETTE **colours) override;
+  STDMETHODIMP Freeze(DWORD aspect, LONG index, void *aspectInfo, DWORD *cookie) override;
   STDMETHODIMP Unfreeze(DWORD cookie) override;
   STDMETHODIMP SetAdvise(DWORD aspects, DWORD flags, IAdviseSink *sink) override;
   STDMETHODIMP GetAdvise(DWORD *aspects, DWORD *flags, IAdviseSink **sink) override;
@@ -154,34 +154,34 @@ class PdfControl final : public IDispatch,
   ~PdfControl();
   void EnsureViewer();
   bool OpenAndShow(const std::wstring &path);
-  HRESULT ActivateInPlace(IOleClientSite *site, HWND parent, LPCRECT bounds, bool ui_activate);
+  HRESULT ActivateInPlace(IOleClientSite *site, HWND parent, LPCRECT bounds, bool uiActivate);
   void UIActivate();
   // A failure that the caller is told the reason of.
   struct Failure {
     HRESULT code = S_OK;
     std::wstring reason;
   };
-  HRESULT Dispatch(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error, Failure &failure);
+  HRESULT Dispatch(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError, Failure &failure);
   HRESULT InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, Failure &failure);
-  HRESULT InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error);
-  HRESULT InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error);
-  HRESULT InvokePrint(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *arg_error, Failure &failure);
+  HRESULT InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError);
+  HRESULT InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError);
+  HRESULT InvokePrint(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError, Failure &failure);
 #ifdef FOLVANE_TEST_SEAMS
   HRESULT InvokeTextHeld(WORD flags, DISPPARAMS *params, VARIANT *result);
 #endif
 
   LONG refs_ = 1;
-  IOleClientSite *client_site_ = nullptr;
-  IOleInPlaceSite *in_place_site_ = nullptr;
+  IOleClientSite *clientSite_ = nullptr;
+  IOleInPlaceSite *inPlaceSite_ = nullptr;
   IOleInPlaceFrame *frame_ = nullptr;
-  IOleInPlaceUIWindow *ui_window_ = nullptr;
-  IOleAdviseHolder *advise_holder_ = nullptr;
-  IAdviseSink *view_sink_ = nullptr;
-  DWORD view_aspects_ = 0, view_flags_ = 0;
+  IOleInPlaceUIWindow *uiWindow_ = nullptr;
+  IOleAdviseHolder *adviseHolder_ = nullptr;
+  IAdviseSink *viewSink_ = nullptr;
+  DWORD viewAspects_ = 0, viewFlags_ = 0;
   SIZEL extent_ = {16378, 14658};
   bool initialized_ = false;
   bool dirty_ = false;
-  bool ui_active_ = false;
+  bool uiActive_ = false;
   std::unique_ptr<RendererClient> renderer_;
   std::unique_ptr<ViewerWindow> viewer_;
   std::unique_ptr<ReaderTools> tools_;  // after the window it extends, so gone before it

@@ -128,8 +128,8 @@ std::wstring PrintPages(HWND owner, HDC printer, RendererClient &renderer, const
   info.lpszDocName = job.title.c_str();
   if (StartDocW(printer, &info) <= 0) return L"The printer did not take the document: " + SystemReason(GetLastError());
   DocumentScope document(printer);
-  const int dpi_x = std::max(1, GetDeviceCaps(printer, LOGPIXELSX)), dpi_y = std::max(1, GetDeviceCaps(printer, LOGPIXELSY));
-  const int room_x = std::max(1, GetDeviceCaps(printer, HORZRES)), room_y = std::max(1, GetDeviceCaps(printer, VERTRES));
+  const int dpiX = std::max(1, GetDeviceCaps(printer, LOGPIXELSX)), dpiY = std::max(1, GetDeviceCaps(printer, LOGPIXELSY));
+  const int roomX = std::max(1, GetDeviceCaps(printer, HORZRES)), roomY = std::max(1, GetDeviceCaps(printer, VERTRES));
   const int count = int(job.pages.size());
   for (int i = 0; i < count; ++i) {
     progress.Say(PrintProgress(i + 1, count));
@@ -137,19 +137,19 @@ std::wstring PrintPages(HWND owner, HDC printer, RendererClient &renderer, const
     const int page = job.pages[size_t(i)];
     const auto [w, h] = job.sizes[size_t(i)];
     // The page at the printer's resolution, made smaller to fit the paper, never larger.
-    double width = w * dpi_x / 72.0, height = h * dpi_y / 72.0;
-    const double fit = std::min({1.0, room_x / width, room_y / height});
+    double width = w * dpiX / 72.0, height = h * dpiY / 72.0;
+    const double fit = std::min({1.0, roomX / width, roomY / height});
     width = std::clamp(std::floor(width * fit), 1.0, double(pdfrender::kMaxPartPageSide));
     height = std::clamp(std::floor(height * fit), 1.0, double(pdfrender::kMaxPartPageSide));
-    const uint32_t page_width = uint32_t(width), page_height = uint32_t(height);
-    const int x0 = std::max(0, (room_x - int(page_width)) / 2);
+    const uint32_t pageWidth = uint32_t(width), pageHeight = uint32_t(height);
+    const int x0 = std::max(0, (roomX - int(pageWidth)) / 2);
     const std::wstring number = std::to_wstring(page + 1);
     if (StartPage(printer) <= 0) return L"The printer did not take page " + number + L": " + SystemReason(GetLastError());
-    const int bands = BandCount(int(page_width), int(page_height), int(pdfrender::kMaxSide), int(kPrintBandPixels));
+    const int bands = BandCount(int(pageWidth), int(pageHeight), int(pdfrender::kMaxSide), int(kPrintBandPixels));
     for (int b = 0; b < bands; ++b) {
-      const PageBox part = BandOf(b, int(page_width), int(page_height), int(pdfrender::kMaxSide), int(kPrintBandPixels));
-      RenderJob band{job.generation, uint32_t(page), uint32_t(part.width), uint32_t(part.height), 0, page_width,
-                     page_height, uint32_t(part.x), uint32_t(part.y)};
+      const PageBox part = BandOf(b, int(pageWidth), int(pageHeight), int(pdfrender::kMaxSide), int(kPrintBandPixels));
+      RenderJob band{job.generation, uint32_t(page), uint32_t(part.width), uint32_t(part.height), 0, pageWidth,
+                     pageHeight, uint32_t(part.x), uint32_t(part.y)};
       RenderedPage drawn = renderer.RenderNow(band, [&] {
         Progress::Pump();
         return !cancelled;

@@ -27,9 +27,9 @@ struct SavedView {
   int page = 0;            // from 0
   double offset = 0;       // rows below the page's top, as a share of its height
   double zoom = 1;         // as the viewer window keeps it (1 fits the width)
-  int quarter_turns = 0;   // clockwise
-  bool outline_shown = false;
-  int outline_width = OutlinePane::kDefaultWidth;
+  int quarterTurns = 0;   // clockwise
+  bool outlineShown = false;
+  int outlineWidth = OutlinePane::kDefaultWidth;
 };
 
 class ReaderTools final : public ViewerWindow::Extension {
@@ -58,7 +58,7 @@ class ReaderTools final : public ViewerWindow::Extension {
   void DocumentChanged();
 
   int CurrentPage() const;  // from 0
-  void GoToPage(int page, double points_below_top = -1);
+  void GoToPage(int page, double pointsBelowTop = -1);
   // 0 fits the width.
   int ZoomPercent() const;
   void SetZoomPercent(int percent);
@@ -94,7 +94,7 @@ class ReaderTools final : public ViewerWindow::Extension {
   bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT &result) override;
   int TopReserve() const override;
   int LeftReserve() const override;
-  void PaintOver(HDC dc, int page, const RECT &where, double pixels_per_point) override;
+  void PaintOver(HDC dc, int page, const RECT &where, double pixelsPerPoint) override;
   void ViewChanged() override;
 
  private:
@@ -110,7 +110,7 @@ class ReaderTools final : public ViewerWindow::Extension {
   static LRESULT CALLBACK FieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                                     UINT_PTR id, DWORD_PTR data);
   LRESULT FieldMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  HWND Make(const wchar_t *cls, const wchar_t *text, DWORD style, DWORD ex_style, int id);
+  HWND Make(const wchar_t *cls, const wchar_t *text, DWORD style, DWORD exStyle, int id);
   void Arrange();
   void UpdateBar();
   HWND Field(int index) const;
@@ -128,7 +128,7 @@ class ReaderTools final : public ViewerWindow::Extension {
   bool WaitForOutline();
   void PlaceOutline();
   void GoToEntry(int entry);
-  void GoToPlace(int page, double points_below_top);
+  void GoToPlace(int page, double pointsBelowTop);
   bool OnOutlineNotify(const NMHDR &header, LRESULT &result);
   TextBox TurnedBox(int page, const TextBox &box) const;
   RECT Placed(const TextBox &box, int page, const RECT &where, double ppp) const;
@@ -160,41 +160,41 @@ class ReaderTools final : public ViewerWindow::Extension {
   ViewerWindow &viewer_;
   RendererClient &renderer_;
   HWND window_ = nullptr;
-  HWND prev_ = nullptr, next_ = nullptr, page_box_ = nullptr, page_count_ = nullptr;
-  HWND zoom_box_ = nullptr, find_box_ = nullptr, find_next_ = nullptr, find_prev_ = nullptr;
+  HWND prev_ = nullptr, next_ = nullptr, pageBox_ = nullptr, pageCount_ = nullptr;
+  HWND zoomBox_ = nullptr, findBox_ = nullptr, findNext_ = nullptr, findPrev_ = nullptr;
   HWND note_ = nullptr, tip_ = nullptr;
-  HWND outline_button_ = nullptr, turn_left_ = nullptr, turn_right_ = nullptr, print_ = nullptr;
+  HWND outlineButton_ = nullptr, turnLeft_ = nullptr, turnRight_ = nullptr, print_ = nullptr;
   OutlinePane outline_;
   HBITMAP icons_[4] = {};
-  uint32_t outline_request_ = 0;
-  bool outline_pending_ = false;
-  bool dragging_bar_ = false;
-  int bar_grab_ = 0;  // where on the bar it was taken
-  int pages_left_ = 0;  // the pane's strip the pages were last laid out beside
+  uint32_t outlineRequest_ = 0;
+  bool outlinePending_ = false;
+  bool draggingBar_ = false;
+  int barGrab_ = 0;  // where on the bar it was taken
+  int pagesLeft_ = 0;  // the pane's strip the pages were last laid out beside
   std::wstring title_;
-  std::wstring tip_text_;
+  std::wstring tipText_;
 
   // The document whose text is held.
   uint32_t generation_ = 0;
   TextCache texts_{kTextBudget};
-  std::set<int> text_pending_;
+  std::set<int> textPending_;
   std::map<int, std::vector<TextRange>> matches_;
   std::wstring query_;
   Match current_;
-  uint32_t find_request_ = 0;
-  bool find_forward_ = true;
-  bool find_had_current_ = false;
-  int find_origin_ = 0;
+  uint32_t findRequest_ = 0;
+  bool findForward_ = true;
+  bool findHadCurrent_ = false;
+  int findOrigin_ = 0;
   std::wstring notes_[kNoteKinds];
 
-  int goto_page_ = -1, goto_scroll_ = -1;
+  int gotoPage_ = -1, gotoScroll_ = -1;
 
-  int selection_page_ = -1;
+  int selectionPage_ = -1;
   TextRange selection_;
   bool dragging_ = false;
   Hit anchor_;
-  std::wstring pressed_link_;
-  bool link_pressed_ = false;
+  std::wstring pressedLink_;
+  bool linkPressed_ = false;
 };
 
 }  // namespace pdfview

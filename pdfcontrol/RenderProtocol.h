@@ -84,11 +84,11 @@ struct BitmapHeader {
 };
 
 // A page's text in reading order and its links, in points from the page's top left corner
-// as displayed. The header is followed by glyph_count GlyphRecords, then link_count
+// as displayed. The header is followed by glyphCount GlyphRecords, then linkCount
 // LinkRecords, each followed by its address's UTF-16 code units.
 struct PageTextHeader {
-  uint32_t glyph_count;
-  uint32_t link_count;
+  uint32_t glyphCount;
+  uint32_t linkCount;
 };
 
 enum GlyphFlags : uint32_t {
@@ -104,18 +104,18 @@ struct GlyphRecord {
 
 struct LinkRecord {
   float x0, y0, x1, y1;
-  uint32_t target_page;  // from 1; 0 for an address or no target
-  float target_y;        // points from the target page's top, or negative for its top
-  uint32_t address_units;
+  uint32_t targetPage;  // from 1; 0 for an address or no target
+  float targetY;        // points from the target page's top, or negative for its top
+  uint32_t addressUnits;
 };
 
 // A part of a page drawn at a size of its own, turned by quarter turns clockwise over its own
 // /Rotate: the whole page for a turned view, a band of it for a printer. The band is the
-// request's width and height, at (left, top) of the page's page_width x page_height pixels.
+// request's width and height, at (left, top) of the page's pageWidth x pageHeight pixels.
 struct PartRequest {
   RenderRequest band;
-  uint32_t quarter_turns;  // 0 to 3
-  uint32_t page_width, page_height;
+  uint32_t quarterTurns;  // 0 to 3
+  uint32_t pageWidth, pageHeight;
   uint32_t left, top;
 };
 
@@ -123,34 +123,34 @@ struct PartRequest {
 // the document lets itself be printed. Each OutlineRecord is followed by its title's UTF-16
 // code units. A damaged outline answers the entries read before the damage.
 struct OutlineHeader {
-  uint32_t entry_count;
-  uint32_t may_print;  // 0 or 1
+  uint32_t entryCount;
+  uint32_t mayPrint;  // 0 or 1
 };
 
 struct OutlineRecord {
   uint32_t depth;        // 0 for a top entry, at most one more than the entry before
-  uint32_t target_page;  // from 1; 0 for none
-  float target_y;        // points from the target page's top as displayed, or negative for its top
+  uint32_t targetPage;  // from 1; 0 for none
+  float targetY;        // points from the target page's top as displayed, or negative for its top
   uint32_t open;         // 0 or 1: shown expanded at first
-  uint32_t title_units;
+  uint32_t titleUnits;
 };
 
-// Looks for the text through at most count pages from start_page (from 1) on, forward or
+// Looks for the text through at most count pages from startPage (from 1) on, forward or
 // backward, wrapping at the ends, and answers after a match, after count pages, or once
-// budget_ms have gone by after a page, whichever comes first, so that a search of any length
+// budgetMs have gone by after a page, whichever comes first, so that a search of any length
 // goes in short steps that the control can report, cancel and resume. Answer: a FindAnswer,
 // then, with a match, that page's text as kText gives it.
 struct FindRequest {
-  uint32_t start_page;
+  uint32_t startPage;
   uint32_t count;
   uint32_t forward;
-  uint32_t budget_ms;
+  uint32_t budgetMs;
 };
 
 struct FindAnswer {
   uint32_t page;       // with a match, from 1; 0 for none
   uint32_t searched;   // pages looked at, the match's page included
-  uint32_t too_large;  // of them, pages passed over for text over the bounds below
+  uint32_t tooLarge;  // of them, pages passed over for text over the bounds below
 };
 
 // The worker's command line carries, after its path, the decimal value of an inherited event

@@ -25,18 +25,18 @@ using namespace pdfrender;
 
 namespace {
 
-HANDLE in_pipe;
-HANDLE out_pipe;
+HANDLE inPipe;
+HANDLE outPipe;
 // Set by the control when it no longer wants the page being drawn (another document came).
-HANDLE cancel_event;
+HANDLE cancelEvent;
 
-bool Cancelled(void *) { return cancel_event && WaitForSingleObject(cancel_event, 0) == WAIT_OBJECT_0; }
+bool Cancelled(void *) { return cancelEvent && WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0; }
 
 bool ReadAll(void *data, uint32_t size) {
   auto *p = static_cast<char *>(data);
   while (size > 0) {
     DWORD got = 0;
-    if (!ReadFile(in_pipe, p, size, &got, nullptr) || got == 0) return false;
+    if (!ReadFile(inPipe, p, size, &got, nullptr) || got == 0) return false;
     p += got;
     size -= got;
   }
@@ -47,7 +47,7 @@ bool WriteAll(const void *data, uint32_t size) {
   auto *p = static_cast<const char *>(data);
   while (size > 0) {
     DWORD put = 0;
-    if (!WriteFile(out_pipe, p, size, &put, nullptr) || put == 0) return false;
+    if (!WriteFile(outPipe, p, size, &put, nullptr) || put == 0) return false;
     p += put;
     size -= put;
   }
@@ -134,7 +134,7 @@ void RegisterFonts() {
 }
 
 // What a document opened from a repaired copy reads; released after the document.
-std::vector<char> repaired_copy;
+std::vector<char> repairedCopy;
 std::unique_ptr<PDFDoc> document;
 std::unique_ptr<SplashOutputDev> output;
 
@@ -177,7 +177,7 @@ bool Open(uint32_t size) {
   if (!ReadAll(path.data(), size)) return false;
   output.reset();
   document.reset();
-  std::vector<char>().swap(repaired_copy);
+  std::vector<char>().swap(repairedCopy);
   pdfworker::ForgetText();
   switch (CheckHeader(path.data())) {
     case kOk: break;
@@ -190,7 +190,7 @@ bool Open(uint32_t size) {
   if (pdfworker::NeedsRepair(*doc)) {
     const bool usable = doc->isOk() && doc->getNumPages() > 0;
     uint32_t answer = doc->isOk() ? kNoPages : kDamaged;
-    if (auto fixed = pdfworker::OpenRepaired(path.data(), repaired_copy, answer)) {
+    if (auto fixed = pdfworker::OpenRepaired(path.data(), repairedCopy, answer)) {
       doc = std::move(fixed);
       repaired = true;
     } else if (!usable) {
@@ -293,21 +293,21 @@ bool RenderPart(uint32_t size) {
   Section section(band.section);
   if (!document || band.page < 1 || band.page > uint32_t(document->getNumPages()) || band.width < 1 ||
       band.height < 1 || band.width > kMaxSide || band.height > kMaxSide ||
-      uint64_t(band.width) * band.height > kMaxPixels || request.quarter_turns > 3 ||
-      request.page_width > kMaxPartPageSide || request.page_height > kMaxPartPageSide ||
-      uint64_t(request.left) + band.width > request.page_width ||
-      uint64_t(request.top) + band.height > request.page_height) {
+      uint64_t(band.width) * band.height > kMaxPixels || request.quarterTurns > 3 ||
+      request.pageWidth > kMaxPartPageSide || request.pageHeight > kMaxPartPageSide ||
+      uint64_t(request.left) + band.width > request.pageWidth ||
+      uint64_t(request.top) + band.height > request.pageHeight) {
     return Reply(kBadRequest);
   }
   uint32_t *pixels = section.Map(size_t(band.width) * band.height * 4);
   if (!pixels) return Reply(kBadRequest);
   const int page = int(band.page);
   double w = document->getPageCropWidth(page), h = document->getPageCropHeight(page);
-  if ((document->getPageRotate(page) / 90 + request.quarter_turns) % 2 != 0) std::swap(w, h);
+  if ((document->getPageRotate(page) / 90 + request.quarterTurns) % 2 != 0) std::swap(w, h);
   if (!(w >= 1 && h >= 1)) return Reply(kRenderFailed);
   if (pdfworker::PageObjectsMissing(*document, *document->getPage(page))) return Reply(kRenderFailed);
-  const double hdpi = request.page_width * 72.0 / w, vdpi = request.page_height * 72.0 / h;
-  document->displayPageSlice(output.get(), page, hdpi, vdpi, int(request.quarter_turns) * 90, false, true, false,
+  const double hdpi = request.pageWidth * 72.0 / w, vdpi = request.pageHeight * 72.0 / h;
+  document->displayPageSlice(output.get(), page, hdpi, vdpi, int(request.quarterTurns) * 90, false, true, false,
                              int(request.left), int(request.top), int(band.width), int(band.height), &Cancelled);
   if (Cancelled(nullptr)) return Reply(kCancelled);
   SplashBitmap *bitmap = output->getBitmap();
@@ -351,7 +351,7 @@ bool Find(uint32_t size) {
   }
   std::wstring text((size - sizeof request) / 2, L'\0');
   if (!text.empty() && !ReadAll(text.data(), uint32_t(text.size() * 2))) return false;
-  if (!document || request.start_page < 1 || request.start_page > uint32_t(document->getNumPages())) {
+  if (!document || request.startPage < 1 || request.startPage > uint32_t(document->getNumPages())) {
     return Reply(kBadRequest);
   }
   const FindAnswer found = pdfworker::FindPage(*document, request, text);
@@ -377,11 +377,11 @@ bool TextHeld(uint32_t size) {
 }  // namespace
 
 int main() {
-  in_pipe = GetStdHandle(STD_INPUT_HANDLE);
-  out_pipe = GetStdHandle(STD_OUTPUT_HANDLE);
+  inPipe = GetStdHandle(STD_INPUT_HANDLE);
+  outPipe = GetStdHandle(STD_OUTPUT_HANDLE);
   // The control passes its cancel event's handle, inherited, as the only argument.
   const char *arguments = std::strrchr(GetCommandLineA(), ' ');
-  if (arguments) cancel_event = reinterpret_cast<HANDLE>(uintptr_t(std::strtoul(arguments + 1, nullptr, 10)));
+  if (arguments) cancelEvent = reinterpret_cast<HANDLE>(uintptr_t(std::strtoul(arguments + 1, nullptr, 10)));
   // No error boxes from a worker that nobody sees.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   globalParams = std::make_unique<GlobalParams>();

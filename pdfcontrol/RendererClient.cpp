@@ -17,7 +17,7 @@ namespace {
 // Only one control at a time makes handles inheritable, so that where the platform takes no
 // list of handles to inherit, no worker inherits the pipe of another one (which would keep
 // that pipe open after its worker died).
-std::mutex spawn_mutex;
+std::mutex spawnMutex;
 
 DWORD Elapsed(DWORD since) { return GetTickCount() - since; }
 
@@ -93,9 +93,9 @@ bool PagePixels::Map() {
   return view_ != nullptr;
 }
 
-RendererClient::RendererClient(std::wstring worker_path) : worker_path_(std::move(worker_path)) {
+RendererClient::RendererClient(std::wstring workerPath) : workerPath_(std::move(workerPath)) {
   cancel_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  answer_ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  answerReady_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
 // The thread starts with the first request, so that a control that is only made costs no
@@ -108,26 +108,26 @@ RendererClient::~RendererClient() {
   {
     std::lock_guard lock(mutex_);
     stop_ = true;
-    abort_render_ = true;
+    abortRender_ = true;
     SetEvent(cancel_);
   }
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
   CloseHandle(cancel_);
-  CloseHandle(answer_ready_);
+  CloseHandle(answerReady_);
 }
 
 void RendererClient::SetNotifyWindow(HWND window, UINT message) {
   std::lock_guard lock(mutex_);
-  notify_window_ = window;
-  notify_message_ = message;
+  notifyWindow_ = window;
+  notifyMessage_ = message;
 }
 
 void RendererClient::WarmUp() {
   StartThread();
   {
     std::lock_guard lock(mutex_);
-    warm_up_ = true;
+    warmUp_ = true;
   }
   wake_.notify_all();
 }
@@ -135,30 +135,30 @@ void RendererClient::WarmUp() {
 OpenResult RendererClient::Open(const std::wstring &path) {
   StartThread();
   std::unique_lock lock(mutex_);
-  open_request_ = path;
-  open_pending_ = true;
-  open_done_ = false;
-  abort_render_ = true;
+  openRequest_ = path;
+  openPending_ = true;
+  openDone_ = false;
+  abortRender_ = true;
   jobs_.clear();
   ++generation_;
-  sizes_next_ = sizes_end_ = 0;
-  sizes_done_.clear();
+  sizesNext_ = sizesEnd_ = 0;
+  sizesDone_.clear();
   SetEvent(cancel_);
   wake_.notify_all();
-  opened_.wait(lock, [this] { return open_done_; });
-  if (open_result_.code == kOk) {
-    sizes_next_ = uint32_t(open_result_.pages.size());
-    sizes_end_ = open_result_.page_count;
+  opened_.wait(lock, [this] { return openDone_; });
+  if (openResult_.code == kOk) {
+    sizesNext_ = uint32_t(openResult_.pages.size());
+    sizesEnd_ = openResult_.pageCount;
   }
-  open_result_.generation = generation_;
-  return std::move(open_result_);
+  openResult_.generation = generation_;
+  return std::move(openResult_);
 }
 
 void RendererClient::CloseDocument() {
   std::lock_guard lock(mutex_);
   ++generation_;
-  sizes_next_ = sizes_end_ = 0;
-  sizes_done_.clear();
+  sizesNext_ = sizesEnd_ = 0;
+  sizesDone_.clear();
   SetEvent(cancel_);
   jobs_.clear();
   finished_.clear();
@@ -170,7 +170,7 @@ void RendererClient::Request(std::vector<RenderJob> jobs) {
     std::lock_guard lock(mutex_);
     jobs_.clear();
     for (const RenderJob &job : jobs) {
-      if (job.generation == generation_ && !(job == in_flight_)) jobs_.push_back(job);
+      if (job.generation == generation_ && !(job == inFlight_)) jobs_.push_back(job);
     }
   }
   wake_.notify_all();
@@ -179,7 +179,7 @@ void RendererClient::Request(std::vector<RenderJob> jobs) {
 std::vector<ArrivedSizes> RendererClient::TakeSizes() {
   std::lock_guard lock(mutex_);
   std::vector<ArrivedSizes> out;
-  out.swap(sizes_done_);
+  out.swap(sizesDone_);
   return out;
 }
 
@@ -192,7 +192,7 @@ std::vector<RenderedPage> RendererClient::TakeFinished() {
 
 void RendererClient::SetTextMessage(UINT message) {
   std::lock_guard lock(mutex_);
-  text_message_ = message;
+  textMessage_ = message;
 }
 
 uint32_t RendererClient::RequestText(TextJob job) {
@@ -200,7 +200,7 @@ uint32_t RendererClient::RequestText(TextJob job) {
   uint32_t id;
   {
     std::lock_guard lock(mutex_);
-    job.id = id = ++last_text_id_;
+    job.id = id = ++lastTextId_;
     if (job.find) {
       Search search;
       search.progress = {id, 0, job.count, job.page};
@@ -208,7 +208,7 @@ uint32_t RendererClient::RequestText(TextJob job) {
       search_ = std::move(search);
     } else {
       // The newest asks for the pages in view now; older asks wait behind it.
-      text_jobs_.push_front(std::move(job));
+      textJobs_.push_front(std::move(job));
     }
   }
   wake_.notify_all();
@@ -228,22 +228,22 @@ FindProgress RendererClient::Progress() {
 std::vector<TextAnswer> RendererClient::TakeText() {
   std::lock_guard lock(mutex_);
   std::vector<TextAnswer> out;
-  out.swap(text_done_);
+  out.swap(textDone_);
   return out;
 }
 
-TextAnswer RendererClient::WaitText(uint32_t id, DWORD timeout_ms) {
+TextAnswer RendererClient::WaitText(uint32_t id, DWORD timeoutMs) {
   std::unique_lock lock(mutex_);
   auto match = [&] {
-    return std::find_if(text_done_.begin(), text_done_.end(), [id](const TextAnswer &a) { return a.job.id == id; });
+    return std::find_if(textDone_.begin(), textDone_.end(), [id](const TextAnswer &a) { return a.job.id == id; });
   };
   TextAnswer answer;
   answer.job.id = id;
   answer.failed = true;
-  if (text_ready_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return match() != text_done_.end(); })) {
+  if (textReady_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return match() != textDone_.end(); })) {
     auto it = match();
     answer = std::move(*it);
-    text_done_.erase(it);
+    textDone_.erase(it);
   }
   return answer;
 }
@@ -252,34 +252,34 @@ void RendererClient::Run() {
   std::unique_lock lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] {
-      return stop_ || open_pending_ || warm_up_ || !jobs_.empty() || !text_jobs_.empty() || search_ ||
-             sizes_next_ < sizes_end_ || urgent_;
+      return stop_ || openPending_ || warmUp_ || !jobs_.empty() || !textJobs_.empty() || search_ ||
+             sizesNext_ < sizesEnd_ || urgent_;
     });
     if (stop_) break;
-    if (open_pending_) {
-      const std::wstring path = open_request_;
-      open_pending_ = false;
-      abort_render_ = false;
+    if (openPending_) {
+      const std::wstring path = openRequest_;
+      openPending_ = false;
+      abortRender_ = false;
       lock.unlock();
       OpenResult result;
       result.code = kWorkerFailed;
       if (!GuardThread([&] {
             result = DoOpen(path);
             if (result.code == kOk) {
-              open_pages_ = result.pages;
-              open_page_count_ = result.page_count;
+              openPages_ = result.pages;
+              openPageCount_ = result.pageCount;
             }
           })) {
         StopWorker(false);
       }
       lock.lock();
-      open_result_ = std::move(result);
-      open_done_ = true;
+      openResult_ = std::move(result);
+      openDone_ = true;
       opened_.notify_all();
     } else if (urgent_) {
       const RenderJob job = *urgent_;
       urgent_.reset();
-      abort_render_ = false;
+      abortRender_ = false;
       if (job.generation == generation_) ResetEvent(cancel_);
       lock.unlock();
       RenderedPage page;
@@ -287,40 +287,40 @@ void RendererClient::Run() {
       page.failed = true;
       if (!GuardThread([&] { page = DoRender(job); })) StopWorker(false);
       lock.lock();
-      GuardThread([&] { urgent_done_ = std::move(page); });
-      text_ready_.notify_all();
+      GuardThread([&] { urgentDone_ = std::move(page); });
+      textReady_.notify_all();
     } else if (!jobs_.empty()) {
       // Pages first: ink on the screen is what the user waits for; the text of a page
       // follows at most the few pages in view and next to it.
       const RenderJob job = jobs_.front();
       jobs_.pop_front();
-      in_flight_ = job;
-      abort_render_ = false;
+      inFlight_ = job;
+      abortRender_ = false;
       if (job.generation == generation_) ResetEvent(cancel_);
       lock.unlock();
       RenderedPage page;
       page.job = job;
       page.failed = true;
       if (!GuardThread([&] { page = DoRender(job); })) StopWorker(false);
-      page.worker_starts = worker_starts_;
+      page.workerStarts = workerStarts_;
       lock.lock();
-      in_flight_ = RenderJob{};
+      inFlight_ = RenderJob{};
       if (job.generation == generation_ && GuardThread([&] { finished_.push_back(std::move(page)); })) {
-        if (notify_window_) PostMessageW(notify_window_, notify_message_, 0, 0);
+        if (notifyWindow_) PostMessageW(notifyWindow_, notifyMessage_, 0, 0);
       }
-    } else if (sizes_next_ < sizes_end_) {
+    } else if (sizesNext_ < sizesEnd_) {
       // The layout's guesses corrected before text: they move what is drawn.
       lock.unlock();
       bool got = false;
       if (!GuardThread([&] { got = SizesStep(); })) StopWorker(false);
       lock.lock();
-      if (!got) sizes_next_ = sizes_end_;  // the layout keeps its guesses
-      if (notify_window_) PostMessageW(notify_window_, notify_message_, 0, 0);
-    } else if (!text_jobs_.empty()) {
-      const TextJob job = std::move(text_jobs_.front());
-      text_jobs_.pop_front();
+      if (!got) sizesNext_ = sizesEnd_;  // the layout keeps its guesses
+      if (notifyWindow_) PostMessageW(notifyWindow_, notifyMessage_, 0, 0);
+    } else if (!textJobs_.empty()) {
+      const TextJob job = std::move(textJobs_.front());
+      textJobs_.pop_front();
       const bool current = job.generation == generation_;
-      abort_render_ = false;
+      abortRender_ = false;
       lock.unlock();
       TextAnswer answer;
       answer.job = job;
@@ -329,12 +329,12 @@ void RendererClient::Run() {
         StopWorker(false);
         answer = TextAnswer{};
         answer.job = job;
-        answer.failed = answer.too_large = true;
+        answer.failed = answer.tooLarge = true;
       }
       lock.lock();
-      GuardThread([&] { text_done_.push_back(std::move(answer)); });
-      text_ready_.notify_all();
-      if (notify_window_ && text_message_) PostMessageW(notify_window_, text_message_, 0, 0);
+      GuardThread([&] { textDone_.push_back(std::move(answer)); });
+      textReady_.notify_all();
+      if (notifyWindow_ && textMessage_) PostMessageW(notifyWindow_, textMessage_, 0, 0);
     } else if (search_) {
       if (search_->job.generation != generation_) {
         search_.reset();
@@ -343,10 +343,10 @@ void RendererClient::Run() {
       lock.unlock();
       if (!GuardThread([&] { FindStep(); })) StopWorker(false);
       lock.lock();
-      text_ready_.notify_all();
-      if (notify_window_ && text_message_) PostMessageW(notify_window_, text_message_, 0, 0);
+      textReady_.notify_all();
+      if (notifyWindow_ && textMessage_) PostMessageW(notifyWindow_, textMessage_, 0, 0);
     } else {
-      warm_up_ = false;
+      warmUp_ = false;
       lock.unlock();
       GuardThread([&] { EnsureWorker(); });
       lock.lock();
@@ -360,31 +360,31 @@ bool RendererClient::EnsureWorker() {
   // One that died since its last answer is replaced now, not found out by the next request.
   if (process_ && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) StopWorker(false);
   if (process_) return true;
-  worker_has_document_ = false;
-  HANDLE child_in = nullptr, child_out = nullptr;
+  workerHasDocument_ = false;
+  HANDLE childIn = nullptr, childOut = nullptr;
   {
-    std::lock_guard spawn(spawn_mutex);
+    std::lock_guard spawn(spawnMutex);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    if (!CreatePipe(&child_in, &to_worker_, &inherit, 1 << 16)) return false;
-    if (!CreateAnswerPipe(from_worker_, child_out, inherit)) {
-      CloseHandle(child_in);
-      CloseHandle(to_worker_);
-      to_worker_ = nullptr;
+    if (!CreatePipe(&childIn, &toWorker_, &inherit, 1 << 16)) return false;
+    if (!CreateAnswerPipe(fromWorker_, childOut, inherit)) {
+      CloseHandle(childIn);
+      CloseHandle(toWorker_);
+      toWorker_ = nullptr;
       return false;
     }
-    SetHandleInformation(to_worker_, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(from_worker_, HANDLE_FLAG_INHERIT, 0);
-    std::wstring command = L"\"" + worker_path_ + L"\" " +
+    SetHandleInformation(toWorker_, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(fromWorker_, HANDLE_FLAG_INHERIT, 0);
+    std::wstring command = L"\"" + workerPath_ + L"\" " +
                            std::to_wstring(reinterpret_cast<uintptr_t>(cancel_));
     SetHandleInformation(cancel_, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    const bool started = worker_.Start(worker_path_, std::move(command), {child_in, child_out, cancel_});
+    const bool started = worker_.Start(workerPath_, std::move(command), {childIn, childOut, cancel_});
     SetHandleInformation(cancel_, HANDLE_FLAG_INHERIT, 0);
-    CloseHandle(child_in);
-    CloseHandle(child_out);
+    CloseHandle(childIn);
+    CloseHandle(childOut);
     if (!started) {
-      CloseHandle(to_worker_);
-      CloseHandle(from_worker_);
-      to_worker_ = from_worker_ = nullptr;
+      CloseHandle(toWorker_);
+      CloseHandle(fromWorker_);
+      toWorker_ = fromWorker_ = nullptr;
       return false;
     }
     process_ = worker_.Process();
@@ -394,9 +394,9 @@ bool RendererClient::EnsureWorker() {
     StopWorker(false);
     return false;
   }
-  if (worker_starts_++ > 0) {
+  if (workerStarts_++ > 0) {
     std::lock_guard lock(mutex_);
-    if (notify_window_) PostMessageW(notify_window_, notify_message_, 0, 0);
+    if (notifyWindow_) PostMessageW(notifyWindow_, notifyMessage_, 0, 0);
   }
   return true;
 }
@@ -410,43 +410,43 @@ void RendererClient::StopWorker(bool polite) {
     WaitForSingleObject(process_, 5000);
   }
   worker_.Close();
-  CloseHandle(to_worker_);
-  CloseHandle(from_worker_);
-  process_ = to_worker_ = from_worker_ = nullptr;
-  worker_has_document_ = false;
+  CloseHandle(toWorker_);
+  CloseHandle(fromWorker_);
+  process_ = toWorker_ = fromWorker_ = nullptr;
+  workerHasDocument_ = false;
 }
 
 bool RendererClient::Send(uint32_t code, const void *payload, uint32_t size) {
-  auto write_all = [this](const void *data, DWORD left) {
+  auto writeAll = [this](const void *data, DWORD left) {
     auto *p = static_cast<const char *>(data);
     while (left > 0) {
       DWORD put = 0;
-      if (!WriteFile(to_worker_, p, left, &put, nullptr) || put == 0) return false;
+      if (!WriteFile(toWorker_, p, left, &put, nullptr) || put == 0) return false;
       p += put;
       left -= put;
     }
     return true;
   };
   const Header header{code, size};
-  return write_all(&header, sizeof header) && (size == 0 || write_all(payload, size));
+  return writeAll(&header, sizeof header) && (size == 0 || writeAll(payload, size));
 }
 
-bool RendererClient::Receive(void *data, uint32_t size, DWORD timeout_ms, DWORD started) {
+bool RendererClient::Receive(void *data, uint32_t size, DWORD timeoutMs, DWORD started) {
   auto *p = static_cast<char *>(data);
   while (size > 0) {
     OVERLAPPED read{};
-    read.hEvent = answer_ready_;
-    ResetEvent(answer_ready_);
+    read.hEvent = answerReady_;
+    ResetEvent(answerReady_);
     DWORD got = 0;
-    if (!ReadFile(from_worker_, p, size, &got, &read)) {
+    if (!ReadFile(fromWorker_, p, size, &got, &read)) {
       if (GetLastError() != ERROR_IO_PENDING) return false;
-      if (!WaitForAnswer(timeout_ms, started)) {
+      if (!WaitForAnswer(timeoutMs, started)) {
         // The stream is out of step from here: every caller drops this worker.
-        CancelIo(from_worker_);
-        GetOverlappedResult(from_worker_, &read, &got, TRUE);
+        CancelIo(fromWorker_);
+        GetOverlappedResult(fromWorker_, &read, &got, TRUE);
         return false;
       }
-      if (!GetOverlappedResult(from_worker_, &read, &got, FALSE)) return false;
+      if (!GetOverlappedResult(fromWorker_, &read, &got, FALSE)) return false;
     }
     if (got == 0) return false;
     p += got;
@@ -455,28 +455,28 @@ bool RendererClient::Receive(void *data, uint32_t size, DWORD timeout_ms, DWORD 
   return true;
 }
 
-bool RendererClient::WaitForAnswer(DWORD timeout_ms, DWORD started) {
-  bool cancel_seen = false;
+bool RendererClient::WaitForAnswer(DWORD timeoutMs, DWORD started) {
+  bool cancelSeen = false;
   for (;;) {
     const DWORD elapsed = Elapsed(started);
-    if (elapsed > timeout_ms) return false;
+    if (elapsed > timeoutMs) return false;
     {
       // A new document is waiting: give up a stale render that takes long.
       std::lock_guard lock(mutex_);
-      if (abort_render_ && (stop_ || elapsed > 1000)) return false;
+      if (abortRender_ && (stop_ || elapsed > 1000)) return false;
     }
     // The cancel event stays set until the next job: once seen, the abort is looked at again
     // in short turns rather than woken for at once.
-    HANDLE handles[] = {answer_ready_, process_, cancel_};
-    const DWORD wait = cancel_seen ? std::min<DWORD>(timeout_ms - elapsed, 50) : timeout_ms - elapsed;
-    switch (WaitForMultipleObjects(cancel_seen ? 2 : 3, handles, FALSE, wait + 1)) {
+    HANDLE handles[] = {answerReady_, process_, cancel_};
+    const DWORD wait = cancelSeen ? std::min<DWORD>(timeoutMs - elapsed, 50) : timeoutMs - elapsed;
+    switch (WaitForMultipleObjects(cancelSeen ? 2 : 3, handles, FALSE, wait + 1)) {
       case WAIT_OBJECT_0:
         return true;
       case WAIT_OBJECT_0 + 1:
         // Exited: what it wrote last is still in the pipe, and the read ends with the pipe.
-        return WaitForSingleObject(answer_ready_, 1000) == WAIT_OBJECT_0;
+        return WaitForSingleObject(answerReady_, 1000) == WAIT_OBJECT_0;
       case WAIT_OBJECT_0 + 2:
-        cancel_seen = true;
+        cancelSeen = true;
         break;
       case WAIT_TIMEOUT:
         break;
@@ -486,13 +486,13 @@ bool RendererClient::WaitForAnswer(DWORD timeout_ms, DWORD started) {
   }
 }
 
-bool RendererClient::ReceiveHeader(Header &header, DWORD timeout_ms) {
-  return Receive(&header, sizeof header, timeout_ms, GetTickCount());
+bool RendererClient::ReceiveHeader(Header &header, DWORD timeoutMs) {
+  return Receive(&header, sizeof header, timeoutMs, GetTickCount());
 }
 
 OpenResult RendererClient::DoOpen(const std::wstring &path) {
   OpenResult result;
-  open_path_.clear();
+  openPath_.clear();
   result.code = kWorkerFailed;
   if (path.size() > kMaxPathUnits) {
     result.code = kCannotOpen;
@@ -513,7 +513,7 @@ OpenResult RendererClient::DoOpen(const std::wstring &path) {
     }
     if (header.code != kOk && header.code != kRepaired) {
       if (header.size != 0) break;
-      worker_has_document_ = false;
+      workerHasDocument_ = false;
       result.code = header.code;
       return result;
     }
@@ -523,7 +523,7 @@ OpenResult RendererClient::DoOpen(const std::wstring &path) {
         header.size != 8 + counts[1] * sizeof(PageSize)) {
       break;
     }
-    result.page_count = counts[0];
+    result.pageCount = counts[0];
     result.pages.resize(counts[1]);
     if (!Receive(result.pages.data(), counts[1] * sizeof(PageSize), kOpenTimeoutMs, started)) break;
     if (!std::all_of(result.pages.begin(), result.pages.end(), ValidPageSize)) {
@@ -535,8 +535,8 @@ OpenResult RendererClient::DoOpen(const std::wstring &path) {
     }
     result.repaired = header.code == kRepaired;
     result.code = kOk;
-    open_path_ = path;
-    worker_has_document_ = true;
+    openPath_ = path;
+    workerHasDocument_ = true;
     return result;
   }
   StopWorker(false);
@@ -549,26 +549,26 @@ OpenResult RendererClient::DoOpen(const std::wstring &path) {
 // may have been replaced meanwhile. Pages of another count or size would be drawn into the old
 // layout, so such a file is announced as a document of its own.
 bool RendererClient::Reopen(uint32_t generation) {
-  if (worker_has_document_) return true;
-  const std::wstring path = open_path_;
+  if (workerHasDocument_) return true;
+  const std::wstring path = openPath_;
   OpenResult reopened = DoOpen(path);
   if (reopened.code != kOk) return false;
   const auto same = [](const PageSize &a, const PageSize &b) { return a.width == b.width && a.height == b.height; };
   // An open answers with the first pages' sizes only: those known on both sides are compared.
-  const size_t known = std::min(reopened.pages.size(), open_pages_.size());
-  if (reopened.page_count == open_page_count_ &&
-      std::equal(reopened.pages.begin(), reopened.pages.begin() + known, open_pages_.begin(), same)) {
+  const size_t known = std::min(reopened.pages.size(), openPages_.size());
+  if (reopened.pageCount == openPageCount_ &&
+      std::equal(reopened.pages.begin(), reopened.pages.begin() + known, openPages_.begin(), same)) {
     return true;
   }
-  open_pages_ = reopened.pages;
-  open_page_count_ = reopened.page_count;
+  openPages_ = reopened.pages;
+  openPageCount_ = reopened.pageCount;
   std::lock_guard lock(mutex_);
   if (stop_ || generation != generation_) return false;
   reopened.generation = ++generation_;
   jobs_.clear();
   finished_.clear();
   replaced_ = std::move(reopened);
-  if (notify_window_) PostMessageW(notify_window_, notify_message_, kDocumentReplaced, 0);
+  if (notifyWindow_) PostMessageW(notifyWindow_, notifyMessage_, kDocumentReplaced, 0);
   return false;
 }
 
@@ -582,32 +582,36 @@ bool RendererClient::TakeReplaced(OpenResult &replaced) {
   return current;
 }
 
-RenderedPage RendererClient::DoRender(const RenderJob &job) {
-  // A worker may have died since its last answer (or die of this page): one retry with a
-  // fresh worker tells the two apart.
+// A worker may have died since its last answer (or die of this job): one retry with a fresh
+// worker tells the two apart. Once runs the job and says whether the worker was lost on it;
+// a job of a document no longer shown is not tried again.
+template <typename Answer, typename Job, typename Once>
+Answer RendererClient::WithOneRetry(const Job &job, Once once) {
   for (int attempt = 0; attempt < 2; ++attempt) {
-    bool worker_lost = false;
-    RenderedPage page = RenderOnce(job, worker_lost);
-    if (!worker_lost) return page;
-    {
-      std::lock_guard lock(mutex_);
-      if (stop_ || job.generation != generation_) return page;
-    }
+    bool workerLost = false;
+    Answer answer = (this->*once)(job, workerLost);
+    if (!workerLost) return answer;
+    std::lock_guard lock(mutex_);
+    if (stop_ || job.generation != generation_) return answer;
   }
-  RenderedPage page;
-  page.job = job;
-  page.failed = true;
-  return page;
+  Answer answer;
+  answer.job = job;
+  answer.failed = true;
+  return answer;
 }
 
-RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost) {
+RenderedPage RendererClient::DoRender(const RenderJob &job) {
+  return WithOneRetry<RenderedPage>(job, &RendererClient::RenderOnce);
+}
+
+RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &workerLost) {
   RenderedPage page;
   page.job = job;
   page.failed = true;
-  if (open_path_.empty()) return page;
+  if (openPath_.empty()) return page;
   // The section goes to the worker before any message does: a dead one is replaced first.
   if (!EnsureWorker()) {
-    worker_lost = true;
+    workerLost = true;
     return page;
   }
   if (!Reopen(job.generation)) return page;
@@ -620,20 +624,20 @@ RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &worker_lost)
   const uint32_t remote = pixels.HandFor(process_);
   if (!remote) {
     StopWorker(false);
-    worker_lost = true;
+    workerLost = true;
     return page;
   }
   const DWORD started = GetTickCount();
   const RenderRequest request{job.page + 1, job.width, job.height, remote};
-  const PartRequest part{request, job.quarter_turns, job.page_width ? job.page_width : job.width,
-                         job.page_width ? job.page_height : job.height, job.left, job.top};
-  const bool whole = job.quarter_turns == 0 && job.page_width == 0;
+  const PartRequest part{request, job.quarterTurns, job.pageWidth ? job.pageWidth : job.width,
+                         job.pageWidth ? job.pageHeight : job.height, job.left, job.top};
+  const bool whole = job.quarterTurns == 0 && job.pageWidth == 0;
   Header header{};
   if (!(whole ? Send(kRender, &request, sizeof request) : Send(kRenderPart, &part, sizeof part)) ||
       !Receive(&header, sizeof header, kRenderTimeoutMs, started)) {
     StopWorker(false);
     // A page that took all the time it had would take it again with a fresh worker.
-    worker_lost = Elapsed(started) <= kRenderTimeoutMs;
+    workerLost = Elapsed(started) <= kRenderTimeoutMs;
     return page;
   }
   if (header.code != kOk) {
@@ -660,15 +664,15 @@ bool RendererClient::SizesStep() {
   {
     std::lock_guard lock(mutex_);
     generation = generation_;
-    first = sizes_next_;
-    end = sizes_end_;
+    first = sizesNext_;
+    end = sizesEnd_;
   }
   const SizesRequest request{first + 1, end - first};
   std::vector<char> payload(sizeof request);
   std::memcpy(payload.data(), &request, sizeof request);
   TextAnswer answer;
-  bool worker_lost = false;
-  if (!Exchange(kSizes, payload, kOpenTimeoutMs, answer, worker_lost)) return false;
+  bool workerLost = false;
+  if (!Exchange(kSizes, payload, kOpenTimeoutMs, answer, workerLost)) return false;
   const size_t count = answer.text.size() / sizeof(PageSize);
   if (count == 0 || count > end - first || answer.text.size() % sizeof(PageSize) != 0) {
     StopWorker(false);
@@ -681,76 +685,64 @@ bool RendererClient::SizesStep() {
     return false;
   }
   std::lock_guard lock(mutex_);
-  if (generation != generation_ || first != sizes_next_) return true;
-  sizes_next_ = first + uint32_t(count);
-  sizes_done_.push_back(std::move(arrived));
+  if (generation != generation_ || first != sizesNext_) return true;
+  sizesNext_ = first + uint32_t(count);
+  sizesDone_.push_back(std::move(arrived));
   return true;
 }
 
-TextAnswer RendererClient::DoText(const TextJob &job) {
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    bool worker_lost = false;
-    TextAnswer answer = TextOnce(job, worker_lost);
-    if (!worker_lost) return answer;
-    std::lock_guard lock(mutex_);
-    if (stop_ || job.generation != generation_) return answer;
-  }
-  TextAnswer answer;
-  answer.job = job;
-  answer.failed = true;
-  return answer;
-}
+TextAnswer RendererClient::DoText(const TextJob &job) { return WithOneRetry<TextAnswer>(job, &RendererClient::TextOnce); }
 
-TextAnswer RendererClient::TextOnce(const TextJob &job, bool &worker_lost) {
+TextAnswer RendererClient::TextOnce(const TextJob &job, bool &workerLost) {
   TextAnswer answer;
   answer.job = job;
   answer.failed = true;
 #ifdef FOLVANE_TEST_SEAMS
   if (job.held) {
-    Exchange(kTextHeld, {}, kRenderTimeoutMs, answer, worker_lost);
+    Exchange(kTextHeld, {}, kRenderTimeoutMs, answer, workerLost);
     return answer;
   }
 #endif
   const uint32_t page = job.page + 1;
   std::vector<char> request(job.outline ? 0 : sizeof page);
   if (!job.outline) std::memcpy(request.data(), &page, sizeof page);
-  Exchange(job.outline ? kOutline : kText, request, kRenderTimeoutMs, answer, worker_lost);
+  Exchange(job.outline ? kOutline : kText, request, kRenderTimeoutMs, answer, workerLost);
   return answer;
 }
 
 // Sends one text request and takes its answer into answer.text; false, with answer.failed,
-// when there is none. worker_lost: the worker died or hung on it and has been stopped.
-bool RendererClient::Exchange(uint32_t code, const std::vector<char> &request, DWORD timeout_ms, TextAnswer &answer,
-                              bool &worker_lost) {
+// when there is none. workerLost: the worker died or hung on it and has been stopped.
+bool RendererClient::Exchange(uint32_t code, const std::vector<char> &request, DWORD timeoutMs, TextAnswer &answer,
+                              bool &workerLost) {
   answer.failed = true;
-  if (open_path_.empty()) return false;
+  if (openPath_.empty()) return false;
   if (!EnsureWorker()) {
-    worker_lost = true;
+    workerLost = true;
     return false;
   }
   if (!Reopen(answer.job.generation)) return false;
   const DWORD started = GetTickCount();
   Header header{};
-  if (!Send(code, request.data(), uint32_t(request.size())) || !Receive(&header, sizeof header, timeout_ms, started)) {
+  if (!Send(code, request.data(), uint32_t(request.size())) || !Receive(&header, sizeof header, timeoutMs, started)) {
     StopWorker(false);
-    worker_lost = true;
+    workerLost = true;
     return false;
   }
   if (header.code != kOk) {
     if (header.size != 0) StopWorker(false);
-    answer.too_large = header.code == kTooLarge;
+    answer.tooLarge = header.code == kTooLarge;
     return false;
   }
   if (header.size > kMaxTextPayload) {
     // The rest of it is not read: the worker is out of step and replaced.
     StopWorker(false);
-    answer.too_large = true;
+    answer.tooLarge = true;
     return false;
   }
   std::vector<char> payload(header.size);
-  if (!payload.empty() && !Receive(payload.data(), header.size, timeout_ms, started)) {
+  if (!payload.empty() && !Receive(payload.data(), header.size, timeoutMs, started)) {
     StopWorker(false);
-    worker_lost = true;
+    workerLost = true;
     return false;
   }
   answer.text = std::move(payload);
@@ -771,17 +763,17 @@ void RendererClient::FindStep() {
   FindProgress &progress = search.progress;
   const uint32_t left = progress.total - progress.searched;
   const uint32_t units = uint32_t(std::min<size_t>(job.query.size(), kMaxPathUnits));
-  const FindRequest request{progress.page + 1, search.single_pages ? 1u : left, job.forward ? 1u : 0u,
+  const FindRequest request{progress.page + 1, search.singlePages ? 1u : left, job.forward ? 1u : 0u,
                             kFindStepMs};
   std::vector<char> payload(sizeof request + units * 2);
   std::memcpy(payload.data(), &request, sizeof request);
   std::memcpy(payload.data() + sizeof request, job.query.data(), units * 2);
   TextAnswer answer;
   answer.job = job;
-  bool worker_lost = false;
+  bool workerLost = false;
   // A page gets its whole time even at the end of a step.
-  const DWORD timeout = kPageTextTimeoutMs + (search.single_pages ? 0 : kFindStepMs);
-  const bool answered = Exchange(kFind, payload, timeout, answer, worker_lost);
+  const DWORD timeout = kPageTextTimeoutMs + (search.singlePages ? 0 : kFindStepMs);
+  const bool answered = Exchange(kFind, payload, timeout, answer, workerLost);
   FindAnswer found{};
   if (answered && answer.text.size() >= sizeof found) {
     std::memcpy(&found, answer.text.data(), sizeof found);
@@ -793,36 +785,36 @@ void RendererClient::FindStep() {
     progress.searched += pages;
     progress.page = job.forward ? (progress.page + pages) % count : (progress.page + count - pages % count) % count;
   };
-  if (answered && found.searched >= 1 && found.searched <= left && found.too_large <= found.searched) {
-    search.too_large += found.too_large;
-    if (search.single_pages) --search.single_pages;
+  if (answered && found.searched >= 1 && found.searched <= left && found.tooLarge <= found.searched) {
+    search.tooLarge += found.tooLarge;
+    if (search.singlePages) --search.singlePages;
     if (found.page != 0) {
-      answer.found_page = int(found.page) - 1;
+      answer.foundPage = int(found.page) - 1;
       done = true;
     } else {
       advance(found.searched);
       answer.text.clear();
     }
-  } else if (worker_lost && !search.single_pages) {
+  } else if (workerLost && !search.singlePages) {
     // Somewhere in this step: go again page by page, within what a step can reach.
-    search.single_pages = 1000;
+    search.singlePages = 1000;
   } else {
     // The page to blame, or an answer not to be trusted: skip it and go on.
     ++search.skipped;
-    search.single_pages = 0;
+    search.singlePages = 0;
     advance(1);
     answer.text.clear();
   }
   if (progress.searched >= progress.total) done = true;
   answer.failed = false;
   answer.skipped = search.skipped;
-  answer.too_large_pages = search.too_large;
+  answer.tooLargePages = search.tooLarge;
   std::lock_guard lock(mutex_);
   // Cancelled or replaced meanwhile: the step's result is dropped.
   if (!search_ || search_->job.id != job.id) return;
   if (done) {
     search_.reset();
-    GuardThread([&] { text_done_.push_back(std::move(answer)); });
+    GuardThread([&] { textDone_.push_back(std::move(answer)); });
   } else {
     *search_ = std::move(search);
   }
@@ -832,22 +824,22 @@ void RendererClient::FindStep() {
 
 namespace pdfview {
 
-RenderedPage RendererClient::RenderNow(const RenderJob &job, const std::function<bool()> &keep_waiting) {
+RenderedPage RendererClient::RenderNow(const RenderJob &job, const std::function<bool()> &keepWaiting) {
   std::unique_lock lock(mutex_);
-  urgent_done_.reset();
+  urgentDone_.reset();
   urgent_ = job;
   wake_.notify_all();
   for (;;) {
-    if (urgent_done_) {
-      RenderedPage page = std::move(*urgent_done_);
-      urgent_done_.reset();
+    if (urgentDone_) {
+      RenderedPage page = std::move(*urgentDone_);
+      urgentDone_.reset();
       return page;
     }
     lock.unlock();
-    const bool go_on = keep_waiting();
+    const bool goOn = keepWaiting();
     lock.lock();
-    if (!go_on) break;
-    text_ready_.wait_for(lock, std::chrono::milliseconds(30));
+    if (!goOn) break;
+    textReady_.wait_for(lock, std::chrono::milliseconds(30));
   }
   // Given up: a job not yet started is dropped; one in progress ends by itself, unseen.
   urgent_.reset();

@@ -27,9 +27,9 @@ struct RenderJob {
   uint32_t page = 0;        // from 0
   uint32_t width = 0, height = 0;
   // Turned by quarter turns clockwise; or a band of width x height at (left, top) of the page
-  // drawn page_width x page_height (0: the page is the band).
-  uint32_t quarter_turns = 0;
-  uint32_t page_width = 0, page_height = 0, left = 0, top = 0;
+  // drawn pageWidth x pageHeight (0: the page is the band).
+  uint32_t quarterTurns = 0;
+  uint32_t pageWidth = 0, pageHeight = 0, left = 0, top = 0;
   bool operator==(const RenderJob &) const = default;
 };
 
@@ -61,7 +61,7 @@ class PagePixels {
 struct RenderedPage {
   RenderJob job;
   bool failed = false;
-  uint32_t worker_starts = 0;  // RendererClient::WorkerStarts() when it was answered
+  uint32_t workerStarts = 0;  // RendererClient::WorkerStarts() when it was answered
   uint32_t width = 0, height = 0;
   PagePixels pixels;
 };
@@ -84,10 +84,10 @@ struct TextJob {
 struct TextAnswer {
   TextJob job;
   bool failed = false;
-  bool too_large = false;  // failed: the text is over the protocol's bounds
-  int found_page = -1;     // a search's page with a match, from 0
+  bool tooLarge = false;  // failed: the text is over the protocol's bounds
+  int foundPage = -1;     // a search's page with a match, from 0
   uint32_t skipped = 0;    // a search's pages given up on: too slow, or fatal to the worker
-  uint32_t too_large_pages = 0;  // a search's pages passed over for text over the bounds
+  uint32_t tooLargePages = 0;  // a search's pages passed over for text over the bounds
   std::vector<char> text;  // the page's text, encoded (PageText.h)
 };
 
@@ -102,7 +102,7 @@ struct FindProgress {
 struct OpenResult {
   uint32_t code = pdfrender::kCannotOpen;  // pdfrender::Answer, or kWorkerFailed
   uint32_t generation = 0;
-  uint32_t page_count = 0;
+  uint32_t pageCount = 0;
   // The first pages' sizes; the others follow in the background (TakeSizes).
   std::vector<pdfrender::PageSize> pages;
   bool repaired = false;  // opened from a repaired copy of a damaged file
@@ -130,7 +130,7 @@ class RendererClient {
   // A search answers at least this often, so that it reports progress and can be cancelled.
   static constexpr uint32_t kFindStepMs = 100;
 
-  explicit RendererClient(std::wstring worker_path);
+  explicit RendererClient(std::wstring workerPath);
   ~RendererClient();
   RendererClient(const RendererClient &) = delete;
   RendererClient &operator=(const RendererClient &) = delete;
@@ -153,7 +153,7 @@ class RendererClient {
   // Announced like renders.
   std::vector<ArrivedSizes> TakeSizes();
   // Workers started so far; a restart is announced like a render.
-  uint32_t WorkerStarts() const { return worker_starts_; }
+  uint32_t WorkerStarts() const { return workerStarts_; }
 
   // Page text runs after renders, the newest request first; a search runs in steps after
   // both, one at a time: a new one replaces it. Answers and a search's progress are
@@ -164,11 +164,11 @@ class RendererClient {
   FindProgress Progress();
   std::vector<TextAnswer> TakeText();
   // Waits for one answer (which TakeText then no longer gives); failed after the timeout.
-  TextAnswer WaitText(uint32_t id, DWORD timeout_ms);
+  TextAnswer WaitText(uint32_t id, DWORD timeoutMs);
 
-  // Renders one job ahead of all others (printing) and waits for it, calling keep_waiting
+  // Renders one job ahead of all others (printing) and waits for it, calling keepWaiting
   // now and then: when that answers false the wait is given up and the job dropped.
-  RenderedPage RenderNow(const RenderJob &job, const std::function<bool()> &keep_waiting);
+  RenderedPage RenderNow(const RenderJob &job, const std::function<bool()> &keepWaiting);
 
  private:
   void StartThread();
@@ -176,70 +176,72 @@ class RendererClient {
   bool EnsureWorker();
   void StopWorker(bool polite);
   bool Send(uint32_t code, const void *payload, uint32_t size);
-  bool Receive(void *data, uint32_t size, DWORD timeout_ms, DWORD started);
-  bool WaitForAnswer(DWORD timeout_ms, DWORD started);
-  bool ReceiveHeader(pdfrender::Header &header, DWORD timeout_ms);
+  bool Receive(void *data, uint32_t size, DWORD timeoutMs, DWORD started);
+  bool WaitForAnswer(DWORD timeoutMs, DWORD started);
+  bool ReceiveHeader(pdfrender::Header &header, DWORD timeoutMs);
   OpenResult DoOpen(const std::wstring &path);
   bool Reopen(uint32_t generation);
+  template <typename Answer, typename Job, typename Once>
+  Answer WithOneRetry(const Job &job, Once once);
   RenderedPage DoRender(const RenderJob &job);
-  RenderedPage RenderOnce(const RenderJob &job, bool &worker_lost);
+  RenderedPage RenderOnce(const RenderJob &job, bool &workerLost);
   TextAnswer DoText(const TextJob &job);
-  TextAnswer TextOnce(const TextJob &job, bool &worker_lost);
-  bool Exchange(uint32_t code, const std::vector<char> &request, DWORD timeout_ms, TextAnswer &answer,
-                bool &worker_lost);
+  TextAnswer TextOnce(const TextJob &job, bool &workerLost);
+  bool Exchange(uint32_t code, const std::vector<char> &request, DWORD timeoutMs, TextAnswer &answer,
+                bool &workerLost);
   void FindStep();
   bool SizesStep();
 
-  const std::wstring worker_path_;
+  const std::wstring workerPath_;
   WorkerProcess worker_;
   HANDLE process_ = nullptr;  // the worker's, while it runs
-  HANDLE to_worker_ = nullptr;
-  HANDLE from_worker_ = nullptr;  // a named pipe's end, opened for overlapped reads
-  HANDLE answer_ready_ = nullptr;  // the event of a read from it
+  HANDLE toWorker_ = nullptr;
+  HANDLE fromWorker_ = nullptr;  // a named pipe's end, opened for overlapped reads
+  HANDLE answerReady_ = nullptr;  // the event of a read from it
   // Set when the document changes, so that the worker gives up the page it is drawing.
   HANDLE cancel_ = nullptr;
   // The document the worker holds, reopened after a restart.
-  std::wstring open_path_;
-  std::vector<pdfrender::PageSize> open_pages_;
-  uint32_t open_page_count_ = 0;
-  bool worker_has_document_ = false;
-  std::atomic<uint32_t> worker_starts_{0};
+  std::wstring openPath_;
+  std::vector<pdfrender::PageSize> openPages_;
+  uint32_t openPageCount_ = 0;
+  bool workerHasDocument_ = false;
+  std::atomic<uint32_t> workerStarts_{0};
 
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable opened_;
   bool stop_ = false;
-  bool warm_up_ = false;
-  bool open_pending_ = false;
-  bool abort_render_ = false;
-  std::wstring open_request_;
-  bool open_done_ = false;
-  OpenResult open_result_;
+  bool warmUp_ = false;
+  bool openPending_ = false;
+  bool abortRender_ = false;
+  std::wstring openRequest_;
+  bool openDone_ = false;
+  OpenResult openResult_;
   std::optional<OpenResult> replaced_;
   uint32_t generation_ = 0;
   std::deque<RenderJob> jobs_;
   std::optional<RenderJob> urgent_;
-  std::optional<RenderedPage> urgent_done_;
-  RenderJob in_flight_;
+  std::optional<RenderedPage> urgentDone_;
+  RenderJob inFlight_;
   std::vector<RenderedPage> finished_;
-  std::deque<TextJob> text_jobs_;
+  std::deque<TextJob> textJobs_;
   struct Search {
     TextJob job;
     FindProgress progress;
-    uint32_t skipped = 0, too_large = 0;
+    uint32_t skipped = 0, tooLarge = 0;
     // After a step lost the worker: pages one at a time until the one to blame is skipped.
-    uint32_t single_pages = 0;
+    uint32_t singlePages = 0;
   };
   std::optional<Search> search_;
-  // Pages whose sizes are still to be asked for: [sizes_next_, sizes_end_), from 0.
-  uint32_t sizes_next_ = 0, sizes_end_ = 0;
-  std::vector<ArrivedSizes> sizes_done_;
-  std::vector<TextAnswer> text_done_;
-  std::condition_variable text_ready_;
-  uint32_t last_text_id_ = 0;
-  UINT text_message_ = 0;
-  HWND notify_window_ = nullptr;
-  UINT notify_message_ = 0;
+  // Pages whose sizes are still to be asked for: [sizesNext_, sizesEnd_), from 0.
+  uint32_t sizesNext_ = 0, sizesEnd_ = 0;
+  std::vector<ArrivedSizes> sizesDone_;
+  std::vector<TextAnswer> textDone_;
+  std::condition_variable textReady_;
+  uint32_t lastTextId_ = 0;
+  UINT textMessage_ = 0;
+  HWND notifyWindow_ = nullptr;
+  UINT notifyMessage_ = 0;
   std::thread thread_;
 };
 

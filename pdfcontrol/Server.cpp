@@ -35,8 +35,8 @@ class ClassFactory final : public IClassFactory {
   }
   // A static object, which lives as long as the module: each reference held on it keeps the
   // module loaded.
-  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&g_server_locks)); }
-  STDMETHODIMP_(ULONG) Release() override { return ULONG(InterlockedDecrement(&g_server_locks)); }
+  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&serverLocks)); }
+  STDMETHODIMP_(ULONG) Release() override { return ULONG(InterlockedDecrement(&serverLocks)); }
   STDMETHODIMP CreateInstance(IUnknown *outer, REFIID iid, void **out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -49,9 +49,9 @@ class ClassFactory final : public IClassFactory {
   }
   STDMETHODIMP LockServer(BOOL lock) override {
     if (lock) {
-      InterlockedIncrement(&g_server_locks);
+      InterlockedIncrement(&serverLocks);
     } else {
-      InterlockedDecrement(&g_server_locks);
+      InterlockedDecrement(&serverLocks);
     }
     return S_OK;
   }
@@ -158,9 +158,9 @@ HRESULT Unregister(HKEY classes) {
 }
 
 // Whether a DllInstall command line ("force", "user", "user,force") names a word.
-bool Names(LPCWSTR command_line, const wchar_t *word) {
-  if (!command_line) return false;
-  const std::wstring line = command_line;
+bool Names(LPCWSTR commandLine, const wchar_t *word) {
+  if (!commandLine) return false;
+  const std::wstring line = commandLine;
   const size_t length = lstrlenW(word);
   for (size_t start = 0; start <= line.size();) {
     size_t end = line.find_first_of(L", ", start);
@@ -190,7 +190,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void **out) {
   return factory.QueryInterface(iid, out);
 }
 
-STDAPI DllCanUnloadNow() { return g_server_locks == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() { return serverLocks == 0 ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() {
   return GuardCom([] { return Register(HKEY_CLASSES_ROOT, false); });
@@ -198,12 +198,12 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() { return Unregister(HKEY_CLASSES_ROOT); }
 
-STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
   return GuardCom([&] {
-    const ClassesKey classes(Names(command_line, L"user"));
+    const ClassesKey classes(Names(commandLine, L"user"));
     if (classes.Failed()) return SELFREG_E_CLASS;
     if (!install) return Unregister(classes.Get());
-    return Register(classes.Get(), Names(command_line, L"force"));
+    return Register(classes.Get(), Names(commandLine, L"force"));
   });
 }
 

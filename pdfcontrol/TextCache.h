@@ -15,7 +15,7 @@ namespace pdfview {
 struct CachedText {
   PageText text;
   std::vector<char> encoded;  // the answer as sent, where one is kept
-  bool too_large = false;     // over the protocol's bounds: nothing of it is kept
+  bool tooLarge = false;     // over the protocol's bounds: nothing of it is kept
   size_t Bytes() const;
 };
 

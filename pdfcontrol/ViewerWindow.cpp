@@ -57,14 +57,14 @@ HMODULE ThisModule() {
 }
 
 ViewerWindow::ViewerWindow(RendererClient &renderer) : renderer_(renderer) {
-  title_font_ = CreateFontW(-16, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
-  text_font_ = CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+  titleFont_ = CreateFontW(-16, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+  textFont_ = CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
 }
 
 ViewerWindow::~ViewerWindow() {
   Destroy();
-  DeleteObject(title_font_);
-  DeleteObject(text_font_);
+  DeleteObject(titleFont_);
+  DeleteObject(textFont_);
 }
 
 HWND ViewerWindow::Create(HWND parent, const RECT &bounds) {
@@ -95,20 +95,20 @@ void ViewerWindow::Destroy() {
 }
 
 void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages,
-                                uint32_t page_count, bool damaged) {
+                                uint32_t pageCount, bool damaged) {
   std::vector<std::pair<float, float>> sizes;
   for (const auto &page : pages) sizes.emplace_back(page.width, page.height);
-  layout_.SetPages(std::move(sizes), int(page_count));
+  layout_.SetPages(std::move(sizes), int(pageCount));
   turns_ = 0;
-  has_document_ = true;
+  hasDocument_ = true;
   damaged_ = damaged;
   generation_ = generation;
   zoom_ = 1.0;
-  scroll_x_ = scroll_y_ = 0;
+  scrollX_ = scrollY_ = 0;
   cache_.clear();
-  failed_pages_.clear();
-  message_title_.clear();
-  message_reason_.clear();
+  failedPages_.clear();
+  messageTitle_.clear();
+  messageReason_.clear();
   if (window_) SetWindowTextW(window_, L"");
   Relayout();
   // The first page is drawn while the window paints its empty frame, not after.
@@ -117,8 +117,8 @@ void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender
 
 void ViewerWindow::ShowMessage(const std::wstring &title, const std::wstring &reason) {
   Clear();
-  message_title_ = title;
-  message_reason_ = reason;
+  messageTitle_ = title;
+  messageReason_ = reason;
   if (!window_) return;
   // The window's text carries the message too, for whatever reads windows rather than pixels.
   SetWindowTextW(window_, (title + L"\r\n" + reason).c_str());
@@ -126,14 +126,14 @@ void ViewerWindow::ShowMessage(const std::wstring &title, const std::wstring &re
 }
 
 void ViewerWindow::Clear() {
-  has_document_ = false;
+  hasDocument_ = false;
   layout_.SetPages({});
   cache_.clear();
-  failed_pages_.clear();
-  message_title_.clear();
-  message_reason_.clear();
+  failedPages_.clear();
+  messageTitle_.clear();
+  messageReason_.clear();
   if (window_) SetWindowTextW(window_, L"");
-  scroll_x_ = scroll_y_ = 0;
+  scrollX_ = scrollY_ = 0;
   Relayout();
 }
 
@@ -141,9 +141,9 @@ bool ViewerWindow::Busy() const {
   if (!window_) return false;
   RECT update;
   if (GetUpdateRect(window_, &update, FALSE)) return true;
-  if (!has_document_) return false;
+  if (!hasDocument_) return false;
   const SIZE client = ClientSize();
-  const auto [first, last] = layout_.VisibleRange(scroll_y_, client.cy);
+  const auto [first, last] = layout_.VisibleRange(scrollY_, client.cy);
   for (int i = first; i < last; ++i) {
     if (Failed(i)) continue;
     auto it = cache_.find(i);
@@ -194,12 +194,12 @@ RECT ViewerWindow::PagesArea() const {
 
 void ViewerWindow::Turn(int quarters) {
   const int turns = ((turns_ + quarters) % 4 + 4) % 4;
-  if (!has_document_ || turns == turns_) return;
+  if (!hasDocument_ || turns == turns_) return;
   if ((turns - turns_) % 2) layout_.SwapSides();
   turns_ = turns;
   // Every page is drawn anew; what was drawn at another angle would be drawn wrong.
   cache_.clear();
-  failed_pages_.clear();
+  failedPages_.clear();
   Relayout();
   RequestVisible();
 }
@@ -213,9 +213,9 @@ void ViewerWindow::ScrollTo(int x, int y) {
   const SIZE client = ClientSize();
   x = std::clamp(x, 0, std::max(0, layout_.DocumentWidth() - int(client.cx)));
   y = std::clamp(y, 0, std::max(0, layout_.DocumentHeight() - int(client.cy)));
-  if (x == scroll_x_ && y == scroll_y_) return;
-  scroll_x_ = x;
-  scroll_y_ = y;
+  if (x == scrollX_ && y == scrollY_) return;
+  scrollX_ = x;
+  scrollY_ = y;
   UpdateScrollBars();
   if (window_) InvalidateRect(window_, nullptr, FALSE);
   if (extension_) extension_->ViewChanged();
@@ -252,10 +252,10 @@ LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_SIZE:
-      if (!in_relayout_) Relayout();
+      if (!inRelayout_) Relayout();
       return 0;
     case WM_SETFOCUS:
-      if (on_focus) on_focus();
+      if (onFocus) onFocus();
       break;
     case WM_VSCROLL:
       OnScroll(SB_VERT, LOWORD(wparam));
@@ -270,7 +270,7 @@ LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {
       } else {
         UINT lines = 3;
         SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-        ScrollTo(scroll_x_, scroll_y_ - MulDiv(delta, int(lines) * kLineStep, WHEEL_DELTA));
+        ScrollTo(scrollX_, scrollY_ - MulDiv(delta, int(lines) * kLineStep, WHEEL_DELTA));
       }
       return 0;
     }
@@ -285,7 +285,7 @@ LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {
       if (OnKey(wparam)) return 0;
       break;
     case kRenderedMessage:
-      if (wparam == RendererClient::kDocumentReplaced && on_replaced) on_replaced();
+      if (wparam == RendererClient::kDocumentReplaced && onReplaced) onReplaced();
       CollectRendered();
       return 0;
     case kWarmUpMessage:
@@ -311,34 +311,34 @@ SIZE ViewerWindow::ClientSize() const {
 void ViewerWindow::Relayout() {
   if (!window_) return;
   // Showing or hiding a scroll bar sends WM_SIZE back here.
-  in_relayout_ = true;
+  inRelayout_ = true;
   // The same spot of the same page stays at the top when the scale or a page's size changes.
-  const auto anchor = layout_.DocumentHeight() > 0 ? layout_.PlaceOf(scroll_y_) : std::pair<int, double>{0, 0};
+  const auto anchor = layout_.DocumentHeight() > 0 ? layout_.PlaceOf(scrollY_) : std::pair<int, double>{0, 0};
   // The vertical bar is always there with a document, so the fitted width does not depend on
   // whether the document is taller than the window.
-  ShowScrollBar(window_, SB_VERT, has_document_);
-  const double scale_before = layout_.PixelsPerPoint();
+  ShowScrollBar(window_, SB_VERT, hasDocument_);
+  const double scaleBefore = layout_.PixelsPerPoint();
   layout_.Arrange(ClientSize().cx, zoom_);
   // A zoom past the bounds is kept as the zoom shown, so that zooming back acts at once.
   const double shown = layout_.PixelsPerPoint() / layout_.FitWidthPixelsPerPoint();
   if (zoom_ != 1.0 && std::fabs(shown - zoom_) > 1e-9 && shown != 1.0) zoom_ = shown;
   // At another size a page that failed may render: it is tried again.
-  if (layout_.PixelsPerPoint() != scale_before) failed_pages_.clear();
+  if (layout_.PixelsPerPoint() != scaleBefore) failedPages_.clear();
   const SIZE client = ClientSize();
-  const bool wide = has_document_ && layout_.DocumentWidth() > client.cx;
+  const bool wide = hasDocument_ && layout_.DocumentWidth() > client.cx;
   ShowScrollBar(window_, SB_HORZ, wide);
   const SIZE now = ClientSize();
-  scroll_y_ = std::clamp(scroll_y_ == 0 ? 0 : layout_.RowOf(anchor), 0,
+  scrollY_ = std::clamp(scrollY_ == 0 ? 0 : layout_.RowOf(anchor), 0,
                          std::max(0, layout_.DocumentHeight() - int(now.cy)));
-  scroll_x_ = std::clamp(scroll_x_, 0, std::max(0, layout_.DocumentWidth() - int(now.cx)));
-  in_relayout_ = false;
+  scrollX_ = std::clamp(scrollX_, 0, std::max(0, layout_.DocumentWidth() - int(now.cx)));
+  inRelayout_ = false;
   UpdateScrollBars();
   InvalidateRect(window_, nullptr, FALSE);
   if (extension_) extension_->ViewChanged();
 }
 
 void ViewerWindow::UpdateScrollBars() {
-  if (!window_ || !has_document_) return;
+  if (!window_ || !hasDocument_) return;
   const SIZE client = ClientSize();
   SCROLLINFO info{};
   info.cbSize = sizeof info;
@@ -346,12 +346,12 @@ void ViewerWindow::UpdateScrollBars() {
   info.nMin = 0;
   info.nMax = std::max(0, layout_.DocumentHeight() - 1);
   info.nPage = UINT(std::max(0L, client.cy));
-  info.nPos = scroll_y_;
+  info.nPos = scrollY_;
   SetScrollInfo(window_, SB_VERT, &info, TRUE);
   info.fMask = SIF_ALL;
   info.nMax = std::max(0, layout_.DocumentWidth() - 1);
   info.nPage = UINT(std::max(0L, client.cx));
-  info.nPos = scroll_x_;
+  info.nPos = scrollX_;
   SetScrollInfo(window_, SB_HORZ, &info, TRUE);
 }
 
@@ -361,7 +361,7 @@ void ViewerWindow::OnScroll(int bar, WORD code) {
   info.fMask = SIF_ALL;
   GetScrollInfo(window_, bar, &info);
   const int page = std::max(int(info.nPage) - kLineStep, kLineStep);
-  int pos = bar == SB_VERT ? scroll_y_ : scroll_x_;
+  int pos = bar == SB_VERT ? scrollY_ : scrollX_;
   switch (code) {
     case SB_LINEUP: pos -= kLineStep; break;
     case SB_LINEDOWN: pos += kLineStep; break;
@@ -374,9 +374,9 @@ void ViewerWindow::OnScroll(int bar, WORD code) {
     default: return;
   }
   if (bar == SB_VERT) {
-    ScrollTo(scroll_x_, pos);
+    ScrollTo(scrollX_, pos);
   } else {
-    ScrollTo(pos, scroll_y_);
+    ScrollTo(pos, scrollY_);
   }
 }
 
@@ -392,21 +392,21 @@ bool ViewerWindow::OnKey(WPARAM key) {
       case VK_OEM_MINUS: ZoomBy(0.8); return true;
       case '0':
       case VK_NUMPAD0: FitWidth(); return true;
-      case VK_HOME: ScrollTo(scroll_x_, 0); return true;
-      case VK_END: ScrollTo(scroll_x_, layout_.DocumentHeight()); return true;
+      case VK_HOME: ScrollTo(scrollX_, 0); return true;
+      case VK_END: ScrollTo(scrollX_, layout_.DocumentHeight()); return true;
     }
     return false;
   }
   switch (key) {
-    case VK_PRIOR: ScrollTo(scroll_x_, scroll_y_ - page); return true;
+    case VK_PRIOR: ScrollTo(scrollX_, scrollY_ - page); return true;
     case VK_NEXT:
-    case VK_SPACE: ScrollTo(scroll_x_, scroll_y_ + page); return true;
+    case VK_SPACE: ScrollTo(scrollX_, scrollY_ + page); return true;
     case VK_HOME: ScrollTo(0, 0); return true;
-    case VK_END: ScrollTo(scroll_x_, layout_.DocumentHeight()); return true;
-    case VK_UP: ScrollTo(scroll_x_, scroll_y_ - kLineStep); return true;
-    case VK_DOWN: ScrollTo(scroll_x_, scroll_y_ + kLineStep); return true;
-    case VK_LEFT: ScrollTo(scroll_x_ - kLineStep, scroll_y_); return true;
-    case VK_RIGHT: ScrollTo(scroll_x_ + kLineStep, scroll_y_); return true;
+    case VK_END: ScrollTo(scrollX_, layout_.DocumentHeight()); return true;
+    case VK_UP: ScrollTo(scrollX_, scrollY_ - kLineStep); return true;
+    case VK_DOWN: ScrollTo(scrollX_, scrollY_ + kLineStep); return true;
+    case VK_LEFT: ScrollTo(scrollX_ - kLineStep, scrollY_); return true;
+    case VK_RIGHT: ScrollTo(scrollX_ + kLineStep, scrollY_); return true;
   }
   return false;
 }
@@ -418,17 +418,17 @@ void ViewerWindow::Paint(HDC dc, int width, int height) {
   if (left > 0) Fill(dc, RECT{0, top, left, height}, GetSysColor(COLOR_BTNFACE));
   const RECT all{left, top, width, height};
   Fill(dc, all, kBackground);
-  if (!has_document_) {
-    if (!message_title_.empty()) PaintMessage(dc, all);
+  if (!hasDocument_) {
+    if (!messageTitle_.empty()) PaintMessage(dc, all);
     return;
   }
   const int saved = SaveDC(dc);
   IntersectClipRect(dc, all.left, all.top, all.right, all.bottom);
-  const auto [first, last] = layout_.VisibleRange(scroll_y_, height - top);
+  const auto [first, last] = layout_.VisibleRange(scrollY_, height - top);
   for (int i = first; i < last; ++i) {
     const PageBox &box = layout_.Box(i);
-    const RECT where{box.x - scroll_x_ + left, box.y - scroll_y_ + top, box.x - scroll_x_ + left + box.width,
-                     box.y - scroll_y_ + top + box.height};
+    const RECT where{box.x - scrollX_ + left, box.y - scrollY_ + top, box.x - scrollX_ + left + box.width,
+                     box.y - scrollY_ + top + box.height};
     const RECT frame{where.left - 1, where.top - 1, where.right + 1, where.bottom + 1};
     Fill(dc, frame, RGB(64, 64, 64));
     PaintPage(dc, i, where);
@@ -442,10 +442,10 @@ void ViewerWindow::PaintPage(HDC dc, int index, const RECT &where) {
   auto it = cache_.find(index);
   if (it == cache_.end()) {
     Fill(dc, where, RGB(255, 255, 255));
-    if (failed_pages_.count(index)) {
+    if (failedPages_.count(index)) {
       SetBkMode(dc, TRANSPARENT);
       SetTextColor(dc, RGB(160, 0, 0));
-      HGDIOBJ old = SelectObject(dc, text_font_);
+      HGDIOBJ old = SelectObject(dc, textFont_);
       RECT text = where;
       DrawTextW(dc, L"This page could not be shown.", -1, &text,
                 DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
@@ -472,26 +472,26 @@ void ViewerWindow::PaintMessage(HDC dc, const RECT &client) {
   SetTextColor(dc, RGB(255, 255, 255));
   RECT title{client.left + 16, client.top, client.right - 16, client.bottom};
   RECT reason = title;
-  HGDIOBJ old = SelectObject(dc, title_font_);
+  HGDIOBJ old = SelectObject(dc, titleFont_);
   RECT measure = title;
-  DrawTextW(dc, message_title_.c_str(), -1, &measure, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
-  SelectObject(dc, text_font_);
+  DrawTextW(dc, messageTitle_.c_str(), -1, &measure, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+  SelectObject(dc, textFont_);
   RECT measure2 = reason;
-  DrawTextW(dc, message_reason_.c_str(), -1, &measure2, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+  DrawTextW(dc, messageReason_.c_str(), -1, &measure2, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
   const int block = (measure.bottom - measure.top) + 8 + (measure2.bottom - measure2.top);
   title.top = std::max<LONG>(client.top + 8, (client.bottom - block) / 2);
   reason.top = title.top + (measure.bottom - measure.top) + 8;
-  SelectObject(dc, title_font_);
-  DrawTextW(dc, message_title_.c_str(), -1, &title, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
-  SelectObject(dc, text_font_);
-  DrawTextW(dc, message_reason_.c_str(), -1, &reason, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+  SelectObject(dc, titleFont_);
+  DrawTextW(dc, messageTitle_.c_str(), -1, &title, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+  SelectObject(dc, textFont_);
+  DrawTextW(dc, messageReason_.c_str(), -1, &reason, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
   SelectObject(dc, old);
 }
 
 void ViewerWindow::CollectRendered() {
   bool resized = false;
   for (const ArrivedSizes &arrived : renderer_.TakeSizes()) {
-    if (!has_document_ || arrived.generation != generation_) continue;
+    if (!hasDocument_ || arrived.generation != generation_) continue;
     std::vector<std::pair<float, float>> sizes;
     for (const auto &page : arrived.sizes) {
       if (turns_ % 2) sizes.emplace_back(page.height, page.width);
@@ -507,26 +507,26 @@ void ViewerWindow::CollectRendered() {
   }
   bool changed = false;
   for (RenderedPage &page : renderer_.TakeFinished()) {
-    if (!has_document_ || page.job.generation != generation_ || int(page.job.quarter_turns) != turns_ ||
+    if (!hasDocument_ || page.job.generation != generation_ || int(page.job.quarterTurns) != turns_ ||
         int(page.job.page) >= layout_.PageCount()) {
       continue;
     }
     const int index = int(page.job.page);
     if (page.failed) {
       // A page that fails again after its retry stays failed until the scale changes.
-      FailedPage &failed = failed_pages_[index];
-      failed.worker_starts = page.worker_starts;
+      FailedPage &failed = failedPages_[index];
+      failed.workerStarts = page.workerStarts;
       cache_.erase(index);
     } else {
-      failed_pages_.erase(index);
+      failedPages_.erase(index);
       cache_[index] = CachedPage{int(page.width), int(page.height), std::move(page.pixels), ++clock_};
     }
     changed = true;
   }
   // A restart of the worker is announced too: failed pages in view may be due a retry.
   const SIZE client = ClientSize();
-  const auto [first, last] = layout_.VisibleRange(scroll_y_, client.cy);
-  for (auto it = failed_pages_.lower_bound(first); it != failed_pages_.end() && it->first < last; ++it) {
+  const auto [first, last] = layout_.VisibleRange(scrollY_, client.cy);
+  for (auto it = failedPages_.lower_bound(first); it != failedPages_.end() && it->first < last; ++it) {
     if (!Failed(it->first)) {
       RequestVisible();
       break;
@@ -541,13 +541,13 @@ void ViewerWindow::CollectRendered() {
 }
 
 void ViewerWindow::RequestVisible() {
-  if (!has_document_) return;
+  if (!hasDocument_) return;
   const SIZE client = ClientSize();
-  auto [first, last] = layout_.VisibleRange(scroll_y_, client.cy);
+  auto [first, last] = layout_.VisibleRange(scrollY_, client.cy);
   std::vector<RenderJob> jobs;
   auto want = [&](int i) {
     if (i < 0 || i >= layout_.PageCount() || Failed(i)) return;
-    if (auto failed = failed_pages_.find(i); failed != failed_pages_.end()) failed->second.retried = true;
+    if (auto failed = failedPages_.find(i); failed != failedPages_.end()) failed->second.retried = true;
     const PageBox &box = layout_.Box(i);
     auto it = cache_.find(i);
     if (it != cache_.end() && it->second.width == box.width && it->second.height == box.height) return;
@@ -566,7 +566,7 @@ void ViewerWindow::TrimCache() {
   for (const auto &[index, page] : cache_) total += page.pixels.size();
   if (total <= kCachePixels) return;
   const SIZE client = ClientSize();
-  const auto [first, last] = layout_.VisibleRange(scroll_y_, client.cy);
+  const auto [first, last] = layout_.VisibleRange(scrollY_, client.cy);
   std::vector<std::pair<uint64_t, int>> order;
   for (const auto &[index, page] : cache_) {
     if (index < first || index >= last) order.emplace_back(page.drawn, index);
@@ -580,9 +580,9 @@ void ViewerWindow::TrimCache() {
 }
 
 bool ViewerWindow::Failed(int index) const {
-  auto it = failed_pages_.find(index);
-  if (it == failed_pages_.end()) return false;
-  return it->second.retried || renderer_.WorkerStarts() <= it->second.worker_starts;
+  auto it = failedPages_.find(index);
+  if (it == failedPages_.end()) return false;
+  return it->second.retried || renderer_.WorkerStarts() <= it->second.workerStarts;
 }
 
 }  // namespace pdfview

@@ -34,7 +34,7 @@ class ViewerWindow {
     virtual int TopReserve() const = 0;
     // A strip at the left of the pages, below the top one.
     virtual int LeftReserve() const { return 0; }
-    virtual void PaintOver(HDC dc, int page, const RECT &where, double pixels_per_point) = 0;
+    virtual void PaintOver(HDC dc, int page, const RECT &where, double pixelsPerPoint) = 0;
     virtual void ViewChanged() = 0;
   };
 
@@ -57,10 +57,10 @@ class ViewerWindow {
   void Destroy();
   HWND Handle() const { return window_; }
 
-  // The first pages' sizes of page_count (all when it is 0); the rest arrive from the renderer
+  // The first pages' sizes of pageCount (all when it is 0); the rest arrive from the renderer
   // client and are assumed like their neighbours until then. A damaged document shows what
   // could be read of it, and says so.
-  void ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages, uint32_t page_count = 0,
+  void ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages, uint32_t pageCount = 0,
                     bool damaged = false);
   void ShowMessage(const std::wstring &title, const std::wstring &reason);
   void Clear();
@@ -72,16 +72,16 @@ class ViewerWindow {
   void ZoomBy(double factor);
   void FitWidth();
   void ScrollTo(int x, int y);
-  int ScrollY() const { return scroll_y_; }
+  int ScrollY() const { return scrollY_; }
   double Zoom() const { return zoom_; }
-  int PageCount() const { return has_document_ ? layout_.PageCount() : 0; }
+  int PageCount() const { return hasDocument_ ? layout_.PageCount() : 0; }
 
   void SetExtension(Extension *extension) { extension_ = extension; }
-  bool HasDocument() const { return has_document_; }
-  bool Damaged() const { return has_document_ && damaged_; }
+  bool HasDocument() const { return hasDocument_; }
+  bool Damaged() const { return hasDocument_ && damaged_; }
   uint32_t Generation() const { return generation_; }
   const PageLayout &Layout() const { return layout_; }
-  int ScrollX() const { return scroll_x_; }
+  int ScrollX() const { return scrollX_; }
   // The pages' part of the client area, below the extension's strip.
   RECT PagesArea() const;
   // Zoom 1 fits the widest page to the width.
@@ -96,9 +96,9 @@ class ViewerWindow {
   bool PageKey(WPARAM key) { return OnKey(key); }
 
   // Called when the window takes the focus.
-  std::function<void()> on_focus;
+  std::function<void()> onFocus;
   // Called when the renderer found the open document replaced on disk.
-  std::function<void()> on_replaced;
+  std::function<void()> onReplaced;
 
  private:
   struct CachedPage {
@@ -109,7 +109,7 @@ class ViewerWindow {
   // A failed page is tried again after a change of scale, and once after the worker
   // restarts: something else may have ended the worker it failed in.
   struct FailedPage {
-    uint32_t worker_starts = 0;  // the client's count when it failed
+    uint32_t workerStarts = 0;  // the client's count when it failed
     bool retried = false;
   };
 
@@ -131,21 +131,21 @@ class ViewerWindow {
   RendererClient &renderer_;
   Extension *extension_ = nullptr;
   HWND window_ = nullptr;
-  HFONT title_font_ = nullptr;
-  HFONT text_font_ = nullptr;
+  HFONT titleFont_ = nullptr;
+  HFONT textFont_ = nullptr;
 
-  bool in_relayout_ = false;
-  bool has_document_ = false;
+  bool inRelayout_ = false;
+  bool hasDocument_ = false;
   bool damaged_ = false;
   uint32_t generation_ = 0;
   PageLayout layout_;
   double zoom_ = 1.0;
   int turns_ = 0;
-  int scroll_x_ = 0, scroll_y_ = 0;
+  int scrollX_ = 0, scrollY_ = 0;
   std::map<int, CachedPage> cache_;
   uint64_t clock_ = 0;
-  std::map<int, FailedPage> failed_pages_;
-  std::wstring message_title_, message_reason_;
+  std::map<int, FailedPage> failedPages_;
+  std::wstring messageTitle_, messageReason_;
 };
 
 }  // namespace pdfview

@@ -25,7 +25,7 @@ class Encoder {
     for (OutlineItem *item : *items) {
       if (full_ || !item) return;
       OutlineRecord record{depth, 0, -1, item->isOpen() ? 1u : 0u, 0};
-      Destination(document_, item->getAction(), record.target_page, record.target_y);
+      Destination(document_, item->getAction(), record.targetPage, record.targetY);
       std::vector<uint16_t> title;
       const Unicode *chars = item->getTitle();
       for (int i = 0; chars && i < item->getTitleLength() && title.size() + 2 <= kMaxOutlineTitleUnits; ++i) {
@@ -39,7 +39,7 @@ class Encoder {
           title.push_back(uint16_t(c));
         }
       }
-      record.title_units = uint32_t(title.size());
+      record.titleUnits = uint32_t(title.size());
       const size_t size = sizeof record + title.size() * 2;
       if (count_ >= kMaxOutlineEntries || out_.size() + size > kMaxTextPayload) {
         full_ = true;
@@ -56,8 +56,8 @@ class Encoder {
     }
   }
 
-  std::vector<char> Finish(bool may_print) {
-    const OutlineHeader header{count_, may_print ? 1u : 0u};
+  std::vector<char> Finish(bool mayPrint) {
+    const OutlineHeader header{count_, mayPrint ? 1u : 0u};
     std::memcpy(out_.data(), &header, sizeof header);
     return std::move(out_);
   }

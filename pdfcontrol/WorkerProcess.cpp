@@ -121,7 +121,7 @@ class QuietErrors {
 
 }  // namespace
 
-bool WorkerProcess::Start(const std::wstring &path, std::wstring command_line, const std::vector<HANDLE> &inherited) {
+bool WorkerProcess::Start(const std::wstring &path, std::wstring commandLine, const std::vector<HANDLE> &inherited) {
   Close();
   OwnedHandle job = MakeJob();
   if (!job) return false;
@@ -138,11 +138,11 @@ bool WorkerProcess::Start(const std::wstring &path, std::wstring command_line, c
   {
     const QuietErrors quiet;
     const OwnedHandle token = RestrictedToken();
-    started = token ? CreateProcessAsUserW(token.get(), path.c_str(), command_line.data(), nullptr, nullptr, TRUE,
+    started = token ? CreateProcessAsUserW(token.get(), path.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                                            flags, nullptr, nullptr, &startup.StartupInfo, &info)
                     : FALSE;
     if (!started) {
-      started = CreateProcessW(path.c_str(), command_line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+      started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
                                &startup.StartupInfo, &info);
     }
   }

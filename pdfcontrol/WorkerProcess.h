@@ -33,7 +33,7 @@ class WorkerProcess {
 
   // `inherited` are the only handles the worker gets; they must be inheritable. Fails, and
   // starts nothing, when the worker cannot be put in its job.
-  bool Start(const std::wstring &path, std::wstring command_line, const std::vector<HANDLE> &inherited);
+  bool Start(const std::wstring &path, std::wstring commandLine, const std::vector<HANDLE> &inherited);
   HANDLE Process() const { return process_; }
   // Closing the job ends the worker, if it still runs.
   void Close();

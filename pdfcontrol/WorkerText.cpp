@@ -20,7 +20,7 @@ namespace {
 
 // What a page's reading leaves: its glyphs and links, until they are encoded.
 struct ReadPage {
-  bool too_large = false;  // more glyphs than the control takes: nothing of it is sent
+  bool tooLarge = false;  // more glyphs than the control takes: nothing of it is sent
   std::vector<GlyphRecord> glyphs;
   std::vector<pdfview::LinkSource> links;
 };
@@ -41,10 +41,10 @@ std::wstring Widen(const std::string &text) {
 class CountingTextDevice final : public TextOutputDev {
  public:
   CountingTextDevice() : TextOutputDev(nullptr, nullptr, false, 0, false, false) {}
-  void drawChar(GfxState *state, double x, double y, double dx, double dy, double origin_x, double origin_y,
+  void drawChar(GfxState *state, double x, double y, double dx, double dy, double originX, double originY,
                 CharCode c, int bytes, const Unicode *u, int units) override {
     ++drawn_;
-    TextOutputDev::drawChar(state, x, y, dx, dy, origin_x, origin_y, c, bytes, u, units);
+    TextOutputDev::drawChar(state, x, y, dx, dy, originX, originY, c, bytes, u, units);
   }
   bool Over() const { return drawn_ > kMaxGlyphs; }
   static bool Abort(void *self) { return static_cast<CountingTextDevice *>(self)->Over(); }
@@ -58,7 +58,7 @@ void ReadGlyphs(PDFDoc &document, int page, ReadPage &out) {
   if (!device.isOk()) return;
   document.displayPage(&device, page, 72, 72, 0, false, true, false, &CountingTextDevice::Abort, &device);
   if (device.Over()) {
-    out.too_large = true;
+    out.tooLarge = true;
     return;
   }
   for (const TextFlow *flow = device.getFlows(); flow; flow = flow->getNext()) {
@@ -89,7 +89,7 @@ void ReadGlyphs(PDFDoc &document, int page, ReadPage &out) {
             }
             out.glyphs.push_back(glyph);
             if (out.glyphs.size() > kMaxGlyphs) {
-              out.too_large = true;
+              out.tooLarge = true;
               out.glyphs.clear();
               return;
             }
@@ -122,7 +122,7 @@ void ReadLinks(PDFDoc &document, int page, ReadPage &out) {
       source.address = Widen(static_cast<LinkURI *>(action)->getURI()).substr(0, kMaxAddressUnits);
       if (source.address.empty()) continue;
     } else if (action->getKind() == actionGoTo) {
-      if (!pdfworker::Destination(document, action, source.record.target_page, source.record.target_y)) continue;
+      if (!pdfworker::Destination(document, action, source.record.targetPage, source.record.targetY)) continue;
     } else {
       continue;
     }
@@ -135,8 +135,8 @@ const pdfview::CachedText &Read(PDFDoc &document, int page) {
   ReadPage read;
   pdfview::CachedText entry;
   ReadGlyphs(document, page, read);
-  entry.too_large = read.too_large;
-  if (!read.too_large) {
+  entry.tooLarge = read.tooLarge;
+  if (!read.tooLarge) {
     ReadLinks(document, page, read);
     entry.encoded = pdfview::EncodePageText(read.glyphs, read.links);
     entry.text.Build(read.glyphs, {});
@@ -155,7 +155,7 @@ const pdfview::TextCache &HeldText() { return pages; }
 
 bool EncodedText(PDFDoc &document, int page, std::vector<char> &out) {
   const pdfview::CachedText &read = Read(document, page);
-  if (read.too_large) return false;
+  if (read.tooLarge) return false;
   out = read.encoded;
   return out.size() <= kMaxTextPayload;
 }
@@ -165,13 +165,13 @@ FindAnswer FindPage(PDFDoc &document, const FindRequest &request, const std::wst
   const int count = document.getNumPages();
   if (text.empty() || count < 1) return answer;
   const auto started = std::chrono::steady_clock::now();
-  const auto budget = std::chrono::milliseconds(request.budget_ms);
-  int page = int((request.start_page - 1) % uint32_t(count));
+  const auto budget = std::chrono::milliseconds(request.budgetMs);
+  int page = int((request.startPage - 1) % uint32_t(count));
   while (answer.searched < request.count && answer.searched < uint32_t(count)) {
     const pdfview::CachedText &read = Read(document, page + 1);
     ++answer.searched;
-    if (read.too_large) {
-      ++answer.too_large;
+    if (read.tooLarge) {
+      ++answer.tooLarge;
     } else if (!read.text.Find(text).empty()) {
       answer.page = uint32_t(page + 1);
       break;
@@ -202,9 +202,9 @@ bool Destination(PDFDoc &document, const LinkAction *action, uint32_t &page, flo
   y = -1;
   if (dest->getKind() == destXYZ && dest->getChangeTop()) {
     if (Page *t = document.getPage(target)) {
-      const GfxState target_state(72, 72, t->getCropBox(), t->getRotate(), true);
+      const GfxState targetState(72, 72, t->getCropBox(), t->getRotate(), true);
       double tx, ty;
-      target_state.transform(dest->getLeft(), dest->getTop(), &tx, &ty);
+      targetState.transform(dest->getLeft(), dest->getTop(), &tx, &ty);
       y = float(ty >= 0 ? ty : 0);
     }
   }

@@ -137,7 +137,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         FindRequest find;
         memcpy(&find, payload.data(), sizeof find);
         FindAnswer answer{};
-        for (uint32_t page = find.start_page; answer.searched < find.count; page = page % pages + 1) {
+        for (uint32_t page = find.startPage; answer.searched < find.count; page = page % pages + 1) {
           if (page == hang) Sleep(INFINITE);
           ++answer.searched;
           if (ms) Sleep(ms);

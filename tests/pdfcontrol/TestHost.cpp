@@ -86,10 +86,10 @@ HRESULT CreateControl(Site &site, HWND host, const RECT &bounds, Control &out) {
   if (FAILED(hr = out.object->QueryInterface(kDPdfId, reinterpret_cast<void **>(&out.dispatch)))) return hr;
   site.position = bounds;
   if (FAILED(hr = out.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &bounds))) return hr;
-  IOleInPlaceObject *in_place = nullptr;
-  if (FAILED(hr = out.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&in_place)))) return hr;
-  hr = in_place->GetWindow(&out.window);
-  in_place->Release();
+  IOleInPlaceObject *inPlace = nullptr;
+  if (FAILED(hr = out.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&inPlace)))) return hr;
+  hr = inPlace->GetWindow(&out.window);
+  inPlace->Release();
   return hr;
 }
 
@@ -140,9 +140,9 @@ void Pump(DWORD ms) {
   } while (GetTickCount() - start < ms);
 }
 
-bool WaitUntilPainted(IDispatch *control, DWORD timeout_ms) {
+bool WaitUntilPainted(IDispatch *control, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
-  while (GetTickCount() - start < timeout_ms) {
+  while (GetTickCount() - start < timeoutMs) {
     Pump(1);
     VARIANT result;
     VariantInit(&result);
@@ -152,8 +152,8 @@ bool WaitUntilPainted(IDispatch *control, DWORD timeout_ms) {
   return false;
 }
 
-bool WaitUntilShown(IDispatch *control, DWORD timeout_ms) {
-  if (!WaitUntilPainted(control, timeout_ms)) return false;
+bool WaitUntilShown(IDispatch *control, DWORD timeoutMs) {
+  if (!WaitUntilPainted(control, timeoutMs)) return false;
   Pump(50);
   return true;
 }

@@ -82,9 +82,9 @@ std::wstring Src(IDispatch *control);
 int PageCount(IDispatch *control);
 // Pumps messages until the control has painted all pages in view, then a little longer, so
 // that a screenshot finds them on the screen.
-bool WaitUntilShown(IDispatch *control, DWORD timeout_ms = 120000);
+bool WaitUntilShown(IDispatch *control, DWORD timeoutMs = 120000);
 // The same, without the time for a screenshot.
-bool WaitUntilPainted(IDispatch *control, DWORD timeout_ms = 120000);
+bool WaitUntilPainted(IDispatch *control, DWORD timeoutMs = 120000);
 void Pump(DWORD ms);
 
 // The window's client area as it is on the screen, as 0x00RRGGBB pixels.

@@ -160,12 +160,12 @@ TEST_F(ControlLifetime, ForgetsItsWindowWhenTheHostDestroysItFirst) {
   Create(control, site);
   DestroyWindow(host_);
   host_ = nullptr;
-  IOleInPlaceObject *in_place = nullptr;
-  ASSERT_EQ(control.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&in_place)), S_OK);
+  IOleInPlaceObject *inPlace = nullptr;
+  ASSERT_EQ(control.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&inPlace)), S_OK);
   HWND window = reinterpret_cast<HWND>(1);
-  EXPECT_EQ(in_place->GetWindow(&window), E_FAIL);
+  EXPECT_EQ(inPlace->GetWindow(&window), E_FAIL);
   EXPECT_EQ(window, nullptr);
-  in_place->Release();
+  inPlace->Release();
   EXPECT_EQ(control.object->Close(OLECLOSE_NOSAVE), S_OK);
 }
 

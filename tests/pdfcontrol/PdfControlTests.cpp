@@ -71,12 +71,12 @@ TEST_F(ViewerControl, IsCreatedThroughComAndAnswersTheContainerInterfaces) {
   EXPECT_GT(extent.cx, 0);
   EXPECT_GT(extent.cy, 0);
   // Not active in place yet: no window to give.
-  IOleInPlaceObject *in_place = nullptr;
-  ASSERT_EQ(object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&in_place)), S_OK);
+  IOleInPlaceObject *inPlace = nullptr;
+  ASSERT_EQ(object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&inPlace)), S_OK);
   HWND window = reinterpret_cast<HWND>(1);
-  EXPECT_EQ(in_place->GetWindow(&window), E_FAIL);
+  EXPECT_EQ(inPlace->GetWindow(&window), E_FAIL);
   EXPECT_EQ(window, nullptr);
-  in_place->Release();
+  inPlace->Release();
   object->Release();
 }
 
@@ -166,10 +166,10 @@ TEST_F(ViewerControl, ActivatesInPlaceAndFollowsTheHostsRectangles) {
   EXPECT_EQ(placed.right, 410);
   EXPECT_EQ(placed.bottom, 310);
 
-  IOleInPlaceObject *in_place = nullptr;
-  ASSERT_EQ(control.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&in_place)), S_OK);
+  IOleInPlaceObject *inPlace = nullptr;
+  ASSERT_EQ(control.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&inPlace)), S_OK);
   const RECT moved{20, 30, 220, 180}, clip{0, 0, 32767, 32767};
-  EXPECT_EQ(in_place->SetObjectRects(&moved, &clip), S_OK);
+  EXPECT_EQ(inPlace->SetObjectRects(&moved, &clip), S_OK);
   GetWindowRect(control.window, &placed);
   MapWindowPoints(nullptr, host_, reinterpret_cast<POINT *>(&placed), 2);
   EXPECT_EQ(placed.left, 20);
@@ -186,13 +186,13 @@ TEST_F(ViewerControl, ActivatesInPlaceAndFollowsTheHostsRectangles) {
   EXPECT_FALSE(IsWindow(first));
   EXPECT_EQ(site.in_place_deactivations, 1);
   HWND none = reinterpret_cast<HWND>(1);
-  EXPECT_EQ(in_place->GetWindow(&none), E_FAIL);
+  EXPECT_EQ(inPlace->GetWindow(&none), E_FAIL);
   EXPECT_EQ(control.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host_, &bounds_), S_OK);
   EXPECT_EQ(site.in_place_activations, 2);
   HWND second = nullptr;
-  EXPECT_EQ(in_place->GetWindow(&second), S_OK);
+  EXPECT_EQ(inPlace->GetWindow(&second), S_OK);
   EXPECT_TRUE(IsWindow(second));
-  in_place->Release();
+  inPlace->Release();
 }
 
 TEST_F(ViewerControl, ShowsTextDrawingAndEmbeddedFontOfAPage) {

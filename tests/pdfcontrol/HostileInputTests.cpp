@@ -121,7 +121,7 @@ TEST(LinkPolicy, OpensOnlyWebAndMailAddressesAfterAskingAndNeverAProgram) {
     EXPECT_EQ(tip.find(L"Not opened") != std::wstring::npos, c.action == LinkAction::kRefuse) << tip.size();
   }
   pdfview::PageLink inside;
-  inside.target_page = 2;
+  inside.targetPage = 2;
   EXPECT_EQ(pdfview::DecideLink(inside), LinkAction::kJump);
   // The tip shows an over-long address cut, and no control character.
   const std::wstring tip = pdfview::LinkTip(Outside(L"file:///C:/x\n" + std::wstring(5000, L'b')));
@@ -483,7 +483,7 @@ TEST(HostileWorker, ASearchSkipsAPageThatHangsAndCanBeCancelled) {
   const struct {
     const char *order;
     bool cancel;
-    int found_page;
+    int foundPage;
     uint32_t skipped;
   } cases[] = {
       {"find:2000,5,2000,0", false, 1999, 1},
@@ -494,7 +494,7 @@ TEST(HostileWorker, ASearchSkipsAPageThatHangsAndCanBeCancelled) {
     RendererClient client(ExeFolder() + L"pdfcontrol_fake_worker.exe");
     const pdfview::OpenResult opened = client.Open(L"C:\\any.pdf");
     ASSERT_EQ(opened.code, pdfrender::kOk) << c.order;
-    EXPECT_EQ(opened.page_count, 2000u);
+    EXPECT_EQ(opened.pageCount, 2000u);
     pdfview::TextJob job;
     job.generation = opened.generation;
     job.find = true;
@@ -513,7 +513,7 @@ TEST(HostileWorker, ASearchSkipsAPageThatHangsAndCanBeCancelled) {
     }
     const pdfview::TextAnswer answer = client.WaitText(id, 60000);
     EXPECT_FALSE(answer.failed) << c.order;
-    EXPECT_EQ(answer.found_page, c.found_page) << c.order;
+    EXPECT_EQ(answer.foundPage, c.foundPage) << c.order;
     EXPECT_EQ(answer.skipped, c.skipped) << c.order;
   }
   SetEnvironmentVariableW(L"FOLVANE_FAKE_WORKER", nullptr);
@@ -538,7 +538,7 @@ TEST(HostileWorker, AFailedPageIsTriedAgainOnceAfterTheWorkerRestarts) {
     ASSERT_NE(viewer.Create(host, RECT{0, 0, 300, 300}), nullptr);
     const pdfview::OpenResult opened = client.Open(L"C:\\any.pdf");
     ASSERT_EQ(opened.code, pdfrender::kOk);
-    viewer.ShowDocument(opened.generation, opened.pages, opened.page_count);
+    viewer.ShowDocument(opened.generation, opened.pages, opened.pageCount);
     Pump(1000);
     // Each restart is started by a request of another kind, here a page's text.
     for (int restart = 0; restart < 3; ++restart) {
@@ -614,7 +614,7 @@ TEST(HostileWorker, TextAnswersOverTheBoundsAreRefused) {
   const struct {
     const char *what;
     Words answer;
-    bool failed, too_large;
+    bool failed, tooLarge;
   } cases[] = {{"over the payload bound", over, true, true},
                {"refused by the worker", refused, true, true},
                {"empty page", sound, false, false}};
@@ -627,14 +627,14 @@ TEST(HostileWorker, TextAnswersOverTheBoundsAreRefused) {
     job.generation = opened.generation;
     const pdfview::TextAnswer answer = client.WaitText(client.RequestText(job), 30000);
     EXPECT_EQ(answer.failed, c.failed) << c.what;
-    EXPECT_EQ(answer.too_large, c.too_large) << c.what;
+    EXPECT_EQ(answer.tooLarge, c.tooLarge) << c.what;
   }
   SetEnvironmentVariableW(L"FOLVANE_FAKE_WORKER", nullptr);
 
   // Decoded page text keeps the bounds: glyphs, address lengths, link targets.
   const struct {
     const char *what;
-    uint32_t glyphs, links, address_units, target_page;
+    uint32_t glyphs, links, addressUnits, targetPage;
     bool decoded;
   } texts[] = {{"sound", 1, 1, 5, 2, true},
                {"too many glyphs", pdfrender::kMaxGlyphs + 1, 0, 0, 0, false},
@@ -646,8 +646,8 @@ TEST(HostileWorker, TextAnswersOverTheBoundsAreRefused) {
     w << t.glyphs << t.links;
     for (uint32_t i = 0; i < std::min<uint32_t>(t.glyphs, 2); ++i) w << pdfrender::GlyphRecord{1, 1, 2, 2, 'a', 0};
     for (uint32_t i = 0; i < std::min<uint32_t>(t.links, 2); ++i) {
-      w << pdfrender::LinkRecord{0, 0, 10, 10, t.target_page, -1, t.address_units};
-      for (uint32_t u = 0; u < t.address_units; ++u) w << uint16_t('x');
+      w << pdfrender::LinkRecord{0, 0, 10, 10, t.targetPage, -1, t.addressUnits};
+      for (uint32_t u = 0; u < t.addressUnits; ++u) w << uint16_t('x');
     }
     pdfview::PageText text;
     EXPECT_EQ(text.Decode(w.bytes.data(), w.bytes.size(), 3), t.decoded) << t.what;

@@ -218,17 +218,17 @@ TEST(PageModel, TurnedPointsLandWhereThePageTurns) {
 // Every pixel of a page in exactly one band, each band within both bounds.
 TEST(PageModel, BandsCoverAPageOnceWithinTheBounds) {
   const struct {
-    int width, height, max_side, max_pixels, bands;
+    int width, height, maxSide, maxPixels, bands;
   } cases[] = {{100, 100, 1000, 100000, 1},  {2550, 3300, 10000, 8'000'000, 2}, {4800, 6000, 10000, 8'000'000, 4},
                {25000, 300, 10000, 24'000'000, 3}, {7, 5, 3, 6, 9}, {1, 1, 10, 1, 1}, {30, 1, 10, 5, 6}};
   for (const auto &c : cases) {
-    const int count = BandCount(c.width, c.height, c.max_side, c.max_pixels);
+    const int count = BandCount(c.width, c.height, c.maxSide, c.maxPixels);
     EXPECT_EQ(count, c.bands) << c.width << "x" << c.height;
     std::vector<int> covered(size_t(c.width) * size_t(c.height));
     for (int i = 0; i < count; ++i) {
-      const PageBox band = BandOf(i, c.width, c.height, c.max_side, c.max_pixels);
-      EXPECT_TRUE(band.width >= 1 && band.height >= 1 && band.width <= c.max_side && band.height <= c.max_side &&
-                  band.width * band.height <= c.max_pixels)
+      const PageBox band = BandOf(i, c.width, c.height, c.maxSide, c.maxPixels);
+      EXPECT_TRUE(band.width >= 1 && band.height >= 1 && band.width <= c.maxSide && band.height <= c.maxSide &&
+                  band.width * band.height <= c.maxPixels)
           << c.width << "x" << c.height << " band " << i;
       for (int y = band.y; y < band.y + band.height && y < c.height; ++y) {
         for (int x = band.x; x < band.x + band.width && x < c.width; ++x) ++covered[size_t(y) * size_t(c.width) + size_t(x)];
@@ -246,9 +246,9 @@ TEST(PageModel, OutlineAnswerIsCheckedAndSectionsFollowThePlace) {
     uint32_t open;
     std::wstring title;
   };
-  auto encode = [](const std::vector<Record> &records, uint32_t may_print = 1, int extra_bytes = 0) {
+  auto encode = [](const std::vector<Record> &records, uint32_t mayPrint = 1, int extra_bytes = 0) {
     std::vector<char> out(sizeof(pdfrender::OutlineHeader));
-    const pdfrender::OutlineHeader header{uint32_t(records.size()), may_print};
+    const pdfrender::OutlineHeader header{uint32_t(records.size()), mayPrint};
     std::memcpy(out.data(), &header, sizeof header);
     for (const Record &r : records) {
       const pdfrender::OutlineRecord record{r.depth, r.page, r.y, r.open, uint32_t(r.title.size())};
@@ -297,7 +297,7 @@ TEST(PageModel, OutlineAnswerIsCheckedAndSectionsFollowThePlace) {
   DocumentOutline outline;
   const std::vector<char> forbidding = encode(good, 0);
   ASSERT_TRUE(outline.Decode(forbidding.data(), forbidding.size(), 3));
-  EXPECT_FALSE(outline.may_print);
+  EXPECT_FALSE(outline.mayPrint);
   EXPECT_EQ(outline.entries[1].title, L"One.\u2460");
   EXPECT_EQ(outline.entries[3].page, -1);
   // Of entries leading to the same place, the last in reading order names the section.
