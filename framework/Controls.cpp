@@ -975,14 +975,9 @@ void TWinControl::WndProc(TMessage& m) {
         } else {
           PAINTSTRUCT ps;
           HDC dc = BeginPaint(handle_, &ps);
-          try {
-            PaintWindow(dc);
-            PaintControls(dc);
-          } catch (...) {
-            EndPaint(handle_, &ps);
-            throw;
-          }
-          EndPaint(handle_, &ps);
+          TScopeExit endPaint([&] { EndPaint(handle_, &ps); });
+          PaintWindow(dc);
+          PaintControls(dc);
         }
         return;
       }
@@ -1112,15 +1107,10 @@ void TCustomControl::WndProc(TMessage& m) { TWinControl::WndProc(m); }
 
 void TCustomControl::PaintWindow(HDC dc) {
   canvas_->SetHandle(dc);
-  try {
-    canvas_->Font().Assign(Font());
-    canvas_->Brush().SetColor(Color());
-    Paint();
-  } catch (...) {
-    canvas_->SetHandle(nullptr);
-    throw;
-  }
-  canvas_->SetHandle(nullptr);
+  TScopeExit releaseCanvas([&] { canvas_->SetHandle(nullptr); });
+  canvas_->Font().Assign(Font());
+  canvas_->Brush().SetColor(Color());
+  Paint();
 }
 
 void TCustomControl::Paint() {}
@@ -1132,14 +1122,9 @@ TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), canvas_(s
 void TGraphicControl::WndProc(TMessage& m) {
   if (m.Msg == WM_PAINT && m.WParam) {
     canvas_->SetHandle(reinterpret_cast<HDC>(m.WParam));
-    try {
-      canvas_->Font().Assign(Font());
-      Paint();
-    } catch (...) {
-      canvas_->SetHandle(nullptr);
-      throw;
-    }
-    canvas_->SetHandle(nullptr);
+    TScopeExit releaseCanvas([&] { canvas_->SetHandle(nullptr); });
+    canvas_->Font().Assign(Font());
+    Paint();
     return;
   }
   TControl::WndProc(m);

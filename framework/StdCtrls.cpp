@@ -25,23 +25,18 @@ template <class Draw>
 void DrawOwnerItem(TCanvas& canvas, TWinControl& control, const DRAWITEMSTRUCT& info, Draw draw) {
   unsigned state = OwnerDrawState(info.itemState);
   canvas.SetHandle(info.hDC);
-  try {
-    canvas.Font().Assign(control.Font());
-    canvas.Brush().SetStyle(bsSolid);
-    canvas.Brush().SetColor(control.Color());
-    if (state & odSelected) {
-      canvas.Brush().SetColor(clHighlight);
-      canvas.Font().SetColor(clHighlightText);
-    }
-    int index = static_cast<int>(info.itemID);
-    if (index >= 0) draw(index, info.rcItem, state);
-    else canvas.FillRect(info.rcItem);
-    if (state & odFocused) canvas.DrawFocusRect(info.rcItem);
-  } catch (...) {
-    canvas.SetHandle(nullptr);
-    throw;
+  TScopeExit releaseCanvas([&] { canvas.SetHandle(nullptr); });
+  canvas.Font().Assign(control.Font());
+  canvas.Brush().SetStyle(bsSolid);
+  canvas.Brush().SetColor(control.Color());
+  if (state & odSelected) {
+    canvas.Brush().SetColor(clHighlight);
+    canvas.Font().SetColor(clHighlightText);
   }
-  canvas.SetHandle(nullptr);
+  int index = static_cast<int>(info.itemID);
+  if (index >= 0) draw(index, info.rcItem, state);
+  else canvas.FillRect(info.rcItem);
+  if (state & odFocused) canvas.DrawFocusRect(info.rcItem);
 }
 
 }  // namespace

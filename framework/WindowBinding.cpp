@@ -4,6 +4,8 @@
 
 #include <unordered_map>
 
+#include "SysUtils.h"
+
 namespace {
 
 // Window to object. A window property would do, but under Wine every property lookup is a
@@ -45,13 +47,8 @@ void TWinControl::Unbind() {
 void TWinControl::CreateBoundWindow(const TCreateParams& params) {
   TWinControl* outer = creationControl;
   creationControl = this;
-  try {
-    CreateWindowHandle(params);
-  } catch (...) {
-    creationControl = outer;
-    throw;
-  }
-  creationControl = outer;
+  TScopeExit restoreOuter([&] { creationControl = outer; });
+  CreateWindowHandle(params);
 }
 
 LRESULT CALLBACK TWinControl::InitWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -231,16 +231,15 @@ void TOleControl::FreeStoredState() {
 HGLOBAL TOleControl::SaveStoredState() {
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 0);
   if (!block) OleError(E_OUTOFMEMORY);
-  try {
+  TScopeExit freeBlock([&] { GlobalFree(block); });
+  {
     TInterfacePtr<IStream> stream;
     OleCheck(CreateStreamOnHGlobal(block, FALSE, stream.Put()));
     OleCheck(persistence_->Save(stream.Get(), TRUE));
     HGLOBAL current = nullptr;
     if (SUCCEEDED(GetHGlobalFromStream(stream.Get(), &current)) && current) block = current;
-  } catch (...) {
-    GlobalFree(block);
-    throw;
   }
+  freeBlock.Dismiss();
   return block;
 }
 
@@ -669,13 +668,8 @@ std::string TOleControl::GetStringProp(DISPID id) {
 void TOleControl::GetFontProp(DISPID id, TFont& font) {
   VARIANT v;
   ReadDispProperty(id, v);
-  try {
-    TFontAdapter::ApplyOleFont(v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN ? v.punkVal : nullptr, font);
-  } catch (...) {
-    VariantClear(&v);
-    throw;
-  }
-  VariantClear(&v);
+  TScopeExit clearValue([&] { VariantClear(&v); });
+  TFontAdapter::ApplyOleFont(v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN ? v.punkVal : nullptr, font);
 }
 
 BSTR TOleControl::GetWideStringProp(DISPID id) {
@@ -717,13 +711,8 @@ void TOleControl::SetStringProp(DISPID id, const std::string& value) {
   VariantInit(&v);
   v.vt = VT_BSTR;
   v.bstrVal = text;
-  try {
-    WriteDispProperty(id, v);
-  } catch (...) {
-    SysFreeString(v.bstrVal);
-    throw;
-  }
-  SysFreeString(v.bstrVal);
+  TScopeExit freeText([&] { SysFreeString(v.bstrVal); });
+  WriteDispProperty(id, v);
 }
 
 void TOleControl::SetWideStringProp(DISPID id, BSTR value) {
@@ -801,15 +790,10 @@ void TOleControl::PropertyChanged(DISPID id) {
           VARIANT v;
           ReadDispProperty(id, v);
           IUnknown* object = v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN ? v.punkVal : nullptr;
-          try {
-            // Our own OLE font is in step already; reading it back would only bring the
-            // system's substitute font.
-            if (!fontAdapter_ || !fontAdapter_->IsOleFont(object)) TFontAdapter::ApplyOleFont(object, Font());
-          } catch (...) {
-            VariantClear(&v);
-            throw;
-          }
-          VariantClear(&v);
+          TScopeExit clearValue([&] { VariantClear(&v); });
+          // Our own OLE font is in step already; reading it back would only bring the
+          // system's substitute font.
+          if (!fontAdapter_ || !fontAdapter_->IsOleFont(object)) TFontAdapter::ApplyOleFont(object, Font());
         }
         break;
       case DISPID_ENABLED:
