@@ -186,14 +186,9 @@ void TDirectoryListBox::SetDirectory(const std::string& path) {
   SplitPathResult parts = SplitPathText(path);
   if (parts.drive != Drive()) {
     inDriveChange_ = true;
-    try {
-      if (driveCombo_) driveCombo_->SetDrive(parts.drive);
-      else SetDrive(parts.drive);
-    } catch (...) {
-      inDriveChange_ = false;
-      throw;
-    }
-    inDriveChange_ = false;
+    TScopeExit endDriveChange([&] { inDriveChange_ = false; });
+    if (driveCombo_) driveCombo_->SetDrive(parts.drive);
+    else SetDrive(parts.drive);
   }
   if (IsExistingDirectory(directory_)) ChangeDirectory(directory_);
   ChangeDirectory(parts.directory);

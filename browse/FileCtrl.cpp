@@ -523,38 +523,15 @@ bool LeftOutOfSearch(unsigned attr, unsigned attributes) {
   return (attr & excludable & ~attributes) != 0;
 }
 
-void SearchDirectory(const std::string& pattern, unsigned attributes,
-                     const std::function<void(const TSearchRec&)>& found) {
-  if (pattern.empty()) return;
-  QuietDriveAccess quiet;
-  // Through the wide interface: the ANSI one gives "?" or a look-alike for a character that
-  // the code page lacks, and such a name reaches another file or none.
-  WIN32_FIND_DATAW data;
-  SearchHandle search(FindFirstFileW(ExtendedLengthPath(AnsiToWide(pattern)).c_str(), &data));
-  if (!search.valid()) return;
-  do {
-    unsigned attr = data.dwFileAttributes;
-    if (LeftOutOfSearch(attr, attributes)) continue;
-    TSearchRec entry;
-    data.cFileName[MAX_PATH - 1] = L'\0';
-    data.cAlternateFileName[13] = L'\0';
-    entry.Name = ReachableName(data);
-    if (entry.Name.empty()) continue;
-    entry.Attr = attr;
-    entry.Size = data.nFileSizeLow;
-    if (!DosTimeOf(data.ftLastWriteTime, entry.Time)) entry.Time = 0;
-    entry.FindData = data;
-    found(entry);
-  } while (FindNextFileW(search.get(), &data));
-}
-
 void ReadDirectory(const std::string& pattern, unsigned attributes,
                    const std::function<void(const char* name, const WIN32_FIND_DATAW& entry)>& found) {
   if (pattern.empty()) return;
   QuietDriveAccess quiet;
   WIN32_FIND_DATAW data;
   // The basic information level and large fetches measured no faster here; the standard
-  // level also gives each entry's short name. Wide, as in SearchDirectory.
+  // level also gives each entry's short name. Through the wide interface: the ANSI one gives
+  // "?" or a look-alike for a character that the code page lacks, and such a name reaches
+  // another file or none.
   SearchHandle search(FindFirstFileW(ExtendedLengthPath(AnsiToWide(pattern)).c_str(), &data));
   if (!search.valid()) return;
   std::string name;
@@ -566,6 +543,19 @@ void ReadDirectory(const std::string& pattern, unsigned attributes,
     if (name.empty()) continue;  // not reachable through this code page: left out
     found(name.c_str(), data);
   } while (FindNextFileW(search.get(), &data));
+}
+
+void SearchDirectory(const std::string& pattern, unsigned attributes,
+                     const std::function<void(const TSearchRec&)>& found) {
+  ReadDirectory(pattern, attributes, [&found](const char* name, const WIN32_FIND_DATAW& data) {
+    TSearchRec entry;
+    entry.Name = name;
+    entry.Attr = data.dwFileAttributes;
+    entry.Size = data.nFileSizeLow;
+    if (!DosTimeOf(data.ftLastWriteTime, entry.Time)) entry.Time = 0;
+    entry.FindData = data;
+    found(entry);
+  });
 }
 
 void ListDirectory(const std::string& pattern, unsigned attributes,

@@ -416,6 +416,9 @@ class TWinControl : public TControl {
   friend class TControl;
   void Bind(HWND window);
   void Unbind();
+  // Makes the window (CreateWindowHandle) while the window procedure binds its first messages,
+  // which arrive before CreateWindowEx returns, to this control.
+  void CreateBoundWindow(const TCreateParams& params);
   // The window is gone (or never was ours to keep): forget it and any adoption.
   void WindowGone();
   HWND handle_ = nullptr;

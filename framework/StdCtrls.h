@@ -2,9 +2,6 @@
 //
 //   TOwnerDrawState        state flags of a line to draw (odSelected, odFocused, ...)
 //   TWindowLines           the lines of a list or combo box, in its window or saved
-//   TListLine              a line to add in bulk: text and object
-//   CaseInsensitiveOrder,  orders of texts by the platform's case-insensitive comparison,
-//   SortedListOrder        the latter exactly as a sorted platform list places added lines
 //   TCustomListBox         a LISTBOX: lines with objects, sorting, owner drawing, ItemIndex,
 //                          lines, top line and selection kept across recreation
 //   TCustomComboBox        a COMBOBOX: lines with objects, owner drawing, ItemIndex,
@@ -18,6 +15,7 @@
 #include <vector>
 
 #include "Controls.h"
+#include "ListOrder.h"
 
 enum TOwnerDrawStateFlag : unsigned { odSelected = 1, odGrayed = 2, odDisabled = 4, odChecked = 8, odFocused = 16 };
 enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
@@ -56,18 +54,6 @@ class TWindowLines : public TStrings {
   const TLineMessages& messages_;
   std::unique_ptr<TStringList>& saved_;
 };
-
-struct TListLine {
-  std::string Text;
-  TObject* Object = nullptr;
-};
-
-// Positions of the texts ordered by CompareString with NORM_IGNORECASE in the locale, equal
-// texts in their given order.
-std::vector<int> CaseInsensitiveOrder(const std::vector<TListLine>& lines, LCID locale);
-// Positions of the texts in the order in which a sorted LISTBOX of the locale holds them after
-// they were added one by one in the given order (equal texts where its search puts them).
-std::vector<int> SortedListOrder(const std::vector<TListLine>& lines, LCID locale);
 
 class TCustomListBox : public TWinControl {
  public:

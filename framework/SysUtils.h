@@ -6,10 +6,12 @@
 //   EOSError             other system call failures
 //   EListError, EOutOfResources, EInvalidOperation, EResNotFound, EReadError,
 //   EConvertError, EComponentError
+//   TScopeExit           a cleanup run when its scope ends, also by an exception
 #pragma once
 
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -121,3 +123,20 @@ std::string WideToAnsi(std::wstring_view text);
 std::string IntToStr(long long value);
 int StrToInt(std::string_view text);
 double StrToFloat(std::string_view text);
+
+// Runs its cleanup when the scope ends, by return or by exception, unless dismissed first. The
+// cleanup must not throw: it may run while an exception is on its way out.
+class TScopeExit {
+ public:
+  explicit TScopeExit(std::function<void()> cleanup) : cleanup_(std::move(cleanup)) {}
+  ~TScopeExit() {
+    if (cleanup_) cleanup_();
+  }
+  TScopeExit(const TScopeExit&) = delete;
+  TScopeExit& operator=(const TScopeExit&) = delete;
+  // The work succeeded and keeps what the cleanup would undo.
+  void Dismiss() { cleanup_ = nullptr; }
+
+ private:
+  std::function<void()> cleanup_;
+};

@@ -1,0 +1,25 @@
+// Orders of list lines.
+//
+//   TListLine              a line to add in bulk: text and object
+//   CaseInsensitiveOrder,  orders of texts by the platform's case-insensitive comparison,
+//   SortedListOrder        the latter exactly as a sorted platform list places added lines
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "Classes.h"
+
+struct TListLine {
+  std::string Text;
+  TObject* Object = nullptr;
+};
+
+// Positions of the texts ordered by CompareString with NORM_IGNORECASE in the locale, equal
+// texts in their given order.
+std::vector<int> CaseInsensitiveOrder(const std::vector<TListLine>& lines, LCID locale);
+// Positions of the texts in the order in which a sorted LISTBOX of the locale holds them after
+// they were added one by one in the given order (equal texts where its search puts them).
+std::vector<int> SortedListOrder(const std::vector<TListLine>& lines, LCID locale);
