@@ -2,10 +2,10 @@
 // explorer window, and the message loop until the viewer window is closed.
 #include <windows.h>
 
-#include "Folvane1.h"
-#include "Forms.h"
-#include "ProgramClasses.h"
-#include "Unit2.h"
+#include "app/Folvane1.h"
+#include "framework/Forms.h"
+#include "app/ProgramClasses.h"
+#include "app/Unit2.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // A failure anywhere from the first window on is shown and ends the program with code 1.

@@ -1,4 +1,4 @@
-#include "Folvane1.h"
+#include "app/Folvane1.h"
 
 TForm1* Form1 = nullptr;
 

@@ -1,9 +1,9 @@
 // The viewer window: the PDF viewer control above a five-panel status bar.
 #pragma once
 
-#include "ComCtrls.h"
-#include "Forms.h"
-#include "PdfLib_TLB.h"
+#include "statusbar/ComCtrls.h"
+#include "framework/Forms.h"
+#include "viewerhost/PdfLib_TLB.h"
 
 class TForm1 : public TForm {
  public:

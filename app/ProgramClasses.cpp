@@ -1,12 +1,12 @@
-#include "ProgramClasses.h"
+#include "app/ProgramClasses.h"
 
-#include "ComCtrls.h"
-#include "ComObj.h"
-#include "FileCtrl.h"
-#include "LMDIniCtrl.h"
-#include "PdfLib_TLB.h"
-#include "StdCtrls.h"
-#include "lmdsplt.h"
+#include "statusbar/ComCtrls.h"
+#include "viewerhost/ComObj.h"
+#include "browse/FileCtrl.h"
+#include "effects/LMDIniCtrl.h"
+#include "viewerhost/PdfLib_TLB.h"
+#include "framework/StdCtrls.h"
+#include "splitter/lmdsplt.h"
 
 void RegisterProgramClasses() {
   static bool done = false;

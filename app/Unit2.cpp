@@ -1,11 +1,11 @@
-#include "Unit2.h"
+#include "app/Unit2.h"
 
 #include <oleauto.h>
 
-#include "DateUtils.h"
-#include "FileCtrl.h"
-#include "Folvane1.h"
-#include "SysUtils.h"
+#include "framework/DateUtils.h"
+#include "browse/FileCtrl.h"
+#include "app/Folvane1.h"
+#include "framework/SysUtils.h"
 
 TForm2* Form2 = nullptr;
 

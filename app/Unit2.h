@@ -1,12 +1,12 @@
 // The file-explorer window: drive selector, directory list and file list, always on top.
 #pragma once
 
-#include "DirectoryListBox.h"
-#include "DriveComboBox.h"
-#include "ExtCtrls.h"
-#include "FileListBox.h"
-#include "Forms.h"
-#include "lmdsplt.h"
+#include "browse/DirectoryListBox.h"
+#include "browse/DriveComboBox.h"
+#include "framework/ExtCtrls.h"
+#include "browse/FileListBox.h"
+#include "framework/Forms.h"
+#include "splitter/lmdsplt.h"
 
 class TForm2 : public TForm {
  public:

@@ -1,14 +1,14 @@
-#include "DirectoryListBox.h"
+#include "browse/DirectoryListBox.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "ConstIds.h"
-#include "DriveComboBox.h"
-#include "FileListBox.h"
-#include "Streaming.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "browse/DriveComboBox.h"
+#include "browse/FileListBox.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
@@ -122,7 +122,8 @@ void TDirectoryListBox::RebuildItems() {
              at = LastDelimiter("\\", remainder)) {
           // The first backslash, stepping over double-byte pairs.
           std::size_t first = std::string::npos;
-          for (std::size_t i = 0; i < remainder.size(); i += IsPathLeadByte(static_cast<unsigned char>(remainder[i])) ? 2 : 1)
+          for (std::size_t i = 0; i < remainder.size();
+               i += IsPathLeadByte(static_cast<unsigned char>(remainder[i])) ? 2 : 1)
             if (remainder[i] == '\\') {
               first = i;
               break;
@@ -140,7 +141,8 @@ void TDirectoryListBox::RebuildItems() {
 
     std::vector<TListLine> names;
     unsigned attributes = faDirectory;
-    TFileListBox* sharing = sharingRead_ && fileList_ && fileList_->BeginSharedRead(directory_, attributes) ? fileList_ : nullptr;
+    TFileListBox* sharing =
+        sharingRead_ && fileList_ && fileList_->BeginSharedRead(directory_, attributes) ? fileList_ : nullptr;
     ReadDirectory(JoinPath(directory_, "*.*"), attributes, [&](const char* name, const WIN32_FIND_DATAW& entry) {
       unsigned attr = entry.dwFileAttributes;
       if ((attr & faDirectory) && !LeftOutOfSearch(attr, faDirectory) && std::strcmp(name, ".") != 0 &&
@@ -150,7 +152,8 @@ void TDirectoryListBox::RebuildItems() {
     });
     std::vector<TListLine> sorted;
     sorted.reserve(names.size());
-    for (int i : CaseInsensitiveOrder(names, LOCALE_USER_DEFAULT)) sorted.push_back(std::move(names[static_cast<std::size_t>(i)]));
+    for (int i : CaseInsensitiveOrder(names, LOCALE_USER_DEFAULT))
+      sorted.push_back(std::move(names[static_cast<std::size_t>(i)]));
     AddObjects(sorted);
   }
   if (HandleAllocated()) SetItemIndex(current);
@@ -240,8 +243,8 @@ void TDirectoryListBox::RefreshDirLabel() {
   if (!dirLabel_) return;
   int room = dirLabel_->AutoSize() ? Width() : dirLabel_->Width();
   TLabel* label = dirLabel_;
-  dirLabel_->SetCaption(
-      ShortenPath(directory_, [label](const std::string& text) { return label->TextWidth(text); }, room));
+  dirLabel_->SetCaption(ShortenPath(
+      directory_, [label](const std::string& text) { return label->TextWidth(text); }, room));
 }
 
 void TDirectoryListBox::NotifyChanged() {

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "FileCtrl.h"
-#include "StdCtrls.h"
+#include "browse/FileCtrl.h"
+#include "framework/StdCtrls.h"
 
 class TFileListBox;
 class TDriveComboBox;

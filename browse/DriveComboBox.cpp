@@ -1,11 +1,11 @@
-#include "DriveComboBox.h"
+#include "browse/DriveComboBox.h"
 
 #include <dbt.h>
 
-#include "ConstIds.h"
-#include "DirectoryListBox.h"
-#include "Streaming.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "browse/DirectoryListBox.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
 
 namespace {
 

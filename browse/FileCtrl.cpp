@@ -1,13 +1,13 @@
 // Path text rules, the shared helpers, the directory search and glyph drawing of FileCtrl.
-#include "FileCtrl.h"
+#include "browse/FileCtrl.h"
 
 #include <winnetwk.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "ConstIds.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
@@ -256,7 +256,8 @@ std::string ShortenPath(const std::string& path, const std::function<int(const s
 }
 
 std::string ShortenPath(const std::string& path, TCanvas& canvas, int maxWidth) {
-  return ShortenPath(path, [&canvas](const std::string& text) { return canvas.TextWidth(text); }, maxWidth);
+  return ShortenPath(
+      path, [&canvas](const std::string& text) { return canvas.TextWidth(text); }, maxWidth);
 }
 
 std::string VolumeLabelText(char drive) {
@@ -460,14 +461,29 @@ std::string ReachableShortPath(const std::string& path) {
 void RaiseInOutError(int code) {
   unsigned id = 0;
   switch (code) {
-    case 2: id = SFileNotFound; break;
-    case 3: id = SInvalidFilename; break;
-    case 4: id = STooManyOpenFiles; break;
-    case 5: id = SAccessDenied; break;
-    case 100: id = SEndOfFile; break;
-    case 101: id = SDiskFull; break;
-    case 106: id = SInvalidInput; break;
-    default: throw EInOutError(ResFmt(SInOutError, code), code);
+    case 2:
+      id = SFileNotFound;
+      break;
+    case 3:
+      id = SInvalidFilename;
+      break;
+    case 4:
+      id = STooManyOpenFiles;
+      break;
+    case 5:
+      id = SAccessDenied;
+      break;
+    case 100:
+      id = SEndOfFile;
+      break;
+    case 101:
+      id = SDiskFull;
+      break;
+    case 106:
+      id = SInvalidInput;
+      break;
+    default:
+      throw EInOutError(ResFmt(SInOutError, code), code);
   }
   throw EInOutError(LoadResString(id), code);
 }
@@ -601,7 +617,7 @@ PatternMatch MatchPlainPattern(std::string_view pattern, const WIN32_FIND_DATAW&
   PatternMatch shortName = EndsWithExtension(entry.cAlternateFileName, tail);
   if (shortName == PatternMatch::yes) return shortName;
   return longName == PatternMatch::unknown || shortName == PatternMatch::unknown ? PatternMatch::unknown
-                                                                                  : PatternMatch::no;
+                                                                                 : PatternMatch::no;
 }
 
 // ---- Glyphs

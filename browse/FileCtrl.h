@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "Graphics.h"
+#include "framework/Graphics.h"
 
 enum TFileAttr { ftReadOnly, ftHidden, ftSystem, ftVolumeID, ftDirectory, ftArchive, ftNormal };
 // Bit n stands for the member of ordinal n.
@@ -133,14 +133,15 @@ std::string CurrentDirectory();
 struct TSearchRec {
   std::string Name;
   unsigned Attr = 0;
-  unsigned Size = 0;  // low 32 bits
-  int Time = 0;       // DOS date (high word) and time (low word), local time; 0 outside 1980-2107
+  unsigned Size = 0;            // low 32 bits
+  int Time = 0;                 // DOS date (high word) and time (low word), local time; 0 outside 1980-2107
   WIN32_FIND_DATAW FindData{};  // the entry as the system gave it: full size and time
 };
 // Calls `found` for each entry matching the pattern, in the platform's order, leaving out
 // hidden, system, volume-label and directory entries whose attribute is not requested.
 // The search is closed on every path out, also when `found` raises.
-void SearchDirectory(const std::string& pattern, unsigned attributes, const std::function<void(const TSearchRec&)>& found);
+void SearchDirectory(const std::string& pattern, unsigned attributes,
+                     const std::function<void(const TSearchRec&)>& found);
 // The same search for filling a list: each entry's reachable name and the entry itself. The
 // one place where the lists read a directory.
 void ReadDirectory(const std::string& pattern, unsigned attributes,

@@ -1,21 +1,22 @@
-#include "FileListBox.h"
+#include "browse/FileListBox.h"
 
 #include <algorithm>
 #include <array>
 #include <vector>
 
-#include "ConstIds.h"
-#include "DirectoryListBox.h"
-#include "FileCtrlIds.h"
-#include "Forms.h"
-#include "Streaming.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "browse/DirectoryListBox.h"
+#include "browse/FileCtrlIds.h"
+#include "framework/Forms.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
-constexpr std::array<unsigned, 6> kAttributeValues = {faReadOnly, faHidden, faSysFile, faVolumeID, faDirectory, faArchive};
-constexpr std::array<const char*, 7> kFileAttrNames = {"ftReadOnly", "ftHidden",  "ftSystem", "ftVolumeID",
-                                                        "ftDirectory", "ftArchive", "ftNormal"};
+constexpr std::array<unsigned, 6> kAttributeValues = {faReadOnly, faHidden,    faSysFile,
+                                                      faVolumeID, faDirectory, faArchive};
+constexpr std::array<const char*, 7> kFileAttrNames = {"ftReadOnly",  "ftHidden",  "ftSystem", "ftVolumeID",
+                                                       "ftDirectory", "ftArchive", "ftNormal"};
 
 bool IsProgramExtension(const std::string& name) {
   std::string ext = ExtractFileExt(name);

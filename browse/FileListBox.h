@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "FileCtrl.h"
-#include "StdCtrls.h"
+#include "browse/FileCtrl.h"
+#include "framework/StdCtrls.h"
 
 class TDirectoryListBox;
 

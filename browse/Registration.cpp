@@ -1,9 +1,9 @@
 // Makes the browsing controls creatable by class name from window descriptions.
-#include "DirectoryListBox.h"
-#include "DriveComboBox.h"
-#include "FileCtrl.h"
-#include "FileListBox.h"
-#include "Streaming.h"
+#include "browse/DirectoryListBox.h"
+#include "browse/DriveComboBox.h"
+#include "browse/FileCtrl.h"
+#include "browse/FileListBox.h"
+#include "framework/Streaming.h"
 
 void RegisterFileCtrlClasses() {
   RegisterComponentClass("TDriveComboBox", [](TComponent* owner) { return new TDriveComboBox(owner); });

@@ -1,9 +1,9 @@
 // The bevel: settings read from descriptions, the frame width and the frame drawing.
-#include "LMDBevel.h"
+#include "effects/LMDBevel.h"
 
-#include "ConstIds.h"
-#include "Streaming.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
 
 namespace {
 

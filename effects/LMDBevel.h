@@ -6,9 +6,9 @@
 
 #include <windows.h>
 
-#include "Classes.h"
-#include "Controls.h"
-#include "Graphics.h"
+#include "framework/Classes.h"
+#include "framework/Controls.h"
+#include "framework/Graphics.h"
 
 enum TLMDBevelMode { bmWindows, bmCustom };
 

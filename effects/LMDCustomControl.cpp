@@ -1,7 +1,7 @@
 // The effects library's base control, its background copy and its bevel panel.
-#include "LMDCustomControl.h"
+#include "effects/LMDCustomControl.h"
 
-#include "Streaming.h"
+#include "framework/Streaming.h"
 
 void TLMDAlphaBlend::Assign(const TPersistent& source) {
   auto* other = dynamic_cast<const TLMDAlphaBlend*>(&source);

@@ -8,8 +8,8 @@
 
 #include <memory>
 
-#include "Controls.h"
-#include "LMDBevel.h"
+#include "framework/Controls.h"
+#include "effects/LMDBevel.h"
 
 class TLMDAlphaBlend : public TPersistent {
  public:

@@ -1,12 +1,12 @@
 // The ini control over the platform's private-profile functions.
-#include "LMDIniCtrl.h"
+#include "effects/LMDIniCtrl.h"
 
 #include <windows.h>
 
 #include <memory>
 #include <vector>
 
-#include "Streaming.h"
+#include "framework/Streaming.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "Classes.h"
+#include "framework/Classes.h"
 
 class TLMDIniCtrl : public TComponent {
  public:

@@ -1,5 +1,5 @@
 // The scrolling container's frame: platform styles or a bevel in the non-client area.
-#include "LMDScrollBox.h"
+#include "effects/LMDScrollBox.h"
 
 TLMDScrollBox::TLMDScrollBox(TComponent* owner) : TScrollingWinControl(owner), bevel_(bmWindows) {
   SetBounds(0, 0, 185, 41);
@@ -18,10 +18,8 @@ void TLMDScrollBox::CreateParams(TCreateParams& params) {
   params.Style |= WS_CLIPCHILDREN;
   if (bevel_.Mode() == bmWindows) {
     // Every platform this runs on draws 3D controls; the look then follows Ctl3D alone.
-    if (Ctl3D())
-      params.ExStyle |= WS_EX_CLIENTEDGE;
-    else
-      params.Style |= WS_BORDER;
+    if (Ctl3D()) params.ExStyle |= WS_EX_CLIENTEDGE;
+    else params.Style |= WS_BORDER;
   }
   params.WindowClass.style &= ~static_cast<UINT>(CS_HREDRAW | CS_VREDRAW);
 }

@@ -5,8 +5,8 @@
 //                  bevel in the non-client area
 #pragma once
 
-#include "Forms.h"
-#include "LMDBevel.h"
+#include "framework/Forms.h"
+#include "effects/LMDBevel.h"
 
 class TLMDScrollBox : public TScrollingWinControl {
  public:

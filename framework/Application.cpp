@@ -1,16 +1,16 @@
 // The application object, the screen, the error handling around both, and the framework's start
 // and end.
-#include "Application.h"
+#include "framework/Application.h"
 
 #include <algorithm>
 #include <new>
 
-#include "ConstIds.h"
-#include "ExtCtrls.h"
-#include "FormatSettings.h"
-#include "Forms.h"
-#include "Streaming.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/ExtCtrls.h"
+#include "framework/FormatSettings.h"
+#include "framework/Forms.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
 
 TApplication* Application = nullptr;
 TScreen* Screen = nullptr;
@@ -157,10 +157,8 @@ TApplication::TApplication(TComponent* owner) : TComponent(owner) {
   DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
   title_ = TitleFromModuleName(std::string(module, length));
   HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON");
-  if (icon)
-    icon_.SetHandle(icon, false);
-  else
-    icon_.SetHandle(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)), false);
+  if (icon) icon_.SetHandle(icon, false);
+  else icon_.SetHandle(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)), false);
   CreateHandle();
 }
 
@@ -195,10 +193,9 @@ void TApplication::CreateHandle() {
     wc.lpszClassName = kApplicationClass;
     if (!RegisterClassA(&wc)) throw EOutOfResources(LoadResString(SWindowClass));
   }
-  handle_ = CreateWindowExA(0, kApplicationClass, title_.c_str(),
-                            WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
-                            GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
-                            nullptr, instance, nullptr);
+  handle_ = CreateWindowExA(
+      0, kApplicationClass, title_.c_str(), WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+      GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr, instance, nullptr);
   if (!handle_) RaiseLastOSError();
   SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   HMENU menu = GetSystemMenu(handle_, FALSE);
@@ -254,15 +251,11 @@ int TApplication::StartupShowCommand() {
 void TApplication::Run() {
   if (mainForm_) {
     int command = StartupShowCommand();
-    if (command == SW_SHOWMAXIMIZED)
-      mainForm_->SetWindowState(wsMaximized);
-    else if (command == SW_SHOWMINNOACTIVE)
-      mainForm_->SetWindowState(wsMinimized);
+    if (command == SW_SHOWMAXIMIZED) mainForm_->SetWindowState(wsMaximized);
+    else if (command == SW_SHOWMINNOACTIVE) mainForm_->SetWindowState(wsMinimized);
     if (showMainForm_) {
-      if (mainForm_->WindowState() == wsMinimized)
-        Minimize();
-      else
-        mainForm_->SetVisible(true);
+      if (mainForm_->WindowState() == wsMinimized) Minimize();
+      else mainForm_->SetVisible(true);
     }
   }
   while (!terminated_) HandleMessage();
@@ -362,10 +355,8 @@ void TApplication::HandleException(const std::exception& error) {
   auto* known = dynamic_cast<const Exception*>(&error);
   Exception wrapped(error.what());
   const Exception& shown = known ? *known : wrapped;
-  if (OnException)
-    OnException(shown);
-  else
-    ShowException(shown);
+  if (OnException) OnException(shown);
+  else ShowException(shown);
 }
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags) {
@@ -376,7 +367,8 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
   for (HWND w : disabled) EnableWindow(w, FALSE);
   // The box appears where the user works: the hidden window visits the active window's monitor.
   RECT home{}, ownMonitor{}, activeMonitor{};
-  const bool moved = handle_ && GetWindowRect(handle_, &home) && OnOtherMonitor(handle_, active, ownMonitor, activeMonitor);
+  const bool moved =
+      handle_ && GetWindowRect(handle_, &home) && OnOtherMonitor(handle_, active, ownMonitor, activeMonitor);
   if (moved) {
     RECT there = MoveToMonitor(home, ownMonitor, activeMonitor);
     SetWindowPos(handle_, nullptr, there.left, there.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -433,10 +425,8 @@ void TApplication::ActivateApp(bool active) {
   // Every top-level window of the program hears of the switch; act once per switch.
   if (active == appActive_) return;
   appActive_ = active;
-  if (active)
-    RestoreTopMosts();
-  else
-    NormalizeTopMosts();
+  if (active) RestoreTopMosts();
+  else NormalizeTopMosts();
 }
 
 void TApplication::Minimize() {
@@ -465,8 +455,7 @@ void TApplication::Restore() {
   RestoreTopMosts();
   if (Screen && Screen->ActiveControl() && Screen->ActiveControl()->CanFocus())
     ::SetFocus(Screen->ActiveControl()->Handle());
-  else if (mainForm_ && mainForm_->Visible())
-    SetActiveWindow(mainForm_->Handle());
+  else if (mainForm_ && mainForm_->Visible()) SetActiveWindow(mainForm_->Handle());
 }
 
 void TApplication::UpdateVisible() {
@@ -503,10 +492,8 @@ void TApplication::WndProc(TMessage& m) {
       defaultHandling();
       return;
     case WM_ENABLE:
-      if (m.WParam)
-        RestoreTopMosts();
-      else
-        NormalizeAllTopMosts();
+      if (m.WParam) RestoreTopMosts();
+      else NormalizeAllTopMosts();
       defaultHandling();
       return;
     case WM_SYSCOMMAND:
@@ -559,23 +546,54 @@ HCURSOR TScreen::Cursors(TCursor cursor) {
     if (number == cursor) return handle;
   LPCSTR id = IDC_ARROW;
   switch (cursor) {
-    case crCross: id = IDC_CROSS; break;
-    case crIBeam: id = IDC_IBEAM; break;
-    case crSizeNESW: id = IDC_SIZENESW; break;
-    case crSizeNS: id = IDC_SIZENS; break;
-    case crSizeNWSE: id = IDC_SIZENWSE; break;
-    case crSizeWE: id = IDC_SIZEWE; break;
-    case crUpArrow: id = IDC_UPARROW; break;
-    case crHourGlass: id = IDC_WAIT; break;
+    case crCross:
+      id = IDC_CROSS;
+      break;
+    case crIBeam:
+      id = IDC_IBEAM;
+      break;
+    case crSizeNESW:
+      id = IDC_SIZENESW;
+      break;
+    case crSizeNS:
+      id = IDC_SIZENS;
+      break;
+    case crSizeNWSE:
+      id = IDC_SIZENWSE;
+      break;
+    case crSizeWE:
+      id = IDC_SIZEWE;
+      break;
+    case crUpArrow:
+      id = IDC_UPARROW;
+      break;
+    case crHourGlass:
+      id = IDC_WAIT;
+      break;
     case crNo:
-    case crNoDrop: id = IDC_NO; break;
-    case crHSplit: id = IDC_SIZEWE; break;
-    case crVSplit: id = IDC_SIZENS; break;
-    case crAppStart: id = IDC_APPSTARTING; break;
-    case crHelp: id = IDC_HELP; break;
-    case crHandPoint: id = IDC_HAND; break;
-    case crSizeAll: id = IDC_SIZEALL; break;
-    default: break;
+    case crNoDrop:
+      id = IDC_NO;
+      break;
+    case crHSplit:
+      id = IDC_SIZEWE;
+      break;
+    case crVSplit:
+      id = IDC_SIZENS;
+      break;
+    case crAppStart:
+      id = IDC_APPSTARTING;
+      break;
+    case crHelp:
+      id = IDC_HELP;
+      break;
+    case crHandPoint:
+      id = IDC_HAND;
+      break;
+    case crSizeAll:
+      id = IDC_SIZEALL;
+      break;
+    default:
+      break;
   }
   HCURSOR handle = LoadCursorA(nullptr, id);
   cursors_.emplace_back(cursor, handle);

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "ConstIds.h"
-#include "Controls.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/Controls.h"
+#include "framework/SysUtils.h"
 
 class TCustomForm;
 

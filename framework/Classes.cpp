@@ -1,10 +1,10 @@
-#include "Classes.h"
+#include "framework/Classes.h"
 
 #include <algorithm>
 
-#include "ConstIds.h"
-#include "Streaming.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
 
 // ---- TPersistent
 
@@ -89,8 +89,7 @@ TComponent* TComponent::FindComponent(std::string_view name) const {
   if (name.empty()) return nullptr;
   for (TComponent* c : components_) {
     const std::string& n = c->name_;
-    if (n.size() == name.size() &&
-        std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) {
+    if (n.size() == name.size() && std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) {
           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
         }))
       return c;
@@ -128,24 +127,18 @@ void TComponent::RemoveFreeNotification(TComponent* component) {
 }
 
 void TComponent::SetLoadingState(bool loading) {
-  if (loading)
-    AddState(csLoading);
-  else
-    RemoveState(csLoading);
+  if (loading) AddState(csLoading);
+  else RemoveState(csLoading);
 }
 
 void TComponent::SetReadingState(bool reading) {
-  if (reading)
-    AddState(csReading);
-  else
-    RemoveState(csReading);
+  if (reading) AddState(csReading);
+  else RemoveState(csReading);
 }
 
 void TComponent::SetDesigning(bool designing) {
-  if (designing)
-    AddState(csDesigning);
-  else
-    RemoveState(csDesigning);
+  if (designing) AddState(csDesigning);
+  else RemoveState(csDesigning);
 }
 
 void TComponent::Loaded() { RemoveState(csLoading); }

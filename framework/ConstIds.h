@@ -37,9 +37,9 @@
 #define SInvalidFloat 64032
 #define SAbortError 64033
 #define SShortMonthName1 64034  // then one per name, in order
-#define SLongMonthName1 64046  // then one per name, in order
-#define SShortDayName1 64058  // then one per name, in order
-#define SLongDayName1 64065  // then one per name, in order
+#define SLongMonthName1 64046   // then one per name, in order
+#define SShortDayName1 64058    // then one per name, in order
+#define SLongDayName1 64065     // then one per name, in order
 #define SOutOfMemory 64072
 #define SFrameworkEnd 64073
 // Other units keep their texts in blocks of their own (string tables merge per block of 16):

@@ -1,13 +1,13 @@
-#include "Controls.h"
+#include "framework/Controls.h"
 
 #include <windowsx.h>
 
 #include <algorithm>
 
-#include "ConstIds.h"
-#include "Forms.h"
-#include "Streaming.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/Forms.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
@@ -18,17 +18,19 @@ struct NamedValue {
   int value;
 };
 
-constexpr NamedValue kAligns[] = {{"alNone", alNone}, {"alTop", alTop},     {"alBottom", alBottom},
-                                  {"alLeft", alLeft}, {"alRight", alRight}, {"alClient", alClient},
+constexpr NamedValue kAligns[] = {{"alNone", alNone},    {"alTop", alTop},     {"alBottom", alBottom},
+                                  {"alLeft", alLeft},    {"alRight", alRight}, {"alClient", alClient},
                                   {"alCustom", alCustom}};
 
 constexpr NamedValue kCursors[] = {
-    {"crDefault", crDefault},   {"crNone", crNone},         {"crArrow", crArrow},       {"crCross", crCross},
-    {"crIBeam", crIBeam},       {"crSizeNESW", crSizeNESW}, {"crSizeNS", crSizeNS},     {"crSizeNWSE", crSizeNWSE},
-    {"crSizeWE", crSizeWE},     {"crUpArrow", crUpArrow},   {"crHourGlass", crHourGlass}, {"crDrag", crDrag},
-    {"crNoDrop", crNoDrop},     {"crHSplit", crHSplit},     {"crVSplit", crVSplit},     {"crMultiDrag", crMultiDrag},
-    {"crSQLWait", crSQLWait},   {"crNo", crNo},             {"crAppStart", crAppStart}, {"crHelp", crHelp},
-    {"crHandPoint", crHandPoint}, {"crSizeAll", crSizeAll}};
+    {"crDefault", crDefault},     {"crNone", crNone},           {"crArrow", crArrow},
+    {"crCross", crCross},         {"crIBeam", crIBeam},         {"crSizeNESW", crSizeNESW},
+    {"crSizeNS", crSizeNS},       {"crSizeNWSE", crSizeNWSE},   {"crSizeWE", crSizeWE},
+    {"crUpArrow", crUpArrow},     {"crHourGlass", crHourGlass}, {"crDrag", crDrag},
+    {"crNoDrop", crNoDrop},       {"crHSplit", crHSplit},       {"crVSplit", crVSplit},
+    {"crMultiDrag", crMultiDrag}, {"crSQLWait", crSQLWait},     {"crNo", crNo},
+    {"crAppStart", crAppStart},   {"crHelp", crHelp},           {"crHandPoint", crHandPoint},
+    {"crSizeAll", crSizeAll}};
 
 template <std::size_t N>
 bool LookUp(const NamedValue (&table)[N], std::string_view ident, int& value) {
@@ -439,9 +441,7 @@ bool TControl::ReadProperty(TReader& reader, std::string_view name) {
 
 // ---- TWinControl
 
-TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
-  brush_.SetColor(Color());
-}
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) { brush_.SetColor(Color()); }
 
 TWinControl::~TWinControl() {
   // Owned or not, children cannot outlive their parent's window.
@@ -504,8 +504,7 @@ void TWinControl::CreateParams(TCreateParams& params) {
 void TWinControl::CreateWnd() {
   TCreateParams params;
   CreateParams(params);
-  if ((params.Style & WS_CHILD) && !params.WndParent)
-    throw EInvalidOperation(ResFmt(SParentRequired, Name().c_str()));
+  if ((params.Style & WS_CHILD) && !params.WndParent) throw EInvalidOperation(ResFmt(SParentRequired, Name().c_str()));
   HINSTANCE instance = GetModuleHandleA(nullptr);
   if (!params.SubClassOf.empty()) {
     WNDCLASSA system{};

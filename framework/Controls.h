@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "Classes.h"
-#include "Graphics.h"
+#include "framework/Classes.h"
+#include "framework/Graphics.h"
 
 // The largest position or size that a description may give a control: the platform's
 // coordinates stay within 16 bits, and sums of two stay far from overflow.
@@ -128,7 +128,15 @@ constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
 enum TAnchorKind : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
-enum TShiftStateFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64 };
+enum TShiftStateFlag : unsigned {
+  ssShift = 1,
+  ssAlt = 2,
+  ssCtrl = 4,
+  ssLeft = 8,
+  ssRight = 16,
+  ssMiddle = 32,
+  ssDouble = 64
+};
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };

@@ -1,13 +1,13 @@
 // Date-time values, packed file dates and the format engine.
-#include "DateUtils.h"
+#include "framework/DateUtils.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
-#include "ConstIds.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/SysUtils.h"
 
 TFormatSettings FormatSettings;
 
@@ -123,9 +123,8 @@ bool Formatter::TwelveHourAhead(std::string_view format, std::size_t pos) const 
       continue;
     }
     if (c == 'h' || c == 'H') return false;
-    if ((c == 'a' || c == 'A') &&
-        (StartsWithNoCase(format, pos, "AM/PM") || StartsWithNoCase(format, pos, "A/P") ||
-         StartsWithNoCase(format, pos, "AMPM")))
+    if ((c == 'a' || c == 'A') && (StartsWithNoCase(format, pos, "AM/PM") || StartsWithNoCase(format, pos, "A/P") ||
+                                   StartsWithNoCase(format, pos, "AMPM")))
       return true;
     ++pos;
   }
@@ -306,8 +305,7 @@ void Formatter::AppendFormat(std::string_view format) {
 bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
 TDateTime EncodeDate(int year, int month, int day) {
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
-      day > kMonthDays[IsLeapYear(year)][month - 1])
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > kMonthDays[IsLeapYear(year)][month - 1])
     throw EConvertError(LoadResString(SDateEncodeError));
   return static_cast<TDateTime>(DaysFromCivil(year, month, day));
 }
@@ -344,8 +342,8 @@ int DayOfWeek(TDateTime value) {
 TDateTime FileDateToDateTime(int fileDate) {
   unsigned packed = static_cast<unsigned>(fileDate);
   unsigned date = packed >> 16, time = packed & 0xFFFF;
-  TDateTime day = EncodeDate(static_cast<int>((date >> 9) + 1980), static_cast<int>((date >> 5) & 15),
-                             static_cast<int>(date & 31));
+  TDateTime day =
+      EncodeDate(static_cast<int>((date >> 9) + 1980), static_cast<int>((date >> 5) & 15), static_cast<int>(date & 31));
   TDateTime clock = EncodeTime(static_cast<int>(time >> 11), static_cast<int>((time >> 5) & 63),
                                static_cast<int>((time & 31) * 2), 0);
   return day + clock;

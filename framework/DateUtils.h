@@ -56,8 +56,7 @@ int DayOfWeek(TDateTime value);
 TDateTime FileDateToDateTime(int fileDate);
 
 // The text of `value` by `format`; an empty format means "C". At most 256 characters.
-std::string FormatDateTime(std::string_view format, TDateTime value,
-                           const TFormatSettings& settings = FormatSettings);
+std::string FormatDateTime(std::string_view format, TDateTime value, const TFormatSettings& settings = FormatSettings);
 // By the short date format, and by the long time format.
 std::string DateToStr(TDateTime value, const TFormatSettings& settings = FormatSettings);
 std::string TimeToStr(TDateTime value, const TFormatSettings& settings = FormatSettings);

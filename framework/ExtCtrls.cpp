@@ -1,10 +1,10 @@
-#include "ExtCtrls.h"
+#include "framework/ExtCtrls.h"
 
 #include <algorithm>
 
-#include "ConstIds.h"
-#include "Streaming.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
@@ -157,7 +157,9 @@ void TCustomPanel::Paint() {
     Canvas().Brush().SetStyle(bsClear);
     Canvas().Font().Assign(Font());
     UINT format = DT_SINGLELINE | DT_VCENTER |
-                  (alignment_ == taLeftJustify ? DT_LEFT : alignment_ == taRightJustify ? DT_RIGHT : DT_CENTER);
+                  (alignment_ == taLeftJustify    ? DT_LEFT
+                   : alignment_ == taRightJustify ? DT_RIGHT
+                                                  : DT_CENTER);
     SetBkMode(dc, TRANSPARENT);
     SelectedObject font(dc, Font().Handle());
     SetTextColor(dc, ColorToRGB(Font().Color()));

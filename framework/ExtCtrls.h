@@ -4,7 +4,7 @@
 //   TCustomPanel, TPanel
 #pragma once
 
-#include "Controls.h"
+#include "framework/Controls.h"
 
 class TCustomPanel : public TCustomControl {
  public:

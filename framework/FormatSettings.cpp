@@ -1,12 +1,12 @@
 // The regional settings from the locale, each item with its default when the system call fails.
-#include "FormatSettings.h"
+#include "framework/FormatSettings.h"
 
 #include <windows.h>
 
 #include <cstdlib>
 
-#include "ConstIds.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
@@ -88,8 +88,7 @@ TFormatSettings ReadFormatSettings(unsigned long localeId) {
     date.wMonth = static_cast<WORD>(month);
     date.wDay = static_cast<WORD>(day);
     char buffer[256];
-    if (GetDateFormatA(locale, DATE_USE_ALT_CALENDAR, &date, picture, buffer, sizeof buffer) <= 0)
-      return std::string();
+    if (GetDateFormatA(locale, DATE_USE_ALT_CALENDAR, &date, picture, buffer, sizeof buffer) <= 0) return std::string();
     return std::string(buffer);
   };
   return s;

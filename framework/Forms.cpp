@@ -1,10 +1,10 @@
-#include "Forms.h"
+#include "framework/Forms.h"
 
 #include <algorithm>
 
-#include "ConstIds.h"
-#include "Streaming.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
@@ -107,13 +107,24 @@ void TScrollingWinControl::WndProc(TMessage& m) {
     GetScrollInfo(Handle(), SB_VERT, &info);
     int pos = info.nPos;
     switch (LOWORD(m.WParam)) {
-      case SB_LINEUP: pos -= 8; break;
-      case SB_LINEDOWN: pos += 8; break;
-      case SB_PAGEUP: pos -= static_cast<int>(info.nPage); break;
-      case SB_PAGEDOWN: pos += static_cast<int>(info.nPage); break;
+      case SB_LINEUP:
+        pos -= 8;
+        break;
+      case SB_LINEDOWN:
+        pos += 8;
+        break;
+      case SB_PAGEUP:
+        pos -= static_cast<int>(info.nPage);
+        break;
+      case SB_PAGEDOWN:
+        pos += static_cast<int>(info.nPage);
+        break;
       case SB_THUMBTRACK:
-      case SB_THUMBPOSITION: pos = info.nTrackPos; break;
-      default: break;
+      case SB_THUMBPOSITION:
+        pos = info.nTrackPos;
+        break;
+      default:
+        break;
     }
     pos = std::clamp(pos, info.nMin, std::max(info.nMin, info.nMax - static_cast<int>(info.nPage) + 1));
     if (pos != info.nPos) {
@@ -387,8 +398,8 @@ void TCustomForm::SetFocusedControl(TWinControl* control) {
 
 void TCustomForm::ControlRemoved(TControl* control) {
   auto inside = [control](TWinControl* c) {
-    return c && (c == control || (dynamic_cast<TWinControl*>(control) &&
-                                  static_cast<TWinControl*>(control)->ContainsControl(c)));
+    return c && (c == control ||
+                 (dynamic_cast<TWinControl*>(control) && static_cast<TWinControl*>(control)->ContainsControl(c)));
   };
   if (inside(activeControl_)) activeControl_ = nullptr;
   if (inside(focusedControl_)) focusedControl_ = nullptr;
@@ -490,8 +501,8 @@ bool TCustomForm::ReadProperty(TReader& reader, std::string_view name) {
     static const char* kNames[] = {"wsNormal", "wsMinimized", "wsMaximized"};
     windowState_ = static_cast<TWindowState>(ReadEnumName(reader, reader.ReadIdent(), kNames));
   } else if (name == "Position") {
-    static const char* kNames[] = {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",
-                                   "poScreenCenter", "poDesktopCenter"};
+    static const char* kNames[] = {"poDesigned",        "poDefault",      "poDefaultPosOnly",
+                                   "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter"};
     position_ = static_cast<TPosition>(ReadEnumName(reader, reader.ReadIdent(), kNames));
   } else if (name == "PixelsPerInch") {
     pixelsPerInch_ = reader.ReadInteger();

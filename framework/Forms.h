@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "Application.h"
-#include "ConstIds.h"
-#include "Controls.h"
-#include "SysUtils.h"
+#include "framework/Application.h"
+#include "framework/ConstIds.h"
+#include "framework/Controls.h"
+#include "framework/SysUtils.h"
 
 class TScrollingWinControl : public TWinControl {
  public:
@@ -130,7 +130,6 @@ class TCustomForm : public TScrollingWinControl {
   void ChangeScale(int multiplier, int divider) override;
 
  protected:
-
  private:
   void ApplyStayOnTop();
   void ScaleOnLoad();

@@ -1,11 +1,11 @@
-#include "Graphics.h"
+#include "framework/Graphics.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "ConstIds.h"
-#include "Streaming.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
@@ -15,25 +15,44 @@ struct ColorName {
 };
 
 constexpr ColorName kColorNames[] = {
-    {clBlack, "clBlack"},         {clMaroon, "clMaroon"},
-    {clGreen, "clGreen"},         {clOlive, "clOlive"},
-    {clNavy, "clNavy"},           {clPurple, "clPurple"},
-    {clTeal, "clTeal"},           {clGray, "clGray"},
-    {clSilver, "clSilver"},       {clRed, "clRed"},
-    {clLime, "clLime"},           {clYellow, "clYellow"},
-    {clBlue, "clBlue"},           {clFuchsia, "clFuchsia"},
-    {clAqua, "clAqua"},           {clWhite, "clWhite"},
-    {clScrollBar, "clScrollBar"}, {clBackground, "clBackground"},
-    {clActiveCaption, "clActiveCaption"}, {clMenu, "clMenu"},
-    {clWindow, "clWindow"},       {clWindowFrame, "clWindowFrame"},
-    {clMenuText, "clMenuText"},   {clWindowText, "clWindowText"},
-    {clCaptionText, "clCaptionText"}, {clHighlight, "clHighlight"},
-    {clHighlightText, "clHighlightText"}, {clBtnFace, "clBtnFace"},
-    {clBtnShadow, "clBtnShadow"}, {clGrayText, "clGrayText"},
-    {clBtnText, "clBtnText"},     {clBtnHighlight, "clBtnHighlight"},
-    {cl3DDkShadow, "cl3DDkShadow"}, {cl3DLight, "cl3DLight"},
-    {clInfoText, "clInfoText"},   {clInfoBk, "clInfoBk"},
-    {clNone, "clNone"},           {clDefault, "clDefault"},
+    {clBlack, "clBlack"},
+    {clMaroon, "clMaroon"},
+    {clGreen, "clGreen"},
+    {clOlive, "clOlive"},
+    {clNavy, "clNavy"},
+    {clPurple, "clPurple"},
+    {clTeal, "clTeal"},
+    {clGray, "clGray"},
+    {clSilver, "clSilver"},
+    {clRed, "clRed"},
+    {clLime, "clLime"},
+    {clYellow, "clYellow"},
+    {clBlue, "clBlue"},
+    {clFuchsia, "clFuchsia"},
+    {clAqua, "clAqua"},
+    {clWhite, "clWhite"},
+    {clScrollBar, "clScrollBar"},
+    {clBackground, "clBackground"},
+    {clActiveCaption, "clActiveCaption"},
+    {clMenu, "clMenu"},
+    {clWindow, "clWindow"},
+    {clWindowFrame, "clWindowFrame"},
+    {clMenuText, "clMenuText"},
+    {clWindowText, "clWindowText"},
+    {clCaptionText, "clCaptionText"},
+    {clHighlight, "clHighlight"},
+    {clHighlightText, "clHighlightText"},
+    {clBtnFace, "clBtnFace"},
+    {clBtnShadow, "clBtnShadow"},
+    {clGrayText, "clGrayText"},
+    {clBtnText, "clBtnText"},
+    {clBtnHighlight, "clBtnHighlight"},
+    {cl3DDkShadow, "cl3DDkShadow"},
+    {cl3DLight, "cl3DLight"},
+    {clInfoText, "clInfoText"},
+    {clInfoBk, "clInfoBk"},
+    {clNone, "clNone"},
+    {clDefault, "clDefault"},
 };
 
 bool SameText(std::string_view a, std::string_view b) {
@@ -261,7 +280,8 @@ HBRUSH TBrush::Handle() {
     } else if (style_ == bsSolid) {
       handle_.Reset(CreateSolidBrush(ColorToRGB(color_)));
     } else {
-      static constexpr int kHatch[] = {0, 0, HS_HORIZONTAL, HS_VERTICAL, HS_FDIAGONAL, HS_BDIAGONAL, HS_CROSS, HS_DIAGCROSS};
+      static constexpr int kHatch[] = {0,        0,           HS_HORIZONTAL, HS_VERTICAL, HS_FDIAGONAL, HS_BDIAGONAL,
+                                       HS_CROSS, HS_DIAGCROSS};
       handle_.Reset(CreateHatchBrush(kHatch[style_], ColorToRGB(color_)));
     }
   }

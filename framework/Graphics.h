@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "Classes.h"
+#include "framework/Classes.h"
 
 using TColor = std::int32_t;
 

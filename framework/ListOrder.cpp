@@ -1,6 +1,6 @@
 // The orders in which lists hold their lines: the platform's case-insensitive comparison made
 // cheap for long lists, and the exact places a sorted platform list gives lines added one by one.
-#include "ListOrder.h"
+#include "framework/ListOrder.h"
 
 #include <algorithm>
 #include <array>
@@ -105,19 +105,21 @@ class TCollation {
   int Compare(int a, int b) const {
     std::wstring_view x = Wide(a), y = Wide(b);
     return CompareStringW(locale_, NORM_IGNORECASE, x.data(), static_cast<int>(x.size()), y.data(),
-                          static_cast<int>(y.size())) - CSTR_EQUAL;
+                          static_cast<int>(y.size())) -
+           CSTR_EQUAL;
   }
   // Only between texts of the same kind.
   int CompareKeys(int a, int b) const { return Key(a).compare(Key(b)); }
 
  private:
   std::wstring_view Wide(int i) const {
-    return std::wstring_view(wide_).substr(wideAt_[static_cast<std::size_t>(i)],
-                                           wideAt_[static_cast<std::size_t>(i) + 1] - wideAt_[static_cast<std::size_t>(i)]);
+    return std::wstring_view(wide_).substr(
+        wideAt_[static_cast<std::size_t>(i)],
+        wideAt_[static_cast<std::size_t>(i) + 1] - wideAt_[static_cast<std::size_t>(i)]);
   }
   std::string_view Key(int i) const {
-    return std::string_view(keys_).substr(keyAt_[static_cast<std::size_t>(i)],
-                                          keyAt_[static_cast<std::size_t>(i) + 1] - keyAt_[static_cast<std::size_t>(i)]);
+    return std::string_view(keys_).substr(keyAt_[static_cast<std::size_t>(i)], keyAt_[static_cast<std::size_t>(i) + 1] -
+                                                                                   keyAt_[static_cast<std::size_t>(i)]);
   }
   void AppendSortKey(std::wstring_view text) {
     constexpr DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
@@ -147,7 +149,8 @@ class TCollation {
 // one before.
 std::vector<int> OrderBy(const TCollation& collation, std::size_t count, std::vector<bool>& sameAsPrevious) {
   std::vector<int> plain, other;
-  for (std::size_t i = 0; i < count; ++i) (collation.Plain(static_cast<int>(i)) ? plain : other).push_back(static_cast<int>(i));
+  for (std::size_t i = 0; i < count; ++i)
+    (collation.Plain(static_cast<int>(i)) ? plain : other).push_back(static_cast<int>(i));
   auto byKey = [&](int a, int b) { return collation.CompareKeys(a, b) < 0; };
   auto compared = [&](int a, int b) { return collation.Compare(a, b) < 0; };
   std::stable_sort(plain.begin(), plain.end(), byKey);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "Classes.h"
+#include "framework/Classes.h"
 
 struct TListLine {
   std::string Text;

@@ -1,5 +1,5 @@
 // Pictures: the OLE picture link and its change reports.
-#include "Pictures.h"
+#include "framework/Pictures.h"
 
 TPicture::~TPicture() {
   if (olePicture_) olePicture_->Release();

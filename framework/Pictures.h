@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include "Graphics.h"
+#include "framework/Graphics.h"
 
 class TPicture : public TGraphicsObject {
  public:

@@ -1,11 +1,11 @@
-#include "StdCtrls.h"
+#include "framework/StdCtrls.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "ConstIds.h"
-#include "Streaming.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
@@ -50,9 +50,9 @@ constexpr LRESULT kLineError = -1;
 
 }  // namespace
 
-const TLineMessages ListBoxLines{LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT, LB_GETITEMDATA, LB_SETITEMDATA,
+const TLineMessages ListBoxLines{LB_GETCOUNT,  LB_GETTEXTLEN,   LB_GETTEXT,      LB_GETITEMDATA, LB_SETITEMDATA,
                                  LB_ADDSTRING, LB_INSERTSTRING, LB_DELETESTRING, LB_RESETCONTENT};
-const TLineMessages ComboBoxLines{CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT, CB_GETITEMDATA, CB_SETITEMDATA,
+const TLineMessages ComboBoxLines{CB_GETCOUNT,  CB_GETLBTEXTLEN, CB_GETLBTEXT,    CB_GETITEMDATA, CB_SETITEMDATA,
                                   CB_ADDSTRING, CB_INSERTSTRING, CB_DELETESTRING, CB_RESETCONTENT};
 
 void TWindowLines::CheckSaved(int index) const {
@@ -94,8 +94,7 @@ void TWindowLines::PutObject(int index, TObject* object) {
     saved_->PutObject(index, object);
     return;
   }
-  if (Send(messages_.SetItemData, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object)) ==
-      kLineError)
+  if (Send(messages_.SetItemData, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object)) == kLineError)
     ListIndexError(index);
 }
 
@@ -387,11 +386,21 @@ void TCustomComboBox::CreateParams(TCreateParams& params) {
   params.SubClassOf = "COMBOBOX";
   params.Style |= WS_VSCROLL | CBS_HASSTRINGS | CBS_AUTOHSCROLL;
   switch (style_) {
-    case csDropDown: params.Style |= CBS_DROPDOWN; break;
-    case csSimple: params.Style |= CBS_SIMPLE; break;
-    case csDropDownList: params.Style |= CBS_DROPDOWNLIST; break;
-    case csOwnerDrawFixed: params.Style |= CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED; break;
-    case csOwnerDrawVariable: params.Style |= CBS_DROPDOWNLIST | CBS_OWNERDRAWVARIABLE; break;
+    case csDropDown:
+      params.Style |= CBS_DROPDOWN;
+      break;
+    case csSimple:
+      params.Style |= CBS_SIMPLE;
+      break;
+    case csDropDownList:
+      params.Style |= CBS_DROPDOWNLIST;
+      break;
+    case csOwnerDrawFixed:
+      params.Style |= CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED;
+      break;
+    case csOwnerDrawVariable:
+      params.Style |= CBS_DROPDOWNLIST | CBS_OWNERDRAWVARIABLE;
+      break;
   }
   // The window's height includes the dropped-down list.
   if (style_ != csSimple) params.Height = std::max(params.Height, 200);
@@ -653,7 +662,9 @@ void TCustomLabel::Paint() {
   SelectedObject font(dc, Font().Handle());
   SetTextColor(dc, ColorToRGB(Font().Color()));
   UINT format = DT_SINGLELINE | DT_NOPREFIX |
-                (alignment_ == taRightJustify ? DT_RIGHT : alignment_ == taCenter ? DT_CENTER : DT_LEFT);
+                (alignment_ == taRightJustify ? DT_RIGHT
+                 : alignment_ == taCenter     ? DT_CENTER
+                                              : DT_LEFT);
   DrawTextA(dc, Caption().c_str(), static_cast<int>(Caption().size()), &r, format);
   canvas.Brush().SetStyle(bsSolid);
 }

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "Controls.h"
-#include "ListOrder.h"
+#include "framework/Controls.h"
+#include "framework/ListOrder.h"
 
 enum TOwnerDrawStateFlag : unsigned { odSelected = 1, odGrayed = 2, odDisabled = 4, odChecked = 8, odFocused = 16 };
 enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };

@@ -1,4 +1,4 @@
-#include "StreamFormat.h"
+#include "framework/StreamFormat.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "Streaming.h"
+#include "framework/Streaming.h"
 
 #include <windows.h>
 
@@ -8,8 +8,8 @@
 #include <map>
 #include <new>
 
-#include "ConstIds.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/SysUtils.h"
 
 namespace {
 

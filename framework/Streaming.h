@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Classes.h"
-#include "StreamFormat.h"
+#include "framework/Classes.h"
+#include "framework/StreamFormat.h"
 
 using TComponentFactory = std::function<TComponent*(TComponent* owner)>;
 void RegisterComponentClass(const std::string& className, TComponentFactory factory);
@@ -108,7 +108,7 @@ class TReader {
   struct Reference {
     std::string name;
     std::function<void(TComponent*)> assign;
-    TComponent* owner;      // where it was read, for the error message
+    TComponent* owner;  // where it was read, for the error message
     std::string property;
   };
   struct MethodRef {

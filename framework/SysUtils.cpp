@@ -1,11 +1,11 @@
-#include "SysUtils.h"
+#include "framework/SysUtils.h"
 
 #include <windows.h>
 
 #include <cerrno>
 #include <cstdlib>
 
-#include "ConstIds.h"
+#include "framework/ConstIds.h"
 
 std::string LoadResString(unsigned id) {
   char buffer[1024];
@@ -21,8 +21,8 @@ void RaiseLastOSError() {
   DWORD code = GetLastError();
   if (code == 0) throw EOSError(LoadResString(SUnkOSError), 0);
   char* text = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string systemText = text ? text : "";
   if (text) LocalFree(text);
   while (!systemText.empty() && (systemText.back() == '\n' || systemText.back() == '\r')) systemText.pop_back();
@@ -64,10 +64,8 @@ int StrToInt(std::string_view text) {
   char* end = nullptr;
   errno = 0;
   long long value = 0;
-  if (!s.empty() && s[0] == '$')
-    value = std::strtoll(s.c_str() + 1, &end, 16);
-  else
-    value = std::strtoll(s.c_str(), &end, 10);
+  if (!s.empty() && s[0] == '$') value = std::strtoll(s.c_str() + 1, &end, 16);
+  else value = std::strtoll(s.c_str(), &end, 10);
   if (s.empty() || *end != '\0' || errno == ERANGE || value < INT32_MIN || value > INT32_MAX)
     throw EConvertError(ResFmt(SInvalidNumber, s.c_str()));
   return static_cast<int>(value);

@@ -1,10 +1,10 @@
 // Windows bound to their objects: the one window procedure that finds a message's object, the
 // binding of new and adopted windows, and child notifications reflected back to the child.
-#include "Controls.h"
+#include "framework/Controls.h"
 
 #include <unordered_map>
 
-#include "SysUtils.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
@@ -110,8 +110,7 @@ void TWinControl::ReleaseAdoptedWindow() {
   const auto ours = reinterpret_cast<LONG_PTR>(&TWinControl::InitWndProc);
   if (GetWindowLongPtrA(handle_, GWLP_WNDPROC) == ours)
     SetWindowLongPtrA(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(defWndProc_));
-  else if (IsWindow(handle_))
-    releasedWindows[handle_] = defWndProc_;
+  else if (IsWindow(handle_)) releasedWindows[handle_] = defWndProc_;
   WindowGone();
 }
 

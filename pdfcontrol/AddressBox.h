@@ -9,9 +9,9 @@
 
 namespace pdfview {
 
-constexpr const wchar_t *kAddressBoxCaption = L"Open link";
+constexpr const wchar_t* kAddressBoxCaption = L"Open link";
 
 // Asks, and on "Open" hands the address to its handler; true when it was handed over.
-bool AskAndOpenAddress(HWND owner, const std::wstring &address);
+bool AskAndOpenAddress(HWND owner, const std::wstring& address);
 
 }  // namespace pdfview

@@ -1,7 +1,7 @@
 // Repair of a damaged document (see DocumentRepair.h).
-#include "DocumentRepair.h"
+#include "pdfcontrol/DocumentRepair.h"
 
-#include "RenderProtocol.h"
+#include "pdfcontrol/RenderProtocol.h"
 
 // Object.h first: the others need its definitions.
 #include <Object.h>
@@ -37,7 +37,7 @@ constexpr size_t kMaxTreeDepth = 64;
 constexpr size_t kMaxTreeVisits = 1'000'000;
 // What a lost font that a page still uses becomes: text in a serif face reads, and most
 // documents that lose their fonts this way are typeset in one.
-constexpr const char *kStandInFont = "<< /Type /Font /Subtype /Type1 /BaseFont /Times-Roman >>";
+constexpr const char* kStandInFont = "<< /Type /Font /Subtype /Type1 /BaseFont /Times-Roman >>";
 
 bool IsWhite(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0'; }
 bool IsDelimiter(char c) { return c != 0 && std::strchr("()<>[]{}/%", c) != nullptr; }
@@ -46,39 +46,38 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 enum class Kind : uint8_t { kOther, kCatalog, kPages, kPage, kObjectStream, kXRefStream, kEncryption };
 
 // `value` is a stream's dictionary when `stream` is set.
-Kind KindOf(const Object &value, bool stream) {
+Kind KindOf(const Object& value, bool stream) {
   if (stream) {
     if (value.isDict("ObjStm")) return Kind::kObjectStream;
     if (value.isDict("XRef")) return Kind::kXRefStream;
     return Kind::kOther;
   }
   if (!value.isDict()) return Kind::kOther;
-  const Dict *dict = value.getDict();
+  const Dict* dict = value.getDict();
   if (dict->is("Catalog")) return Kind::kCatalog;
   if (dict->is("Pages")) return Kind::kPages;
   if (dict->is("Page")) return Kind::kPage;
   if (!dict->hasKey("Type") && dict->lookupNF("Kids").isArray()) return Kind::kPages;
-  if (dict->lookupNF("Filter").isName() &&
-      ((dict->hasKey("O") && dict->hasKey("U")) || dict->hasKey("Recipients"))) {
+  if (dict->lookupNF("Filter").isName() && ((dict->hasKey("O") && dict->hasKey("U")) || dict->hasKey("Recipients"))) {
     return Kind::kEncryption;
   }
   return Kind::kOther;
 }
 
-bool Usable(const Object &value) {
+bool Usable(const Object& value) {
   return !value.isError() && !value.isEOF() && !value.isNull() && !value.isCmd() && !value.isNone();
 }
 
 // Parses the object whose text starts at `begin` and may run to `end`, without a
 // cross-reference: references stay references. Strict parsing leaves out an object that its
 // text's end cuts off.
-Object ParseText(const char *base, size_t begin, size_t end, bool strict) {
+Object ParseText(const char* base, size_t begin, size_t end, bool strict) {
   end = std::max(begin, end);
   Parser parser(nullptr, new MemStream(base, Goffset(begin), Goffset(end - begin), Object(objNull)), false);
   return parser.getObj(false, nullptr, cryptRC4, 0, 0, 0, 0, strict);
 }
 
-std::string Hex(const GooString *text) {
+std::string Hex(const GooString* text) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string out = "<";
   for (int i = 0; i < text->getLength(); ++i) {
@@ -107,7 +106,7 @@ struct Found {
   uint32_t source = 0;  // 0: the file; k: decoded object stream k - 1
   size_t begin = 0;     // its value's text in the source (a stream's: its dictionary's)
   size_t end = 0;
-  size_t data = 0;      // a stream's data in the file; 0 for other objects
+  size_t data = 0;  // a stream's data in the file; 0 for other objects
   size_t dataEnd = 0;
   Kind kind = Kind::kOther;
 };
@@ -121,9 +120,9 @@ bool DictionaryEndsAt(std::string_view text, size_t begin, size_t keyword) {
 
 // Where a stream's data ends: at its declared length when "endstream" follows it there,
 // else at the first "endstream", else where the next object starts.
-size_t StreamEnd(std::string_view file, size_t start, const Dict *dict, size_t limit) {
+size_t StreamEnd(std::string_view file, size_t start, const Dict* dict, size_t limit) {
   const std::string_view text = file.substr(0, limit);
-  const Object &length = dict->lookupNF("Length");
+  const Object& length = dict->lookupNF("Length");
   if (length.isInt() && length.getInt() >= 0 && size_t(length.getInt()) <= limit - start) {
     size_t at = start + size_t(length.getInt());
     while (at < limit && IsWhite(text[at])) ++at;
@@ -137,7 +136,7 @@ size_t StreamEnd(std::string_view file, size_t start, const Dict *dict, size_t l
   return at;
 }
 
-bool Later(const Found &a, const Found &b) {
+bool Later(const Found& a, const Found& b) {
   return a.position != b.position ? a.position > b.position : a.index > b.index;
 }
 
@@ -151,15 +150,15 @@ struct Trailer {
   std::string id;          // the /ID array, written out; empty when there is none
 };
 
-Trailer TrailerOf(const Dict *dict, size_t position) {
+Trailer TrailerOf(const Dict* dict, size_t position) {
   Trailer trailer;
   trailer.position = position;
-  if (const Object &root = dict->lookupNF("Root"); root.isRef()) trailer.root = root.getRef();
-  if (const Object &info = dict->lookupNF("Info"); info.isRef()) trailer.info = info.getRef();
-  const Object &encrypt = dict->lookupNF("Encrypt");
+  if (const Object& root = dict->lookupNF("Root"); root.isRef()) trailer.root = root.getRef();
+  if (const Object& info = dict->lookupNF("Info"); info.isRef()) trailer.info = info.getRef();
+  const Object& encrypt = dict->lookupNF("Encrypt");
   trailer.encrypted = !encrypt.isNull() && !encrypt.isNone();
   if (encrypt.isRef()) trailer.encrypt = encrypt.getRef();
-  const Object &id = dict->lookupNF("ID");
+  const Object& id = dict->lookupNF("ID");
   if (id.isArray() && id.arrayGetLength() == 2 && id.arrayGetNF(0).isString() && id.arrayGetNF(1).isString()) {
     trailer.id = Cat({"[", Hex(id.arrayGetNF(0).getString()), " ", Hex(id.arrayGetNF(1).getString()), "]"});
   }
@@ -168,8 +167,10 @@ Trailer TrailerOf(const Dict *dict, size_t position) {
 
 class Repairer {
  public:
-  Repairer(std::vector<char> file, const RepairLimits &limits)
-      : limits_(limits), file_(std::move(file)), size_(file_.size()),
+  Repairer(std::vector<char> file, const RepairLimits& limits)
+      : limits_(limits),
+        file_(std::move(file)),
+        size_(file_.size()),
         deadline_(Clock::now() + std::chrono::milliseconds(limits.maxMilliseconds)) {}
 
   RepairedCopy Run();
@@ -187,27 +188,27 @@ class Repairer {
     if (!over_ && Clock::now() > deadline_) over_ = true;
     return over_;
   }
-  const char *Text(uint32_t source) const { return source == 0 ? file_.data() : decoded_[source - 1].data(); }
-  Object Parse(const Found &found) const {
+  const char* Text(uint32_t source) const { return source == 0 ? file_.data() : decoded_[source - 1].data(); }
+  Object Parse(const Found& found) const {
     return ParseText(Text(found.source), found.begin, found.end, found.source != 0);
   }
-  const Found *Winner(int num) const {
+  const Found* Winner(int num) const {
     auto it = winner_.find(num);
     return it == winner_.end() ? nullptr : &found_[it->second];
   }
-  Object Resolve(const Object &value) const {
+  Object Resolve(const Object& value) const {
     if (!value.isRef()) return value.copy();
-    const Found *found = Winner(value.getRefNum());
+    const Found* found = Winner(value.getRefNum());
     return found ? Parse(*found) : Object(objNull);
   }
   bool InRange(int num) const { return num > 0 && size_t(num) < limits_.maxObjects; }
   // For a stream of the file: its /Length is the length of its data, or a reference, which
   // Poppler follows and then checks against the data itself.
-  bool LengthHolds(const Found &found) const {
-    const Object &length = Parse(found).dictLookupNF("Length");
+  bool LengthHolds(const Found& found) const {
+    const Object& length = Parse(found).dictLookupNF("Length");
     return length.isRef() || (length.isInt() && size_t(length.getInt()) == found.dataEnd - found.data);
   }
-  bool Add(const Found &found) {
+  bool Add(const Found& found) {
     if (found_.size() >= limits_.maxObjects) over_ = true;
     if (over_) return false;
     found_.push_back(found);
@@ -216,13 +217,13 @@ class Repairer {
 
   void Scan();
   void ReadObjectStreams();
-  bool Decode(size_t start, size_t end, Dict *dict, std::string &out);
+  bool Decode(size_t start, size_t end, Dict* dict, std::string& out);
   void ChooseWinners();
   Ref FindCatalog() const;
   void BuildTree();
-  size_t Leaves(int num, std::vector<int> &path, size_t &visits) const;
+  size_t Leaves(int num, std::vector<int>& path, size_t& visits) const;
   void FindLostFonts();
-  void Write(RepairedCopy &copy);
+  void Write(RepairedCopy& copy);
 
   const RepairLimits limits_;
   std::vector<char> file_;
@@ -237,10 +238,10 @@ class Repairer {
   std::unordered_map<int, size_t> winner_;  // object number -> index in found_
 
   std::map<int, Node> nodes_;
-  std::vector<int> pages_;         // found pages, in file order
+  std::vector<int> pages_;        // found pages, in file order
   std::map<int, int> lostPages_;  // lost kids of found nodes: number -> generation
   std::map<int, int> lostFonts_;
-  const Trailer *unlocking_ = nullptr;  // the latest trailer that unlocks an encrypted document
+  const Trailer* unlocking_ = nullptr;  // the latest trailer that unlocks an encrypted document
   Ref catalog_ = Ref::INVALID();
   int root_ = -1;  // the page tree's root: found, made for lost parents, or made anew
   std::vector<int> newRootKids_;
@@ -258,7 +259,7 @@ void Repairer::Scan() {
     if (headers.size() % 4096 == 0 && Over()) return;
     if (at + 3 < size_ && !IsWhite(text[at + 3]) && !IsDelimiter(text[at + 3])) continue;
     size_t p = at;
-    auto digitsBefore = [&](size_t max, long long &value) {
+    auto digitsBefore = [&](size_t max, long long& value) {
       size_t n = 0;
       while (p > 0 && IsDigit(text[p - 1]) && n <= max) --p, ++n;
       if (n == 0 || n > max) return false;
@@ -278,7 +279,7 @@ void Repairer::Scan() {
   }
   for (size_t i = 0; i < headers.size(); ++i) {
     if (i % 256 == 0 && Over()) return;
-    const Header &h = headers[i];
+    const Header& h = headers[i];
     Found found{h.num, h.gen, h.start, 0, 0, h.body, i + 1 < headers.size() ? headers[i + 1].start : size_};
     // A stream's dictionary is read up to its "stream" keyword, and its data found by the
     // keywords around it: a damaged /Length would lose the object.
@@ -308,12 +309,11 @@ void Repairer::Scan() {
     if (dict.isDict()) trailers_.push_back(TrailerOf(dict.getDict(), at));
   }
   std::stable_sort(trailers_.begin(), trailers_.end(),
-                   [](const Trailer &a, const Trailer &b) { return a.position < b.position; });
+                   [](const Trailer& a, const Trailer& b) { return a.position < b.position; });
 }
 
-
-bool Repairer::Decode(size_t start, size_t end, Dict *dict, std::string &out) {
-  auto *raw = new MemStream(file_.data(), Goffset(start), Goffset(end - start), Object(objNull));
+bool Repairer::Decode(size_t start, size_t end, Dict* dict, std::string& out) {
+  auto* raw = new MemStream(file_.data(), Goffset(start), Goffset(end - start), Object(objNull));
   std::unique_ptr<Stream> stream(raw->addFilters(dict));
   stream->reset();
   std::vector<unsigned char> chunk(1 << 16);
@@ -323,7 +323,7 @@ bool Repairer::Decode(size_t start, size_t end, Dict *dict, std::string &out) {
     decodedBytes_ += size_t(got);
     if (decodedBytes_ > limits_.maxDecodedBytes) over_ = true;
     if (Over()) return false;
-    out.append(reinterpret_cast<const char *>(chunk.data()), size_t(got));
+    out.append(reinterpret_cast<const char*>(chunk.data()), size_t(got));
   }
   stream->close();
   return true;
@@ -337,9 +337,9 @@ void Repairer::ReadObjectStreams() {
     const Found stream = found_[i];
     Object value = Parse(stream);
     if (!value.isDict()) continue;
-    Dict *dict = value.getDict();
-    const Object &count = dict->lookupNF("N");
-    const Object &first = dict->lookupNF("First");
+    Dict* dict = value.getDict();
+    const Object& count = dict->lookupNF("N");
+    const Object& first = dict->lookupNF("First");
     if (!count.isInt() || !first.isInt() || count.getInt() <= 0 || first.getInt() < 0 ||
         size_t(count.getInt()) > limits_.maxObjects) {
       continue;
@@ -360,7 +360,7 @@ void Repairer::ReadObjectStreams() {
     }
     decoded_.push_back(std::move(data));
     const auto source = uint32_t(decoded_.size());
-    const std::string &text = decoded_.back();
+    const std::string& text = decoded_.back();
     for (size_t k = 0; k < members.size(); ++k) {
       const size_t begin = members[k].second;
       size_t end = k + 1 < members.size() ? members[k + 1].second : text.size();
@@ -386,32 +386,32 @@ void Repairer::ChooseWinners() {
 // The catalog that a trailer names, or else the latest one found, if its page tree is there.
 Ref Repairer::FindCatalog() const {
   auto usable = [this](int num) {
-    const Found *found = Winner(num);
+    const Found* found = Winner(num);
     if (!found || found->kind != Kind::kCatalog) return false;
     const Object catalog = Parse(*found);
-    const Object &pages = catalog.dictLookupNF("Pages");
-    const Found *tree = pages.isRef() ? Winner(pages.getRefNum()) : nullptr;
+    const Object& pages = catalog.dictLookupNF("Pages");
+    const Found* tree = pages.isRef() ? Winner(pages.getRefNum()) : nullptr;
     return tree && (tree->kind == Kind::kPages || tree->kind == Kind::kPage);
   };
   for (auto it = trailers_.rbegin(); it != trailers_.rend(); ++it) {
     if (it->root.num > 0 && usable(it->root.num)) return {it->root.num, Winner(it->root.num)->gen};
   }
-  const Found *latest = nullptr;
-  for (const auto &[num, index] : winner_) {
-    const Found &found = found_[index];
+  const Found* latest = nullptr;
+  for (const auto& [num, index] : winner_) {
+    const Found& found = found_[index];
     if (found.kind == Kind::kCatalog && (!latest || Later(found, *latest)) && usable(num)) latest = &found;
   }
   return latest ? Ref{latest->num, latest->gen} : Ref::INVALID();
 }
 
-size_t Repairer::Leaves(int num, std::vector<int> &path, size_t &visits) const {
+size_t Repairer::Leaves(int num, std::vector<int>& path, size_t& visits) const {
   if (++visits > kMaxTreeVisits) return 0;
   auto it = nodes_.find(num);
   if (it == nodes_.end()) return 1;
   if (path.size() >= kMaxTreeDepth || std::find(path.begin(), path.end(), num) != path.end()) return 0;
   path.push_back(num);
   size_t count = 0;
-  for (const Ref &kid : it->second.kids) count += Leaves(kid.num, path, visits);
+  for (const Ref& kid : it->second.kids) count += Leaves(kid.num, path, visits);
   path.pop_back();
   return count;
 }
@@ -419,36 +419,36 @@ size_t Repairer::Leaves(int num, std::vector<int> &path, size_t &visits) const {
 // The page tree as far as it survives: found nodes, nodes made for found pages whose parent is
 // lost, and lost pages that a found node names (shown as pages with missing contents).
 void Repairer::BuildTree() {
-  std::vector<const Found *> members;  // found pages and nodes, in file order
-  for (const auto &[num, index] : winner_) {
-    const Found &found = found_[index];
+  std::vector<const Found*> members;  // found pages and nodes, in file order
+  for (const auto& [num, index] : winner_) {
+    const Found& found = found_[index];
     if (found.kind == Kind::kPage || found.kind == Kind::kPages) members.push_back(&found);
   }
-  std::sort(members.begin(), members.end(), [](const Found *a, const Found *b) { return Later(*b, *a); });
+  std::sort(members.begin(), members.end(), [](const Found* a, const Found* b) { return Later(*b, *a); });
   std::map<int, int> parentOf;
-  for (const Found *member : members) {
+  for (const Found* member : members) {
     if (Over()) return;
     const Object dict = Parse(*member);
     if (!dict.isDict()) continue;
     if (member->kind == Kind::kPage) pages_.push_back(member->num);
     if (member->kind == Kind::kPages) {
-      Node &node = nodes_[member->num];
-      const Object &kids = dict.dictLookupNF("Kids");
+      Node& node = nodes_[member->num];
+      const Object& kids = dict.dictLookupNF("Kids");
       for (int i = 0; kids.isArray() && i < kids.arrayGetLength(); ++i) {
-        const Object &kid = kids.arrayGetNF(i);
+        const Object& kid = kids.arrayGetNF(i);
         if (kid.isRef() && InRange(kid.getRefNum())) node.kids.push_back(kid.getRef());
       }
     }
-    const Object &parent = dict.dictLookupNF("Parent");
+    const Object& parent = dict.dictLookupNF("Parent");
     if (parent.isRef() && InRange(parent.getRefNum()) && !Winner(parent.getRefNum())) {
-      Node &made = nodes_[parent.getRefNum()];
+      Node& made = nodes_[parent.getRefNum()];
       made.made = true;
       made.gen = parent.getRefGen();
       made.kids.push_back({member->num, member->gen});
     }
   }
-  for (const auto &[num, node] : nodes_) {
-    for (const Ref &kid : node.kids) {
+  for (const auto& [num, node] : nodes_) {
+    for (const Ref& kid : node.kids) {
       parentOf.try_emplace(kid.num, num);
       if (!node.made && !Winner(kid.num) && !nodes_.count(kid.num)) lostPages_.try_emplace(kid.num, kid.gen);
     }
@@ -486,9 +486,9 @@ void Repairer::FindLostFonts() {
     if (!resources.isDict()) continue;
     const Object fonts = Resolve(resources.dictLookupNF("Font"));
     for (int i = 0; fonts.isDict() && i < fonts.dictGetLength(); ++i) {
-      const Object &font = fonts.dictGetValNF(i);
-      if (font.isRef() && InRange(font.getRefNum()) && !Winner(font.getRefNum()) &&
-          !nodes_.count(font.getRefNum()) && !lostPages_.count(font.getRefNum())) {
+      const Object& font = fonts.dictGetValNF(i);
+      if (font.isRef() && InRange(font.getRefNum()) && !Winner(font.getRefNum()) && !nodes_.count(font.getRefNum()) &&
+          !lostPages_.count(font.getRefNum())) {
         lostFonts_.try_emplace(font.getRefNum(), font.getRefGen());
       }
     }
@@ -497,17 +497,17 @@ void Repairer::FindLostFonts() {
 
 // Appends the objects that the file does not hold as they are, then a cross-reference stream
 // over every object and the trailer's entries.
-void Repairer::Write(RepairedCopy &copy) {
+void Repairer::Write(RepairedCopy& copy) {
   struct Entry {
     size_t offset;
     int gen;
   };
   std::map<int, Entry> entries;
   int last = 0;
-  for (const auto &[num, index] : winner_) last = std::max(last, num);
-  for (const auto &[num, node] : nodes_) last = std::max(last, num);
-  for (const auto &[num, gen] : lostPages_) last = std::max(last, num);
-  for (const auto &[num, gen] : lostFonts_) last = std::max(last, num);
+  for (const auto& [num, index] : winner_) last = std::max(last, num);
+  for (const auto& [num, node] : nodes_) last = std::max(last, num);
+  for (const auto& [num, gen] : lostPages_) last = std::max(last, num);
+  for (const auto& [num, gen] : lostFonts_) last = std::max(last, num);
   const bool newRoot = root_ < 0;
   const int madeRoot = newRoot ? ++last : root_;
   if (catalog_.num <= 0) catalog_ = {++last, 0};
@@ -515,9 +515,9 @@ void Repairer::Write(RepairedCopy &copy) {
   const int size = xref + 1;  // a reference to `size` is one to an object that is not there
 
   size_t extra = 4096;
-  for (const std::string &data : decoded_) extra += data.size();
-  for (const auto &[num, index] : winner_) {
-    const Found &found = found_[index];
+  for (const std::string& data : decoded_) extra += data.size();
+  for (const auto& [num, index] : winner_) {
+    const Found& found = found_[index];
     if (found.source == 0 && found.data && !LengthHolds(found)) extra += found.dataEnd - found.begin + 64;
   }
   extra += 64 * (nodes_.size() + lostPages_.size() + lostFonts_.size() + winner_.size());
@@ -529,17 +529,17 @@ void Repairer::Write(RepairedCopy &copy) {
     append(body);
     append("\nendobj\n");
   };
-  auto kidsText = [this](const std::vector<Ref> &kids) {
+  auto kidsText = [this](const std::vector<Ref>& kids) {
     std::string text = "[";
-    for (const Ref &kid : kids) {
-      const Found *found = Winner(kid.num);
+    for (const Ref& kid : kids) {
+      const Found* found = Winner(kid.num);
       text.append(" ").append(RefText({kid.num, found ? found->gen : kid.gen}));
     }
     return text.append(" ]");
   };
   append("\n");
-  for (const auto &[num, index] : winner_) {
-    const Found &found = found_[index];
+  for (const auto& [num, index] : winner_) {
+    const Found& found = found_[index];
     if (found.source != 0) {
       object(num, found.gen, std::string_view(Text(found.source) + found.begin, found.end - found.begin));
     } else if (found.data && !LengthHolds(found)) {
@@ -547,9 +547,9 @@ void Repairer::Write(RepairedCopy &copy) {
       // it and one that runs past the cut would read the repair's own objects.
       const std::string_view text(file_.data(), size_);
       const size_t close = text.substr(0, found.end).rfind(">>");
-      const std::string body = Cat({text.substr(found.begin, close - found.begin), " /Length ",
-                                    std::to_string(found.dataEnd - found.data), " >>\nstream\n",
-                                    text.substr(found.data, found.dataEnd - found.data), "\nendstream"});
+      const std::string body =
+          Cat({text.substr(found.begin, close - found.begin), " /Length ", std::to_string(found.dataEnd - found.data),
+               " >>\nstream\n", text.substr(found.data, found.dataEnd - found.data), "\nendstream"});
       object(num, found.gen, body);
     } else {
       entries[num] = {found.position, found.gen};
@@ -557,20 +557,21 @@ void Repairer::Write(RepairedCopy &copy) {
   }
   size_t visits = 0;
   std::vector<int> path;
-  for (const auto &[num, node] : nodes_) {
+  for (const auto& [num, node] : nodes_) {
     if (!node.made) continue;
     const size_t count = Leaves(num, path, visits);
-    object(num, node.gen, Cat({"<< /Type /Pages /Kids ", kidsText(node.kids), " /Count ", std::to_string(count), " >>"}));
+    object(num, node.gen,
+           Cat({"<< /Type /Pages /Kids ", kidsText(node.kids), " /Count ", std::to_string(count), " >>"}));
   }
-  for (const auto &[num, gen] : lostPages_) {
+  for (const auto& [num, gen] : lostPages_) {
     object(num, gen, Cat({"<< /Type /Page /Contents ", std::to_string(size), " 0 R >>"}));
   }
-  for (const auto &[num, gen] : lostFonts_) object(num, gen, kStandInFont);
+  for (const auto& [num, gen] : lostFonts_) object(num, gen, kStandInFont);
   if (newRoot) {
     std::vector<Ref> kids;
     size_t count = 0;
     for (int top : newRootKids_) {
-      const Found *found = Winner(top);
+      const Found* found = Winner(top);
       const auto made = nodes_.find(top);
       kids.push_back({top, found ? found->gen : made != nodes_.end() ? made->second.gen : 0});
       count += Leaves(top, path, visits);
@@ -588,7 +589,7 @@ void Repairer::Write(RepairedCopy &copy) {
   // identifier goes with the encryption entry it was found with.
   std::string trailer = Cat({" /Root ", RefText(catalog_)});
   const Trailer *info = nullptr, *id = nullptr;
-  for (const Trailer &t : trailers_) {
+  for (const Trailer& t : trailers_) {
     if (t.info.num > 0 && Winner(t.info.num)) info = &t;
     if (!t.id.empty()) id = &t;
   }
@@ -601,13 +602,13 @@ void Repairer::Write(RepairedCopy &copy) {
   entries[xref] = {xrefOffset, 0};
   std::string index, data;
   auto put = [&data](uint8_t type, size_t offset, int gen) {
-    const char bytes[7] = {char(type), char(offset >> 24), char(offset >> 16), char(offset >> 8),
-                           char(offset), char(gen >> 8), char(gen)};
+    const char bytes[7] = {char(type),   char(offset >> 24), char(offset >> 16), char(offset >> 8),
+                           char(offset), char(gen >> 8),     char(gen)};
     data.append(bytes, 7);
   };
   put(0, 0, 65535);
   int runStart = 0, runLength = 1, next = 1;
-  for (const auto &[num, entry] : entries) {
+  for (const auto& [num, entry] : entries) {
     if (num != next) {
       index.append(Cat({" ", std::to_string(runStart), " ", std::to_string(runLength)}));
       runStart = num;
@@ -634,13 +635,13 @@ RepairedCopy Repairer::Run() {
   // trailer's identifier: without it nothing can be shown, and object streams cannot even be
   // decoded.
   bool encrypted = false;
-  for (const Trailer &t : trailers_) encrypted = encrypted || t.encrypted;
-  for (const Found &found : found_) encrypted = encrypted || found.kind == Kind::kEncryption;
+  for (const Trailer& t : trailers_) encrypted = encrypted || t.encrypted;
+  for (const Found& found : found_) encrypted = encrypted || found.kind == Kind::kEncryption;
   if (!encrypted) ReadObjectStreams();
   if (Over()) return copy;
   ChooseWinners();
-  for (const Trailer &t : trailers_) {
-    const Found *handler = t.encrypt.num > 0 ? Winner(t.encrypt.num) : nullptr;
+  for (const Trailer& t : trailers_) {
+    const Found* handler = t.encrypt.num > 0 ? Winner(t.encrypt.num) : nullptr;
     if (handler && handler->kind == Kind::kEncryption && !t.id.empty()) unlocking_ = &t;
   }
   copy.outcome = RepairOutcome::kEncryptionLost;
@@ -663,11 +664,11 @@ RepairedCopy Repairer::Run() {
 
 }  // namespace
 
-RepairedCopy RepairDocument(std::vector<char> file, const RepairLimits &limits) {
+RepairedCopy RepairDocument(std::vector<char> file, const RepairLimits& limits) {
   return Repairer(std::move(file), limits).Run();
 }
 
-RepairedCopy RepairFile(const std::wstring &path, const RepairLimits &limits) {
+RepairedCopy RepairFile(const std::wstring& path, const RepairLimits& limits) {
   RepairedCopy copy;
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
   if (!in) return copy;
@@ -690,17 +691,17 @@ namespace {
 // Whether the page tree holds fewer pages than its count says, walked as Poppler walks it to
 // find a page, but without making a page of each leaf: that reads every page's attributes
 // and keeps them, seconds for a document of ten thousand pages before the first is shown.
-bool TreeLosesPages(PDFDoc &document, int count) {
+bool TreeLosesPages(PDFDoc& document, int count) {
   constexpr size_t kMaxDepth = 256;
   // A node that several parents share is walked once for each: without a bound, a few hundred
   // shared nodes of empty kids would make the walk last for ever. A sound tree has no more
   // inner nodes than pages.
   const size_t maxInner = static_cast<size_t>(count) + 10000;
   size_t inner = 1;
-  XRef *xref = document.getXRef();
+  XRef* xref = document.getXRef();
   const Object catalog = xref->getCatalog();
   if (!catalog.isDict()) return true;
-  const Object &root = catalog.dictLookupNF("Pages");
+  const Object& root = catalog.dictLookupNF("Pages");
   if (!root.isRef()) return true;
   struct Node {
     Ref ref;
@@ -713,17 +714,17 @@ bool TreeLosesPages(PDFDoc &document, int count) {
   path.push_back({root.getRef(), node.dictLookup("Kids")});
   int found = 0;
   while (!path.empty() && found < count) {
-    Node &top = path.back();
+    Node& top = path.back();
     if (!top.kids.isArray()) return true;
     if (top.next >= top.kids.arrayGetLength()) {
       path.pop_back();
       if (!path.empty()) ++path.back().next;
       continue;
     }
-    const Object &kidRef = top.kids.arrayGetNF(top.next);
+    const Object& kidRef = top.kids.arrayGetNF(top.next);
     if (!kidRef.isRef()) return true;
     // A kid that is its own ancestor is passed over.
-    const auto loop = [&](const Node &n) { return n.ref.num == kidRef.getRefNum(); };
+    const auto loop = [&](const Node& n) { return n.ref.num == kidRef.getRefNum(); };
     if (std::any_of(path.begin(), path.end(), loop)) {
       ++top.next;
       continue;
@@ -731,8 +732,8 @@ bool TreeLosesPages(PDFDoc &document, int count) {
     Object kid = top.kids.arrayGet(top.next);
     if (kid.isDict("Page") || (kid.isDict() && !kid.getDict()->hasKey("Kids"))) {
       // Poppler stops at a page whose contents or annotations are of the wrong kind.
-      for (const char *key : {"Contents", "Annots"}) {
-        const Object &value = kid.dictLookupNF(key);
+      for (const char* key : {"Contents", "Annots"}) {
+        const Object& value = kid.dictLookupNF(key);
         if (!value.isRef() && !value.isArray() && !value.isNull()) return true;
       }
       ++found;
@@ -749,20 +750,26 @@ bool TreeLosesPages(PDFDoc &document, int count) {
 
 }  // namespace
 
-bool NeedsRepair(PDFDoc &document) {
+bool NeedsRepair(PDFDoc& document) {
   if (!document.isOk()) return document.getErrorCode() != errOpenFile && document.getErrorCode() != errEncrypted;
   const int count = document.getNumPages();
   // A page that the tree loses leaves a gap at the end, and the pages after it move up.
   return count <= 0 || TreeLosesPages(document, count);
 }
 
-std::unique_ptr<PDFDoc> OpenRepaired(const std::wstring &path, std::vector<char> &copy, uint32_t &answer) {
+std::unique_ptr<PDFDoc> OpenRepaired(const std::wstring& path, std::vector<char>& copy, uint32_t& answer) {
   RepairedCopy repaired = RepairFile(path);
   switch (repaired.outcome) {
-    case RepairOutcome::kEncryptionLost: answer = pdfrender::kEncryptionLost; return nullptr;
-    case RepairOutcome::kBeyondLimits: answer = pdfrender::kBeyondRepair; return nullptr;
-    case RepairOutcome::kRepaired: break;
-    default: return nullptr;
+    case RepairOutcome::kEncryptionLost:
+      answer = pdfrender::kEncryptionLost;
+      return nullptr;
+    case RepairOutcome::kBeyondLimits:
+      answer = pdfrender::kBeyondRepair;
+      return nullptr;
+    case RepairOutcome::kRepaired:
+      break;
+    default:
+      return nullptr;
   }
   auto document = std::make_unique<PDFDoc>(
       new MemStream(repaired.bytes.data(), 0, Goffset(repaired.bytes.size()), Object(objNull)));
@@ -775,12 +782,12 @@ std::unique_ptr<PDFDoc> OpenRepaired(const std::wstring &path, std::vector<char>
   return document;
 }
 
-bool PageObjectsMissing(PDFDoc &document, Page &page) {
-  XRef *xref = document.getXRef();
+bool PageObjectsMissing(PDFDoc& document, Page& page) {
+  XRef* xref = document.getXRef();
   const Object dict = xref->fetch(page.getRef());
   if (!dict.isDict()) return false;
-  const Object &named = dict.dictLookupNF("Contents");
-  auto lost = [xref](const Object &ref) { return ref.isRef() && xref->fetch(ref.getRef()).isNull(); };
+  const Object& named = dict.dictLookupNF("Contents");
+  auto lost = [xref](const Object& ref) { return ref.isRef() && xref->fetch(ref.getRef()).isNull(); };
   if (lost(named)) return true;
   const Object contents = named.isRef() ? xref->fetch(named.getRef()) : named.copy();
   for (int i = 0; contents.isArray() && i < contents.arrayGetLength(); ++i) {

@@ -36,9 +36,9 @@ namespace pdfworker {
 // Object numbers from maxObjects on are not taken, which also bounds Poppler's own table.
 struct RepairLimits {
   size_t maxFileBytes = size_t(128) << 20;
-  size_t maxObjects = 1'000'000;                      // found by the scan, all kinds
-  size_t maxDecodedBytes = size_t(64) << 20;         // all object streams, decoded
-  uint32_t maxMilliseconds = 10'000;                  // below the control's 30 s for an open
+  size_t maxObjects = 1'000'000;              // found by the scan, all kinds
+  size_t maxDecodedBytes = size_t(64) << 20;  // all object streams, decoded
+  uint32_t maxMilliseconds = 10'000;          // below the control's 30 s for an open
 };
 
 enum class RepairOutcome {
@@ -57,21 +57,21 @@ struct RepairedCopy {
 };
 
 // Repairs the bytes of a document.
-RepairedCopy RepairDocument(std::vector<char> file, const RepairLimits &limits = {});
+RepairedCopy RepairDocument(std::vector<char> file, const RepairLimits& limits = {});
 
 // Reads the file (at most limits.maxFileBytes) and repairs it.
-RepairedCopy RepairFile(const std::wstring &path, const RepairLimits &limits = {});
+RepairedCopy RepairFile(const std::wstring& path, const RepairLimits& limits = {});
 
 // True for a document that Poppler could not open, for a reason other than a file it cannot
 // read or a password, or that it opened without a page or with pages its page tree lost.
-bool NeedsRepair(PDFDoc &document);
+bool NeedsRepair(PDFDoc& document);
 
 // Opens a repaired copy of the file. The copy is left in `copy`, which must outlive the
 // document; without a document, `answer` is set to the control's answer when repair has one
 // of its own (pdfrender::Answer), and is left as it is otherwise.
-std::unique_ptr<PDFDoc> OpenRepaired(const std::wstring &path, std::vector<char> &copy, uint32_t &answer);
+std::unique_ptr<PDFDoc> OpenRepaired(const std::wstring& path, std::vector<char>& copy, uint32_t& answer);
 
 // True for a page whose contents the document names but does not hold.
-bool PageObjectsMissing(PDFDoc &document, Page &page);
+bool PageObjectsMissing(PDFDoc& document, Page& page);
 
 }  // namespace pdfworker

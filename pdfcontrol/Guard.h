@@ -12,10 +12,10 @@
 namespace pdfview {
 
 template <typename Body>
-HRESULT GuardCom(Body &&body) noexcept {
+HRESULT GuardCom(Body&& body) noexcept {
   try {
     return body();
-  } catch (const std::bad_alloc &) {
+  } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   } catch (...) {
     return E_FAIL;
@@ -24,7 +24,7 @@ HRESULT GuardCom(Body &&body) noexcept {
 
 // A message whose handling failed gets the default handling (WM_PAINT is validated).
 template <typename Body>
-LRESULT GuardWindow(HWND window, UINT message, WPARAM wparam, LPARAM lparam, Body &&body) noexcept {
+LRESULT GuardWindow(HWND window, UINT message, WPARAM wparam, LPARAM lparam, Body&& body) noexcept {
   try {
     return body();
   } catch (...) {
@@ -34,7 +34,7 @@ LRESULT GuardWindow(HWND window, UINT message, WPARAM wparam, LPARAM lparam, Bod
 
 // True when the body ran through.
 template <typename Body>
-bool GuardThread(Body &&body) noexcept {
+bool GuardThread(Body&& body) noexcept {
   try {
     body();
     return true;

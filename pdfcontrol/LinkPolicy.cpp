@@ -1,5 +1,5 @@
 // The link policy (see LinkPolicy.h).
-#include "LinkPolicy.h"
+#include "pdfcontrol/LinkPolicy.h"
 
 namespace pdfview {
 
@@ -19,7 +19,7 @@ bool Unsafe(wchar_t c) {
 
 // The scheme in lower case, or empty when the address does not start with one: a drive
 // ("C:") is not a scheme.
-std::wstring SchemeOf(const std::wstring &address) {
+std::wstring SchemeOf(const std::wstring& address) {
   if (address.empty() || !Letter(address[0])) return {};
   size_t end = 1;
   while (end < address.size() && (Letter(address[end]) || Digit(address[end]) || address[end] == L'+' ||
@@ -28,13 +28,13 @@ std::wstring SchemeOf(const std::wstring &address) {
   }
   if (end >= address.size() || address[end] != L':' || end == 1) return {};
   std::wstring scheme = address.substr(0, end);
-  for (wchar_t &c : scheme) {
+  for (wchar_t& c : scheme) {
     if (c >= L'A' && c <= L'Z') c = wchar_t(c + 32);
   }
   return scheme;
 }
 
-bool Openable(const std::wstring &address) {
+bool Openable(const std::wstring& address) {
   if (address.empty() || address.size() > kMaxOpenedAddress) return false;
   for (wchar_t c : address) {
     if (Unsafe(c)) return false;
@@ -50,12 +50,12 @@ bool Openable(const std::wstring &address) {
 
 }  // namespace
 
-LinkAction DecideLink(const PageLink &link) {
+LinkAction DecideLink(const PageLink& link) {
   if (link.targetPage >= 0) return LinkAction::kJump;
   return Openable(link.address) ? LinkAction::kAskToOpen : LinkAction::kRefuse;
 }
 
-std::wstring LinkTip(const PageLink &link) {
+std::wstring LinkTip(const PageLink& link) {
   if (link.targetPage >= 0) return {};
   std::wstring shown;
   for (wchar_t c : link.address.substr(0, kMaxTipAddress)) shown += c < 0x20 || c == 0x7F ? wchar_t(0xFFFD) : c;

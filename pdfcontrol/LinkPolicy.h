@@ -4,7 +4,7 @@
 // every other scheme) is shown in the link's tooltip and not opened. Platform-free.
 #pragma once
 
-#include "PageText.h"
+#include "pdfcontrol/PageText.h"
 
 #include <string>
 
@@ -19,9 +19,9 @@ enum class LinkAction {
 // Longer addresses are not opened: nobody can check them by eye.
 constexpr size_t kMaxOpenedAddress = 2048;
 
-LinkAction DecideLink(const PageLink &link);
+LinkAction DecideLink(const PageLink& link);
 // The tooltip over an outside link: the address, and for one that is refused, that it was
 // not opened.
-std::wstring LinkTip(const PageLink &link);
+std::wstring LinkTip(const PageLink& link);
 
 }  // namespace pdfview

@@ -1,7 +1,7 @@
 // The outline's answer and sections (see Outline.h).
-#include "Outline.h"
+#include "pdfcontrol/Outline.h"
 
-#include "RenderProtocol.h"
+#include "pdfcontrol/RenderProtocol.h"
 
 #include <cmath>
 #include <cstring>
@@ -13,7 +13,7 @@ using namespace pdfrender;
 namespace {
 
 template <typename T>
-bool Take(const char *&data, size_t &size, T &out) {
+bool Take(const char*& data, size_t& size, T& out) {
   if (size < sizeof out) return false;
   std::memcpy(&out, data, sizeof out);
   data += sizeof out;
@@ -23,7 +23,7 @@ bool Take(const char *&data, size_t &size, T &out) {
 
 }  // namespace
 
-bool DocumentOutline::Decode(const char *data, size_t size, uint32_t pageCount) {
+bool DocumentOutline::Decode(const char* data, size_t size, uint32_t pageCount) {
   entries.clear();
   mayPrint = true;
   OutlineHeader header{};
@@ -36,9 +36,8 @@ bool DocumentOutline::Decode(const char *data, size_t size, uint32_t pageCount) 
     OutlineRecord record{};
     const int previous = read.empty() ? -1 : read.back().depth;
     if (!Take(data, size, record) || record.depth >= kMaxOutlineDepth || int(record.depth) > previous + 1 ||
-        record.targetPage > pageCount || !std::isfinite(record.targetY) ||
-        std::fabs(record.targetY) > kMaxCoordinate || record.open > 1 ||
-        record.titleUnits > kMaxOutlineTitleUnits || size < size_t(record.titleUnits) * 2) {
+        record.targetPage > pageCount || !std::isfinite(record.targetY) || std::fabs(record.targetY) > kMaxCoordinate ||
+        record.open > 1 || record.titleUnits > kMaxOutlineTitleUnits || size < size_t(record.titleUnits) * 2) {
       return false;
     }
     OutlineEntry entry;
@@ -47,7 +46,7 @@ bool DocumentOutline::Decode(const char *data, size_t size, uint32_t pageCount) 
     entry.y = record.targetPage ? record.targetY : -1;
     entry.open = record.open != 0;
     entry.title.resize(record.titleUnits);
-    for (wchar_t &c : entry.title) {
+    for (wchar_t& c : entry.title) {
       uint16_t unit = 0;
       Take(data, size, unit);
       c = wchar_t(unit);
@@ -65,7 +64,7 @@ int DocumentOutline::SectionAt(int page, double y) const {
   int bestPage = -1;
   double bestY = 0;
   for (int i = 0; i < int(entries.size()); ++i) {
-    const OutlineEntry &e = entries[size_t(i)];
+    const OutlineEntry& e = entries[size_t(i)];
     if (e.page < 0) continue;
     const double ey = e.y < 0 ? 0 : e.y;
     if (e.page > page || (e.page == page && ey > y)) continue;

@@ -12,8 +12,8 @@ namespace pdfview {
 
 struct OutlineEntry {
   int depth = 0;
-  int page = -1;   // from 0; -1 for none
-  float y = -1;    // points below the page's top, negative for its top
+  int page = -1;  // from 0; -1 for none
+  float y = -1;   // points below the page's top, negative for its top
   bool open = false;
   std::wstring title;
 };
@@ -23,7 +23,7 @@ struct DocumentOutline {
   bool mayPrint = true;
 
   // False, and empty, for an answer that breaks the protocol's bounds.
-  bool Decode(const char *data, size_t size, uint32_t pageCount);
+  bool Decode(const char* data, size_t size, uint32_t pageCount);
   // The entry of the section that the place (page from 0, points below its top) is in: the
   // last in reading order of those leading furthest without passing it; -1 for none.
   int SectionAt(int page, double y) const;

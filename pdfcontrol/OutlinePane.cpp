@@ -1,7 +1,7 @@
 // The outline pane (see OutlinePane.h).
-#include "OutlinePane.h"
+#include "pdfcontrol/OutlinePane.h"
 
-#include "ViewerWindow.h"
+#include "pdfcontrol/ViewerWindow.h"
 
 #include <commctrl.h>
 
@@ -10,10 +10,10 @@
 namespace pdfview {
 
 void OutlinePane::Create(HWND parent, int id) {
-  tree_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
-                          WS_CHILD | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
-                              TVS_SHOWSELALWAYS | TVS_INFOTIP,
-                          0, 0, 10, 10, parent, reinterpret_cast<HMENU>(INT_PTR(id)), ThisModule(), nullptr);
+  tree_ = CreateWindowExW(
+      WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
+      WS_CHILD | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS | TVS_INFOTIP, 0, 0,
+      10, 10, parent, reinterpret_cast<HMENU>(INT_PTR(id)), ThisModule(), nullptr);
   SendMessageW(tree_, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
 }
 
@@ -28,13 +28,13 @@ void OutlinePane::SetOutline(DocumentOutline outline) {
   // next deeper one.
   std::vector<HTREEITEM> parents;
   for (size_t i = 0; i < outline_.entries.size(); ++i) {
-    const OutlineEntry &entry = outline_.entries[i];
+    const OutlineEntry& entry = outline_.entries[i];
     parents.resize(size_t(entry.depth));
     TVINSERTSTRUCTW insert{};
     insert.hParent = parents.empty() ? TVI_ROOT : parents.back();
     insert.hInsertAfter = TVI_LAST;
     insert.item.mask = TVIF_TEXT | TVIF_PARAM;
-    insert.item.pszText = const_cast<wchar_t *>(entry.title.c_str());
+    insert.item.pszText = const_cast<wchar_t*>(entry.title.c_str());
     insert.item.lParam = LPARAM(i);
     const HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(tree_, TVM_INSERTITEMW, 0, LPARAM(&insert)));
     items_.push_back(item);

@@ -3,7 +3,7 @@
 // selected as the reader scrolls. The reader's tools own it and decide when it shows.
 #pragma once
 
-#include "Outline.h"
+#include "pdfcontrol/Outline.h"
 
 #include <windows.h>
 
@@ -25,7 +25,7 @@ class OutlinePane {
   void Create(HWND parent, int id);
   HWND Tree() const { return tree_; }
   void SetOutline(DocumentOutline outline);
-  const DocumentOutline &Outline() const { return outline_; }
+  const DocumentOutline& Outline() const { return outline_; }
   bool HasEntries() const { return !outline_.entries.empty(); }
 
   // Whether the reader wants it; it shows while there is an outline to show.

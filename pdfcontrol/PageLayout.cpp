@@ -1,7 +1,7 @@
 // Page placement for the viewer window (see PageLayout.h).
-#include "PageLayout.h"
+#include "pdfcontrol/PageLayout.h"
 
-#include "RenderProtocol.h"
+#include "pdfcontrol/RenderProtocol.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,7 +23,7 @@ void PageLayout::SetPages(std::vector<std::pair<float, float>> sizes, int count)
   width_ = height_ = 0;
 }
 
-void PageLayout::SetSizes(int first, const std::vector<std::pair<float, float>> &sizes) {
+void PageLayout::SetSizes(int first, const std::vector<std::pair<float, float>>& sizes) {
   if (first < 0 || first > known_ || first + int(sizes.size()) > PageCount() || sizes.empty()) return;
   std::copy(sizes.begin(), sizes.end(), sizes_.begin() + first);
   known_ = std::max(known_, first + int(sizes.size()));
@@ -31,17 +31,17 @@ void PageLayout::SetSizes(int first, const std::vector<std::pair<float, float>> 
 }
 
 void PageLayout::SwapSides() {
-  for (auto &[w, h] : sizes_) std::swap(w, h);
+  for (auto& [w, h] : sizes_) std::swap(w, h);
 }
 
 void PageLayout::Arrange(int clientWidth, double zoom) {
   float widest = 1;
-  for (const auto &[w, h] : sizes_) widest = std::max(widest, w);
+  for (const auto& [w, h] : sizes_) widest = std::max(widest, w);
   const int room = std::max(clientWidth - 2 * kMargin, 16);
   fitWidth_ = room / double(widest);
   double ppp = std::clamp(fitWidth_ * zoom, kMinPercent / kPercentPerPixel, kMaxPercent / kPercentPerPixel);
   // No page larger than the renderer accepts, however far the user zooms.
-  for (const auto &[w, h] : sizes_) {
+  for (const auto& [w, h] : sizes_) {
     ppp = std::min(ppp, (pdfrender::kMaxSide - 1) / double(std::max(w, h)));
     ppp = std::min(ppp, std::sqrt(pdfrender::kMaxPixels * 0.95 / (double(w) * h)));
   }
@@ -54,7 +54,7 @@ void PageLayout::Arrange(int clientWidth, double zoom) {
   }
   const int content = std::max(room, widestBox);
   int y = kMargin;
-  for (PageBox &box : boxes_) {
+  for (PageBox& box : boxes_) {
     box.x = kMargin + (content - box.width) / 2;
     box.y = y;
     y += box.height + kGap;
@@ -78,28 +78,26 @@ double PageLayout::ZoomToFitPage(int index, int clientHeight) const {
 std::pair<int, double> PageLayout::PlaceOf(int y) const {
   if (boxes_.empty()) return {0, 0};
   const int page = PageAt(y);
-  const PageBox &box = boxes_[size_t(page)];
+  const PageBox& box = boxes_[size_t(page)];
   return {page, double(y - box.y) / std::max(1, box.height)};
 }
 
 int PageLayout::RowOf(std::pair<int, double> place) const {
   if (boxes_.empty()) return 0;
-  const PageBox &box = boxes_[size_t(std::clamp(place.first, 0, PageCount() - 1))];
+  const PageBox& box = boxes_[size_t(std::clamp(place.first, 0, PageCount() - 1))];
   return box.y + int(std::lround(place.second * box.height));
 }
 
 std::pair<int, int> PageLayout::VisibleRange(int top, int height) const {
   const int bottom = top + height;
   auto first = std::lower_bound(boxes_.begin(), boxes_.end(), top,
-                                [](const PageBox &b, int row) { return b.y + b.height <= row; });
-  auto last = std::lower_bound(first, boxes_.end(), bottom,
-                               [](const PageBox &b, int row) { return b.y < row; });
+                                [](const PageBox& b, int row) { return b.y + b.height <= row; });
+  auto last = std::lower_bound(first, boxes_.end(), bottom, [](const PageBox& b, int row) { return b.y < row; });
   return {int(first - boxes_.begin()), int(last - boxes_.begin())};
 }
 
 int PageLayout::PageAt(int y) const {
-  auto it = std::upper_bound(boxes_.begin(), boxes_.end(), y,
-                             [](int row, const PageBox &b) { return row < b.y; });
+  auto it = std::upper_bound(boxes_.begin(), boxes_.end(), y, [](int row, const PageBox& b) { return row < b.y; });
   return it == boxes_.begin() ? 0 : int(it - boxes_.begin()) - 1;
 }
 
@@ -128,19 +126,27 @@ PageBox BandOf(int index, int width, int height, int maxSide, int maxPixels) {
 
 std::pair<double, double> Turned(int quarterTurns, double w, double h, double x, double y) {
   switch (quarterTurns & 3) {
-    case 1: return {h - y, x};
-    case 2: return {w - x, h - y};
-    case 3: return {y, w - x};
-    default: return {x, y};
+    case 1:
+      return {h - y, x};
+    case 2:
+      return {w - x, h - y};
+    case 3:
+      return {y, w - x};
+    default:
+      return {x, y};
   }
 }
 
 std::pair<double, double> Unturned(int quarterTurns, double w, double h, double x, double y) {
   switch (quarterTurns & 3) {
-    case 1: return {y, h - x};
-    case 2: return {w - x, h - y};
-    case 3: return {w - y, x};
-    default: return {x, y};
+    case 1:
+      return {y, h - x};
+    case 2:
+      return {w - x, h - y};
+    case 3:
+      return {w - y, x};
+    default:
+      return {x, y};
   }
 }
 

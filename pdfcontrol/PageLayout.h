@@ -28,7 +28,7 @@ class PageLayout {
   void SetPages(std::vector<std::pair<float, float>> sizes, int count = -1);
   // Sizes that arrived, from page `first` on; the pages after them still unknown are assumed
   // like the last of them. Arrange follows.
-  void SetSizes(int first, const std::vector<std::pair<float, float>> &sizes);
+  void SetSizes(int first, const std::vector<std::pair<float, float>>& sizes);
   int KnownPages() const { return known_; }
   // Every page turned a quarter: widths and heights change places. Arrange follows.
   void SwapSides();
@@ -38,7 +38,7 @@ class PageLayout {
   int PageCount() const { return int(sizes_.size()); }
   // A page's size in points, as laid out.
   std::pair<float, float> Size(int index) const { return sizes_[index]; }
-  const PageBox &Box(int index) const { return boxes_[index]; }
+  const PageBox& Box(int index) const { return boxes_[index]; }
   int DocumentWidth() const { return width_; }
   int DocumentHeight() const { return height_; }
   double PixelsPerPoint() const { return pixelsPerPoint_; }

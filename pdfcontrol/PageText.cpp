@@ -1,5 +1,5 @@
 // A page's text (see PageText.h).
-#include "PageText.h"
+#include "pdfcontrol/PageText.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -18,14 +18,14 @@ namespace pdfview {
 namespace {
 
 template <typename T>
-void Put(std::vector<char> &out, const T &value) {
+void Put(std::vector<char>& out, const T& value) {
   const size_t at = out.size();
   out.resize(at + sizeof value);
   std::memcpy(out.data() + at, &value, sizeof value);
 }
 
 template <typename T>
-bool Take(const char *&data, size_t &left, T &value) {
+bool Take(const char*& data, size_t& left, T& value) {
   if (left < sizeof value) return false;
   std::memcpy(&value, data, sizeof value);
   data += sizeof value;
@@ -36,28 +36,36 @@ bool Take(const char *&data, size_t &left, T &value) {
 bool Finite(float v) { return std::isfinite(v) && std::fabs(v) < kMaxCoordinate; }
 
 // Ligatures of the presentation forms, matched as the letters they join.
-const wchar_t *LigatureLetters(wchar_t c) {
+const wchar_t* LigatureLetters(wchar_t c) {
   switch (c) {
-    case 0xFB00: return L"ff";
-    case 0xFB01: return L"fi";
-    case 0xFB02: return L"fl";
-    case 0xFB03: return L"ffi";
-    case 0xFB04: return L"ffl";
+    case 0xFB00:
+      return L"ff";
+    case 0xFB01:
+      return L"fi";
+    case 0xFB02:
+      return L"fl";
+    case 0xFB03:
+      return L"ffi";
+    case 0xFB04:
+      return L"ffl";
     case 0xFB05:
-    case 0xFB06: return L"st";
+    case 0xFB06:
+      return L"st";
     case 0x0132:
-    case 0x0133: return L"ij";
-    default: return nullptr;
+    case 0x0133:
+      return L"ij";
+    default:
+      return nullptr;
   }
 }
 
 bool IsHyphen(wchar_t c) { return c == L'-' || c == 0x00AD || c == 0x2010; }
 
 // The query as it is matched: folded, ligatures spelt out, every run of white space one space.
-std::wstring MatchForm(const std::wstring &query) {
+std::wstring MatchForm(const std::wstring& query) {
   std::wstring out;
   for (wchar_t c : FoldCase(query)) {
-    if (const wchar_t *letters = LigatureLetters(c)) {
+    if (const wchar_t* letters = LigatureLetters(c)) {
       out += letters;
     } else if (c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == 0xA0) {
       if (!out.empty() && out.back() != L' ') out += L' ';
@@ -71,7 +79,7 @@ std::wstring MatchForm(const std::wstring &query) {
 
 // Where a match of `wanted` that starts at text[at] ends (one past its last character), or -1.
 // A line end counts as a space; a hyphen that ends a line may be skipped with the line end.
-int MatchAt(const std::wstring &text, size_t at, const std::wstring &wanted) {
+int MatchAt(const std::wstring& text, size_t at, const std::wstring& wanted) {
   size_t t = at, q = 0;
   while (q < wanted.size()) {
     if (t >= text.size()) return -1;
@@ -87,7 +95,7 @@ int MatchAt(const std::wstring &text, size_t at, const std::wstring &wanted) {
       t += 2;  // "exam-" "ple" as "example"
       continue;
     }
-    if (const wchar_t *letters = LigatureLetters(c)) {
+    if (const wchar_t* letters = LigatureLetters(c)) {
       const size_t n = std::wcslen(letters);
       if (wanted.compare(q, n, letters) != 0) return -1;
       q += n;
@@ -102,7 +110,7 @@ int MatchAt(const std::wstring &text, size_t at, const std::wstring &wanted) {
   return int(t);
 }
 
-double Distance(const TextBox &box, double x, double y) {
+double Distance(const TextBox& box, double x, double y) {
   const double dx = x < box.x0 ? box.x0 - x : x > box.x1 ? x - box.x1 : 0;
   const double dy = y < box.y0 ? box.y0 - y : y > box.y1 ? y - box.y1 : 0;
   // Lines are far apart vertically and glyphs close horizontally: a point beside a line
@@ -125,16 +133,15 @@ std::wstring FoldCase(std::wstring text) {
     return folded;
   }
 #endif
-  for (wchar_t &c : text) c = wchar_t(std::towlower(wint_t(c)));
+  for (wchar_t& c : text) c = wchar_t(std::towlower(wint_t(c)));
   return text;
 }
 
-std::vector<char> EncodePageText(const std::vector<GlyphRecord> &glyphs,
-                                 const std::vector<LinkSource> &links) {
+std::vector<char> EncodePageText(const std::vector<GlyphRecord>& glyphs, const std::vector<LinkSource>& links) {
   std::vector<char> out;
   Put(out, PageTextHeader{uint32_t(glyphs.size()), uint32_t(links.size())});
-  for (const GlyphRecord &glyph : glyphs) Put(out, glyph);
-  for (const LinkSource &link : links) {
+  for (const GlyphRecord& glyph : glyphs) Put(out, glyph);
+  for (const LinkSource& link : links) {
     LinkRecord record = link.record;
     record.addressUnits = uint32_t(link.address.size());
     Put(out, record);
@@ -143,7 +150,7 @@ std::vector<char> EncodePageText(const std::vector<GlyphRecord> &glyphs,
   return out;
 }
 
-bool PageText::Decode(const char *data, size_t size, uint32_t pageCount) {
+bool PageText::Decode(const char* data, size_t size, uint32_t pageCount) {
   *this = PageText();
   PageTextHeader header{};
   if (!Take(data, size, header) || header.glyphCount > kMaxGlyphs || header.linkCount > kMaxLinks ||
@@ -151,7 +158,7 @@ bool PageText::Decode(const char *data, size_t size, uint32_t pageCount) {
     return false;
   }
   std::vector<GlyphRecord> glyphs(header.glyphCount);
-  for (GlyphRecord &glyph : glyphs) {
+  for (GlyphRecord& glyph : glyphs) {
     Take(data, size, glyph);
     if (!Finite(glyph.x0) || !Finite(glyph.y0) || !Finite(glyph.x1) || !Finite(glyph.y1)) return false;
   }
@@ -159,13 +166,13 @@ bool PageText::Decode(const char *data, size_t size, uint32_t pageCount) {
   for (uint32_t i = 0; i < header.linkCount; ++i) {
     LinkRecord record{};
     if (!Take(data, size, record) || record.addressUnits > kMaxAddressUnits || record.targetPage > pageCount ||
-        size < size_t(record.addressUnits) * 2 || !Finite(record.x0) || !Finite(record.y0) ||
-        !Finite(record.x1) || !Finite(record.y1) || !Finite(record.targetY)) {
+        size < size_t(record.addressUnits) * 2 || !Finite(record.x0) || !Finite(record.y0) || !Finite(record.x1) ||
+        !Finite(record.y1) || !Finite(record.targetY)) {
       return false;
     }
     PageLink link;
-    link.area = {std::min(record.x0, record.x1), std::min(record.y0, record.y1),
-                 std::max(record.x0, record.x1), std::max(record.y0, record.y1)};
+    link.area = {std::min(record.x0, record.x1), std::min(record.y0, record.y1), std::max(record.x0, record.x1),
+                 std::max(record.y0, record.y1)};
     link.targetPage = int(record.targetPage) - 1;
     link.targetY = record.targetY;
     for (uint32_t u = 0; u < record.addressUnits; ++u) {
@@ -180,7 +187,7 @@ bool PageText::Decode(const char *data, size_t size, uint32_t pageCount) {
   return true;
 }
 
-void PageText::Build(const std::vector<GlyphRecord> &glyphs, std::vector<PageLink> links) {
+void PageText::Build(const std::vector<GlyphRecord>& glyphs, std::vector<PageLink> links) {
   text_.clear();
   boxes_.clear();
   lines_.clear();
@@ -188,7 +195,7 @@ void PageText::Build(const std::vector<GlyphRecord> &glyphs, std::vector<PageLin
   links_ = std::move(links);
   int line = 0;
   for (size_t i = 0; i < glyphs.size(); ++i) {
-    const GlyphRecord &g = glyphs[i];
+    const GlyphRecord& g = glyphs[i];
     const TextBox box{std::min(g.x0, g.x1), std::min(g.y0, g.y1), std::max(g.x0, g.x1), std::max(g.y0, g.y1)};
     auto add = [&](wchar_t c, bool own) {
       text_ += c;
@@ -209,11 +216,11 @@ void PageText::Build(const std::vector<GlyphRecord> &glyphs, std::vector<PageLin
 
 size_t PageText::Bytes() const {
   size_t bytes = text_.size() * (sizeof(wchar_t) + sizeof(TextBox) + sizeof(int)) + ownBox_.size() / 8;
-  for (const PageLink &link : links_) bytes += sizeof link + link.address.size() * sizeof(wchar_t);
+  for (const PageLink& link : links_) bytes += sizeof link + link.address.size() * sizeof(wchar_t);
   return bytes;
 }
 
-std::vector<TextRange> PageText::Find(const std::wstring &query) const {
+std::vector<TextRange> PageText::Find(const std::wstring& query) const {
   std::vector<TextRange> found;
   const std::wstring wanted = MatchForm(query);
   if (wanted.empty() || text_.empty()) return found;
@@ -237,12 +244,12 @@ std::vector<TextBox> PageText::Boxes(TextRange range) const {
   int line = -1;
   for (int i = range.begin; i < range.end; ++i) {
     if (!ownBox_[i]) continue;
-    const TextBox &b = boxes_[i];
+    const TextBox& b = boxes_[i];
     if (lines_[i] != line || out.empty()) {
       out.push_back(b);
       line = lines_[i];
     } else {
-      TextBox &u = out.back();
+      TextBox& u = out.back();
       u = {std::min(u.x0, b.x0), std::min(u.y0, b.y0), std::max(u.x1, b.x1), std::max(u.y1, b.y1)};
     }
   }
@@ -272,7 +279,7 @@ TextRange PageText::Between(double x0, double y0, double x1, double y1) const {
 TextRange PageText::WordAt(double x, double y) const {
   const int at = Nearest(x, y);
   if (at < 0) return {};
-  const TextBox &box = boxes_[at];
+  const TextBox& box = boxes_[at];
   if (x < box.x0 - 2 || x > box.x1 + 2 || y < box.y0 - 2 || y > box.y1 + 2) return {};
   auto inWord = [this](int i) { return ownBox_[i] && text_[i] != L' '; };
   int begin = at, end = at + 1;
@@ -287,8 +294,8 @@ std::wstring PageText::Slice(TextRange range) const {
   return text_.substr(range.begin, range.end - range.begin);
 }
 
-const PageLink *PageText::LinkAt(double x, double y) const {
-  for (const PageLink &link : links_) {
+const PageLink* PageText::LinkAt(double x, double y) const {
+  for (const PageLink& link : links_) {
     if (x >= link.area.x0 && x <= link.area.x1 && y >= link.area.y0 && y <= link.area.y1) return &link;
   }
   return nullptr;

@@ -4,7 +4,7 @@
 // points from the page's top left corner as displayed. Platform-free.
 #pragma once
 
-#include "RenderProtocol.h"
+#include "pdfcontrol/RenderProtocol.h"
 
 #include <cstddef>
 #include <string>
@@ -20,7 +20,7 @@ struct TextBox {
 struct TextRange {
   int begin = 0, end = 0;
   bool Empty() const { return end <= begin; }
-  bool operator==(const TextRange &) const = default;
+  bool operator==(const TextRange&) const = default;
 };
 
 struct PageLink {
@@ -35,25 +35,25 @@ struct LinkSource {
   std::wstring address;
 };
 
-std::vector<char> EncodePageText(const std::vector<pdfrender::GlyphRecord> &glyphs,
-                                 const std::vector<LinkSource> &links);
+std::vector<char> EncodePageText(const std::vector<pdfrender::GlyphRecord>& glyphs,
+                                 const std::vector<LinkSource>& links);
 
 class PageText {
  public:
   // From an encoded answer; false (and empty) when the bytes are not one, or break a bound
   // of the protocol (a link to a page past `pageCount` among them).
-  bool Decode(const char *data, size_t size, uint32_t pageCount = pdfrender::kMaxPages);
+  bool Decode(const char* data, size_t size, uint32_t pageCount = pdfrender::kMaxPages);
   // About what the page's text holds of memory.
   size_t Bytes() const;
-  void Build(const std::vector<pdfrender::GlyphRecord> &glyphs, std::vector<PageLink> links);
+  void Build(const std::vector<pdfrender::GlyphRecord>& glyphs, std::vector<PageLink> links);
 
   // The glyphs in reading order, a space between words and a line break between lines.
-  const std::wstring &Text() const { return text_; }
-  const std::vector<PageLink> &Links() const { return links_; }
+  const std::wstring& Text() const { return text_; }
+  const std::vector<PageLink>& Links() const { return links_; }
   bool HasText() const { return !text_.empty(); }
 
   // Every occurrence, ignoring case, in reading order.
-  std::vector<TextRange> Find(const std::wstring &query) const;
+  std::vector<TextRange> Find(const std::wstring& query) const;
   // One box per line that the range touches.
   std::vector<TextBox> Boxes(TextRange range) const;
   // From the character nearest to one point to the one nearest to the other, in reading order.
@@ -61,7 +61,7 @@ class PageText {
   TextRange WordAt(double x, double y) const;
   TextRange All() const { return {0, int(text_.size())}; }
   std::wstring Slice(TextRange range) const;
-  const PageLink *LinkAt(double x, double y) const;
+  const PageLink* LinkAt(double x, double y) const;
 
  private:
   int Nearest(double x, double y) const;

@@ -1,7 +1,7 @@
 // The viewer control's COM object (see PdfControl.h).
-#include "PdfControl.h"
+#include "pdfcontrol/PdfControl.h"
 
-#include "Guard.h"
+#include "pdfcontrol/Guard.h"
 
 #include <olectl.h>
 
@@ -15,38 +15,46 @@ LONG serverLocks = 0;
 namespace {
 
 template <typename T>
-void ReleaseAndClear(T *&p) {
+void ReleaseAndClear(T*& p) {
   if (p) {
-    T *q = p;
+    T* q = p;
     p = nullptr;
     q->Release();
   }
 }
 
-std::wstring FileNameOf(const std::wstring &path) {
+std::wstring FileNameOf(const std::wstring& path) {
   const size_t slash = path.find_last_of(L"\\/");
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 std::wstring ReasonFor(uint32_t code) {
   switch (code) {
-    case pdfrender::kCannotOpen: return L"The file cannot be read.";
-    case pdfrender::kNotPdf: return L"The file is not a PDF document.";
-    case pdfrender::kDamaged: return L"The document is damaged and cannot be read.";
-    case pdfrender::kEncrypted: return L"The document is protected by a password.";
-    case pdfrender::kNoPages: return L"The document has no pages.";
-    case RendererClient::kAnswerRefused: return L"The renderer's answer for this document was out of bounds and refused.";
+    case pdfrender::kCannotOpen:
+      return L"The file cannot be read.";
+    case pdfrender::kNotPdf:
+      return L"The file is not a PDF document.";
+    case pdfrender::kDamaged:
+      return L"The document is damaged and cannot be read.";
+    case pdfrender::kEncrypted:
+      return L"The document is protected by a password.";
+    case pdfrender::kNoPages:
+      return L"The document has no pages.";
+    case RendererClient::kAnswerRefused:
+      return L"The renderer's answer for this document was out of bounds and refused.";
     case pdfrender::kEncryptionLost:
       return L"The document is encrypted and damaged: what it needs to be read was lost.";
-    case pdfrender::kBeyondRepair: return L"The document is damaged, and too large to be repaired.";
-    default: return L"The document could not be read: the renderer failed on it.";
+    case pdfrender::kBeyondRepair:
+      return L"The document is damaged, and too large to be repaired.";
+    default:
+      return L"The document could not be read: the renderer failed on it.";
   }
 }
 
 // Makes the path whole against the host's current directory, once: the worker has a current
 // directory of its own. Then gives clearer reasons than the worker can for what the file system
 // already tells.
-bool CheckPath(const std::wstring &path, std::wstring &full, std::wstring &reason) {
+bool CheckPath(const std::wstring& path, std::wstring& full, std::wstring& reason) {
   const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   full.assign(needed, L'\0');
   const DWORD length = needed == 0 ? 0 : GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
@@ -58,8 +66,8 @@ bool CheckPath(const std::wstring &path, std::wstring &full, std::wstring &reaso
   const DWORD attributes = GetFileAttributesW(full.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
-    reason = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-                     error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH
+    reason = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
+                     error == ERROR_BAD_NETPATH
                  ? L"The file does not exist."
                  : L"The file cannot be read.";
     return false;
@@ -74,14 +82,14 @@ bool CheckPath(const std::wstring &path, std::wstring &full, std::wstring &reaso
 constexpr wchar_t kErrorSource[] = L"PdfControl";
 
 // The thread's error information, for callers that take no EXCEPINFO or call through a vtable.
-void ReportError(const std::wstring &reason) {
-  ICreateErrorInfo *create = nullptr;
+void ReportError(const std::wstring& reason) {
+  ICreateErrorInfo* create = nullptr;
   if (FAILED(CreateErrorInfo(&create))) return;
   create->SetGUID(kDPdfId);
   create->SetSource(const_cast<LPOLESTR>(kErrorSource));
   create->SetDescription(const_cast<LPOLESTR>(reason.c_str()));
-  IErrorInfo *info = nullptr;
-  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void **>(&info)))) {
+  IErrorInfo* info = nullptr;
+  if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
     SetErrorInfo(0, info);
     info->Release();
   }
@@ -89,13 +97,13 @@ void ReportError(const std::wstring &reason) {
 }
 
 // Why an argument could not be taken: a number out of range is not of the wrong type.
-HRESULT ArgumentFailure(HRESULT conversion, UINT position, UINT *argError) {
+HRESULT ArgumentFailure(HRESULT conversion, UINT position, UINT* argError) {
   if (argError) *argError = position;
   return conversion == DISP_E_OVERFLOW || conversion == E_OUTOFMEMORY ? conversion : DISP_E_TYPEMISMATCH;
 }
 
 // A single argument of a dispatch call, as a string.
-HRESULT StringArgument(DISPPARAMS *params, std::wstring &out, UINT *argError) {
+HRESULT StringArgument(DISPPARAMS* params, std::wstring& out, UINT* argError) {
   VARIANT value;
   VariantInit(&value);
   HRESULT hr = VariantChangeType(&value, &params->rgvarg[0], 0, VT_BSTR);
@@ -125,25 +133,25 @@ PdfControl::~PdfControl() {
   InterlockedDecrement(&serverLocks);
 }
 
-STDMETHODIMP PdfControl::QueryInterface(REFIID iid, void **out) {
+STDMETHODIMP PdfControl::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kDPdfId) {
-    *out = static_cast<IDispatch *>(this);
+    *out = static_cast<IDispatch*>(this);
   } else if (iid == IID_IOleObject) {
-    *out = static_cast<IOleObject *>(this);
+    *out = static_cast<IOleObject*>(this);
   } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject) {
-    *out = static_cast<IOleInPlaceObject *>(this);
+    *out = static_cast<IOleInPlaceObject*>(this);
   } else if (iid == IID_IOleInPlaceActiveObject) {
-    *out = static_cast<IOleInPlaceActiveObject *>(this);
+    *out = static_cast<IOleInPlaceActiveObject*>(this);
   } else if (iid == IID_IPersist || iid == IID_IPersistStreamInit) {
-    *out = static_cast<IPersistStreamInit *>(this);
+    *out = static_cast<IPersistStreamInit*>(this);
   } else if (iid == IID_IOleControl) {
-    *out = static_cast<IOleControl *>(this);
+    *out = static_cast<IOleControl*>(this);
   } else if (iid == IID_IViewObject || iid == IID_IViewObject2) {
-    *out = static_cast<IViewObject2 *>(this);
+    *out = static_cast<IViewObject2*>(this);
   } else if (iid == IID_ISupportErrorInfo) {
-    *out = static_cast<ISupportErrorInfo *>(this);
+    *out = static_cast<ISupportErrorInfo*>(this);
   } else {
     return E_NOINTERFACE;
   }
@@ -166,31 +174,29 @@ STDMETHODIMP_(ULONG) PdfControl::Release() {
 
 // ---- _DPdf
 
-STDMETHODIMP PdfControl::GetTypeInfoCount(UINT *count) {
+STDMETHODIMP PdfControl::GetTypeInfoCount(UINT* count) {
   if (!count) return E_POINTER;
   *count = 0;
   return S_OK;
 }
 
-STDMETHODIMP PdfControl::GetTypeInfo(UINT, LCID, ITypeInfo **info) {
+STDMETHODIMP PdfControl::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
   if (info) *info = nullptr;
   return DISP_E_BADINDEX;
 }
 
-STDMETHODIMP PdfControl::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID, DISPID *ids) {
+STDMETHODIMP PdfControl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
   if (!names || !ids || count == 0) return E_INVALIDARG;
   static const struct {
-    const wchar_t *name;
+    const wchar_t* name;
     DISPID id;
-  } kMembers[] = {{L"src", kDispSrc}, {L"OpenDocument", kDispOpenDocument},
-                  {L"pageCount", kDispPageCount}, {L"busy", kDispBusy},
-                  {L"currentPage", kDispCurrentPage}, {L"zoom", kDispZoom},
-                  {L"find", kDispFind}, {L"selectedText", kDispSelectedText},
-                  {L"print", kDispPrint}};
+  } kMembers[] = {{L"src", kDispSrc},   {L"OpenDocument", kDispOpenDocument}, {L"pageCount", kDispPageCount},
+                  {L"busy", kDispBusy}, {L"currentPage", kDispCurrentPage},   {L"zoom", kDispZoom},
+                  {L"find", kDispFind}, {L"selectedText", kDispSelectedText}, {L"print", kDispPrint}};
   HRESULT hr = S_OK;
   for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-  for (const auto &member : kMembers) {
+  for (const auto& member : kMembers) {
     if (names[0] && lstrcmpiW(names[0], member.name) == 0) ids[0] = member.id;
   }
   if (ids[0] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
@@ -199,8 +205,8 @@ STDMETHODIMP PdfControl::GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, 
   return hr;
 }
 
-STDMETHODIMP PdfControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS *params,
-                                VARIANT *result, EXCEPINFO *exception, UINT *argError) {
+STDMETHODIMP PdfControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                EXCEPINFO* exception, UINT* argError) {
   // The error information of an earlier call must not pass for this one's.
   SetErrorInfo(0, nullptr);
   if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
@@ -232,18 +238,23 @@ STDMETHODIMP PdfControl::InterfaceSupportsErrorInfo(REFIID iid) {
   return iid == kDPdfId || iid == IID_IDispatch ? S_OK : S_FALSE;
 }
 
-HRESULT PdfControl::Dispatch(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError,
-                             Failure &failure) {
+HRESULT PdfControl::Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argError,
+                             Failure& failure) {
   switch (id) {
-    case kDispSrc: return InvokeSrc(flags, params, result, failure);
-    case kDispOpenDocument: return InvokeOpen(flags, params, result, argError);
+    case kDispSrc:
+      return InvokeSrc(flags, params, result, failure);
+    case kDispOpenDocument:
+      return InvokeOpen(flags, params, result, argError);
     case kDispCurrentPage:
     case kDispZoom:
     case kDispFind:
-    case kDispSelectedText: return InvokeReader(id, flags, params, result, argError);
-    case kDispPrint: return InvokePrint(flags, params, result, argError, failure);
+    case kDispSelectedText:
+      return InvokeReader(id, flags, params, result, argError);
+    case kDispPrint:
+      return InvokePrint(flags, params, result, argError, failure);
 #ifdef FOLVANE_TEST_SEAMS
-    case kDispTextHeld: return InvokeTextHeld(flags, params, result);
+    case kDispTextHeld:
+      return InvokeTextHeld(flags, params, result);
 #endif
     case kDispPageCount:
     case kDispBusy: {
@@ -266,7 +277,7 @@ HRESULT PdfControl::Dispatch(DISPID id, WORD flags, DISPPARAMS *params, VARIANT 
   return DISP_E_MEMBERNOTFOUND;
 }
 
-HRESULT PdfControl::InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, Failure &failure) {
+HRESULT PdfControl::InvokeSrc(WORD flags, DISPPARAMS* params, VARIANT* result, Failure& failure) {
   if (flags & DISPATCH_PROPERTYGET) {
     if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
     if (!result) return S_OK;
@@ -278,8 +289,7 @@ HRESULT PdfControl::InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, F
   }
   if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
     if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
-    if (params->cNamedArgs != 1 || !params->rgdispidNamedArgs ||
-        params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
+    if (params->cNamedArgs != 1 || !params->rgdispidNamedArgs || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
       return DISP_E_PARAMNOTOPTIONAL;
     }
     std::wstring path;
@@ -301,7 +311,7 @@ HRESULT PdfControl::InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, F
   return DISP_E_MEMBERNOTFOUND;
 }
 
-HRESULT PdfControl::InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError) {
+HRESULT PdfControl::InvokeOpen(WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argError) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
   if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
@@ -318,7 +328,7 @@ HRESULT PdfControl::InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, 
 }
 
 #ifdef FOLVANE_TEST_SEAMS
-HRESULT PdfControl::InvokeTextHeld(WORD flags, DISPPARAMS *params, VARIANT *result) {
+HRESULT PdfControl::InvokeTextHeld(WORD flags, DISPPARAMS* params, VARIANT* result) {
   EnsureViewer();
   if ((flags & DISPATCH_PROPERTYPUT) && params->cArgs == 1 && params->rgvarg[0].vt == VT_I4) {
     tools_->HeldText().SetBudget(size_t(params->rgvarg[0].lVal));
@@ -332,7 +342,7 @@ HRESULT PdfControl::InvokeTextHeld(WORD flags, DISPPARAMS *params, VARIANT *resu
   uint32_t worker[2] = {0, 0};
   if (answer.failed || answer.text.size() != sizeof worker) return E_FAIL;
   std::memcpy(worker, answer.text.data(), sizeof worker);
-  const TextCache &held = tools_->HeldText();
+  const TextCache& held = tools_->HeldText();
   const std::wstring text = std::to_wstring(held.Bytes()) + L" " + std::to_wstring(held.Budget()) + L" " +
                             std::to_wstring(worker[0]) + L" " + std::to_wstring(worker[1]);
   VariantInit(result);
@@ -342,7 +352,7 @@ HRESULT PdfControl::InvokeTextHeld(WORD flags, DISPPARAMS *params, VARIANT *resu
 }
 #endif
 
-HRESULT PdfControl::InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError) {
+HRESULT PdfControl::InvokeReader(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argError) {
   if (params->cNamedArgs != 0 && !(params->cNamedArgs == 1 && (flags & DISPATCH_PROPERTYPUT) &&
                                    params->rgdispidNamedArgs && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT)) {
     return DISP_E_NONAMEDARGS;
@@ -407,8 +417,7 @@ HRESULT PdfControl::InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARI
   return DISP_E_MEMBERNOTFOUND;
 }
 
-HRESULT PdfControl::InvokePrint(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError,
-                                Failure &failure) {
+HRESULT PdfControl::InvokePrint(WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argError, Failure& failure) {
   if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
   if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
   if (params->cArgs != 2) return DISP_E_BADPARAMCOUNT;
@@ -448,7 +457,7 @@ void PdfControl::EnsureViewer() {
   if (!tools_) tools_ = std::make_unique<ReaderTools>(*viewer_, *renderer_);
 }
 
-bool PdfControl::OpenDocument(const std::wstring &path) {
+bool PdfControl::OpenDocument(const std::wstring& path) {
   EnsureViewer();
   if (!src_.empty() && viewer_->HasDocument()) views_[FoldCase(src_)] = tools_->View();
   const bool opened = OpenAndShow(path);
@@ -461,7 +470,7 @@ bool PdfControl::OpenDocument(const std::wstring &path) {
   return opened;
 }
 
-bool PdfControl::OpenAndShow(const std::wstring &path) {
+bool PdfControl::OpenAndShow(const std::wstring& path) {
   src_.clear();
   std::wstring reason;
   if (path.empty()) {
@@ -487,14 +496,14 @@ bool PdfControl::OpenAndShow(const std::wstring &path) {
 
 // ---- IOleObject
 
-STDMETHODIMP PdfControl::SetClientSite(IOleClientSite *site) {
+STDMETHODIMP PdfControl::SetClientSite(IOleClientSite* site) {
   if (site) site->AddRef();
   ReleaseAndClear(clientSite_);
   clientSite_ = site;
   return S_OK;
 }
 
-STDMETHODIMP PdfControl::GetClientSite(IOleClientSite **site) {
+STDMETHODIMP PdfControl::GetClientSite(IOleClientSite** site) {
   if (!site) return E_POINTER;
   *site = clientSite_;
   if (clientSite_) clientSite_->AddRef();
@@ -515,22 +524,21 @@ STDMETHODIMP PdfControl::Close(DWORD) {
   });
 }
 
-STDMETHODIMP PdfControl::SetMoniker(DWORD, IMoniker *) { return E_NOTIMPL; }
+STDMETHODIMP PdfControl::SetMoniker(DWORD, IMoniker*) { return E_NOTIMPL; }
 
-STDMETHODIMP PdfControl::GetMoniker(DWORD, DWORD, IMoniker **moniker) {
+STDMETHODIMP PdfControl::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
   if (moniker) *moniker = nullptr;
   return E_NOTIMPL;
 }
 
-STDMETHODIMP PdfControl::InitFromData(IDataObject *, BOOL, DWORD) { return E_NOTIMPL; }
+STDMETHODIMP PdfControl::InitFromData(IDataObject*, BOOL, DWORD) { return E_NOTIMPL; }
 
-STDMETHODIMP PdfControl::GetClipboardData(DWORD, IDataObject **data) {
+STDMETHODIMP PdfControl::GetClipboardData(DWORD, IDataObject** data) {
   if (data) *data = nullptr;
   return E_NOTIMPL;
 }
 
-STDMETHODIMP PdfControl::DoVerb(LONG verb, LPMSG, IOleClientSite *site, LONG, HWND parent,
-                                LPCRECT bounds) {
+STDMETHODIMP PdfControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT bounds) {
   return GuardCom([&]() -> HRESULT {
     switch (verb) {
       case OLEIVERB_PRIMARY:
@@ -549,12 +557,12 @@ STDMETHODIMP PdfControl::DoVerb(LONG verb, LPMSG, IOleClientSite *site, LONG, HW
   });
 }
 
-HRESULT PdfControl::ActivateInPlace(IOleClientSite *site, HWND parent, LPCRECT bounds, bool uiActivate) {
+HRESULT PdfControl::ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT bounds, bool uiActivate) {
   if (!site) site = clientSite_;
   if (!inPlaceSite_) {
     if (!site) return E_UNEXPECTED;
-    IOleInPlaceSite *inPlace = nullptr;
-    if (FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void **>(&inPlace)))) {
+    IOleInPlaceSite* inPlace = nullptr;
+    if (FAILED(site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace)))) {
       return E_NOINTERFACE;
     }
     if (inPlace->CanInPlaceActivate() != S_OK) {
@@ -595,12 +603,12 @@ void PdfControl::UIActivate() {
   if (uiActive_ || !inPlaceSite_) return;
   uiActive_ = true;
   inPlaceSite_->OnUIActivate();
-  IOleInPlaceActiveObject *active = this;
+  IOleInPlaceActiveObject* active = this;
   if (frame_) frame_->SetActiveObject(active, L"PDF document");
   if (uiWindow_) uiWindow_->SetActiveObject(active, L"PDF document");
 }
 
-STDMETHODIMP PdfControl::EnumVerbs(IEnumOLEVERB **verbs) {
+STDMETHODIMP PdfControl::EnumVerbs(IEnumOLEVERB** verbs) {
   if (!verbs) return E_POINTER;
   *verbs = nullptr;
   return OLEOBJ_E_NOVERBS;
@@ -609,14 +617,14 @@ STDMETHODIMP PdfControl::EnumVerbs(IEnumOLEVERB **verbs) {
 STDMETHODIMP PdfControl::Update() { return S_OK; }
 STDMETHODIMP PdfControl::IsUpToDate() { return S_OK; }
 
-STDMETHODIMP PdfControl::GetUserClassID(CLSID *clsid) { return GetClassID(clsid); }
+STDMETHODIMP PdfControl::GetUserClassID(CLSID* clsid) { return GetClassID(clsid); }
 
-STDMETHODIMP PdfControl::GetUserType(DWORD, LPOLESTR *type) {
+STDMETHODIMP PdfControl::GetUserType(DWORD, LPOLESTR* type) {
   if (type) *type = nullptr;
   return OLE_S_USEREG;
 }
 
-STDMETHODIMP PdfControl::SetExtent(DWORD aspect, SIZEL *size) {
+STDMETHODIMP PdfControl::SetExtent(DWORD aspect, SIZEL* size) {
   if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
   if (!size) return E_POINTER;
   if (size->cx <= 0 || size->cy <= 0) return E_INVALIDARG;
@@ -625,14 +633,14 @@ STDMETHODIMP PdfControl::SetExtent(DWORD aspect, SIZEL *size) {
   return S_OK;
 }
 
-STDMETHODIMP PdfControl::GetExtent(DWORD aspect, SIZEL *size) {
+STDMETHODIMP PdfControl::GetExtent(DWORD aspect, SIZEL* size) {
   if (!size) return E_POINTER;
   if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
   *size = extent_;
   return S_OK;
 }
 
-STDMETHODIMP PdfControl::Advise(IAdviseSink *sink, DWORD *cookie) {
+STDMETHODIMP PdfControl::Advise(IAdviseSink* sink, DWORD* cookie) {
   if (!cookie) return E_POINTER;
   *cookie = 0;
   if (!adviseHolder_ && FAILED(CreateOleAdviseHolder(&adviseHolder_))) return E_OUTOFMEMORY;
@@ -643,24 +651,24 @@ STDMETHODIMP PdfControl::Unadvise(DWORD cookie) {
   return adviseHolder_ ? adviseHolder_->Unadvise(cookie) : OLE_E_NOCONNECTION;
 }
 
-STDMETHODIMP PdfControl::EnumAdvise(IEnumSTATDATA **advise) {
+STDMETHODIMP PdfControl::EnumAdvise(IEnumSTATDATA** advise) {
   if (!advise) return E_POINTER;
   *advise = nullptr;
   return adviseHolder_ ? adviseHolder_->EnumAdvise(advise) : E_FAIL;
 }
 
-STDMETHODIMP PdfControl::GetMiscStatus(DWORD, DWORD *status) {
+STDMETHODIMP PdfControl::GetMiscStatus(DWORD, DWORD* status) {
   if (!status) return E_POINTER;
-  *status = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
-            OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST;
+  *status = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
+            OLEMISC_SETCLIENTSITEFIRST;
   return S_OK;
 }
 
-STDMETHODIMP PdfControl::SetColorScheme(LOGPALETTE *) { return E_NOTIMPL; }
+STDMETHODIMP PdfControl::SetColorScheme(LOGPALETTE*) { return E_NOTIMPL; }
 
 // ---- IOleWindow, IOleInPlaceObject, IOleInPlaceActiveObject
 
-STDMETHODIMP PdfControl::GetWindow(HWND *window) {
+STDMETHODIMP PdfControl::GetWindow(HWND* window) {
   if (!window) return E_POINTER;
   *window = viewer_ ? viewer_->Handle() : nullptr;
   return *window ? S_OK : E_FAIL;
@@ -675,7 +683,7 @@ STDMETHODIMP PdfControl::InPlaceDeactivate() {
     if (viewer_) viewer_->Destroy();
     ReleaseAndClear(frame_);
     ReleaseAndClear(uiWindow_);
-    IOleInPlaceSite *site = inPlaceSite_;
+    IOleInPlaceSite* site = inPlaceSite_;
     inPlaceSite_ = nullptr;
     site->OnInPlaceDeactivate();
     site->Release();
@@ -696,9 +704,8 @@ STDMETHODIMP PdfControl::SetObjectRects(LPCRECT position, LPCRECT) {
   return GuardCom([&]() -> HRESULT {
     if (!position) return E_POINTER;
     if (viewer_ && viewer_->Handle()) {
-      SetWindowPos(viewer_->Handle(), nullptr, position->left, position->top,
-                   position->right - position->left, position->bottom - position->top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      SetWindowPos(viewer_->Handle(), nullptr, position->left, position->top, position->right - position->left,
+                   position->bottom - position->top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     return S_OK;
   });
@@ -713,12 +720,12 @@ STDMETHODIMP PdfControl::TranslateAccelerator(LPMSG msg) {
 }
 STDMETHODIMP PdfControl::OnFrameWindowActivate(BOOL) { return S_OK; }
 STDMETHODIMP PdfControl::OnDocWindowActivate(BOOL) { return S_OK; }
-STDMETHODIMP PdfControl::ResizeBorder(LPCRECT, IOleInPlaceUIWindow *, BOOL) { return S_OK; }
+STDMETHODIMP PdfControl::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) { return S_OK; }
 STDMETHODIMP PdfControl::EnableModeless(BOOL) { return S_OK; }
 
 // ---- IPersistStreamInit
 
-STDMETHODIMP PdfControl::GetClassID(CLSID *clsid) {
+STDMETHODIMP PdfControl::GetClassID(CLSID* clsid) {
   if (!clsid) return E_POINTER;
   *clsid = kControlClassId;
   return S_OK;
@@ -740,8 +747,8 @@ STDMETHODIMP PdfControl::Load(LPSTREAM stream) {
   std::memcpy(&extent.cx, state + 4, 4);
   std::memcpy(&extent.cy, state + 8, 4);
   // Another format, or an extent beyond any screen, is not ours to guess at.
-  if ((format >> 16) != (kStateFormat >> 16) || extent.cx <= 0 || extent.cy <= 0 ||
-      extent.cx > 10'000'000 || extent.cy > 10'000'000) {
+  if ((format >> 16) != (kStateFormat >> 16) || extent.cx <= 0 || extent.cy <= 0 || extent.cx > 10'000'000 ||
+      extent.cy > 10'000'000) {
     return E_INVALIDARG;
   }
   extent_ = extent;
@@ -765,7 +772,7 @@ STDMETHODIMP PdfControl::Save(LPSTREAM stream, BOOL clearDirty) {
   return S_OK;
 }
 
-STDMETHODIMP PdfControl::GetSizeMax(ULARGE_INTEGER *size) {
+STDMETHODIMP PdfControl::GetSizeMax(ULARGE_INTEGER* size) {
   if (!size) return E_POINTER;
   size->QuadPart = kStateSize;
   return S_OK;
@@ -779,7 +786,7 @@ STDMETHODIMP PdfControl::InitNew() {
 
 // ---- IOleControl
 
-STDMETHODIMP PdfControl::GetControlInfo(CONTROLINFO *info) {
+STDMETHODIMP PdfControl::GetControlInfo(CONTROLINFO* info) {
   if (!info) return E_POINTER;
   info->hAccel = nullptr;
   info->cAccel = 0;
@@ -787,15 +794,14 @@ STDMETHODIMP PdfControl::GetControlInfo(CONTROLINFO *info) {
   return S_OK;
 }
 
-STDMETHODIMP PdfControl::OnMnemonic(MSG *) { return E_NOTIMPL; }
+STDMETHODIMP PdfControl::OnMnemonic(MSG*) { return E_NOTIMPL; }
 STDMETHODIMP PdfControl::OnAmbientPropertyChange(DISPID) { return S_OK; }
 STDMETHODIMP PdfControl::FreezeEvents(BOOL) { return S_OK; }
 
 // ---- IViewObject2
 
-STDMETHODIMP PdfControl::Draw(DWORD aspect, LONG, void *, DVTARGETDEVICE *, HDC, HDC dc,
-                              LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE *)(ULONG_PTR),
-                              ULONG_PTR) {
+STDMETHODIMP PdfControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
+                              BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
   return GuardCom([&]() -> HRESULT {
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
     if (!dc || !bounds) return E_INVALIDARG;
@@ -806,19 +812,19 @@ STDMETHODIMP PdfControl::Draw(DWORD aspect, LONG, void *, DVTARGETDEVICE *, HDC,
   });
 }
 
-STDMETHODIMP PdfControl::GetColorSet(DWORD, LONG, void *, DVTARGETDEVICE *, HDC, LOGPALETTE **colours) {
+STDMETHODIMP PdfControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** colours) {
   if (colours) *colours = nullptr;
   return S_FALSE;
 }
 
-STDMETHODIMP PdfControl::Freeze(DWORD, LONG, void *, DWORD *cookie) {
+STDMETHODIMP PdfControl::Freeze(DWORD, LONG, void*, DWORD* cookie) {
   if (cookie) *cookie = 0;
   return E_NOTIMPL;
 }
 
 STDMETHODIMP PdfControl::Unfreeze(DWORD) { return E_NOTIMPL; }
 
-STDMETHODIMP PdfControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink *sink) {
+STDMETHODIMP PdfControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
   if (sink) sink->AddRef();
   ReleaseAndClear(viewSink_);
   viewSink_ = sink;
@@ -827,7 +833,7 @@ STDMETHODIMP PdfControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink *sink
   return S_OK;
 }
 
-STDMETHODIMP PdfControl::GetAdvise(DWORD *aspects, DWORD *flags, IAdviseSink **sink) {
+STDMETHODIMP PdfControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
   if (aspects) *aspects = viewAspects_;
   if (flags) *flags = viewFlags_;
   if (sink) {
@@ -837,7 +843,7 @@ STDMETHODIMP PdfControl::GetAdvise(DWORD *aspects, DWORD *flags, IAdviseSink **s
   return S_OK;
 }
 
-STDMETHODIMP PdfControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE *, LPSIZEL size) {
+STDMETHODIMP PdfControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) {
   return GetExtent(aspect, size);
 }
 

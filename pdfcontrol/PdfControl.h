@@ -9,9 +9,9 @@
 // The window and the rendering worker are made on first need and released by Close.
 #pragma once
 
-#include "ReaderTools.h"
-#include "RendererClient.h"
-#include "ViewerWindow.h"
+#include "pdfcontrol/ReaderTools.h"
+#include "pdfcontrol/RendererClient.h"
+#include "pdfcontrol/ViewerWindow.h"
 
 #include <ocidl.h>
 #include <oleidl.h>
@@ -62,47 +62,46 @@ class PdfControl final : public IDispatch,
                          public ISupportErrorInfo {
  public:
   PdfControl();
-  PdfControl(const PdfControl &) = delete;
-  PdfControl &operator=(const PdfControl &) = delete;
+  PdfControl(const PdfControl&) = delete;
+  PdfControl& operator=(const PdfControl&) = delete;
 
   // IUnknown
-  STDMETHODIMP QueryInterface(REFIID iid, void **out) override;
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
   STDMETHODIMP_(ULONG) AddRef() override;
   STDMETHODIMP_(ULONG) Release() override;
 
   // IDispatch (_DPdf)
-  STDMETHODIMP GetTypeInfoCount(UINT *count) override;
-  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo **info) override;
-  STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR *names, UINT count, LCID locale, DISPID *ids) override;
-  STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS *params,
-                      VARIANT *result, EXCEPINFO *exception, UINT *argError) override;
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+  STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
+  STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO* exception, UINT* argError) override;
 
   // IOleObject
-  STDMETHODIMP SetClientSite(IOleClientSite *site) override;
-  STDMETHODIMP GetClientSite(IOleClientSite **site) override;
+  STDMETHODIMP SetClientSite(IOleClientSite* site) override;
+  STDMETHODIMP GetClientSite(IOleClientSite** site) override;
   STDMETHODIMP SetHostNames(LPCOLESTR app, LPCOLESTR object) override;
   STDMETHODIMP Close(DWORD saveOption) override;
-  STDMETHODIMP SetMoniker(DWORD which, IMoniker *moniker) override;
-  STDMETHODIMP GetMoniker(DWORD assign, DWORD which, IMoniker **moniker) override;
-  STDMETHODIMP InitFromData(IDataObject *data, BOOL creation, DWORD reserved) override;
-  STDMETHODIMP GetClipboardData(DWORD reserved, IDataObject **data) override;
-  STDMETHODIMP DoVerb(LONG verb, LPMSG msg, IOleClientSite *site, LONG index, HWND parent,
-                      LPCRECT bounds) override;
-  STDMETHODIMP EnumVerbs(IEnumOLEVERB **verbs) override;
+  STDMETHODIMP SetMoniker(DWORD which, IMoniker* moniker) override;
+  STDMETHODIMP GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
+  STDMETHODIMP InitFromData(IDataObject* data, BOOL creation, DWORD reserved) override;
+  STDMETHODIMP GetClipboardData(DWORD reserved, IDataObject** data) override;
+  STDMETHODIMP DoVerb(LONG verb, LPMSG msg, IOleClientSite* site, LONG index, HWND parent, LPCRECT bounds) override;
+  STDMETHODIMP EnumVerbs(IEnumOLEVERB** verbs) override;
   STDMETHODIMP Update() override;
   STDMETHODIMP IsUpToDate() override;
-  STDMETHODIMP GetUserClassID(CLSID *clsid) override;
-  STDMETHODIMP GetUserType(DWORD form, LPOLESTR *type) override;
-  STDMETHODIMP SetExtent(DWORD aspect, SIZEL *size) override;
-  STDMETHODIMP GetExtent(DWORD aspect, SIZEL *size) override;
-  STDMETHODIMP Advise(IAdviseSink *sink, DWORD *cookie) override;
+  STDMETHODIMP GetUserClassID(CLSID* clsid) override;
+  STDMETHODIMP GetUserType(DWORD form, LPOLESTR* type) override;
+  STDMETHODIMP SetExtent(DWORD aspect, SIZEL* size) override;
+  STDMETHODIMP GetExtent(DWORD aspect, SIZEL* size) override;
+  STDMETHODIMP Advise(IAdviseSink* sink, DWORD* cookie) override;
   STDMETHODIMP Unadvise(DWORD cookie) override;
-  STDMETHODIMP EnumAdvise(IEnumSTATDATA **advise) override;
-  STDMETHODIMP GetMiscStatus(DWORD aspect, DWORD *status) override;
-  STDMETHODIMP SetColorScheme(LOGPALETTE *palette) override;
+  STDMETHODIMP EnumAdvise(IEnumSTATDATA** advise) override;
+  STDMETHODIMP GetMiscStatus(DWORD aspect, DWORD* status) override;
+  STDMETHODIMP SetColorScheme(LOGPALETTE* palette) override;
 
   // IOleWindow (for both in-place interfaces)
-  STDMETHODIMP GetWindow(HWND *window) override;
+  STDMETHODIMP GetWindow(HWND* window) override;
   STDMETHODIMP ContextSensitiveHelp(BOOL enter) override;
 
   // IOleInPlaceObject
@@ -115,68 +114,68 @@ class PdfControl final : public IDispatch,
   STDMETHODIMP TranslateAccelerator(LPMSG msg) override;
   STDMETHODIMP OnFrameWindowActivate(BOOL activate) override;
   STDMETHODIMP OnDocWindowActivate(BOOL activate) override;
-  STDMETHODIMP ResizeBorder(LPCRECT border, IOleInPlaceUIWindow *window, BOOL frame) override;
+  STDMETHODIMP ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, BOOL frame) override;
   STDMETHODIMP EnableModeless(BOOL enable) override;
 
   // IPersistStreamInit
-  STDMETHODIMP GetClassID(CLSID *clsid) override;
+  STDMETHODIMP GetClassID(CLSID* clsid) override;
   STDMETHODIMP IsDirty() override;
   STDMETHODIMP Load(LPSTREAM stream) override;
   STDMETHODIMP Save(LPSTREAM stream, BOOL clearDirty) override;
-  STDMETHODIMP GetSizeMax(ULARGE_INTEGER *size) override;
+  STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override;
   STDMETHODIMP InitNew() override;
 
   // IOleControl
-  STDMETHODIMP GetControlInfo(CONTROLINFO *info) override;
-  STDMETHODIMP OnMnemonic(MSG *msg) override;
+  STDMETHODIMP GetControlInfo(CONTROLINFO* info) override;
+  STDMETHODIMP OnMnemonic(MSG* msg) override;
   STDMETHODIMP OnAmbientPropertyChange(DISPID id) override;
   STDMETHODIMP FreezeEvents(BOOL freeze) override;
 
   // IViewObject2
-  STDMETHODIMP Draw(DWORD aspect, LONG index, void *aspectInfo, DVTARGETDEVICE *device,
-                    HDC targetDc, HDC dc, LPCRECTL bounds, LPCRECTL windowBounds,
-                    BOOL(STDMETHODCALLTYPE *keepGoing)(ULONG_PTR), ULONG_PTR argument) override;
-  STDMETHODIMP GetColorSet(DWORD aspect, LONG index, void *aspectInfo, DVTARGETDEVICE *device,
-                           HDC targetDc, LOGPALETTE **colours) override;
-  STDMETHODIMP Freeze(DWORD aspect, LONG index, void *aspectInfo, DWORD *cookie) override;
+  STDMETHODIMP Draw(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* device, HDC targetDc, HDC dc,
+                    LPCRECTL bounds, LPCRECTL windowBounds, BOOL(STDMETHODCALLTYPE* keepGoing)(ULONG_PTR),
+                    ULONG_PTR argument) override;
+  STDMETHODIMP GetColorSet(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* device, HDC targetDc,
+                           LOGPALETTE** colours) override;
+  STDMETHODIMP Freeze(DWORD aspect, LONG index, void* aspectInfo, DWORD* cookie) override;
   STDMETHODIMP Unfreeze(DWORD cookie) override;
-  STDMETHODIMP SetAdvise(DWORD aspects, DWORD flags, IAdviseSink *sink) override;
-  STDMETHODIMP GetAdvise(DWORD *aspects, DWORD *flags, IAdviseSink **sink) override;
-  STDMETHODIMP GetExtent(DWORD aspect, LONG index, DVTARGETDEVICE *device, LPSIZEL size) override;
+  STDMETHODIMP SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) override;
+  STDMETHODIMP GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override;
+  STDMETHODIMP GetExtent(DWORD aspect, LONG index, DVTARGETDEVICE* device, LPSIZEL size) override;
 
   // ISupportErrorInfo
   STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override;
 
   // Opens a document, or shows why it cannot be shown; true when it opened.
-  bool OpenDocument(const std::wstring &path);
+  bool OpenDocument(const std::wstring& path);
 
  private:
   ~PdfControl();
   void EnsureViewer();
-  bool OpenAndShow(const std::wstring &path);
-  HRESULT ActivateInPlace(IOleClientSite *site, HWND parent, LPCRECT bounds, bool uiActivate);
+  bool OpenAndShow(const std::wstring& path);
+  HRESULT ActivateInPlace(IOleClientSite* site, HWND parent, LPCRECT bounds, bool uiActivate);
   void UIActivate();
   // A failure that the caller is told the reason of.
   struct Failure {
     HRESULT code = S_OK;
     std::wstring reason;
   };
-  HRESULT Dispatch(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError, Failure &failure);
-  HRESULT InvokeSrc(WORD flags, DISPPARAMS *params, VARIANT *result, Failure &failure);
-  HRESULT InvokeOpen(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError);
-  HRESULT InvokeReader(DISPID id, WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError);
-  HRESULT InvokePrint(WORD flags, DISPPARAMS *params, VARIANT *result, UINT *argError, Failure &failure);
+  HRESULT Dispatch(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argError, Failure& failure);
+  HRESULT InvokeSrc(WORD flags, DISPPARAMS* params, VARIANT* result, Failure& failure);
+  HRESULT InvokeOpen(WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argError);
+  HRESULT InvokeReader(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argError);
+  HRESULT InvokePrint(WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argError, Failure& failure);
 #ifdef FOLVANE_TEST_SEAMS
-  HRESULT InvokeTextHeld(WORD flags, DISPPARAMS *params, VARIANT *result);
+  HRESULT InvokeTextHeld(WORD flags, DISPPARAMS* params, VARIANT* result);
 #endif
 
   LONG refs_ = 1;
-  IOleClientSite *clientSite_ = nullptr;
-  IOleInPlaceSite *inPlaceSite_ = nullptr;
-  IOleInPlaceFrame *frame_ = nullptr;
-  IOleInPlaceUIWindow *uiWindow_ = nullptr;
-  IOleAdviseHolder *adviseHolder_ = nullptr;
-  IAdviseSink *viewSink_ = nullptr;
+  IOleClientSite* clientSite_ = nullptr;
+  IOleInPlaceSite* inPlaceSite_ = nullptr;
+  IOleInPlaceFrame* frame_ = nullptr;
+  IOleInPlaceUIWindow* uiWindow_ = nullptr;
+  IOleAdviseHolder* adviseHolder_ = nullptr;
+  IAdviseSink* viewSink_ = nullptr;
   DWORD viewAspects_ = 0, viewFlags_ = 0;
   SIZEL extent_ = {16378, 14658};
   bool initialized_ = false;

@@ -1,9 +1,9 @@
 // Printing (see Printing.h).
-#include "Printing.h"
+#include "pdfcontrol/Printing.h"
 
-#include "PageLayout.h"
-#include "RenderProtocol.h"
-#include "ViewerWindow.h"
+#include "pdfcontrol/PageLayout.h"
+#include "pdfcontrol/RenderProtocol.h"
+#include "pdfcontrol/ViewerWindow.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +16,7 @@ constexpr wchar_t kProgressClass[] = L"FolvanePrintProgress";
 
 LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if ((message == WM_COMMAND && LOWORD(wparam) == IDCANCEL) || message == WM_CLOSE) {
-    if (auto *cancelled = reinterpret_cast<bool *>(GetWindowLongPtrW(window, GWLP_USERDATA))) *cancelled = true;
+    if (auto* cancelled = reinterpret_cast<bool*>(GetWindowLongPtrW(window, GWLP_USERDATA))) *cancelled = true;
     return 0;
   }
   return DefWindowProcW(window, message, wparam, lparam);
@@ -25,7 +25,7 @@ LRESULT CALLBACK ProgressProc(HWND window, UINT message, WPARAM wparam, LPARAM l
 // A small window beside the document while it prints: what is printing, and Cancel.
 class Progress {
  public:
-  Progress(HWND owner, bool &cancelled) {
+  Progress(HWND owner, bool& cancelled) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     if (!GetClassInfoExW(ThisModule(), kProgressClass, &wc)) {
@@ -43,11 +43,10 @@ class Progress {
     if (!window_) return;
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&cancelled));
     const auto font = WPARAM(GetStockObject(DEFAULT_GUI_FONT));
-    text_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, 12, 12, 270, 18, window_,
-                            nullptr, ThisModule(), nullptr);
-    const HWND cancel = CreateWindowExW(0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 200, 40,
-                                        80, 24, window_, reinterpret_cast<HMENU>(INT_PTR(IDCANCEL)), ThisModule(),
-                                        nullptr);
+    text_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, 12, 12, 270, 18, window_, nullptr,
+                            ThisModule(), nullptr);
+    const HWND cancel = CreateWindowExW(0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 200, 40, 80,
+                                        24, window_, reinterpret_cast<HMENU>(INT_PTR(IDCANCEL)), ThisModule(), nullptr);
     SendMessageW(text_, WM_SETFONT, font, FALSE);
     SendMessageW(cancel, WM_SETFONT, font, FALSE);
     // Not activated: the focus stays where the reader left it, and comes back there after.
@@ -60,10 +59,10 @@ class Progress {
     if (owner_) EnableWindow(owner_, TRUE);
     if (window_) DestroyWindow(window_);
   }
-  Progress(const Progress &) = delete;
-  Progress &operator=(const Progress &) = delete;
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
 
-  void Say(const std::wstring &text) {
+  void Say(const std::wstring& text) {
     if (text_) SetWindowTextW(text_, text.c_str());
     Pump();
   }
@@ -84,12 +83,13 @@ class Progress {
 };
 
 std::wstring SystemReason(DWORD error) {
-  wchar_t *text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+  wchar_t* text = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring reason = text ? text : L"";
   if (text) LocalFree(text);
-  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' ')) reason.pop_back();
+  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' '))
+    reason.pop_back();
   return reason.empty() ? L"error " + std::to_wstring(error) : reason;
 }
 
@@ -100,8 +100,8 @@ class DocumentScope {
   ~DocumentScope() {
     if (dc_) AbortDoc(dc_);
   }
-  DocumentScope(const DocumentScope &) = delete;
-  DocumentScope &operator=(const DocumentScope &) = delete;
+  DocumentScope(const DocumentScope&) = delete;
+  DocumentScope& operator=(const DocumentScope&) = delete;
   bool End() {
     const bool ended = EndDoc(dc_) > 0;
     dc_ = nullptr;
@@ -118,7 +118,7 @@ std::wstring PrintProgress(int nth, int count) {
   return L"Printing page " + std::to_wstring(nth) + L" of " + std::to_wstring(count) + L"\u2026";
 }
 
-std::wstring PrintPages(HWND owner, HDC printer, RendererClient &renderer, const PrintJob &job, bool &cancelled) {
+std::wstring PrintPages(HWND owner, HDC printer, RendererClient& renderer, const PrintJob& job, bool& cancelled) {
   cancelled = false;
   if (!printer) return L"No printer could be used.";
   if (job.pages.empty() || job.sizes.size() != job.pages.size()) return L"There are no pages to print.";
@@ -128,7 +128,8 @@ std::wstring PrintPages(HWND owner, HDC printer, RendererClient &renderer, const
   info.lpszDocName = job.title.c_str();
   if (StartDocW(printer, &info) <= 0) return L"The printer did not take the document: " + SystemReason(GetLastError());
   DocumentScope document(printer);
-  const int dpiX = std::max(1, GetDeviceCaps(printer, LOGPIXELSX)), dpiY = std::max(1, GetDeviceCaps(printer, LOGPIXELSY));
+  const int dpiX = std::max(1, GetDeviceCaps(printer, LOGPIXELSX)),
+            dpiY = std::max(1, GetDeviceCaps(printer, LOGPIXELSY));
   const int roomX = std::max(1, GetDeviceCaps(printer, HORZRES)), roomY = std::max(1, GetDeviceCaps(printer, VERTRES));
   const int count = int(job.pages.size());
   for (int i = 0; i < count; ++i) {
@@ -144,12 +145,13 @@ std::wstring PrintPages(HWND owner, HDC printer, RendererClient &renderer, const
     const uint32_t pageWidth = uint32_t(width), pageHeight = uint32_t(height);
     const int x0 = std::max(0, (roomX - int(pageWidth)) / 2);
     const std::wstring number = std::to_wstring(page + 1);
-    if (StartPage(printer) <= 0) return L"The printer did not take page " + number + L": " + SystemReason(GetLastError());
+    if (StartPage(printer) <= 0)
+      return L"The printer did not take page " + number + L": " + SystemReason(GetLastError());
     const int bands = BandCount(int(pageWidth), int(pageHeight), int(pdfrender::kMaxSide), int(kPrintBandPixels));
     for (int b = 0; b < bands; ++b) {
       const PageBox part = BandOf(b, int(pageWidth), int(pageHeight), int(pdfrender::kMaxSide), int(kPrintBandPixels));
-      RenderJob band{job.generation, uint32_t(page), uint32_t(part.width), uint32_t(part.height), 0, pageWidth,
-                     pageHeight, uint32_t(part.x), uint32_t(part.y)};
+      RenderJob band{job.generation, uint32_t(page), uint32_t(part.width), uint32_t(part.height), 0,
+                     pageWidth,      pageHeight,     uint32_t(part.x),     uint32_t(part.y)};
       RenderedPage drawn = renderer.RenderNow(band, [&] {
         Progress::Pump();
         return !cancelled;

@@ -3,7 +3,7 @@
 // context, with a window that tells the progress and can cancel.
 #pragma once
 
-#include "RendererClient.h"
+#include "pdfcontrol/RendererClient.h"
 
 #include <windows.h>
 
@@ -15,7 +15,7 @@ namespace pdfview {
 
 struct PrintJob {
   uint32_t generation = 0;
-  std::vector<int> pages;  // from 0, in the order printed, copies included
+  std::vector<int> pages;                      // from 0, in the order printed, copies included
   std::vector<std::pair<float, float>> sizes;  // each page's points as it displays itself
   std::wstring title;
 };
@@ -27,7 +27,7 @@ constexpr int kMaxPrintSheets = 100'000;
 
 // Prints the job on the printer; the reason when it failed, empty when it printed or the user
 // cancelled it (cancelled tells which).
-std::wstring PrintPages(HWND owner, HDC printer, RendererClient &renderer, const PrintJob &job, bool &cancelled);
+std::wstring PrintPages(HWND owner, HDC printer, RendererClient& renderer, const PrintJob& job, bool& cancelled);
 
 // The progress text for the nth sheet (from 1) of count.
 std::wstring PrintProgress(int nth, int count);

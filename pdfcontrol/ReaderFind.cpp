@@ -1,8 +1,8 @@
 // Finding text: the search through the worker, showing a match, and the note beside the
 // find field.
-#include "ReaderTools.h"
+#include "pdfcontrol/ReaderTools.h"
 
-#include "ReaderToolsShared.h"
+#include "pdfcontrol/ReaderToolsShared.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,14 +20,14 @@ std::wstring Grouped(uint32_t n) {
 
 }  // namespace
 
-const std::vector<TextRange> &ReaderTools::MatchesOf(int page) {
+const std::vector<TextRange>& ReaderTools::MatchesOf(int page) {
   auto it = matches_.find(page);
   if (it != matches_.end()) return it->second;
-  const PageText *text = HeldText(page);
+  const PageText* text = HeldText(page);
   return matches_[page] = text ? text->Find(query_) : std::vector<TextRange>{};
 }
 
-bool ReaderTools::Find(const std::wstring &text, bool forward) {
+bool ReaderTools::Find(const std::wstring& text, bool forward) {
   if (!window_ || !viewer_.HasDocument()) return false;
   if (TextOf(findBox_) != text) SetWindowTextW(findBox_, text.c_str());
   uint32_t request = 0;
@@ -50,8 +50,8 @@ bool ReaderTools::Find(const std::wstring &text, bool forward) {
 void ReaderTools::ShowProgress() {
   const FindProgress progress = renderer_.Progress();
   if (findRequest_ && progress.id == findRequest_) {
-    SetNote(kProgressNote, L"Searching page " + Grouped(progress.page + 1) + L" of " + Grouped(progress.total) +
-                               L"\u2026");
+    SetNote(kProgressNote,
+            L"Searching page " + Grouped(progress.page + 1) + L" of " + Grouped(progress.total) + L"\u2026");
   }
 }
 
@@ -68,7 +68,7 @@ void ReaderTools::FindFromField(bool forward) {
   if (window_ && viewer_.HasDocument()) StartFind(forward, request);
 }
 
-bool ReaderTools::StartFind(bool forward, uint32_t &request) {
+bool ReaderTools::StartFind(bool forward, uint32_t& request) {
   request = 0;
   const std::wstring query = TextOf(findBox_);
   if (query.empty()) {
@@ -92,7 +92,7 @@ bool ReaderTools::StartFind(bool forward, uint32_t &request) {
   const int count = viewer_.PageCount();
   int start = CurrentPage();
   if (findHadCurrent_) {
-    const auto &matches = MatchesOf(current_.page);
+    const auto& matches = MatchesOf(current_.page);
     const int next = current_.index + (forward ? 1 : -1);
     if (next >= 0 && next < int(matches.size())) {
       current_.index = next;
@@ -118,7 +118,7 @@ bool ReaderTools::StartFind(bool forward, uint32_t &request) {
   return true;
 }
 
-bool ReaderTools::FinishFind(const TextAnswer &answer) {
+bool ReaderTools::FinishFind(const TextAnswer& answer) {
   if (answer.job.id != findRequest_) return false;
   findRequest_ = 0;
   SetNote(kProgressNote, L"");
@@ -143,14 +143,14 @@ bool ReaderTools::FinishFind(const TextAnswer &answer) {
   text.Decode(answer.text.data(), answer.text.size(), uint32_t(viewer_.PageCount()));
   textPending_.erase(page);
   Keep(page, std::move(text));
-  const auto &matches = MatchesOf(page);
+  const auto& matches = MatchesOf(page);
   if (matches.empty()) {
     SetNote(kResultNote, kNotFound + skipped);
     return false;
   }
   current_ = {page, findForward_ ? 0 : int(matches.size()) - 1};
   const bool wrapped = findHadCurrent_ ? (findForward_ ? page <= findOrigin_ : page >= findOrigin_)
-                                         : (findForward_ ? page < findOrigin_ : page > findOrigin_);
+                                       : (findForward_ ? page < findOrigin_ : page > findOrigin_);
   SetNote(kResultNote, (wrapped ? std::wstring(kWrapped) : std::wstring()) + skipped);
   ShowMatch();
   return true;
@@ -158,13 +158,13 @@ bool ReaderTools::FinishFind(const TextAnswer &answer) {
 
 void ReaderTools::ShowMatch() {
   if (current_.page < 0 || !HeldText(current_.page)) return;
-  const auto &matches = MatchesOf(current_.page);
+  const auto& matches = MatchesOf(current_.page);
   if (current_.index >= int(matches.size())) return;
   auto boxes = HeldText(current_.page)->Boxes(matches[current_.index]);
   if (boxes.empty()) return;
-  for (TextBox &box : boxes) box = TurnedBox(current_.page, box);
-  const PageLayout &layout = viewer_.Layout();
-  const PageBox &page = layout.Box(current_.page);
+  for (TextBox& box : boxes) box = TurnedBox(current_.page, box);
+  const PageLayout& layout = viewer_.Layout();
+  const PageBox& page = layout.Box(current_.page);
   const double ppp = layout.PixelsPerPoint();
   const int top = page.y + int(boxes.front().y0 * ppp), bottom = page.y + int(std::ceil(boxes.back().y1 * ppp));
   const int left = page.x + int(boxes.front().x0 * ppp), right = page.x + int(std::ceil(boxes.front().x1 * ppp));
@@ -194,7 +194,7 @@ void ReaderTools::ClearNotes() {
 // refusal (a page's text too large to search), and the document's damage last, which stays
 // true as long as the document is shown and comes back whenever nothing newer is to be said.
 std::wstring ReaderTools::Note() const {
-  for (const std::wstring &note : notes_) {
+  for (const std::wstring& note : notes_) {
     if (!note.empty()) return note;
   }
   return viewer_.Damaged() ? kDamaged : std::wstring();

@@ -1,10 +1,10 @@
 // The pointer on the pages: what text or link lies under it, selecting, copying, the context
 // menu, following links and the tooltip.
-#include "ReaderTools.h"
+#include "pdfcontrol/ReaderTools.h"
 
-#include "AddressBox.h"
-#include "LinkPolicy.h"
-#include "ReaderToolsShared.h"
+#include "pdfcontrol/AddressBox.h"
+#include "pdfcontrol/LinkPolicy.h"
+#include "pdfcontrol/ReaderToolsShared.h"
 
 #include <cwchar>
 #include <tuple>
@@ -14,12 +14,12 @@ namespace pdfview {
 ReaderTools::Hit ReaderTools::HitAt(POINT client, int page) const {
   Hit hit;
   if (!viewer_.HasDocument()) return hit;
-  const PageLayout &layout = viewer_.Layout();
+  const PageLayout& layout = viewer_.Layout();
   const RECT area = viewer_.PagesArea();
   const int x = client.x - area.left + viewer_.ScrollX(), y = client.y - area.top + viewer_.ScrollY();
   hit.page = page >= 0 ? page : layout.PageAt(y);
   if (hit.page < 0 || hit.page >= layout.PageCount()) return Hit{};
-  const PageBox &box = layout.Box(hit.page);
+  const PageBox& box = layout.Box(hit.page);
   const double ppp = layout.PixelsPerPoint();
   const int turns = viewer_.QuarterTurns();
   const double w = (turns % 2 ? box.height : box.width) / ppp, h = (turns % 2 ? box.width : box.height) / ppp;
@@ -27,21 +27,24 @@ ReaderTools::Hit ReaderTools::HitAt(POINT client, int page) const {
   return hit;
 }
 
-const PageLink *ReaderTools::LinkAt(POINT client) const {
+const PageLink* ReaderTools::LinkAt(POINT client) const {
   if (client.y < TopReserve() || client.x < LeftReserve()) return nullptr;
   const Hit hit = HitAt(client);
-  const CachedText *held = texts_.Peek(hit.page);
+  const CachedText* held = texts_.Peek(hit.page);
   return held ? held->text.LinkAt(hit.x, hit.y) : nullptr;
 }
 
-void ReaderTools::Follow(const PageLink &link) {
+void ReaderTools::Follow(const PageLink& link) {
   switch (DecideLink(link)) {
-    case LinkAction::kJump: GoToPlace(link.targetPage, link.targetY); break;
+    case LinkAction::kJump:
+      GoToPlace(link.targetPage, link.targetY);
+      break;
     case LinkAction::kAskToOpen:
       ShowTip(L"", POINT{0, 0});
       AskAndOpenAddress(window_, link.address);
       break;
-    case LinkAction::kRefuse: break;
+    case LinkAction::kRefuse:
+      break;
   }
 }
 
@@ -52,7 +55,7 @@ void ReaderTools::SelectOnPage(int page, TextRange range) {
 }
 
 std::wstring ReaderTools::SelectedText() const {
-  const CachedText *held = texts_.Peek(selectionPage_);
+  const CachedText* held = texts_.Peek(selectionPage_);
   return held ? held->text.Slice(selection_) : std::wstring();
 }
 
@@ -67,7 +70,7 @@ void ReaderTools::Copy() const {
   EmptyClipboard();
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (lines.size() + 1) * sizeof(wchar_t));
   if (block) {
-    std::wmemcpy(static_cast<wchar_t *>(GlobalLock(block)), lines.c_str(), lines.size() + 1);
+    std::wmemcpy(static_cast<wchar_t*>(GlobalLock(block)), lines.c_str(), lines.size() + 1);
     GlobalUnlock(block);
     if (!SetClipboardData(CF_UNICODETEXT, block)) GlobalFree(block);
   }
@@ -83,14 +86,14 @@ void ReaderTools::ShowMenu(POINT screen) {
   if (chosen) OnCommand(chosen, 0);
 }
 
-void ReaderTools::ShowTip(const std::wstring &text, POINT client) {
+void ReaderTools::ShowTip(const std::wstring& text, POINT client) {
   if (!tip_ || text == tipText_) return;
   tipText_ = text;
   TOOLINFOW tool{};
   tool.cbSize = sizeof tool;
   tool.hwnd = window_;
   tool.uId = UINT_PTR(window_);
-  tool.lpszText = const_cast<wchar_t *>(tipText_.c_str());
+  tool.lpszText = const_cast<wchar_t*>(tipText_.c_str());
   SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, LPARAM(&tool));
   if (text.empty()) {
     SendMessageW(tip_, TTM_TRACKACTIVATE, FALSE, LPARAM(&tool));

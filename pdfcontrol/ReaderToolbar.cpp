@@ -1,9 +1,9 @@
 // The toolbar: its children and their places, the page and zoom boxes, and the keys and
 // commands of the toolbar and the pages.
-#include "ReaderTools.h"
+#include "pdfcontrol/ReaderTools.h"
 
-#include "Guard.h"
-#include "ReaderToolsShared.h"
+#include "pdfcontrol/Guard.h"
+#include "pdfcontrol/ReaderToolsShared.h"
 
 #include <commctrl.h>
 
@@ -39,7 +39,7 @@ HBITMAP DrawIcon(Icon icon) {
   };
   switch (icon) {
     case kOutlineIcon:
-      for (const auto &[indent, y] : {std::pair{2, 3}, {6, 7}, {6, 11}}) {
+      for (const auto& [indent, y] : {std::pair{2, 3}, {6, 7}, {6, 11}}) {
         line(indent, y, indent + 2, y);
         line(indent + 4, y, 14, y);
       }
@@ -75,7 +75,7 @@ HBITMAP DrawIcon(Icon icon) {
 }
 
 // A number typed by a person: digits with blanks and a percent sign around them.
-bool ParseNumber(std::wstring text, int &out) {
+bool ParseNumber(std::wstring text, int& out) {
   std::erase_if(text, [](wchar_t c) { return c == L' ' || c == L'%'; });
   if (text.empty() || text.size() > 9) return false;
   int value = 0;
@@ -89,7 +89,7 @@ bool ParseNumber(std::wstring text, int &out) {
 
 }  // namespace
 
-HWND ReaderTools::Make(const wchar_t *cls, const wchar_t *text, DWORD style, DWORD exStyle, int id) {
+HWND ReaderTools::Make(const wchar_t* cls, const wchar_t* text, DWORD style, DWORD exStyle, int id) {
   HWND child = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, window_,
                                reinterpret_cast<HMENU>(INT_PTR(id)), ThisModule(), nullptr);
   SendMessageW(child, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
@@ -120,7 +120,7 @@ void ReaderTools::Attach() {
   print_ = Make(L"BUTTON", L"Print", BS_PUSHBUTTON | BS_BITMAP, 0, kPrintButton);
   const std::pair<HWND, Icon> pictures[] = {
       {outlineButton_, kOutlineIcon}, {turnLeft_, kTurnLeftIcon}, {turnRight_, kTurnRightIcon}, {print_, kPrintIcon}};
-  for (const auto &[button, icon] : pictures) {
+  for (const auto& [button, icon] : pictures) {
     icons_[icon] = DrawIcon(icon);
     SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP, LPARAM(icons_[icon]));
   }
@@ -128,32 +128,33 @@ void ReaderTools::Attach() {
   for (HWND field : {pageBox_, findBox_, GetWindow(zoomBox_, GW_CHILD)}) {
     if (field) SetWindowSubclass(field, &FieldProc, 1, reinterpret_cast<DWORD_PTR>(this));
   }
-  tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                         0, 0, 0, 0, window_, nullptr, ThisModule(), nullptr);
+  tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0,
+                         window_, nullptr, ThisModule(), nullptr);
   TOOLINFOW tool{};
   tool.cbSize = sizeof tool;
   tool.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_IDISHWND;
   tool.hwnd = window_;
   tool.uId = UINT_PTR(window_);
-  tool.lpszText = const_cast<wchar_t *>(L"");
+  tool.lpszText = const_cast<wchar_t*>(L"");
   SendMessageW(tip_, TTM_ADDTOOLW, 0, LPARAM(&tool));
   // A refused link's tip has a second line; long addresses wrap.
   SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, 400);
   // Buttons explain themselves in the same tooltip control.
-  const std::pair<HWND, const wchar_t *> hints[] = {{prev_, L"Previous page"}, {next_, L"Next page"},
-                                                    {findPrev_, L"Find previous (Shift+F3)"},
-                                                    {findNext_, L"Find next (F3)"},
-                                                    {outlineButton_, L"Outline (F9)"},
-                                                    {turnLeft_, L"Turn left (Ctrl+Shift+Minus)"},
-                                                    {turnRight_, L"Turn right (Ctrl+Shift+Plus)"},
-                                                    {print_, L"Print (Ctrl+P)"}};
-  for (const auto &[button, hint] : hints) {
+  const std::pair<HWND, const wchar_t*> hints[] = {{prev_, L"Previous page"},
+                                                   {next_, L"Next page"},
+                                                   {findPrev_, L"Find previous (Shift+F3)"},
+                                                   {findNext_, L"Find next (F3)"},
+                                                   {outlineButton_, L"Outline (F9)"},
+                                                   {turnLeft_, L"Turn left (Ctrl+Shift+Minus)"},
+                                                   {turnRight_, L"Turn right (Ctrl+Shift+Plus)"},
+                                                   {print_, L"Print (Ctrl+P)"}};
+  for (const auto& [button, hint] : hints) {
     TOOLINFOW info{};
     info.cbSize = sizeof info;
     info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     info.hwnd = window_;
     info.uId = UINT_PTR(button);
-    info.lpszText = const_cast<wchar_t *>(hint);
+    info.lpszText = const_cast<wchar_t*>(hint);
     SendMessageW(tip_, TTM_ADDTOOLW, 0, LPARAM(&info));
   }
   renderer_.SetTextMessage(kTextMessage);
@@ -220,9 +221,9 @@ int ReaderTools::CurrentPage() const {
 
 void ReaderTools::GoToPage(int page, double pointsBelowTop) {
   if (!viewer_.HasDocument()) return;
-  const PageLayout &layout = viewer_.Layout();
+  const PageLayout& layout = viewer_.Layout();
   page = std::clamp(page, 0, layout.PageCount() - 1);
-  const PageBox &box = layout.Box(page);
+  const PageBox& box = layout.Box(page);
   int y = box.y;
   if (pointsBelowTop >= 0) y += int(std::lround(pointsBelowTop * layout.PixelsPerPoint()));
   // Set first: the view's change notice already shows the page asked for.
@@ -265,10 +266,14 @@ void ReaderTools::FitPage() {
 
 HWND ReaderTools::Field(int index) const {
   switch (index) {
-    case 0: return pageBox_;
-    case 1: return GetWindow(zoomBox_, GW_CHILD) ? GetWindow(zoomBox_, GW_CHILD) : zoomBox_;
-    case 2: return findBox_;
-    default: return window_;
+    case 0:
+      return pageBox_;
+    case 1:
+      return GetWindow(zoomBox_, GW_CHILD) ? GetWindow(zoomBox_, GW_CHILD) : zoomBox_;
+    case 2:
+      return findBox_;
+    default:
+      return window_;
   }
 }
 
@@ -281,9 +286,9 @@ int ReaderTools::FieldIndex(HWND window) const {
   return -1;
 }
 
-LRESULT CALLBACK ReaderTools::FieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
-                                        UINT_PTR, DWORD_PTR data) {
-  auto *self = reinterpret_cast<ReaderTools *>(data);
+LRESULT CALLBACK ReaderTools::FieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                        DWORD_PTR data) {
+  auto* self = reinterpret_cast<ReaderTools*>(data);
   return GuardWindow(window, message, wparam, lparam,
                      [&] { return self->FieldMessage(window, message, wparam, lparam); });
 }
@@ -291,7 +296,7 @@ LRESULT CALLBACK ReaderTools::FieldProc(HWND window, UINT message, WPARAM wparam
 LRESULT ReaderTools::FieldMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_GETDLGCODE: {
-      const auto *msg = reinterpret_cast<const MSG *>(lparam);
+      const auto* msg = reinterpret_cast<const MSG*>(lparam);
       LRESULT code = DefSubclassProc(window, message, wparam, lparam);
       if (msg && msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) {
         code |= DLGC_WANTALLKEYS;
@@ -303,7 +308,8 @@ LRESULT ReaderTools::FieldMessage(HWND window, UINT message, WPARAM wparam, LPAR
       break;
     case WM_CHAR:
       // Handled as keys; the edit would beep at them.
-      if (wparam == L'\r' || wparam == L'\t' || wparam == 27 || (wparam < 32 && Ctrl() && wparam != 3 && wparam != 22 && wparam != 24 && wparam != 26 && wparam != 8)) {
+      if (wparam == L'\r' || wparam == L'\t' || wparam == 27 ||
+          (wparam < 32 && Ctrl() && wparam != 3 && wparam != 22 && wparam != 24 && wparam != 26 && wparam != 8)) {
         return 0;
       }
       break;
@@ -314,7 +320,7 @@ LRESULT ReaderTools::FieldMessage(HWND window, UINT message, WPARAM wparam, LPAR
   return DefSubclassProc(window, message, wparam, lparam);
 }
 
-bool ReaderTools::TranslateKey(const MSG &msg) {
+bool ReaderTools::TranslateKey(const MSG& msg) {
   if (!window_ || (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) || !Inside(window_, msg.hwnd)) {
     return false;
   }
@@ -341,9 +347,13 @@ bool ReaderTools::HandleKey(HWND from, WPARAM key) {
   if (ctrl && shift && viewer_.HasDocument()) {
     switch (key) {
       case VK_ADD:
-      case VK_OEM_PLUS: Turn(1); return true;
+      case VK_OEM_PLUS:
+        Turn(1);
+        return true;
       case VK_SUBTRACT:
-      case VK_OEM_MINUS: Turn(-1); return true;
+      case VK_OEM_MINUS:
+        Turn(-1);
+        return true;
     }
   }
   switch (key) {
@@ -396,7 +406,7 @@ bool ReaderTools::HandleKey(HWND from, WPARAM key) {
         return true;
       }
       if (field != 3) return false;
-      if (const PageText *text = HeldText(CurrentPage())) SelectOnPage(CurrentPage(), text->All());
+      if (const PageText* text = HeldText(CurrentPage())) SelectOnPage(CurrentPage(), text->All());
       return true;
     case 'C':
       if (!ctrl || field != 3) return false;
@@ -480,7 +490,7 @@ void ReaderTools::OnCommand(int id, int code) {
       Copy();
       break;
     case kSelectAll:
-      if (const PageText *text = HeldText(CurrentPage())) SelectOnPage(CurrentPage(), text->All());
+      if (const PageText* text = HeldText(CurrentPage())) SelectOnPage(CurrentPage(), text->All());
       break;
   }
 }

@@ -1,10 +1,10 @@
 // The reader's tools over the pages (see ReaderTools.h): following the document and the view,
 // text from the worker, the pointer on the pages, highlights, the outline pane, turning and printing.
-#include "ReaderTools.h"
+#include "pdfcontrol/ReaderTools.h"
 
-#include "LinkPolicy.h"
-#include "Printing.h"
-#include "ReaderToolsShared.h"
+#include "pdfcontrol/LinkPolicy.h"
+#include "pdfcontrol/Printing.h"
+#include "pdfcontrol/ReaderToolsShared.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -17,7 +17,7 @@ namespace pdfview {
 namespace {
 
 // Paints a colour under dark ink: white paper takes the colour, black text stays black.
-void Tint(HDC dc, const RECT &r, COLORREF colour) {
+void Tint(HDC dc, const RECT& r, COLORREF colour) {
   HBRUSH brush = CreateSolidBrush(colour);
   HGDIOBJ old = SelectObject(dc, brush);
   PatBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0x00A000C9);  // pattern AND screen
@@ -30,19 +30,19 @@ TextBox Ordered(double x0, double y0, double x1, double y1) {
   return TextBox{std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
 }
 
-RECT OnScreen(const TextBox &box, const RECT &page, double ppp) {
+RECT OnScreen(const TextBox& box, const RECT& page, double ppp) {
   return RECT{page.left + LONG(std::floor(box.x0 * ppp)), page.top + LONG(std::floor(box.y0 * ppp)),
               page.left + LONG(std::ceil(box.x1 * ppp)), page.top + LONG(std::ceil(box.y1 * ppp))};
 }
 
 }  // namespace
 
-ReaderTools::ReaderTools(ViewerWindow &viewer, RendererClient &renderer) : viewer_(viewer), renderer_(renderer) {}
+ReaderTools::ReaderTools(ViewerWindow& viewer, RendererClient& renderer) : viewer_(viewer), renderer_(renderer) {}
 
 ReaderTools::~ReaderTools() {
   viewer_.SetExtension(nullptr);
   // Buttons do not own their pictures.
-  for (HBITMAP &icon : icons_) {
+  for (HBITMAP& icon : icons_) {
     if (icon) DeleteObject(icon);
     icon = nullptr;
   }
@@ -65,8 +65,8 @@ void ReaderTools::DocumentChanged() {
     RequestOutline();
   }
   const bool enable = viewer_.HasDocument();
-  for (HWND w : {prev_, next_, pageBox_, pageCount_, zoomBox_, findBox_, findNext_, findPrev_, note_,
-                 turnLeft_, turnRight_, print_}) {
+  for (HWND w : {prev_, next_, pageBox_, pageCount_, zoomBox_, findBox_, findNext_, findPrev_, note_, turnLeft_,
+                 turnRight_, print_}) {
     if (w) EnableWindow(w, enable);
   }
   PlaceOutline();
@@ -86,7 +86,7 @@ void ReaderTools::ViewChanged() {
   if (outline_.Visible()) {
     // The place at the top of the view, in the page's own points where it is unturned.
     const int page = CurrentPage();
-    const PageLayout &layout = viewer_.Layout();
+    const PageLayout& layout = viewer_.Layout();
     const double below = std::max(0, viewer_.ScrollY() - layout.Box(page).y) / layout.PixelsPerPoint();
     // A point's slack: a jump to an entry's place lands on it, rounded to a pixel.
     outline_.SelectSection(page, viewer_.QuarterTurns() == 0 ? below + 1 : 0);
@@ -97,7 +97,7 @@ SavedView ReaderTools::View() const {
   SavedView view;
   if (!viewer_.HasDocument()) return view;
   view.page = CurrentPage();
-  const PageBox &box = viewer_.Layout().Box(view.page);
+  const PageBox& box = viewer_.Layout().Box(view.page);
   view.offset = std::clamp(double(viewer_.ScrollY() - box.y) / std::max(1, box.height), 0.0, 1.0);
   view.zoom = viewer_.Zoom();
   view.quarterTurns = viewer_.QuarterTurns();
@@ -106,14 +106,14 @@ SavedView ReaderTools::View() const {
   return view;
 }
 
-void ReaderTools::Restore(const SavedView &view) {
+void ReaderTools::Restore(const SavedView& view) {
   if (!viewer_.HasDocument()) return;
   outline_.SetWanted(view.outlineShown);
   outline_.SetWidth(view.outlineWidth);
   PlaceOutline();
   viewer_.Turn(view.quarterTurns - viewer_.QuarterTurns());
   viewer_.SetZoom(view.zoom);
-  const PageLayout &layout = viewer_.Layout();
+  const PageLayout& layout = viewer_.Layout();
   const int page = std::clamp(view.page, 0, layout.PageCount() - 1);
   GoToPage(page, view.offset * layout.Box(page).height / layout.PixelsPerPoint());
 }
@@ -136,7 +136,7 @@ void ReaderTools::RequestVisibleText() {
 
 void ReaderTools::CollectText() {
   bool changed = false;
-  for (TextAnswer &answer : renderer_.TakeText()) {
+  for (TextAnswer& answer : renderer_.TakeText()) {
     if (answer.job.generation != generation_ || generation_ != viewer_.Generation()) continue;
     if (answer.job.find) {
       if (answer.job.id == findRequest_) changed |= FinishFind(answer);
@@ -171,14 +171,14 @@ void ReaderTools::Keep(int page, PageText text) {
   }
 }
 
-PageText *ReaderTools::HeldText(int page) {
-  CachedText *held = texts_.Use(page);
+PageText* ReaderTools::HeldText(int page) {
+  CachedText* held = texts_.Use(page);
   return held ? &held->text : nullptr;
 }
 
 // ---- the extension's part of the window
 
-bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT &result) {
+bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   auto point = [lparam] { return POINT{short(LOWORD(lparam)), short(HIWORD(lparam))}; };
   // The bar beside the outline pane drags its width.
   switch (message) {
@@ -221,8 +221,8 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
       }
       break;
     case WM_NOTIFY:
-      if (reinterpret_cast<const NMHDR *>(lparam)->hwndFrom == outline_.Tree()) {
-        return OnOutlineNotify(*reinterpret_cast<const NMHDR *>(lparam), result);
+      if (reinterpret_cast<const NMHDR*>(lparam)->hwndFrom == outline_.Tree()) {
+        return OnOutlineNotify(*reinterpret_cast<const NMHDR*>(lparam), result);
       }
       break;
   }
@@ -263,19 +263,19 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
       const POINT p = point();
       if (dragging_) {
         const Hit hit = HitAt(p, anchor_.page);
-        if (const PageText *text = HeldText(anchor_.page)) {
+        if (const PageText* text = HeldText(anchor_.page)) {
           SelectOnPage(anchor_.page, text->Between(anchor_.x, anchor_.y, hit.x, hit.y));
         }
         return false;
       }
-      const PageLink *link = LinkAt(p);
+      const PageLink* link = LinkAt(p);
       ShowTip(link ? LinkTip(*link) : L"", p);
       return false;
     }
     case WM_LBUTTONDOWN: {
       const POINT p = point();
       if (p.y < TopReserve()) return false;
-      if (const PageLink *link = LinkAt(p)) {
+      if (const PageLink* link = LinkAt(p)) {
         linkPressed_ = true;
         pressedLink_ = link->address + L"#" + std::to_wstring(link->targetPage);
         return false;
@@ -294,7 +294,7 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
       }
       if (linkPressed_) {
         linkPressed_ = false;
-        const PageLink *link = LinkAt(p);
+        const PageLink* link = LinkAt(p);
         // Followed only when released over the link it was pressed on.
         if (link && link->address + L"#" + std::to_wstring(link->targetPage) == pressedLink_) {
           const PageLink target = *link;
@@ -308,7 +308,7 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
       return false;
     case WM_LBUTTONDBLCLK: {
       const Hit hit = HitAt(point());
-      if (const PageText *text = HeldText(hit.page)) SelectOnPage(hit.page, text->WordAt(hit.x, hit.y));
+      if (const PageText* text = HeldText(hit.page)) SelectOnPage(hit.page, text->WordAt(hit.x, hit.y));
       return false;
     }
     case WM_CONTEXTMENU: {
@@ -331,20 +331,20 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT 
   return false;
 }
 
-void ReaderTools::PaintOver(HDC dc, int page, const RECT &where, double ppp) {
-  const PageText *text = HeldText(page);
+void ReaderTools::PaintOver(HDC dc, int page, const RECT& where, double ppp) {
+  const PageText* text = HeldText(page);
   if (!text) return;
   if (!query_.empty()) {
-    const auto &matches = MatchesOf(page);
+    const auto& matches = MatchesOf(page);
     for (int i = 0; i < int(matches.size()); ++i) {
       const bool current = current_.page == page && current_.index == i;
-      for (const TextBox &box : text->Boxes(matches[i])) {
+      for (const TextBox& box : text->Boxes(matches[i])) {
         Tint(dc, Placed(box, page, where, ppp), current ? RGB(255, 150, 40) : RGB(255, 240, 80));
       }
     }
   }
   if (selectionPage_ == page) {
-    for (const TextBox &box : text->Boxes(selection_)) Tint(dc, Placed(box, page, where, ppp), RGB(150, 200, 255));
+    for (const TextBox& box : text->Boxes(selection_)) Tint(dc, Placed(box, page, where, ppp), RGB(150, 200, 255));
   }
 }
 
@@ -360,7 +360,7 @@ void ReaderTools::RequestOutline() {
   outlinePending_ = true;
 }
 
-void ReaderTools::TakeOutline(const TextAnswer &answer) {
+void ReaderTools::TakeOutline(const TextAnswer& answer) {
   if (!outlinePending_ || answer.job.id != outlineRequest_) return;
   outlinePending_ = false;
   DocumentOutline outline;
@@ -403,7 +403,7 @@ bool ReaderTools::ToggleOutline() {
 }
 
 void ReaderTools::GoToEntry(int entry) {
-  const auto &entries = outline_.Outline().entries;
+  const auto& entries = outline_.Outline().entries;
   if (entry < 0 || entry >= int(entries.size()) || entries[size_t(entry)].page < 0) return;
   GoToPlace(entries[size_t(entry)].page, entries[size_t(entry)].y);
 }
@@ -416,12 +416,12 @@ void ReaderTools::GoToPlace(int page, double pointsBelowTop) {
     GoToPage(page, turns == 0 ? pointsBelowTop : -1);
     return;
   }
-  const PageBox &box = viewer_.Layout().Box(page);
+  const PageBox& box = viewer_.Layout().Box(page);
   const double h = box.height / viewer_.Layout().PixelsPerPoint();
   GoToPage(page, turns == 2 ? std::max(0.0, h - pointsBelowTop) : -1);
 }
 
-bool ReaderTools::OnOutlineNotify(const NMHDR &header, LRESULT &result) {
+bool ReaderTools::OnOutlineNotify(const NMHDR& header, LRESULT& result) {
   result = 0;
   switch (header.code) {
     case NM_CLICK:
@@ -432,9 +432,9 @@ bool ReaderTools::OnOutlineNotify(const NMHDR &header, LRESULT &result) {
       result = TRUE;  // taken: no beep
       return true;
     case TVN_KEYDOWN: {
-      const WORD key = reinterpret_cast<const NMTVKEYDOWN &>(header).wVKey;
-      if (key == VK_F9 || key == 'P' || ((key == VK_ADD || key == VK_OEM_PLUS || key == VK_SUBTRACT ||
-                                          key == VK_OEM_MINUS) && Ctrl() && Shift())) {
+      const WORD key = reinterpret_cast<const NMTVKEYDOWN&>(header).wVKey;
+      if (key == VK_F9 || key == 'P' ||
+          ((key == VK_ADD || key == VK_OEM_PLUS || key == VK_SUBTRACT || key == VK_OEM_MINUS) && Ctrl() && Shift())) {
         result = HandleKey(outline_.Tree(), key) ? TRUE : FALSE;
       }
       return true;
@@ -451,11 +451,11 @@ void ReaderTools::Turn(int quarters) {
 }
 
 // A box of a page's text (in the page's own points) as it lies on the page as shown.
-TextBox ReaderTools::TurnedBox(int page, const TextBox &box) const {
+TextBox ReaderTools::TurnedBox(int page, const TextBox& box) const {
   const int turns = viewer_.QuarterTurns();
   if (turns == 0 || page < 0 || page >= viewer_.PageCount()) return box;
-  const PageLayout &layout = viewer_.Layout();
-  const PageBox &shown = layout.Box(page);
+  const PageLayout& layout = viewer_.Layout();
+  const PageBox& shown = layout.Box(page);
   const double ppp = layout.PixelsPerPoint();
   const double w = (turns % 2 ? shown.height : shown.width) / ppp, h = (turns % 2 ? shown.width : shown.height) / ppp;
   const auto [x0, y0] = Turned(turns, w, h, box.x0, box.y0);
@@ -463,7 +463,7 @@ TextBox ReaderTools::TurnedBox(int page, const TextBox &box) const {
   return Ordered(x0, y0, x1, y1);
 }
 
-RECT ReaderTools::Placed(const TextBox &box, int page, const RECT &where, double ppp) const {
+RECT ReaderTools::Placed(const TextBox& box, int page, const RECT& where, double ppp) const {
   return OnScreen(TurnedBox(page, box), where, ppp);
 }
 
@@ -471,7 +471,7 @@ RECT ReaderTools::Placed(const TextBox &box, int page, const RECT &where, double
 
 namespace {
 
-constexpr const wchar_t *kPrintForbidden = L"This document does not allow printing.";
+constexpr const wchar_t* kPrintForbidden = L"This document does not allow printing.";
 constexpr int kMaxCopies = 999;
 
 // The device context and settings that a print dialog hands back, released together.
@@ -484,8 +484,8 @@ struct PrinterHandles {
     if (mode) GlobalFree(mode);
     if (names) GlobalFree(names);
   }
-  PrinterHandles(const PrinterHandles &) = delete;
-  PrinterHandles &operator=(const PrinterHandles &) = delete;
+  PrinterHandles(const PrinterHandles&) = delete;
+  PrinterHandles& operator=(const PrinterHandles&) = delete;
 };
 
 std::wstring DialogFailure(DWORD error) {

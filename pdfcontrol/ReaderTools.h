@@ -9,11 +9,11 @@
 // Page text comes from the worker through the renderer client, in the background.
 #pragma once
 
-#include "OutlinePane.h"
-#include "PageText.h"
-#include "RendererClient.h"
-#include "TextCache.h"
-#include "ViewerWindow.h"
+#include "pdfcontrol/OutlinePane.h"
+#include "pdfcontrol/PageText.h"
+#include "pdfcontrol/RendererClient.h"
+#include "pdfcontrol/TextCache.h"
+#include "pdfcontrol/ViewerWindow.h"
 
 #include <windows.h>
 
@@ -24,10 +24,10 @@
 namespace pdfview {
 
 struct SavedView {
-  int page = 0;            // from 0
-  double offset = 0;       // rows below the page's top, as a share of its height
-  double zoom = 1;         // as the viewer window keeps it (1 fits the width)
-  int quarterTurns = 0;   // clockwise
+  int page = 0;          // from 0
+  double offset = 0;     // rows below the page's top, as a share of its height
+  double zoom = 1;       // as the viewer window keeps it (1 fits the width)
+  int quarterTurns = 0;  // clockwise
   bool outlineShown = false;
   int outlineWidth = OutlinePane::kDefaultWidth;
 };
@@ -36,21 +36,21 @@ class ReaderTools final : public ViewerWindow::Extension {
  public:
   static constexpr int kBarHeight = 26;
   // Texts of the find note.
-  static constexpr const wchar_t *kNotFound = L"Not found";
-  static constexpr const wchar_t *kWrapped = L"Wrapped around";
-  static constexpr const wchar_t *kFindFailed = L"Text could not be read";
-  static constexpr const wchar_t *kTextTooLarge = L"This page's text is too large to search";
-  static constexpr const wchar_t *kDamaged = L"This document is damaged; the pages that could be read are shown.";
+  static constexpr const wchar_t* kNotFound = L"Not found";
+  static constexpr const wchar_t* kWrapped = L"Wrapped around";
+  static constexpr const wchar_t* kFindFailed = L"Text could not be read";
+  static constexpr const wchar_t* kTextTooLarge = L"This page's text is too large to search";
+  static constexpr const wchar_t* kDamaged = L"This document is damaged; the pages that could be read are shown.";
   // How long the automation's find waits for its answer, painting meanwhile; past it, it
   // answers false and the search goes on, showing its match when it comes.
   static constexpr DWORD kFindWaitMs = 300000;
   // What the control holds of a document's text, whatever its length.
   static constexpr size_t kTextBudget = 16u << 20;
 
-  ReaderTools(ViewerWindow &viewer, RendererClient &renderer);
+  ReaderTools(ViewerWindow& viewer, RendererClient& renderer);
   ~ReaderTools() override;
-  ReaderTools(const ReaderTools &) = delete;
-  ReaderTools &operator=(const ReaderTools &) = delete;
+  ReaderTools(const ReaderTools&) = delete;
+  ReaderTools& operator=(const ReaderTools&) = delete;
 
   // Makes the toolbar, once the viewer's window exists.
   void Attach();
@@ -63,9 +63,9 @@ class ReaderTools final : public ViewerWindow::Extension {
   int ZoomPercent() const;
   void SetZoomPercent(int percent);
   SavedView View() const;
-  void Restore(const SavedView &view);
+  void Restore(const SavedView& view);
   // Finds the next or previous match and shows it; waits for the worker up to kFindWaitMs.
-  bool Find(const std::wstring &text, bool forward);
+  bool Find(const std::wstring& text, bool forward);
   // Stops the search in progress, if any.
   void CancelFind();
   // What the note beside the find field shows now.
@@ -73,7 +73,7 @@ class ReaderTools final : public ViewerWindow::Extension {
   std::wstring SelectedText() const;
   // Shows or hides the outline pane; false when the document has no outline.
   bool ToggleOutline();
-  const OutlinePane &Outline() const { return outline_; }
+  const OutlinePane& Outline() const { return outline_; }
   // Turns the view a quarter clockwise (1) or back (-1).
   void Turn(int quarters);
   // Prints pages [first, last] (from 0) to the default printer without a dialog; the reason
@@ -84,17 +84,17 @@ class ReaderTools final : public ViewerWindow::Extension {
   // What a print job is called at the printer.
   void SetDocumentTitle(std::wstring title) { title_ = std::move(title); }
   // Keys that a container's dialog handling would take from the toolbar: true when used.
-  bool TranslateKey(const MSG &msg);
+  bool TranslateKey(const MSG& msg);
 
 #ifdef FOLVANE_TEST_SEAMS
-  TextCache &HeldText() { return texts_; }
+  TextCache& HeldText() { return texts_; }
 #endif
 
   // ViewerWindow::Extension
-  bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT &result) override;
+  bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
   int TopReserve() const override;
   int LeftReserve() const override;
-  void PaintOver(HDC dc, int page, const RECT &where, double pixelsPerPoint) override;
+  void PaintOver(HDC dc, int page, const RECT& where, double pixelsPerPoint) override;
   void ViewChanged() override;
 
  private:
@@ -107,10 +107,10 @@ class ReaderTools final : public ViewerWindow::Extension {
     double x = 0, y = 0;  // points on the page
   };
 
-  static LRESULT CALLBACK FieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
-                                    UINT_PTR id, DWORD_PTR data);
+  static LRESULT CALLBACK FieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                    DWORD_PTR data);
   LRESULT FieldMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  HWND Make(const wchar_t *cls, const wchar_t *text, DWORD style, DWORD exStyle, int id);
+  HWND Make(const wchar_t* cls, const wchar_t* text, DWORD style, DWORD exStyle, int id);
   void Arrange();
   void UpdateBar();
   HWND Field(int index) const;
@@ -124,23 +124,23 @@ class ReaderTools final : public ViewerWindow::Extension {
 
   std::wstring PrintOn(HDC printer, int first, int last, int copies);
   void RequestOutline();
-  void TakeOutline(const TextAnswer &answer);
+  void TakeOutline(const TextAnswer& answer);
   bool WaitForOutline();
   void PlaceOutline();
   void GoToEntry(int entry);
   void GoToPlace(int page, double pointsBelowTop);
-  bool OnOutlineNotify(const NMHDR &header, LRESULT &result);
-  TextBox TurnedBox(int page, const TextBox &box) const;
-  RECT Placed(const TextBox &box, int page, const RECT &where, double ppp) const;
+  bool OnOutlineNotify(const NMHDR& header, LRESULT& result);
+  TextBox TurnedBox(int page, const TextBox& box) const;
+  RECT Placed(const TextBox& box, int page, const RECT& where, double ppp) const;
 
   void RequestVisibleText();
   void CollectText();
   void Keep(int page, PageText text);
-  PageText *HeldText(int page);
-  const std::vector<TextRange> &MatchesOf(int page);
+  PageText* HeldText(int page);
+  const std::vector<TextRange>& MatchesOf(int page);
   void FindFromField(bool forward);
-  bool StartFind(bool forward, uint32_t &request);
-  bool FinishFind(const TextAnswer &answer);
+  bool StartFind(bool forward, uint32_t& request);
+  bool FinishFind(const TextAnswer& answer);
   void ShowMatch();
   void ShowProgress();
   // The kinds of note, highest first (see Note).
@@ -150,15 +150,15 @@ class ReaderTools final : public ViewerWindow::Extension {
   void ShowNote();
 
   Hit HitAt(POINT client, int page = -1) const;
-  const PageLink *LinkAt(POINT client) const;
-  void Follow(const PageLink &link);
+  const PageLink* LinkAt(POINT client) const;
+  void Follow(const PageLink& link);
   void SelectOnPage(int page, TextRange range);
   void Copy() const;
   void ShowMenu(POINT screen);
-  void ShowTip(const std::wstring &text, POINT client);
+  void ShowTip(const std::wstring& text, POINT client);
 
-  ViewerWindow &viewer_;
-  RendererClient &renderer_;
+  ViewerWindow& viewer_;
+  RendererClient& renderer_;
   HWND window_ = nullptr;
   HWND prev_ = nullptr, next_ = nullptr, pageBox_ = nullptr, pageCount_ = nullptr;
   HWND zoomBox_ = nullptr, findBox_ = nullptr, findNext_ = nullptr, findPrev_ = nullptr;
@@ -169,7 +169,7 @@ class ReaderTools final : public ViewerWindow::Extension {
   uint32_t outlineRequest_ = 0;
   bool outlinePending_ = false;
   bool draggingBar_ = false;
-  int barGrab_ = 0;  // where on the bar it was taken
+  int barGrab_ = 0;    // where on the bar it was taken
   int pagesLeft_ = 0;  // the pane's strip the pages were last laid out beside
   std::wstring title_;
   std::wstring tipText_;

@@ -2,7 +2,7 @@
 // helpers that the toolbar, find and the pages' own keys use alike.
 #pragma once
 
-#include "ViewerWindow.h"
+#include "pdfcontrol/ViewerWindow.h"
 
 #include <windows.h>
 
@@ -38,7 +38,7 @@ inline std::wstring TextOf(HWND window) {
   return text;
 }
 
-inline void SetTextIfChanged(HWND window, const std::wstring &text) {
+inline void SetTextIfChanged(HWND window, const std::wstring& text) {
   if (window && TextOf(window) != text) SetWindowTextW(window, text.c_str());
 }
 

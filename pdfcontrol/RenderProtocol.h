@@ -14,9 +14,9 @@ enum Request : uint32_t {
   kOpen = 1,    // payload: the path as UTF-16 code units, no terminator
   kRender = 2,  // payload: RenderRequest
   kQuit = 3,
-  kText = 4,  // payload: page number (from 1); answer: a PageTextHeader and its records
-  kFind = 5,  // payload: a FindRequest, then the text as UTF-16 code units
-  kSizes = 6,  // payload: a SizesRequest; answer: PageSizes from its first page on
+  kText = 4,        // payload: page number (from 1); answer: a PageTextHeader and its records
+  kFind = 5,        // payload: a FindRequest, then the text as UTF-16 code units
+  kSizes = 6,       // payload: a SizesRequest; answer: PageSizes from its first page on
   kOutline = 7,     // answer: an OutlineHeader and its records
   kRenderPart = 8,  // payload: a PartRequest; answer as kRender
 };
@@ -38,9 +38,9 @@ enum Answer : uint32_t {
   kNoPages = 5,
   kBadRequest = 6,
   kRenderFailed = 7,
-  kCancelled = 8,  // the render was given up on the control's cancel event
-  kTooLarge = 9,   // the page's text is over the bounds below
-  kRepaired = 10,  // opened from a repaired copy: payload as kOk
+  kCancelled = 8,        // the render was given up on the control's cancel event
+  kTooLarge = 9,         // the page's text is over the bounds below
+  kRepaired = 10,        // opened from a repaired copy: payload as kOk
   kEncryptionLost = 11,  // encrypted, and damaged where its key was kept
   kBeyondRepair = 12,    // damaged, and too large for repair's bounds
 };
@@ -128,10 +128,10 @@ struct OutlineHeader {
 };
 
 struct OutlineRecord {
-  uint32_t depth;        // 0 for a top entry, at most one more than the entry before
+  uint32_t depth;       // 0 for a top entry, at most one more than the entry before
   uint32_t targetPage;  // from 1; 0 for none
   float targetY;        // points from the target page's top as displayed, or negative for its top
-  uint32_t open;         // 0 or 1: shown expanded at first
+  uint32_t open;        // 0 or 1: shown expanded at first
   uint32_t titleUnits;
 };
 
@@ -148,8 +148,8 @@ struct FindRequest {
 };
 
 struct FindAnswer {
-  uint32_t page;       // with a match, from 1; 0 for none
-  uint32_t searched;   // pages looked at, the match's page included
+  uint32_t page;      // with a match, from 1; 0 for none
+  uint32_t searched;  // pages looked at, the match's page included
   uint32_t tooLarge;  // of them, pages passed over for text over the bounds below
 };
 
@@ -183,7 +183,7 @@ constexpr uint32_t kMaxOutlineTitleUnits = 256;
 constexpr uint32_t kMaxPartPageSide = 60'000;
 
 // Whether a page size can be laid out and rendered.
-constexpr bool ValidPageSize(const PageSize &page) {
+constexpr bool ValidPageSize(const PageSize& page) {
   return page.width >= 1 && page.height >= 1 && page.width <= kMaxPagePoints && page.height <= kMaxPagePoints;
 }
 

@@ -2,10 +2,10 @@
 // pages with Splash on request (RenderProtocol.h). It runs in a process of its own so that a
 // file that crashes or hangs Poppler takes down only the worker, which the control restarts.
 // Non-embedded standard fonts are mapped to the metric-compatible fonts copied beside it.
-#include "DocumentRepair.h"
-#include "RenderProtocol.h"
-#include "WorkerOutline.h"
-#include "WorkerText.h"
+#include "pdfcontrol/DocumentRepair.h"
+#include "pdfcontrol/RenderProtocol.h"
+#include "pdfcontrol/WorkerOutline.h"
+#include "pdfcontrol/WorkerText.h"
 
 #include <windows.h>
 
@@ -30,10 +30,10 @@ HANDLE outPipe;
 // Set by the control when it no longer wants the page being drawn (another document came).
 HANDLE cancelEvent;
 
-bool Cancelled(void *) { return cancelEvent && WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0; }
+bool Cancelled(void*) { return cancelEvent && WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0; }
 
-bool ReadAll(void *data, uint32_t size) {
-  auto *p = static_cast<char *>(data);
+bool ReadAll(void* data, uint32_t size) {
+  auto* p = static_cast<char*>(data);
   while (size > 0) {
     DWORD got = 0;
     if (!ReadFile(inPipe, p, size, &got, nullptr) || got == 0) return false;
@@ -43,8 +43,8 @@ bool ReadAll(void *data, uint32_t size) {
   return true;
 }
 
-bool WriteAll(const void *data, uint32_t size) {
-  auto *p = static_cast<const char *>(data);
+bool WriteAll(const void* data, uint32_t size) {
+  auto* p = static_cast<const char*>(data);
   while (size > 0) {
     DWORD put = 0;
     if (!WriteFile(outPipe, p, size, &put, nullptr) || put == 0) return false;
@@ -54,7 +54,7 @@ bool WriteAll(const void *data, uint32_t size) {
   return true;
 }
 
-bool Reply(uint32_t code, const void *payload = nullptr, uint32_t size = 0) {
+bool Reply(uint32_t code, const void* payload = nullptr, uint32_t size = 0) {
   Header h{code, size};
   return WriteAll(&h, sizeof h) && (size == 0 || WriteAll(payload, size));
 }
@@ -63,8 +63,8 @@ bool Reply(uint32_t code, const void *payload = nullptr, uint32_t size = 0) {
 // faces are Liberation (TrueType, metric-compatible with Helvetica/Arial, Times/Times New
 // Roman and Courier/Courier New); Symbol and ZapfDingbats come from URW's base 35.
 struct FontFace {
-  const char *file;
-  const char *names;  // separated by spaces
+  const char* file;
+  const char* names;  // separated by spaces
 };
 
 constexpr FontFace kFontFaces[] = {
@@ -118,7 +118,7 @@ bool EnterFontFolder() {
 
 void RegisterFonts() {
   if (!EnterFontFolder()) return;
-  for (const FontFace &face : kFontFaces) {
+  for (const FontFace& face : kFontFaces) {
     if (GetFileAttributesA(face.file) == INVALID_FILE_ATTRIBUTES) continue;
     const GooString path(face.file);
     std::string names = face.names;
@@ -139,9 +139,9 @@ std::unique_ptr<PDFDoc> document;
 std::unique_ptr<SplashOutputDev> output;
 
 // A PDF file has its "%PDF-" marker within the first kilobyte.
-uint32_t CheckHeader(const wchar_t *path) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+uint32_t CheckHeader(const wchar_t* path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return kCannotOpen;
   char head[1024];
   DWORD got = 0;
@@ -156,7 +156,7 @@ uint32_t CheckHeader(const wchar_t *path) {
 
 // Sizes from page first (from 1) on, at least one and at most count, as many as are read in
 // a short time.
-std::vector<PageSize> Sizes(PDFDoc &doc, uint32_t first, uint32_t count) {
+std::vector<PageSize> Sizes(PDFDoc& doc, uint32_t first, uint32_t count) {
   constexpr DWORD kSizesMs = 30;
   const DWORD started = GetTickCount();
   std::vector<PageSize> sizes;
@@ -180,9 +180,12 @@ bool Open(uint32_t size) {
   std::vector<char>().swap(repairedCopy);
   pdfworker::ForgetText();
   switch (CheckHeader(path.data())) {
-    case kOk: break;
-    case kCannotOpen: return Reply(kCannotOpen);
-    default: return Reply(kNotPdf);
+    case kOk:
+      break;
+    case kCannotOpen:
+      return Reply(kCannotOpen);
+    default:
+      return Reply(kNotPdf);
   }
   auto doc = std::make_unique<PDFDoc>(path.data(), int(size / 2));
   // What Poppler cannot read is repaired in memory; the file is only read.
@@ -199,9 +202,12 @@ bool Open(uint32_t size) {
   }
   if (!doc->isOk()) {
     switch (doc->getErrorCode()) {
-      case errOpenFile: return Reply(kCannotOpen);
-      case errEncrypted: return Reply(kEncrypted);
-      default: return Reply(kDamaged);
+      case errOpenFile:
+        return Reply(kCannotOpen);
+      case errEncrypted:
+        return Reply(kEncrypted);
+      default:
+        return Reply(kDamaged);
     }
   }
   const int count = doc->getNumPages();
@@ -228,27 +234,27 @@ class Section {
     if (view_) UnmapViewOfFile(view_);
     if (handle_) CloseHandle(handle_);
   }
-  Section(const Section &) = delete;
-  Section &operator=(const Section &) = delete;
+  Section(const Section&) = delete;
+  Section& operator=(const Section&) = delete;
   // Fails for a section smaller than asked.
-  uint32_t *Map(size_t bytes) {
+  uint32_t* Map(size_t bytes) {
     if (handle_) view_ = MapViewOfFile(handle_, FILE_MAP_WRITE, 0, 0, bytes);
-    return static_cast<uint32_t *>(view_);
+    return static_cast<uint32_t*>(view_);
   }
 
  private:
   HANDLE handle_;
-  void *view_ = nullptr;
+  void* view_ = nullptr;
 };
 
 // Rounding may leave the bitmap a pixel off the asked size: the answer is always that size,
 // clipped or padded with paper.
-void CopyOut(SplashBitmap &bitmap, const RenderRequest &request, uint32_t *pixels) {
+void CopyOut(SplashBitmap& bitmap, const RenderRequest& request, uint32_t* pixels) {
   const uint32_t width = std::min<uint32_t>(request.width, bitmap.getWidth());
   const uint32_t height = std::min<uint32_t>(request.height, bitmap.getHeight());
-  const auto *data = bitmap.getDataPtr();
+  const auto* data = bitmap.getDataPtr();
   for (uint32_t y = 0; y < request.height; ++y) {
-    uint32_t *row = pixels + size_t(y) * request.width;
+    uint32_t* row = pixels + size_t(y) * request.width;
     uint32_t x = 0;
     if (y < height) {
       std::memcpy(row, data + size_t(y) * bitmap.getRowSize(), size_t(width) * 4);
@@ -262,12 +268,12 @@ bool Render(uint32_t size) {
   RenderRequest request{};
   if (size != sizeof request || !ReadAll(&request, sizeof request)) return false;
   Section section(request.section);
-  if (!document || request.page < 1 || request.page > uint32_t(document->getNumPages()) ||
-      request.width < 1 || request.height < 1 || request.width > kMaxSide ||
-      request.height > kMaxSide || uint64_t(request.width) * request.height > kMaxPixels) {
+  if (!document || request.page < 1 || request.page > uint32_t(document->getNumPages()) || request.width < 1 ||
+      request.height < 1 || request.width > kMaxSide || request.height > kMaxSide ||
+      uint64_t(request.width) * request.height > kMaxPixels) {
     return Reply(kBadRequest);
   }
-  uint32_t *pixels = section.Map(size_t(request.width) * request.height * 4);
+  uint32_t* pixels = section.Map(size_t(request.width) * request.height * 4);
   if (!pixels) return Reply(kBadRequest);
   const int page = int(request.page);
   double w = document->getPageCropWidth(page), h = document->getPageCropHeight(page);
@@ -279,7 +285,7 @@ bool Render(uint32_t size) {
   const double hdpi = request.width * 72.0 / w, vdpi = request.height * 72.0 / h;
   document->displayPage(output.get(), page, hdpi, vdpi, 0, false, true, false, &Cancelled);
   if (Cancelled(nullptr)) return Reply(kCancelled);
-  SplashBitmap *bitmap = output->getBitmap();
+  SplashBitmap* bitmap = output->getBitmap();
   if (!bitmap || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) return Reply(kRenderFailed);
   CopyOut(*bitmap, request, pixels);
   const BitmapHeader out{request.width, request.height};
@@ -289,7 +295,7 @@ bool Render(uint32_t size) {
 bool RenderPart(uint32_t size) {
   PartRequest request{};
   if (size != sizeof request || !ReadAll(&request, sizeof request)) return false;
-  const RenderRequest &band = request.band;
+  const RenderRequest& band = request.band;
   Section section(band.section);
   if (!document || band.page < 1 || band.page > uint32_t(document->getNumPages()) || band.width < 1 ||
       band.height < 1 || band.width > kMaxSide || band.height > kMaxSide ||
@@ -299,7 +305,7 @@ bool RenderPart(uint32_t size) {
       uint64_t(request.top) + band.height > request.pageHeight) {
     return Reply(kBadRequest);
   }
-  uint32_t *pixels = section.Map(size_t(band.width) * band.height * 4);
+  uint32_t* pixels = section.Map(size_t(band.width) * band.height * 4);
   if (!pixels) return Reply(kBadRequest);
   const int page = int(band.page);
   double w = document->getPageCropWidth(page), h = document->getPageCropHeight(page);
@@ -310,7 +316,7 @@ bool RenderPart(uint32_t size) {
   document->displayPageSlice(output.get(), page, hdpi, vdpi, int(request.quarterTurns) * 90, false, true, false,
                              int(request.left), int(request.top), int(band.width), int(band.height), &Cancelled);
   if (Cancelled(nullptr)) return Reply(kCancelled);
-  SplashBitmap *bitmap = output->getBitmap();
+  SplashBitmap* bitmap = output->getBitmap();
   if (!bitmap || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) return Reply(kRenderFailed);
   CopyOut(*bitmap, band, pixels);
   const BitmapHeader out{band.width, band.height};
@@ -345,8 +351,8 @@ bool SizesOf(uint32_t size) {
 
 bool Find(uint32_t size) {
   FindRequest request{};
-  if (size < sizeof request || (size - sizeof request) % 2 != 0 ||
-      (size - sizeof request) / 2 > kMaxPathUnits || !ReadAll(&request, sizeof request)) {
+  if (size < sizeof request || (size - sizeof request) % 2 != 0 || (size - sizeof request) / 2 > kMaxPathUnits ||
+      !ReadAll(&request, sizeof request)) {
     return false;
   }
   std::wstring text((size - sizeof request) / 2, L'\0');
@@ -368,7 +374,7 @@ bool Find(uint32_t size) {
 
 #ifdef FOLVANE_TEST_SEAMS
 bool TextHeld(uint32_t size) {
-  const pdfview::TextCache &held = pdfworker::HeldText();
+  const pdfview::TextCache& held = pdfworker::HeldText();
   const uint32_t words[2] = {uint32_t(held.Bytes()), uint32_t(held.Budget())};
   return size == 0 && Reply(kOk, words, sizeof words);
 }
@@ -380,7 +386,7 @@ int main() {
   inPipe = GetStdHandle(STD_INPUT_HANDLE);
   outPipe = GetStdHandle(STD_OUTPUT_HANDLE);
   // The control passes its cancel event's handle, inherited, as the only argument.
-  const char *arguments = std::strrchr(GetCommandLineA(), ' ');
+  const char* arguments = std::strrchr(GetCommandLineA(), ' ');
   if (arguments) cancelEvent = reinterpret_cast<HANDLE>(uintptr_t(std::strtoul(arguments + 1, nullptr, 10)));
   // No error boxes from a worker that nobody sees.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
@@ -393,18 +399,36 @@ int main() {
     if (!ReadAll(&request, sizeof request)) return 0;
     bool ok = false;
     switch (request.code) {
-      case kOpen: ok = Open(request.size); break;
-      case kRender: ok = Render(request.size); break;
-      case kText: ok = Text(request.size); break;
-      case kFind: ok = Find(request.size); break;
-      case kSizes: ok = SizesOf(request.size); break;
-      case kOutline: ok = OutlineOf(request.size); break;
-      case kRenderPart: ok = RenderPart(request.size); break;
+      case kOpen:
+        ok = Open(request.size);
+        break;
+      case kRender:
+        ok = Render(request.size);
+        break;
+      case kText:
+        ok = Text(request.size);
+        break;
+      case kFind:
+        ok = Find(request.size);
+        break;
+      case kSizes:
+        ok = SizesOf(request.size);
+        break;
+      case kOutline:
+        ok = OutlineOf(request.size);
+        break;
+      case kRenderPart:
+        ok = RenderPart(request.size);
+        break;
 #ifdef FOLVANE_TEST_SEAMS
-      case kTextHeld: ok = TextHeld(request.size); break;
+      case kTextHeld:
+        ok = TextHeld(request.size);
+        break;
 #endif
-      case kQuit: return 0;
-      default: ok = false;
+      case kQuit:
+        return 0;
+      default:
+        ok = false;
     }
     if (!ok) return 2;  // a broken conversation: the control restarts the worker
   }

@@ -1,7 +1,7 @@
 // The rendering worker's client (see RendererClient.h).
-#include "RendererClient.h"
+#include "pdfcontrol/RendererClient.h"
 
-#include "Guard.h"
+#include "pdfcontrol/Guard.h"
 
 #include <chrono>
 #include <algorithm>
@@ -24,7 +24,7 @@ DWORD Elapsed(DWORD since) { return GetTickCount() - since; }
 // The answers come through a named pipe, which, unlike an anonymous one, can be read
 // overlapped: a read is waited for together with the worker's exit and the cancel event,
 // instead of polled (each poll a round trip to the server under Wine, each sleep a timer tick).
-bool CreateAnswerPipe(HANDLE &ours, HANDLE &workers, SECURITY_ATTRIBUTES &inherit) {
+bool CreateAnswerPipe(HANDLE& ours, HANDLE& workers, SECURITY_ATTRIBUTES& inherit) {
   static LONG counter = 0;
   const std::wstring name = L"\\\\.\\pipe\\folvane-answers-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                             std::to_wstring(InterlockedIncrement(&counter));
@@ -47,19 +47,18 @@ bool CreateAnswerPipe(HANDLE &ours, HANDLE &workers, SECURITY_ATTRIBUTES &inheri
 }  // namespace
 
 PagePixels::PagePixels(size_t count) : count_(count) {
-  section_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                DWORD(count * 4), nullptr);
+  section_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, DWORD(count * 4), nullptr);
 }
 
 PagePixels::~PagePixels() { Release(); }
 
-PagePixels::PagePixels(PagePixels &&other) noexcept
+PagePixels::PagePixels(PagePixels&& other) noexcept
     : count_(other.count_), section_(other.section_), view_(other.view_) {
   other.section_ = nullptr;
   other.view_ = nullptr;
 }
 
-PagePixels &PagePixels::operator=(PagePixels &&other) noexcept {
+PagePixels& PagePixels::operator=(PagePixels&& other) noexcept {
   if (this != &other) {
     Release();
     count_ = other.count_;
@@ -79,8 +78,8 @@ void PagePixels::Release() {
 // A worker that dies takes its handle along.
 uint32_t PagePixels::HandFor(HANDLE worker) const {
   HANDLE remote = nullptr;
-  if (!section_ || !DuplicateHandle(GetCurrentProcess(), section_, worker, &remote,
-                                    FILE_MAP_READ | FILE_MAP_WRITE, FALSE, 0)) {
+  if (!section_ ||
+      !DuplicateHandle(GetCurrentProcess(), section_, worker, &remote, FILE_MAP_READ | FILE_MAP_WRITE, FALSE, 0)) {
     return 0;
   }
   return uint32_t(reinterpret_cast<uintptr_t>(remote));
@@ -88,7 +87,7 @@ uint32_t PagePixels::HandFor(HANDLE worker) const {
 
 bool PagePixels::Map() {
   if (!view_ && section_) {
-    view_ = static_cast<const uint32_t *>(MapViewOfFile(section_, FILE_MAP_READ, 0, 0, count_ * 4));
+    view_ = static_cast<const uint32_t*>(MapViewOfFile(section_, FILE_MAP_READ, 0, 0, count_ * 4));
   }
   return view_ != nullptr;
 }
@@ -132,7 +131,7 @@ void RendererClient::WarmUp() {
   wake_.notify_all();
 }
 
-OpenResult RendererClient::Open(const std::wstring &path) {
+OpenResult RendererClient::Open(const std::wstring& path) {
   StartThread();
   std::unique_lock lock(mutex_);
   openRequest_ = path;
@@ -169,7 +168,7 @@ void RendererClient::Request(std::vector<RenderJob> jobs) {
   {
     std::lock_guard lock(mutex_);
     jobs_.clear();
-    for (const RenderJob &job : jobs) {
+    for (const RenderJob& job : jobs) {
       if (job.generation == generation_ && !(job == inFlight_)) jobs_.push_back(job);
     }
   }
@@ -235,7 +234,7 @@ std::vector<TextAnswer> RendererClient::TakeText() {
 TextAnswer RendererClient::WaitText(uint32_t id, DWORD timeoutMs) {
   std::unique_lock lock(mutex_);
   auto match = [&] {
-    return std::find_if(textDone_.begin(), textDone_.end(), [id](const TextAnswer &a) { return a.job.id == id; });
+    return std::find_if(textDone_.begin(), textDone_.end(), [id](const TextAnswer& a) { return a.job.id == id; });
   };
   TextAnswer answer;
   answer.job.id = id;
@@ -374,8 +373,7 @@ bool RendererClient::EnsureWorker() {
     }
     SetHandleInformation(toWorker_, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(fromWorker_, HANDLE_FLAG_INHERIT, 0);
-    std::wstring command = L"\"" + workerPath_ + L"\" " +
-                           std::to_wstring(reinterpret_cast<uintptr_t>(cancel_));
+    std::wstring command = L"\"" + workerPath_ + L"\" " + std::to_wstring(reinterpret_cast<uintptr_t>(cancel_));
     SetHandleInformation(cancel_, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     const bool started = worker_.Start(workerPath_, std::move(command), {childIn, childOut, cancel_});
     SetHandleInformation(cancel_, HANDLE_FLAG_INHERIT, 0);
@@ -416,9 +414,9 @@ void RendererClient::StopWorker(bool polite) {
   workerHasDocument_ = false;
 }
 
-bool RendererClient::Send(uint32_t code, const void *payload, uint32_t size) {
-  auto writeAll = [this](const void *data, DWORD left) {
-    auto *p = static_cast<const char *>(data);
+bool RendererClient::Send(uint32_t code, const void* payload, uint32_t size) {
+  auto writeAll = [this](const void* data, DWORD left) {
+    auto* p = static_cast<const char*>(data);
     while (left > 0) {
       DWORD put = 0;
       if (!WriteFile(toWorker_, p, left, &put, nullptr) || put == 0) return false;
@@ -431,8 +429,8 @@ bool RendererClient::Send(uint32_t code, const void *payload, uint32_t size) {
   return writeAll(&header, sizeof header) && (size == 0 || writeAll(payload, size));
 }
 
-bool RendererClient::Receive(void *data, uint32_t size, DWORD timeoutMs, DWORD started) {
-  auto *p = static_cast<char *>(data);
+bool RendererClient::Receive(void* data, uint32_t size, DWORD timeoutMs, DWORD started) {
+  auto* p = static_cast<char*>(data);
   while (size > 0) {
     OVERLAPPED read{};
     read.hEvent = answerReady_;
@@ -486,11 +484,11 @@ bool RendererClient::WaitForAnswer(DWORD timeoutMs, DWORD started) {
   }
 }
 
-bool RendererClient::ReceiveHeader(Header &header, DWORD timeoutMs) {
+bool RendererClient::ReceiveHeader(Header& header, DWORD timeoutMs) {
   return Receive(&header, sizeof header, timeoutMs, GetTickCount());
 }
 
-OpenResult RendererClient::DoOpen(const std::wstring &path) {
+OpenResult RendererClient::DoOpen(const std::wstring& path) {
   OpenResult result;
   openPath_.clear();
   result.code = kWorkerFailed;
@@ -518,9 +516,8 @@ OpenResult RendererClient::DoOpen(const std::wstring &path) {
       return result;
     }
     uint32_t counts[2] = {0, 0};  // pages, sizes that follow
-    if (header.size < 8 || !Receive(counts, 8, kOpenTimeoutMs, started) || counts[0] == 0 ||
-        counts[0] > kMaxPages || counts[1] == 0 || counts[1] > counts[0] ||
-        header.size != 8 + counts[1] * sizeof(PageSize)) {
+    if (header.size < 8 || !Receive(counts, 8, kOpenTimeoutMs, started) || counts[0] == 0 || counts[0] > kMaxPages ||
+        counts[1] == 0 || counts[1] > counts[0] || header.size != 8 + counts[1] * sizeof(PageSize)) {
       break;
     }
     result.pageCount = counts[0];
@@ -553,7 +550,7 @@ bool RendererClient::Reopen(uint32_t generation) {
   const std::wstring path = openPath_;
   OpenResult reopened = DoOpen(path);
   if (reopened.code != kOk) return false;
-  const auto same = [](const PageSize &a, const PageSize &b) { return a.width == b.width && a.height == b.height; };
+  const auto same = [](const PageSize& a, const PageSize& b) { return a.width == b.width && a.height == b.height; };
   // An open answers with the first pages' sizes only: those known on both sides are compared.
   const size_t known = std::min(reopened.pages.size(), openPages_.size());
   if (reopened.pageCount == openPageCount_ &&
@@ -572,7 +569,7 @@ bool RendererClient::Reopen(uint32_t generation) {
   return false;
 }
 
-bool RendererClient::TakeReplaced(OpenResult &replaced) {
+bool RendererClient::TakeReplaced(OpenResult& replaced) {
   std::lock_guard lock(mutex_);
   if (!replaced_) return false;
   // Another document may have been opened since.
@@ -586,7 +583,7 @@ bool RendererClient::TakeReplaced(OpenResult &replaced) {
 // worker tells the two apart. Once runs the job and says whether the worker was lost on it;
 // a job of a document no longer shown is not tried again.
 template <typename Answer, typename Job, typename Once>
-Answer RendererClient::WithOneRetry(const Job &job, Once once) {
+Answer RendererClient::WithOneRetry(const Job& job, Once once) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     bool workerLost = false;
     Answer answer = (this->*once)(job, workerLost);
@@ -600,11 +597,11 @@ Answer RendererClient::WithOneRetry(const Job &job, Once once) {
   return answer;
 }
 
-RenderedPage RendererClient::DoRender(const RenderJob &job) {
+RenderedPage RendererClient::DoRender(const RenderJob& job) {
   return WithOneRetry<RenderedPage>(job, &RendererClient::RenderOnce);
 }
 
-RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &workerLost) {
+RenderedPage RendererClient::RenderOnce(const RenderJob& job, bool& workerLost) {
   RenderedPage page;
   page.job = job;
   page.failed = true;
@@ -629,8 +626,12 @@ RenderedPage RendererClient::RenderOnce(const RenderJob &job, bool &workerLost) 
   }
   const DWORD started = GetTickCount();
   const RenderRequest request{job.page + 1, job.width, job.height, remote};
-  const PartRequest part{request, job.quarterTurns, job.pageWidth ? job.pageWidth : job.width,
-                         job.pageWidth ? job.pageHeight : job.height, job.left, job.top};
+  const PartRequest part{request,
+                         job.quarterTurns,
+                         job.pageWidth ? job.pageWidth : job.width,
+                         job.pageWidth ? job.pageHeight : job.height,
+                         job.left,
+                         job.top};
   const bool whole = job.quarterTurns == 0 && job.pageWidth == 0;
   Header header{};
   if (!(whole ? Send(kRender, &request, sizeof request) : Send(kRenderPart, &part, sizeof part)) ||
@@ -691,9 +692,11 @@ bool RendererClient::SizesStep() {
   return true;
 }
 
-TextAnswer RendererClient::DoText(const TextJob &job) { return WithOneRetry<TextAnswer>(job, &RendererClient::TextOnce); }
+TextAnswer RendererClient::DoText(const TextJob& job) {
+  return WithOneRetry<TextAnswer>(job, &RendererClient::TextOnce);
+}
 
-TextAnswer RendererClient::TextOnce(const TextJob &job, bool &workerLost) {
+TextAnswer RendererClient::TextOnce(const TextJob& job, bool& workerLost) {
   TextAnswer answer;
   answer.job = job;
   answer.failed = true;
@@ -712,8 +715,8 @@ TextAnswer RendererClient::TextOnce(const TextJob &job, bool &workerLost) {
 
 // Sends one text request and takes its answer into answer.text; false, with answer.failed,
 // when there is none. workerLost: the worker died or hung on it and has been stopped.
-bool RendererClient::Exchange(uint32_t code, const std::vector<char> &request, DWORD timeoutMs, TextAnswer &answer,
-                              bool &workerLost) {
+bool RendererClient::Exchange(uint32_t code, const std::vector<char>& request, DWORD timeoutMs, TextAnswer& answer,
+                              bool& workerLost) {
   answer.failed = true;
   if (openPath_.empty()) return false;
   if (!EnsureWorker()) {
@@ -759,12 +762,11 @@ void RendererClient::FindStep() {
     if (!search_) return;
     search = *search_;
   }
-  const TextJob &job = search.job;
-  FindProgress &progress = search.progress;
+  const TextJob& job = search.job;
+  FindProgress& progress = search.progress;
   const uint32_t left = progress.total - progress.searched;
   const uint32_t units = uint32_t(std::min<size_t>(job.query.size(), kMaxPathUnits));
-  const FindRequest request{progress.page + 1, search.singlePages ? 1u : left, job.forward ? 1u : 0u,
-                            kFindStepMs};
+  const FindRequest request{progress.page + 1, search.singlePages ? 1u : left, job.forward ? 1u : 0u, kFindStepMs};
   std::vector<char> payload(sizeof request + units * 2);
   std::memcpy(payload.data(), &request, sizeof request);
   std::memcpy(payload.data() + sizeof request, job.query.data(), units * 2);
@@ -824,7 +826,7 @@ void RendererClient::FindStep() {
 
 namespace pdfview {
 
-RenderedPage RendererClient::RenderNow(const RenderJob &job, const std::function<bool()> &keepWaiting) {
+RenderedPage RendererClient::RenderNow(const RenderJob& job, const std::function<bool()>& keepWaiting) {
   std::unique_lock lock(mutex_);
   urgentDone_.reset();
   urgent_ = job;

@@ -4,8 +4,8 @@
 // window with a posted message, then collected with TakeFinished.
 #pragma once
 
-#include "RenderProtocol.h"
-#include "WorkerProcess.h"
+#include "pdfcontrol/RenderProtocol.h"
+#include "pdfcontrol/WorkerProcess.h"
 
 #include <windows.h>
 
@@ -30,7 +30,7 @@ struct RenderJob {
   // drawn pageWidth x pageHeight (0: the page is the band).
   uint32_t quarterTurns = 0;
   uint32_t pageWidth = 0, pageHeight = 0, left = 0, top = 0;
-  bool operator==(const RenderJob &) const = default;
+  bool operator==(const RenderJob&) const = default;
 };
 
 // A page's pixels, B, G, R, 255 each, rows top down, read where the worker drew them: in a
@@ -40,22 +40,22 @@ class PagePixels {
   PagePixels() = default;
   explicit PagePixels(size_t count);
   ~PagePixels();
-  PagePixels(PagePixels &&other) noexcept;
-  PagePixels &operator=(PagePixels &&other) noexcept;
+  PagePixels(PagePixels&& other) noexcept;
+  PagePixels& operator=(PagePixels&& other) noexcept;
 
   bool Made() const { return section_ != nullptr; }
   // A handle for the worker, which closes it; 0 on failure.
   uint32_t HandFor(HANDLE worker) const;
   // Maps the pixels for reading, once the worker has drawn them.
   bool Map();
-  const uint32_t *data() const { return view_; }
+  const uint32_t* data() const { return view_; }
   size_t size() const { return view_ ? count_ : 0; }
 
  private:
   void Release();
   size_t count_ = 0;
   HANDLE section_ = nullptr;
-  const uint32_t *view_ = nullptr;
+  const uint32_t* view_ = nullptr;
 };
 
 struct RenderedPage {
@@ -69,10 +69,10 @@ struct RenderedPage {
 // A page's text, or a search through pages for a text, for the document of `generation`.
 struct TextJob {
   uint32_t generation = 0;
-  uint32_t id = 0;       // given by RequestText
+  uint32_t id = 0;  // given by RequestText
   bool find = false;
-  uint32_t page = 0;     // from 0: the page, or where a search starts
-  uint32_t count = 0;    // pages a search goes through
+  uint32_t page = 0;   // from 0: the page, or where a search starts
+  uint32_t count = 0;  // pages a search goes through
   bool forward = true;
   std::wstring query;
   bool outline = false;  // the document's outline (Outline.h) rather than a page's text
@@ -84,11 +84,11 @@ struct TextJob {
 struct TextAnswer {
   TextJob job;
   bool failed = false;
-  bool tooLarge = false;  // failed: the text is over the protocol's bounds
-  int foundPage = -1;     // a search's page with a match, from 0
-  uint32_t skipped = 0;    // a search's pages given up on: too slow, or fatal to the worker
+  bool tooLarge = false;       // failed: the text is over the protocol's bounds
+  int foundPage = -1;          // a search's page with a match, from 0
+  uint32_t skipped = 0;        // a search's pages given up on: too slow, or fatal to the worker
   uint32_t tooLargePages = 0;  // a search's pages passed over for text over the bounds
-  std::vector<char> text;  // the page's text, encoded (PageText.h)
+  std::vector<char> text;      // the page's text, encoded (PageText.h)
 };
 
 // How far the search in progress has come.
@@ -132,8 +132,8 @@ class RendererClient {
 
   explicit RendererClient(std::wstring workerPath);
   ~RendererClient();
-  RendererClient(const RendererClient &) = delete;
-  RendererClient &operator=(const RendererClient &) = delete;
+  RendererClient(const RendererClient&) = delete;
+  RendererClient& operator=(const RendererClient&) = delete;
 
   // The notify message's wparam when the open document was found replaced on disk.
   static constexpr WPARAM kDocumentReplaced = 1;
@@ -141,10 +141,10 @@ class RendererClient {
   void SetNotifyWindow(HWND window, UINT message);
   // Starts the worker ahead of the first document.
   void WarmUp();
-  OpenResult Open(const std::wstring &path);
+  OpenResult Open(const std::wstring& path);
   // The document as found again after the worker's restart, when its pages are no longer
   // those it was opened with: a document of its own, with a new generation.
-  bool TakeReplaced(OpenResult &replaced);
+  bool TakeReplaced(OpenResult& replaced);
   // Forgets the document; pending renders of it are dropped.
   void CloseDocument();
   // Replaces the renders still waiting; the first is done first.
@@ -168,27 +168,26 @@ class RendererClient {
 
   // Renders one job ahead of all others (printing) and waits for it, calling keepWaiting
   // now and then: when that answers false the wait is given up and the job dropped.
-  RenderedPage RenderNow(const RenderJob &job, const std::function<bool()> &keepWaiting);
+  RenderedPage RenderNow(const RenderJob& job, const std::function<bool()>& keepWaiting);
 
  private:
   void StartThread();
   void Run();
   bool EnsureWorker();
   void StopWorker(bool polite);
-  bool Send(uint32_t code, const void *payload, uint32_t size);
-  bool Receive(void *data, uint32_t size, DWORD timeoutMs, DWORD started);
+  bool Send(uint32_t code, const void* payload, uint32_t size);
+  bool Receive(void* data, uint32_t size, DWORD timeoutMs, DWORD started);
   bool WaitForAnswer(DWORD timeoutMs, DWORD started);
-  bool ReceiveHeader(pdfrender::Header &header, DWORD timeoutMs);
-  OpenResult DoOpen(const std::wstring &path);
+  bool ReceiveHeader(pdfrender::Header& header, DWORD timeoutMs);
+  OpenResult DoOpen(const std::wstring& path);
   bool Reopen(uint32_t generation);
   template <typename Answer, typename Job, typename Once>
-  Answer WithOneRetry(const Job &job, Once once);
-  RenderedPage DoRender(const RenderJob &job);
-  RenderedPage RenderOnce(const RenderJob &job, bool &workerLost);
-  TextAnswer DoText(const TextJob &job);
-  TextAnswer TextOnce(const TextJob &job, bool &workerLost);
-  bool Exchange(uint32_t code, const std::vector<char> &request, DWORD timeoutMs, TextAnswer &answer,
-                bool &workerLost);
+  Answer WithOneRetry(const Job& job, Once once);
+  RenderedPage DoRender(const RenderJob& job);
+  RenderedPage RenderOnce(const RenderJob& job, bool& workerLost);
+  TextAnswer DoText(const TextJob& job);
+  TextAnswer TextOnce(const TextJob& job, bool& workerLost);
+  bool Exchange(uint32_t code, const std::vector<char>& request, DWORD timeoutMs, TextAnswer& answer, bool& workerLost);
   void FindStep();
   bool SizesStep();
 
@@ -196,7 +195,7 @@ class RendererClient {
   WorkerProcess worker_;
   HANDLE process_ = nullptr;  // the worker's, while it runs
   HANDLE toWorker_ = nullptr;
-  HANDLE fromWorker_ = nullptr;  // a named pipe's end, opened for overlapped reads
+  HANDLE fromWorker_ = nullptr;   // a named pipe's end, opened for overlapped reads
   HANDLE answerReady_ = nullptr;  // the event of a read from it
   // Set when the document changes, so that the worker gives up the page it is drawing.
   HANDLE cancel_ = nullptr;

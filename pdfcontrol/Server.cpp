@@ -4,9 +4,9 @@
 // (regsvr32 /i:force); our own earlier registration, from any folder, is replaced.
 // DllInstall "user" (regsvr32 /n /i:user) registers in the current user's own classes, which
 // needs no administrator; "user,force" combines both.
-#include "PdfControl.h"
+#include "pdfcontrol/PdfControl.h"
 
-#include "Guard.h"
+#include "pdfcontrol/Guard.h"
 
 #include <olectl.h>
 #include <shlwapi.h>
@@ -23,10 +23,10 @@ constexpr wchar_t kDescription[] = L"Folvane PDF viewer control";
 
 class ClassFactory final : public IClassFactory {
  public:
-  STDMETHODIMP QueryInterface(REFIID iid, void **out) override {
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory *>(this);
+      *out = static_cast<IClassFactory*>(this);
       AddRef();
       return S_OK;
     }
@@ -37,11 +37,11 @@ class ClassFactory final : public IClassFactory {
   // module loaded.
   STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&serverLocks)); }
   STDMETHODIMP_(ULONG) Release() override { return ULONG(InterlockedDecrement(&serverLocks)); }
-  STDMETHODIMP CreateInstance(IUnknown *outer, REFIID iid, void **out) override {
+  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    auto *control = new (std::nothrow) PdfControl();
+    auto* control = new (std::nothrow) PdfControl();
     if (!control) return E_OUTOFMEMORY;
     const HRESULT hr = control->QueryInterface(iid, out);
     control->Release();
@@ -65,12 +65,12 @@ std::wstring ModulePath() {
   return std::wstring(path, n);
 }
 
-bool SetString(HKEY parent, const wchar_t *subkey, const wchar_t *name, const std::wstring &value) {
+bool SetString(HKEY parent, const wchar_t* subkey, const wchar_t* name, const std::wstring& value) {
   HKEY key;
   if (RegCreateKeyExW(parent, subkey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  const LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
+  const LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                      DWORD((value.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
   return status == ERROR_SUCCESS;
@@ -87,7 +87,7 @@ Owner CurrentOwner(HKEY classes) {
   if (RegQueryValueExW(key, kOwnerValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
     owner = Owner::kOurs;
   } else {
-    for (const wchar_t *server : {L"InprocServer32", L"LocalServer32"}) {
+    for (const wchar_t* server : {L"InprocServer32", L"LocalServer32"}) {
       HKEY sub;
       if (RegOpenKeyExW(key, server, 0, KEY_READ, &sub) == ERROR_SUCCESS) {
         RegCloseKey(sub);
@@ -103,8 +103,8 @@ Owner CurrentOwner(HKEY classes) {
 class ClassesKey {
  public:
   explicit ClassesKey(bool user) {
-    if (user && RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                &user_, nullptr) != ERROR_SUCCESS) {
+    if (user && RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &user_,
+                                nullptr) != ERROR_SUCCESS) {
       user_ = nullptr;
       failed_ = true;
     }
@@ -112,8 +112,8 @@ class ClassesKey {
   ~ClassesKey() {
     if (user_) RegCloseKey(user_);
   }
-  ClassesKey(const ClassesKey &) = delete;
-  ClassesKey &operator=(const ClassesKey &) = delete;
+  ClassesKey(const ClassesKey&) = delete;
+  ClassesKey& operator=(const ClassesKey&) = delete;
   bool Failed() const { return failed_; }
   HKEY Get() const { return user_ ? user_ : HKEY_CLASSES_ROOT; }
 
@@ -130,7 +130,7 @@ HRESULT Register(HKEY classes, bool force) {
   if (owner != Owner::kNone) SHDeleteKeyW(classes, kClassKey);
   const std::wstring key = kClassKey;
   DWORD misc = 0;
-  PdfControl *probe = new (std::nothrow) PdfControl();
+  PdfControl* probe = new (std::nothrow) PdfControl();
   if (!probe) return E_OUTOFMEMORY;
   probe->GetMiscStatus(DVASPECT_CONTENT, &misc);
   probe->Release();
@@ -150,23 +150,26 @@ HRESULT Register(HKEY classes, bool force) {
 
 HRESULT Unregister(HKEY classes) {
   switch (CurrentOwner(classes)) {
-    case Owner::kNone: return S_OK;
-    case Owner::kForeign: return SELFREG_E_CLASS;
-    case Owner::kOurs: break;
+    case Owner::kNone:
+      return S_OK;
+    case Owner::kForeign:
+      return SELFREG_E_CLASS;
+    case Owner::kOurs:
+      break;
   }
   return SHDeleteKeyW(classes, kClassKey) == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
 }
 
 // Whether a DllInstall command line ("force", "user", "user,force") names a word.
-bool Names(LPCWSTR commandLine, const wchar_t *word) {
+bool Names(LPCWSTR commandLine, const wchar_t* word) {
   if (!commandLine) return false;
   const std::wstring line = commandLine;
   const size_t length = lstrlenW(word);
   for (size_t start = 0; start <= line.size();) {
     size_t end = line.find_first_of(L", ", start);
     if (end == std::wstring::npos) end = line.size();
-    if (end - start == length && CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, line.c_str() + start,
-                                                int(length), word, int(length)) == CSTR_EQUAL) {
+    if (end - start == length && CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, line.c_str() + start, int(length),
+                                                word, int(length)) == CSTR_EQUAL) {
       return true;
     }
     start = end + 1;
@@ -183,7 +186,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   return TRUE;
 }
 
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void **out) {
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (clsid != kControlClassId) return CLASS_E_CLASSNOTAVAILABLE;

@@ -1,18 +1,18 @@
 // Pages' text within a budget (see TextCache.h).
-#include "TextCache.h"
+#include "pdfcontrol/TextCache.h"
 
 namespace pdfview {
 
 size_t CachedText::Bytes() const { return sizeof *this + text.Bytes() + encoded.capacity(); }
 
-CachedText *TextCache::Use(int page) {
+CachedText* TextCache::Use(int page) {
   auto it = entries_.find(page);
   if (it == entries_.end()) return nullptr;
   recent_.splice(recent_.begin(), recent_, it->second.place);
   return &it->second.entry;
 }
 
-const CachedText *TextCache::Peek(int page) const {
+const CachedText* TextCache::Peek(int page) const {
   auto it = entries_.find(page);
   return it == entries_.end() ? nullptr : &it->second.entry;
 }

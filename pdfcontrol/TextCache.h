@@ -3,7 +3,7 @@
 // it highlights and selects), so that neither grows with the document. Platform-free.
 #pragma once
 
-#include "PageText.h"
+#include "pdfcontrol/PageText.h"
 
 #include <cstddef>
 #include <list>
@@ -15,7 +15,7 @@ namespace pdfview {
 struct CachedText {
   PageText text;
   std::vector<char> encoded;  // the answer as sent, where one is kept
-  bool tooLarge = false;     // over the protocol's bounds: nothing of it is kept
+  bool tooLarge = false;      // over the protocol's bounds: nothing of it is kept
   size_t Bytes() const;
 };
 
@@ -24,9 +24,9 @@ class TextCache {
   explicit TextCache(size_t budget) : budget_(budget) {}
 
   // The page's entry, counted as used now; nullptr when it is not held.
-  CachedText *Use(int page);
+  CachedText* Use(int page);
   // Without counting it as used.
-  const CachedText *Peek(int page) const;
+  const CachedText* Peek(int page) const;
   bool Holds(int page) const { return entries_.count(page) != 0; }
   // Keeps the entry, then drops the least recently used others until within the budget; the
   // pages dropped are returned. An entry alone over the budget is still kept, alone.

@@ -1,7 +1,7 @@
 // The viewer window (see ViewerWindow.h).
-#include "ViewerWindow.h"
+#include "pdfcontrol/ViewerWindow.h"
 
-#include "Guard.h"
+#include "pdfcontrol/Guard.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,7 +22,7 @@ void RegisterClassOnce() {
   wc.lpfnWndProc = DefWindowProcW;  // replaced per window at creation
   // The window's object, read on every message: in the window itself, where a property costs a
   // round trip to the window server under Wine.
-  wc.cbWndExtra = sizeof(ViewerWindow *);
+  wc.cbWndExtra = sizeof(ViewerWindow*);
   wc.hInstance = ThisModule();
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.lpszClassName = kClassName;
@@ -41,7 +41,7 @@ BITMAPINFO DibInfo(int width, int height) {
   return info;
 }
 
-void Fill(HDC dc, const RECT &rect, COLORREF colour) {
+void Fill(HDC dc, const RECT& rect, COLORREF colour) {
   HBRUSH brush = CreateSolidBrush(colour);
   FillRect(dc, &rect, brush);
   DeleteObject(brush);
@@ -56,7 +56,7 @@ HMODULE ThisModule() {
   return module;
 }
 
-ViewerWindow::ViewerWindow(RendererClient &renderer) : renderer_(renderer) {
+ViewerWindow::ViewerWindow(RendererClient& renderer) : renderer_(renderer) {
   titleFont_ = CreateFontW(-16, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
   textFont_ = CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
 }
@@ -67,12 +67,13 @@ ViewerWindow::~ViewerWindow() {
   DeleteObject(textFont_);
 }
 
-HWND ViewerWindow::Create(HWND parent, const RECT &bounds) {
+HWND ViewerWindow::Create(HWND parent, const RECT& bounds) {
   if (window_) return window_;
   RegisterClassOnce();
-  window_ = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
-                            bounds.left, bounds.top, bounds.right - bounds.left,
-                            bounds.bottom - bounds.top, parent, nullptr, ThisModule(), nullptr);
+  window_ = CreateWindowExW(
+      0, kClassName, L"",
+      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP, bounds.left,
+      bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent, nullptr, ThisModule(), nullptr);
   if (!window_) return nullptr;
   // The class's own bytes, not the user data: a host that adopts the window may use that for itself.
   SetWindowLongPtrW(window_, 0, reinterpret_cast<LONG_PTR>(this));
@@ -94,10 +95,10 @@ void ViewerWindow::Destroy() {
   DestroyWindow(window);
 }
 
-void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages,
-                                uint32_t pageCount, bool damaged) {
+void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize>& pages, uint32_t pageCount,
+                                bool damaged) {
   std::vector<std::pair<float, float>> sizes;
-  for (const auto &page : pages) sizes.emplace_back(page.width, page.height);
+  for (const auto& page : pages) sizes.emplace_back(page.width, page.height);
   layout_.SetPages(std::move(sizes), int(pageCount));
   turns_ = 0;
   hasDocument_ = true;
@@ -115,7 +116,7 @@ void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender
   RequestVisible();
 }
 
-void ViewerWindow::ShowMessage(const std::wstring &title, const std::wstring &reason) {
+void ViewerWindow::ShowMessage(const std::wstring& title, const std::wstring& reason) {
   Clear();
   messageTitle_ = title;
   messageReason_ = reason;
@@ -147,15 +148,14 @@ bool ViewerWindow::Busy() const {
   for (int i = first; i < last; ++i) {
     if (Failed(i)) continue;
     auto it = cache_.find(i);
-    if (it == cache_.end() || it->second.width != layout_.Box(i).width ||
-        it->second.height != layout_.Box(i).height) {
+    if (it == cache_.end() || it->second.width != layout_.Box(i).width || it->second.height != layout_.Box(i).height) {
       return true;
     }
   }
   return false;
 }
 
-void ViewerWindow::Draw(HDC dc, const RECT &bounds) {
+void ViewerWindow::Draw(HDC dc, const RECT& bounds) {
   const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
   if (width <= 0 || height <= 0) return;
   HDC memory = CreateCompatibleDC(dc);
@@ -222,7 +222,7 @@ void ViewerWindow::ScrollTo(int x, int y) {
 }
 
 LRESULT CALLBACK ViewerWindow::StaticProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto *self = reinterpret_cast<ViewerWindow *>(GetWindowLongPtrW(window, 0));
+  auto* self = reinterpret_cast<ViewerWindow*>(GetWindowLongPtrW(window, 0));
   if (!self) return DefWindowProcW(window, message, wparam, lparam);
   return GuardWindow(window, message, wparam, lparam, [&] { return self->Proc(message, wparam, lparam); });
 }
@@ -328,8 +328,8 @@ void ViewerWindow::Relayout() {
   const bool wide = hasDocument_ && layout_.DocumentWidth() > client.cx;
   ShowScrollBar(window_, SB_HORZ, wide);
   const SIZE now = ClientSize();
-  scrollY_ = std::clamp(scrollY_ == 0 ? 0 : layout_.RowOf(anchor), 0,
-                         std::max(0, layout_.DocumentHeight() - int(now.cy)));
+  scrollY_ =
+      std::clamp(scrollY_ == 0 ? 0 : layout_.RowOf(anchor), 0, std::max(0, layout_.DocumentHeight() - int(now.cy)));
   scrollX_ = std::clamp(scrollX_, 0, std::max(0, layout_.DocumentWidth() - int(now.cx)));
   inRelayout_ = false;
   UpdateScrollBars();
@@ -363,15 +363,30 @@ void ViewerWindow::OnScroll(int bar, WORD code) {
   const int page = std::max(int(info.nPage) - kLineStep, kLineStep);
   int pos = bar == SB_VERT ? scrollY_ : scrollX_;
   switch (code) {
-    case SB_LINEUP: pos -= kLineStep; break;
-    case SB_LINEDOWN: pos += kLineStep; break;
-    case SB_PAGEUP: pos -= page; break;
-    case SB_PAGEDOWN: pos += page; break;
+    case SB_LINEUP:
+      pos -= kLineStep;
+      break;
+    case SB_LINEDOWN:
+      pos += kLineStep;
+      break;
+    case SB_PAGEUP:
+      pos -= page;
+      break;
+    case SB_PAGEDOWN:
+      pos += page;
+      break;
     case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: pos = info.nTrackPos; break;
-    case SB_TOP: pos = 0; break;
-    case SB_BOTTOM: pos = info.nMax; break;
-    default: return;
+    case SB_THUMBPOSITION:
+      pos = info.nTrackPos;
+      break;
+    case SB_TOP:
+      pos = 0;
+      break;
+    case SB_BOTTOM:
+      pos = info.nMax;
+      break;
+    default:
+      return;
   }
   if (bar == SB_VERT) {
     ScrollTo(scrollX_, pos);
@@ -387,26 +402,52 @@ bool ViewerWindow::OnKey(WPARAM key) {
   if (ctrl) {
     switch (key) {
       case VK_ADD:
-      case VK_OEM_PLUS: ZoomBy(1.25); return true;
+      case VK_OEM_PLUS:
+        ZoomBy(1.25);
+        return true;
       case VK_SUBTRACT:
-      case VK_OEM_MINUS: ZoomBy(0.8); return true;
+      case VK_OEM_MINUS:
+        ZoomBy(0.8);
+        return true;
       case '0':
-      case VK_NUMPAD0: FitWidth(); return true;
-      case VK_HOME: ScrollTo(scrollX_, 0); return true;
-      case VK_END: ScrollTo(scrollX_, layout_.DocumentHeight()); return true;
+      case VK_NUMPAD0:
+        FitWidth();
+        return true;
+      case VK_HOME:
+        ScrollTo(scrollX_, 0);
+        return true;
+      case VK_END:
+        ScrollTo(scrollX_, layout_.DocumentHeight());
+        return true;
     }
     return false;
   }
   switch (key) {
-    case VK_PRIOR: ScrollTo(scrollX_, scrollY_ - page); return true;
+    case VK_PRIOR:
+      ScrollTo(scrollX_, scrollY_ - page);
+      return true;
     case VK_NEXT:
-    case VK_SPACE: ScrollTo(scrollX_, scrollY_ + page); return true;
-    case VK_HOME: ScrollTo(0, 0); return true;
-    case VK_END: ScrollTo(scrollX_, layout_.DocumentHeight()); return true;
-    case VK_UP: ScrollTo(scrollX_, scrollY_ - kLineStep); return true;
-    case VK_DOWN: ScrollTo(scrollX_, scrollY_ + kLineStep); return true;
-    case VK_LEFT: ScrollTo(scrollX_ - kLineStep, scrollY_); return true;
-    case VK_RIGHT: ScrollTo(scrollX_ + kLineStep, scrollY_); return true;
+    case VK_SPACE:
+      ScrollTo(scrollX_, scrollY_ + page);
+      return true;
+    case VK_HOME:
+      ScrollTo(0, 0);
+      return true;
+    case VK_END:
+      ScrollTo(scrollX_, layout_.DocumentHeight());
+      return true;
+    case VK_UP:
+      ScrollTo(scrollX_, scrollY_ - kLineStep);
+      return true;
+    case VK_DOWN:
+      ScrollTo(scrollX_, scrollY_ + kLineStep);
+      return true;
+    case VK_LEFT:
+      ScrollTo(scrollX_ - kLineStep, scrollY_);
+      return true;
+    case VK_RIGHT:
+      ScrollTo(scrollX_ + kLineStep, scrollY_);
+      return true;
   }
   return false;
 }
@@ -426,7 +467,7 @@ void ViewerWindow::Paint(HDC dc, int width, int height) {
   IntersectClipRect(dc, all.left, all.top, all.right, all.bottom);
   const auto [first, last] = layout_.VisibleRange(scrollY_, height - top);
   for (int i = first; i < last; ++i) {
-    const PageBox &box = layout_.Box(i);
+    const PageBox& box = layout_.Box(i);
     const RECT where{box.x - scrollX_ + left, box.y - scrollY_ + top, box.x - scrollX_ + left + box.width,
                      box.y - scrollY_ + top + box.height};
     const RECT frame{where.left - 1, where.top - 1, where.right + 1, where.bottom + 1};
@@ -437,7 +478,7 @@ void ViewerWindow::Paint(HDC dc, int width, int height) {
   RestoreDC(dc, saved);
 }
 
-void ViewerWindow::PaintPage(HDC dc, int index, const RECT &where) {
+void ViewerWindow::PaintPage(HDC dc, int index, const RECT& where) {
   const int width = where.right - where.left, height = where.bottom - where.top;
   auto it = cache_.find(index);
   if (it == cache_.end()) {
@@ -447,27 +488,26 @@ void ViewerWindow::PaintPage(HDC dc, int index, const RECT &where) {
       SetTextColor(dc, RGB(160, 0, 0));
       HGDIOBJ old = SelectObject(dc, textFont_);
       RECT text = where;
-      DrawTextW(dc, L"This page could not be shown.", -1, &text,
-                DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+      DrawTextW(dc, L"This page could not be shown.", -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
       SelectObject(dc, old);
     }
     return;
   }
-  CachedPage &page = it->second;
+  CachedPage& page = it->second;
   page.drawn = ++clock_;
   BITMAPINFO info = DibInfo(page.width, page.height);
   if (page.width == width && page.height == height) {
-    SetDIBitsToDevice(dc, where.left, where.top, width, height, 0, 0, 0, height,
-                      page.pixels.data(), &info, DIB_RGB_COLORS);
+    SetDIBitsToDevice(dc, where.left, where.top, width, height, 0, 0, 0, height, page.pixels.data(), &info,
+                      DIB_RGB_COLORS);
   } else {
     SetStretchBltMode(dc, HALFTONE);
     SetBrushOrgEx(dc, 0, 0, nullptr);
-    StretchDIBits(dc, where.left, where.top, width, height, 0, 0, page.width, page.height,
-                  page.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+    StretchDIBits(dc, where.left, where.top, width, height, 0, 0, page.width, page.height, page.pixels.data(), &info,
+                  DIB_RGB_COLORS, SRCCOPY);
   }
 }
 
-void ViewerWindow::PaintMessage(HDC dc, const RECT &client) {
+void ViewerWindow::PaintMessage(HDC dc, const RECT& client) {
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(255, 255, 255));
   RECT title{client.left + 16, client.top, client.right - 16, client.bottom};
@@ -490,10 +530,10 @@ void ViewerWindow::PaintMessage(HDC dc, const RECT &client) {
 
 void ViewerWindow::CollectRendered() {
   bool resized = false;
-  for (const ArrivedSizes &arrived : renderer_.TakeSizes()) {
+  for (const ArrivedSizes& arrived : renderer_.TakeSizes()) {
     if (!hasDocument_ || arrived.generation != generation_) continue;
     std::vector<std::pair<float, float>> sizes;
-    for (const auto &page : arrived.sizes) {
+    for (const auto& page : arrived.sizes) {
       if (turns_ % 2) sizes.emplace_back(page.height, page.width);
       else sizes.emplace_back(page.width, page.height);
     }
@@ -506,7 +546,7 @@ void ViewerWindow::CollectRendered() {
     RequestVisible();
   }
   bool changed = false;
-  for (RenderedPage &page : renderer_.TakeFinished()) {
+  for (RenderedPage& page : renderer_.TakeFinished()) {
     if (!hasDocument_ || page.job.generation != generation_ || int(page.job.quarterTurns) != turns_ ||
         int(page.job.page) >= layout_.PageCount()) {
       continue;
@@ -514,7 +554,7 @@ void ViewerWindow::CollectRendered() {
     const int index = int(page.job.page);
     if (page.failed) {
       // A page that fails again after its retry stays failed until the scale changes.
-      FailedPage &failed = failedPages_[index];
+      FailedPage& failed = failedPages_[index];
       failed.workerStarts = page.workerStarts;
       cache_.erase(index);
     } else {
@@ -548,7 +588,7 @@ void ViewerWindow::RequestVisible() {
   auto want = [&](int i) {
     if (i < 0 || i >= layout_.PageCount() || Failed(i)) return;
     if (auto failed = failedPages_.find(i); failed != failedPages_.end()) failed->second.retried = true;
-    const PageBox &box = layout_.Box(i);
+    const PageBox& box = layout_.Box(i);
     auto it = cache_.find(i);
     if (it != cache_.end() && it->second.width == box.width && it->second.height == box.height) return;
     jobs.push_back(RenderJob{generation_, uint32_t(i), uint32_t(box.width), uint32_t(box.height), uint32_t(turns_)});
@@ -563,16 +603,16 @@ void ViewerWindow::RequestVisible() {
 // The least recently drawn go first; the pages in view stay whatever they take.
 void ViewerWindow::TrimCache() {
   size_t total = 0;
-  for (const auto &[index, page] : cache_) total += page.pixels.size();
+  for (const auto& [index, page] : cache_) total += page.pixels.size();
   if (total <= kCachePixels) return;
   const SIZE client = ClientSize();
   const auto [first, last] = layout_.VisibleRange(scrollY_, client.cy);
   std::vector<std::pair<uint64_t, int>> order;
-  for (const auto &[index, page] : cache_) {
+  for (const auto& [index, page] : cache_) {
     if (index < first || index >= last) order.emplace_back(page.drawn, index);
   }
   std::sort(order.begin(), order.end());
-  for (const auto &[drawn, index] : order) {
+  for (const auto& [drawn, index] : order) {
     if (total <= kCachePixels) break;
     total -= cache_[index].pixels.size();
     cache_.erase(index);

@@ -8,8 +8,8 @@
 // most 2.4 MB for the protocol's kMaxPages.
 #pragma once
 
-#include "PageLayout.h"
-#include "RendererClient.h"
+#include "pdfcontrol/PageLayout.h"
+#include "pdfcontrol/RendererClient.h"
 
 #include <windows.h>
 
@@ -30,11 +30,11 @@ class ViewerWindow {
    public:
     virtual ~Extension() = default;
     // True when the message is taken, with its result.
-    virtual bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT &result) = 0;
+    virtual bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) = 0;
     virtual int TopReserve() const = 0;
     // A strip at the left of the pages, below the top one.
     virtual int LeftReserve() const { return 0; }
-    virtual void PaintOver(HDC dc, int page, const RECT &where, double pixelsPerPoint) = 0;
+    virtual void PaintOver(HDC dc, int page, const RECT& where, double pixelsPerPoint) = 0;
     virtual void ViewChanged() = 0;
   };
 
@@ -48,26 +48,26 @@ class ViewerWindow {
   static constexpr size_t kCachePixels = 16'000'000;
   static constexpr int kLineStep = 40;
 
-  explicit ViewerWindow(RendererClient &renderer);
+  explicit ViewerWindow(RendererClient& renderer);
   ~ViewerWindow();
-  ViewerWindow(const ViewerWindow &) = delete;
-  ViewerWindow &operator=(const ViewerWindow &) = delete;
+  ViewerWindow(const ViewerWindow&) = delete;
+  ViewerWindow& operator=(const ViewerWindow&) = delete;
 
-  HWND Create(HWND parent, const RECT &bounds);
+  HWND Create(HWND parent, const RECT& bounds);
   void Destroy();
   HWND Handle() const { return window_; }
 
   // The first pages' sizes of pageCount (all when it is 0); the rest arrive from the renderer
   // client and are assumed like their neighbours until then. A damaged document shows what
   // could be read of it, and says so.
-  void ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize> &pages, uint32_t pageCount = 0,
+  void ShowDocument(uint32_t generation, const std::vector<pdfrender::PageSize>& pages, uint32_t pageCount = 0,
                     bool damaged = false);
-  void ShowMessage(const std::wstring &title, const std::wstring &reason);
+  void ShowMessage(const std::wstring& title, const std::wstring& reason);
   void Clear();
   // True while a page in view waits for its rendering or the window for its paint.
   bool Busy() const;
   // Draws the current view into any device context (printing, IViewObject::Draw).
-  void Draw(HDC dc, const RECT &bounds);
+  void Draw(HDC dc, const RECT& bounds);
 
   void ZoomBy(double factor);
   void FitWidth();
@@ -76,11 +76,11 @@ class ViewerWindow {
   double Zoom() const { return zoom_; }
   int PageCount() const { return hasDocument_ ? layout_.PageCount() : 0; }
 
-  void SetExtension(Extension *extension) { extension_ = extension; }
+  void SetExtension(Extension* extension) { extension_ = extension; }
   bool HasDocument() const { return hasDocument_; }
   bool Damaged() const { return hasDocument_ && damaged_; }
   uint32_t Generation() const { return generation_; }
-  const PageLayout &Layout() const { return layout_; }
+  const PageLayout& Layout() const { return layout_; }
   int ScrollX() const { return scrollX_; }
   // The pages' part of the client area, below the extension's strip.
   RECT PagesArea() const;
@@ -120,16 +120,16 @@ class ViewerWindow {
   void OnScroll(int bar, WORD code);
   bool OnKey(WPARAM key);
   void Paint(HDC dc, int width, int height);
-  void PaintPage(HDC dc, int index, const RECT &where);
-  void PaintMessage(HDC dc, const RECT &client);
+  void PaintPage(HDC dc, int index, const RECT& where);
+  void PaintMessage(HDC dc, const RECT& client);
   void CollectRendered();
   void RequestVisible();
   void TrimCache();
   bool Failed(int index) const;
   SIZE ClientSize() const;
 
-  RendererClient &renderer_;
-  Extension *extension_ = nullptr;
+  RendererClient& renderer_;
+  Extension* extension_ = nullptr;
   HWND window_ = nullptr;
   HFONT titleFont_ = nullptr;
   HFONT textFont_ = nullptr;

@@ -1,8 +1,8 @@
 // Reads the outline (see WorkerOutline.h).
-#include "WorkerOutline.h"
+#include "pdfcontrol/WorkerOutline.h"
 
-#include "RenderProtocol.h"
-#include "WorkerText.h"
+#include "pdfcontrol/RenderProtocol.h"
+#include "pdfcontrol/WorkerText.h"
 
 #include <Outline.h>
 #include <PDFDoc.h>
@@ -17,17 +17,17 @@ namespace {
 
 class Encoder {
  public:
-  explicit Encoder(PDFDoc &document) : document_(document) {}
+  explicit Encoder(PDFDoc& document) : document_(document) {}
 
   // Depth first, so that each entry follows its parent; stops for good at the first bound.
-  void Add(const std::vector<OutlineItem *> *items, uint32_t depth) {
+  void Add(const std::vector<OutlineItem*>* items, uint32_t depth) {
     if (!items || depth >= kMaxOutlineDepth) return;
-    for (OutlineItem *item : *items) {
+    for (OutlineItem* item : *items) {
       if (full_ || !item) return;
       OutlineRecord record{depth, 0, -1, item->isOpen() ? 1u : 0u, 0};
       Destination(document_, item->getAction(), record.targetPage, record.targetY);
       std::vector<uint16_t> title;
-      const Unicode *chars = item->getTitle();
+      const Unicode* chars = item->getTitle();
       for (int i = 0; chars && i < item->getTitleLength() && title.size() + 2 <= kMaxOutlineTitleUnits; ++i) {
         const Unicode c = chars[i];
         if (c < 0x20 || (c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) {
@@ -63,12 +63,12 @@ class Encoder {
   }
 
  private:
-  void Put(const void *data, size_t size) {
-    const auto *p = static_cast<const char *>(data);
+  void Put(const void* data, size_t size) {
+    const auto* p = static_cast<const char*>(data);
     out_.insert(out_.end(), p, p + size);
   }
 
-  PDFDoc &document_;
+  PDFDoc& document_;
   std::vector<char> out_ = std::vector<char>(sizeof(OutlineHeader));
   uint32_t count_ = 0;
   bool full_ = false;
@@ -76,9 +76,9 @@ class Encoder {
 
 }  // namespace
 
-std::vector<char> EncodedOutline(PDFDoc &document) {
+std::vector<char> EncodedOutline(PDFDoc& document) {
   Encoder encoder(document);
-  if (Outline *outline = document.getOutline()) encoder.Add(outline->getItems(), 0);
+  if (Outline* outline = document.getOutline()) encoder.Add(outline->getItems(), 0);
   return encoder.Finish(document.okToPrint());
 }
 

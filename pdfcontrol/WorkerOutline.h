@@ -10,6 +10,6 @@ namespace pdfworker {
 
 // The kOutline answer for the document: what could be read of its outline, and whether it
 // may be printed.
-std::vector<char> EncodedOutline(PDFDoc &document);
+std::vector<char> EncodedOutline(PDFDoc& document);
 
 }  // namespace pdfworker

@@ -5,7 +5,7 @@
 #undef _WIN32_WINNT
 #define WINVER 0x0600
 #define _WIN32_WINNT 0x0600
-#include "WorkerProcess.h"
+#include "pdfcontrol/WorkerProcess.h"
 
 #include <memory>
 
@@ -13,13 +13,13 @@ namespace pdfview {
 
 namespace {
 
-using InitializeList = BOOL(WINAPI *)(LPPROC_THREAD_ATTRIBUTE_LIST, DWORD, DWORD, PSIZE_T);
-using UpdateList = BOOL(WINAPI *)(LPPROC_THREAD_ATTRIBUTE_LIST, DWORD, DWORD_PTR, PVOID, SIZE_T, PVOID, PSIZE_T);
-using DeleteList = void(WINAPI *)(LPPROC_THREAD_ATTRIBUTE_LIST);
+using InitializeList = BOOL(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST, DWORD, DWORD, PSIZE_T);
+using UpdateList = BOOL(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST, DWORD, DWORD_PTR, PVOID, SIZE_T, PVOID, PSIZE_T);
+using DeleteList = void(WINAPI*)(LPPROC_THREAD_ATTRIBUTE_LIST);
 
 template <typename F>
-F Kernel32(const char *name) {
-  return reinterpret_cast<F>(reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+F Kernel32(const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
 }
 
 struct HandleCloser {
@@ -32,7 +32,7 @@ using OwnedHandle = std::unique_ptr<void, HandleCloser>;
 // The list of handles to inherit, when the platform takes one.
 class HandleList {
  public:
-  explicit HandleList(const std::vector<HANDLE> &handles) : handles_(handles) {
+  explicit HandleList(const std::vector<HANDLE>& handles) : handles_(handles) {
     const auto initialize = Kernel32<InitializeList>("InitializeProcThreadAttributeList");
     const auto update = Kernel32<UpdateList>("UpdateProcThreadAttribute");
     remove_ = Kernel32<DeleteList>("DeleteProcThreadAttributeList");
@@ -40,11 +40,11 @@ class HandleList {
     SIZE_T size = 0;
     initialize(nullptr, 1, 0, &size);
     storage_.resize(size);
-    auto *list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
     if (!initialize(list, 1, 0, &size)) return;
     list_ = list;
-    if (!update(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(), handles_.size() * sizeof(HANDLE),
-                nullptr, nullptr)) {
+    if (!update(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(), handles_.size() * sizeof(HANDLE), nullptr,
+                nullptr)) {
       remove_(list_);
       list_ = nullptr;
     }
@@ -52,8 +52,8 @@ class HandleList {
   ~HandleList() {
     if (list_) remove_(list_);
   }
-  HandleList(const HandleList &) = delete;
-  HandleList &operator=(const HandleList &) = delete;
+  HandleList(const HandleList&) = delete;
+  HandleList& operator=(const HandleList&) = delete;
   LPPROC_THREAD_ATTRIBUTE_LIST Get() const { return list_; }
 
  private:
@@ -83,8 +83,7 @@ OwnedHandle RestrictedToken() {
   TOKEN_MANDATORY_LABEL level{};
   level.Label.Attributes = SE_GROUP_INTEGRITY;
   level.Label.Sid = low;
-  const BOOL labelled = SetTokenInformation(restricted, TokenIntegrityLevel, &level,
-                                            sizeof level + GetLengthSid(low));
+  const BOOL labelled = SetTokenInformation(restricted, TokenIntegrityLevel, &level, sizeof level + GetLengthSid(low));
   FreeSid(low);
   return labelled ? std::move(token) : nullptr;
 }
@@ -107,13 +106,12 @@ OwnedHandle MakeJob() {
 // fault boxes off, none can show before its own code runs.
 class QuietErrors {
  public:
-  QuietErrors()
-      : old_(SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX)) {
+  QuietErrors() : old_(SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX)) {
     SetErrorMode(old_ | SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   }
   ~QuietErrors() { SetErrorMode(old_); }
-  QuietErrors(const QuietErrors &) = delete;
-  QuietErrors &operator=(const QuietErrors &) = delete;
+  QuietErrors(const QuietErrors&) = delete;
+  QuietErrors& operator=(const QuietErrors&) = delete;
 
  private:
   UINT old_;
@@ -121,7 +119,7 @@ class QuietErrors {
 
 }  // namespace
 
-bool WorkerProcess::Start(const std::wstring &path, std::wstring commandLine, const std::vector<HANDLE> &inherited) {
+bool WorkerProcess::Start(const std::wstring& path, std::wstring commandLine, const std::vector<HANDLE>& inherited) {
   Close();
   OwnedHandle job = MakeJob();
   if (!job) return false;
@@ -138,8 +136,8 @@ bool WorkerProcess::Start(const std::wstring &path, std::wstring commandLine, co
   {
     const QuietErrors quiet;
     const OwnedHandle token = RestrictedToken();
-    started = token ? CreateProcessAsUserW(token.get(), path.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                           flags, nullptr, nullptr, &startup.StartupInfo, &info)
+    started = token ? CreateProcessAsUserW(token.get(), path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags,
+                                           nullptr, nullptr, &startup.StartupInfo, &info)
                     : FALSE;
     if (!started) {
       started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,

@@ -20,20 +20,19 @@ constexpr DWORD kWorkerUiLimits = JOB_OBJECT_UILIMIT_HANDLES | JOB_OBJECT_UILIMI
                                   JOB_OBJECT_UILIMIT_DESKTOP | JOB_OBJECT_UILIMIT_DISPLAYSETTINGS |
                                   JOB_OBJECT_UILIMIT_SYSTEMPARAMETERS | JOB_OBJECT_UILIMIT_EXITWINDOWS;
 constexpr DWORD kWorkerJobLimits = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_ACTIVE_PROCESS |
-                                   JOB_OBJECT_LIMIT_PROCESS_MEMORY |
-                                   JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
+                                   JOB_OBJECT_LIMIT_PROCESS_MEMORY | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
 
 // A started worker: its process and its job, both owned.
 class WorkerProcess {
  public:
   WorkerProcess() = default;
   ~WorkerProcess() { Close(); }
-  WorkerProcess(const WorkerProcess &) = delete;
-  WorkerProcess &operator=(const WorkerProcess &) = delete;
+  WorkerProcess(const WorkerProcess&) = delete;
+  WorkerProcess& operator=(const WorkerProcess&) = delete;
 
   // `inherited` are the only handles the worker gets; they must be inheritable. Fails, and
   // starts nothing, when the worker cannot be put in its job.
-  bool Start(const std::wstring &path, std::wstring commandLine, const std::vector<HANDLE> &inherited);
+  bool Start(const std::wstring& path, std::wstring commandLine, const std::vector<HANDLE>& inherited);
   HANDLE Process() const { return process_; }
   // Closing the job ends the worker, if it still runs.
   void Close();

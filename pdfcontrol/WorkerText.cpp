@@ -1,7 +1,7 @@
 // The worker's side of text (see WorkerText.h).
-#include "WorkerText.h"
+#include "pdfcontrol/WorkerText.h"
 
-#include "TextCache.h"
+#include "pdfcontrol/TextCache.h"
 
 #include <GfxState.h>
 #include <Link.h>
@@ -29,7 +29,7 @@ struct ReadPage {
 constexpr size_t kTextBudget = 32u << 20;
 pdfview::TextCache pages(kTextBudget);
 
-std::wstring Widen(const std::string &text) {
+std::wstring Widen(const std::string& text) {
   // Addresses are 7-bit by the file format's rule; anything else is shown as it comes.
   std::wstring out;
   for (unsigned char c : text) out += wchar_t(c);
@@ -41,19 +41,19 @@ std::wstring Widen(const std::string &text) {
 class CountingTextDevice final : public TextOutputDev {
  public:
   CountingTextDevice() : TextOutputDev(nullptr, nullptr, false, 0, false, false) {}
-  void drawChar(GfxState *state, double x, double y, double dx, double dy, double originX, double originY,
-                CharCode c, int bytes, const Unicode *u, int units) override {
+  void drawChar(GfxState* state, double x, double y, double dx, double dy, double originX, double originY, CharCode c,
+                int bytes, const Unicode* u, int units) override {
     ++drawn_;
     TextOutputDev::drawChar(state, x, y, dx, dy, originX, originY, c, bytes, u, units);
   }
   bool Over() const { return drawn_ > kMaxGlyphs; }
-  static bool Abort(void *self) { return static_cast<CountingTextDevice *>(self)->Over(); }
+  static bool Abort(void* self) { return static_cast<CountingTextDevice*>(self)->Over(); }
 
  private:
   uint64_t drawn_ = 0;
 };
 
-void ReadGlyphs(PDFDoc &document, int page, ReadPage &out) {
+void ReadGlyphs(PDFDoc& document, int page, ReadPage& out) {
   CountingTextDevice device;
   if (!device.isOk()) return;
   document.displayPage(&device, page, 72, 72, 0, false, true, false, &CountingTextDevice::Abort, &device);
@@ -61,10 +61,10 @@ void ReadGlyphs(PDFDoc &document, int page, ReadPage &out) {
     out.tooLarge = true;
     return;
   }
-  for (const TextFlow *flow = device.getFlows(); flow; flow = flow->getNext()) {
-    for (const TextBlock *block = flow->getBlocks(); block; block = block->getNext()) {
-      for (const TextLine *line = block->getLines(); line; line = line->getNext()) {
-        for (const TextWord *word = line->getWords(); word; word = word->getNext()) {
+  for (const TextFlow* flow = device.getFlows(); flow; flow = flow->getNext()) {
+    for (const TextBlock* block = flow->getBlocks(); block; block = block->getNext()) {
+      for (const TextLine* line = block->getLines(); line; line = line->getNext()) {
+        for (const TextWord* word = line->getWords(); word; word = word->getNext()) {
           for (int i = 0; i < word->getLength(); ++i) {
             double x0, y0, x1, y1;
             word->getCharBBox(i, &x0, &y0, &x1, &y1);
@@ -100,15 +100,15 @@ void ReadGlyphs(PDFDoc &document, int page, ReadPage &out) {
   }
 }
 
-void ReadLinks(PDFDoc &document, int page, ReadPage &out) {
-  Page *p = document.getPage(page);
+void ReadLinks(PDFDoc& document, int page, ReadPage& out) {
+  Page* p = document.getPage(page);
   if (!p) return;
   // The same placement as the rendering: the crop box, the page's rotation, y downwards.
   const GfxState state(72, 72, p->getCropBox(), p->getRotate(), true);
   std::unique_ptr<Links> links = p->getLinks();
-  for (AnnotLink *link : links->getLinks()) {
+  for (AnnotLink* link : links->getLinks()) {
     if (out.links.size() >= kMaxLinks) break;
-    LinkAction *action = link->getAction();
+    LinkAction* action = link->getAction();
     if (!action) continue;
     pdfview::LinkSource source{};
     double x1, y1, x2, y2;
@@ -119,7 +119,7 @@ void ReadLinks(PDFDoc &document, int page, ReadPage &out) {
     source.record = {float(tx0), float(ty0), float(tx1), float(ty1), 0, -1, 0};
     if (action->getKind() == actionURI) {
       // Cut addresses are still far over what the control opens.
-      source.address = Widen(static_cast<LinkURI *>(action)->getURI()).substr(0, kMaxAddressUnits);
+      source.address = Widen(static_cast<LinkURI*>(action)->getURI()).substr(0, kMaxAddressUnits);
       if (source.address.empty()) continue;
     } else if (action->getKind() == actionGoTo) {
       if (!pdfworker::Destination(document, action, source.record.targetPage, source.record.targetY)) continue;
@@ -130,8 +130,8 @@ void ReadLinks(PDFDoc &document, int page, ReadPage &out) {
   }
 }
 
-const pdfview::CachedText &Read(PDFDoc &document, int page) {
-  if (const pdfview::CachedText *held = pages.Use(page)) return *held;
+const pdfview::CachedText& Read(PDFDoc& document, int page) {
+  if (const pdfview::CachedText* held = pages.Use(page)) return *held;
   ReadPage read;
   pdfview::CachedText entry;
   ReadGlyphs(document, page, read);
@@ -150,17 +150,17 @@ const pdfview::CachedText &Read(PDFDoc &document, int page) {
 void ForgetText() { pages.Clear(); }
 
 #ifdef FOLVANE_TEST_SEAMS
-const pdfview::TextCache &HeldText() { return pages; }
+const pdfview::TextCache& HeldText() { return pages; }
 #endif
 
-bool EncodedText(PDFDoc &document, int page, std::vector<char> &out) {
-  const pdfview::CachedText &read = Read(document, page);
+bool EncodedText(PDFDoc& document, int page, std::vector<char>& out) {
+  const pdfview::CachedText& read = Read(document, page);
   if (read.tooLarge) return false;
   out = read.encoded;
   return out.size() <= kMaxTextPayload;
 }
 
-FindAnswer FindPage(PDFDoc &document, const FindRequest &request, const std::wstring &text) {
+FindAnswer FindPage(PDFDoc& document, const FindRequest& request, const std::wstring& text) {
   FindAnswer answer{};
   const int count = document.getNumPages();
   if (text.empty() || count < 1) return answer;
@@ -168,7 +168,7 @@ FindAnswer FindPage(PDFDoc &document, const FindRequest &request, const std::wst
   const auto budget = std::chrono::milliseconds(request.budgetMs);
   int page = int((request.startPage - 1) % uint32_t(count));
   while (answer.searched < request.count && answer.searched < uint32_t(count)) {
-    const pdfview::CachedText &read = Read(document, page + 1);
+    const pdfview::CachedText& read = Read(document, page + 1);
     ++answer.searched;
     if (read.tooLarge) {
       ++answer.tooLarge;
@@ -186,11 +186,11 @@ FindAnswer FindPage(PDFDoc &document, const FindRequest &request, const std::wst
 
 namespace pdfworker {
 
-bool Destination(PDFDoc &document, const LinkAction *action, uint32_t &page, float &y) {
+bool Destination(PDFDoc& document, const LinkAction* action, uint32_t& page, float& y) {
   if (!action || action->getKind() != actionGoTo) return false;
-  const auto *go = static_cast<const LinkGoTo *>(action);
+  const auto* go = static_cast<const LinkGoTo*>(action);
   std::unique_ptr<LinkDest> named;
-  const LinkDest *dest = go->getDest();
+  const LinkDest* dest = go->getDest();
   if (!dest && go->getNamedDest()) {
     named = document.findDest(go->getNamedDest());
     dest = named.get();
@@ -201,7 +201,7 @@ bool Destination(PDFDoc &document, const LinkAction *action, uint32_t &page, flo
   page = uint32_t(target);
   y = -1;
   if (dest->getKind() == destXYZ && dest->getChangeTop()) {
-    if (Page *t = document.getPage(target)) {
+    if (Page* t = document.getPage(target)) {
       const GfxState targetState(72, 72, t->getCropBox(), t->getRotate(), true);
       double tx, ty;
       targetState.transform(dest->getLeft(), dest->getTop(), &tx, &ty);

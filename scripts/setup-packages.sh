@@ -10,7 +10,7 @@ packages=(
   googletest
   fonts-urw-base35 fonts-liberation2
   libtasn1-doc shared-mime-info bzip2-doc fontconfig
-  nsis zip unzip git osslsigncode openssl
+  nsis zip unzip git osslsigncode openssl clang-format
 )
 src_list=/etc/apt/sources.list.d/folvane-src.sources
 bpo_list=/etc/apt/sources.list.d/folvane-backports.sources

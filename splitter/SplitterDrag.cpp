@@ -2,7 +2,7 @@
 // outline, the collapse button and its hot state, and the form designer's hit test.
 #include <windowsx.h>
 
-#include "lmdsplt.h"
+#include "splitter/lmdsplt.h"
 
 namespace {
 
@@ -45,10 +45,8 @@ void TLMDSplitterPanel::WndProc(TMessage& m) {
         } else if (hits >= 1) {
           TLMDSplitterBarItem& bar = *bars_->Items(first);
           RECT button = bar.ButtonRect();
-          if (bar.ResizeButton() && PtInRect(&button, hitPoint_))
-            cursor = crArrow;
-          else
-            cursor = bar.IsHorizontal() ? crVSplit : crHSplit;
+          if (bar.ResizeButton() && PtInRect(&button, hitPoint_)) cursor = crArrow;
+          else cursor = bar.IsHorizontal() ? crVSplit : crHSplit;
         }
         if (!HasState(csDesigning)) hitPoint_ = POINT{-1, -1};
         if (cursor != crDefault) {
@@ -118,10 +116,8 @@ void TLMDSplitterPanel::MouseMove(unsigned shift, int x, int y) {
       TLMDSplitterBarItem& bar = *bars_->Items(i);
       if (!bar.tracking_) continue;
       int d = bar.isHorizontal_ ? point.y - old.y : point.x - old.x;
-      if (instantUpdate_)
-        bar.SetPosition(bar.position_ + d);
-      else
-        bar.trackPosition_ += d;
+      if (instantUpdate_) bar.SetPosition(bar.position_ + d);
+      else bar.trackPosition_ += d;
       if (moved) bar.movedInDrag_ = true;
     }
     if (!instantUpdate_) DrawTrackMarks();

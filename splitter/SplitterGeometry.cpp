@@ -1,5 +1,5 @@
 // The splitter's layout tables and its position/percentage arithmetic.
-#include "SplitterGeometry.h"
+#include "splitter/SplitterGeometry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -58,8 +58,8 @@ char BarExtentSize(TLMDSplitterOrientation orientation, int visiblePanes, int in
 
 static SplitRect Box(int l, int t, int r, int b) { return SplitRect{l, t, std::max(l, r), std::max(t, b)}; }
 
-std::array<SplitRect, 4> PanePlacement(TLMDSplitterOrientation orientation, int visiblePanes,
-                                       const SplitRect& c, const BarMetrics& bars) {
+std::array<SplitRect, 4> PanePlacement(TLMDSplitterOrientation orientation, int visiblePanes, const SplitRect& c,
+                                       const BarMetrics& bars) {
   std::array<SplitRect, 4> p{};
   const int L = c.left, T = c.top, Rt = c.right, B = c.bottom;
   const int P0 = bars.position[0], W0 = bars.width[0];

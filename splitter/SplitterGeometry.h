@@ -62,9 +62,9 @@ struct BarMetrics {
   std::array<int, 3> width{};
 };
 // Rectangles of the visible panes inside the content rectangle `content`.
-std::array<SplitRect, 4> PanePlacement(TLMDSplitterOrientation orientation, int visiblePanes,
-                                       const SplitRect& content, const BarMetrics& bars);
+std::array<SplitRect, 4> PanePlacement(TLMDSplitterOrientation orientation, int visiblePanes, const SplitRect& content,
+                                       const BarMetrics& bars);
 // Rectangle of active bar `index` in a client area of clientWidth x clientHeight with a frame
 // `inset` wide; empty for fewer than two visible panes or a bar without a place.
-SplitRect BarRectangle(TLMDSplitterOrientation orientation, int visiblePanes, int index, int inset,
-                       int clientWidth, int clientHeight, const BarMetrics& bars);
+SplitRect BarRectangle(TLMDSplitterOrientation orientation, int visiblePanes, int index, int inset, int clientWidth,
+                       int clientHeight, const BarMetrics& bars);

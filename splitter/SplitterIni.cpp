@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "lmdsplt.h"
-#include "SplitterList.h"
-#include "SysUtils.h"
+#include "splitter/lmdsplt.h"
+#include "splitter/SplitterList.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
@@ -106,7 +106,8 @@ void TLMDSplitterPanel::ReadIniData() {
       std::vector<std::string> entries = SplitIniList(visible, kSeparator);
       // Nothing in the window can show a pane again: a list that hides them all, or that is
       // not made of 0 and 1, is not applied (and so not saved again).
-      bool wellFormed = std::all_of(entries.begin(), entries.end(), [](const std::string& e) { return e == "0" || e == "1"; });
+      bool wellFormed =
+          std::all_of(entries.begin(), entries.end(), [](const std::string& e) { return e == "0" || e == "1"; });
       bool showsOne = std::find(entries.begin(), entries.end(), "1") != entries.end();
       if (entries.size() == paneCount && wellFormed && showsOne)
         for (std::size_t i = 0; i < paneCount; ++i) panes_[i]->SetVisible(entries[i] == "1");
@@ -118,13 +119,15 @@ void TLMDSplitterPanel::ReadIniData() {
     if (!percents.empty()) {
       std::vector<std::string> entries = SplitIniList(percents, kSeparator);
       if (entries.size() == barCount)
-        for (std::size_t i = 0; i < barCount; ++i) bars_->Items(static_cast<int>(i))->SetPosPercent(StrToInt(entries[i]));
+        for (std::size_t i = 0; i < barCount; ++i)
+          bars_->Items(static_cast<int>(i))->SetPosPercent(StrToInt(entries[i]));
     }
     std::string old = read("BarsOld");
     if (!old.empty()) {
       std::vector<std::string> entries = SplitIniList(old, kSeparator);
       if (entries.size() == barCount)
-        for (std::size_t i = 0; i < barCount; ++i) bars_->Items(static_cast<int>(i))->oldPosition_ = StrToInt(entries[i]);
+        for (std::size_t i = 0; i < barCount; ++i)
+          bars_->Items(static_cast<int>(i))->oldPosition_ = StrToInt(entries[i]);
     }
   }
   if (iniSaveOptions_ & soColor) {
@@ -146,7 +149,9 @@ void TLMDSplitterPanel::WriteIniData() {
     if (OnIniWriteData) OnIniWriteData(this, nullptr, section_);
     return;
   }
-  auto write = [&](const char* suffix, const std::string& value) { ini->WriteString(section_, iniKey_ + suffix, value); };
+  auto write = [&](const char* suffix, const std::string& value) {
+    ini->WriteString(section_, iniKey_ + suffix, value);
+  };
   auto remove = [&](const char* suffix) { ini->DeleteKey(section_, iniKey_ + suffix); };
   if (iniSaveOptions_ & ssOrderVisible) {
     std::vector<std::string> order, visible;

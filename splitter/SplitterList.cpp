@@ -1,5 +1,5 @@
 // Splitting and joining the splitter's stored lists.
-#include "SplitterList.h"
+#include "splitter/SplitterList.h"
 
 std::vector<std::string> SplitIniList(std::string_view text, char separator) {
   std::vector<std::string> entries;

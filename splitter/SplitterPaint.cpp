@@ -1,5 +1,5 @@
 // The splitter panel's painting: bevel, bars with their grip look and collapse buttons.
-#include "lmdsplt.h"
+#include "splitter/lmdsplt.h"
 
 namespace {
 
@@ -144,10 +144,8 @@ void TLMDSplitterPanel::PaintBarOnCanvas(int i) {
     --r.left;
     --r.top;
   }
-  if (bar.transparent_ && DrawsTransparent())
-    BackDrawArea(Canvas(), r);
-  else
-    Canvas().FillRect(r);
+  if (bar.transparent_ && DrawsTransparent()) BackDrawArea(Canvas(), r);
+  else Canvas().FillRect(r);
   bar.buttonRect_ = RECT{};
   if (bar.resizeButton_ && !IsRectEmpty(&r)) {
     RECT b;

@@ -1,11 +1,11 @@
 // The splitter panel, its panes and bars: model and layout. Painting is in SplitterPaint.cpp.
-#include "lmdsplt.h"
+#include "splitter/lmdsplt.h"
 
 #include <algorithm>
 
-#include "ConstIds.h"
-#include "Streaming.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
@@ -14,15 +14,26 @@ struct NamedOrdinal {
   int value;
 };
 
-constexpr NamedOrdinal kOrientations[] = {
-    {"spHorzDown", spHorzDown}, {"spHorzUp", spHorzUp}, {"spVertRight", spVertRight},
-    {"spVertLeft", spVertLeft}, {"spCross", spCross}};
-constexpr NamedOrdinal kBorderStyles[] = {
-    {"lsNone", lsNone},           {"lsSingle", lsSingle},           {"lsLowered", lsLowered},
-    {"lsRaised", lsRaised},       {"lsRaisedspb", lsRaisedspb},     {"lsLoweredspb", lsLoweredspb},
-    {"lsRaisedExt", lsRaisedExt}, {"lsLoweredExt", lsLoweredExt},   {"lsFrameInset", lsFrameInset},
-    {"lsFrameOffset", lsFrameOffset}, {"lsWindowBorder", lsWindowBorder}, {"lsSingleRaised", lsSingleRaised},
-    {"lsSingleLowered", lsSingleLowered}, {"lsDoubleRaised", lsDoubleRaised}, {"lsDoubleLowered", lsDoubleLowered}};
+constexpr NamedOrdinal kOrientations[] = {{"spHorzDown", spHorzDown},
+                                          {"spHorzUp", spHorzUp},
+                                          {"spVertRight", spVertRight},
+                                          {"spVertLeft", spVertLeft},
+                                          {"spCross", spCross}};
+constexpr NamedOrdinal kBorderStyles[] = {{"lsNone", lsNone},
+                                          {"lsSingle", lsSingle},
+                                          {"lsLowered", lsLowered},
+                                          {"lsRaised", lsRaised},
+                                          {"lsRaisedspb", lsRaisedspb},
+                                          {"lsLoweredspb", lsLoweredspb},
+                                          {"lsRaisedExt", lsRaisedExt},
+                                          {"lsLoweredExt", lsLoweredExt},
+                                          {"lsFrameInset", lsFrameInset},
+                                          {"lsFrameOffset", lsFrameOffset},
+                                          {"lsWindowBorder", lsWindowBorder},
+                                          {"lsSingleRaised", lsSingleRaised},
+                                          {"lsSingleLowered", lsSingleLowered},
+                                          {"lsDoubleRaised", lsDoubleRaised},
+                                          {"lsDoubleLowered", lsDoubleLowered}};
 constexpr NamedOrdinal kJumps[] = {{"sjUpLeft", sjUpLeft}, {"sjDnRight", sjDnRight}};
 constexpr NamedOrdinal kIniUses[] = {{"ioUseLink", ioUseLink}, {"ioUseGlobal", ioUseGlobal}, {"ioNone", ioNone}};
 
@@ -214,10 +225,8 @@ TLMDSplitterBarItems::TLMDSplitterBarItems(TLMDSplitterPanel* panel)
 
 void TLMDSplitterBarItems::Update(TCollectionItem* item) {
   if (!panel_) return;
-  if (item)
-    panel_->PaintBar(item->Index());
-  else
-    panel_->RefreshLayout();
+  if (item) panel_->PaintBar(item->Index());
+  else panel_->RefreshLayout();
 }
 
 // ---- TLMDSplitterPane
@@ -356,7 +365,8 @@ void TLMDSplitterPanel::SetOrientation(TLMDSplitterOrientation value) {
 
 int TLMDSplitterPanel::VisiblePaneCount() const {
   if (HasState(csDesigning)) return PaneCount();
-  return static_cast<int>(std::count_if(panes_.begin(), panes_.end(), [](TLMDSplitterPane* p) { return p->Visible(); }));
+  return static_cast<int>(
+      std::count_if(panes_.begin(), panes_.end(), [](TLMDSplitterPane* p) { return p->Visible(); }));
 }
 
 int TLMDSplitterPanel::BarCount() const { return std::max(VisiblePaneCount() - 1, 0); }
@@ -428,7 +438,8 @@ void TLMDSplitterPanel::AlignControls(TControl* control, RECT& rect) {
   if (client.right != extentsFor_.cx || client.bottom != extentsFor_.cy) UpdateBarExtents();
   int visible = std::min(VisiblePaneCount(), MaxPanes);
   if (visible == 0) return;
-  auto places = PanePlacement(orientation_, visible, SplitRect{rect.left, rect.top, rect.right, rect.bottom}, Metrics());
+  auto places =
+      PanePlacement(orientation_, visible, SplitRect{rect.left, rect.top, rect.right, rect.bottom}, Metrics());
   DisableAlign();
   try {
     for (int n = 0; n < visible; ++n) {
@@ -497,8 +508,7 @@ void TLMDSplitterPanel::RemovePane(TLMDSplitterPane* pane) {
   if (updating_) return;
   if (bars_->Count() > 0 && bars_->Count() > PaneCount() - 1)
     delete bars_->Items(bars_->Count() - 1);  // the collection's report re-lays out
-  else
-    RefreshLayout();
+  else RefreshLayout();
 }
 
 void RegisterSplitterClasses() {

@@ -10,10 +10,10 @@
 #include <functional>
 #include <vector>
 
-#include "LMDCustomControl.h"
-#include "LMDIniCtrl.h"
-#include "LMDScrollBox.h"
-#include "SplitterGeometry.h"
+#include "effects/LMDCustomControl.h"
+#include "effects/LMDIniCtrl.h"
+#include "effects/LMDScrollBox.h"
+#include "splitter/SplitterGeometry.h"
 
 class TLMDSplitterPanel;
 class TLMDSplitterPane;

@@ -1,14 +1,14 @@
 // The status bar and its panels.
-#include "ComCtrls.h"
+#include "statusbar/ComCtrls.h"
 
 #include <commctrl.h>
 
 #include <vector>
 
-#include "ConstIds.h"
-#include "Forms.h"
-#include "Streaming.h"
-#include "SysUtils.h"
+#include "framework/ConstIds.h"
+#include "framework/Forms.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <memory>
 #include <string>
 
-#include "Classes.h"
-#include "Controls.h"
-#include "Graphics.h"
+#include "framework/Classes.h"
+#include "framework/Controls.h"
+#include "framework/Graphics.h"
 
 enum TStatusPanelBevel { pbNone, pbLowered, pbRaised };
 enum TStatusPanelStyle { psText, psOwnerDraw };

@@ -1,5 +1,5 @@
 // Lexer, parser and stream writer of the window-description compiler.
-#include "FormCompiler.h"
+#include "tools/FormCompiler.h"
 
 #include <charconv>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "StreamFormat.h"
+#include "framework/StreamFormat.h"
 
 namespace {
 
@@ -304,9 +304,7 @@ class FormParser {
   bool isWord(const Token& token, std::string_view word) const {
     return token.kind == TokenKind::Identifier && equalsIgnoringCase(token.text, word);
   }
-  bool isSymbol(char symbol) const {
-    return current_.kind == TokenKind::Symbol && current_.text[0] == symbol;
-  }
+  bool isSymbol(char symbol) const { return current_.kind == TokenKind::Symbol && current_.text[0] == symbol; }
   bool isComponentKeyword(const Token& token) const {
     return isWord(token, "object") || isWord(token, "inherited") || isWord(token, "inline");
   }
@@ -318,8 +316,7 @@ class FormParser {
   }
 
   [[noreturn]] void unexpected(const std::string& expected) const {
-    throw SourceError(current_.line, current_.column,
-                      "expected " + expected + " but found " + describeToken(current_));
+    throw SourceError(current_.line, current_.column, "expected " + expected + " but found " + describeToken(current_));
   }
 
   void expectSymbol(char symbol) {
@@ -328,8 +325,7 @@ class FormParser {
   }
 
   std::string takeSimpleName(const std::string& what) {
-    if (current_.kind != TokenKind::Identifier || current_.text.find('.') != std::string::npos)
-      unexpected(what);
+    if (current_.kind != TokenKind::Identifier || current_.text.find('.') != std::string::npos) unexpected(what);
     std::string name = current_.text;
     checkShortString(name, current_);
     advance();
@@ -352,12 +348,10 @@ class FormParser {
     if (value >= std::numeric_limits<std::int8_t>::min() && value <= std::numeric_limits<std::int8_t>::max()) {
       out_.u8(vaInt8);
       out_.u8(static_cast<std::uint8_t>(value));
-    } else if (value >= std::numeric_limits<std::int16_t>::min() &&
-               value <= std::numeric_limits<std::int16_t>::max()) {
+    } else if (value >= std::numeric_limits<std::int16_t>::min() && value <= std::numeric_limits<std::int16_t>::max()) {
       out_.u8(vaInt16);
       out_.u16(static_cast<std::uint16_t>(value));
-    } else if (value >= std::numeric_limits<std::int32_t>::min() &&
-               value <= std::numeric_limits<std::int32_t>::max()) {
+    } else if (value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max()) {
       out_.u8(vaInt32);
       out_.u32(static_cast<std::uint32_t>(value));
     } else {

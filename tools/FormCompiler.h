@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "ToolSupport.h"
+#include "tools/ToolSupport.h"
 
 // Input is taken as raw 8-bit bytes. Throws SourceError pointing at the offending text.
 Bytes compileFormDescription(std::string_view text);

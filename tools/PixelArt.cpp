@@ -1,5 +1,5 @@
 // Parser of the pixel-art text and writers of the bitmap and icon files.
-#include "PixelArt.h"
+#include "tools/PixelArt.h"
 
 #include <array>
 #include <charconv>
@@ -71,8 +71,7 @@ class PixelArtParser {
     if (section_ == Section::Header) fail(lastLine_, 1, "missing 'palette' section");
     if (section_ == Section::Palette) fail(lastLine_, 1, "missing 'pixels' section");
     if (rows_ != art_.height)
-      fail(lastLine_, 1,
-           "expected " + std::to_string(art_.height) + " pixel rows, found " + std::to_string(rows_));
+      fail(lastLine_, 1, "expected " + std::to_string(art_.height) + " pixel rows, found " + std::to_string(rows_));
     return std::move(art_);
   }
 
@@ -146,7 +145,8 @@ class PixelArtParser {
     auto key = static_cast<unsigned char>(words[0][0]);
     if (key < 0x21 || key > 0x7E) fail(line.number, line.firstColumn, "palette character must be printable");
     PaletteEntry& entry = palette_[key];
-    if (entry.defined) fail(line.number, line.firstColumn, "palette character '" + std::string(words[0]) + "' given twice");
+    if (entry.defined)
+      fail(line.number, line.firstColumn, "palette character '" + std::string(words[0]) + "' given twice");
     int valueColumn = line.firstColumn + static_cast<int>(words[1].data() - line.text.data());
     if (words[1] == "transparent") {
       if (target_ != PixelArtTarget::Icon) fail(line.number, valueColumn, "transparent colours are for icons only");
@@ -158,7 +158,8 @@ class PixelArtParser {
     std::size_t capacity = std::size_t{1} << art_.bitsPerPixel;
     if (art_.colourTable.size() == capacity)
       fail(line.number, line.firstColumn,
-           "too many colours for " + std::to_string(art_.bitsPerPixel) + " bits (at most " + std::to_string(capacity) + ")");
+           "too many colours for " + std::to_string(art_.bitsPerPixel) + " bits (at most " + std::to_string(capacity) +
+               ")");
     entry = PaletteEntry{true, false, static_cast<std::uint8_t>(art_.colourTable.size())};
     art_.colourTable.push_back(*rgb);
   }
@@ -274,13 +275,13 @@ Bytes encodeIcon(const PixelArt& art) {
   std::uint32_t maskSize = rowStride(art.width, 1) * height;
   std::uint32_t imageBytes = kInfoHeaderSize + (4u << art.bitsPerPixel) + colourSize + maskSize;
   ByteWriter out;
-  out.u16(0);  // reserved
-  out.u16(1);  // icon, not cursor
-  out.u16(1);  // one image
+  out.u16(0);                                    // reserved
+  out.u16(1);                                    // icon, not cursor
+  out.u16(1);                                    // one image
   out.u8(static_cast<std::uint8_t>(art.width));  // 256 wraps to the 0 that stands for it
   out.u8(static_cast<std::uint8_t>(art.height));
   out.u8(art.bitsPerPixel == 4 ? 16 : 0);
-  out.u8(0);  // reserved
+  out.u8(0);   // reserved
   out.u16(1);  // planes
   out.u16(static_cast<std::uint16_t>(art.bitsPerPixel));
   out.u32(imageBytes);

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ToolSupport.h"
+#include "tools/ToolSupport.h"
 
 enum class PixelArtTarget { Bitmap, Icon };
 

@@ -1,5 +1,5 @@
 // File I/O and error reporting shared by the build-time tools.
-#include "ToolSupport.h"
+#include "tools/ToolSupport.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,7 +1,7 @@
 // formc: compiles a readable window description into its binary stream.
 #include <iostream>
 
-#include "FormCompiler.h"
+#include "tools/FormCompiler.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

@@ -2,7 +2,7 @@
 #include <iostream>
 #include <string>
 
-#include "PixelArt.h"
+#include "tools/PixelArt.h"
 
 int main(int argc, char** argv) {
   bool icon = argc == 4 && std::string(argv[1]) == "--icon";

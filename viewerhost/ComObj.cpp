@@ -1,12 +1,12 @@
 // COM start-up, the error mapping of failed COM calls, and early- and late-bound dispatch calls.
-#include "ComObj.h"
+#include "viewerhost/ComObj.h"
 
 #include <cstring>
 #include <utility>
 #include <memory>
 
-#include "Forms.h"
-#include "OleConstIds.h"
+#include "framework/Forms.h"
+#include "viewerhost/OleConstIds.h"
 
 namespace {
 
@@ -123,9 +123,9 @@ bool ComStarted() { return comStarted; }
 
 std::string OleErrorMessage(HRESULT code) {
   char* buffer = nullptr;
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                    FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                     nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
   std::string text;
   if (length && buffer) text = TrimTrailingBlanks(std::string(buffer, length));
   if (buffer) LocalFree(buffer);
@@ -222,7 +222,8 @@ void InvokeByDescriptor(IDispatch* dispatch, const TDispCallDescriptor& descript
     // IDispatch wants the last argument first.
     VARIANTARG& v = vars[count - 1 - i];
     std::memset(&v, 0, sizeof v);
-    const std::uint8_t type = i < descriptor.ArgTypes.size() ? descriptor.ArgTypes[i] : static_cast<std::uint8_t>(VT_EMPTY);
+    const std::uint8_t type =
+        i < descriptor.ArgTypes.size() ? descriptor.ArgTypes[i] : static_cast<std::uint8_t>(VT_EMPTY);
     if (type & kDispByRef) {
       v.vt = static_cast<VARTYPE>((type & ~kDispByRef) | VT_BYREF);
       v.byref = args[i].Ref;
@@ -353,8 +354,8 @@ void DispatchInvoke(const VARIANT& object, const std::string& member, const std:
   std::vector<LPOLESTR> namePtrs;
   for (auto& w : wideNames) namePtrs.push_back(w.data());
   std::vector<DISPID> ids(namePtrs.size(), DISPID_UNKNOWN);
-  HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, namePtrs.data(), static_cast<UINT>(namePtrs.size()),
-                                       GetThreadLocale(), ids.data());
+  HRESULT hr = dispatch->GetIDsOfNames(IID_NULL, namePtrs.data(), static_cast<UINT>(namePtrs.size()), GetThreadLocale(),
+                                       ids.data());
   if (hr == DISP_E_UNKNOWNNAME) throw EOleError(ResFmt(SNoMethod, member.c_str()));
   OleCheck(hr);
 
@@ -383,7 +384,8 @@ void DispatchInvoke(const VARIANT& object, const std::string& member, const std:
   std::vector<DISPID> named = NamedDispIds(ids.data() + 1, ids.size() - 1, put);
   WORD flags = callType;
   if (put) {
-    if (count > 0 && !args[count - 1].IsAnsi && args[count - 1].Value.vt == VT_DISPATCH) flags = DISPATCH_PROPERTYPUTREF;
+    if (count > 0 && !args[count - 1].IsAnsi && args[count - 1].Value.vt == VT_DISPATCH)
+      flags = DISPATCH_PROPERTYPUTREF;
   } else if (callType == dcMethod && count == 0 && result) {
     flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
   }

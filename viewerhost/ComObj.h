@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "SysUtils.h"
+#include "framework/SysUtils.h"
 
 class EOleError : public Exception {
  public:
@@ -120,7 +120,9 @@ struct TDispArg {
   static TDispArg Of64(std::uint64_t value);
   static TDispArg OfDouble(double value);
   static TDispArg OfVariant(const VARIANT& value);
-  static TDispArg OfBstr(BSTR value) { return Of32(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(value))); }
+  static TDispArg OfBstr(BSTR value) {
+    return Of32(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(value)));
+  }
 };
 
 // The early-bound call. `result` points at the caller's storage for the descriptor's result

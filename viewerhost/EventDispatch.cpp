@@ -1,12 +1,12 @@
 // The control's events: the sink that receives them, the reading of their arguments, and the
 // keys that handlers change written back into the control's own arguments.
-#include "OleCtrls.h"
+#include "viewerhost/OleCtrls.h"
 
 #include <olectl.h>
 
 #include <cstring>
 
-#include "Forms.h"
+#include "framework/Forms.h"
 
 STDMETHODIMP TEventDispatch::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
@@ -19,7 +19,6 @@ STDMETHODIMP TEventDispatch::QueryInterface(REFIID iid, void** out) {
   *out = nullptr;
   return E_NOINTERFACE;
 }
-
 
 STDMETHODIMP TEventDispatch::GetTypeInfoCount(UINT* count) {
   if (count) *count = 0;
@@ -46,18 +45,14 @@ STDMETHODIMP TEventDispatch::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p
   if (object) object->AddRef();
   std::weak_ptr<char> hostAlive = control->AliveToken();
   try {
-    if (id >= DISPID_MOUSEUP && id <= DISPID_CLICK)
-      control->DispatchStandardEvent(id, params);
-    else
-      control->DispatchControlEvent(id, params);
+    if (id >= DISPID_MOUSEUP && id <= DISPID_CLICK) control->DispatchStandardEvent(id, params);
+    else control->DispatchControlEvent(id, params);
   } catch (...) {
     HandleWindowException();
   }
   if (object) {
-    if (hostAlive.expired())
-      ReleaseAfterCall(object);
-    else
-      object->Release();
+    if (hostAlive.expired()) ReleaseAfterCall(object);
+    else object->Release();
   }
   Release();
   return S_OK;

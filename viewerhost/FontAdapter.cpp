@@ -1,11 +1,11 @@
 // The font adapter: one OLE font per framework font, connected to it so that a change on either
 // side is copied to the other.
-#include "FontAdapter.h"
+#include "viewerhost/FontAdapter.h"
 
 #include <cmath>
 
-#include "ComObj.h"
-#include "OleCtrls.h"
+#include "viewerhost/ComObj.h"
+#include "viewerhost/OleCtrls.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
-#include "Graphics.h"
+#include "framework/Graphics.h"
 
 class TFontAdapter final : public IPropertyNotifySink {
  public:

@@ -1,6 +1,6 @@
 // The embedded control site: construction, completion, in-place activation, sizing, property
 // access, the site interfaces' answers and the ordered teardown.
-#include "OleCtrls.h"
+#include "viewerhost/OleCtrls.h"
 
 #include <olectl.h>
 
@@ -8,10 +8,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "FontAdapter.h"
-#include "Forms.h"
-#include "OleConstIds.h"
-#include "Streaming.h"
+#include "viewerhost/FontAdapter.h"
+#include "framework/Forms.h"
+#include "viewerhost/OleConstIds.h"
+#include "framework/Streaming.h"
 
 namespace {
 
@@ -39,13 +39,15 @@ HRESULT Guarded(F&& body) {
 // ---- The sinks
 
 template <class Interface>
-STDMETHODIMP_(ULONG) TDetachableSink<Interface>::AddRef() {
+STDMETHODIMP_(ULONG)
+TDetachableSink<Interface>::AddRef() {
   ++refs_;
   return control_ ? control_->AddRef() : refs_;
 }
 
 template <class Interface>
-STDMETHODIMP_(ULONG) TDetachableSink<Interface>::Release() {
+STDMETHODIMP_(ULONG)
+TDetachableSink<Interface>::Release() {
   const ULONG hostCount = control_ ? control_->Release() : 0;
   const ULONG left = --refs_;
   if (left == 0) delete this;
@@ -120,8 +122,8 @@ TOleControl::TOleControl(TComponent* owner, TControlDescriptor& descriptor) : TW
 }
 
 void TOleControl::CreateControlObject() {
-  OleCheck(CoCreateInstance(descriptor_->ClassId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                            IID_IOleObject, controlObject_.PutVoid()));
+  OleCheck(CoCreateInstance(descriptor_->ClassId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IOleObject,
+                            controlObject_.PutVoid()));
 }
 
 void TOleControl::BeforeDestruction() {
@@ -475,7 +477,11 @@ void TOleControl::SetBounds(int left, int top, int width, int height) {
 
 void TOleControl::WndProc(TMessage& m) {
   if (m.Msg >= kFirstAcceleratorMsg && m.Msg <= kLastAcceleratorMsg && inPlaceActiveObject_) {
-    MSG msg{Handle(), m.Msg - CN_BASE, m.WParam, m.LParam, static_cast<DWORD>(GetMessageTime()),
+    MSG msg{Handle(),
+            m.Msg - CN_BASE,
+            m.WParam,
+            m.LParam,
+            static_cast<DWORD>(GetMessageTime()),
             POINT{0x115DE1F1, 0x115DE1F1}};
     if (inPlaceActiveObject_->TranslateAccelerator(&msg) == S_OK) {
       m.Result = 1;
@@ -732,20 +738,15 @@ STDMETHODIMP TOleControl::QueryInterface(REFIID iid, void** out) {
   *out = nullptr;
   if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISimpleFrameSite))
     *out = static_cast<ISimpleFrameSite*>(this);
-  else if (IsEqualIID(iid, IID_IPropertyNotifySink))
-    *out = static_cast<IPropertyNotifySink*>(this);
-  else if (IsEqualIID(iid, IID_IDispatch))
-    *out = static_cast<IDispatch*>(this);
+  else if (IsEqualIID(iid, IID_IPropertyNotifySink)) *out = static_cast<IPropertyNotifySink*>(this);
+  else if (IsEqualIID(iid, IID_IDispatch)) *out = static_cast<IDispatch*>(this);
   else if (IsEqualIID(iid, IID_IOleInPlaceFrame) || IsEqualIID(iid, IID_IOleInPlaceUIWindow))
     *out = static_cast<IOleInPlaceFrame*>(this);
   else if (IsEqualIID(iid, IID_IOleInPlaceSite) || IsEqualIID(iid, IID_IOleWindow))
     *out = static_cast<IOleInPlaceSite*>(this);
-  else if (IsEqualIID(iid, IID_IOleControlSite))
-    *out = static_cast<IOleControlSite*>(this);
-  else if (IsEqualIID(iid, IID_IOleClientSite))
-    *out = static_cast<IOleClientSite*>(this);
-  else
-    return E_NOINTERFACE;
+  else if (IsEqualIID(iid, IID_IOleControlSite)) *out = static_cast<IOleControlSite*>(this);
+  else if (IsEqualIID(iid, IID_IOleClientSite)) *out = static_cast<IOleClientSite*>(this);
+  else return E_NOINTERFACE;
   AddRef();
   return S_OK;
 }
@@ -825,8 +826,7 @@ STDMETHODIMP TOleControl::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 
 STDMETHODIMP TOleControl::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
 
-STDMETHODIMP TOleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                                 UINT*) {
+STDMETHODIMP TOleControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) {
   if (!(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
   auto setBool = [result](bool value) {
     VariantInit(result);

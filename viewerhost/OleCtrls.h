@@ -18,9 +18,9 @@
 #include <memory>
 #include <vector>
 
-#include "ComObj.h"
-#include "Controls.h"
-#include "Pictures.h"
+#include "viewerhost/ComObj.h"
+#include "framework/Controls.h"
+#include "framework/Pictures.h"
 
 struct TControlDescriptor {
   GUID ClassId;
@@ -270,8 +270,8 @@ class TOleControl : public TWinControl,
   STDMETHODIMP CanInPlaceActivate() override;
   STDMETHODIMP OnInPlaceActivate() override;
   STDMETHODIMP OnUIActivate() override;
-  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
-                                LPRECT clip, LPOLEINPLACEFRAMEINFO frameInfo) override;
+  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position, LPRECT clip,
+                                LPOLEINPLACEFRAMEINFO frameInfo) override;
   STDMETHODIMP Scroll(SIZE extent) override;
   STDMETHODIMP OnUIDeactivate(BOOL undoable) override;
   STDMETHODIMP OnInPlaceDeactivate() override;

@@ -1,7 +1,7 @@
 // The PDF viewer wrapper: one constant descriptor for all instances and the cached _DPdf.
-#include "PdfLib_TLB.h"
+#include "viewerhost/PdfLib_TLB.h"
 
-#include "Streaming.h"
+#include "framework/Streaming.h"
 
 namespace {
 

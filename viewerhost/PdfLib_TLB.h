@@ -4,7 +4,7 @@
 //   TPdf   the wrapper (the viewer window's Pdf1)
 #pragma once
 
-#include "OleCtrls.h"
+#include "viewerhost/OleCtrls.h"
 
 // {CA8A9780-280D-11CF-A24D-444553540000}
 inline constexpr CLSID CLASS_Pdf = {0xCA8A9780, 0x280D, 0x11CF, {0xA2, 0x4D, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};

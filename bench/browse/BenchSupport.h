@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "DirectoryListBox.h"
-#include "FileListBox.h"
-#include "Forms.h"
-#include "SysUtils.h"
+#include "browse/DirectoryListBox.h"
+#include "browse/FileListBox.h"
+#include "framework/Forms.h"
+#include "framework/SysUtils.h"
 
 namespace bench {
 

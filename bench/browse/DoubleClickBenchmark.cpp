@@ -8,9 +8,9 @@
 // Usage: browse_dblclick_bench [pdf files] [other files]
 #include <cstdlib>
 
-#include "BenchSupport.h"
-#include "ProgramClasses.h"
-#include "Unit2.h"
+#include "bench/browse/BenchSupport.h"
+#include "app/ProgramClasses.h"
+#include "app/Unit2.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "BenchSupport.h"
+#include "bench/browse/BenchSupport.h"
 
 namespace {
 
@@ -45,7 +45,8 @@ Stages TimedStages(TDirectoryListBox* list, const std::string& dir) {
   start = bench::Seconds();
   std::vector<TListLine> sorted;
   sorted.reserve(names.size());
-  for (int i : CaseInsensitiveOrder(names, LOCALE_USER_DEFAULT)) sorted.push_back(std::move(names[static_cast<std::size_t>(i)]));
+  for (int i : CaseInsensitiveOrder(names, LOCALE_USER_DEFAULT))
+    sorted.push_back(std::move(names[static_cast<std::size_t>(i)]));
   stages.order = bench::Seconds() - start;
   list->Items().BeginUpdate();
   list->Items().Clear();
@@ -97,7 +98,8 @@ int main(int argc, char** argv) {
   Stages stages = TimedStages(list, dir);
   for (int run = 1; run < 5; ++run) {
     Stages next = TimedStages(list, dir);
-    stages = {std::min(stages.read, next.read), std::min(stages.order, next.order), std::min(stages.insert, next.insert)};
+    stages = {std::min(stages.read, next.read), std::min(stages.order, next.order),
+              std::min(stages.insert, next.insert)};
   }
   std::printf("%14s %12s %10s %10s %10s %8s %10s %8s %8s %8s\n", "subdirectories", "enumerate s", "1-by-1 s", "enter s",
               "1by1/ref", "new/ref", "again s", "read s", "order s", "insert s");

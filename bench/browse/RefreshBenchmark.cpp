@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "BenchSupport.h"
+#include "bench/browse/BenchSupport.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "RunningProgram.h"
-#include "WindowTesting.h"
+#include "tests/app/RunningProgram.h"
+#include "tests/support/WindowTesting.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ class InkCounter {
     info.bmiHeader = {sizeof info.bmiHeader, client_.right, -client_.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     screen_ = GetDC(nullptr);
     memory_ = CreateCompatibleDC(screen_);
-    bitmap_ = CreateDIBSection(screen_, &info, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits_), nullptr, 0);
+    bitmap_ = CreateDIBSection(screen_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
     old_ = SelectObject(memory_, bitmap_);
   }
   ~InkCounter() {
@@ -61,25 +61,30 @@ class InkCounter {
   HDC screen_, memory_;
   HBITMAP bitmap_;
   HGDIOBJ old_;
-  unsigned *bits_ = nullptr;
+  unsigned* bits_ = nullptr;
 };
 
 struct Program {
   RunningProgram program;
   HWND files = nullptr, view = nullptr;
-  explicit Program(const std::string &folder) : program(-1, folder) {
+  explicit Program(const std::string& folder) : program(-1, folder) {
     HWND explorer = program.Window("TForm2"), viewer = program.Window("TForm1");
     if (!explorer || !viewer) return;
-    PumpUntil([&] { return (files = FindDescendant(explorer, "TFileListBox")) && (view = FindDescendant(viewer, "FolvanePdfView")); }, 20000);
+    PumpUntil(
+        [&] {
+          return (files = FindDescendant(explorer, "TFileListBox")) &&
+                 (view = FindDescendant(viewer, "FolvanePdfView"));
+        },
+        20000);
   }
-  void Click(const std::string &name) {
+  void Click(const std::string& name) {
     const POINT at = LineCentre(files, FindLine(files, name));
     SendMouseAt(at, MOUSEEVENTF_LEFTDOWN);
     SendMouseAt(at, MOUSEEVENTF_LEFTUP);
   }
   // The time from the click until the ink count stays at what it settles to; -1 if it never
   // comes. Ink counts are sampled as fast as the screen can be read.
-  double ClickUntilInk(const std::string &name, InkCounter &ink, int blank_ink) {
+  double ClickUntilInk(const std::string& name, InkCounter& ink, int blank_ink) {
     std::vector<std::pair<double, int>> samples;
     const double start = Now();
     Click(name);
@@ -95,7 +100,7 @@ struct Program {
     }
     if (last - blank_ink < 200) return -1;
     const int wanted = blank_ink + (last - blank_ink) * 9 / 10;
-    for (const auto &[t, n] : samples) {
+    for (const auto& [t, n] : samples) {
       if (n >= wanted) return t - start;
     }
     return -1;
@@ -104,7 +109,7 @@ struct Program {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (argc < 4) {
     std::fprintf(stderr, "usage: pdfcontrol_click_bench <folder> <blank.pdf> <doc.pdf>...\n");
     return 2;
@@ -120,12 +125,14 @@ int main(int argc, char **argv) {
   const std::string blank = argv[2];
   auto settle = [&] {
     int last = -1;
-    PumpUntil([&] {
-      const int n = ink.Count();
-      const bool same = n == last;
-      last = n;
-      return same;
-    }, 60000);
+    PumpUntil(
+        [&] {
+          const int n = ink.Count();
+          const bool same = n == last;
+          last = n;
+          return same;
+        },
+        60000);
     return last;
   };
   // Unmeasured: the worker up, each document read once from the disk.

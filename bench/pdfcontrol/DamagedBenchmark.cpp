@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "DamagedCopies.h"
-#include "TestHost.h"
+#include "tests/pdfcontrol/DamagedCopies.h"
+#include "tests/pdfcontrol/TestHost.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
   return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-bool Write(const std::wstring &path, const std::string &bytes) {
+bool Write(const std::wstring& path, const std::string& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
@@ -31,7 +31,7 @@ bool Write(const std::wstring &path, const std::string &bytes) {
   return ok;
 }
 
-std::string Stem(const std::wstring &path) {
+std::string Stem(const std::wstring& path) {
   std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
   name = name.substr(0, name.find(L'.'));
   return std::string(name.begin(), name.end());
@@ -39,9 +39,10 @@ std::string Stem(const std::wstring &path) {
 
 }  // namespace
 
-int wmain(int argc, wchar_t **argv) {
+int wmain(int argc, wchar_t** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: pdfcontrol_damaged_bench <folder> <copies per document> <document>... (Windows paths)\n");
+    std::fprintf(stderr,
+                 "usage: pdfcontrol_damaged_bench <folder> <copies per document> <document>... (Windows paths)\n");
     return 2;
   }
   const std::wstring folder = std::wstring(argv[1]) + L"\\";
@@ -53,7 +54,7 @@ int wmain(int argc, wchar_t **argv) {
       std::fprintf(stderr, "cannot read %ls\n", argv[d]);
       return 1;
     }
-    for (const testhost::DamagedCopy &copy : testhost::DamagedCopies(source, Stem(argv[d]), per_document, 29 + d)) {
+    for (const testhost::DamagedCopy& copy : testhost::DamagedCopies(source, Stem(argv[d]), per_document, 29 + d)) {
       const std::wstring path = folder + std::wstring(copy.name.begin(), copy.name.end());
       if (!Write(path, copy.bytes)) return 1;
       paths.push_back(path);
@@ -68,7 +69,7 @@ int wmain(int argc, wchar_t **argv) {
   testhost::OpenDocument(control.dispatch, argv[3]);
   testhost::WaitUntilShown(control.dispatch);
   std::vector<DWORD> worker = testhost::WorkerProcesses();
-  for (const std::wstring &path : paths) {
+  for (const std::wstring& path : paths) {
     LARGE_INTEGER start, answered, painted;
     QueryPerformanceCounter(&start);
     const bool opened = testhost::OpenDocument(control.dispatch, path);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "TestHost.h"
+#include "tests/pdfcontrol/TestHost.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
   return 1000.0 * double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
 }
 
-bool Find(IDispatch *control, const std::wstring &text) {
+bool Find(IDispatch* control, const std::wstring& text) {
   VARIANT arguments[2];  // last argument first
   arguments[0].vt = VT_BOOL;
   arguments[0].boolVal = VARIANT_TRUE;
@@ -37,7 +37,7 @@ bool Find(IDispatch *control, const std::wstring &text) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (argc != 3 && argc != 4) {
     std::fprintf(stderr, "usage: pdfcontrol_find_bench <file.pdf> <text on its last page only> [runs]\n");
     return 2;

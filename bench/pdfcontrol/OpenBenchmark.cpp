@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "TestHost.h"
+#include "tests/pdfcontrol/TestHost.h"
 
 namespace {
 

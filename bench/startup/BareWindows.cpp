@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #ifdef FOLVANE_BARE_WITH_CONTROL
-#include "TestHost.h"
+#include "tests/pdfcontrol/TestHost.h"
 #endif
 
 namespace {
@@ -19,7 +19,7 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  const char *const classes[] = {"BareWindow1", "BareWindow2", "BareWindow3"};
+  const char* const classes[] = {"BareWindow1", "BareWindow2", "BareWindow3"};
   const RECT places[] = {{12, 0, 639, 600}, {639, 0, 833, 600}, {300, 300, 500, 400}};
 #ifdef FOLVANE_BARE_WITH_CONTROL
   CoInitialize(nullptr);
@@ -33,7 +33,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = classes[i];
     RegisterClassA(&wc);
-    const RECT &r = places[i];
+    const RECT& r = places[i];
     windows[i] = CreateWindowExA(0, classes[i], classes[i], WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, r.left, r.top,
                                  r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, nullptr);
   }

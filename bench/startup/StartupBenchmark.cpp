@@ -15,27 +15,27 @@ namespace {
 
 struct Wanted {
   DWORD pid;
-  const std::vector<std::string> *classes;
+  const std::vector<std::string>* classes;
   size_t visible;
 };
 
 BOOL CALLBACK CountVisible(HWND window, LPARAM data) {
-  auto *wanted = reinterpret_cast<Wanted *>(data);
+  auto* wanted = reinterpret_cast<Wanted*>(data);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   if (pid != wanted->pid || !IsWindowVisible(window)) return TRUE;
   char name[64] = {};
   GetClassNameA(window, name, sizeof name);
-  for (const std::string &cls : *wanted->classes) {
+  for (const std::string& cls : *wanted->classes) {
     if (cls == name) ++wanted->visible;
   }
   return TRUE;
 }
 
-std::vector<std::string> Split(const char *text) {
+std::vector<std::string> Split(const char* text) {
   std::vector<std::string> out;
   std::string part;
-  for (const char *p = text;; ++p) {
+  for (const char* p = text;; ++p) {
     if (*p == ',' || *p == 0) {
       if (!part.empty()) out.push_back(part);
       part.clear();
@@ -48,7 +48,7 @@ std::vector<std::string> Split(const char *text) {
 }
 
 // Milliseconds until all windows are visible, or -1.
-double StartOnce(const std::string &exe, const std::vector<std::string> &classes) {
+double StartOnce(const std::string& exe, const std::vector<std::string>& classes) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
@@ -72,7 +72,8 @@ double StartOnce(const std::string &exe, const std::vector<std::string> &classes
     if (elapsed > 60000 || WaitForSingleObject(info.hProcess, 1) == WAIT_OBJECT_0) break;
   }
   // A trace of start-up (bench/timeline.sh) also wants what follows: the first paint, the loop.
-  if (const char *linger = std::getenv("FOLVANE_STARTUP_LINGER_MS")) WaitForSingleObject(info.hProcess, std::atoi(linger));
+  if (const char* linger = std::getenv("FOLVANE_STARTUP_LINGER_MS"))
+    WaitForSingleObject(info.hProcess, std::atoi(linger));
   TerminateProcess(info.hProcess, 0);
   WaitForSingleObject(info.hProcess, 10000);
   CloseHandle(info.hProcess);
@@ -82,7 +83,7 @@ double StartOnce(const std::string &exe, const std::vector<std::string> &classes
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   if (argc < 4 || (argc - 2) % 2 != 0) {
     std::fprintf(stderr, "usage: startup_bench <runs> <exe> <class,...> [<exe> <class,...>]...\n");
     return 2;
@@ -99,13 +100,13 @@ int main(int argc, char **argv) {
   std::vector<Program> programs;
   for (int i = 2; i + 1 < argc; i += 2) programs.push_back({argv[i], Split(argv[i + 1]), {}});
   // One start of each first, unmeasured: files in the cache, the server's tables filled.
-  for (Program &p : programs) StartOnce(p.exe, p.classes);
+  for (Program& p : programs) StartOnce(p.exe, p.classes);
   // In turn, so that a change in the machine's load falls on all alike.
   for (int run = 0; run < runs; ++run) {
-    for (Program &p : programs) p.times.push_back(StartOnce(p.exe, p.classes));
+    for (Program& p : programs) p.times.push_back(StartOnce(p.exe, p.classes));
   }
   int failures = 0;
-  for (Program &p : programs) {
+  for (Program& p : programs) {
     std::sort(p.times.begin(), p.times.end());
     if (p.times.front() < 0) ++failures;
     std::printf("%s %.1f %.1f %d\n", p.exe.c_str(), p.times[p.times.size() / 2], p.times.front(), runs);

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "Folvane1.h"
-#include "Forms.h"
-#include "ProgramClasses.h"
-#include "RunningProgram.h"
-#include "Unit2.h"
-#include "WindowTesting.h"
+#include "app/Folvane1.h"
+#include "framework/Forms.h"
+#include "app/ProgramClasses.h"
+#include "tests/app/RunningProgram.h"
+#include "app/Unit2.h"
+#include "tests/support/WindowTesting.h"
 
 #include <utility>
 
@@ -161,12 +161,11 @@ class RegionalSettings {
     EXPECT_TRUE(SetLocaleInfoA(LOCALE_USER_DEFAULT, item, value)) << item;
   }
   ~RegionalSettings() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) SetLocaleInfoA(LOCALE_USER_DEFAULT, it->first, it->second.c_str());
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+      SetLocaleInfoA(LOCALE_USER_DEFAULT, it->first, it->second.c_str());
     Announce();
   }
-  static void Announce() {
-    SendMessageA(Application->Handle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("intl"));
-  }
+  static void Announce() { SendMessageA(Application->Handle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("intl")); }
 
  private:
   std::vector<std::pair<LCTYPE, std::string>> saved_;

@@ -13,10 +13,10 @@
 #include <typeinfo>
 #include <vector>
 
-#include "ComObj.h"
-#include "Forms.h"
-#include "ProgramClasses.h"
-#include "Streaming.h"
+#include "viewerhost/ComObj.h"
+#include "framework/Forms.h"
+#include "app/ProgramClasses.h"
+#include "framework/Streaming.h"
 
 namespace {
 
@@ -52,7 +52,8 @@ std::vector<std::uint8_t> Damage(std::vector<std::uint8_t> bytes, std::mt19937& 
       bytes.resize(pick(bytes.size()));
       break;
     case 1:
-      for (std::size_t i = 0, n = 1 + pick(4); i < n; ++i) bytes[pick(bytes.size())] ^= static_cast<std::uint8_t>(1u << pick(8));
+      for (std::size_t i = 0, n = 1 + pick(4); i < n; ++i)
+        bytes[pick(bytes.size())] ^= static_cast<std::uint8_t>(1u << pick(8));
       break;
     case 2:
       bytes[pick(bytes.size())] = pick(2) ? 0xFF : 0x00;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "RunningProgram.h"
-#include "WindowTesting.h"
+#include "tests/app/RunningProgram.h"
+#include "tests/support/WindowTesting.h"
 
 namespace {
 
@@ -33,8 +33,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 // Sets a file's last change to a local time, converted with the offset in force now.
-void SetLastChange(const std::string& path, WORD year, WORD month, WORD day, WORD hour, WORD minute,
-                   WORD second) {
+void SetLastChange(const std::string& path, WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
   SYSTEMTIME local{year, month, 0, day, hour, minute, second, 0};
   FILETIME localTime, utc;
   ASSERT_TRUE(SystemTimeToFileTime(&local, &localTime));
@@ -158,8 +157,8 @@ class FileSelection : public ::testing::Test {
     POINT at{};
     GetCursorPos(&at);
     int selected = static_cast<int>(SendMessageA(files_, LB_GETCURSEL, 0, 0));
-    ASSERT_EQ(selected, line) << "clicked at " << centre.x << "," << centre.y << ", pointer at " << at.x << ","
-                              << at.y << ", selected " << ListLine(files_, selected);
+    ASSERT_EQ(selected, line) << "clicked at " << centre.x << "," << centre.y << ", pointer at " << at.x << "," << at.y
+                              << ", selected " << ListLine(files_, selected);
   }
   // The four written panels once they show `name` (they are redrawn at the next paint).
   std::vector<std::string> PanelsAfter(const std::string& name) {
@@ -174,8 +173,7 @@ class FileSelection : public ::testing::Test {
   static std::string Size(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
-    return std::to_string((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) +
-           " bytes";
+    return std::to_string((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) + " bytes";
   }
 
   static inline std::string folder_;

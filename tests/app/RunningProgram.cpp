@@ -1,8 +1,8 @@
-#include "RunningProgram.h"
+#include "tests/app/RunningProgram.h"
 
 #include <vector>
 
-#include "WindowTesting.h"
+#include "tests/support/WindowTesting.h"
 
 std::string WindowsPath(std::string path) {
   for (char& c : path)

@@ -12,7 +12,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ReadStatusHook(int code, WPARA
   if (code == HC_ACTION && removal == PM_REMOVE && m->message == ask) {
     char text[1024] = {};
     int length = LOWORD(SendMessageA(m->hwnd, SB_GETTEXTLENGTHA, m->wParam, 0));
-    if (length < static_cast<int>(sizeof text)) SendMessageA(m->hwnd, SB_GETTEXTA, m->wParam, reinterpret_cast<LPARAM>(text));
+    if (length < static_cast<int>(sizeof text))
+      SendMessageA(m->hwnd, SB_GETTEXTA, m->wParam, reinterpret_cast<LPARAM>(text));
     COPYDATASTRUCT copy{static_cast<ULONG_PTR>(m->wParam), static_cast<DWORD>(lstrlenA(text) + 1), text};
     SendMessageA(reinterpret_cast<HWND>(m->lParam), WM_COPYDATA, reinterpret_cast<WPARAM>(m->hwnd),
                  reinterpret_cast<LPARAM>(&copy));

@@ -10,13 +10,13 @@
 #include <algorithm>
 #include <vector>
 
-#include "DirectoryListBox.h"
-#include "DriveComboBox.h"
-#include "FileListBox.h"
-#include "Forms.h"
-#include "SysUtils.h"
-#include "TempTree.h"
-#include "WindowTesting.h"
+#include "browse/DirectoryListBox.h"
+#include "browse/DriveComboBox.h"
+#include "browse/FileListBox.h"
+#include "framework/Forms.h"
+#include "framework/SysUtils.h"
+#include "tests/browse/TempTree.h"
+#include "tests/support/WindowTesting.h"
 
 namespace {
 
@@ -82,8 +82,8 @@ TEST_F(Browsing, PathOfEveryKindOfLine) {
     int index;
     const char* path;
   };
-  for (const Case& c : {Case{0, "E:\\"}, Case{1, "E:\\Tools"}, Case{2, "E:\\Tools\\Data"}, Case{3, "E:\\Tools\\Data\\new"},
-                        Case{5, "E:\\Tools\\Data\\Sub"}, Case{6, ""}, Case{60, ""}})
+  for (const Case& c : {Case{0, "E:\\"}, Case{1, "E:\\Tools"}, Case{2, "E:\\Tools\\Data"},
+                        Case{3, "E:\\Tools\\Data\\new"}, Case{5, "E:\\Tools\\Data\\Sub"}, Case{6, ""}, Case{60, ""}})
     EXPECT_EQ(list->PathOfItem(c.index), c.path) << c.index;
   try {
     list->PathOfItem(-1);
@@ -385,9 +385,10 @@ TEST_F(Browsing, ChoosingADriveMovesBothListsToItsCurrentDirectory) {
   // Opening a directory line moves both lists.
   chain.dirs->SetDirectory("E:\\Tools\\Data");
   EXPECT_TRUE(SameFileName(chain.files->Directory(), "E:\\Tools\\Data")) << chain.files->Directory();
-  EXPECT_EQ(chain.label->Caption(), ShortenPath(chain.dirs->Directory(),
-                                                [&](const std::string& t) { return chain.label->TextWidth(t); },
-                                                chain.dirs->Width()));
+  EXPECT_EQ(chain.label->Caption(),
+            ShortenPath(
+                chain.dirs->Directory(), [&](const std::string& t) { return chain.label->TextWidth(t); },
+                chain.dirs->Width()));
   // A user's double click: down and up, then the double click and up.
   HWND dirsWindow = chain.dirs->Handle();
   LPARAM onNew = MAKELPARAM(5, 3 * chain.dirs->ItemHeight() + 2);

@@ -5,10 +5,10 @@
 
 #include <vector>
 
-#include "DirectoryListBox.h"
-#include "FileCtrl.h"
-#include "Forms.h"
-#include "TempTree.h"
+#include "browse/DirectoryListBox.h"
+#include "browse/FileCtrl.h"
+#include "framework/Forms.h"
+#include "tests/browse/TempTree.h"
 
 namespace {
 
@@ -46,7 +46,8 @@ TEST_F(CodePage932, PathHelpersStepOverSecondBytes) {
     std::string shortened = ShortenPath(path, width, room);
     if (steps.empty() || steps.back() != shortened) steps.push_back(shortened);
   }
-  EXPECT_EQ(steps, (std::vector<std::string>{path, "C:\\...\\" + kSo + "\\x.pdf", "C:\\...\\x.pdf", "...\\x.pdf", "x.pdf"}));
+  EXPECT_EQ(steps,
+            (std::vector<std::string>{path, "C:\\...\\" + kSo + "\\x.pdf", "C:\\...\\x.pdf", "...\\x.pdf", "x.pdf"}));
 }
 
 TEST_F(CodePage932, ANameEndingInASecondByteLikeABracketIsNoDirectoryLine) {

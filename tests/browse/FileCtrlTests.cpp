@@ -4,11 +4,11 @@
 
 #include <vector>
 
-#include "FileCtrl.h"
-#include "FileListBox.h"
-#include "Forms.h"
-#include "SysUtils.h"
-#include "TempTree.h"
+#include "browse/FileCtrl.h"
+#include "browse/FileListBox.h"
+#include "framework/Forms.h"
+#include "framework/SysUtils.h"
+#include "tests/browse/TempTree.h"
 
 namespace {
 
@@ -34,8 +34,9 @@ TEST(PathText, JoinPathNeverDoublesTheSeparator) {
     const char* name;
     const char* joined;
   };
-  for (const Case& c : {Case{"C:\\", "a.pdf", "C:\\a.pdf"}, Case{"C:\\docs", "a.pdf", "C:\\docs\\a.pdf"},
-                        Case{"\\\\srv\\share", "a.pdf", "\\\\srv\\share\\a.pdf"}, Case{"C:\\docs\\", "[old]", "C:\\docs\\[old]"}})
+  for (const Case& c :
+       {Case{"C:\\", "a.pdf", "C:\\a.pdf"}, Case{"C:\\docs", "a.pdf", "C:\\docs\\a.pdf"},
+        Case{"\\\\srv\\share", "a.pdf", "\\\\srv\\share\\a.pdf"}, Case{"C:\\docs\\", "[old]", "C:\\docs\\[old]"}})
     EXPECT_EQ(JoinPath(c.directory, c.name), c.joined) << c.directory;
 }
 
@@ -89,7 +90,8 @@ TEST(PathText, PathDepthCountsBackslashes) {
     const char* path;
     int depth;
   };
-  for (const Case& c : {Case{"C:\\", 1}, Case{"C:\\a", 1}, Case{"C:\\a\\b", 2}, Case{"\\\\srv\\share\\a", 4}, Case{"", 0}})
+  for (const Case& c :
+       {Case{"C:\\", 1}, Case{"C:\\a", 1}, Case{"C:\\a\\b", 2}, Case{"\\\\srv\\share\\a", 4}, Case{"", 0}})
     EXPECT_EQ(PathDepth(c.path), c.depth) << c.path;
 }
 
@@ -223,9 +225,16 @@ TEST(CodePages, ANameIsExactOnlyWhenTheCodePageHoldsEveryCharacter) {
     const char* exact;  // null: not exact
   } cases[] = {
       {1252, L"a.pdf", "a.pdf"},
-      {1252, L"\x0105" L"b.pdf", nullptr},  // would become "ab.pdf"
+      {1252,
+       L"\x0105"
+       L"b.pdf",
+       nullptr},  // would become "ab.pdf"
       {1252, L"\x4E2D.pdf", nullptr},
-      {CP_UTF8, L"\x0105" L"b.pdf", "\xC4\x85" "b.pdf"},
+      {CP_UTF8,
+       L"\x0105"
+       L"b.pdf",
+       "\xC4\x85"
+       "b.pdf"},
       {CP_UTF8, L"\xD83D\xDCC4.pdf", "\xF0\x9F\x93\x84.pdf"},
       {CP_UTF8, L"\xD83D.pdf", nullptr},  // a lone surrogate
       {CP_UTF8, L"x\xDCC4", nullptr},
@@ -289,14 +298,11 @@ TEST_F(SplitPath, ExamplesOfTheTable) {
     std::string file;
   };
   char drive = work[0];
-  for (const Case& c : {Case{docs + "\\a.pdf", drive, WithoutDrive(docs), "a.pdf"},
-                        Case{"*.txt", drive, WithoutDrive(work), "*.txt"},
-                        Case{"[sub]", drive, WithoutDrive(work) + "\\sub", ""},
-                        Case{"sub", drive, WithoutDrive(work) + "\\sub", ""},
-                        Case{"b.pdf", drive, WithoutDrive(work), "b.pdf"},
-                        Case{"1975.pdf", drive, WithoutDrive(work), "1975.pdf"},
-                        Case{"..\\docs\\a.pdf", drive, "..\\docs", "a.pdf"},
-                        Case{std::string(1, drive) + ":\\", drive, "\\", ""}}) {
+  for (const Case& c :
+       {Case{docs + "\\a.pdf", drive, WithoutDrive(docs), "a.pdf"}, Case{"*.txt", drive, WithoutDrive(work), "*.txt"},
+        Case{"[sub]", drive, WithoutDrive(work) + "\\sub", ""}, Case{"sub", drive, WithoutDrive(work) + "\\sub", ""},
+        Case{"b.pdf", drive, WithoutDrive(work), "b.pdf"}, Case{"1975.pdf", drive, WithoutDrive(work), "1975.pdf"},
+        Case{"..\\docs\\a.pdf", drive, "..\\docs", "a.pdf"}, Case{std::string(1, drive) + ":\\", drive, "\\", ""}}) {
     SplitPathResult parts = SplitPathText(c.text);
     EXPECT_EQ(parts.drive, c.drive) << c.text;
     EXPECT_EQ(parts.directory, c.directory) << c.text;
@@ -341,8 +347,8 @@ TEST(SplitPathOnAShare, RelativeNamesStayInTheCurrentDirectory) {
     std::string directory;
     const char* file;
   };
-  for (const Case& c : {Case{"*.txt", docs, "*.txt"}, Case{"sub", sub, ""}, Case{"[sub]", sub, ""},
-                        Case{"\\docs\\sub", sub, ""}}) {
+  for (const Case& c :
+       {Case{"*.txt", docs, "*.txt"}, Case{"sub", sub, ""}, Case{"[sub]", sub, ""}, Case{"\\docs\\sub", sub, ""}}) {
     ChangeDirectory(docs);
     SplitPathResult parts = SplitPathText(c.text);
     EXPECT_EQ(parts.drive, '\0') << c.text;
@@ -421,11 +427,11 @@ TEST(Glyphs, DrawnCentredWithTheBackgroundInTheBrushColour) {
   canvas.Brush().SetColor(clRed);
   DrawGlyph(canvas, glyph, RECT{0, 0, 40, 20}, 2);
   // (0 + 20 - 15) / 2 = 2: rows 2..16, columns 2..17.
-  EXPECT_EQ(GetPixel(dc, 2, 2), RGB(255, 0, 0));     // background of the glyph
-  EXPECT_EQ(GetPixel(dc, 3, 7), RGB(0, 0, 0));       // its outline
-  EXPECT_EQ(GetPixel(dc, 5, 9), RGB(255, 255, 0));   // its yellow body
-  EXPECT_EQ(GetPixel(dc, 2, 1), RGB(0, 0, 0));       // above it: untouched
-  EXPECT_EQ(GetPixel(dc, 18, 9), RGB(0, 0, 0));      // right of it: untouched
+  EXPECT_EQ(GetPixel(dc, 2, 2), RGB(255, 0, 0));    // background of the glyph
+  EXPECT_EQ(GetPixel(dc, 3, 7), RGB(0, 0, 0));      // its outline
+  EXPECT_EQ(GetPixel(dc, 5, 9), RGB(255, 255, 0));  // its yellow body
+  EXPECT_EQ(GetPixel(dc, 2, 1), RGB(0, 0, 0));      // above it: untouched
+  EXPECT_EQ(GetPixel(dc, 18, 9), RGB(0, 0, 0));     // right of it: untouched
   canvas.SetHandle(nullptr);
   DeleteObject(glyph);
   SelectObject(dc, old);

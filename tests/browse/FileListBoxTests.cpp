@@ -6,12 +6,12 @@
 #include <tuple>
 #include <vector>
 
-#include "DirectoryListBox.h"
-#include "FileListBox.h"
-#include "Forms.h"
-#include "SysUtils.h"
-#include "TempTree.h"
-#include "WindowTesting.h"
+#include "browse/DirectoryListBox.h"
+#include "browse/FileListBox.h"
+#include "framework/Forms.h"
+#include "framework/SysUtils.h"
+#include "tests/browse/TempTree.h"
+#include "tests/support/WindowTesting.h"
 
 namespace {
 
@@ -422,8 +422,8 @@ TEST_F(FileList, DrawsGlyphAtTwoAndTextAfterItOnTheHighlight) {
   {
     DrawnLine line(list, 0, true);
     EXPECT_EQ(GetPixel(line.dc, 0, 0), highlight);
-    EXPECT_EQ(GetPixel(line.dc, 2, (h - 15) / 2), highlight);      // glyph background takes the brush
-    EXPECT_EQ(GetPixel(line.dc, 5, (h - 15) / 2), RGB(0, 0, 0));   // the page's outline
+    EXPECT_EQ(GetPixel(line.dc, 2, (h - 15) / 2), highlight);     // glyph background takes the brush
+    EXPECT_EQ(GetPixel(line.dc, 5, (h - 15) / 2), RGB(0, 0, 0));  // the page's outline
     EXPECT_FALSE(line.Has(highlightText, 18, 22, h));
     EXPECT_TRUE(line.Has(highlightText, 22, 40, h));
   }
@@ -464,7 +464,8 @@ TEST_F(FileList, HourglassFromPosition100AndTheCursorAlwaysComesBack) {
   Screen->SetCursor(crCross);
   list->SetDirectory("many");
   // 100 lines (positions 0 to 99) are no large directory; a line at position 100 makes one.
-  for (auto [mask, lines, cursor] : {std::tuple{"f0*.dat", 100, crCross}, std::tuple{"f0*.dat;f1*.dat", 101, crHourGlass}}) {
+  for (auto [mask, lines, cursor] :
+       {std::tuple{"f0*.dat", 100, crCross}, std::tuple{"f0*.dat;f1*.dat", 101, crHourGlass}}) {
     list->cursorAtInsert.clear();
     list->SetMask(mask);
     ASSERT_EQ(list->cursorAtInsert.size(), static_cast<std::size_t>(lines)) << mask;
@@ -507,7 +508,10 @@ TEST_F(FileList, EveryLineReachesItsOwnFileAlsoWhenTheCodePageLacksItsName) {
   // Chinese, which the code page lacks, and a name that it would turn into "ab.pdf".
   std::wstring root = AnsiToWide(tree.Root());
   WideFile(root + L"\\\x4E2D\x6587.pdf", "chinese");
-  WideFile(root + L"\\\x0105" L"b.pdf", "ogonek");
+  WideFile(root +
+               L"\\\x0105"
+               L"b.pdf",
+           "ogonek");
   auto* list = MakeList("*.pdf");
   Lines lines = LinesOf(list);
   EXPECT_EQ(lines.size(), 7u);
@@ -596,12 +600,12 @@ TEST_F(FileList, AMoveOfTheDirectoryListReadsTheFolderOnceForBothLists) {
     bool oddFile;
     bool shared;
   };
-  for (Case c : {Case{"*.pdf", FileTypeOf({ftNormal}), false, true},
-                 Case{"*.PDF;*.txt", FileTypeOf({ftNormal, ftHidden, ftDirectory}), false, true},
-                 Case{"*.*;*.pdf", FileTypeOf({ftDirectory, ftReadOnly}), false, true},
-                 Case{"*", FileTypeOf({ftNormal, ftSystem}), false, true},
-                 Case{"*.pd?", FileTypeOf({ftNormal}), false, false},
-                 Case{"*.pdf", FileTypeOf({ftNormal}), true, false}}) {
+  for (Case c :
+       {Case{"*.pdf", FileTypeOf({ftNormal}), false, true},
+        Case{"*.PDF;*.txt", FileTypeOf({ftNormal, ftHidden, ftDirectory}), false, true},
+        Case{"*.*;*.pdf", FileTypeOf({ftDirectory, ftReadOnly}), false, true},
+        Case{"*", FileTypeOf({ftNormal, ftSystem}), false, true}, Case{"*.pd?", FileTypeOf({ftNormal}), false, false},
+        Case{"*.pdf", FileTypeOf({ftNormal}), true, false}}) {
     files->SetMask(c.mask);
     files->SetFileType(c.type);
     dirs->SetDirectory(tree.Path("old"));

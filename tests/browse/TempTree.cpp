@@ -1,8 +1,8 @@
-#include "TempTree.h"
+#include "tests/browse/TempTree.h"
 
 #include <gtest/gtest.h>
 
-#include "SysUtils.h"
+#include "framework/SysUtils.h"
 
 namespace {
 

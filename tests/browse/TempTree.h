@@ -16,7 +16,8 @@ class TempTree {
   // Full path of a name below the root.
   std::string Path(const std::string& relative) const;
   // Makes a file (with its directories' existing) and gives it the attributes.
-  std::string File(const std::string& relative, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE, const std::string& content = "x");
+  std::string File(const std::string& relative, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE,
+                   const std::string& content = "x");
   std::string Directory(const std::string& relative, DWORD attributes = 0);
 
  private:

@@ -2,10 +2,10 @@
 // and the scroll box's frame (platform styles or a bevel in the non-client area).
 #include <gtest/gtest.h>
 
-#include "Forms.h"
-#include "LMDBevel.h"
-#include "LMDCustomControl.h"
-#include "LMDScrollBox.h"
+#include "framework/Forms.h"
+#include "effects/LMDBevel.h"
+#include "effects/LMDCustomControl.h"
+#include "effects/LMDScrollBox.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ TEST(Bevel, InsetAddsTheWidthsOfTheDrawnParts) {
     TBevelCut outer, inner;
     int widthOuter, widthInner, border, inset;
   } cases[] = {
-      {bmCustom, bvNone, bvNone, 1, 1, 0, 0},     // the explorer panel's frame
+      {bmCustom, bvNone, bvNone, 1, 1, 0, 0},  // the explorer panel's frame
       {bmCustom, bvRaised, bvNone, 2, 1, 0, 2},
       {bmCustom, bvRaised, bvLowered, 2, 3, 0, 5},
       {bmCustom, bvNone, bvLowered, 2, 3, 4, 7},

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "LMDIniCtrl.h"
+#include "effects/LMDIniCtrl.h"
 
 namespace {
 

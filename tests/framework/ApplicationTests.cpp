@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "Forms.h"
-#include "WindowTesting.h"
+#include "framework/Forms.h"
+#include "tests/support/WindowTesting.h"
 
 namespace {
 
@@ -296,7 +296,7 @@ TEST(Monitors, AWindowMovesToTheActiveMonitorAtTheSameOffsetPulledBackInside) {
       {{100, 50, 300, 150}, left, right, {1380, -50, 1580, 50}},
       {{1000, 600, 1200, 780}, left, right, {2104, 488, 2304, 668}},  // pulled back at right and bottom
       {{1380, -50, 1580, 50}, right, left, {100, 50, 300, 150}},
-      {{-20, -10, 80, 90}, left, right, {1260, -110, 1360, -10}},     // a left or top overhang stays
+      {{-20, -10, 80, 90}, left, right, {1260, -110, 1360, -10}},  // a left or top overhang stays
   };
   for (const Case& c : cases) {
     RECT r = MoveToMonitor(c.window, c.from, c.to);

@@ -1,10 +1,10 @@
 // The component model: ownership, removal notices, collections and their reports.
 #include <gtest/gtest.h>
 
-#include "Classes.h"
-#include "Controls.h"
-#include "ExtCtrls.h"
-#include "Forms.h"
+#include "framework/Classes.h"
+#include "framework/Controls.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Forms.h"
 
 namespace {
 
@@ -56,10 +56,8 @@ class TCountingCollection : public TCollection {
 
  protected:
   void Update(TCollectionItem* item) override {
-    if (item)
-      itemReports.push_back(item);
-    else
-      ++allReports;
+    if (item) itemReports.push_back(item);
+    else ++allReports;
   }
 };
 
@@ -152,7 +150,8 @@ TEST(Controls, ChildNotificationsComeBackToTheChild) {
   auto* child = new TCommandTaker(form);
   child->SetParent(form);
   child->SetBounds(0, 0, 20, 20);
-  LRESULT result = SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(1, 0), reinterpret_cast<LPARAM>(child->Handle()));
+  LRESULT result =
+      SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(1, 0), reinterpret_cast<LPARAM>(child->Handle()));
   EXPECT_EQ(child->commands, 1);
   EXPECT_EQ(result, 7);
   TObject::Free(form);
@@ -186,7 +185,9 @@ LRESULT CALLBACK ForeignProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 // The window's owner subclassing it again after we adopted it.
-LRESULT CALLBACK LaterProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) { return CallWindowProcA(behindLater, w, msg, wp, lp); }
+LRESULT CALLBACK LaterProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  return CallWindowProcA(behindLater, w, msg, wp, lp);
+}
 
 HWND ForeignWindow(HWND parent) {
   WNDCLASSA wc{};
@@ -217,7 +218,8 @@ TEST(Controls, AnAdoptedWindowThatDiesOrIsSubclassedAgainIsLetGoSoundly) {
   auto* host = new TWinControl(form);
   HWND window = ForeignWindow(form->Handle());
   host->AdoptWindow(window);
-  behindLater = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterProc)));
+  behindLater =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterProc)));
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round);
     host->ReleaseAdoptedWindow();

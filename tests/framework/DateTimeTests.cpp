@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "DateUtils.h"
-#include "FormatSettings.h"
-#include "Forms.h"
-#include "SysUtils.h"
+#include "framework/DateUtils.h"
+#include "framework/FormatSettings.h"
+#include "framework/Forms.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
@@ -110,23 +110,69 @@ TEST(FormatDateTime, EveryTokenOfTheTable) {
     const char* text;
   };
   const Case cases[] = {
-      {"y", "04"},           {"yy", "04"},          {"yyy", "2004"},        {"yyyyy", "2004"},
-      {"m", "3"},            {"mm", "03"},          {"mmm", "Mar"},         {"mmmm", "March"},
-      {"mmmmmm", "March"},   {"M", "3"},            {"d", "7"},             {"dd", "07"},
-      {"ddd", "Sun"},        {"dddd", "Sunday"},    {"ddddd", "7-3-04"},    {"dddddd", "Sunday 7 March 2004"},
+      {"y", "04"},
+      {"yy", "04"},
+      {"yyy", "2004"},
+      {"yyyyy", "2004"},
+      {"m", "3"},
+      {"mm", "03"},
+      {"mmm", "Mar"},
+      {"mmmm", "March"},
+      {"mmmmmm", "March"},
+      {"M", "3"},
+      {"d", "7"},
+      {"dd", "07"},
+      {"ddd", "Sun"},
+      {"dddd", "Sunday"},
+      {"ddddd", "7-3-04"},
+      {"dddddd", "Sunday 7 March 2004"},
       {"ddddddd", "Sunday 7 March 2004"},
-      {"e", "4"},            {"ee", "04"},          {"eee", "2004"},        {"g", ""},
-      {"h", "14"},           {"hh", "14"},          {"hhh", "14"},          {"H", "14"},
-      {"n", "5"},            {"nn", "05"},          {"nnn", "05"},          {"s", "8"},
-      {"ss", "08"},          {"sss", "08"},         {"z", "9"},             {"zz", "09"},
-      {"zzz", "009"},        {"zzzz", "009"},       {"t", "14.05"},         {"tt", "14.05.08"},
-      {"ttt", "14.05.08"},   {"am/pm", "pm"},       {"AM/PM", "PM"},        {"aM/pM", "pM"},
-      {"A/P", "P"},          {"a/p", "p"},          {"AMPM", "pm"},         {"ampm", "pm"},
-      {"aaaa", "Sunday"},    {"AAA", "Sun"},        {"a", "a"},             {"ax", "ax"},
-      {"c", "7-3-04 14.05.08"}, {"C", "7-3-04 14.05.08"}, {"", "7-3-04 14.05.08"},
-      {"/", "-"},            {":", "."},            {"'yy'", "yy"},         {"\"mm\"", "mm"},
-      {"'unclosed yy", "unclosed yy"}, {"\"", ""},  {"x", "x"},             {"1 ,!", "1 ,!"},
-      {"h:m", "14.5"},       {"h:mm", "14.05"},     {"hh' o''clock'", "14 oclock"},
+      {"e", "4"},
+      {"ee", "04"},
+      {"eee", "2004"},
+      {"g", ""},
+      {"h", "14"},
+      {"hh", "14"},
+      {"hhh", "14"},
+      {"H", "14"},
+      {"n", "5"},
+      {"nn", "05"},
+      {"nnn", "05"},
+      {"s", "8"},
+      {"ss", "08"},
+      {"sss", "08"},
+      {"z", "9"},
+      {"zz", "09"},
+      {"zzz", "009"},
+      {"zzzz", "009"},
+      {"t", "14.05"},
+      {"tt", "14.05.08"},
+      {"ttt", "14.05.08"},
+      {"am/pm", "pm"},
+      {"AM/PM", "PM"},
+      {"aM/pM", "pM"},
+      {"A/P", "P"},
+      {"a/p", "p"},
+      {"AMPM", "pm"},
+      {"ampm", "pm"},
+      {"aaaa", "Sunday"},
+      {"AAA", "Sun"},
+      {"a", "a"},
+      {"ax", "ax"},
+      {"c", "7-3-04 14.05.08"},
+      {"C", "7-3-04 14.05.08"},
+      {"", "7-3-04 14.05.08"},
+      {"/", "-"},
+      {":", "."},
+      {"'yy'", "yy"},
+      {"\"mm\"", "mm"},
+      {"'unclosed yy", "unclosed yy"},
+      {"\"", ""},
+      {"x", "x"},
+      {"1 ,!", "1 ,!"},
+      {"h:m", "14.5"},
+      {"h:mm", "14.05"},
+      {"hh' o''clock'", "14 oclock"},
       {"yyyy-mm-dd", "2004-03-07"},
   };
   for (const Case& c : cases) EXPECT_EQ(FormatDateTime(c.format, Sample(), s), c.text) << '"' << c.format << '"';
@@ -139,18 +185,18 @@ TEST(FormatDateTime, MinutesFollowAnHourTokenAndTwelveHoursFollowAMarkerAhead) {
     const char* text;
   };
   const Case cases[] = {
-      {"h-m", "14-5"},              // non-letters between do not matter
-      {"h x m", "14 x 3"},          // another letter comes between: month
-      {"h:mm:mm", "14.05.03"},      // only the first m run after h
+      {"h-m", "14-5"},          // non-letters between do not matter
+      {"h x m", "14 x 3"},      // another letter comes between: month
+      {"h:mm:mm", "14.05.03"},  // only the first m run after h
       {"m h", "3 14"},
       {"h AM/PM", "2 PM"},
       {"h A/P", "2 P"},
       {"h AMPM", "2 pm"},
-      {"hh 'AM/PM'", "14 AM/PM"},   // quoted markers do not count
-      {"h h AM/PM", "14 2 PM"},     // an h before the marker stops the look-ahead
-      {"h ax AM/PM", "2 ax PM"},    // an a that starts no marker does not stop it
-      {"AM/PM h", "PM 2"},          // a marker earlier in the format
-      {"tt AMPM", "14.05.08 pm"},   // the inserted format has its own marker state
+      {"hh 'AM/PM'", "14 AM/PM"},  // quoted markers do not count
+      {"h h AM/PM", "14 2 PM"},    // an h before the marker stops the look-ahead
+      {"h ax AM/PM", "2 ax PM"},   // an a that starts no marker does not stop it
+      {"AM/PM h", "PM 2"},         // a marker earlier in the format
+      {"tt AMPM", "14.05.08 pm"},  // the inserted format has its own marker state
   };
   for (const Case& c : cases) EXPECT_EQ(FormatDateTime(c.format, Sample(), s), c.text) << '"' << c.format << '"';
 
@@ -190,11 +236,17 @@ TEST(FormatDateTime, StepsOverDoubleByteCharacters) {
   TFormatSettings s = TableSettings();
   s.LeadBytes = ShiftJisLeadBytes();
   // 0x94 0x4E is one character whose trail byte is an N: no minute token.
-  EXPECT_EQ(FormatDateTime("yyyy\x94\x4Emm", Sample(), s), "2004\x94\x4E" "03");
+  EXPECT_EQ(FormatDateTime("yyyy\x94\x4Emm", Sample(), s),
+            "2004\x94\x4E"
+            "03");
   // The character resets the last letter: the m is a month again.
-  EXPECT_EQ(FormatDateTime("h\x94\x4Em", Sample(), s), "14\x94\x4E" "3");
-  EXPECT_EQ(FormatDateTime("'\x94\x27'd", Sample(), s), "\x94\x27" "7");  // trail byte is a quote
-  EXPECT_EQ(FormatDateTime("d\x94", Sample(), s), "7\x94");               // lone lead byte at the end
+  EXPECT_EQ(FormatDateTime("h\x94\x4Em", Sample(), s),
+            "14\x94\x4E"
+            "3");
+  EXPECT_EQ(FormatDateTime("'\x94\x27'd", Sample(), s),
+            "\x94\x27"
+            "7");                                            // trail byte is a quote
+  EXPECT_EQ(FormatDateTime("d\x94", Sample(), s), "7\x94");  // lone lead byte at the end
   EXPECT_EQ(FormatDateTime("'\x94", Sample(), s), "\x94");
 }
 
@@ -250,14 +302,22 @@ TEST(DateFormats, AreTranslatedForEraCalendarsAndEastAsianLanguages) {
     const char* translated;
   };
   const Case cases[] = {
-      {"gg yy/MM/dd", 3, true, "ggg ee/MM/dd"}, {"GG yyyy", 4, false, "ggg eeee"}, {"y.M.d", 5, true, "e.M.d"},
-      {"yyy", 3, true, "eee"},                  {"Y g", 3, true, "e g"},           {"gg yyyy", 1, true, " yyyy"},
-      {"Gg yyyy", 2, true, " yyyy"},             {"gg yyyy", 1, false, "gg yyyy"}, {"M/d/yyyy", 1, false, "M/d/yyyy"},
+      {"gg yy/MM/dd", 3, true, "ggg ee/MM/dd"},
+      {"GG yyyy", 4, false, "ggg eeee"},
+      {"y.M.d", 5, true, "e.M.d"},
+      {"yyy", 3, true, "eee"},
+      {"Y g", 3, true, "e g"},
+      {"gg yyyy", 1, true, " yyyy"},
+      {"Gg yyyy", 2, true, " yyyy"},
+      {"gg yyyy", 1, false, "gg yyyy"},
+      {"M/d/yyyy", 1, false, "M/d/yyyy"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(TranslateDateFormat(c.format, c.calendar, c.eastAsian, none), c.translated) << c.format;
   // A trail byte that looks like y or g is copied with its lead byte.
-  EXPECT_EQ(TranslateDateFormat("\x94\x79yy", 3, true, ShiftJisLeadBytes()), "\x94\x79" "ee");
+  EXPECT_EQ(TranslateDateFormat("\x94\x79yy", 3, true, ShiftJisLeadBytes()),
+            "\x94\x79"
+            "ee");
   EXPECT_EQ(TranslateDateFormat("\x94gg", 1, true, ShiftJisLeadBytes()), "\x94g");
 }
 
@@ -276,7 +336,8 @@ class LocaleSnapshot {
     for (LCTYPE item : kItems) saved_.push_back(Read(item));
   }
   ~LocaleSnapshot() {
-    for (std::size_t i = 0; i < std::size(kItems); ++i) SetLocaleInfoA(LOCALE_USER_DEFAULT, kItems[i], saved_[i].c_str());
+    for (std::size_t i = 0; i < std::size(kItems); ++i)
+      SetLocaleInfoA(LOCALE_USER_DEFAULT, kItems[i], saved_[i].c_str());
   }
 
  private:

@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "Graphics.h"
+#include "framework/Graphics.h"
 
 namespace {
 
@@ -34,9 +34,15 @@ int CALLBACK WalkRecord(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LPA
   auto& walk = *reinterpret_cast<SelectionWalk*>(data);
   const DWORD index = record->dParm[0];
   switch (record->iType) {
-    case EMR_EXTCREATEFONTINDIRECTW: walk.kinds[index] = kFont; break;
-    case EMR_CREATEBRUSHINDIRECT: walk.kinds[index] = kBrush; break;
-    case EMR_CREATEPEN: walk.kinds[index] = kPen; break;
+    case EMR_EXTCREATEFONTINDIRECTW:
+      walk.kinds[index] = kFont;
+      break;
+    case EMR_CREATEBRUSHINDIRECT:
+      walk.kinds[index] = kBrush;
+      break;
+    case EMR_CREATEPEN:
+      walk.kinds[index] = kPen;
+      break;
     case EMR_SELECTOBJECT:
       if (index & 0x80000000) walk.selected[StockKind(index & 0x7FFFFFFF)] = 0;
       else if (walk.kinds.count(index)) walk.selected[walk.kinds[index]] = index;
@@ -46,7 +52,8 @@ int CALLBACK WalkRecord(HDC, HANDLETABLE*, const ENHMETARECORD* record, int, LPA
       for (auto& [kind, held] : walk.selected)
         if (held == index) ++walk.deletesWhileSelected;
       break;
-    default: break;
+    default:
+      break;
   }
   return 1;
 }
@@ -59,7 +66,11 @@ TEST(Canvas, AChangedObjectIsDeselectedBeforeItsHandleIsDeleted) {
   };
   const Case cases[] = {
       {"font", [](TCanvas& c) { c.TextOut(0, 0, "x"); }, [](TCanvas& c) { c.Font().SetHeight(-20); }},
-      {"brush", [](TCanvas& c) { c.FillRect(RECT{0, 0, 5, 5}); }, [](TCanvas& c) { c.Brush().SetColor(clRed); }},
+      {"brush",
+       [](TCanvas& c) {
+         c.FillRect(RECT{0, 0, 5, 5});
+       },
+       [](TCanvas& c) { c.Brush().SetColor(clRed); }},
       {"pen", [](TCanvas& c) { c.LineTo(5, 5); }, [](TCanvas& c) { c.Pen().SetColor(clBlue); }},
   };
   for (const Case& test : cases) {

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "Forms.h"
-#include "StdCtrls.h"
+#include "framework/Forms.h"
+#include "framework/StdCtrls.h"
 
 namespace {
 
@@ -19,7 +19,8 @@ std::vector<Line> LinesOf(HWND list) {
   int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
     std::string text(static_cast<std::size_t>(SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()))));
+    text.resize(static_cast<std::size_t>(
+        SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()))));
     lines.emplace_back(text, SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(i), 0));
   }
   return lines;
@@ -36,16 +37,18 @@ TEST(ListOrder, OnePassFillMatchesThePlatformsSortedList) {
   // Case, digits, punctuation, hyphens and apostrophes (which the comparison weighs lightly),
   // accented letters of the ANSI code page, names equal but for case, the same name twice.
   const std::vector<std::string> awkward = {
-      "b.pdf", "B.pdf", "a10.pdf", "a2.pdf", "a-b.pdf", "ab.pdf", "a_b.pdf", "a b.pdf", "a.b.pdf", "A.pdf",
-      "a.pdf", "\xE4.pdf", "\xC4.pdf", "\xE9.pdf", "e.pdf", "E.PDF", "z.pdf", "[old]", "[.]", "[..]", "~x.pdf",
-      "!x.pdf", "#1.pdf", "1.pdf", "01.pdf", "co-op.pdf", "coop.pdf", "co op.pdf", "'q.pdf", "q.pdf",
-      "\xDF.pdf", "ss.pdf", "SS.pdf", "a.pdf", "", "-", "\xE6.pdf", "ae.pdf", "a-.pdf", "a--b.pdf"};
+      "b.pdf",   "B.pdf",     "a10.pdf",  "a2.pdf",    "a-b.pdf",  "ab.pdf",   "a_b.pdf",  "a b.pdf",
+      "a.b.pdf", "A.pdf",     "a.pdf",    "\xE4.pdf",  "\xC4.pdf", "\xE9.pdf", "e.pdf",    "E.PDF",
+      "z.pdf",   "[old]",     "[.]",      "[..]",      "~x.pdf",   "!x.pdf",   "#1.pdf",   "1.pdf",
+      "01.pdf",  "co-op.pdf", "coop.pdf", "co op.pdf", "'q.pdf",   "q.pdf",    "\xDF.pdf", "ss.pdf",
+      "SS.pdf",  "a.pdf",     "",         "-",         "\xE6.pdf", "ae.pdf",   "a-.pdf",   "a--b.pdf"};
   // Orders in which the names may be found: as listed, reversed, every third one first, and
   // all of them six times over (a list long enough to be ordered by character ranks).
   std::vector<std::vector<std::string>> orders = {awkward, {awkward.rbegin(), awkward.rend()}, {}, {}};
   for (std::size_t start : {0u, 1u, 2u})
     for (std::size_t i = start; i < awkward.size(); i += 3) orders[2].push_back(awkward[i]);
-  for (int copy = 0; copy < 6; ++copy) orders[3].insert(orders[3].end(), orders[copy % 3].begin(), orders[copy % 3].end());
+  for (int copy = 0; copy < 6; ++copy)
+    orders[3].insert(orders[3].end(), orders[copy % 3].begin(), orders[copy % 3].end());
   const std::vector<std::string> later = {"A.PDF", "b.pdf", "a-b.pdf", "zz.pdf", "\xC4.pdf", ""};
 
   auto* form = new TForm(Application);

@@ -2,9 +2,9 @@
 // box's text and change event; the label's size.
 #include <gtest/gtest.h>
 
-#include "Forms.h"
-#include "StdCtrls.h"
-#include "WindowTesting.h"
+#include "framework/Forms.h"
+#include "framework/StdCtrls.h"
+#include "tests/support/WindowTesting.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "ExtCtrls.h"
-#include "Forms.h"
-#include "Streaming.h"
+#include "framework/ExtCtrls.h"
+#include "framework/Forms.h"
+#include "framework/Streaming.h"
 
 namespace {
 
@@ -279,12 +279,14 @@ TEST_F(StreamingTest, DamagedDescriptionsAreReadErrorsNeverCrashesOrExhaustion) 
   } cases[] = {
       {"string longer than the stream", Description(Bytes().Short("Caption").Raw({0x0C, 0xFF, 0xFF, 0xFF, 0x7F})),
        "Invalid stream format"},
-      {"string of 256 MB", Description(Bytes().Short("Caption").Raw({0x0C, 0, 0, 0, 0x10, 'a'})), "Invalid stream format"},
+      {"string of 256 MB", Description(Bytes().Short("Caption").Raw({0x0C, 0, 0, 0, 0x10, 'a'})),
+       "Invalid stream format"},
       {"wide string whose byte count wraps", Description(Bytes().Short("Caption").Raw({0x12, 1, 0, 0, 0x80, 'a', 0})),
        "Invalid stream format"},
-      {"binary longer than the stream", Description({}, Link(Bytes().Short("Skipped").Raw({0x0A, 0xF0, 0xFF, 0xFF, 0xFF}))),
+      {"binary longer than the stream",
+       Description({}, Link(Bytes().Short("Skipped").Raw({0x0A, 0xF0, 0xFF, 0xFF, 0xFF}))), "Invalid stream format"},
+      {"deeply nested lists", Description({}, Link(Bytes().Short("Skipped").Repeat({0x01}, deep))),
        "Invalid stream format"},
-      {"deeply nested lists", Description({}, Link(Bytes().Short("Skipped").Repeat({0x01}, deep))), "Invalid stream format"},
       {"deeply nested components", Description({}, nestedPanels), "Invalid stream format"},
       {"not a number", Description({}, Link(Bytes().Short("Ratio").Raw({0x05, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0xFF, 0x7F}))),
        "Link1.Ratio: Invalid property value"},
@@ -298,22 +300,27 @@ TEST_F(StreamingTest, DamagedDescriptionsAreReadErrorsNeverCrashesOrExhaustion) 
       {"description of another class", Description({}, {}, "TOtherForm"), "Invalid stream format"},
       {"unknown window state", Description(Bytes().Short("WindowState").Raw({0x07}).Short("wsHuge")),
        "Invalid property value"},
-      {"unknown position", Description(Bytes().Short("Position").Raw({0x07}).Short("poSomewhere")), "Invalid property value"},
-      {"unknown border icon", Description(Bytes().Short("BorderIcons").Raw({0x0B}).Short("biSystemMenu").Short("biClose").Raw({0})),
+      {"unknown position", Description(Bytes().Short("Position").Raw({0x07}).Short("poSomewhere")),
+       "Invalid property value"},
+      {"unknown border icon",
+       Description(Bytes().Short("BorderIcons").Raw({0x0B}).Short("biSystemMenu").Short("biClose").Raw({0})),
        "Invalid property value"},
       {"unknown font pitch", Description(Bytes().Short("Font.Pitch").Raw({0x07}).Short("fpWide")),
        "Bare.Font.Pitch: Invalid property value"},
       {"position that overflows with the width",
-       Description({}, Bytes().Short("TPanel").Short("Panel1").Short("Left").Raw({0x04, 0xFF, 0xFF, 0xFF, 0x7F}).Raw({0, 0})),
+       Description(
+           {}, Bytes().Short("TPanel").Short("Panel1").Short("Left").Raw({0x04, 0xFF, 0xFF, 0xFF, 0x7F}).Raw({0, 0})),
        "Panel1.Left: Invalid property value"},
       {"bevel drawn 2^31 times",
-       Description({}, Bytes().Short("TPanel").Short("Panel1").Short("BevelWidth").Raw({0x04, 0, 0, 0, 0x7F}).Raw({0, 0})),
+       Description({},
+                   Bytes().Short("TPanel").Short("Panel1").Short("BevelWidth").Raw({0x04, 0, 0, 0, 0x7F}).Raw({0, 0})),
        "Panel1.BevelWidth: Invalid property value"},
       {"class whose construction fails", Description({}, Bytes().Short("TTestBroken").Short("Broken1").Raw({0, 0})),
        "no resources"},
       {"setter failing outside the framework", Description({}, Link(Bytes().Short("Throws").Raw({0x09}))),
        "Link1.Throws: setter broke"},
-      {"root name that is no identifier", Bytes().Raw({'T', 'P', 'F', '0'}).Short("TBareForm").Short("9Bare").Raw({0, 0}).b,
+      {"root name that is no identifier",
+       Bytes().Raw({'T', 'P', 'F', '0'}).Short("TBareForm").Short("9Bare").Raw({0, 0}).b,
        "'9Bare' is not a valid component name"},
   };
   for (const Case& c : cases) {

@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "RunningProgram.h"
-#include "WindowTesting.h"
+#include "tests/app/RunningProgram.h"
+#include "tests/support/WindowTesting.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // processes, a file replaced while its worker was down, fonts found from a folder whose name
 // the code page cannot hold, teardown started by the site or the host, the references that keep
 // the module loaded, and failures told through automation.
-#include "TestHost.h"
-#include "TestPdf.h"
+#include "tests/pdfcontrol/TestHost.h"
+#include "tests/pdfcontrol/TestPdf.h"
 #include "pdfcontrol/RendererClient.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,7 @@ class ControlLifetime : public testing::Test {
     DestroyWindow(host_);
     OleUninitialize();
   }
-  void Create(Control &control, Site &site) {
+  void Create(Control& control, Site& site) {
     ASSERT_EQ(CreateControl(site, host_, bounds_, control), S_OK);
     ASSERT_NE(control.window, nullptr);
   }
@@ -42,9 +42,9 @@ class ControlLifetime : public testing::Test {
 
 bool IsBlue(unsigned p) { return (p & 255) > 200 && ((p >> 8) & 255) < 60 && ((p >> 16) & 255) < 60; }
 
-std::string Filled(const char *colour, int pages, double width = 200, double height = 100) {
+std::string Filled(const char* colour, int pages, double width = 200, double height = 100) {
   std::vector<testpdf::Page> list(pages);
-  for (auto &page : list) {
+  for (auto& page : list) {
     page.width = width;
     page.height = height;
     page.content = std::string(colour) + " rg 20 20 60 40 re f";
@@ -53,8 +53,8 @@ std::string Filled(const char *colour, int pages, double width = 200, double hei
 }
 
 HRESULT CanUnloadNow() {
-  const auto entry = reinterpret_cast<HRESULT(WINAPI *)()>(
-      reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"PdfControl.dll"), "DllCanUnloadNow")));
+  const auto entry = reinterpret_cast<HRESULT(WINAPI*)()>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"PdfControl.dll"), "DllCanUnloadNow")));
   return entry ? entry() : E_UNEXPECTED;
 }
 
@@ -111,7 +111,7 @@ TEST_F(ControlLifetime, ShowsAFileReplacedWhileItsWorkerWasDownAsANewDocument) {
 // finds the fonts it substitutes for those a document does not embed.
 TEST(ControlFonts, AreFoundBesideAWorkerInAFolderTheCodePageCannotName) {
   std::wstring name;
-  for (const wchar_t *candidate : {L"\u03A9", L"\u4E2D", L"\u0E01"}) {
+  for (const wchar_t* candidate : {L"\u03A9", L"\u4E2D", L"\u0E01"}) {
     BOOL lossy = FALSE;
     char narrow[8];
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, candidate, 1, narrow, sizeof narrow, nullptr, &lossy);
@@ -160,8 +160,8 @@ TEST_F(ControlLifetime, ForgetsItsWindowWhenTheHostDestroysItFirst) {
   Create(control, site);
   DestroyWindow(host_);
   host_ = nullptr;
-  IOleInPlaceObject *inPlace = nullptr;
-  ASSERT_EQ(control.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&inPlace)), S_OK);
+  IOleInPlaceObject* inPlace = nullptr;
+  ASSERT_EQ(control.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)), S_OK);
   HWND window = reinterpret_cast<HWND>(1);
   EXPECT_EQ(inPlace->GetWindow(&window), E_FAIL);
   EXPECT_EQ(window, nullptr);
@@ -172,9 +172,9 @@ TEST_F(ControlLifetime, ForgetsItsWindowWhenTheHostDestroysItFirst) {
 // What keeps the module loaded: every object, every reference on the class factory and every
 // lock, and nothing after the last is gone, even when the site calls back during the teardown.
 TEST_F(ControlLifetime, KeepsTheModuleExactlyAsLongAsItIsHeld) {
-  IClassFactory *factory = nullptr;
+  IClassFactory* factory = nullptr;
   ASSERT_EQ(CoGetClassObject(kControlClassId, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                             reinterpret_cast<void **>(&factory)),
+                             reinterpret_cast<void**>(&factory)),
             S_OK);
   ASSERT_NE(GetModuleHandleW(L"PdfControl.dll"), nullptr);
   EXPECT_EQ(CanUnloadNow(), S_FALSE) << "a client holds the factory";
@@ -190,12 +190,12 @@ TEST_F(ControlLifetime, KeepsTheModuleExactlyAsLongAsItIsHeld) {
   EXPECT_EQ(CanUnloadNow(), S_FALSE);
   // The last reference goes without Close: the control closes itself, and the site takes and
   // drops a reference while it is told.
-  IOleObject *object = std::exchange(control.object, nullptr);
+  IOleObject* object = std::exchange(control.object, nullptr);
   std::exchange(control.dispatch, nullptr)->Release();
   int callbacks = 0;
   site.on_in_place_deactivate = [&] {
-    IUnknown *unknown = nullptr;
-    if (SUCCEEDED(object->QueryInterface(IID_IUnknown, reinterpret_cast<void **>(&unknown)))) unknown->Release();
+    IUnknown* unknown = nullptr;
+    if (SUCCEEDED(object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)))) unknown->Release();
     ++callbacks;
   };
   object->Release();
@@ -207,14 +207,14 @@ TEST_F(ControlLifetime, TellsFailuresThroughAutomation) {
   Site site(host_);
   Control control;
   Create(control, site);
-  IDispatch *d = control.dispatch;
-  ISupportErrorInfo *support = nullptr;
-  ASSERT_EQ(d->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void **>(&support)), S_OK);
+  IDispatch* d = control.dispatch;
+  ISupportErrorInfo* support = nullptr;
+  ASSERT_EQ(d->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support)), S_OK);
   EXPECT_EQ(support->InterfaceSupportsErrorInfo(kDPdfId), S_OK);
   EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IOleObject), S_FALSE);
   support->Release();
   auto error_text = [] {
-    IErrorInfo *info = nullptr;
+    IErrorInfo* info = nullptr;
     if (GetErrorInfo(0, &info) != S_OK || !info) return std::wstring(L"<none>");
     BSTR text = nullptr;
     info->GetDescription(&text);
@@ -251,8 +251,9 @@ TEST_F(ControlLifetime, TellsFailuresThroughAutomation) {
     double number;
     HRESULT expected;
     int page;
-  } cases[] = {{VT_I4, INT_MIN, S_OK, 1}, {VT_I4, INT_MAX, S_OK, 3}, {VT_R8, 1e12, DISP_E_OVERFLOW, 3}, {VT_I4, 2, S_OK, 2}};
-  for (const auto &c : cases) {
+  } cases[] = {
+      {VT_I4, INT_MIN, S_OK, 1}, {VT_I4, INT_MAX, S_OK, 3}, {VT_R8, 1e12, DISP_E_OVERFLOW, 3}, {VT_I4, 2, S_OK, 2}};
+  for (const auto& c : cases) {
     VARIANT value;
     value.vt = c.type;
     if (c.type == VT_I4) value.lVal = LONG(c.number);

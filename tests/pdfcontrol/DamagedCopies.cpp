@@ -1,5 +1,5 @@
 // Damaged copies of a document (see DamagedCopies.h).
-#include "DamagedCopies.h"
+#include "tests/pdfcontrol/DamagedCopies.h"
 
 #include <windows.h>
 
@@ -13,11 +13,11 @@ namespace testhost {
 namespace {
 
 // Numbers that a dictionary entry is not ready for.
-constexpr const char *kExtremeNumbers[] = {"2147483647", "-2147483648", "99999999999999999999", "0",
-                                           "-1", "4294967296", "1e308", "0.000001"};
+constexpr const char* kExtremeNumbers[] = {"2147483647", "-2147483648", "99999999999999999999", "0", "-1", "4294967296",
+                                           "1e308",      "0.000001"};
 
 // Where the values of dictionary entries such as "/Length 1234" start.
-std::vector<size_t> NumberEntries(const std::string &document) {
+std::vector<size_t> NumberEntries(const std::string& document) {
   std::vector<size_t> entries;
   for (size_t at = document.find('/'); at != std::string::npos; at = document.find('/', at + 1)) {
     size_t p = at + 1;
@@ -33,8 +33,7 @@ std::vector<size_t> NumberEntries(const std::string &document) {
 
 }  // namespace
 
-std::vector<DamagedCopy> DamagedCopies(const std::string &document, const std::string &stem, int count,
-                                       uint32_t seed) {
+std::vector<DamagedCopy> DamagedCopies(const std::string& document, const std::string& stem, int count, uint32_t seed) {
   std::mt19937 random(seed);
   // Plain modulo of the generator's output: the same numbers from every standard library.
   auto below = [&random](size_t n) { return n == 0 ? 0 : size_t(random() % n); };
@@ -67,7 +66,7 @@ std::vector<DamagedCopy> DamagedCopies(const std::string &document, const std::s
       }
       case 3: {
         std::string junk(1 + below(4096), '\0');
-        for (char &c : junk) c = char(random());
+        for (char& c : junk) c = char(random());
         copy.bytes.insert(below(size), junk);
         how = "junk";
         break;
@@ -80,8 +79,8 @@ std::vector<DamagedCopy> DamagedCopies(const std::string &document, const std::s
         std::sort(picked.rbegin(), picked.rend());
         for (size_t at : picked) {
           size_t end = at + 1;
-          while (end < copy.bytes.size() && (std::isdigit(static_cast<unsigned char>(copy.bytes[end])) ||
-                                             copy.bytes[end] == '.')) {
+          while (end < copy.bytes.size() &&
+                 (std::isdigit(static_cast<unsigned char>(copy.bytes[end])) || copy.bytes[end] == '.')) {
             ++end;
           }
           copy.bytes.replace(at, end - at, kExtremeNumbers[below(std::size(kExtremeNumbers))]);
@@ -96,10 +95,10 @@ std::vector<DamagedCopy> DamagedCopies(const std::string &document, const std::s
   return copies;
 }
 
-std::string ReadFileBytes(const std::wstring &path) {
+std::string ReadFileBytes(const std::wstring& path) {
   std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return bytes;
   LARGE_INTEGER size{};
   if (GetFileSizeEx(file, &size) && size.QuadPart < (LONGLONG(1) << 30)) {

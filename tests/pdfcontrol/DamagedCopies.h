@@ -14,10 +14,9 @@ struct DamagedCopy {
   std::string bytes;
 };
 
-std::vector<DamagedCopy> DamagedCopies(const std::string &document, const std::string &stem, int count,
-                                       uint32_t seed);
+std::vector<DamagedCopy> DamagedCopies(const std::string& document, const std::string& stem, int count, uint32_t seed);
 
 // The file's bytes, or nothing when it cannot be read.
-std::string ReadFileBytes(const std::wstring &path);
+std::string ReadFileBytes(const std::wstring& path);
 
 }  // namespace testhost

@@ -2,8 +2,8 @@
 // with cross-reference and object streams) are damaged here and opened. What survives shows in
 // its place, a page whose objects are lost shows blank with a note, the toolbar says that the
 // document is damaged, a document that cannot be shown says why, and the file stays as it was.
-#include "DamagedCopies.h"
-#include "TestHost.h"
+#include "tests/pdfcontrol/DamagedCopies.h"
+#include "tests/pdfcontrol/TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +18,10 @@ namespace {
 
 constexpr DISPID kCurrentPage = 5;
 constexpr int kBelowToolbar = 30;
-constexpr const wchar_t *kDamagedNote = L"This document is damaged; the pages that could be read are shown.";
+constexpr const wchar_t* kDamagedNote = L"This document is damaged; the pages that could be read are shown.";
 
 // Copied beside the tests from the Debian packages that scripts/setup-packages.sh installs.
-std::string DebianDocument(const wchar_t *name) {
+std::string DebianDocument(const wchar_t* name) {
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring path(exe);
@@ -42,7 +42,7 @@ bool IsPageNote(unsigned p) { return ((p >> 16) & 255) > 120 && ((p >> 8) & 255)
 
 // The damages, aimed at the parts that TeX writes last: its object streams with the catalog and
 // page tree, then the cross-reference stream, which is also the trailer.
-size_t ObjectStart(const std::string &document, size_t inside) {
+size_t ObjectStart(const std::string& document, size_t inside) {
   const size_t header = document.rfind(" obj", inside);
   return document.find_last_of("\r\n", document.rfind(' ', header - 1)) + 1;
 }
@@ -54,7 +54,9 @@ std::string ZeroStreamData(std::string document, size_t dictionary) {
   return document;
 }
 
-std::string Cut(const std::string &document, int percent) { return document.substr(0, document.size() * percent / 100); }
+std::string Cut(const std::string& document, int percent) {
+  return document.substr(0, document.size() * percent / 100);
+}
 
 class DamagedDocuments : public testing::Test {
  protected:
@@ -71,7 +73,7 @@ class DamagedDocuments : public testing::Test {
     DestroyWindow(host_);
     OleUninitialize();
   }
-  IDispatch *Control() const { return control_->dispatch; }
+  IDispatch* Control() const { return control_->dispatch; }
   // The page (from 1) at the top of the view, once drawn.
   Shot ShowPage(int page) {
     VARIANT argument;
@@ -107,15 +109,14 @@ TEST_F(DamagedDocuments, ShowWhatSurvivesOrSayWhyNot) {
   EXPECT_EQ(Note(), L"");
 
   const size_t startxref = source.rfind("startxref") + 10;
-  const std::string encryption =
-      "9999 0 obj\n<< /Filter /Standard /V 1 /R 2 /O <" + std::string(64, 'A') + "> /U <" +
-      std::string(64, 'A') + "> /P -4 >>\nendobj\n";
+  const std::string encryption = "9999 0 obj\n<< /Filter /Standard /V 1 /R 2 /O <" + std::string(64, 'A') + "> /U <" +
+                                 std::string(64, 'A') + "> /P -4 >>\nendobj\n";
   // Every page of this document survives each damage, if only as a blank page with a note.
   const struct {
-    const char *what;
+    const char* what;
     std::function<std::string()> damage;
     bool first_page_lost;
-    const wchar_t *reason;  // for a document that cannot be shown
+    const wchar_t* reason;  // for a document that cannot be shown
   } cases[] = {
       // The page objects come early, the fonts late (shown in a standard font instead).
       {"cut at 50 %", [&] { return Cut(source, 50); }, false, nullptr},
@@ -134,7 +135,7 @@ TEST_F(DamagedDocuments, ShowWhatSurvivesOrSayWhyNot) {
        L"The document is encrypted and damaged: what it needs to be read was lost."},
   };
   int file = 0;
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string bytes = c.damage();
     const std::wstring path = WriteFile(L"damaged" + std::to_wstring(++file) + L".pdf", bytes);
@@ -165,7 +166,7 @@ TEST_F(DamagedDocuments, ShowWhatSurvivesOrSayWhyNot) {
 TEST_F(DamagedDocuments, LeaveTheWorkerRunningThroughACorpus) {
   const std::string source = DebianDocument(L"libtasn1.pdf");
   std::vector<DamagedCopy> copies = DamagedCopies(source, "libtasn1", 100, 29);
-  for (DamagedCopy &copy : DamagedCopies(DebianDocument(L"shared-mime-info.pdf"), "mime", 100, 30)) {
+  for (DamagedCopy& copy : DamagedCopies(DebianDocument(L"shared-mime-info.pdf"), "mime", 100, 30)) {
     copies.push_back(std::move(copy));
   }
   ASSERT_EQ(copies.size(), 200u);
@@ -174,7 +175,7 @@ TEST_F(DamagedDocuments, LeaveTheWorkerRunningThroughACorpus) {
   ASSERT_EQ(worker.size(), 1u);
   int opened = 0;
   std::wstring previous;
-  for (const DamagedCopy &copy : copies) {
+  for (const DamagedCopy& copy : copies) {
     const std::wstring path = WriteFile(std::wstring(copy.name.begin(), copy.name.end()), copy.bytes);
     opened += OpenDocument(Control(), path) ? 1 : 0;
     ASSERT_TRUE(WaitUntilPainted(Control())) << copy.name;

@@ -10,7 +10,7 @@
 //                page a step when <ms> is not 0.
 //   render:<failures>,<path>  one page; a render fails and the worker ends while fewer than
 //                <failures> renders were asked for in all, as counted in the file; then draws it blue.
-#include "FakeWorker.h"
+#include "tests/pdfcontrol/FakeWorker.h"
 #include "pdfcontrol/RenderProtocol.h"
 
 #include <windows.h>
@@ -27,8 +27,8 @@ namespace {
 
 HANDLE in, out;
 
-bool Read(void *data, DWORD size) {
-  auto *p = static_cast<char *>(data);
+bool Read(void* data, DWORD size) {
+  auto* p = static_cast<char*>(data);
   while (size > 0) {
     DWORD got = 0;
     if (!ReadFile(in, p, size, &got, nullptr) || got == 0) return false;
@@ -38,24 +38,24 @@ bool Read(void *data, DWORD size) {
   return true;
 }
 
-void Write(const void *data, DWORD size) {
+void Write(const void* data, DWORD size) {
   DWORD put = 0;
   WriteFile(out, data, size, &put, nullptr);
 }
 
-void Reply(uint32_t code, const std::vector<char> &payload = {}) {
+void Reply(uint32_t code, const std::vector<char>& payload = {}) {
   const Header header{code, uint32_t(payload.size())};
   Write(&header, sizeof header);
   if (!payload.empty()) Write(payload.data(), DWORD(payload.size()));
 }
 
-std::vector<char> FromHex(const std::string &hex) {
+std::vector<char> FromHex(const std::string& hex) {
   std::vector<char> bytes;
   for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(char(std::stoi(hex.substr(i, 2), nullptr, 16)));
   return bytes;
 }
 
-uint32_t Probe(const std::string &program) {
+uint32_t Probe(const std::string& program) {
   uint32_t worked = 0;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -76,7 +76,7 @@ uint32_t Probe(const std::string &program) {
     worked |= kProbeAtom;
     GlobalDeleteAtom(atom);
   }
-  if (void *block = VirtualAlloc(nullptr, SIZE_T(900) << 20, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {
+  if (void* block = VirtualAlloc(nullptr, SIZE_T(900) << 20, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {
     worked |= kProbeMemory;
     VirtualFree(block, 0, MEM_RELEASE);
   }
@@ -119,14 +119,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     } else if (kind == "find") {
       uint32_t pages = 0, hang = 0, match = 0, ms = 0;
       sscanf(argument.c_str(), "%u,%u,%u,%u", &pages, &hang, &match, &ms);
-      auto bytes = [](const void *data, size_t size) {
-        return std::vector<char>(static_cast<const char *>(data), static_cast<const char *>(data) + size);
+      auto bytes = [](const void* data, size_t size) {
+        return std::vector<char>(static_cast<const char*>(data), static_cast<const char*>(data) + size);
       };
       if (request.code == kOpen) {
         const uint32_t counts[2] = {pages, 1};
         std::vector<char> answer = bytes(counts, sizeof counts);
         const PageSize size{612, 840};
-        answer.insert(answer.end(), reinterpret_cast<const char *>(&size), reinterpret_cast<const char *>(&size + 1));
+        answer.insert(answer.end(), reinterpret_cast<const char*>(&size), reinterpret_cast<const char*>(&size + 1));
         Reply(kOk, answer);
       } else if (request.code == kSizes && payload.size() == sizeof(SizesRequest)) {
         SizesRequest sizes;
@@ -153,11 +153,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       memcpy(&render, payload.data(), sizeof render);
       const std::string path = argument.substr(argument.find(',') + 1);
       int asked = 0;
-      if (FILE *f = fopen(path.c_str(), "r")) {
+      if (FILE* f = fopen(path.c_str(), "r")) {
         if (fscanf(f, "%d", &asked) != 1) asked = 0;
         fclose(f);
       }
-      if (FILE *f = fopen(path.c_str(), "w")) {
+      if (FILE* f = fopen(path.c_str(), "w")) {
         fprintf(f, "%d", asked + 1);
         fclose(f);
       }
@@ -166,13 +166,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return 0;
       }
       const HANDLE section = reinterpret_cast<HANDLE>(uintptr_t(render.section));
-      if (auto *pixels = static_cast<uint32_t *>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0))) {
+      if (auto* pixels = static_cast<uint32_t*>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0))) {
         std::fill(pixels, pixels + size_t(render.width) * render.height, 0xFF0000FFu);
         UnmapViewOfFile(pixels);
       }
       CloseHandle(section);
       const BitmapHeader bitmap{render.width, render.height};
-      Reply(kOk, std::vector<char>(reinterpret_cast<const char *>(&bitmap), reinterpret_cast<const char *>(&bitmap + 1)));
+      Reply(kOk, std::vector<char>(reinterpret_cast<const char*>(&bitmap), reinterpret_cast<const char*>(&bitmap + 1)));
     } else if (request.code == kText && kind == "text") {
       const std::vector<char> answer = FromHex(argument);
       Write(answer.data(), DWORD(answer.size()));

@@ -3,10 +3,10 @@
 // endless text, a host that dies under its worker. Programs that the tests build stand in for
 // what a stranger's document points at (a program that leaves a mark when it runs) and for a
 // worker that answers what the test tells it (FakeWorker.cpp).
-#include "FakeWorker.h"
-#include "TestHost.h"
-#include "TestPdf.h"
-#include "WindowTesting.h"
+#include "tests/pdfcontrol/FakeWorker.h"
+#include "tests/pdfcontrol/TestHost.h"
+#include "tests/pdfcontrol/TestPdf.h"
+#include "tests/support/WindowTesting.h"
 
 #include "pdfcontrol/AddressBox.h"
 #include "pdfcontrol/LinkPolicy.h"
@@ -41,11 +41,11 @@ std::wstring ExeFolder() {
 
 bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
-bool Exists(const std::wstring &path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::wstring ReadWide(const std::wstring &path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+std::wstring ReadWide(const std::wstring& path) {
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return L"";
   std::wstring text(GetFileSize(file, nullptr) / 2, L'\0');
   DWORD got = 0;
@@ -54,7 +54,7 @@ std::wstring ReadWide(const std::wstring &path) {
   return text;
 }
 
-bool FindText(IDispatch *control, const wchar_t *text) {
+bool FindText(IDispatch* control, const wchar_t* text) {
   VARIANT arguments[2];  // last argument first
   arguments[0].vt = VT_BOOL;
   arguments[0].boolVal = VARIANT_TRUE;
@@ -74,7 +74,7 @@ std::wstring TextOf(HWND window) {
   return text;
 }
 
-pdfview::PageLink Outside(const std::wstring &address) {
+pdfview::PageLink Outside(const std::wstring& address) {
   pdfview::PageLink link;
   link.address = address;
   return link;
@@ -115,7 +115,7 @@ TEST(LinkPolicy, OpensOnlyWebAndMailAddressesAfterAskingAndNeverAProgram) {
       {L"http://example.com/" + std::wstring(2048 - 19, L'a'), LinkAction::kAskToOpen},
       {L"http://example.com/" + std::wstring(2048 - 18, L'a'), LinkAction::kRefuse},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(pdfview::DecideLink(Outside(c.address)), c.action) << std::string(c.address.begin(), c.address.end());
     const std::wstring tip = pdfview::LinkTip(Outside(c.address));
     EXPECT_EQ(tip.find(L"Not opened") != std::wstring::npos, c.action == LinkAction::kRefuse) << tip.size();
@@ -146,7 +146,7 @@ class AddressBoxAnswerer {
   static BOOL CALLBACK FindBox(HWND window, LPARAM out) {
     wchar_t name[16] = {};
     GetClassNameW(window, name, 16);
-    if (lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(window)) *reinterpret_cast<HWND *>(out) = window;
+    if (lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(window)) *reinterpret_cast<HWND*>(out) = window;
     return TRUE;
   }
   void Run() {
@@ -182,22 +182,21 @@ class AddressBoxAnswerer {
 // Makes a registry value of the machine's classes say what the test needs, and puts it back.
 class ClassesValue {
  public:
-  ClassesValue(const wchar_t *key, const std::wstring &value) : key_(key) {
+  ClassesValue(const wchar_t* key, const std::wstring& value) : key_(key) {
     HKEY k = nullptr;
     RegCreateKeyExW(HKEY_CLASSES_ROOT, key_, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
     wchar_t old[1024] = {};
     DWORD size = sizeof old;
-    had_ = RegQueryValueExW(k, nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(old), &size) == ERROR_SUCCESS;
+    had_ = RegQueryValueExW(k, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
     old_ = old;
-    RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
-                   DWORD((value.size() + 1) * 2));
+    RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), DWORD((value.size() + 1) * 2));
     RegCloseKey(k);
   }
   ~ClassesValue() {
     HKEY k = nullptr;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key_, 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return;
     if (had_) {
-      RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(old_.c_str()), DWORD((old_.size() + 1) * 2));
+      RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(old_.c_str()), DWORD((old_.size() + 1) * 2));
     } else {
       RegDeleteValueW(k, nullptr);
     }
@@ -205,7 +204,7 @@ class ClassesValue {
   }
 
  private:
-  const wchar_t *key_;
+  const wchar_t* key_;
   bool had_ = false;
   std::wstring old_;
 };
@@ -231,7 +230,7 @@ class HostileInput : public testing::Test {
   std::unique_ptr<Control> control_ = std::make_unique<Control>();
 };
 
-std::string PdfString(const std::wstring &text) {
+std::string PdfString(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) {
     if (c == L'\\' || c == L'(' || c == L')') out += '\\';
@@ -247,7 +246,7 @@ TEST_F(HostileInput, LinksToAProgramBesideTheDocumentNeverStartIt) {
   ASSERT_TRUE(CopyFileW((ExeFolder() + L"pdfcontrol_marker.exe").c_str(), program.c_str(), FALSE));
   DeleteFileW(mark.c_str());
   std::wstring file_url = L"file:///" + program;
-  for (wchar_t &c : file_url) c = c == L'\\' ? L'/' : c;
+  for (wchar_t& c : file_url) c = c == L'\\' ? L'/' : c;
   const std::wstring web = L"http://example.invalid/page?x=1";
   // One link a band, 30 points high, from the top of the page down.
   const std::string actions[] = {
@@ -276,7 +275,7 @@ TEST_F(HostileInput, LinksToAProgramBesideTheDocumentNeverStartIt) {
   const ClassesValue handler(L"http\\shell\\open\\command", L"\"" + program + L"\" \"%1\"");
 
   MakeControl(600, 720);
-  IDispatch *d = control_->dispatch;
+  IDispatch* d = control_->dispatch;
   ASSERT_TRUE(OpenDocument(d, document));
   ASSERT_TRUE(WaitUntilShown(d));
   ASSERT_TRUE(PumpUntil([&] { return FindText(d, L"Links here"); }, 30000));
@@ -320,7 +319,7 @@ TEST_F(HostileInput, LinksToAProgramBesideTheDocumentNeverStartIt) {
 }
 
 // The worker processes that this process started.
-std::vector<DWORD> WorkersOf(DWORD parent, const wchar_t *name) {
+std::vector<DWORD> WorkersOf(DWORD parent, const wchar_t* name) {
   std::vector<DWORD> found;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   PROCESSENTRY32W entry{};
@@ -393,7 +392,7 @@ TEST_F(HostileInput, TheWorkerRunsInItsJobAndInheritsNothingElse) {
   char label[64] = {};
   DWORD size = 0;
   if (GetTokenInformation(token, TokenIntegrityLevel, label, sizeof label, &size)) {
-    const PSID sid = *reinterpret_cast<PSID *>(label);
+    const PSID sid = *reinterpret_cast<PSID*>(label);
     const DWORD level = *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1);
     std::printf("the worker's integrity level: 0x%lx\n", level);
     if (!UnderWine()) {
@@ -428,14 +427,17 @@ TEST(HostileWorker, IsRefusedWhatItsJobForbids) {
   SetEnvironmentVariableW(L"FOLVANE_FAKE_WORKER", nullptr);
   ASSERT_EQ(answer & ~0xFFu, 0x100u);
   // Wine keeps these limits (they read back as zeros there) but enforces none of them.
-  const uint32_t unenforced = UnderWine() ? kProbeSpawn | kProbeClipboard | kProbeAtom | kProbeMemory | kProbeSettings : 0;
+  const uint32_t unenforced =
+      UnderWine() ? kProbeSpawn | kProbeClipboard | kProbeAtom | kProbeMemory | kProbeSettings : 0;
   const struct {
     ProbeBit bit;
-    const char *what;
-  } limits[] = {{kProbeSpawn, "started a program"},      {kProbeClipboard, "took the clipboard"},
-                {kProbeAtom, "added a global atom"},      {kProbeMemory, "committed 900 MB"},
+    const char* what;
+  } limits[] = {{kProbeSpawn, "started a program"},
+                {kProbeClipboard, "took the clipboard"},
+                {kProbeAtom, "added a global atom"},
+                {kProbeMemory, "committed 900 MB"},
                 {kProbeSettings, "changed a system setting"}};
-  for (const auto &limit : limits) {
+  for (const auto& limit : limits) {
     std::printf("the worker %s: %s\n", limit.what, answer & limit.bit ? "yes" : "no");
     if (!(unenforced & limit.bit)) {
       EXPECT_FALSE(answer & limit.bit) << limit.what;
@@ -446,11 +448,11 @@ TEST(HostileWorker, IsRefusedWhatItsJobForbids) {
   }
 }
 
-std::string Hex(const void *data, size_t size) {
+std::string Hex(const void* data, size_t size) {
   static const char digits[] = "0123456789abcdef";
   std::string out;
   for (size_t i = 0; i < size; ++i) {
-    const unsigned char c = static_cast<const unsigned char *>(data)[i];
+    const unsigned char c = static_cast<const unsigned char*>(data)[i];
     out += digits[c >> 4];
     out += digits[c & 15];
   }
@@ -461,7 +463,7 @@ std::string Hex(const void *data, size_t size) {
 struct Words {
   std::vector<char> bytes;
   template <typename T>
-  Words &operator<<(T value) {
+  Words& operator<<(T value) {
     const size_t at = bytes.size();
     bytes.resize(at + sizeof value);
     std::memcpy(bytes.data() + at, &value, sizeof value);
@@ -481,7 +483,7 @@ std::string OpenAnswer(uint32_t declared_size, uint32_t count, uint32_t known, s
 TEST(HostileWorker, ASearchSkipsAPageThatHangsAndCanBeCancelled) {
   using pdfview::RendererClient;
   const struct {
-    const char *order;
+    const char* order;
     bool cancel;
     int foundPage;
     uint32_t skipped;
@@ -489,7 +491,7 @@ TEST(HostileWorker, ASearchSkipsAPageThatHangsAndCanBeCancelled) {
       {"find:2000,5,2000,0", false, 1999, 1},
       {"find:2000,0,0,5", true, -1, 0},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     SetEnvironmentVariableA("FOLVANE_FAKE_WORKER", c.order);
     RendererClient client(ExeFolder() + L"pdfcontrol_fake_worker.exe");
     const pdfview::OpenResult opened = client.Open(L"C:\\any.pdf");
@@ -528,9 +530,10 @@ TEST(HostileWorker, AFailedPageIsTriedAgainOnceAfterTheWorkerRestarts) {
     bool drawn;
   } cases[] = {{1, true}, {5, false}};
   const std::wstring counter = ExeFolder() + L"render-count.txt";
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     DeleteFileW(counter.c_str());
-    const std::string order = "render:" + std::to_string(c.failures) + "," + std::string(counter.begin(), counter.end());
+    const std::string order =
+        "render:" + std::to_string(c.failures) + "," + std::string(counter.begin(), counter.end());
     SetEnvironmentVariableA("FOLVANE_FAKE_WORKER", order.c_str());
     pdfview::RendererClient client(ExeFolder() + L"pdfcontrol_fake_worker.exe");
     const HWND host = CreateHostWindow(300, 300);
@@ -548,12 +551,11 @@ TEST(HostileWorker, AFailedPageIsTriedAgainOnceAfterTheWorkerRestarts) {
       Pump(1000);
     }
     int asked = 0;
-    if (FILE *f = _wfopen(counter.c_str(), L"r")) {
+    if (FILE* f = _wfopen(counter.c_str(), L"r")) {
       if (fscanf(f, "%d", &asked) != 1) asked = -1;
       fclose(f);
     }
-    EXPECT_EQ(asked, 2)
-        << "renders asked, failing " << c.failures;
+    EXPECT_EQ(asked, 2) << "renders asked, failing " << c.failures;
     EXPECT_FALSE(viewer.Busy());
     const pdfview::PageBox box = viewer.Layout().Box(0);
     HDC screen = GetDC(host);
@@ -578,7 +580,7 @@ TEST(HostileWorker, AnswersWithBadPageSizesAndCountsAreRefused) {
   const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
   using pdfview::RendererClient;
   const struct {
-    const char *what;
+    const char* what;
     std::string answer;
     uint32_t code;
   } cases[] = {
@@ -596,7 +598,7 @@ TEST(HostileWorker, AnswersWithBadPageSizesAndCountsAreRefused) {
       {"too wide", OpenAnswer(16, 1, 1, {2e5f, 100}), RendererClient::kAnswerRefused},
       {"bad second page", OpenAnswer(24, 2, 2, {200, 100, 200, -inf}), RendererClient::kAnswerRefused},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     SetEnvironmentVariableA("FOLVANE_FAKE_WORKER", ("open:" + c.answer).c_str());
     pdfview::RendererClient client(ExeFolder() + L"pdfcontrol_fake_worker.exe");
     const pdfview::OpenResult result = client.Open(L"C:\\any.pdf");
@@ -612,14 +614,15 @@ TEST(HostileWorker, TextAnswersOverTheBoundsAreRefused) {
   refused << uint32_t(pdfrender::kTooLarge) << uint32_t(0);
   sound << uint32_t(pdfrender::kOk) << uint32_t(8) << uint32_t(0) << uint32_t(0);
   const struct {
-    const char *what;
+    const char* what;
     Words answer;
     bool failed, tooLarge;
   } cases[] = {{"over the payload bound", over, true, true},
                {"refused by the worker", refused, true, true},
                {"empty page", sound, false, false}};
-  for (const auto &c : cases) {
-    SetEnvironmentVariableA("FOLVANE_FAKE_WORKER", ("text:" + Hex(c.answer.bytes.data(), c.answer.bytes.size())).c_str());
+  for (const auto& c : cases) {
+    SetEnvironmentVariableA("FOLVANE_FAKE_WORKER",
+                            ("text:" + Hex(c.answer.bytes.data(), c.answer.bytes.size())).c_str());
     pdfview::RendererClient client(ExeFolder() + L"pdfcontrol_fake_worker.exe");
     const pdfview::OpenResult opened = client.Open(L"C:\\any.pdf");
     ASSERT_EQ(opened.code, pdfrender::kOk) << c.what;
@@ -633,7 +636,7 @@ TEST(HostileWorker, TextAnswersOverTheBoundsAreRefused) {
 
   // Decoded page text keeps the bounds: glyphs, address lengths, link targets.
   const struct {
-    const char *what;
+    const char* what;
     uint32_t glyphs, links, addressUnits, targetPage;
     bool decoded;
   } texts[] = {{"sound", 1, 1, 5, 2, true},
@@ -641,7 +644,7 @@ TEST(HostileWorker, TextAnswersOverTheBoundsAreRefused) {
                {"too many links", 0, pdfrender::kMaxLinks + 1, 0, 0, false},
                {"over-long address", 0, 1, pdfrender::kMaxAddressUnits + 1, 0, false},
                {"target past the last page", 0, 1, 0, 4, false}};
-  for (const auto &t : texts) {
+  for (const auto& t : texts) {
     Words w;
     w << t.glyphs << t.links;
     for (uint32_t i = 0; i < std::min<uint32_t>(t.glyphs, 2); ++i) w << pdfrender::GlyphRecord{1, 1, 2, 2, 'a', 0};
@@ -659,10 +662,10 @@ TEST(HostileWorker, TextAnswersOverTheBoundsAreRefused) {
 size_t PrivateBytes() {
   size_t total = 0;
   MEMORY_BASIC_INFORMATION region{};
-  for (const char *at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;
-       at = static_cast<const char *>(region.BaseAddress) + region.RegionSize) {
+  for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;
+       at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
     if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
-    if (static_cast<const char *>(region.BaseAddress) + region.RegionSize < at) break;
+    if (static_cast<const char*>(region.BaseAddress) + region.RegionSize < at) break;
   }
   return total;
 }
@@ -678,7 +681,7 @@ TEST_F(HostileInput, APageOfEndlessTextLeavesTheHostRunningAndSaysWhy) {
   page.content.clear();
   page.content.shrink_to_fit();
   MakeControl(420, 320);
-  IDispatch *d = control_->dispatch;
+  IDispatch* d = control_->dispatch;
   const size_t before = PrivateBytes();
   size_t peak = before;
   ASSERT_TRUE(OpenDocument(d, document));
@@ -704,7 +707,8 @@ TEST(HostileWorker, DISABLED_HostThatIsKilled) {
   pdfview::RendererClient client(ExeFolder() + L"pdfcontrol_fake_worker.exe");
   client.WarmUp();
   std::vector<DWORD> workers;
-  ASSERT_TRUE(PumpUntil([&] { return (workers = WorkersOf(GetCurrentProcessId(), L"pdfcontrol_fake_worker.exe")).size() == 1; }, 30000));
+  ASSERT_TRUE(PumpUntil(
+      [&] { return (workers = WorkersOf(GetCurrentProcessId(), L"pdfcontrol_fake_worker.exe")).size() == 1; }, 30000));
   wchar_t where[MAX_PATH] = {};
   GetEnvironmentVariableW(L"FOLVANE_WORKER_ID_FILE", where, MAX_PATH);
   const std::string id = std::to_string(workers[0]) + "\n";
@@ -731,8 +735,8 @@ TEST(HostileWorker, EndsWithItsHost) {
   // The host writes its worker's id, a line, once it shows a document.
   DWORD id = 0;
   auto read_id = [&] {
-    HANDLE f = CreateFileW(id_file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           0, nullptr);
+    HANDLE f = CreateFileW(id_file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     char text[32] = {};
     DWORD got = 0;

@@ -8,7 +8,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   lstrcpyW(path + n, L".ran");
   HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 1;
-  const wchar_t *line = GetCommandLineW();
+  const wchar_t* line = GetCommandLineW();
   DWORD written = 0;
   WriteFile(file, line, lstrlenW(line) * sizeof(wchar_t), &written, nullptr);
   WriteFile(file, L"\n", sizeof(wchar_t), &written, nullptr);

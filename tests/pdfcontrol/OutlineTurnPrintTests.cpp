@@ -1,9 +1,9 @@
 // The viewer control's outline pane, turned view and printing, through the real control in a
 // host window, with real input. Printing goes to a printer that these tests add to the prefix:
 // Wine's PostScript driver writing to a file.
-#include "TestHost.h"
-#include "TestPdf.h"
-#include "WindowTesting.h"
+#include "tests/pdfcontrol/TestHost.h"
+#include "tests/pdfcontrol/TestPdf.h"
+#include "tests/support/WindowTesting.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ namespace {
 
 constexpr DISPID kCurrentPage = 5, kFind = 7, kPrint = 9;
 
-std::wstring SamplePath(const wchar_t *name) {
+std::wstring SamplePath(const wchar_t* name) {
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring folder(exe);
@@ -32,14 +32,14 @@ std::wstring SamplePath(const wchar_t *name) {
   return folder + L"..\\..\\..\\samples\\" + name;
 }
 
-int CurrentPage(IDispatch *control) {
+int CurrentPage(IDispatch* control) {
   VARIANT result;
   VariantInit(&result);
   if (FAILED(Call(control, kCurrentPage, DISPATCH_PROPERTYGET, nullptr, &result)) || result.vt != VT_I4) return -1;
   return result.lVal;
 }
 
-HRESULT PutPage(IDispatch *control, int page) {
+HRESULT PutPage(IDispatch* control, int page) {
   VARIANT argument;
   argument.vt = VT_I4;
   argument.lVal = page;
@@ -47,7 +47,7 @@ HRESULT PutPage(IDispatch *control, int page) {
 }
 
 // A method of two arguments, given first to last.
-HRESULT CallTwo(IDispatch *control, DISPID id, VARIANT first, VARIANT second, VARIANT *result, EXCEPINFO *error) {
+HRESULT CallTwo(IDispatch* control, DISPID id, VARIANT first, VARIANT second, VARIANT* result, EXCEPINFO* error) {
   VARIANT arguments[2] = {second, first};  // last argument first
   DISPPARAMS params{arguments, nullptr, 2, 0};
   if (result) VariantInit(result);
@@ -87,7 +87,7 @@ std::wstring ItemText(HWND tree, HTREEITEM item) {
 // The tree's titles in reading order, each indented by two spaces a level.
 std::vector<std::wstring> Titles(HWND tree) {
   std::vector<std::wstring> titles;
-  auto walk = [&](auto &self, HTREEITEM item, int depth) -> void {
+  auto walk = [&](auto& self, HTREEITEM item, int depth) -> void {
     for (; item; item = HTREEITEM(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(item)))) {
       titles.push_back(std::wstring(size_t(depth) * 2, L' ') + ItemText(tree, item));
       self(self, HTREEITEM(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(item))), depth + 1);
@@ -97,9 +97,9 @@ std::vector<std::wstring> Titles(HWND tree) {
   return titles;
 }
 
-HTREEITEM ItemTitled(HWND tree, const std::wstring &title) {
+HTREEITEM ItemTitled(HWND tree, const std::wstring& title) {
   HTREEITEM found = nullptr;
-  auto walk = [&](auto &self, HTREEITEM item) -> void {
+  auto walk = [&](auto& self, HTREEITEM item) -> void {
     for (; item && !found; item = HTREEITEM(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(item)))) {
       if (ItemText(tree, item) == title) found = item;
       self(self, HTREEITEM(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(item))));
@@ -115,7 +115,7 @@ std::wstring SelectedTitle(HWND tree) {
 }
 
 // A PDF text string in UTF-16 with its byte order mark.
-std::string Utf16Title(const std::wstring &title) {
+std::string Utf16Title(const std::wstring& title) {
   std::string hex = "<FEFF";
   char unit[8];
   for (wchar_t c : title) {
@@ -143,11 +143,11 @@ std::string OutlinedDocument() {
   };
   const std::vector<std::string> objects = {
       "<< /Type /Outlines /First " + ref(chapter) + " /Last " + ref(last) + " /Count 5 >>",
-      "<< /Title " + Utf16Title(L"Chapter \u03A9ne") + " /Parent " + ref(root) + " /Next " + ref(broken) +
-          " /First " + ref(s1) + " /Last " + ref(s2) + " /Count 2 /Dest " + dest(0, 400) + " >>",
+      "<< /Title " + Utf16Title(L"Chapter \u03A9ne") + " /Parent " + ref(root) + " /Next " + ref(broken) + " /First " +
+          ref(s1) + " /Last " + ref(s2) + " /Count 2 /Dest " + dest(0, 400) + " >>",
       "<< /Title (Section 1.1) /Parent " + ref(chapter) + " /Next " + ref(s2) + " /Dest " + dest(0, 200) + " >>",
-      "<< /Title " + Utf16Title(L"Secci\u00F3n 1.2 \u65E5\u672C") + " /Parent " + ref(chapter) + " /Prev " +
-          ref(s1) + " /Dest " + dest(1, 400) + " >>",
+      "<< /Title " + Utf16Title(L"Secci\u00F3n 1.2 \u65E5\u672C") + " /Parent " + ref(chapter) + " /Prev " + ref(s1) +
+          " /Dest " + dest(1, 400) + " >>",
       "<< /Title (Broken link) /Parent " + ref(root) + " /Prev " + ref(chapter) + " /Next " + ref(last) +
           " /Dest [999 0 R /Fit] >>",
       "<< /Title (Chapter Two) /Parent " + ref(root) + " /Prev " + ref(broken) + " /Next 900 0 R /Dest " +
@@ -173,7 +173,7 @@ class ViewerStaples : public testing::Test {
     DestroyWindow(host_);
     OleUninitialize();
   }
-  void Open(const std::wstring &path) {
+  void Open(const std::wstring& path) {
     ASSERT_TRUE(OpenDocument(d_, path));
     ASSERT_TRUE(WaitUntilShown(d_));
   }
@@ -193,7 +193,7 @@ class ViewerStaples : public testing::Test {
   HWND host_ = nullptr;
   std::unique_ptr<Site> site_;
   std::unique_ptr<Control> control_ = std::make_unique<Control>();
-  IDispatch *d_ = nullptr;
+  IDispatch* d_ = nullptr;
 };
 
 TEST_F(ViewerStaples, OutlinePaneShowsTheTreeJumpsAndFollowsScrolling) {
@@ -213,7 +213,7 @@ TEST_F(ViewerStaples, OutlinePaneShowsTheTreeJumpsAndFollowsScrolling) {
   // The pages moved right of the pane and its bar.
   RECT pane;
   GetWindowRect(tree, &pane);
-  MapWindowPoints(nullptr, control_->window, reinterpret_cast<POINT *>(&pane), 2);
+  MapWindowPoints(nullptr, control_->window, reinterpret_cast<POINT*>(&pane), 2);
   EXPECT_EQ(pane.left, 0);
   ASSERT_TRUE(WaitUntilShown(d_));
   const Shot shot = Screenshot(control_->window);
@@ -224,18 +224,20 @@ TEST_F(ViewerStaples, OutlinePaneShowsTheTreeJumpsAndFollowsScrolling) {
   EXPECT_GT(shot.Count(pane.right + 13, 40, pane.right + 60, 60, IsWhite), 500) << "a page right of the bar";
 
   // A click on an entry goes to its destination; one without a destination stays.
-  auto click = [&](const std::wstring &title) {
+  auto click = [&](const std::wstring& title) {
     const HTREEITEM item = ItemTitled(tree, title);
     RECT r{};
     std::memcpy(&r, &item, sizeof item);  // the item goes in where the rectangle comes back
-    ASSERT_TRUE(SendMessageW(tree, TVM_GETITEMRECT, TRUE, LPARAM(&r))) << "not shown: " << testing::PrintToString(title);
+    ASSERT_TRUE(SendMessageW(tree, TVM_GETITEMRECT, TRUE, LPARAM(&r)))
+        << "not shown: " << testing::PrintToString(title);
     ClickAt(OnScreen(tree, (r.left + r.right) / 2, (r.top + r.bottom) / 2));
   };
   const struct {
-    const wchar_t *title;
+    const wchar_t* title;
     int page;
-  } jumps[] = {{L"Chapter Two", 3}, {L"Secci\u00F3n 1.2 \u65E5\u672C", 2}, {L"Broken link", 2}, {L"Chapter \u03A9ne", 1}};
-  for (const auto &jump : jumps) {
+  } jumps[] = {
+      {L"Chapter Two", 3}, {L"Secci\u00F3n 1.2 \u65E5\u672C", 2}, {L"Broken link", 2}, {L"Chapter \u03A9ne", 1}};
+  for (const auto& jump : jumps) {
     click(jump.title);
     EXPECT_TRUE(PumpUntil([&] { return CurrentPage(d_) == jump.page; }, 3000))
         << testing::PrintToString(std::wstring(jump.title)) << " went to " << CurrentPage(d_) << " selecting "
@@ -252,10 +254,12 @@ TEST_F(ViewerStaples, OutlinePaneShowsTheTreeJumpsAndFollowsScrolling) {
   const struct {
     int page;
     int lines_down;
-    const wchar_t *section;
-  } places[] = {{2, 0, L"Secci\u00F3n 1.2 \u65E5\u672C"}, {1, 0, L"Chapter \u03A9ne"}, {1, 14, L"Section 1.1"},
+    const wchar_t* section;
+  } places[] = {{2, 0, L"Secci\u00F3n 1.2 \u65E5\u672C"},
+                {1, 0, L"Chapter \u03A9ne"},
+                {1, 14, L"Section 1.1"},
                 {3, 0, L"Chapter Two"}};
-  for (const auto &place : places) {
+  for (const auto& place : places) {
     ASSERT_EQ(PutPage(d_, place.page), S_OK);
     for (int i = 0; i < place.lines_down; ++i) PressKey(VK_DOWN);
     EXPECT_TRUE(PumpUntil([&] { return SelectedTitle(tree) == place.section; }, 3000))
@@ -316,7 +320,8 @@ TEST_F(ViewerStaples, TurningTurnsThePixelsAndKeepsLinksWorking) {
     const Shot shot = Screenshot(control_->window);
     const int top = 26 + 8, width = shot.width - 16;
     const int half = 8 + width / 2;
-    return std::pair{shot.Count(8, top, half - 2, top + 20, IsRed), shot.Count(half + 2, top, 8 + width, top + 20, IsRed)};
+    return std::pair{shot.Count(8, top, half - 2, top + 20, IsRed),
+                     shot.Count(half + 2, top, 8 + width, top + 20, IsRed)};
   };
   auto [left, right] = red_sides();
   EXPECT_GT(left, 1000);
@@ -350,7 +355,8 @@ TEST_F(ViewerStaples, TurningTurnsThePixelsAndKeepsLinksWorking) {
   forward.vt = VT_BOOL;
   forward.boolVal = VARIANT_TRUE;
   VARIANT found;
-  ASSERT_TRUE(PumpUntil([&] { return SUCCEEDED(CallTwo(d_, kFind, text, forward, &found, nullptr)) && found.boolVal; }));
+  ASSERT_TRUE(
+      PumpUntil([&] { return SUCCEEDED(CallTwo(d_, kFind, text, forward, &found, nullptr)) && found.boolVal; }));
   SysFreeString(text.bstrVal);
   ASSERT_EQ(PutPage(d_, 1), S_OK);
   const double s = (client.right - 16) / 150.0;
@@ -391,10 +397,10 @@ constexpr char kPrinterDescription[] =
     "*Font Helvetica: Standard \"(001.006S)\" Standard ROM\n";
 
 // Adds the printer, writing to the file, as the default printer; true when it is there.
-bool AddFilePrinter(const std::wstring &output) {
+bool AddFilePrinter(const std::wstring& output) {
   wchar_t folder[MAX_PATH] = {};
   DWORD needed = 0;
-  if (!GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<BYTE *>(folder), sizeof folder, &needed)) {
+  if (!GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(folder), sizeof folder, &needed)) {
     return false;
   }
   const std::wstring description = std::wstring(folder) + L"\\folvane-test.ppd";
@@ -404,30 +410,30 @@ bool AddFilePrinter(const std::wstring &output) {
   }
   DRIVER_INFO_3W driver{};
   driver.cVersion = 3;
-  driver.pName = const_cast<wchar_t *>(L"Wine PostScript Driver");
-  driver.pEnvironment = const_cast<wchar_t *>(L"Windows NT x86");
-  driver.pDriverPath = const_cast<wchar_t *>(L"wineps.drv");
-  driver.pDataFile = const_cast<wchar_t *>(description.c_str());
-  driver.pConfigFile = const_cast<wchar_t *>(L"wineps.drv");
-  if (!AddPrinterDriverW(nullptr, 3, reinterpret_cast<BYTE *>(&driver))) return false;
+  driver.pName = const_cast<wchar_t*>(L"Wine PostScript Driver");
+  driver.pEnvironment = const_cast<wchar_t*>(L"Windows NT x86");
+  driver.pDriverPath = const_cast<wchar_t*>(L"wineps.drv");
+  driver.pDataFile = const_cast<wchar_t*>(description.c_str());
+  driver.pConfigFile = const_cast<wchar_t*>(L"wineps.drv");
+  if (!AddPrinterDriverW(nullptr, 3, reinterpret_cast<BYTE*>(&driver))) return false;
   HANDLE existing = nullptr;
-  if (OpenPrinterW(const_cast<wchar_t *>(kPrinterName), &existing, nullptr)) {
+  if (OpenPrinterW(const_cast<wchar_t*>(kPrinterName), &existing, nullptr)) {
     DeletePrinter(existing);
     ClosePrinter(existing);
   }
   PRINTER_INFO_2W printer{};
-  printer.pPrinterName = const_cast<wchar_t *>(kPrinterName);
-  printer.pPortName = const_cast<wchar_t *>(output.c_str());  // a port named by a file writes there
+  printer.pPrinterName = const_cast<wchar_t*>(kPrinterName);
+  printer.pPortName = const_cast<wchar_t*>(output.c_str());  // a port named by a file writes there
   printer.pDriverName = driver.pName;
-  printer.pPrintProcessor = const_cast<wchar_t *>(L"WinPrint");
-  printer.pDatatype = const_cast<wchar_t *>(L"RAW");
-  HANDLE added = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE *>(&printer));
+  printer.pPrintProcessor = const_cast<wchar_t*>(L"WinPrint");
+  printer.pDatatype = const_cast<wchar_t*>(L"RAW");
+  HANDLE added = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
   if (!added) return false;
   ClosePrinter(added);
   return SetDefaultPrinterW(kPrinterName) != FALSE;
 }
 
-std::string ReadAll(const std::wstring &path) {
+std::string ReadAll(const std::wstring& path) {
   std::ifstream in(path.c_str(), std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
@@ -435,7 +441,7 @@ std::string ReadAll(const std::wstring &path) {
 }
 
 // The widths of the images on each page of a PostScript file, in pixels.
-std::vector<std::set<int>> ImageWidthsByPage(const std::string &postscript) {
+std::vector<std::set<int>> ImageWidthsByPage(const std::string& postscript) {
   std::vector<std::set<int>> pages;
   std::istringstream lines(postscript);
   std::string line;
@@ -467,14 +473,14 @@ struct DialogAnswer {
   bool seen = false;
   std::wstring progress;  // the progress window's text, seen while printing
 };
-DialogAnswer *answering = nullptr;
+DialogAnswer* answering = nullptr;
 
 BOOL CALLBACK FindPrintWindows(HWND window, LPARAM found) {
   wchar_t cls[32] = {}, title[64] = {};
   GetClassNameW(window, cls, 32);
   GetWindowTextW(window, title, 64);
   if (lstrcmpW(cls, L"#32770") == 0 && lstrcmpW(title, L"Print") == 0 && IsWindowVisible(window)) {
-    *reinterpret_cast<HWND *>(found) = window;
+    *reinterpret_cast<HWND*>(found) = window;
     return FALSE;
   }
   if (lstrcmpW(title, L"Printing") == 0 && answering) {
@@ -562,4 +568,3 @@ TEST_F(ViewerStaples, PrintsTheRangeAskedForThroughWinesPostScriptDriver) {
 }
 
 }  // namespace
-

@@ -20,10 +20,10 @@ using namespace pdfview;
 namespace {
 
 // A page of the given lines, one glyph per character, words apart by their spaces.
-PageText PageOf(const std::vector<std::wstring> &lines) {
+PageText PageOf(const std::vector<std::wstring>& lines) {
   std::vector<pdfrender::GlyphRecord> glyphs;
   float y = 10;
-  for (const std::wstring &line : lines) {
+  for (const std::wstring& line : lines) {
     float x = 10;
     for (wchar_t c : line) {
       if (c == L' ') {
@@ -72,10 +72,10 @@ TEST(PageModel, TextMatchesAsAReaderExpects) {
       {{L"a zebra"}, L"zebras", {}},
       {{L"a zebra"}, L"", {}},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     const PageText text = PageOf(c.lines);
     std::vector<std::wstring> found;
-    for (const TextRange &range : text.Find(c.query)) found.push_back(text.Slice(range));
+    for (const TextRange& range : text.Find(c.query)) found.push_back(text.Slice(range));
     EXPECT_EQ(found, c.found) << "query of " << c.query.size() << " units: " << c.lines.front().size();
   }
 }
@@ -101,12 +101,13 @@ TEST(PageModel, TextCacheKeepsItsBudget) {
       {'p', 4, {1}, {2, 3, 4}},
       {'u', 2, {}, {2, 3, 4}},
       {'p', 5, {3}, {2, 4, 5}},
-      {'p', 4, {}, {2, 4, 5}},  // again: it replaces itself, and is now the newest
+      {'p', 4, {}, {2, 4, 5}},  // again: it replaces itself, and is
+                                // now the newest
       {'p', 6, {2}, {4, 5, 6}},
       {'P', 7, {5, 4, 6}, {7}},
       {'p', 8, {7}, {8}},
   };
-  for (const Step &step : steps) {
+  for (const Step& step : steps) {
     std::vector<int> dropped;
     if (step.op == 'u') {
       EXPECT_NE(cache.Use(step.page), nullptr) << step.page;
@@ -146,7 +147,7 @@ TEST(PageModel, LayoutTakesSizesAsTheyArrive) {
       {7, {a5}, 10},   // a correction within the known
       {11, {a5}, 10},  // past the end: refused
   };
-  for (const Arrival &arrival : arrivals) {
+  for (const Arrival& arrival : arrivals) {
     const auto place = layout.PlaceOf(top);
     layout.SetSizes(arrival.first, arrival.sizes);
     layout.Arrange(800, 1);
@@ -167,7 +168,7 @@ TEST(PageModel, ZoomShowsWhatWasAsked) {
   PageLayout layout;
   layout.SetPages({{595, 842}, {595, 842}});
   struct Step {
-    const char *what;
+    const char* what;
     int percent;  // asked; 0 fits the width, -1 fits the page into 600 rows
     int shown;    // the percent the layout shows afterwards
   };
@@ -187,7 +188,7 @@ TEST(PageModel, ZoomShowsWhatWasAsked) {
       {"fit width again", 0, 99},
   };
   layout.Arrange(800, 1);
-  for (const Step &step : steps) {
+  for (const Step& step : steps) {
     const double zoom = step.percent == 0  ? 1
                         : step.percent < 0 ? layout.ZoomToFitPage(0, 600)
                                            : layout.ZoomForPercent(step.percent);
@@ -205,9 +206,12 @@ TEST(PageModel, TurnedPointsLandWhereThePageTurns) {
     int turns;
     std::pair<double, double> top_left, top_right;  // where the unturned corners land
   };
-  const Case cases[] = {{0, {0, 0}, {200, 0}}, {1, {100, 0}, {100, 200}}, {2, {200, 100}, {0, 100}},
-                        {3, {0, 200}, {0, 0}}, {-1, {0, 200}, {0, 0}}};
-  for (const Case &c : cases) {
+  const Case cases[] = {{0, {0, 0}, {200, 0}},
+                        {1, {100, 0}, {100, 200}},
+                        {2, {200, 100}, {0, 100}},
+                        {3, {0, 200}, {0, 0}},
+                        {-1, {0, 200}, {0, 0}}};
+  for (const Case& c : cases) {
     EXPECT_EQ(Turned(c.turns, 200, 100, 0, 0), c.top_left) << c.turns;
     EXPECT_EQ(Turned(c.turns, 200, 100, 200, 0), c.top_right) << c.turns;
     const auto [x, y] = Turned(c.turns, 200, 100, 37, 12);
@@ -219,9 +223,14 @@ TEST(PageModel, TurnedPointsLandWhereThePageTurns) {
 TEST(PageModel, BandsCoverAPageOnceWithinTheBounds) {
   const struct {
     int width, height, maxSide, maxPixels, bands;
-  } cases[] = {{100, 100, 1000, 100000, 1},  {2550, 3300, 10000, 8'000'000, 2}, {4800, 6000, 10000, 8'000'000, 4},
-               {25000, 300, 10000, 24'000'000, 3}, {7, 5, 3, 6, 9}, {1, 1, 10, 1, 1}, {30, 1, 10, 5, 6}};
-  for (const auto &c : cases) {
+  } cases[] = {{100, 100, 1000, 100000, 1},
+               {2550, 3300, 10000, 8'000'000, 2},
+               {4800, 6000, 10000, 8'000'000, 4},
+               {25000, 300, 10000, 24'000'000, 3},
+               {7, 5, 3, 6, 9},
+               {1, 1, 10, 1, 1},
+               {30, 1, 10, 5, 6}};
+  for (const auto& c : cases) {
     const int count = BandCount(c.width, c.height, c.maxSide, c.maxPixels);
     EXPECT_EQ(count, c.bands) << c.width << "x" << c.height;
     std::vector<int> covered(size_t(c.width) * size_t(c.height));
@@ -231,10 +240,12 @@ TEST(PageModel, BandsCoverAPageOnceWithinTheBounds) {
                   band.width * band.height <= c.maxPixels)
           << c.width << "x" << c.height << " band " << i;
       for (int y = band.y; y < band.y + band.height && y < c.height; ++y) {
-        for (int x = band.x; x < band.x + band.width && x < c.width; ++x) ++covered[size_t(y) * size_t(c.width) + size_t(x)];
+        for (int x = band.x; x < band.x + band.width && x < c.width; ++x)
+          ++covered[size_t(y) * size_t(c.width) + size_t(x)];
       }
     }
-    EXPECT_EQ(std::count(covered.begin(), covered.end(), 1), std::ptrdiff_t(covered.size())) << c.width << "x" << c.height;
+    EXPECT_EQ(std::count(covered.begin(), covered.end(), 1), std::ptrdiff_t(covered.size()))
+        << c.width << "x" << c.height;
   }
 }
 
@@ -246,26 +257,27 @@ TEST(PageModel, OutlineAnswerIsCheckedAndSectionsFollowThePlace) {
     uint32_t open;
     std::wstring title;
   };
-  auto encode = [](const std::vector<Record> &records, uint32_t mayPrint = 1, int extra_bytes = 0) {
+  auto encode = [](const std::vector<Record>& records, uint32_t mayPrint = 1, int extra_bytes = 0) {
     std::vector<char> out(sizeof(pdfrender::OutlineHeader));
     const pdfrender::OutlineHeader header{uint32_t(records.size()), mayPrint};
     std::memcpy(out.data(), &header, sizeof header);
-    for (const Record &r : records) {
+    for (const Record& r : records) {
       const pdfrender::OutlineRecord record{r.depth, r.page, r.y, r.open, uint32_t(r.title.size())};
-      const char *p = reinterpret_cast<const char *>(&record);
+      const char* p = reinterpret_cast<const char*>(&record);
       out.insert(out.end(), p, p + sizeof record);
       for (wchar_t c : r.title) {
         const uint16_t unit = uint16_t(c);
-        out.insert(out.end(), reinterpret_cast<const char *>(&unit), reinterpret_cast<const char *>(&unit) + 2);
+        out.insert(out.end(), reinterpret_cast<const char*>(&unit), reinterpret_cast<const char*>(&unit) + 2);
       }
     }
     out.resize(size_t(int(out.size()) + extra_bytes));
     return out;
   };
-  const std::vector<Record> good = {{0, 1, -1, 1, L"One"},     {1, 1, 300, 0, L"One.\u2460"}, {1, 2, 0, 0, L"Two"},
-                                    {0, 0, -1, 0, L"Nowhere"}, {0, 3, 50, 0, L"Three"},       {1, 3, 50, 0, L"Three too"}};
+  const std::vector<Record> good = {{0, 1, -1, 1, L"One"},   {1, 1, 300, 0, L"One.\u2460"},
+                                    {1, 2, 0, 0, L"Two"},    {0, 0, -1, 0, L"Nowhere"},
+                                    {0, 3, 50, 0, L"Three"}, {1, 3, 50, 0, L"Three too"}};
   struct Case {
-    const char *what;
+    const char* what;
     std::vector<char> answer;
     bool taken;
   };
@@ -287,7 +299,7 @@ TEST(PageModel, OutlineAnswerIsCheckedAndSectionsFollowThePlace) {
       {"cut short", encode(good, 1, -1), false},
       {"a permission neither yes nor no", encode(good, 2), false},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     DocumentOutline outline;
     EXPECT_EQ(outline.Decode(c.answer.data(), c.answer.size(), 3), c.taken) << c.what;
     if (!c.taken) {
@@ -306,7 +318,7 @@ TEST(PageModel, OutlineAnswerIsCheckedAndSectionsFollowThePlace) {
     double y;
     int entry;
   } places[] = {{0, 0, 0}, {0, 299, 0}, {0, 300, 1}, {1, 0, 2}, {1, 500, 2}, {2, 49, 2}, {2, 50, 5}, {2, 900, 5}};
-  for (const auto &place : places) {
+  for (const auto& place : places) {
     EXPECT_EQ(outline.SectionAt(place.page, place.y), place.entry) << place.page << " " << place.y;
   }
 }

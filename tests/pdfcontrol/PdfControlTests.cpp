@@ -1,8 +1,8 @@
 // The viewer control driven through COM as the program's host drives it: created from the
 // registration, loaded from its stored state, activated in a real window, asked to open
 // documents that the tests write, and checked on the screen.
-#include "TestHost.h"
-#include "TestPdf.h"
+#include "tests/pdfcontrol/TestHost.h"
+#include "tests/pdfcontrol/TestPdf.h"
 
 #include <gtest/gtest.h>
 #include <olectl.h>
@@ -25,7 +25,7 @@ class ViewerControl : public testing::Test {
     DestroyWindow(host_);
     OleUninitialize();
   }
-  void Create(Control &control, Site &site) {
+  void Create(Control& control, Site& site) {
     ASSERT_EQ(CreateControl(site, host_, bounds_, control), S_OK);
     ASSERT_NE(control.window, nullptr);
   }
@@ -45,21 +45,21 @@ bool IsBlue(unsigned p) { return (p & 255) > 200 && ((p >> 8) & 255) < 60 && ((p
 std::string DrawingPage() {
   testpdf::Page page;
   page.content =
-      "1 0 0 rg 20 50 60 40 re f\n"           // red: x 20..80, y 50..90 from the bottom
+      "1 0 0 rg 20 50 60 40 re f\n"                 // red: x 20..80, y 50..90 from the bottom
       "0 g BT /F1 30 Tf 100 20 Td (Hello) Tj ET\n"  // Helvetica, not embedded
-      "BT /F2 20 Tf 20 10 Td (a) Tj ET\n";       // Type 3 glyph: a 20-point square
+      "BT /F2 20 Tf 20 10 Td (a) Tj ET\n";          // Type 3 glyph: a 20-point square
   return testpdf::Document({page});
 }
 
 TEST_F(ViewerControl, IsCreatedThroughComAndAnswersTheContainerInterfaces) {
-  IOleObject *object = nullptr;
-  ASSERT_EQ(CoCreateInstance(kControlClassId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                             IID_IOleObject, reinterpret_cast<void **>(&object)),
+  IOleObject* object = nullptr;
+  ASSERT_EQ(CoCreateInstance(kControlClassId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IOleObject,
+                             reinterpret_cast<void**>(&object)),
             S_OK);
-  for (const IID &iid : {IID_IPersistStreamInit, IID_IOleControl, IID_IDispatch, kDPdfId,
-                         IID_IOleInPlaceObject, IID_IOleInPlaceActiveObject, IID_IViewObject2}) {
-    IUnknown *unknown = nullptr;
-    EXPECT_EQ(object->QueryInterface(iid, reinterpret_cast<void **>(&unknown)), S_OK);
+  for (const IID& iid : {IID_IPersistStreamInit, IID_IOleControl, IID_IDispatch, kDPdfId, IID_IOleInPlaceObject,
+                         IID_IOleInPlaceActiveObject, IID_IViewObject2}) {
+    IUnknown* unknown = nullptr;
+    EXPECT_EQ(object->QueryInterface(iid, reinterpret_cast<void**>(&unknown)), S_OK);
     if (unknown) unknown->Release();
   }
   DWORD misc = 0;
@@ -71,8 +71,8 @@ TEST_F(ViewerControl, IsCreatedThroughComAndAnswersTheContainerInterfaces) {
   EXPECT_GT(extent.cx, 0);
   EXPECT_GT(extent.cy, 0);
   // Not active in place yet: no window to give.
-  IOleInPlaceObject *inPlace = nullptr;
-  ASSERT_EQ(object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&inPlace)), S_OK);
+  IOleInPlaceObject* inPlace = nullptr;
+  ASSERT_EQ(object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)), S_OK);
   HWND window = reinterpret_cast<HWND>(1);
   EXPECT_EQ(inPlace->GetWindow(&window), E_FAIL);
   EXPECT_EQ(window, nullptr);
@@ -93,10 +93,10 @@ TEST_F(ViewerControl, LoadsTheStoredStateAndSavesItBack) {
   EXPECT_EQ(control.object->SetExtent(DVASPECT_CONTENT, &wider), S_OK);
   SIZEL zero{0, 100};
   EXPECT_EQ(control.object->SetExtent(DVASPECT_CONTENT, &zero), E_INVALIDARG);
-  IPersistStreamInit *persist = nullptr;
-  ASSERT_EQ(control.object->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void **>(&persist)), S_OK);
+  IPersistStreamInit* persist = nullptr;
+  ASSERT_EQ(control.object->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)), S_OK);
   EXPECT_EQ(persist->IsDirty(), S_OK);
-  IStream *stream = nullptr;
+  IStream* stream = nullptr;
   ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
   EXPECT_EQ(persist->Save(stream, TRUE), S_OK);
   EXPECT_EQ(persist->IsDirty(), S_FALSE);
@@ -122,7 +122,7 @@ TEST_F(ViewerControl, LoadsTheStoredStateAndSavesItBack) {
 
 TEST_F(ViewerControl, RefusesStoredStateItCannotRead) {
   struct Case {
-    const char *what;
+    const char* what;
     std::vector<unsigned char> bytes;
   };
   std::vector<unsigned char> other_format(kControlData, kControlData + 17);
@@ -133,12 +133,12 @@ TEST_F(ViewerControl, RefusesStoredStateItCannotRead) {
                         {"short", {kControlData, kControlData + 8}},
                         {"other format", other_format},
                         {"zero width", no_width}};
-  for (const Case &c : cases) {
-    IPersistStreamInit *persist = nullptr;
+  for (const Case& c : cases) {
+    IPersistStreamInit* persist = nullptr;
     ASSERT_EQ(CoCreateInstance(kControlClassId, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistStreamInit,
-                               reinterpret_cast<void **>(&persist)),
+                               reinterpret_cast<void**>(&persist)),
               S_OK);
-    IStream *stream = nullptr;
+    IStream* stream = nullptr;
     CreateStreamOnHGlobal(nullptr, TRUE, &stream);
     if (!c.bytes.empty()) stream->Write(c.bytes.data(), ULONG(c.bytes.size()), nullptr);
     LARGE_INTEGER start{};
@@ -160,18 +160,18 @@ TEST_F(ViewerControl, ActivatesInPlaceAndFollowsTheHostsRectangles) {
   EXPECT_TRUE(IsWindowVisible(control.window));
   RECT placed;
   GetWindowRect(control.window, &placed);
-  MapWindowPoints(nullptr, host_, reinterpret_cast<POINT *>(&placed), 2);
+  MapWindowPoints(nullptr, host_, reinterpret_cast<POINT*>(&placed), 2);
   EXPECT_EQ(placed.left, 10);
   EXPECT_EQ(placed.top, 10);
   EXPECT_EQ(placed.right, 410);
   EXPECT_EQ(placed.bottom, 310);
 
-  IOleInPlaceObject *inPlace = nullptr;
-  ASSERT_EQ(control.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&inPlace)), S_OK);
+  IOleInPlaceObject* inPlace = nullptr;
+  ASSERT_EQ(control.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)), S_OK);
   const RECT moved{20, 30, 220, 180}, clip{0, 0, 32767, 32767};
   EXPECT_EQ(inPlace->SetObjectRects(&moved, &clip), S_OK);
   GetWindowRect(control.window, &placed);
-  MapWindowPoints(nullptr, host_, reinterpret_cast<POINT *>(&placed), 2);
+  MapWindowPoints(nullptr, host_, reinterpret_cast<POINT*>(&placed), 2);
   EXPECT_EQ(placed.left, 20);
   EXPECT_EQ(placed.top, 30);
   EXPECT_EQ(placed.right, 220);
@@ -211,11 +211,11 @@ TEST_F(ViewerControl, ShowsTextDrawingAndEmbeddedFontOfAPage) {
   auto px = [&](double points) { return 8 + int(points * s); };
   auto py = [&](double points) { return kToolbar + px(points); };
   // From the top of the page: y = 100 - PDF y.
-  EXPECT_TRUE(IsGrey(shot.At(2, kToolbar + 2)));                            // around the page
-  EXPECT_TRUE(IsRed(shot.At(px(50), py(30))));                              // the drawing
+  EXPECT_TRUE(IsGrey(shot.At(2, kToolbar + 2)));  // around the page
+  EXPECT_TRUE(IsRed(shot.At(px(50), py(30))));    // the drawing
   EXPECT_EQ(shot.Count(px(22), py(12), px(78), py(48), IsRed), (px(78) - px(22)) * (py(48) - py(12)));
-  EXPECT_TRUE(IsWhite(shot.At(px(50), py(5))));                             // above it
-  EXPECT_TRUE(IsDark(shot.At(px(30), py(80))));                             // the Type 3 square
+  EXPECT_TRUE(IsWhite(shot.At(px(50), py(5))));  // above it
+  EXPECT_TRUE(IsDark(shot.At(px(30), py(80))));  // the Type 3 square
   const int text_area = (px(170) - px(100)) * (py(80) - py(58));
   const int ink = shot.Count(px(100), py(58), px(170), py(80), IsDark);
   EXPECT_GT(ink, text_area / 10) << "Helvetica text should be drawn";
@@ -233,11 +233,12 @@ TEST_F(ViewerControl, ShowsTheSampleDocuments) {
   folder.erase(folder.find_last_of(L'\\') + 1);
   folder += L"..\\..\\..\\samples\\";
   const struct {
-    const wchar_t *name;
+    const wchar_t* name;
     int pages;
     bool (*colour)(unsigned);
-  } samples[] = {{L"fonts.pdf", 1, IsDark}, {L"drawing.pdf", 1, IsRed}, {L"image.pdf", 1, IsDark}, {L"pages.pdf", 100, IsDark}};
-  for (const auto &sample : samples) {
+  } samples[] = {
+      {L"fonts.pdf", 1, IsDark}, {L"drawing.pdf", 1, IsRed}, {L"image.pdf", 1, IsDark}, {L"pages.pdf", 100, IsDark}};
+  for (const auto& sample : samples) {
     const std::wstring path = folder + sample.name;
     ASSERT_TRUE(OpenDocument(control.dispatch, path)) << "sample " << sample.pages;
     EXPECT_EQ(PageCount(control.dispatch), sample.pages);
@@ -254,7 +255,7 @@ TEST_F(ViewerControl, ReportsFilesItCannotOpenAndThenOpensAValidOne) {
   Create(control, site);
   const std::wstring valid = WriteFile(L"valid.pdf", DrawingPage());
   const struct {
-    const char *what;
+    const char* what;
     std::wstring path;
   } cases[] = {
       {"missing", TempFolder() + L"missing.pdf"},
@@ -265,7 +266,7 @@ TEST_F(ViewerControl, ReportsFilesItCannotOpenAndThenOpensAValidOne) {
       {"encrypted", WriteFile(L"locked.pdf", testpdf::Encrypted())},
       {"no pages", WriteFile(L"nopages.pdf", testpdf::Document({}))},
   };
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     EXPECT_FALSE(OpenDocument(control.dispatch, c.path)) << c.what;
     EXPECT_EQ(Src(control.dispatch), L"") << c.what;
     EXPECT_EQ(PageCount(control.dispatch), 0) << c.what;
@@ -299,7 +300,7 @@ TEST_F(ViewerControl, SurvivesDamagedAndRandomFiles) {
     bad.push_back(flipped);
   }
   std::string noise(4000, 0);
-  for (char &c : noise) c = char(random());
+  for (char& c : noise) c = char(random());
   bad.push_back(noise);
   bad.push_back("%PDF-1.4\n" + noise);
   bad.push_back("%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 1 0 R >> endobj\ntrailer << /Root 1 0 R >>\n%%EOF\n");
@@ -336,7 +337,7 @@ TEST_F(ViewerControl, RestartsItsRendererWhenItDies) {
   Control control;
   Create(control, site);
   std::vector<testpdf::Page> pages(6);
-  for (auto &p : pages) p.content = "1 0 0 rg 20 50 60 40 re f";
+  for (auto& p : pages) p.content = "1 0 0 rg 20 50 60 40 re f";
   const std::wstring path = WriteFile(L"restart.pdf", testpdf::Document(pages));
   ASSERT_TRUE(OpenDocument(control.dispatch, path));
   ASSERT_TRUE(WaitUntilShown(control.dispatch));
@@ -360,7 +361,7 @@ TEST_F(ViewerControl, ScrollsThroughPagesAndZooms) {
   Control control;
   Create(control, site);
   std::vector<testpdf::Page> pages(12);
-  for (auto &p : pages) p.content = "0 g BT /F1 20 Tf 20 40 Td (Page) Tj ET";
+  for (auto& p : pages) p.content = "0 g BT /F1 20 Tf 20 40 Td (Page) Tj ET";
   pages.back().content = "0 0 1 rg 0 0 200 100 re f";  // the last page is all blue
   ASSERT_TRUE(OpenDocument(control.dispatch, WriteFile(L"pages.pdf", testpdf::Document(pages))));
   ASSERT_TRUE(WaitUntilShown(control.dispatch));
@@ -422,14 +423,14 @@ TEST_F(ViewerControl, FollowsTheDispatchRules) {
   Site site(host_);
   Control control;
   Create(control, site);
-  IDispatch *d = control.dispatch;
+  IDispatch* d = control.dispatch;
   DISPID id = 0;
-  const wchar_t *names[] = {L"OPENDOCUMENT", L"src", L"nothing"};
-  EXPECT_EQ(d->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR *>(&names[0]), 1, 0, &id), S_OK);
+  const wchar_t* names[] = {L"OPENDOCUMENT", L"src", L"nothing"};
+  EXPECT_EQ(d->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&names[0]), 1, 0, &id), S_OK);
   EXPECT_EQ(id, 2);
-  EXPECT_EQ(d->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR *>(&names[1]), 1, 0, &id), S_OK);
+  EXPECT_EQ(d->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&names[1]), 1, 0, &id), S_OK);
   EXPECT_EQ(id, 1);
-  EXPECT_EQ(d->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR *>(&names[2]), 1, 0, &id), DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(d->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&names[2]), 1, 0, &id), DISP_E_UNKNOWNNAME);
   EXPECT_EQ(id, DISPID_UNKNOWN);
 
   DISPPARAMS none{};
@@ -478,27 +479,28 @@ TEST(ViewerRegistration, LeavesAnotherControlOfTheSameClassAlone) {
   }();
   HMODULE dll = LoadLibraryW(dll_path.c_str());
   ASSERT_NE(dll, nullptr);
-  using Entry = HRESULT(WINAPI *)();
-  using Install = HRESULT(WINAPI *)(BOOL, LPCWSTR);
-  auto reg = reinterpret_cast<Entry>(reinterpret_cast<void *>(GetProcAddress(dll, "DllRegisterServer")));
-  auto unreg = reinterpret_cast<Entry>(reinterpret_cast<void *>(GetProcAddress(dll, "DllUnregisterServer")));
-  auto install = reinterpret_cast<Install>(reinterpret_cast<void *>(GetProcAddress(dll, "DllInstall")));
+  using Entry = HRESULT(WINAPI*)();
+  using Install = HRESULT(WINAPI*)(BOOL, LPCWSTR);
+  auto reg = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll, "DllRegisterServer")));
+  auto unreg = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll, "DllUnregisterServer")));
+  auto install = reinterpret_cast<Install>(reinterpret_cast<void*>(GetProcAddress(dll, "DllInstall")));
   ASSERT_TRUE(reg && unreg && install);
 
-  const wchar_t *scratch = L"Software\\FolvaneTest\\Classes";
+  const wchar_t* scratch = L"Software\\FolvaneTest\\Classes";
   SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\FolvaneTest");
   HKEY root;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, scratch, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, scratch, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr),
+            ERROR_SUCCESS);
   ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, root), ERROR_SUCCESS);
-  const wchar_t *server = L"CLSID\\{CA8A9780-280D-11CF-A24D-444553540000}\\InprocServer32";
-  auto registered = [&](HKEY parent = nullptr, const wchar_t *path = nullptr) {
+  const wchar_t* server = L"CLSID\\{CA8A9780-280D-11CF-A24D-444553540000}\\InprocServer32";
+  auto registered = [&](HKEY parent = nullptr, const wchar_t* path = nullptr) {
     wchar_t value[MAX_PATH] = L"";
     DWORD size = sizeof value - sizeof(wchar_t);
     HKEY key;
     if (RegOpenKeyExW(parent ? parent : root, path ? path : server, 0, KEY_READ, &key) != ERROR_SUCCESS) {
       return std::wstring(L"<none>");
     }
-    const LONG status = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(value), &size);
+    const LONG status = RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
     RegCloseKey(key);
     return status == ERROR_SUCCESS ? std::wstring(value) : std::wstring(L"<none>");
   };
@@ -513,7 +515,7 @@ TEST(ViewerRegistration, LeavesAnotherControlOfTheSameClassAlone) {
   HKEY foreign;
   RegCreateKeyExW(root, server, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &foreign, nullptr);
   const wchar_t other[] = L"C:\\Program Files\\Other\\viewer.ocx";
-  RegSetValueExW(foreign, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE *>(other), sizeof other);
+  RegSetValueExW(foreign, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(other), sizeof other);
   RegCloseKey(foreign);
   EXPECT_EQ(reg(), SELFREG_E_CLASS);
   EXPECT_EQ(registered(), other);
@@ -522,7 +524,7 @@ TEST(ViewerRegistration, LeavesAnotherControlOfTheSameClassAlone) {
 
   // The user's own classes: another control seen through the classes root is left alone there
   // too, unless forced; either way it keeps its own registration.
-  const wchar_t *user_server = L"Software\\Classes\\CLSID\\{CA8A9780-280D-11CF-A24D-444553540000}\\InprocServer32";
+  const wchar_t* user_server = L"Software\\Classes\\CLSID\\{CA8A9780-280D-11CF-A24D-444553540000}\\InprocServer32";
   EXPECT_EQ(install(TRUE, L"user"), SELFREG_E_CLASS);
   EXPECT_EQ(registered(HKEY_CURRENT_USER, user_server), L"<none>");
   EXPECT_EQ(install(TRUE, L"user,force"), S_OK);

@@ -1,9 +1,9 @@
 // The viewer control's reader tools through the real control in a host window: the toolbar
 // and its keys, finding, selecting and copying, links, the view kept per document and the
 // automation members behind them. Input that a person makes is made with real input.
-#include "TestHost.h"
-#include "TestPdf.h"
-#include "WindowTesting.h"
+#include "tests/pdfcontrol/TestHost.h"
+#include "tests/pdfcontrol/TestPdf.h"
+#include "tests/support/WindowTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ namespace {
 
 enum ReaderId : DISPID { kCurrentPage = 5, kZoom = 6, kFind = 7, kSelectedText = 8 };
 
-std::wstring SamplePath(const wchar_t *name) {
+std::wstring SamplePath(const wchar_t* name) {
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
   std::wstring folder(exe);
@@ -26,21 +26,21 @@ std::wstring SamplePath(const wchar_t *name) {
   return folder + L"..\\..\\..\\samples\\" + name;
 }
 
-int GetInt(IDispatch *control, DISPID id) {
+int GetInt(IDispatch* control, DISPID id) {
   VARIANT result;
   VariantInit(&result);
   if (FAILED(Call(control, id, DISPATCH_PROPERTYGET, nullptr, &result)) || result.vt != VT_I4) return -999;
   return result.lVal;
 }
 
-HRESULT PutInt(IDispatch *control, DISPID id, int value) {
+HRESULT PutInt(IDispatch* control, DISPID id, int value) {
   VARIANT argument;
   argument.vt = VT_I4;
   argument.lVal = value;
   return Call(control, id, DISPATCH_PROPERTYPUT, &argument, nullptr);
 }
 
-std::wstring Selected(IDispatch *control) {
+std::wstring Selected(IDispatch* control) {
   VARIANT result;
   VariantInit(&result);
   if (FAILED(Call(control, kSelectedText, DISPATCH_PROPERTYGET, nullptr, &result)) || result.vt != VT_BSTR) {
@@ -51,7 +51,7 @@ std::wstring Selected(IDispatch *control) {
   return text;
 }
 
-bool Find(IDispatch *control, const std::wstring &text, bool forward) {
+bool Find(IDispatch* control, const std::wstring& text, bool forward) {
   VARIANT arguments[2];  // last argument first
   arguments[0].vt = VT_BOOL;
   arguments[0].boolVal = forward ? VARIANT_TRUE : VARIANT_FALSE;
@@ -76,7 +76,7 @@ struct Toolbar {
   explicit Toolbar(HWND control) {
     for (HWND w = GetWindow(control, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) children.push_back(w);
   }
-  HWND At(size_t i, const wchar_t *cls) const {
+  HWND At(size_t i, const wchar_t* cls) const {
     wchar_t name[32] = {};
     if (i < children.size()) GetClassNameW(children[i], name, 32);
     return lstrcmpiW(name, cls) == 0 ? children[i] : nullptr;
@@ -92,7 +92,7 @@ struct Toolbar {
 // Holds the modifier down around a key.
 void Chord(WORD modifier, WORD key) {
   INPUT input[4]{};
-  for (INPUT &i : input) i.type = INPUT_KEYBOARD;
+  for (INPUT& i : input) i.type = INPUT_KEYBOARD;
   input[0].ki.wVk = input[3].ki.wVk = modifier;
   input[1].ki.wVk = input[2].ki.wVk = key;
   input[2].ki.dwFlags = input[3].ki.dwFlags = KEYEVENTF_KEYUP;
@@ -100,7 +100,7 @@ void Chord(WORD modifier, WORD key) {
   PumpUntil([] { return false; }, 100);
 }
 
-void Type(const std::string &text) {
+void Type(const std::string& text) {
   for (char c : text) PressKey(c == ' ' ? VK_SPACE : WORD(toupper(static_cast<unsigned char>(c))));
 }
 
@@ -121,7 +121,7 @@ class ReaderTools : public testing::Test {
     DestroyWindow(host_);
     OleUninitialize();
   }
-  void Open(const std::wstring &path) {
+  void Open(const std::wstring& path) {
     ASSERT_TRUE(OpenDocument(d_, path));
     ASSERT_TRUE(WaitUntilShown(d_));
   }
@@ -137,7 +137,7 @@ class ReaderTools : public testing::Test {
   HWND host_ = nullptr;
   std::unique_ptr<Site> site_;
   std::unique_ptr<Control> control_ = std::make_unique<Control>();
-  IDispatch *d_ = nullptr;
+  IDispatch* d_ = nullptr;
 };
 
 TEST_F(ReaderTools, PageBoxFollowsScrollingAndGoesWhereTyped) {
@@ -159,10 +159,10 @@ TEST_F(ReaderTools, PageBoxFollowsScrollingAndGoesWhereTyped) {
 
   // Ctrl+G, a number and Enter; out of range goes to the nearest page.
   const struct {
-    const char *typed;
+    const char* typed;
     int page;
   } cases[] = {{"57", 57}, {"500", 100}, {"0", 1}, {"9", 9}};
-  for (const auto &c : cases) {
+  for (const auto& c : cases) {
     Chord(VK_CONTROL, 'G');
     EXPECT_EQ(GetFocus(), bar.PageBox()) << c.typed;
     Type(c.typed);
@@ -227,7 +227,9 @@ TEST_F(ReaderTools, FindsForwardBackwardWithWrapAndSaysWhenAbsent) {
   ASSERT_TRUE(WaitUntilShown(d_));
   // The current match and the others in view are marked in two colours over the text.
   const Shot shot = Screenshot(control_->window);
-  auto orange = [](unsigned p) { return (p >> 16 & 255) > 230 && (p >> 8 & 255) > 110 && (p >> 8 & 255) < 190 && (p & 255) < 100; };
+  auto orange = [](unsigned p) {
+    return (p >> 16 & 255) > 230 && (p >> 8 & 255) > 110 && (p >> 8 & 255) < 190 && (p & 255) < 100;
+  };
   auto yellow = [](unsigned p) { return (p >> 16 & 255) > 230 && (p >> 8 & 255) > 220 && (p & 255) < 130; };
   EXPECT_GT(shot.Count(0, 0, shot.width, shot.height, orange), 50);
   EXPECT_GT(shot.Count(0, 0, shot.width, shot.height, yellow), 200);
@@ -260,11 +262,11 @@ class ReaderToolsWithSeams : public ReaderTools {
     path.erase(path.find_last_of(L'\\') + 1).append(L"seams\\PdfControl.dll");
     const HMODULE module = LoadLibraryW(path.c_str());
     ASSERT_NE(module, nullptr);
-    auto get = reinterpret_cast<HRESULT(WINAPI *)(REFCLSID, REFIID, void **)>(
-        reinterpret_cast<void *>(GetProcAddress(module, "DllGetClassObject")));
+    auto get = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
     ASSERT_NE(get, nullptr);
-    IUnknown *factory = nullptr;
-    ASSERT_EQ(get(kControlClassId, IID_IUnknown, reinterpret_cast<void **>(&factory)), S_OK);
+    IUnknown* factory = nullptr;
+    ASSERT_EQ(get(kControlClassId, IID_IUnknown, reinterpret_cast<void**>(&factory)), S_OK);
     ASSERT_EQ(CoRegisterClassObject(kControlClassId, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_),
               S_OK);
     factory->Release();
@@ -352,11 +354,13 @@ std::string LinesAndLinks() {
   testpdf::Page first;
   first.width = 200;
   first.height = 150;
-  first.content = "0 g BT /F1 14 Tf 20 120 Td (First line of text) Tj 0 -24 Td (Second line here) Tj ET "
-                  "0 0 1 rg 20 20 60 30 re f 120 20 60 30 re f";
-  first.annots = "<< /Type /Annot /Subtype /Link /Rect [20 20 80 50] /Border [0 0 0] /Dest [2 /XYZ 0 150 0] >> "
-                 "<< /Type /Annot /Subtype /Link /Rect [120 20 180 50] /Border [0 0 0] "
-                 "/A << /S /URI /URI (http://example.invalid/x) >> >>";
+  first.content =
+      "0 g BT /F1 14 Tf 20 120 Td (First line of text) Tj 0 -24 Td (Second line here) Tj ET "
+      "0 0 1 rg 20 20 60 30 re f 120 20 60 30 re f";
+  first.annots =
+      "<< /Type /Annot /Subtype /Link /Rect [20 20 80 50] /Border [0 0 0] /Dest [2 /XYZ 0 150 0] >> "
+      "<< /Type /Annot /Subtype /Link /Rect [120 20 180 50] /Border [0 0 0] "
+      "/A << /S /URI /URI (http://example.invalid/x) >> >>";
   testpdf::Page other;
   other.width = 200;
   other.height = 150;
@@ -384,7 +388,7 @@ TEST_F(ReaderTools, SelectsWithTheMouseAndCopies) {
   ASSERT_TRUE(OpenClipboard(nullptr));
   HANDLE data = GetClipboardData(CF_UNICODETEXT);
   ASSERT_NE(data, nullptr);
-  EXPECT_STREQ(static_cast<const wchar_t *>(GlobalLock(data)), L"First line of text");
+  EXPECT_STREQ(static_cast<const wchar_t*>(GlobalLock(data)), L"First line of text");
   GlobalUnlock(data);
   CloseClipboard();
 
@@ -421,8 +425,8 @@ TEST_F(ReaderTools, RemembersEachDocumentsViewAndAnswersAutomation) {
     DISPID id;
     int written, read;
   } cases[] = {{kCurrentPage, 40, 40}, {kCurrentPage, 0, 1}, {kCurrentPage, 1000, 100}, {kCurrentPage, 40, 40},
-               {kZoom, 200, 200}, {kZoom, 0, 0}, {kZoom, 100, 100}, {kZoom, 150, 150}};
-  for (const auto &c : cases) {
+               {kZoom, 200, 200},      {kZoom, 0, 0},        {kZoom, 100, 100},         {kZoom, 150, 150}};
+  for (const auto& c : cases) {
     EXPECT_EQ(PutInt(d_, c.id, c.written), S_OK) << c.id << " " << c.written;
     EXPECT_EQ(GetInt(d_, c.id), c.read) << c.id << " " << c.written;
   }
@@ -452,10 +456,10 @@ TEST_F(ReaderTools, RemembersEachDocumentsViewAndAnswersAutomation) {
   EXPECT_EQ(d_->Invoke(kFind, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), DISP_E_BADPARAMCOUNT);
   EXPECT_EQ(Call(d_, kSelectedText, DISPATCH_PROPERTYPUT, &one, nullptr), DISP_E_MEMBERNOTFOUND);
   VariantClear(&one);
-  const wchar_t *names[] = {L"currentPage", L"ZOOM", L"find", L"selectedText"};
+  const wchar_t* names[] = {L"currentPage", L"ZOOM", L"find", L"selectedText"};
   for (DISPID expected = kCurrentPage; expected <= kSelectedText; ++expected) {
     DISPID id = 0;
-    EXPECT_EQ(d_->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR *>(&names[expected - kCurrentPage]), 1, 0, &id), S_OK);
+    EXPECT_EQ(d_->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&names[expected - kCurrentPage]), 1, 0, &id), S_OK);
     EXPECT_EQ(id, expected);
   }
 }

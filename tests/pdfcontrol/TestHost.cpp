@@ -1,5 +1,5 @@
 // The tests' container and helpers (see TestHost.h).
-#include "TestHost.h"
+#include "tests/pdfcontrol/TestHost.h"
 
 #include <tlhelp32.h>
 
@@ -7,11 +7,11 @@
 
 namespace testhost {
 
-STDMETHODIMP Site::QueryInterface(REFIID iid, void **out) {
+STDMETHODIMP Site::QueryInterface(REFIID iid, void** out) {
   if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
-    *out = static_cast<IOleClientSite *>(this);
+    *out = static_cast<IOleClientSite*>(this);
   } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
-    *out = static_cast<IOleInPlaceSite *>(this);
+    *out = static_cast<IOleInPlaceSite*>(this);
   } else {
     *out = nullptr;
     return E_NOINTERFACE;
@@ -25,8 +25,8 @@ STDMETHODIMP Site::OnInPlaceActivate() {
   return S_OK;
 }
 
-STDMETHODIMP Site::GetWindowContext(IOleInPlaceFrame **frame, IOleInPlaceUIWindow **doc, LPRECT pos,
-                                    LPRECT clip, LPOLEINPLACEFRAMEINFO info) {
+STDMETHODIMP Site::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip,
+                                    LPOLEINPLACEFRAMEINFO info) {
   *frame = nullptr;
   *doc = nullptr;
   *pos = position;
@@ -51,9 +51,9 @@ HWND CreateHostWindow(int width, int height) {
   }
   RECT frame{0, 0, width, height};
   AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-  HWND window = CreateWindowExW(WS_EX_TOPMOST, L"PdfTestHost", L"Host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE,
-                                0, 0, frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                                nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND window = CreateWindowExW(WS_EX_TOPMOST, L"PdfTestHost", L"Host",
+                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, frame.right - frame.left,
+                                frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   UpdateWindow(window);
   return window;
 }
@@ -67,33 +67,33 @@ Control::~Control() {
   }
 }
 
-HRESULT CreateControl(Site &site, HWND host, const RECT &bounds, Control &out) {
-  HRESULT hr = CoCreateInstance(kControlClassId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                IID_IOleObject, reinterpret_cast<void **>(&out.object));
+HRESULT CreateControl(Site& site, HWND host, const RECT& bounds, Control& out) {
+  HRESULT hr = CoCreateInstance(kControlClassId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IOleObject,
+                                reinterpret_cast<void**>(&out.object));
   if (FAILED(hr)) return hr;
   if (FAILED(hr = out.object->SetClientSite(&site))) return hr;
-  IPersistStreamInit *persist = nullptr;
-  if (FAILED(hr = out.object->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void **>(&persist)))) return hr;
+  IPersistStreamInit* persist = nullptr;
+  if (FAILED(hr = out.object->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)))) return hr;
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof kControlData);
   memcpy(GlobalLock(block), kControlData, sizeof kControlData);
   GlobalUnlock(block);
-  IStream *stream = nullptr;
+  IStream* stream = nullptr;
   CreateStreamOnHGlobal(block, TRUE, &stream);
   hr = persist->Load(stream);
   stream->Release();
   persist->Release();
   if (FAILED(hr)) return hr;
-  if (FAILED(hr = out.object->QueryInterface(kDPdfId, reinterpret_cast<void **>(&out.dispatch)))) return hr;
+  if (FAILED(hr = out.object->QueryInterface(kDPdfId, reinterpret_cast<void**>(&out.dispatch)))) return hr;
   site.position = bounds;
   if (FAILED(hr = out.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &bounds))) return hr;
-  IOleInPlaceObject *inPlace = nullptr;
-  if (FAILED(hr = out.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void **>(&inPlace)))) return hr;
+  IOleInPlaceObject* inPlace = nullptr;
+  if (FAILED(hr = out.object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) return hr;
   hr = inPlace->GetWindow(&out.window);
   inPlace->Release();
   return hr;
 }
 
-HRESULT Call(IDispatch *control, DISPID id, WORD flags, VARIANT *argument, VARIANT *result) {
+HRESULT Call(IDispatch* control, DISPID id, WORD flags, VARIANT* argument, VARIANT* result) {
   DISPID put = DISPID_PROPERTYPUT;
   const bool named = flags == DISPATCH_PROPERTYPUT;
   DISPPARAMS params{argument, named ? &put : nullptr, argument ? 1u : 0u, named ? 1u : 0u};
@@ -101,7 +101,7 @@ HRESULT Call(IDispatch *control, DISPID id, WORD flags, VARIANT *argument, VARIA
   return control->Invoke(id, IID_NULL, 0, flags, &params, result, &exception, nullptr);
 }
 
-bool OpenDocument(IDispatch *control, const std::wstring &path) {
+bool OpenDocument(IDispatch* control, const std::wstring& path) {
   VARIANT argument;
   argument.vt = VT_BSTR;
   argument.bstrVal = path.empty() ? nullptr : SysAllocString(path.c_str());
@@ -112,7 +112,7 @@ bool OpenDocument(IDispatch *control, const std::wstring &path) {
   return SUCCEEDED(hr) && result.vt == VT_BOOL && result.boolVal != VARIANT_FALSE;
 }
 
-std::wstring Src(IDispatch *control) {
+std::wstring Src(IDispatch* control) {
   VARIANT result;
   VariantInit(&result);
   if (FAILED(Call(control, 1, DISPATCH_PROPERTYGET, nullptr, &result)) || result.vt != VT_BSTR) return L"<failed>";
@@ -121,7 +121,7 @@ std::wstring Src(IDispatch *control) {
   return text;
 }
 
-int PageCount(IDispatch *control) {
+int PageCount(IDispatch* control) {
   VARIANT result;
   VariantInit(&result);
   if (FAILED(Call(control, 3, DISPATCH_PROPERTYGET, nullptr, &result)) || result.vt != VT_I4) return -1;
@@ -140,7 +140,7 @@ void Pump(DWORD ms) {
   } while (GetTickCount() - start < ms);
 }
 
-bool WaitUntilPainted(IDispatch *control, DWORD timeoutMs) {
+bool WaitUntilPainted(IDispatch* control, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < timeoutMs) {
     Pump(1);
@@ -152,7 +152,7 @@ bool WaitUntilPainted(IDispatch *control, DWORD timeoutMs) {
   return false;
 }
 
-bool WaitUntilShown(IDispatch *control, DWORD timeoutMs) {
+bool WaitUntilShown(IDispatch* control, DWORD timeoutMs) {
   if (!WaitUntilPainted(control, timeoutMs)) return false;
   Pump(50);
   return true;
@@ -174,14 +174,14 @@ Shot Screenshot(HWND window) {
   info.bmiHeader.biHeight = -shot.height;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
-  void *bits = nullptr;
+  void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
   BitBlt(memory, 0, 0, shot.width, shot.height, screen, origin.x, origin.y, SRCCOPY);
   GdiFlush();
-  const auto *p = static_cast<const unsigned *>(bits);
+  const auto* p = static_cast<const unsigned*>(bits);
   shot.pixels.assign(p, p + size_t(shot.width) * shot.height);
-  for (unsigned &pixel : shot.pixels) pixel &= 0xFFFFFF;
+  for (unsigned& pixel : shot.pixels) pixel &= 0xFFFFFF;
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
@@ -235,7 +235,7 @@ std::wstring TempFolder() {
   return folder;
 }
 
-std::wstring WriteFile(const std::wstring &name, const std::string &data) {
+std::wstring WriteFile(const std::wstring& name, const std::string& data) {
   const std::wstring path = TempFolder() + name;
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   DWORD written = 0;

@@ -25,24 +25,36 @@ class Site final : public IOleClientSite, public IOleInPlaceSite {
   int in_place_activations = 0, in_place_deactivations = 0, ui_activations = 0;
   RECT position{};
 
-  STDMETHODIMP QueryInterface(REFIID iid, void **out) override;
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
   STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
   STDMETHODIMP_(ULONG) Release() override { return --refs_; }  // lives on the test's stack
   // IOleClientSite
   STDMETHODIMP SaveObject() override { return S_OK; }
-  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker **m) override { *m = nullptr; return E_NOTIMPL; }
-  STDMETHODIMP GetContainer(IOleContainer **c) override { *c = nullptr; return E_NOINTERFACE; }
+  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** m) override {
+    *m = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetContainer(IOleContainer** c) override {
+    *c = nullptr;
+    return E_NOINTERFACE;
+  }
   STDMETHODIMP ShowObject() override { return S_OK; }
   STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
   STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
   // IOleInPlaceSite
-  STDMETHODIMP GetWindow(HWND *w) override { *w = window_; return S_OK; }
+  STDMETHODIMP GetWindow(HWND* w) override {
+    *w = window_;
+    return S_OK;
+  }
   STDMETHODIMP ContextSensitiveHelp(BOOL) override { return S_OK; }
   STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
   STDMETHODIMP OnInPlaceActivate() override;
-  STDMETHODIMP OnUIActivate() override { ++ui_activations; return S_OK; }
-  STDMETHODIMP GetWindowContext(IOleInPlaceFrame **frame, IOleInPlaceUIWindow **doc, LPRECT pos,
-                                LPRECT clip, LPOLEINPLACEFRAMEINFO info) override;
+  STDMETHODIMP OnUIActivate() override {
+    ++ui_activations;
+    return S_OK;
+  }
+  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip,
+                                LPOLEINPLACEFRAMEINFO info) override;
   STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
   STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
   STDMETHODIMP OnInPlaceDeactivate() override {
@@ -56,7 +68,7 @@ class Site final : public IOleClientSite, public IOleInPlaceSite {
 
   std::function<void()> on_in_place_deactivate;
   // What the control's in-place object was when it called OnInPlaceActivate.
-  IOleInPlaceObject *in_place_object = nullptr;
+  IOleInPlaceObject* in_place_object = nullptr;
 
  private:
   HWND window_;
@@ -68,23 +80,23 @@ HWND CreateHostWindow(int width, int height);
 
 // Creates the control as the program does: CoCreateInstance, client site, state, activation.
 struct Control {
-  IOleObject *object = nullptr;
-  IDispatch *dispatch = nullptr;
+  IOleObject* object = nullptr;
+  IDispatch* dispatch = nullptr;
   HWND window = nullptr;
   ~Control();
 };
-HRESULT CreateControl(Site &site, HWND host, const RECT &bounds, Control &out);
+HRESULT CreateControl(Site& site, HWND host, const RECT& bounds, Control& out);
 
 // One dispatch call with at most one argument; a property put names its argument.
-HRESULT Call(IDispatch *control, DISPID id, WORD flags, VARIANT *argument, VARIANT *result);
-bool OpenDocument(IDispatch *control, const std::wstring &path);
-std::wstring Src(IDispatch *control);
-int PageCount(IDispatch *control);
+HRESULT Call(IDispatch* control, DISPID id, WORD flags, VARIANT* argument, VARIANT* result);
+bool OpenDocument(IDispatch* control, const std::wstring& path);
+std::wstring Src(IDispatch* control);
+int PageCount(IDispatch* control);
 // Pumps messages until the control has painted all pages in view, then a little longer, so
 // that a screenshot finds them on the screen.
-bool WaitUntilShown(IDispatch *control, DWORD timeoutMs = 120000);
+bool WaitUntilShown(IDispatch* control, DWORD timeoutMs = 120000);
 // The same, without the time for a screenshot.
-bool WaitUntilPainted(IDispatch *control, DWORD timeoutMs = 120000);
+bool WaitUntilPainted(IDispatch* control, DWORD timeoutMs = 120000);
 void Pump(DWORD ms);
 
 // The window's client area as it is on the screen, as 0x00RRGGBB pixels.
@@ -121,6 +133,6 @@ std::vector<DWORD> WorkerProcesses();
 int KillWorkers();
 
 std::wstring TempFolder();
-std::wstring WriteFile(const std::wstring &name, const std::string &data);
+std::wstring WriteFile(const std::wstring& name, const std::string& data);
 
 }  // namespace testhost

@@ -1,5 +1,5 @@
 // Writes the tests' PDF documents with a correct cross-reference table.
-#include "TestPdf.h"
+#include "tests/pdfcontrol/TestPdf.h"
 
 #include <windows.h>
 #include <wincrypt.h>
@@ -12,12 +12,12 @@ namespace {
 
 class Writer {
  public:
-  int Add(const std::string &body) {
+  int Add(const std::string& body) {
     objects_.push_back(body);
     return int(objects_.size());
   }
-  void Set(int number, const std::string &body) { objects_[number - 1] = body; }
-  std::string Finish(int root, const std::string &extra_trailer) const {
+  void Set(int number, const std::string& body) { objects_[number - 1] = body; }
+  std::string Finish(int root, const std::string& extra_trailer) const {
     std::string out = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
     std::vector<size_t> offsets;
     for (size_t i = 0; i < objects_.size(); ++i) {
@@ -31,9 +31,8 @@ class Writer {
       std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
       out += line;
     }
-    out += "trailer\n<< /Size " + std::to_string(objects_.size() + 1) + " /Root " +
-           std::to_string(root) + " 0 R " + extra_trailer + " >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
+    out += "trailer\n<< /Size " + std::to_string(objects_.size() + 1) + " /Root " + std::to_string(root) + " 0 R " +
+           extra_trailer + " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
     return out;
   }
 
@@ -41,47 +40,47 @@ class Writer {
   std::vector<std::string> objects_;
 };
 
-std::string Stream(const std::string &dictionary, const std::string &data) {
-  return "<< " + dictionary + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data +
-         "\nendstream";
+std::string Stream(const std::string& dictionary, const std::string& data) {
+  return "<< " + dictionary + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
 }
 
 }  // namespace
 
-static std::string Build(const std::vector<Page> &pages, const std::string &extra_catalog,
-                         const std::vector<std::string> &extra_objects, const std::string &extra_trailer) {
+static std::string Build(const std::vector<Page>& pages, const std::string& extra_catalog,
+                         const std::vector<std::string>& extra_objects, const std::string& extra_trailer) {
   Writer w;
   const int catalog = w.Add("");
   const int tree = w.Add("");
   const int helvetica = w.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
   const int square = w.Add(Stream("", "1000 0 0 0 1000 1000 d1 0 0 1000 1000 re f"));
-  const int type3 = w.Add("<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] "
-                          "/FontMatrix [0.001 0 0 0.001 0 0] /CharProcs << /a " +
-                          std::to_string(square) + " 0 R >> /Encoding << /Type /Encoding "
-                          "/Differences [97 /a] >> /FirstChar 97 /LastChar 97 /Widths [1000] >>");
+  const int type3 = w.Add(
+      "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] "
+      "/FontMatrix [0.001 0 0 0.001 0 0] /CharProcs << /a " +
+      std::to_string(square) +
+      " 0 R >> /Encoding << /Type /Encoding "
+      "/Differences [97 /a] >> /FirstChar 97 /LastChar 97 /Widths [1000] >>");
   std::string kids;
-  for (const Page &page : pages) {
+  for (const Page& page : pages) {
     const int content = w.Add(Stream("", page.content));
-    const int number = w.Add("<< /Type /Page /Parent " + std::to_string(tree) + " 0 R /MediaBox [0 0 " +
-                             std::to_string(page.width) + " " + std::to_string(page.height) +
-                             "] /Resources << /Font << /F1 " + std::to_string(helvetica) +
-                             " 0 R /F2 " + std::to_string(type3) + " 0 R >> >> /Contents " +
-                             std::to_string(content) + " 0 R" +
-                             (page.annots.empty() ? "" : " /Annots [" + page.annots + "]") + " >>");
+    const int number =
+        w.Add("<< /Type /Page /Parent " + std::to_string(tree) + " 0 R /MediaBox [0 0 " + std::to_string(page.width) +
+              " " + std::to_string(page.height) + "] /Resources << /Font << /F1 " + std::to_string(helvetica) +
+              " 0 R /F2 " + std::to_string(type3) + " 0 R >> >> /Contents " + std::to_string(content) + " 0 R" +
+              (page.annots.empty() ? "" : " /Annots [" + page.annots + "]") + " >>");
     kids += std::to_string(number) + " 0 R ";
   }
-  for (const std::string &object : extra_objects) w.Add(object);
+  for (const std::string& object : extra_objects) w.Add(object);
   w.Set(catalog, "<< /Type /Catalog /Pages " + std::to_string(tree) + " 0 R " + extra_catalog + " >>");
   w.Set(tree, "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>");
   return w.Finish(catalog, extra_trailer);
 }
 
-std::string Document(const std::vector<Page> &pages, const std::string &extra_trailer) {
+std::string Document(const std::vector<Page>& pages, const std::string& extra_trailer) {
   return Build(pages, "", {}, extra_trailer);
 }
 
-std::string Document(const std::vector<Page> &pages, const std::string &extra_catalog,
-                     const std::vector<std::string> &extra_objects) {
+std::string Document(const std::vector<Page>& pages, const std::string& extra_catalog,
+                     const std::vector<std::string>& extra_objects) {
   return Build(pages, extra_catalog, extra_objects, "");
 }
 
@@ -104,21 +103,21 @@ const unsigned char kPadding[32] = {0x28, 0xBF, 0x4E, 0x5E, 0x4E, 0x75, 0x8A, 0x
                                     0x56, 0xFF, 0xFA, 0x01, 0x08, 0x2E, 0x2E, 0x00, 0xB6, 0xD0, 0x68,
                                     0x3E, 0x80, 0x2F, 0x0C, 0xA9, 0xFE, 0x64, 0x53, 0x69, 0x7A};
 
-std::string Md5(const std::string &data) {
+std::string Md5(const std::string& data) {
   HCRYPTPROV provider = 0;
   HCRYPTHASH hash = 0;
   std::string digest(16, '\0');
   DWORD size = 16;
   CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT);
   CryptCreateHash(provider, CALG_MD5, 0, 0, &hash);
-  CryptHashData(hash, reinterpret_cast<const BYTE *>(data.data()), DWORD(data.size()), 0);
-  CryptGetHashParam(hash, HP_HASHVAL, reinterpret_cast<BYTE *>(digest.data()), &size, 0);
+  CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()), 0);
+  CryptGetHashParam(hash, HP_HASHVAL, reinterpret_cast<BYTE*>(digest.data()), &size, 0);
   CryptDestroyHash(hash);
   CryptReleaseContext(provider, 0);
   return digest;
 }
 
-std::string Rc4(const std::string &key, std::string data) {
+std::string Rc4(const std::string& key, std::string data) {
   unsigned char state[256];
   for (int i = 0; i < 256; ++i) state[i] = static_cast<unsigned char>(i);
   for (int i = 0, j = 0; i < 256; ++i) {
@@ -134,11 +133,11 @@ std::string Rc4(const std::string &key, std::string data) {
   return data;
 }
 
-std::string Padded(const std::string &password) {
-  return (password + std::string(reinterpret_cast<const char *>(kPadding), 32)).substr(0, 32);
+std::string Padded(const std::string& password) {
+  return (password + std::string(reinterpret_cast<const char*>(kPadding), 32)).substr(0, 32);
 }
 
-std::string Hex(const std::string &bytes) {
+std::string Hex(const std::string& bytes) {
   std::string out = "<";
   char digits[3];
   for (char c : bytes) {

@@ -15,13 +15,13 @@ struct Page {
 
 // A whole document; /F1 is Helvetica (not embedded), /F2 a Type 3 font whose glyph "a" is a
 // filled square of its text size. Extra trailer entries go into the trailer dictionary.
-std::string Document(const std::vector<Page> &pages, const std::string &extra_trailer = "");
+std::string Document(const std::vector<Page>& pages, const std::string& extra_trailer = "");
 
 // The same with entries added to the catalog and objects after the pages': in a document of n
 // pages, page i (from 0) is object PageObject(i) and the extra objects are numbered from
 // FirstExtraObject(n) on.
-std::string Document(const std::vector<Page> &pages, const std::string &extra_catalog,
-                     const std::vector<std::string> &extra_objects);
+std::string Document(const std::vector<Page>& pages, const std::string& extra_catalog,
+                     const std::vector<std::string>& extra_objects);
 constexpr int PageObject(int index) { return 7 + 2 * index; }
 constexpr int FirstExtraObject(int pages) { return 6 + 2 * pages; }
 

@@ -1,7 +1,7 @@
 // The tests' pointer and tooltip helpers (see TestHost.h): they move the real pointer, so they
 // live apart from the container, which the benchmarks share.
-#include "TestHost.h"
-#include "WindowTesting.h"
+#include "tests/pdfcontrol/TestHost.h"
+#include "tests/support/WindowTesting.h"
 
 #include <commctrl.h>
 
@@ -40,7 +40,7 @@ BOOL CALLBACK ReadShownTip(HWND w, LPARAM out) {
     wchar_t text[2048] = {};
     tool.lpszText = text;
     SendMessageW(w, TTM_GETTEXTW, 2048, LPARAM(&tool));
-    *reinterpret_cast<std::wstring *>(out) = text;
+    *reinterpret_cast<std::wstring*>(out) = text;
   }
   return TRUE;
 }

@@ -1,8 +1,8 @@
 // The layout arithmetic on its own: rounding, clamps, directions, extents and both tables.
 #include <gtest/gtest.h>
 
-#include "LayoutTable.h"
-#include "SplitterGeometry.h"
+#include "tests/splitter/LayoutTable.h"
+#include "splitter/SplitterGeometry.h"
 
 namespace {
 
@@ -10,21 +10,18 @@ TEST(SplitterGeometry, PercentagesRoundHalvesToEvenAndStayWithinRange) {
   struct Case {
     int position, extent, percent;
   } cases[] = {
-      {100, 551, 18},  // 18.148...
-      {1, 8, 12},      // 12.5
-      {3, 8, 38},      // 37.5
-      {5, 8, 62},      // 62.5
-      {7, 8, 88},      // 87.5
-      {315, 551, 57},  // the dragged explorer bar
-      {551, 551, 100},
-      {0, 551, 0},
-      {-40, 551, 0},    // left of the origin
-      {900, 551, 100},  // past the far end
-      {2147483647, 8, 100},   // a stored huge position: beyond what an int holds once scaled
+      {100, 551, 18},                                    // 18.148...
+      {1, 8, 12},                                        // 12.5
+      {3, 8, 38},                                        // 37.5
+      {5, 8, 62},                                        // 62.5
+      {7, 8, 88},                                        // 87.5
+      {315, 551, 57},                                    // the dragged explorer bar
+      {551, 551, 100},      {0, 551, 0}, {-40, 551, 0},  // left of the origin
+      {900, 551, 100},                                   // past the far end
+      {2147483647, 8, 100},                              // a stored huge position: beyond what an int holds once scaled
       {-2147483647, 8, 0},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(PercentOf(c.position, c.extent), c.percent) << c.position << " of " << c.extent;
+  for (const Case& c : cases) EXPECT_EQ(PercentOf(c.position, c.extent), c.percent) << c.position << " of " << c.extent;
   EXPECT_EQ(RoundHalfEven(0.5), 0);
   EXPECT_EQ(RoundHalfEven(1.5), 2);
   EXPECT_EQ(RoundHalfEven(2.5000001), 3);
@@ -36,16 +33,13 @@ TEST(SplitterGeometry, PositionsTruncateTheUpperClampWinsAndTheTravelRoomBoundsT
   struct Case {
     int percent, extent, min, max, position;
   } cases[] = {
-      {50, 551, 0, 0, 275},      // 275.5 truncated
-      {50, 597, 0, 0, 298},      // the explorer window made 600 high
-      {18, 551, 0, 0, 99},
-      {57, 551, 0, 0, 314},
+      {50, 551, 0, 0, 275},  // 275.5 truncated
+      {50, 597, 0, 0, 298},  // the explorer window made 600 high
+      {18, 551, 0, 0, 99},      {57, 551, 0, 0, 314},
       {50, 551, 300, 300, 251},  // Min raises to 300, then Extent - Max lowers to 251
-      {0, 551, 20, 0, 20},
-      {100, 551, 0, 30, 521},
-      {50, 551, 0, 600, 0},      // Max beyond the travel room: the bar stays inside it
-      {0, 551, -20, 0, 0},
-      {100, 551, 0, -20, 551},
+      {0, 551, 20, 0, 20},      {100, 551, 0, 30, 521},
+      {50, 551, 0, 600, 0},  // Max beyond the travel room: the bar stays inside it
+      {0, 551, -20, 0, 0},      {100, 551, 0, -20, 551},
   };
   for (const Case& c : cases)
     EXPECT_EQ(PositionFromPercent(c.percent, c.extent, c.min, c.max), c.position) << c.percent << "% of " << c.extent;
@@ -114,7 +108,8 @@ TEST(SplitterGeometry, PlacementAndBarTablesRowByRow) {
     SCOPED_TRACE(row.name);
     BarMetrics m = MetricsFor(row);
     auto panes = PanePlacement(row.orientation, row.panes, SplitRect{0, 0, kLayoutWidth, kLayoutHeight}, m);
-    for (int n = 0; n < row.panes; ++n) EXPECT_EQ(panes[static_cast<std::size_t>(n)], row.paneRects[static_cast<std::size_t>(n)]) << "pane " << n;
+    for (int n = 0; n < row.panes; ++n)
+      EXPECT_EQ(panes[static_cast<std::size_t>(n)], row.paneRects[static_cast<std::size_t>(n)]) << "pane " << n;
     for (int i = 0; i < 3; ++i) {
       SplitRect bar = BarRectangle(row.orientation, row.panes, i, 0, kLayoutWidth, kLayoutHeight, m);
       SplitRect expected = row.barRects[static_cast<std::size_t>(i)];

@@ -3,8 +3,8 @@
 // buttons, and the designer's hit test.
 #include <stdexcept>
 
-#include "SplitterTesting.h"
-#include "WindowTesting.h"
+#include "tests/splitter/SplitterTesting.h"
+#include "tests/support/WindowTesting.h"
 
 namespace {
 
@@ -43,14 +43,11 @@ class DragTest : public SplitterTest {
     SendMouseAt(screen, flags);
     RECT r = panel_->ClientRect();
     bool reaches = PtInRect(&r, client) || GetCapture() == panel_->Handle();
-    if (flags & MOUSEEVENTF_LEFTDOWN)
-      PumpUntil([&] { return downs_ != downs; }, kInputWaitMs);
+    if (flags & MOUSEEVENTF_LEFTDOWN) PumpUntil([&] { return downs_ != downs; }, kInputWaitMs);
     else if (flags & MOUSEEVENTF_LEFTUP)
       PumpUntil([&] { return ups_ != ups || GetCapture() != panel_->Handle(); }, kInputWaitMs);
-    else if (reaches)
-      ArriveAt(screen, client);
-    else
-      PumpUntil([] { return false; }, 150);
+    else if (reaches) ArriveAt(screen, client);
+    else PumpUntil([] { return false; }, 150);
     PumpMessages();
   }
   // Waits for a move to reach the panel. Under Wine on a virtual X server a move made while
@@ -296,7 +293,8 @@ TEST(DesignedPanel, ClaimsLeftButtonQueriesOverItsBars) {
   EXPECT_EQ(query(50, bar + 1, 0), 0);
   EXPECT_EQ(query(50, bar - 20, MK_LBUTTON), 0);
   // In the designer the point is kept after the cursor has been chosen.
-  SendMessageA(panel->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(panel->Handle()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  SendMessageA(panel->Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(panel->Handle()),
+               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   EXPECT_EQ(panel->HitPoint().y, bar - 20);
   TObject::Free(form);
 }
@@ -399,10 +397,10 @@ TEST_F(DragTest, LostCaptureEndsTheDragAndErasesTheOutline) {
 // The panel's own mouse handlers called directly: what a drag decides, without input timing.
 class TDrivenPanel : public TLMDSplitterPanel {
  public:
-  using TLMDSplitterPanel::TLMDSplitterPanel;
   using TLMDSplitterPanel::MouseDown;
   using TLMDSplitterPanel::MouseMove;
   using TLMDSplitterPanel::MouseUp;
+  using TLMDSplitterPanel::TLMDSplitterPanel;
 };
 
 class DrivenDragTest : public SplitterTest {

@@ -6,10 +6,10 @@
 #include <iterator>
 #include <sstream>
 
-#include "SplitterTesting.h"
-#include "Streaming.h"
-#include "SysUtils.h"
-#include "SplitterList.h"
+#include "tests/splitter/SplitterTesting.h"
+#include "framework/Streaming.h"
+#include "framework/SysUtils.h"
+#include "splitter/SplitterList.h"
 
 namespace {
 
@@ -18,13 +18,8 @@ TEST(SplitterLists, EmptyMiddleEntriesStayAndATrailingSeparatorAddsNone) {
     const char* text;
     std::vector<std::string> entries;
   } cases[] = {
-      {"0,1", {"0", "1"}},
-      {"57", {"57"}},
-      {"1,,3", {"1", "", "3"}},
-      {"1,2,", {"1", "2"}},
-      {",", {""}},
-      {",1", {"", "1"}},
-      {"", {}},
+      {"0,1", {"0", "1"}}, {"57", {"57"}}, {"1,,3", {"1", "", "3"}}, {"1,2,", {"1", "2"}}, {",", {""}},
+      {",1", {"", "1"}},   {"", {}},
   };
   for (const Case& c : cases) EXPECT_EQ(SplitIniList(c.text, ','), c.entries) << '"' << c.text << '"';
   EXPECT_EQ(JoinIniList({"-1", "", "7"}, ','), "-1,,7");
@@ -61,7 +56,9 @@ class SplitterIniTest : public SplitterTest {
     panes_.clear();
   }
   std::string Value(const std::string& key) { return ini_->ReadString("Common", "SplitPanel" + key); }
-  void Store(const std::string& key, const std::string& value) { ini_->WriteString("Common", "SplitPanel" + key, value); }
+  void Store(const std::string& key, const std::string& value) {
+    ini_->WriteString("Common", "SplitPanel" + key, value);
+  }
   bool HasKey(const std::string& key) {
     char buffer[64];
     GetPrivateProfileStringA("Common", ("SplitPanel" + key).c_str(), "<missing>", buffer, sizeof buffer, path_.c_str());

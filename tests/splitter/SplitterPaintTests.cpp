@@ -1,8 +1,8 @@
 // What the panel paints, read back from its window: the plain bar, frame styles, transparent
 // bars, the collapse button with its outline, highlight, hot checkerboard and arrows, and the
 // empty panel as the form designer shows it.
-#include "SplitterTesting.h"
-#include "WindowTesting.h"
+#include "tests/splitter/SplitterTesting.h"
+#include "tests/support/WindowTesting.h"
 
 namespace {
 
@@ -47,10 +47,10 @@ TEST_F(PaintTest, BorderStylesFrameTheFaceByTheirEdgeCalls) {
     int top, bottom;
   } cases[] = {
       // lsSingle draws its lower edge without moving inwards: the face covers it again.
-      {lsNone, 0, 0},          {lsSingle, 1, 0},         {lsLowered, 2, 2},       {lsRaised, 2, 2},
-      {lsRaisedspb, 1, 2},     {lsLoweredspb, 2, 1},     {lsRaisedExt, 1, 2},     {lsLoweredExt, 2, 1},
-      {lsFrameInset, 2, 2},    {lsFrameOffset, 2, 2},    {lsSingleRaised, 1, 1},  {lsSingleLowered, 1, 1},
-      {lsDoubleRaised, 2, 2},  {lsDoubleLowered, 2, 2},  {lsWindowBorder, -1, 2},
+      {lsNone, 0, 0},         {lsSingle, 1, 0},        {lsLowered, 2, 2},       {lsRaised, 2, 2},
+      {lsRaisedspb, 1, 2},    {lsLoweredspb, 2, 1},    {lsRaisedExt, 1, 2},     {lsLoweredExt, 2, 1},
+      {lsFrameInset, 2, 2},   {lsFrameOffset, 2, 2},   {lsSingleRaised, 1, 1},  {lsSingleLowered, 1, 1},
+      {lsDoubleRaised, 2, 2}, {lsDoubleLowered, 2, 2}, {lsWindowBorder, -1, 2},
   };
   Bar(0).SetColor(clRed);
   Bar(0).SetWidth(10);

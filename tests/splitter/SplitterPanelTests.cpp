@@ -2,9 +2,9 @@
 // the worked examples of positions and percentages, pane visibility, refusals and teardown.
 #include <cmath>
 
-#include "LayoutTable.h"
-#include "SplitterTesting.h"
-#include "Streaming.h"
+#include "tests/splitter/LayoutTable.h"
+#include "tests/splitter/SplitterTesting.h"
+#include "framework/Streaming.h"
 
 namespace {
 
@@ -102,7 +102,8 @@ TEST_F(LayoutRowTest, EveryPlacementAndBarRowMatchesThePaneWindows) {
     ASSERT_EQ(panel_->Orientation(), row.orientation);
     EXPECT_EQ(panel_->BarCount(), row.panes - 1);
     for (int n = 0; n < row.panes; ++n)
-      EXPECT_EQ(PaneWindowRect(panel_->VisiblePane(n)), AsRect(row.paneRects[static_cast<std::size_t>(n)])) << "pane " << n;
+      EXPECT_EQ(PaneWindowRect(panel_->VisiblePane(n)), AsRect(row.paneRects[static_cast<std::size_t>(n)]))
+          << "pane " << n;
     for (int i = 0; i < 3; ++i) {
       RECT bar = panel_->BarRect(i);
       if (row.barRects[static_cast<std::size_t>(i)].empty()) {

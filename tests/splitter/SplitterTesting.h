@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "Forms.h"
-#include "lmdsplt.h"
+#include "framework/Forms.h"
+#include "splitter/lmdsplt.h"
 
 class SplitterTest : public testing::Test {
  protected:
@@ -56,8 +56,8 @@ class SplitterTest : public testing::Test {
 // A panel as the form designer has it.
 class TDesignedSplitterPanel : public TLMDSplitterPanel {
  public:
-  using TLMDSplitterPanel::TLMDSplitterPanel;
   using TComponent::SetDesigning;
+  using TLMDSplitterPanel::TLMDSplitterPanel;
 };
 
 inline bool operator==(const RECT& a, const RECT& b) {

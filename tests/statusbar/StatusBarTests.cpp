@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "ComCtrls.h"
-#include "Forms.h"
-#include "SysUtils.h"
-#include "WindowTesting.h"
+#include "statusbar/ComCtrls.h"
+#include "framework/Forms.h"
+#include "framework/SysUtils.h"
+#include "tests/support/WindowTesting.h"
 
 namespace {
 
@@ -53,7 +53,8 @@ struct PartText {
 PartText GetPartText(TStatusBar* bar, int part) {
   LRESULT info = SendMessageA(bar->Handle(), SB_GETTEXTLENGTHA, static_cast<WPARAM>(part), 0);
   std::string text(static_cast<std::size_t>(LOWORD(info)) + 1, '\0');
-  LRESULT result = SendMessageA(bar->Handle(), SB_GETTEXTA, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text.data()));
+  LRESULT result =
+      SendMessageA(bar->Handle(), SB_GETTEXTA, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text.data()));
   text.resize(LOWORD(info));
   return PartText{text, HIWORD(result)};
 }
@@ -61,7 +62,8 @@ PartText GetPartText(TStatusBar* bar, int part) {
 std::vector<int> GetParts(TStatusBar* bar) {
   int count = static_cast<int>(SendMessageA(bar->Handle(), SB_GETPARTS, 0, 0));
   std::vector<int> edges(static_cast<std::size_t>(std::max(count, 0)));
-  if (count > 0) SendMessageA(bar->Handle(), SB_GETPARTS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(edges.data()));
+  if (count > 0)
+    SendMessageA(bar->Handle(), SB_GETPARTS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(edges.data()));
   return edges;
 }
 

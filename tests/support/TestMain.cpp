@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "Forms.h"
+#include "framework/Forms.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "WindowTesting.h"
+#include "tests/support/WindowTesting.h"
 
-#include "Forms.h"
+#include "framework/Forms.h"
 
 #include <cstdlib>
 
@@ -87,10 +87,12 @@ INPUT PointerInputAt(POINT screen) {
     // On a loaded machine the move can take seconds to be applied: wait until the pointer has
     // left where it was, not for a fixed time, or the correction below is taken from a stale
     // position and throws the pointer off.
-    PumpUntil([&] {
-      GetCursorPos(&p);
-      return (p.x == screen.x && p.y == screen.y) || p.x != from.x || p.y != from.y;
-    }, kInputWaitMs);
+    PumpUntil(
+        [&] {
+          GetCursorPos(&p);
+          return (p.x == screen.x && p.y == screen.y) || p.x != from.x || p.y != from.y;
+        },
+        kInputWaitMs);
     if (p.x == screen.x && p.y == screen.y) break;
     // Nudge only where the scaling missed by a pixel or two; a pointer put elsewhere by
     // something else gets the same move again.

@@ -2,9 +2,9 @@
 // late-bound calls by name, against the recording test control's IDispatch.
 #include <gtest/gtest.h>
 
-#include "ComObj.h"
-#include "Forms.h"
-#include "TestControl.h"
+#include "viewerhost/ComObj.h"
+#include "framework/Forms.h"
+#include "tests/viewerhost/TestControl.h"
 
 namespace {
 
@@ -46,8 +46,8 @@ TEST(ComStartup, StartsComOnceForTheMainThread) {
 }
 
 TEST(ErrorMapping, ACodeWithoutSystemTextShowsTheCodeInUpperCaseHex) {
-  for (HRESULT code : {static_cast<HRESULT>(0x80040154), static_cast<HRESULT>(0x80020009),
-                       static_cast<HRESULT>(0x8004ABCD)}) {
+  for (HRESULT code :
+       {static_cast<HRESULT>(0x80040154), static_cast<HRESULT>(0x80020009), static_cast<HRESULT>(0x8004ABCD)}) {
     try {
       OleCheck(code);
       FAIL() << "no exception";
@@ -247,7 +247,8 @@ TEST_F(DispatchTest, AResultIsMadeTheDescribedTypeOrRaisesAndNeverLeaks) {
 
 TEST_F(DispatchTest, APutNamesItsValueFirstAndGoesByReferenceByTheValuesType) {
   const DISPID named[1] = {7};
-  TDispArg early[] = {TDispArg::Of32(1), TDispArg::Of32(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(dispatch_)))};
+  TDispArg early[] = {TDispArg::Of32(1),
+                      TDispArg::Of32(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(dispatch_)))};
   InvokeByDescriptor(dispatch_, TDispCallDescriptor{30, VT_EMPTY, dcPropertyPut, 2, 1, {VT_I4, VT_DISPATCH}}, named,
                      early, nullptr);
   EXPECT_EQ(LastInvoke().flags, DISPATCH_PROPERTYPUTREF);

@@ -3,16 +3,16 @@
 // the recording test control received.
 #include <gtest/gtest.h>
 
-#include "Forms.h"
-#include "WindowTesting.h"
-#include "OleCtrls.h"
-#include "TestControl.h"
+#include "framework/Forms.h"
+#include "tests/support/WindowTesting.h"
+#include "viewerhost/OleCtrls.h"
+#include "tests/viewerhost/TestControl.h"
 
 namespace {
 
 const DISPID kNoDispIds[1] = {0};
-TControlDescriptor testDescriptor{kTestControlClassId, kTestEventsId, 0, kNoDispIds, 0, 401, 0, kNoDispIds,
-                                  0, kNoDispIds, 0, 0, nullptr, 0};
+TControlDescriptor testDescriptor{
+    kTestControlClassId, kTestEventsId, 0, kNoDispIds, 0, 401, 0, kNoDispIds, 0, kNoDispIds, 0, 0, nullptr, 0};
 
 class TTestOle : public TOleControl {
  public:
@@ -72,9 +72,9 @@ TEST_F(OleControlTest, ConstructionPlacementCompletionAndActivationCallTheContro
 
   mark = TestControlLog().size();
   HWND window = host->Handle();
-  EXPECT_EQ(CallsAfter(mark), (Calls{"GetClientSite", "InitNew", "Advise PropertyNotifySink", "Advise Events",
-                                     "OnAmbientPropertyChange(-1)", "GetExtent", "DoVerb(-5, 8,0,108,50)",
-                                     "GetWindow"}));
+  EXPECT_EQ(CallsAfter(mark),
+            (Calls{"GetClientSite", "InitNew", "Advise PropertyNotifySink", "Advise Events",
+                   "OnAmbientPropertyChange(-1)", "GetExtent", "DoVerb(-5, 8,0,108,50)", "GetWindow"}));
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(GetParent(window), form_->Handle());
   EXPECT_EQ(TWinControl::FindControl(window), host);
@@ -246,8 +246,8 @@ TEST_F(OleControlTest, DestructionClosesDisconnectsAndReleasesInOrder) {
   TTestOle* host = ActiveHost();
   std::size_t mark = TestControlLog().size();
   TObject::Free(host);
-  EXPECT_EQ(CallsAfter(mark), (Calls{"Close(1)", "Unadvise Events", "Unadvise PropertyNotifySink",
-                                     "SetClientSite(null)", "Destroyed"}));
+  EXPECT_EQ(CallsAfter(mark),
+            (Calls{"Close(1)", "Unadvise Events", "Unadvise PropertyNotifySink", "SetClientSite(null)", "Destroyed"}));
   EXPECT_EQ(testDescriptor.InstanceCount, 0);
 }
 

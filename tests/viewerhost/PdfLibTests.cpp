@@ -2,9 +2,9 @@
 // in this process only): opening documents, src, and the missing-interface failure.
 #include <gtest/gtest.h>
 
-#include "Forms.h"
-#include "PdfLib_TLB.h"
-#include "TestControl.h"
+#include "framework/Forms.h"
+#include "viewerhost/PdfLib_TLB.h"
+#include "tests/viewerhost/TestControl.h"
 
 namespace {
 
@@ -146,8 +146,8 @@ TEST(RealViewer, LoadsItsStoredStateActivatesInPlaceAndOpensADocument) {
     if (e.ResultCode() == REGDB_E_CLASSNOTREG) GTEST_SKIP() << "the stand-in viewer control is not registered";
     FAIL() << e.Message();
   }
-  pdf->SetStoredState({0x00, 0x00, 0x05, 0x00, 0xFA, 0x3F, 0x00, 0x00, 0x42, 0x39, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                       0x00});
+  pdf->SetStoredState(
+      {0x00, 0x00, 0x05, 0x00, 0xFA, 0x3F, 0x00, 0x00, 0x42, 0x39, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
   pdf->SetParent(form);
   pdf->HandleNeeded();
   EXPECT_EQ(pdf->StoredState(), nullptr);

@@ -8,22 +8,33 @@
 #include <string>
 #include <vector>
 
-#include "Forms.h"
-#include "OleCtrls.h"
-#include "TestControl.h"
-#include "WindowTesting.h"
+#include "framework/Forms.h"
+#include "viewerhost/OleCtrls.h"
+#include "tests/viewerhost/TestControl.h"
+#include "tests/support/WindowTesting.h"
 
 namespace {
 
 const DISPID kEventIds[2] = {10, 11};
-TControlDescriptor currentEvents{kTestControlClassId, kTestEventsId, 2, kEventIds, 0, 401, 0, kEventIds,
-                                 0, kEventIds, 0, 0, nullptr, 0};
-TControlDescriptor olderEvents{kTestControlClassId, kTestEventsId, 2, kEventIds, 0, 200, 0, kEventIds,
-                               0, kEventIds, 0, 0, nullptr, 0};
+TControlDescriptor currentEvents{
+    kTestControlClassId, kTestEventsId, 2, kEventIds, 0, 401, 0, kEventIds, 0, kEventIds, 0, 0, nullptr, 0};
+TControlDescriptor olderEvents{
+    kTestControlClassId, kTestEventsId, 2, kEventIds, 0, 200, 0, kEventIds, 0, kEventIds, 0, 0, nullptr, 0};
 
-TControlDescriptor mirroring{kTestControlClassId, kTestEventsId, 0, kEventIds,
-                              cfBackColor | cfForeColor | cfFont | cfEnabled | cfCaption, 401, 0, kEventIds,
-                              0, kEventIds, 0, 0, nullptr, 0};
+TControlDescriptor mirroring{kTestControlClassId,
+                             kTestEventsId,
+                             0,
+                             kEventIds,
+                             cfBackColor | cfForeColor | cfFont | cfEnabled | cfCaption,
+                             401,
+                             0,
+                             kEventIds,
+                             0,
+                             kEventIds,
+                             0,
+                             0,
+                             nullptr,
+                             0};
 
 class TEventOle : public TOleControl {
  public:
@@ -108,9 +119,9 @@ TEST_F(SiteServicesTest, AmbientPropertiesAnswerTheirTable) {
   }
   VARIANT name;
   VariantInit(&name);
-  EXPECT_EQ(ambient->Invoke(DISPID_AMBIENT_DISPLAYNAME, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &name, nullptr,
-                            nullptr),
-            S_OK);
+  EXPECT_EQ(
+      ambient->Invoke(DISPID_AMBIENT_DISPLAYNAME, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &name, nullptr, nullptr),
+      S_OK);
   EXPECT_EQ(name.vt, VT_BSTR);
   EXPECT_STREQ(name.bstrVal, L"Viewer");
   VariantClear(&name);
@@ -128,9 +139,9 @@ TEST_F(SiteServicesTest, AmbientRequestsThatAreNotPropertyGetsOrLackAResultAreRe
   VariantInit(&result);
   EXPECT_EQ(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr),
             DISP_E_MEMBERNOTFOUND);
-  EXPECT_EQ(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr,
-                            nullptr),
-            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(
+      ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr, nullptr),
+      DISP_E_MEMBERNOTFOUND);
   EXPECT_EQ(ambient->Invoke(-713, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
             DISP_E_MEMBERNOTFOUND);
   EXPECT_EQ(ambient->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
@@ -150,8 +161,8 @@ TEST_F(SiteServicesTest, TransformCoordsRoundsBothWays) {
     float pixels;
   };
   // 96 pixels per inch: MulDiv rounds to nearest.
-  for (ToContainer c : {ToContainer{2540, 96}, ToContainer{2646, 100}, ToContainer{13, 0}, ToContainer{14, 1},
-                        ToContainer{-14, -1}}) {
+  for (ToContainer c :
+       {ToContainer{2540, 96}, ToContainer{2646, 100}, ToContainer{13, 0}, ToContainer{14, 1}, ToContainer{-14, -1}}) {
     POINTL h{c.himetric, c.himetric};
     POINTF p{0, 0};
     EXPECT_EQ(site->TransformCoords(&h, &p, XFORMCOORDS_HIMETRICTOCONTAINER), S_OK);
@@ -163,8 +174,8 @@ TEST_F(SiteServicesTest, TransformCoordsRoundsBothWays) {
     LONG himetric;
   };
   // 0.96 pixels is 25.4 HIMETRIC; 1.2 is 31.75, 3.6 is 95.25: ties go to the even value.
-  for (ToHimetric c : {ToHimetric{96, 2540}, ToHimetric{1, 26}, ToHimetric{1.2f, 32}, ToHimetric{0.96f, 25},
-                       ToHimetric{3.6f, 95}}) {
+  for (ToHimetric c :
+       {ToHimetric{96, 2540}, ToHimetric{1, 26}, ToHimetric{1.2f, 32}, ToHimetric{0.96f, 25}, ToHimetric{3.6f, 95}}) {
     POINTL h{0, 0};
     POINTF p{c.pixels, c.pixels};
     EXPECT_EQ(site->TransformCoords(&h, &p, XFORMCOORDS_CONTAINERTOHIMETRIC), S_OK);
@@ -204,8 +215,9 @@ TEST_F(SiteServicesTest, StandardEventsBecomeClickKeyAndMouseEvents) {
             S_OK);
   EXPECT_EQ(host_->EventSink()->Invoke(DISPID_CLICK, IID_NULL, 0, DISPATCH_METHOD, &broken, nullptr, nullptr, nullptr),
             S_OK);
-  EXPECT_EQ(host_->EventSink()->Invoke(DISPID_KEYDOWN, IID_NULL, 0, DISPATCH_METHOD, &broken, nullptr, nullptr, nullptr),
-            S_OK);
+  EXPECT_EQ(
+      host_->EventSink()->Invoke(DISPID_KEYDOWN, IID_NULL, 0, DISPATCH_METHOD, &broken, nullptr, nullptr, nullptr),
+      S_OK);
   EXPECT_EQ(clicks, 3);
 
   WORD seenKey = 0;
@@ -617,15 +629,21 @@ TEST_F(SiteServicesTest, AmbientChangesAreAnnouncedWhenTheParentsFontOrColourCha
     Calls expected;
   };
   const Case cases[] = {
-      {"parent font, host takes it", [&] { form_->Font().SetStyle(fsBold); },
+      {"parent font, host takes it",
+       [&] { form_->Font().SetStyle(fsBold); },
        {"OnAmbientPropertyChange(-703)", "OnAmbientPropertyChange(-704)"}},
       {"parent colour, host keeps its own", [&] { form_->SetColor(static_cast<TColor>(0x102030)); }, {}},
       {"host starts taking the parent's colour", [&] { host_->SetParentColor(true); }, {}},
-      {"parent colour, host takes it", [&] { form_->SetColor(static_cast<TColor>(0x405060)); },
+      {"parent colour, host takes it",
+       [&] { form_->SetColor(static_cast<TColor>(0x405060)); },
        {"OnAmbientPropertyChange(-701)"}},
       {"host's own font", [&] { host_->Font().SetStyle(fsItalic); }, {}},
       {"parent font, host keeps its own", [&] { form_->Font().SetStyle(fsUnderline); }, {}},
-      {"new parent", [&] { host_->SetParent(nullptr); host_->SetParent(form_); },
+      {"new parent",
+       [&] {
+         host_->SetParent(nullptr);
+         host_->SetParent(form_);
+       },
        {"OnAmbientPropertyChange(-1)"}},
   };
   for (const Case& c : cases) {
@@ -763,8 +781,8 @@ TEST_F(SiteServicesTest, TheMirroredFontIsAlwaysTheSameOleFont) {
 }
 
 const DISPID kPictureIds[3] = {20, 21, 20};
-TControlDescriptor withPictures{kTestControlClassId, kTestEventsId, 0, kEventIds, 0, 401, 0, kEventIds,
-                                3, kPictureIds, 0, 0, nullptr, 0};
+TControlDescriptor withPictures{
+    kTestControlClassId, kTestEventsId, 0, kEventIds, 0, 401, 0, kEventIds, 3, kPictureIds, 0, 0, nullptr, 0};
 
 TEST_F(SiteServicesTest, AChangedPictureIsSharedByItsPropertysPicturesAndWrittenOnceByReference) {
   auto* host = new TEventOle(form_, withPictures);

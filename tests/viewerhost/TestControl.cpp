@@ -1,6 +1,6 @@
 // The recording test control: one object answering the interfaces a control container uses,
 // plus two connection points (property changes and events).
-#include "TestControl.h"
+#include "tests/viewerhost/TestControl.h"
 
 #include <olectl.h>
 
@@ -128,27 +128,19 @@ class TestControl final : public IOleObject,
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleObject))
-      *out = static_cast<IOleObject*>(this);
-    else if (IsEqualIID(iid, IID_IPersistStreamInit))
-      *out = static_cast<IPersistStreamInit*>(this);
-    else if (IsEqualIID(iid, IID_IOleControl) && !config.noOleControl)
-      *out = static_cast<IOleControl*>(this);
-    else if (IsEqualIID(iid, IID_IDispatch) && !config.noDispatch)
-      *out = static_cast<IDispatch*>(this);
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleObject)) *out = static_cast<IOleObject*>(this);
+    else if (IsEqualIID(iid, IID_IPersistStreamInit)) *out = static_cast<IPersistStreamInit*>(this);
+    else if (IsEqualIID(iid, IID_IOleControl) && !config.noOleControl) *out = static_cast<IOleControl*>(this);
+    else if (IsEqualIID(iid, IID_IDispatch) && !config.noDispatch) *out = static_cast<IDispatch*>(this);
     else if (IsEqualIID(iid, kViewerDispatchId) && !config.noViewerDispatch) {
       Log("QueryInterface _DPdf");
       *out = static_cast<IDispatch*>(this);
     } else if (IsEqualIID(iid, IID_IOleInPlaceObject) || IsEqualIID(iid, IID_IOleWindow))
       *out = static_cast<IOleInPlaceObject*>(this);
-    else if (IsEqualIID(iid, IID_IOleInPlaceActiveObject))
-      *out = static_cast<IOleInPlaceActiveObject*>(this);
-    else if (IsEqualIID(iid, IID_IConnectionPointContainer))
-      *out = static_cast<IConnectionPointContainer*>(this);
-    else if (IsEqualIID(iid, IID_IViewObject))
-      *out = static_cast<IViewObject*>(this);
-    else
-      return E_NOINTERFACE;
+    else if (IsEqualIID(iid, IID_IOleInPlaceActiveObject)) *out = static_cast<IOleInPlaceActiveObject*>(this);
+    else if (IsEqualIID(iid, IID_IConnectionPointContainer)) *out = static_cast<IConnectionPointContainer*>(this);
+    else if (IsEqualIID(iid, IID_IViewObject)) *out = static_cast<IViewObject*>(this);
+    else return E_NOINTERFACE;
     AddRef();
     return S_OK;
   }
@@ -201,8 +193,8 @@ class TestControl final : public IOleObject,
   }
   STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT bounds) override {
     char text[96];
-    std::snprintf(text, sizeof text, "DoVerb(%ld, %ld,%ld,%ld,%ld)", static_cast<long>(verb), bounds->left,
-                  bounds->top, bounds->right, bounds->bottom);
+    std::snprintf(text, sizeof text, "DoVerb(%ld, %ld,%ld,%ld,%ld)", static_cast<long>(verb), bounds->left, bounds->top,
+                  bounds->right, bounds->bottom);
     Log(text);
     // UI activation as real controls do it: tell the site, then take the focus.
     if (verb == OLEIVERB_UIACTIVATE && active_ && inPlaceSite_) {
@@ -231,11 +223,10 @@ class TestControl final : public IOleObject,
     if (frame) frame->Release();
     if (doc) doc->Release();
     if (!window_ && !config.noWindow)
-      window_ = CreateWindowExA(0, WindowClassName(), "", WS_CHILD | WS_VISIBLE, pos.left, pos.top,
-                                pos.right - pos.left, pos.bottom - pos.top, parent, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-    else if (window_)
-      ShowWindow(window_, SW_SHOW);
+      window_ =
+          CreateWindowExA(0, WindowClassName(), "", WS_CHILD | WS_VISIBLE, pos.left, pos.top, pos.right - pos.left,
+                          pos.bottom - pos.top, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+    else if (window_) ShowWindow(window_, SW_SHOW);
     return S_OK;
   }
   STDMETHODIMP EnumVerbs(IEnumOLEVERB** e) override {
@@ -343,8 +334,8 @@ class TestControl final : public IOleObject,
     return E_NOTIMPL;
   }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    static const std::map<std::wstring, DISPID> known{{L"Caption", 5}, {L"Raise", kDispRaise}, {L"Value", 6},
-                                                      {L"Append", 7}};
+    static const std::map<std::wstring, DISPID> known{
+        {L"Caption", 5}, {L"Raise", kDispRaise}, {L"Value", 6}, {L"Append", 7}};
     HRESULT hr = S_OK;
     for (UINT i = 0; i < count; ++i) {
       auto it = known.find(names[i]);

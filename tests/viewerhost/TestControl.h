@@ -15,7 +15,8 @@
 #include <vector>
 
 // {6A3F1C20-5B7E-4E21-9D4B-7F0C2A9E1B01}
-inline constexpr CLSID kTestControlClassId = {0x6a3f1c20, 0x5b7e, 0x4e21, {0x9d, 0x4b, 0x7f, 0x0c, 0x2a, 0x9e, 0x1b, 0x01}};
+inline constexpr CLSID kTestControlClassId = {
+    0x6a3f1c20, 0x5b7e, 0x4e21, {0x9d, 0x4b, 0x7f, 0x0c, 0x2a, 0x9e, 0x1b, 0x01}};
 // {6A3F1C21-5B7E-4E21-9D4B-7F0C2A9E1B01}: the control's event interface.
 inline constexpr IID kTestEventsId = {0x6a3f1c21, 0x5b7e, 0x4e21, {0x9d, 0x4b, 0x7f, 0x0c, 0x2a, 0x9e, 0x1b, 0x01}};
 
@@ -29,28 +30,28 @@ inline constexpr IID kViewerDispatchId = {0xCA8A9781, 0x280D, 0x11CF, {0xA2, 0x4
 constexpr COLORREF kDrawColor = RGB(0x20, 0xC0, 0x60);
 
 // Dispatch IDs the test control answers specially.
-constexpr DISPID kDispOpen = 2;           // true for a path, empty result for none, raises for "bad"
+constexpr DISPID kDispOpen = 2;  // true for a path, empty result for none, raises for "bad"
 
-constexpr DISPID kDispRaise = 100;        // raises a dispatch exception
-constexpr DISPID kDispFail = 101;         // fails with E_INVALIDARG
-constexpr DISPID kDispLeaveEmpty = 102;   // succeeds and leaves the result empty
-constexpr DISPID kDispNoText = 103;       // fails with 0x80040154 (no system text)
+constexpr DISPID kDispRaise = 100;          // raises a dispatch exception
+constexpr DISPID kDispFail = 101;           // fails with E_INVALIDARG
+constexpr DISPID kDispLeaveEmpty = 102;     // succeeds and leaves the result empty
+constexpr DISPID kDispNoText = 103;         // fails with 0x80040154 (no system text)
 constexpr DISPID kDispClickThenWait = 104;  // fires a click, then runs a message loop of its own
 
 struct TestControlConfig {
   bool noOleControl = false;
   bool noDispatch = false;
-  bool noInPlace = false;     // never calls OnInPlaceActivate
-  bool noWindow = false;      // IOleInPlaceObject::GetWindow gives no window
+  bool noInPlace = false;  // never calls OnInPlaceActivate
+  bool noWindow = false;   // IOleInPlaceObject::GetWindow gives no window
   bool failSetExtent = false;
   bool failCreate = false;
   bool noViewerDispatch = false;
-  bool reportUIDeactivate = false;  // UIDeactivate calls the site's OnUIDeactivate, as real controls do
-  bool realisesPalette = false;  // its window answers WM_QUERYNEWPALETTE with 1
-  bool refuseUnadvise = false;   // Unadvise of the event sink fails and the sink stays held
+  bool reportUIDeactivate = false;      // UIDeactivate calls the site's OnUIDeactivate, as real controls do
+  bool realisesPalette = false;         // its window answers WM_QUERYNEWPALETTE with 1
+  bool refuseUnadvise = false;          // Unadvise of the event sink fails and the sink stays held
   bool refusePropertyUnadvise = false;  // likewise for the property sink
   DWORD miscStatus = 0;
-  SIZEL extent{2646, 1323};   // 100 x 50 pixels at 96 per inch
+  SIZEL extent{2646, 1323};  // 100 x 50 pixels at 96 per inch
   std::string exceptionText = "Page not found. ";
 };
 
@@ -66,7 +67,7 @@ int LiveTestControls();
 struct InvokeRecord {
   DISPID id = 0;
   WORD flags = 0;
-  std::vector<VARIANT> args;        // as they came, last argument first
+  std::vector<VARIANT> args;  // as they came, last argument first
   std::vector<DISPID> named;
   bool hadResult = false;
   bool hadExcepInfo = false;

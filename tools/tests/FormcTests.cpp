@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
-#include "StreamFormat.h"
+#include "framework/StreamFormat.h"
 #include "ToolPaths.h"
-#include "ToolRunner.h"
+#include "tools/tests/ToolRunner.h"
 
 namespace {
 
@@ -124,7 +124,8 @@ TEST_F(FormcTest, IdentifiersAndBooleans) {
 
 TEST_F(FormcTest, SetsEndWithAnEmptyName) {
   EXPECT_EQ(valueBytes("[]"), (Bytes{vaSet, 0}));
-  EXPECT_EQ(valueBytes("[fsBold, fsItalic]"), Bytes{vaSet} + shortString("fsBold") + shortString("fsItalic") + Bytes{0});
+  EXPECT_EQ(valueBytes("[fsBold, fsItalic]"),
+            Bytes{vaSet} + shortString("fsBold") + shortString("fsItalic") + Bytes{0});
 }
 
 TEST_F(FormcTest, ListsHoldAnyValuesAndEndWithNull) {
@@ -154,12 +155,12 @@ TEST_F(FormcTest, CollectionItemsArePropertyListsWithOptionalOrder) {
       "      Text = 'x'\n"
       "    end>");
   EXPECT_EQ(panels, (Bytes{vaCollection} + shortString("Width") + Bytes{vaInt16, 0x00, 0x01, vaNull} +
-                        shortString("Width") + Bytes{vaInt16, 0x80, 0x00} + shortString("Text") + Bytes{vaString} +
-                        shortString("x") + Bytes{vaNull, vaNull}));
+                     shortString("Width") + Bytes{vaInt16, 0x80, 0x00} + shortString("Text") + Bytes{vaString} +
+                     shortString("x") + Bytes{vaNull, vaNull}));
 
   Bytes ordered = valueBytes("<item [3] Sub = <item end> end>");
   EXPECT_EQ(ordered, (Bytes{vaCollection, vaInt8, 3} + shortString("Sub") + Bytes{vaCollection, vaNull, vaNull} +
-                         Bytes{vaNull, vaNull}));
+                      Bytes{vaNull, vaNull}));
 }
 
 TEST_F(FormcTest, ComponentsNestWithPropertiesBeforeChildren) {
@@ -177,13 +178,13 @@ TEST_F(FormcTest, ComponentsNestWithPropertiesBeforeChildren) {
       "  end\n"
       "end\n");
   Bytes expected = rawText("TPF0") + shortString("TForm1") + shortString("Form1") + shortString("Font.Height") +
-                   Bytes{vaInt8, 0xF5, vaNull} +                                  //
+                   Bytes{vaInt8, 0xF5, vaNull} +                                    //
                    shortString("TPanel") + shortString("Panel1") + Bytes{vaNull} +  //
                    shortString("TPdf") + shortString("Pdf1") + shortString("Left") + Bytes{vaInt8, 0, vaNull} +
-                   Bytes{vaNull} +        // Pdf1 has no children
-                   Bytes{vaNull} +        // Panel1's children end
+                   Bytes{vaNull} +                                                           // Pdf1 has no children
+                   Bytes{vaNull} +                                                           // Panel1's children end
                    shortString("TStatusBar") + shortString("Bar") + Bytes{vaNull, vaNull} +  //
-                   Bytes{vaNull};         // Form1's children end
+                   Bytes{vaNull};                                                            // Form1's children end
   EXPECT_EQ(stream, expected);
 }
 
@@ -205,8 +206,8 @@ TEST_F(FormcTest, InheritedAndInlineComponentsCarryAFlagsPrefix) {
 }
 
 TEST_F(FormcTest, KeywordsAreCaseInsensitive) {
-  EXPECT_EQ(compile("OBJECT A: TB\n  P = TRUE\nEnd\n"),
-            (rawText("TPF0") + shortString("TB") + shortString("A") + shortString("P") + Bytes{vaTrue, vaNull, vaNull}));
+  EXPECT_EQ(compile("OBJECT A: TB\n  P = TRUE\nEnd\n"), (rawText("TPF0") + shortString("TB") + shortString("A") +
+                                                         shortString("P") + Bytes{vaTrue, vaNull, vaNull}));
 }
 
 TEST_F(FormcTest, WholeWindowDescriptionCompiles) {
@@ -234,21 +235,17 @@ TEST_F(FormcTest, WholeWindowDescriptionCompiles) {
       "end\n");
   std::uint8_t strength[10];
   DoubleToExtended(0.6, strength);
-  Bytes expected = rawText("TPF0") + shortString("TForm1") + shortString("Form1") +
-                   shortString("Left") + Bytes{vaInt8, 12} +
-                   shortString("Caption") + Bytes{vaString} + shortString("Quillmere___ Tandrel") +
-                   shortString("Font.Style") + Bytes{vaSet, 0} +
-                   shortString("Color") + Bytes{vaIdent} + shortString("clBtnFace") +
-                   shortString("OldCreateOrder") + Bytes{vaFalse} +
+  Bytes expected = rawText("TPF0") + shortString("TForm1") + shortString("Form1") + shortString("Left") +
+                   Bytes{vaInt8, 12} + shortString("Caption") + Bytes{vaString} + shortString("Quillmere___ Tandrel") +
+                   shortString("Font.Style") + Bytes{vaSet, 0} + shortString("Color") + Bytes{vaIdent} +
+                   shortString("clBtnFace") + shortString("OldCreateOrder") + Bytes{vaFalse} +
                    shortString("BackFX.AlphaBlend.Strength") + Bytes{vaExtended} + Bytes(strength, strength + 10) +
                    shortString("ControlData") + Bytes{vaBinary, 8, 0, 0, 0, 0, 0, 5, 0, 0x74, 0x21, 0, 0} +
                    shortString("Items.Strings") + Bytes{vaList, vaString} + shortString("a") + Bytes{vaString} +
-                   shortString("b") + Bytes{vaNull} +
-                   shortString("Panels") + Bytes{vaCollection} + shortString("Width") +
-                   Bytes{vaInt16, 0, 1, vaNull, vaNull} +
-                   shortString("OnClick") + Bytes{vaIdent} + shortString("FileListBox1Click") + Bytes{vaNull} +
-                   shortString("TPdf") + shortString("Pdf1") + shortString("Left") + Bytes{vaInt8, 0, vaNull, vaNull} +
-                   Bytes{vaNull};
+                   shortString("b") + Bytes{vaNull} + shortString("Panels") + Bytes{vaCollection} +
+                   shortString("Width") + Bytes{vaInt16, 0, 1, vaNull, vaNull} + shortString("OnClick") +
+                   Bytes{vaIdent} + shortString("FileListBox1Click") + Bytes{vaNull} + shortString("TPdf") +
+                   shortString("Pdf1") + shortString("Left") + Bytes{vaInt8, 0, vaNull, vaNull} + Bytes{vaNull};
   EXPECT_EQ(stream, expected);
 }
 
@@ -304,7 +301,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadDescription{"CharacterCodeTooBig", "object A: TB\n  P = 'a'#256\nend\n", "2:10", "does not fit in a byte"},
         BadDescription{"PropertyNameTooLong", "object A: TB\n  " + kLongName + " = 1\nend\n", "2:3", "name too long"},
         BadDescription{"ClassNameTooLong", "object A: " + kLongName + "\nend\n", "1:11", "name too long"},
-        BadDescription{"IdentifierValueTooLong", "object A: TB\n  P = " + kLongName + "\nend\n", "2:7", "name too long"},
+        BadDescription{"IdentifierValueTooLong", "object A: TB\n  P = " + kLongName + "\nend\n", "2:7",
+                       "name too long"},
         BadDescription{"TrailingGarbage", "object A: TB\nend\nobject B: TC\nend\n", "3:1", "after the end of the root"},
         BadDescription{"PropertyAfterChild", "object A: TB\n  object C: TD\n  end\n  P = 1\nend\n", "4:3",
                        "must come before the child objects"},
@@ -323,7 +321,8 @@ TEST(Formc, WrongArgumentCountIsAnError) {
 
 TEST(Formc, MissingInputIsAnError) {
   ScratchFolder scratch;
-  ToolResult result = runTool(kFormcPath, {scratch.file("absent.txt").string(), scratch.file("out.bin").string()}, scratch);
+  ToolResult result =
+      runTool(kFormcPath, {scratch.file("absent.txt").string(), scratch.file("out.bin").string()}, scratch);
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.errorOutput.find("absent.txt"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(scratch.file("out.bin")));

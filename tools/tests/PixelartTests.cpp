@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ToolPaths.h"
-#include "ToolRunner.h"
+#include "tools/tests/ToolRunner.h"
 
 namespace {
 
@@ -275,7 +275,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadArt{"UnsupportedDepth", false, "size 1 1\nbits 24\n", "2:1", "expected 'bits 4' or 'bits 8'"},
         BadArt{"BadSize", false, "size 0 1\n", "1:1", "expected 'size <width> <height>'"},
         BadArt{"BadColour", false, "size 1 1\nbits 4\npalette\n. 12345G\n", "4:3", "six hex digits"},
-        BadArt{"DuplicatePaletteCharacter", false, "size 1 1\nbits 4\npalette\n. 000000\n. 111111\n", "5:1", "given twice"},
+        BadArt{"DuplicatePaletteCharacter", false, "size 1 1\nbits 4\npalette\n. 000000\n. 111111\n", "5:1",
+               "given twice"},
         BadArt{"TransparentInBitmap", false, "size 1 1\nbits 4\npalette\n. transparent\n", "4:3", "icons only"},
         BadArt{"IconTooLarge", true, "size 257 1\n", "1:1", "too large"},
         BadArt{"UnknownHeaderLine", false, "colours 4\n", "1:1", "expected 'size'"}),

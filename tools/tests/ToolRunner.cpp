@@ -1,5 +1,5 @@
 // Process and file helpers for the tool tests.
-#include "ToolRunner.h"
+#include "tools/tests/ToolRunner.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -63,7 +63,8 @@ std::uint16_t readLe16(const Bytes& bytes, std::size_t offset) {
 }
 
 std::uint32_t readLe32(const Bytes& bytes, std::size_t offset) {
-  return static_cast<std::uint32_t>(readLe16(bytes, offset)) | static_cast<std::uint32_t>(readLe16(bytes, offset + 2)) << 16;
+  return static_cast<std::uint32_t>(readLe16(bytes, offset)) | static_cast<std::uint32_t>(readLe16(bytes, offset + 2))
+                                                                   << 16;
 }
 
 std::int32_t readLe32Signed(const Bytes& bytes, std::size_t offset) {

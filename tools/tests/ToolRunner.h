@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ToolSupport.h"
+#include "tools/ToolSupport.h"
 
 struct ToolResult {
   int exitCode = -1;
