@@ -40,12 +40,13 @@ class TApplication : public TComponent {
   template <class T>
   void CreateForm(T*& reference) {
     reference = static_cast<T*>(::operator new(sizeof(T)));
-    try {
+    {
+      TScopeExit freeMemory([&reference] {
+        ::operator delete(reference);
+        reference = nullptr;
+      });
       new (reference) T(this);
-    } catch (...) {
-      ::operator delete(reference);
-      reference = nullptr;
-      throw;
+      freeMemory.Dismiss();
     }
     FormCreated(reference);
   }

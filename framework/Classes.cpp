@@ -218,16 +218,16 @@ TCollectionItem* TCollection::Add() { return Insert(Count()); }
 
 TCollectionItem* TCollection::Insert(int index) {
   BeginUpdate();
-  TCollectionItem* item = nullptr;
-  try {
-    item = factory_(nullptr);
+  TUpdateScope update([this] { EndUpdate(); });
+  TCollectionItem* item = factory_(nullptr);
+  {
+    // An item that never joined the collection has no other owner.
+    TScopeExit dropItem([item] {
+      if (item && !item->collection_) delete item;
+    });
     InsertItem(item, index);
-  } catch (...) {
-    if (item && !item->collection_) delete item;
-    EndUpdate();
-    throw;
   }
-  EndUpdate();
+  update.Close();
   return item;
 }
 
@@ -268,14 +268,10 @@ void TCollection::Assign(const TPersistent& source) {
   auto* other = dynamic_cast<const TCollection*>(&source);
   if (!other) return TPersistent::Assign(source);
   BeginUpdate();
-  try {
-    Clear();
-    for (TCollectionItem* item : other->items_) Add()->Assign(*item);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateScope update([this] { EndUpdate(); });
+  Clear();
+  for (TCollectionItem* item : other->items_) Add()->Assign(*item);
+  update.Close();
 }
 
 void TCollection::BeginUpdate() { ++updateCount_; }
@@ -292,17 +288,13 @@ void TCollection::Update(TCollectionItem*) {}
 
 void TCollection::ReadItems(TReader& reader) {
   BeginUpdate();
-  try {
-    Clear();
-    reader.ReadCollection([this](TReader& r) {
-      TCollectionItem* item = Add();
-      r.ReadProperties(item);
-    });
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateScope update([this] { EndUpdate(); });
+  Clear();
+  reader.ReadCollection([this](TReader& r) {
+    TCollectionItem* item = Add();
+    r.ReadProperties(item);
+  });
+  update.Close();
 }
 
 // ---- TStrings
@@ -323,14 +315,10 @@ void TStrings::Assign(const TPersistent& source) {
   auto* other = dynamic_cast<const TStrings*>(&source);
   if (!other) return TPersistent::Assign(source);
   BeginUpdate();
-  try {
-    Clear();
-    for (int i = 0; i < other->Count(); ++i) AddObject(other->Get(i), other->Object(i));
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TUpdateScope update([this] { EndUpdate(); });
+  Clear();
+  for (int i = 0; i < other->Count(); ++i) AddObject(other->Get(i), other->Object(i));
+  update.Close();
 }
 
 void TStrings::BeginUpdate() {
@@ -344,14 +332,10 @@ void TStrings::EndUpdate() {
 bool TStrings::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "Strings") {
     BeginUpdate();
-    try {
-      Clear();
-      reader.ReadList([this](TReader& r) { Add(r.ReadString()); });
-    } catch (...) {
-      EndUpdate();
-      throw;
-    }
-    EndUpdate();
+    TUpdateScope update([this] { EndUpdate(); });
+    Clear();
+    reader.ReadList([this](TReader& r) { Add(r.ReadString()); });
+    update.Close();
     return true;
   }
   return TPersistent::ReadProperty(reader, name);

@@ -775,14 +775,11 @@ void TWinControl::Realign() {
   }
   alignPending_ = false;
   RECT rect = ClientRect();
-  ++alignLevel_;
-  try {
+  {
+    ++alignLevel_;
+    TScopeExit endAlign([this] { --alignLevel_; });
     AlignControls(nullptr, rect);
-  } catch (...) {
-    --alignLevel_;
-    throw;
   }
-  --alignLevel_;
   if (alignPending_) {
     alignPending_ = false;
     Realign();
@@ -915,14 +912,10 @@ void TWinControl::Update() {
 
 void TWinControl::ChangeScale(int multiplier, int divider) {
   DisableAlign();
-  try {
-    for (TControl* child : controls_) child->ChangeScale(multiplier, divider);
-    TControl::ChangeScale(multiplier, divider);
-  } catch (...) {
-    EnableAlign();
-    throw;
-  }
-  EnableAlign();
+  TUpdateScope align([this] { EnableAlign(); });
+  for (TControl* child : controls_) child->ChangeScale(multiplier, divider);
+  TControl::ChangeScale(multiplier, divider);
+  align.Close();
 }
 
 void TWinControl::PaintControls(HDC dc) {

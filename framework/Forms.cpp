@@ -194,15 +194,11 @@ void TCustomForm::ScaleOnLoad() {
 void TCustomForm::ChangeScale(int multiplier, int divider) {
   // The form keeps its position; a stored client size scales, a stored outer size stays.
   DisableAlign();
-  try {
-    for (int i = 0; i < ControlCount(); ++i) Controls(i)->ChangeScale(multiplier, divider);
-  } catch (...) {
-    EnableAlign();
-    throw;
-  }
+  TUpdateScope align([this] { EnableAlign(); });
+  for (int i = 0; i < ControlCount(); ++i) Controls(i)->ChangeScale(multiplier, divider);
   if (clientWidth_ > 0) SetClientWidth(MulDiv(clientWidth_, multiplier, divider));
   if (clientHeight_ > 0) SetClientHeight(MulDiv(clientHeight_, multiplier, divider));
-  EnableAlign();
+  align.Close();
 }
 
 void TCustomForm::SetFormStyle(TFormStyle style) {

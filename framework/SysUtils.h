@@ -7,6 +7,7 @@
 //   EListError, EOutOfResources, EInvalidOperation, EResNotFound, EReadError,
 //   EConvertError, EComponentError
 //   TScopeExit           a cleanup run when its scope ends, also by an exception
+//   TUpdateScope         closes a begin/end pair whose closing call may itself throw
 #pragma once
 
 #include <cstdio>
@@ -139,4 +140,31 @@ class TScopeExit {
 
  private:
   std::function<void()> cleanup_;
+};
+
+// Closes a begin/end pair (BeginUpdate/EndUpdate, DisableAlign/EnableAlign) whose closing call
+// may itself throw, for instance by realigning or reporting a change. The success path calls
+// Close(), so a failure of the closing call reaches the caller as any other. A scope left by an
+// exception closes the pair in its destructor and drops a failure of the closing call: a
+// destructor must not throw, and the first failure is the one the caller needs to see.
+class TUpdateScope {
+ public:
+  explicit TUpdateScope(std::function<void()> close) : close_(std::move(close)) {}
+  ~TUpdateScope() {
+    try {
+      Close();
+    } catch (...) {
+    }
+  }
+  TUpdateScope(const TUpdateScope&) = delete;
+  TUpdateScope& operator=(const TUpdateScope&) = delete;
+  // Runs the closing call once; later calls and the destructor do nothing.
+  void Close() {
+    std::function<void()> close = std::move(close_);
+    close_ = nullptr;
+    if (close) close();
+  }
+
+ private:
+  std::function<void()> close_;
 };

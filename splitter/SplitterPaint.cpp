@@ -38,16 +38,12 @@ void TLMDSplitterPanel::PaintNow(const std::function<void()>& paint) {
   HDC dc = GetDC(window);
   if (!dc) return;
   Canvas().SetHandle(dc);
-  try {
-    Canvas().Font().Assign(Font());
-    paint();
-  } catch (...) {
+  TScopeExit release([&] {
     Canvas().SetHandle(nullptr);
     ReleaseDC(window, dc);
-    throw;
-  }
-  Canvas().SetHandle(nullptr);
-  ReleaseDC(window, dc);
+  });
+  Canvas().Font().Assign(Font());
+  paint();
 }
 
 void TLMDSplitterPanel::Paint() {

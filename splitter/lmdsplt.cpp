@@ -341,13 +341,8 @@ void TLMDSplitterPanel::Loaded() {
   inset_ = Bevel().Inset();
   if (!HasState(csDesigning)) {
     updating_ = true;
-    try {
-      ReadIniData();
-    } catch (...) {
-      updating_ = false;
-      throw;
-    }
-    updating_ = false;
+    TScopeExit endUpdating([this] { updating_ = false; });
+    ReadIniData();
   }
   UpdateBarDirections();
   UpdateBarExtents();
@@ -441,16 +436,12 @@ void TLMDSplitterPanel::AlignControls(TControl* control, RECT& rect) {
   auto places =
       PanePlacement(orientation_, visible, SplitRect{rect.left, rect.top, rect.right, rect.bottom}, Metrics());
   DisableAlign();
-  try {
-    for (int n = 0; n < visible; ++n) {
-      const SplitRect& r = places[static_cast<std::size_t>(n)];
-      VisiblePane(n)->SetBounds(r.left, r.top, r.width(), r.height());
-    }
-  } catch (...) {
-    EnableAlign();
-    throw;
+  TUpdateScope align([this] { EnableAlign(); });
+  for (int n = 0; n < visible; ++n) {
+    const SplitRect& r = places[static_cast<std::size_t>(n)];
+    VisiblePane(n)->SetBounds(r.left, r.top, r.width(), r.height());
   }
-  EnableAlign();
+  align.Close();
 }
 
 void TLMDSplitterPanel::RefreshLayout() {

@@ -377,18 +377,14 @@ void TStatusBar::FlipChildren(bool) {
   TStatusPanels reversed(this);
   reversed.BeginUpdate();  // a scratch copy: its changes concern no window
   panels_->BeginUpdate();
-  try {
-    for (int i = count - 1; i >= 0; --i) reversed.Add()->Assign(*panels_->Items(i));
-    for (int i = 0; i < count; ++i) panels_->Items(i)->Assign(*reversed.Items(i));
-    if (count > 1) {
-      panels_->Items(count - 1)->SetWidth(firstWidth);
-      panels_->Items(0)->SetWidth(lastWidth);
-    }
-  } catch (...) {
-    panels_->EndUpdate();
-    throw;
+  TUpdateScope update([this] { panels_->EndUpdate(); });
+  for (int i = count - 1; i >= 0; --i) reversed.Add()->Assign(*panels_->Items(i));
+  for (int i = 0; i < count; ++i) panels_->Items(i)->Assign(*reversed.Items(i));
+  if (count > 1) {
+    panels_->Items(count - 1)->SetWidth(firstWidth);
+    panels_->Items(0)->SetWidth(lastWidth);
   }
-  panels_->EndUpdate();
+  update.Close();
   SendMarkedPanels();
 }
 
@@ -409,18 +405,14 @@ void TStatusBar::DrawPanel(TStatusPanel* panel, const RECT& rect) {
 void TStatusBar::DrawItem(const DRAWITEMSTRUCT& item) {
   int saved = SaveDC(item.hDC);
   canvas_->SetHandle(item.hDC);
-  try {
-    canvas_->Font().Assign(Font());
-    canvas_->Brush().SetColor(clBtnFace);
-    canvas_->Brush().SetStyle(bsSolid);
-    DrawPanel(panels_->Items(static_cast<int>(item.itemID)), item.rcItem);
-  } catch (...) {
+  TScopeExit release([&] {
     canvas_->SetHandle(nullptr);
     RestoreDC(item.hDC, saved);
-    throw;
-  }
-  canvas_->SetHandle(nullptr);
-  RestoreDC(item.hDC, saved);
+  });
+  canvas_->Font().Assign(Font());
+  canvas_->Brush().SetColor(clBtnFace);
+  canvas_->Brush().SetStyle(bsSolid);
+  DrawPanel(panels_->Items(static_cast<int>(item.itemID)), item.rcItem);
 }
 
 void TStatusBar::WndProc(TMessage& m) {

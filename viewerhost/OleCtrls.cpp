@@ -264,36 +264,34 @@ void TOleControl::EnsureControl() {
   if (controlIntf_) return;
   // Torn down: there is no control left to complete.
   if (!controlObject_ || !persistence_) OleError(E_UNEXPECTED);
-  try {
-    EnsureClientSite();
-    // A control that took its state in a failed attempt is not initialised a second time.
-    if (!stateInitialised_) {
-      if (storedState_) {
-        TInterfacePtr<IStream> stream;
-        OleCheck(CreateStreamOnHGlobal(storedState_, FALSE, stream.Put()));
-        OleCheck(persistence_->Load(stream.Get()));
-        stream.Release();
-        FreeStoredState();
-      } else {
-        OleCheck(persistence_->InitNew());
-      }
-      stateInitialised_ = true;
+  // A control that failed half way keeps no links: the next call starts over.
+  TScopeExit releaseLinks([this] { ReleaseControlLinks(); });
+  EnsureClientSite();
+  // A control that took its state in a failed attempt is not initialised a second time.
+  if (!stateInitialised_) {
+    if (storedState_) {
+      TInterfacePtr<IStream> stream;
+      OleCheck(CreateStreamOnHGlobal(storedState_, FALSE, stream.Put()));
+      OleCheck(persistence_->Load(stream.Get()));
+      stream.Release();
+      FreeStoredState();
+    } else {
+      OleCheck(persistence_->InitNew());
     }
-    OleCheck(controlObject_->QueryInterface(IID_IOleControl, controlIntf_.PutVoid()));
-    OleCheck(controlObject_->QueryInterface(IID_IDispatch, controlDispatch_.PutVoid()));
-    controlObject_->QueryInterface(IID_IPerPropertyBrowsing, propertyBrowsing_.PutVoid());
-    ConnectSink(IID_IPropertyNotifySink, propertySink_.get(), propertySinkCookie_);
-    ConnectSink(descriptor_->EventIid, eventSink_.get(), eventSinkCookie_);
-    if (descriptor_->Flags & cfBackColor) PropertyChanged(DISPID_BACKCOLOR);
-    if (descriptor_->Flags & cfEnabled) PropertyChanged(DISPID_ENABLED);
-    if (descriptor_->Flags & cfFont) PropertyChanged(DISPID_FONT);
-    if (descriptor_->Flags & cfForeColor) PropertyChanged(DISPID_FORECOLOR);
-    controlIntf_->OnAmbientPropertyChange(DISPID_UNKNOWN);
-    RequestNewObjectLayout();
-  } catch (...) {
-    ReleaseControlLinks();
-    throw;
+    stateInitialised_ = true;
   }
+  OleCheck(controlObject_->QueryInterface(IID_IOleControl, controlIntf_.PutVoid()));
+  OleCheck(controlObject_->QueryInterface(IID_IDispatch, controlDispatch_.PutVoid()));
+  controlObject_->QueryInterface(IID_IPerPropertyBrowsing, propertyBrowsing_.PutVoid());
+  ConnectSink(IID_IPropertyNotifySink, propertySink_.get(), propertySinkCookie_);
+  ConnectSink(descriptor_->EventIid, eventSink_.get(), eventSinkCookie_);
+  if (descriptor_->Flags & cfBackColor) PropertyChanged(DISPID_BACKCOLOR);
+  if (descriptor_->Flags & cfEnabled) PropertyChanged(DISPID_ENABLED);
+  if (descriptor_->Flags & cfFont) PropertyChanged(DISPID_FONT);
+  if (descriptor_->Flags & cfForeColor) PropertyChanged(DISPID_FORECOLOR);
+  controlIntf_->OnAmbientPropertyChange(DISPID_UNKNOWN);
+  RequestNewObjectLayout();
+  releaseLinks.Dismiss();
 }
 
 void TOleControl::ConnectSink(REFIID iid, IUnknown* sink, DWORD& cookie) {

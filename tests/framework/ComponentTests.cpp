@@ -5,6 +5,7 @@
 #include "framework/Controls.h"
 #include "framework/ExtCtrls.h"
 #include "framework/Forms.h"
+#include "framework/SysUtils.h"
 
 namespace {
 
@@ -81,6 +82,39 @@ TEST(Collections, UpdateBracketsGatherChangesIntoOneReport) {
   }
   c.Item(1)->SetIndex(0);
   EXPECT_EQ(c.Item(0)->Index(), 0);
+}
+
+// A failed step closes its update bracket once; the first failure is the one the caller sees.
+TEST(Collections, AFailureInsideAnUpdateStillClosesItOnce) {
+  struct Case {
+    bool bodyThrows, closeThrows;
+    const char* seen;  // nullptr: no failure
+  };
+  for (const Case& c :
+       {Case{false, false, nullptr}, Case{false, true, "close"}, Case{true, false, "body"}, Case{true, true, "body"}}) {
+    int closes = 0;
+    const char* seen = nullptr;
+    try {
+      TUpdateScope update([&] {
+        ++closes;
+        if (c.closeThrows) throw Exception("close");
+      });
+      if (c.bodyThrows) throw Exception("body");
+      update.Close();
+    } catch (const Exception& e) {
+      seen = e.what();
+    }
+    EXPECT_EQ(closes, 1) << c.bodyThrows << c.closeThrows;
+    EXPECT_STREQ(seen ? seen : "", c.seen ? c.seen : "") << c.bodyThrows << c.closeThrows;
+  }
+
+  // Items cannot copy one another: the copy fails half way, and the bracket still ends.
+  TCountingCollection source, target;
+  source.Add();
+  EXPECT_THROW(target.Assign(source), EConvertError);
+  EXPECT_EQ(target.allReports, 1);
+  target.Add();
+  EXPECT_EQ(target.allReports, 2);
 }
 
 TEST(Controls, AlignmentFillsTopThenClientAndFollowsResizing) {
