@@ -68,10 +68,8 @@ bool TDriveComboBox::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "DirList") {
     reader.ReadReference<TDirectoryListBox>([this](TDirectoryListBox* list) { SetDirList(list); });
   } else if (name == "TextCase") {
-    std::string ident = reader.ReadIdent();
-    if (ident == "tcLowerCase") SetTextCase(tcLowerCase);
-    else if (ident == "tcUpperCase") SetTextCase(tcUpperCase);
-    else reader.Error(LoadResString(SInvalidPropertyValue));
+    static constexpr TIdentMapEntry kTextCases[] = {{"tcLowerCase", tcLowerCase}, {"tcUpperCase", tcUpperCase}};
+    SetTextCase(static_cast<TTextCase>(ReadIdent(reader, kTextCases)));
   } else {
     return TCustomComboBox::ReadProperty(reader, name);
   }

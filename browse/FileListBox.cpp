@@ -15,8 +15,10 @@ namespace {
 
 constexpr std::array<unsigned, 6> kAttributeValues = {faReadOnly, faHidden,    faSysFile,
                                                       faVolumeID, faDirectory, faArchive};
-constexpr std::array<const char*, 7> kFileAttrNames = {"ftReadOnly",  "ftHidden",  "ftSystem", "ftVolumeID",
-                                                       "ftDirectory", "ftArchive", "ftNormal"};
+constexpr TIdentMapEntry kFileTypes[] = {{"ftReadOnly", 1 << ftReadOnly},   {"ftHidden", 1 << ftHidden},
+                                         {"ftSystem", 1 << ftSystem},       {"ftVolumeID", 1 << ftVolumeID},
+                                         {"ftDirectory", 1 << ftDirectory}, {"ftArchive", 1 << ftArchive},
+                                         {"ftNormal", 1 << ftNormal}};
 
 bool IsProgramExtension(const std::string& name) {
   std::string ext = ExtractFileExt(name);
@@ -100,14 +102,7 @@ bool TFileListBox::ReadProperty(TReader& reader, std::string_view name) {
   } else if (name == "ShowGlyphs") {
     SetShowGlyphs(reader.ReadBoolean());
   } else if (name == "FileType") {
-    TFileType set = 0;
-    for (const std::string& member : reader.ReadSet()) {
-      std::size_t i = 0;
-      while (i < kFileAttrNames.size() && member != kFileAttrNames[i]) ++i;
-      if (i == kFileAttrNames.size()) reader.Error(LoadResString(SInvalidPropertyValue));
-      set = static_cast<TFileType>(set | (1u << i));
-    }
-    SetFileType(set);
+    SetFileType(static_cast<TFileType>(ReadIdentSet(reader, kFileTypes)));
   } else if (name == "FileEdit") {
     reader.ReadReference<TEdit>([this](TEdit* edit) { SetFileEdit(edit); });
   } else if (name == "OnChange") {

@@ -7,14 +7,7 @@
 
 namespace {
 
-TBevelCut ReadCut(TReader& reader) {
-  std::string ident = reader.ReadIdent();
-  if (ident == "bvNone") return bvNone;
-  if (ident == "bvLowered") return bvLowered;
-  if (ident == "bvRaised") return bvRaised;
-  if (ident == "bvSpace") return bvSpace;
-  reader.Error(LoadResString(SInvalidPropertyValue));
-}
+constexpr TIdentMapEntry kModes[] = {{"bmWindows", bmWindows}, {"bmCustom", bmCustom}};
 
 // One ring of `width` pixels: top and left in one colour, bottom and right in the other.
 void Frame3D(HDC dc, RECT& r, COLORREF topLeft, COLORREF bottomRight, int width) {
@@ -67,14 +60,11 @@ void TLMDBevel::Assign(const TPersistent& source) {
 
 bool TLMDBevel::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "Mode") {
-    std::string ident = reader.ReadIdent();
-    if (ident == "bmWindows") SetMode(bmWindows);
-    else if (ident == "bmCustom") SetMode(bmCustom);
-    else reader.Error(LoadResString(SInvalidPropertyValue));
+    SetMode(static_cast<TLMDBevelMode>(ReadIdent(reader, kModes)));
   } else if (name == "StyleOuter") {
-    SetStyleOuter(ReadCut(reader));
+    SetStyleOuter(ReadBevelCut(reader));
   } else if (name == "StyleInner") {
-    SetStyleInner(ReadCut(reader));
+    SetStyleInner(ReadBevelCut(reader));
   } else if (name == "WidthOuter") {
     SetWidthOuter(reader.ReadInteger());
   } else if (name == "WidthInner") {

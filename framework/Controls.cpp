@@ -13,16 +13,11 @@ namespace {
 
 int nextChildId = 100;
 
-struct NamedValue {
-  const char* name;
-  int value;
-};
+constexpr TIdentMapEntry kAligns[] = {{"alNone", alNone},    {"alTop", alTop},     {"alBottom", alBottom},
+                                      {"alLeft", alLeft},    {"alRight", alRight}, {"alClient", alClient},
+                                      {"alCustom", alCustom}};
 
-constexpr NamedValue kAligns[] = {{"alNone", alNone},    {"alTop", alTop},     {"alBottom", alBottom},
-                                  {"alLeft", alLeft},    {"alRight", alRight}, {"alClient", alClient},
-                                  {"alCustom", alCustom}};
-
-constexpr NamedValue kCursors[] = {
+constexpr TIdentMapEntry kCursors[] = {
     {"crDefault", crDefault},     {"crNone", crNone},           {"crArrow", crArrow},
     {"crCross", crCross},         {"crIBeam", crIBeam},         {"crSizeNESW", crSizeNESW},
     {"crSizeNS", crSizeNS},       {"crSizeNWSE", crSizeNWSE},   {"crSizeWE", crSizeWE},
@@ -32,37 +27,20 @@ constexpr NamedValue kCursors[] = {
     {"crAppStart", crAppStart},   {"crHelp", crHelp},           {"crHandPoint", crHandPoint},
     {"crSizeAll", crSizeAll}};
 
-template <std::size_t N>
-bool LookUp(const NamedValue (&table)[N], std::string_view ident, int& value) {
-  for (const auto& entry : table) {
-    if (ident == entry.name) {
-      value = entry.value;
-      return true;
-    }
-  }
-  return false;
-}
+constexpr TIdentMapEntry kAnchors[] = {
+    {"akLeft", akLeft}, {"akTop", akTop}, {"akRight", akRight}, {"akBottom", akBottom}};
+
+constexpr TIdentMapEntry kAlignments[] = {
+    {"taLeftJustify", taLeftJustify}, {"taRightJustify", taRightJustify}, {"taCenter", taCenter}};
+
+constexpr TIdentMapEntry kBevelCuts[] = {
+    {"bvNone", bvNone}, {"bvLowered", bvLowered}, {"bvRaised", bvRaised}, {"bvSpace", bvSpace}};
 
 }  // namespace
 
-bool IdentToAlign(std::string_view ident, TAlign& align) {
-  int value;
-  if (!LookUp(kAligns, ident, value)) return false;
-  align = static_cast<TAlign>(value);
-  return true;
-}
+TAlignment ReadAlignment(TReader& reader) { return static_cast<TAlignment>(ReadIdent(reader, kAlignments)); }
 
-bool IdentToCursor(std::string_view ident, TCursor& cursor) { return LookUp(kCursors, ident, cursor); }
-
-TColor ReadColor(TReader& reader) {
-  if (reader.NextValue() == vaIdent) {
-    std::string ident = reader.ReadIdent();
-    TColor color;
-    if (!IdentToColor(ident, color)) reader.Error(LoadResString(SInvalidPropertyValue));
-    return color;
-  }
-  return reader.ReadInteger();
-}
+TBevelCut ReadBevelCut(TReader& reader) { return static_cast<TBevelCut>(ReadIdent(reader, kBevelCuts)); }
 
 unsigned KeysToShiftState(WPARAM keys) {
   unsigned shift = 0;
@@ -386,19 +364,9 @@ bool TControl::ReadProperty(TReader& reader, std::string_view name) {
   } else if (name == "Height") {
     SetHeight(reader.ReadInteger(0, kMaxExtent));
   } else if (name == "Align") {
-    TAlign align;
-    if (!IdentToAlign(reader.ReadIdent(), align)) reader.Error(LoadResString(SInvalidPropertyValue));
-    SetAlign(align);
+    SetAlign(static_cast<TAlign>(ReadIdent(reader, kAligns)));
   } else if (name == "Anchors") {
-    unsigned anchors = 0;
-    for (const std::string& a : reader.ReadSet()) {
-      if (a == "akLeft") anchors |= akLeft;
-      else if (a == "akTop") anchors |= akTop;
-      else if (a == "akRight") anchors |= akRight;
-      else if (a == "akBottom") anchors |= akBottom;
-      else reader.Error(LoadResString(SInvalidPropertyValue));
-    }
-    SetAnchors(anchors);
+    SetAnchors(ReadIdentSet(reader, kAnchors));
   } else if (name == "Visible") {
     SetVisible(reader.ReadBoolean());
   } else if (name == "Enabled") {
@@ -418,13 +386,7 @@ bool TControl::ReadProperty(TReader& reader, std::string_view name) {
   } else if (name == "ParentShowHint") {
     reader.ReadBoolean();
   } else if (name == "Cursor") {
-    TCursor cursor;
-    if (reader.NextValue() == vaIdent) {
-      if (!IdentToCursor(reader.ReadIdent(), cursor)) reader.Error(LoadResString(SInvalidPropertyValue));
-    } else {
-      cursor = reader.ReadInteger();
-    }
-    SetCursor(cursor);
+    SetCursor(ReadIdentOrInteger(reader, kCursors));
   } else if (name == "Tag") {
     SetTag(reader.ReadInteger());
   } else if (name == "OnClick") {

@@ -481,8 +481,6 @@ void HandleWindowException() noexcept;
 // The screen's cursor for a cursor number.
 HCURSOR CursorHandle(TCursor cursor);
 
-// Names of the enumerations that descriptions use.
-bool IdentToAlign(std::string_view ident, TAlign& align);
-bool IdentToCursor(std::string_view ident, TCursor& cursor);
-// The colour of a description value: a constant name or a number.
-TColor ReadColor(TReader& reader);
+// Description values named alike by several controls.
+TAlignment ReadAlignment(TReader& reader);
+TBevelCut ReadBevelCut(TReader& reader);

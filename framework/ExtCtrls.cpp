@@ -11,15 +11,6 @@ namespace {
 // A frame is drawn line by line; one wider than any window is no frame but a loop.
 constexpr int kMaxFrameWidth = 255;
 
-bool IdentToBevel(std::string_view s, TBevelCut& cut) {
-  if (s == "bvNone") cut = bvNone;
-  else if (s == "bvLowered") cut = bvLowered;
-  else if (s == "bvRaised") cut = bvRaised;
-  else if (s == "bvSpace") cut = bvSpace;
-  else return false;
-  return true;
-}
-
 }  // namespace
 
 TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {
@@ -30,14 +21,9 @@ TCustomPanel::TCustomPanel(TComponent* owner) : TCustomControl(owner) {
 
 bool TCustomPanel::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "Alignment") {
-    std::string s = reader.ReadIdent();
-    if (s == "taLeftJustify") SetAlignment(taLeftJustify);
-    else if (s == "taRightJustify") SetAlignment(taRightJustify);
-    else if (s == "taCenter") SetAlignment(taCenter);
-    else reader.Error(LoadResString(SInvalidPropertyValue));
+    SetAlignment(ReadAlignment(reader));
   } else if (name == "BevelOuter" || name == "BevelInner") {
-    TBevelCut cut;
-    if (!IdentToBevel(reader.ReadIdent(), cut)) reader.Error(LoadResString(SInvalidPropertyValue));
+    TBevelCut cut = ReadBevelCut(reader);
     if (name == "BevelOuter") SetBevelOuter(cut);
     else SetBevelInner(cut);
   } else if (name == "BevelWidth") {

@@ -19,13 +19,21 @@ bool BroadcastDialogKey(TWinControl& parent, WPARAM key, LPARAM keyData) {
   return false;
 }
 
-// The position of an identifier among an enumeration's names; any other is an invalid value.
-template <std::size_t N>
-int ReadEnumName(TReader& reader, const std::string& identifier, const char* (&names)[N]) {
-  for (std::size_t i = 0; i < N; ++i)
-    if (identifier == names[i]) return static_cast<int>(i);
-  reader.Error(LoadResString(SInvalidPropertyValue));
-}
+// The framework has no MDI windows: their styles are invalid values.
+constexpr TIdentMapEntry kFormStyles[] = {{"fsNormal", fsNormal}, {"fsStayOnTop", fsStayOnTop}};
+constexpr TIdentMapEntry kBorderStyles[] = {
+    {"bsNone", bsNone},     {"bsSingle", bsSingle},         {"bsSizeable", bsSizeable},
+    {"bsDialog", bsDialog}, {"bsToolWindow", bsToolWindow}, {"bsSizeToolWin", bsSizeToolWin}};
+constexpr TIdentMapEntry kBorderIcons[] = {
+    {"biSystemMenu", biSystemMenu}, {"biMinimize", biMinimize}, {"biMaximize", biMaximize}, {"biHelp", biHelp}};
+constexpr TIdentMapEntry kWindowStates[] = {
+    {"wsNormal", wsNormal}, {"wsMinimized", wsMinimized}, {"wsMaximized", wsMaximized}};
+constexpr TIdentMapEntry kPositions[] = {{"poDesigned", poDesigned},
+                                         {"poDefault", poDefault},
+                                         {"poDefaultPosOnly", poDefaultPosOnly},
+                                         {"poDefaultSizeOnly", poDefaultSizeOnly},
+                                         {"poScreenCenter", poScreenCenter},
+                                         {"poDesktopCenter", poDesktopCenter}};
 
 // Height of the digit "0" in a font, as the screen draws it.
 int MeasureTextHeight(TFont& font) {
@@ -480,26 +488,15 @@ bool TCustomForm::ReadProperty(TReader& reader, std::string_view name) {
   } else if (name == "ClientHeight") {
     SetClientHeight(reader.ReadInteger(0, kMaxExtent));
   } else if (name == "FormStyle") {
-    static const char* kNames[] = {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"};
-    const int style = ReadEnumName(reader, reader.ReadIdent(), kNames);
-    // The framework has no MDI windows.
-    if (style != fsNormal && style != fsStayOnTop) reader.Error(LoadResString(SInvalidPropertyValue));
-    SetFormStyle(static_cast<TFormStyle>(style));
+    SetFormStyle(static_cast<TFormStyle>(ReadIdent(reader, kFormStyles)));
   } else if (name == "BorderStyle") {
-    static const char* kNames[] = {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"};
-    borderStyle_ = static_cast<TFormBorderStyle>(ReadEnumName(reader, reader.ReadIdent(), kNames));
+    borderStyle_ = static_cast<TFormBorderStyle>(ReadIdent(reader, kBorderStyles));
   } else if (name == "BorderIcons") {
-    static const char* kNames[] = {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"};
-    unsigned icons = 0;
-    for (const std::string& s : reader.ReadSet()) icons |= 1u << ReadEnumName(reader, s, kNames);
-    borderIcons_ = icons;
+    borderIcons_ = ReadIdentSet(reader, kBorderIcons);
   } else if (name == "WindowState") {
-    static const char* kNames[] = {"wsNormal", "wsMinimized", "wsMaximized"};
-    windowState_ = static_cast<TWindowState>(ReadEnumName(reader, reader.ReadIdent(), kNames));
+    windowState_ = static_cast<TWindowState>(ReadIdent(reader, kWindowStates));
   } else if (name == "Position") {
-    static const char* kNames[] = {"poDesigned",        "poDefault",      "poDefaultPosOnly",
-                                   "poDefaultSizeOnly", "poScreenCenter", "poDesktopCenter"};
-    position_ = static_cast<TPosition>(ReadEnumName(reader, reader.ReadIdent(), kNames));
+    position_ = static_cast<TPosition>(ReadIdent(reader, kPositions));
   } else if (name == "PixelsPerInch") {
     pixelsPerInch_ = reader.ReadInteger();
   } else if (name == "TextHeight") {

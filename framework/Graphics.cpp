@@ -1,7 +1,6 @@
 #include "framework/Graphics.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "framework/ConstIds.h"
 #include "framework/Streaming.h"
@@ -9,57 +8,54 @@
 
 namespace {
 
-struct ColorName {
-  TColor color;
-  const char* name;
+constexpr TIdentMapEntry kColorNames[] = {
+    {"clBlack", clBlack},
+    {"clMaroon", clMaroon},
+    {"clGreen", clGreen},
+    {"clOlive", clOlive},
+    {"clNavy", clNavy},
+    {"clPurple", clPurple},
+    {"clTeal", clTeal},
+    {"clGray", clGray},
+    {"clSilver", clSilver},
+    {"clRed", clRed},
+    {"clLime", clLime},
+    {"clYellow", clYellow},
+    {"clBlue", clBlue},
+    {"clFuchsia", clFuchsia},
+    {"clAqua", clAqua},
+    {"clWhite", clWhite},
+    {"clScrollBar", clScrollBar},
+    {"clBackground", clBackground},
+    {"clActiveCaption", clActiveCaption},
+    {"clMenu", clMenu},
+    {"clWindow", clWindow},
+    {"clWindowFrame", clWindowFrame},
+    {"clMenuText", clMenuText},
+    {"clWindowText", clWindowText},
+    {"clCaptionText", clCaptionText},
+    {"clHighlight", clHighlight},
+    {"clHighlightText", clHighlightText},
+    {"clBtnFace", clBtnFace},
+    {"clBtnShadow", clBtnShadow},
+    {"clGrayText", clGrayText},
+    {"clBtnText", clBtnText},
+    {"clBtnHighlight", clBtnHighlight},
+    {"cl3DDkShadow", cl3DDkShadow},
+    {"cl3DLight", cl3DLight},
+    {"clInfoText", clInfoText},
+    {"clInfoBk", clInfoBk},
+    {"clNone", clNone},
+    {"clDefault", clDefault},
 };
 
-constexpr ColorName kColorNames[] = {
-    {clBlack, "clBlack"},
-    {clMaroon, "clMaroon"},
-    {clGreen, "clGreen"},
-    {clOlive, "clOlive"},
-    {clNavy, "clNavy"},
-    {clPurple, "clPurple"},
-    {clTeal, "clTeal"},
-    {clGray, "clGray"},
-    {clSilver, "clSilver"},
-    {clRed, "clRed"},
-    {clLime, "clLime"},
-    {clYellow, "clYellow"},
-    {clBlue, "clBlue"},
-    {clFuchsia, "clFuchsia"},
-    {clAqua, "clAqua"},
-    {clWhite, "clWhite"},
-    {clScrollBar, "clScrollBar"},
-    {clBackground, "clBackground"},
-    {clActiveCaption, "clActiveCaption"},
-    {clMenu, "clMenu"},
-    {clWindow, "clWindow"},
-    {clWindowFrame, "clWindowFrame"},
-    {clMenuText, "clMenuText"},
-    {clWindowText, "clWindowText"},
-    {clCaptionText, "clCaptionText"},
-    {clHighlight, "clHighlight"},
-    {clHighlightText, "clHighlightText"},
-    {clBtnFace, "clBtnFace"},
-    {clBtnShadow, "clBtnShadow"},
-    {clGrayText, "clGrayText"},
-    {clBtnText, "clBtnText"},
-    {clBtnHighlight, "clBtnHighlight"},
-    {cl3DDkShadow, "cl3DDkShadow"},
-    {cl3DLight, "cl3DLight"},
-    {clInfoText, "clInfoText"},
-    {clInfoBk, "clInfoBk"},
-    {clNone, "clNone"},
-    {clDefault, "clDefault"},
-};
-
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
+constexpr TIdentMapEntry kCharsets[] = {{"DEFAULT_CHARSET", DEFAULT_CHARSET},
+                                        {"ANSI_CHARSET", ANSI_CHARSET},
+                                        {"SYMBOL_CHARSET", SYMBOL_CHARSET},
+                                        {"OEM_CHARSET", OEM_CHARSET}};
+constexpr TIdentMapEntry kFontStyles[] = {
+    {"fsBold", fsBold}, {"fsItalic", fsItalic}, {"fsUnderline", fsUnderline}, {"fsStrikeOut", fsStrikeOut}};
+constexpr TIdentMapEntry kPitches[] = {{"fpDefault", fpDefault}, {"fpFixed", fpFixed}, {"fpVariable", fpVariable}};
 
 }  // namespace
 
@@ -69,18 +65,14 @@ COLORREF ColorToRGB(TColor color) {
 }
 
 bool IdentToColor(std::string_view ident, TColor& color) {
-  for (const auto& entry : kColorNames) {
-    if (SameText(entry.name, ident)) {
-      color = entry.color;
-      return true;
-    }
-  }
-  return false;
+  return IdentToInt(ident, color, kColorNames, TIdentCase::Ignore);
 }
+
+TColor ReadColor(TReader& reader) { return ReadIdentOrInteger(reader, kColorNames, TIdentCase::Ignore); }
 
 std::string ColorToString(TColor color) {
   for (const auto& entry : kColorNames)
-    if (entry.color == color) return entry.name;
+    if (entry.value == color) return std::string(entry.name);
   char text[16];
   std::snprintf(text, sizeof text, "$%.8X", static_cast<unsigned>(color));
   return text;
@@ -212,46 +204,13 @@ bool TFont::ReadProperty(TReader& reader, std::string_view name) {
   } else if (name == "Size") {
     SetSize(reader.ReadInteger());
   } else if (name == "Color") {
-    std::string ident;
-    TColor color;
-    if (reader.NextValue() == vaIdent) {
-      ident = reader.ReadIdent();
-      if (!IdentToColor(ident, color)) reader.Error(LoadResString(SInvalidPropertyValue));
-    } else {
-      color = reader.ReadInteger();
-    }
-    SetColor(color);
+    SetColor(ReadColor(reader));
   } else if (name == "Charset") {
-    std::string ident = reader.NextValue() == vaIdent ? reader.ReadIdent() : std::string();
-    if (ident.empty()) {
-      SetCharset(reader.ReadInteger());
-    } else if (ident == "DEFAULT_CHARSET") {
-      SetCharset(DEFAULT_CHARSET);
-    } else if (ident == "ANSI_CHARSET") {
-      SetCharset(ANSI_CHARSET);
-    } else if (ident == "SYMBOL_CHARSET") {
-      SetCharset(SYMBOL_CHARSET);
-    } else if (ident == "OEM_CHARSET") {
-      SetCharset(OEM_CHARSET);
-    } else {
-      reader.Error(LoadResString(SInvalidPropertyValue));
-    }
+    SetCharset(ReadIdentOrInteger(reader, kCharsets));
   } else if (name == "Style") {
-    unsigned style = 0;
-    for (const std::string& s : reader.ReadSet()) {
-      if (s == "fsBold") style |= fsBold;
-      else if (s == "fsItalic") style |= fsItalic;
-      else if (s == "fsUnderline") style |= fsUnderline;
-      else if (s == "fsStrikeOut") style |= fsStrikeOut;
-      else reader.Error(LoadResString(SInvalidPropertyValue));
-    }
-    SetStyle(style);
+    SetStyle(ReadIdentSet(reader, kFontStyles));
   } else if (name == "Pitch") {
-    std::string p = reader.ReadIdent();
-    if (p == "fpDefault") SetPitch(fpDefault);
-    else if (p == "fpFixed") SetPitch(fpFixed);
-    else if (p == "fpVariable") SetPitch(fpVariable);
-    else reader.Error(LoadResString(SInvalidPropertyValue));
+    SetPitch(static_cast<TFontPitch>(ReadIdent(reader, kPitches)));
   } else {
     return TGraphicsObject::ReadProperty(reader, name);
   }

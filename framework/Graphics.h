@@ -63,6 +63,8 @@ COLORREF ColorToRGB(TColor color);
 // Colour constant names ("clBtnFace") and back; false when the text is no known name.
 bool IdentToColor(std::string_view ident, TColor& color);
 std::string ColorToString(TColor color);
+// The colour of a description value: a constant name or a number.
+TColor ReadColor(TReader& reader);
 
 // Owns one GDI object (font, brush, pen, bitmap, region) and deletes it.
 class GdiObject {

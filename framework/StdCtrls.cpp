@@ -9,6 +9,9 @@
 
 namespace {
 
+constexpr TIdentMapEntry kListBoxStyles[] = {
+    {"lbStandard", lbStandard}, {"lbOwnerDrawFixed", lbOwnerDrawFixed}, {"lbOwnerDrawVariable", lbOwnerDrawVariable}};
+
 unsigned OwnerDrawState(UINT itemState) {
   unsigned state = 0;
   if (itemState & ODS_SELECTED) state |= odSelected;
@@ -163,13 +166,8 @@ bool TCustomListBox::ReadProperty(TReader& reader, std::string_view name) {
   else if (name == "IntegralHeight") SetIntegralHeight(reader.ReadBoolean());
   else if (name == "Columns") SetColumns(reader.ReadInteger());
   else if (name == "Items.Strings") items_->ReadProperty(reader, "Strings");
-  else if (name == "Style") {
-    std::string ident = reader.ReadIdent();
-    if (ident == "lbStandard") SetStyle(lbStandard);
-    else if (ident == "lbOwnerDrawFixed") SetStyle(lbOwnerDrawFixed);
-    else if (ident == "lbOwnerDrawVariable") SetStyle(lbOwnerDrawVariable);
-    else reader.Error(LoadResString(SInvalidPropertyValue));
-  } else return TWinControl::ReadProperty(reader, name);
+  else if (name == "Style") SetStyle(static_cast<TListBoxStyle>(ReadIdent(reader, kListBoxStyles)));
+  else return TWinControl::ReadProperty(reader, name);
   return true;
 }
 
@@ -589,11 +587,7 @@ bool TCustomLabel::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "AutoSize") {
     SetAutoSize(reader.ReadBoolean());
   } else if (name == "Alignment") {
-    std::string ident = reader.ReadIdent();
-    if (ident == "taLeftJustify") SetAlignment(taLeftJustify);
-    else if (ident == "taRightJustify") SetAlignment(taRightJustify);
-    else if (ident == "taCenter") SetAlignment(taCenter);
-    else reader.Error(LoadResString(SInvalidPropertyValue));
+    SetAlignment(ReadAlignment(reader));
   } else {
     return TGraphicControl::ReadProperty(reader, name);
   }

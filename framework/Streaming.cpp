@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -444,4 +445,49 @@ void ReadDescriptionResource(TComponent* root, const std::string& resourceName, 
   DWORD size = SizeofResource(module, resource);
   TReader reader(std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(bytes), size), root);
   reader.ReadRootComponent();
+}
+
+// ---- Names of property values
+
+namespace {
+
+bool SameIdent(std::string_view a, std::string_view b, TIdentCase match) {
+  if (match == TIdentCase::Exact) return a == b;
+  // Identifiers are ASCII: the code page's case rules do not apply.
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+}  // namespace
+
+bool IdentToInt(std::string_view ident, int& value, TIdentMap map, TIdentCase match) {
+  for (const TIdentMapEntry& entry : map) {
+    if (SameIdent(entry.name, ident, match)) {
+      value = entry.value;
+      return true;
+    }
+  }
+  return false;
+}
+
+int ReadIdent(TReader& reader, TIdentMap map, TIdentCase match) {
+  int value = 0;
+  if (!IdentToInt(reader.ReadIdent(), value, map, match)) reader.Error(LoadResString(SInvalidPropertyValue));
+  return value;
+}
+
+int ReadIdentOrInteger(TReader& reader, TIdentMap map, TIdentCase match) {
+  if (reader.NextValue() == vaIdent) return ReadIdent(reader, map, match);
+  return reader.ReadInteger();
+}
+
+unsigned ReadIdentSet(TReader& reader, TIdentMap map) {
+  unsigned set = 0;
+  for (const std::string& member : reader.ReadSet()) {
+    int value = 0;
+    if (!IdentToInt(member, value, map)) reader.Error(LoadResString(SInvalidPropertyValue));
+    set |= static_cast<unsigned>(value);
+  }
+  return set;
 }

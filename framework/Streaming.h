@@ -3,6 +3,7 @@
 //
 //   RegisterComponentClass  makes a class creatable by its name
 //   TReader                 reads one description into a root component and its children
+//   TIdentMap, ReadIdent    the names a property accepts for its values, and reading them
 //
 // Components are created by class name with the root as owner, properties are set by name
 // (nested ones through NestedProperty), references between components and event handlers are
@@ -118,6 +119,25 @@ class TReader {
   std::vector<Reference> references_;
   std::vector<MethodRef> methods_;
 };
+
+// A name that a property accepts in a description, and the value it stands for.
+struct TIdentMapEntry {
+  std::string_view name;
+  int value;
+};
+using TIdentMap = std::span<const TIdentMapEntry>;
+// Colour names are matched without regard to case; every other name exactly.
+enum class TIdentCase { Exact, Ignore };
+
+// The value that `ident` names in `map`; false when it names none.
+bool IdentToInt(std::string_view ident, int& value, TIdentMap map, TIdentCase match = TIdentCase::Exact);
+// Reads an identifier and returns its value in `map`; any other is an invalid property value.
+int ReadIdent(TReader& reader, TIdentMap map, TIdentCase match = TIdentCase::Exact);
+// A stored integer as it is, or an identifier read as by ReadIdent.
+int ReadIdentOrInteger(TReader& reader, TIdentMap map, TIdentCase match = TIdentCase::Exact);
+// Reads a set and returns the values of its members or-ed together; an unknown member is an
+// invalid property value.
+unsigned ReadIdentSet(TReader& reader, TIdentMap map);
 
 // Finds the RCDATA resource `resourceName` of the program and reads it into `root`;
 // fails with "Resource %s not found" (naming `className`) when there is none.

@@ -9,41 +9,31 @@
 
 namespace {
 
-struct NamedOrdinal {
-  const char* name;
-  int value;
-};
+constexpr TIdentMapEntry kOrientations[] = {{"spHorzDown", spHorzDown},
+                                            {"spHorzUp", spHorzUp},
+                                            {"spVertRight", spVertRight},
+                                            {"spVertLeft", spVertLeft},
+                                            {"spCross", spCross}};
+constexpr TIdentMapEntry kBorderStyles[] = {{"lsNone", lsNone},
+                                            {"lsSingle", lsSingle},
+                                            {"lsLowered", lsLowered},
+                                            {"lsRaised", lsRaised},
+                                            {"lsRaisedspb", lsRaisedspb},
+                                            {"lsLoweredspb", lsLoweredspb},
+                                            {"lsRaisedExt", lsRaisedExt},
+                                            {"lsLoweredExt", lsLoweredExt},
+                                            {"lsFrameInset", lsFrameInset},
+                                            {"lsFrameOffset", lsFrameOffset},
+                                            {"lsWindowBorder", lsWindowBorder},
+                                            {"lsSingleRaised", lsSingleRaised},
+                                            {"lsSingleLowered", lsSingleLowered},
+                                            {"lsDoubleRaised", lsDoubleRaised},
+                                            {"lsDoubleLowered", lsDoubleLowered}};
+constexpr TIdentMapEntry kJumps[] = {{"sjUpLeft", sjUpLeft}, {"sjDnRight", sjDnRight}};
+constexpr TIdentMapEntry kIniUses[] = {{"ioUseLink", ioUseLink}, {"ioUseGlobal", ioUseGlobal}, {"ioNone", ioNone}};
 
-constexpr NamedOrdinal kOrientations[] = {{"spHorzDown", spHorzDown},
-                                          {"spHorzUp", spHorzUp},
-                                          {"spVertRight", spVertRight},
-                                          {"spVertLeft", spVertLeft},
-                                          {"spCross", spCross}};
-constexpr NamedOrdinal kBorderStyles[] = {{"lsNone", lsNone},
-                                          {"lsSingle", lsSingle},
-                                          {"lsLowered", lsLowered},
-                                          {"lsRaised", lsRaised},
-                                          {"lsRaisedspb", lsRaisedspb},
-                                          {"lsLoweredspb", lsLoweredspb},
-                                          {"lsRaisedExt", lsRaisedExt},
-                                          {"lsLoweredExt", lsLoweredExt},
-                                          {"lsFrameInset", lsFrameInset},
-                                          {"lsFrameOffset", lsFrameOffset},
-                                          {"lsWindowBorder", lsWindowBorder},
-                                          {"lsSingleRaised", lsSingleRaised},
-                                          {"lsSingleLowered", lsSingleLowered},
-                                          {"lsDoubleRaised", lsDoubleRaised},
-                                          {"lsDoubleLowered", lsDoubleLowered}};
-constexpr NamedOrdinal kJumps[] = {{"sjUpLeft", sjUpLeft}, {"sjDnRight", sjDnRight}};
-constexpr NamedOrdinal kIniUses[] = {{"ioUseLink", ioUseLink}, {"ioUseGlobal", ioUseGlobal}, {"ioNone", ioNone}};
-
-template <std::size_t N>
-int ReadOrdinal(TReader& reader, const NamedOrdinal (&table)[N]) {
-  std::string ident = reader.ReadIdent();
-  for (const auto& entry : table)
-    if (ident == entry.name) return entry.value;
-  reader.Error(LoadResString(SInvalidPropertyValue));
-}
+constexpr TIdentMapEntry kIniSaveOptions[] = {
+    {"ssOrderVisible", ssOrderVisible}, {"ssPosition", ssPosition}, {"soColor", soColor}, {"soFont", soFont}};
 
 RECT ToRect(const SplitRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
@@ -75,7 +65,7 @@ void TLMDSplitterBarItem::Assign(const TPersistent& source) {
 
 bool TLMDSplitterBarItem::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "OldPosition") SetOldPosition(reader.ReadInteger());
-  else if (name == "BorderStyle") SetBorderStyle(static_cast<TLMDBorderStyle>(ReadOrdinal(reader, kBorderStyles)));
+  else if (name == "BorderStyle") SetBorderStyle(static_cast<TLMDBorderStyle>(ReadIdent(reader, kBorderStyles)));
   else if (name == "Position") SetPosition(reader.ReadInteger());
   else if (name == "PosPercent") SetPosPercent(reader.ReadInteger());
   else if (name == "Min") SetMin(reader.ReadInteger());
@@ -83,7 +73,7 @@ bool TLMDSplitterBarItem::ReadProperty(TReader& reader, std::string_view name) {
   else if (name == "Locked") SetLocked(reader.ReadBoolean());
   else if (name == "Color") SetColor(ReadColor(reader));
   else if (name == "ResizeButton") SetResizeButton(reader.ReadBoolean());
-  else if (name == "ResizeDirection") SetResizeDirection(static_cast<TLMDSplitterJump>(ReadOrdinal(reader, kJumps)));
+  else if (name == "ResizeDirection") SetResizeDirection(static_cast<TLMDSplitterJump>(ReadIdent(reader, kJumps)));
   else if (name == "ResizeColor") SetResizeColor(ReadColor(reader));
   else if (name == "Transparent") SetTransparent(reader.ReadBoolean());
   else if (name == "Width") SetWidth(reader.ReadInteger());
@@ -301,23 +291,15 @@ bool TLMDSplitterPanel::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "Bars") {
     bars_->ReadItems(reader);
   } else if (name == "Orientation") {
-    SetOrientation(static_cast<TLMDSplitterOrientation>(ReadOrdinal(reader, kOrientations)));
+    SetOrientation(static_cast<TLMDSplitterOrientation>(ReadIdent(reader, kOrientations)));
   } else if (name == "InstantUpdate") {
     SetInstantUpdate(reader.ReadBoolean());
   } else if (name == "IniLink") {
     reader.ReadReference<TLMDIniCtrl>([this](TLMDIniCtrl* link) { SetIniLink(link); });
   } else if (name == "IniUse") {
-    SetIniUse(static_cast<TLMDIniUse>(ReadOrdinal(reader, kIniUses)));
+    SetIniUse(static_cast<TLMDIniUse>(ReadIdent(reader, kIniUses)));
   } else if (name == "IniSaveOptions") {
-    unsigned options = 0;
-    for (const std::string& option : reader.ReadSet()) {
-      if (option == "ssOrderVisible") options |= ssOrderVisible;
-      else if (option == "ssPosition") options |= ssPosition;
-      else if (option == "soColor") options |= soColor;
-      else if (option == "soFont") options |= soFont;
-      else reader.Error(LoadResString(SInvalidPropertyValue));
-    }
-    SetIniSaveOptions(options);
+    SetIniSaveOptions(ReadIdentSet(reader, kIniSaveOptions));
   } else if (name == "Section") {
     SetSection(reader.ReadString());
   } else if (name == "IniKey") {

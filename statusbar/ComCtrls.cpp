@@ -16,14 +16,14 @@ constexpr WPARAM kSimplePart = 255;
 
 bool MiddleEastEnabled() { return MiddleEastSupport(); }
 
-bool IdentToBiDiMode(std::string_view s, TBiDiMode& mode) {
-  if (s == "bdLeftToRight") mode = bdLeftToRight;
-  else if (s == "bdRightToLeft") mode = bdRightToLeft;
-  else if (s == "bdRightToLeftNoAlign") mode = bdRightToLeftNoAlign;
-  else if (s == "bdRightToLeftReadingOnly") mode = bdRightToLeftReadingOnly;
-  else return false;
-  return true;
-}
+constexpr TIdentMapEntry kBiDiModes[] = {{"bdLeftToRight", bdLeftToRight},
+                                         {"bdRightToLeft", bdRightToLeft},
+                                         {"bdRightToLeftNoAlign", bdRightToLeftNoAlign},
+                                         {"bdRightToLeftReadingOnly", bdRightToLeftReadingOnly}};
+constexpr TIdentMapEntry kPanelBevels[] = {{"pbNone", pbNone}, {"pbLowered", pbLowered}, {"pbRaised", pbRaised}};
+constexpr TIdentMapEntry kPanelStyles[] = {{"psText", psText}, {"psOwnerDraw", psOwnerDraw}};
+
+TBiDiMode ReadBiDiMode(TReader& reader) { return static_cast<TBiDiMode>(ReadIdent(reader, kBiDiModes)); }
 
 // The text as the control reads it: one tab centres what follows, two right-align it.
 std::string AlignedText(const std::string& text, TAlignment alignment) {
@@ -125,28 +125,15 @@ bool TStatusPanel::UseRightToLeftAlignment() const { return MiddleEastEnabled() 
 
 bool TStatusPanel::ReadProperty(TReader& reader, std::string_view name) {
   if (name == "Alignment") {
-    std::string s = reader.ReadIdent();
-    if (s == "taLeftJustify") SetAlignment(taLeftJustify);
-    else if (s == "taRightJustify") SetAlignment(taRightJustify);
-    else if (s == "taCenter") SetAlignment(taCenter);
-    else reader.Error(LoadResString(SInvalidPropertyValue));
+    SetAlignment(ReadAlignment(reader));
   } else if (name == "Bevel") {
-    std::string s = reader.ReadIdent();
-    if (s == "pbNone") SetBevel(pbNone);
-    else if (s == "pbLowered") SetBevel(pbLowered);
-    else if (s == "pbRaised") SetBevel(pbRaised);
-    else reader.Error(LoadResString(SInvalidPropertyValue));
+    SetBevel(static_cast<TStatusPanelBevel>(ReadIdent(reader, kPanelBevels)));
   } else if (name == "BiDiMode") {
-    TBiDiMode mode;
-    if (!IdentToBiDiMode(reader.ReadIdent(), mode)) reader.Error(LoadResString(SInvalidPropertyValue));
-    SetBiDiMode(mode);
+    SetBiDiMode(ReadBiDiMode(reader));
   } else if (name == "ParentBiDiMode") {
     SetParentBiDiMode(reader.ReadBoolean());
   } else if (name == "Style") {
-    std::string s = reader.ReadIdent();
-    if (s == "psText") SetStyle(psText);
-    else if (s == "psOwnerDraw") SetStyle(psOwnerDraw);
-    else reader.Error(LoadResString(SInvalidPropertyValue));
+    SetStyle(static_cast<TStatusPanelStyle>(ReadIdent(reader, kPanelStyles)));
   } else if (name == "Text") {
     SetText(reader.ReadString());
   } else if (name == "Width") {
@@ -472,9 +459,7 @@ bool TStatusBar::ReadProperty(TReader& reader, std::string_view name) {
   } else if (name == "ParentFont") {
     SetParentFont(reader.ReadBoolean());
   } else if (name == "BiDiMode") {
-    TBiDiMode mode;
-    if (!IdentToBiDiMode(reader.ReadIdent(), mode)) reader.Error(LoadResString(SInvalidPropertyValue));
-    SetBiDiMode(mode);
+    SetBiDiMode(ReadBiDiMode(reader));
   } else if (name == "ParentBiDiMode" || name == "BorderWidth") {
     reader.SkipValue();
   } else if (name == "OnHint") {

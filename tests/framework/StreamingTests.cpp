@@ -307,6 +307,12 @@ TEST_F(StreamingTest, DamagedDescriptionsAreReadErrorsNeverCrashesOrExhaustion) 
        "Invalid property value"},
       {"unknown font pitch", Description(Bytes().Short("Font.Pitch").Raw({0x07}).Short("fpWide")),
        "Bare.Font.Pitch: Invalid property value"},
+      {"form style of an MDI window", Description(Bytes().Short("FormStyle").Raw({0x07}).Short("fsMDIChild")),
+       "Bare.FormStyle: Invalid property value"},
+      {"empty name as a charset", Description(Bytes().Short("Font.Charset").Raw({0x07}).Short("").Raw({0x02, 1})),
+       "Bare.Font.Charset: Invalid property value"},
+      {"colour name with a stray letter", Description(Bytes().Short("Color").Raw({0x07}).Short("clRedd")),
+       "Bare.Color: Invalid property value"},
       {"position that overflows with the width",
        Description(
            {}, Bytes().Short("TPanel").Short("Panel1").Short("Left").Raw({0x04, 0xFF, 0xFF, 0xFF, 0x7F}).Raw({0, 0})),
@@ -336,6 +342,29 @@ TEST_F(StreamingTest, DamagedDescriptionsAreReadErrorsNeverCrashesOrExhaustion) 
     }
     TObject::Free(form);
   }
+}
+
+TEST_F(StreamingTest, NamedValuesReadAsTheirValuesColoursInAnyCase) {
+  auto* form = new TBareForm(Application);
+  Bytes named;
+  for (auto [property, value] : {std::pair{"Color", "CLbtnFACE"},
+                                 {"FormStyle", "fsStayOnTop"},
+                                 {"Font.Charset", "OEM_CHARSET"},
+                                 {"Font.Pitch", "fpFixed"}})
+    named.Short(property).Raw({0x07}).Short(value);
+  named.Short("Cursor").Raw({0x02, 0xF1});
+  named.Short("BorderIcons").Raw({0x0B}).Short("biSystemMenu").Short("biMaximize").Raw({0});
+  named.Short("Font.Style").Raw({0x0B}).Short("fsBold").Short("fsStrikeOut").Raw({0});
+  const auto bytes = Description(named);
+  TReader(bytes, form).ReadRootComponent();
+  EXPECT_EQ(form->Color(), clBtnFace);
+  EXPECT_EQ(form->Cursor(), crVSplit);
+  EXPECT_EQ(form->FormStyle(), fsStayOnTop);
+  EXPECT_EQ(form->BorderIcons(), unsigned{biSystemMenu | biMaximize});
+  EXPECT_EQ(form->Font().Charset(), OEM_CHARSET);
+  EXPECT_EQ(form->Font().Pitch(), fpFixed);
+  EXPECT_EQ(form->Font().Style(), unsigned{fsBold | fsStrikeOut});
+  TObject::Free(form);
 }
 
 TEST_F(StreamingTest, EveryComponentLeavesLoadingWhenTheEndOfLoadingOfOneFails) {
