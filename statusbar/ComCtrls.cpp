@@ -14,7 +14,15 @@ namespace {
 
 constexpr WPARAM kSimplePart = 255;
 
-bool MiddleEastEnabled() { return MiddleEastSupport(); }
+bool SystemMiddleEastSupport() { return GetSystemMetrics(SM_MIDEASTENABLED) != 0; }
+
+bool MiddleEastEnabled() {
+#ifdef FOLVANE_TEST_SEAMS
+  return MiddleEastSupportSeam();
+#else
+  return SystemMiddleEastSupport();
+#endif
+}
 
 constexpr TIdentMapEntry kBiDiModes[] = {{"bdLeftToRight", bdLeftToRight},
                                          {"bdRightToLeft", bdRightToLeft},
@@ -45,7 +53,9 @@ TAlignment Mirrored(TAlignment alignment) {
 
 }  // namespace
 
-bool (*MiddleEastSupport)() = [] { return GetSystemMetrics(SM_MIDEASTENABLED) != 0; };
+#ifdef FOLVANE_TEST_SEAMS
+bool (*MiddleEastSupportSeam)() = SystemMiddleEastSupport;
+#endif
 
 // ---- TStatusPanel
 

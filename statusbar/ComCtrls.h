@@ -167,9 +167,11 @@ class TStatusBar : public TWinControl {
   TBiDiMode biDiMode_ = bdLeftToRight;
 };
 
-// Whether the system runs with right-to-left (Middle-East) support. A seam: Wine never enables
-// it, so tests put their own answer here.
-extern bool (*MiddleEastSupport)();
+#ifdef FOLVANE_TEST_SEAMS
+// Test builds only: whether the system runs with right-to-left (Middle-East) support. Wine never
+// enables it, so tests put their own answer here.
+extern bool (*MiddleEastSupportSeam)();
+#endif
 
 // Makes the unit's components creatable from window descriptions.
 void RegisterComCtrlsClasses();

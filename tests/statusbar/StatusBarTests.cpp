@@ -445,8 +445,8 @@ TEST_F(StatusBarTest, RightToLeftReadingAndAlignmentNeedMiddleEastSupport) {
   EXPECT_EQ(GetPartText(bar, 0).text, "Name");
   EXPECT_EQ(GetPartText(bar, 0).flags, 0u);
 
-  bool (*system)() = MiddleEastSupport;
-  MiddleEastSupport = [] { return true; };
+  bool (*system)() = MiddleEastSupportSeam;
+  MiddleEastSupportSeam = [] { return true; };
   bar->SetBiDiMode(bdLeftToRight);
   bar->texts.clear();
   // A new mode is sent at once, not at the next paint; alignment mirrors, centre stays.
@@ -470,7 +470,7 @@ TEST_F(StatusBarTest, RightToLeftReadingAndAlignmentNeedMiddleEastSupport) {
   EXPECT_EQ(GetPartText(bar, 0).text, "\t\tBusy");
   EXPECT_EQ(bar->flags[255], unsigned{SBT_RTLREADING});
   EXPECT_EQ(bar->SimpleText(), "Busy");
-  MiddleEastSupport = system;
+  MiddleEastSupportSeam = system;
 }
 
 TEST(StatusPanel, CopiesItsPropertiesAndNamesItselfByItsText) {
