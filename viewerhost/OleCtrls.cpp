@@ -10,7 +10,7 @@
 
 #include "viewerhost/FontAdapter.h"
 #include "framework/Forms.h"
-#include "viewerhost/OleConstIds.h"
+#include "viewerhost/OleMessageTexts.h"
 #include "framework/Streaming.h"
 
 namespace {
