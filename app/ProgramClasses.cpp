@@ -5,14 +5,14 @@
 #include "browse/FileCtrl.h"
 #include "effects/LMDIniCtrl.h"
 #include "viewerhost/PdfLib_TLB.h"
-#include "framework/StdCtrls.h"
+#include "framework/StandardControls.h"
 #include "splitter/lmdsplt.h"
 
 void RegisterProgramClasses() {
   static bool done = false;
   if (done) return;
   done = true;
-  RegisterStdCtrlsClasses();
+  RegisterStandardControlClasses();
   RegisterEffectsClasses();
   RegisterFileCtrlClasses();
   RegisterComCtrlsClasses();

@@ -2,7 +2,7 @@
 
 #include <oleauto.h>
 
-#include "framework/DateUtils.h"
+#include "framework/DateTime.h"
 #include "browse/FileCtrl.h"
 #include "app/Folvane1.h"
 #include "framework/SysUtils.h"

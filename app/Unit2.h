@@ -3,7 +3,7 @@
 
 #include "browse/DirectoryListBox.h"
 #include "browse/DriveComboBox.h"
-#include "framework/ExtCtrls.h"
+#include "framework/Panel.h"
 #include "browse/FileListBox.h"
 #include "framework/Forms.h"
 #include "splitter/lmdsplt.h"

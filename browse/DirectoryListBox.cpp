@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "browse/DriveComboBox.h"
 #include "browse/FileListBox.h"
 #include "framework/Streaming.h"

@@ -2,7 +2,7 @@
 
 #include <dbt.h>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "browse/DirectoryListBox.h"
 #include "framework/Streaming.h"
 #include "framework/SysUtils.h"

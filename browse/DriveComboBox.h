@@ -8,7 +8,7 @@
 #include <string>
 
 #include "browse/FileCtrl.h"
-#include "framework/StdCtrls.h"
+#include "framework/StandardControls.h"
 
 class TDirectoryListBox;
 

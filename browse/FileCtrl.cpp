@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "framework/SysUtils.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "browse/DirectoryListBox.h"
 #include "browse/FileCtrlIds.h"
 #include "framework/Forms.h"

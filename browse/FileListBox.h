@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "browse/FileCtrl.h"
-#include "framework/StdCtrls.h"
+#include "framework/StandardControls.h"
 
 class TDirectoryListBox;
 

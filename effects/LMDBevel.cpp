@@ -1,7 +1,7 @@
 // The bevel: settings read from descriptions, the frame width and the frame drawing.
 #include "effects/LMDBevel.h"
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "framework/Streaming.h"
 #include "framework/SysUtils.h"
 

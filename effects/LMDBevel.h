@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "framework/Classes.h"
+#include "framework/Components.h"
 #include "framework/Controls.h"
 #include "framework/Graphics.h"
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "framework/Classes.h"
+#include "framework/Components.h"
 
 class TLMDIniCtrl : public TComponent {
  public:

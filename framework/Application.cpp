@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <new>
 
-#include "framework/ConstIds.h"
-#include "framework/ExtCtrls.h"
+#include "framework/MessageTexts.h"
+#include "framework/Panel.h"
 #include "framework/FormatSettings.h"
 #include "framework/Forms.h"
 #include "framework/Streaming.h"

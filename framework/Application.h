@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "framework/Controls.h"
 #include "framework/SysUtils.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/Classes.h"
+#include "framework/Components.h"
 #include "framework/Graphics.h"
 
 // The largest position or size that a description may give a control: the platform's

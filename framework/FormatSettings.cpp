@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "framework/SysUtils.h"
 
 namespace {

@@ -5,7 +5,7 @@
 //   GetFormatSettings    reads the thread's locale into the program-wide FormatSettings
 #pragma once
 
-#include "framework/DateUtils.h"
+#include "framework/DateTime.h"
 
 // The settings of `locale` (a locale identifier); every item the locale cannot give takes its
 // default.

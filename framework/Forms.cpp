@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "framework/Streaming.h"
 #include "framework/SysUtils.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "framework/Application.h"
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "framework/Controls.h"
 #include "framework/SysUtils.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "framework/Classes.h"
+#include "framework/Components.h"
 
 using TColor = std::int32_t;
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/Classes.h"
+#include "framework/Components.h"
 
 struct TListLine {
   std::string Text;

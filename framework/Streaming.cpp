@@ -9,7 +9,7 @@
 #include <map>
 #include <new>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "framework/SysUtils.h"
 
 namespace {

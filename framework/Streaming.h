@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/Classes.h"
+#include "framework/Components.h"
 #include "framework/StreamFormat.h"
 
 using TComponentFactory = std::function<TComponent*(TComponent* owner)>;

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 
 std::string LoadResString(unsigned id) {
   char buffer[1024];

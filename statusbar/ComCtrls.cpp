@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "framework/Forms.h"
 #include "framework/Streaming.h"
 #include "framework/SysUtils.h"

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "framework/Classes.h"
+#include "framework/Components.h"
 #include "framework/Controls.h"
 #include "framework/Graphics.h"
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "framework/Forms.h"
-#include "viewerhost/OleConstIds.h"
+#include "viewerhost/OleMessageTexts.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "viewerhost/FontAdapter.h"
 #include "viewerhost/Himetric.h"
 #include "framework/Forms.h"
-#include "viewerhost/OleConstIds.h"
+#include "viewerhost/OleMessageTexts.h"
 #include "framework/Streaming.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // The two windows as the program makes them, and the program as a user starts and ends it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -293,6 +294,25 @@ TEST(Program, StartedMinimizedIsATaskbarButtonUntilRestored) {
   EXPECT_EQ(program.ExitCode(), 0);
 }
 
+// The top-level windows from the top of the z-order down, so that a failure about the topmost band
+// shows what stood where.
+std::string ZOrder() {
+  std::string out;
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    char line[160];
+    snprintf(line, sizeof line, "%p %s pid %lu owner %p%s%s%s\n", static_cast<void*>(w), cls, pid,
+             static_cast<void*>(GetWindow(w, GW_OWNER)),
+             (GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) ? " topmost" : "", IsWindowVisible(w) ? " visible" : "",
+             w == GetForegroundWindow() ? " foreground" : "");
+    out += line;
+  }
+  return out;
+}
+
 TEST(Program, MinimizingTheViewerMinimizesTheWholeProgram) {
   // The program is another process: on a loaded machine it may answer seconds later.
   RunningProgram program;
@@ -313,9 +333,11 @@ TEST(Program, MinimizingTheViewerMinimizesTheWholeProgram) {
   HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 200, 100, nullptr,
                                nullptr, nullptr, nullptr);
   SetForegroundWindow(other);
-  EXPECT_TRUE(PumpUntil([&] { return !topMost(); }, kInputWaitMs)) << "out of the band while another application works";
+  EXPECT_TRUE(PumpUntil([&] { return !topMost(); }, kInputWaitMs))
+      << "out of the band while another application works\n"
+      << ZOrder();
   SetForegroundWindow(viewer);
-  EXPECT_TRUE(PumpUntil(topMost, kInputWaitMs)) << "back in the topmost band";
+  EXPECT_TRUE(PumpUntil(topMost, kInputWaitMs)) << "back in the topmost band\n" << ZOrder();
   DestroyWindow(other);
   PostMessageA(viewer, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.ExitCode(), 0);

@@ -1,9 +1,9 @@
 // The component model: ownership, removal notices, collections and their reports.
 #include <gtest/gtest.h>
 
-#include "framework/Classes.h"
+#include "framework/Components.h"
 #include "framework/Controls.h"
-#include "framework/ExtCtrls.h"
+#include "framework/Panel.h"
 #include "framework/Forms.h"
 #include "framework/SysUtils.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/DateUtils.h"
+#include "framework/DateTime.h"
 #include "framework/FormatSettings.h"
 #include "framework/Forms.h"
 #include "framework/SysUtils.h"

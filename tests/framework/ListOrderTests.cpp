@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "framework/Forms.h"
-#include "framework/StdCtrls.h"
+#include "framework/StandardControls.h"
 
 namespace {
 

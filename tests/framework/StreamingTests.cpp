@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/ExtCtrls.h"
+#include "framework/Panel.h"
 #include "framework/Forms.h"
 #include "framework/Streaming.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/Forms.h"
-#include "framework/StdCtrls.h"
+#include "framework/StandardControls.h"
 #include "tests/support/WindowTesting.h"
 
 namespace {

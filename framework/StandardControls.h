@@ -232,4 +232,4 @@ class TLabel : public TCustomLabel {
 };
 
 // Makes the standard controls creatable from window descriptions.
-void RegisterStdCtrlsClasses();
+void RegisterStandardControlClasses();

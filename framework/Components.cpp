@@ -1,8 +1,8 @@
-#include "framework/Classes.h"
+#include "framework/Components.h"
 
 #include <algorithm>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "framework/Streaming.h"
 #include "framework/SysUtils.h"
 

@@ -1,12 +1,12 @@
 // Date-time values, packed file dates and the format engine.
-#include "framework/DateUtils.h"
+#include "framework/DateTime.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "framework/SysUtils.h"
 
 TFormatSettings FormatSettings;

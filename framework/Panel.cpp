@@ -1,8 +1,8 @@
-#include "framework/ExtCtrls.h"
+#include "framework/Panel.h"
 
 #include <algorithm>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "framework/Streaming.h"
 #include "framework/SysUtils.h"
 

@@ -1,9 +1,9 @@
-#include "framework/StdCtrls.h"
+#include "framework/StandardControls.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "framework/ConstIds.h"
+#include "framework/MessageTexts.h"
 #include "framework/Streaming.h"
 #include "framework/SysUtils.h"
 
@@ -663,7 +663,7 @@ void TCustomLabel::Paint() {
   canvas.Brush().SetStyle(bsSolid);
 }
 
-void RegisterStdCtrlsClasses() {
+void RegisterStandardControlClasses() {
   RegisterComponentClass("TListBox", [](TComponent* owner) { return new TListBox(owner); });
   RegisterComponentClass("TComboBox", [](TComponent* owner) { return new TComboBox(owner); });
   RegisterComponentClass("TEdit", [](TComponent* owner) { return new TEdit(owner); });
