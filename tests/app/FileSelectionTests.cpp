@@ -147,6 +147,17 @@ class FileSelection : public ::testing::Test {
     ASSERT_NE(files_, nullptr);
   }
 
+  static std::string ClassOf(HWND w) {
+    char name[64] = "none";
+    if (w) GetClassNameA(w, name, sizeof name);
+    return name;
+  }
+  // The window that holds the mouse in the program's thread, if any: a lost click may have gone there.
+  static HWND ProgramCapture() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(files_, nullptr), &info) ? info.hwndCapture : nullptr;
+  }
   // Clicks the file list's line showing `name` (the list may show another case).
   void ClickFile(const std::string& name) {
     int line = FindLine(files_, name);
@@ -158,7 +169,10 @@ class FileSelection : public ::testing::Test {
     GetCursorPos(&at);
     int selected = static_cast<int>(SendMessageA(files_, LB_GETCURSEL, 0, 0));
     ASSERT_EQ(selected, line) << "clicked at " << centre.x << "," << centre.y << ", pointer at " << at.x << "," << at.y
-                              << ", selected " << ListLine(files_, selected);
+                              << ", selected " << ListLine(files_, selected) << ", top line "
+                              << SendMessageA(files_, LB_GETTOPINDEX, 0, 0) << ", window there "
+                              << ClassOf(WindowFromPoint(centre)) << ", foreground " << ClassOf(GetForegroundWindow())
+                              << ", capture " << ClassOf(ProgramCapture());
   }
   // The four written panels once they show `name` (they are redrawn at the next paint).
   std::vector<std::string> PanelsAfter(const std::string& name) {
