@@ -2,6 +2,7 @@
 // address can sit in a read-only field that wraps it whole, however long and unbroken.
 #include "pdfcontrol/AddressBox.h"
 
+#include "pdfcontrol/SystemLibrary.h"
 #include "pdfcontrol/ViewerWindow.h"
 
 #include <shellapi.h>
@@ -92,7 +93,9 @@ bool AskAndOpenAddress(HWND owner, const std::wstring& address) {
   const INT_PTR answer = DialogBoxIndirectParamW(ThisModule(), box.Get(), owner ? GetAncestor(owner, GA_ROOT) : nullptr,
                                                  &BoxProc, reinterpret_cast<LPARAM>(shown.c_str()));
   if (answer != IDOK) return false;
-  return reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", shown.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+  auto* shellExecute = SystemFunction<decltype(ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+  if (!shellExecute) return false;
+  return reinterpret_cast<INT_PTR>(shellExecute(owner, L"open", shown.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 }  // namespace pdfview

@@ -5,6 +5,7 @@
 #include "pdfcontrol/LinkPolicy.h"
 #include "pdfcontrol/Printing.h"
 #include "pdfcontrol/ReaderToolsShared.h"
+#include "pdfcontrol/SystemLibrary.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -488,6 +489,20 @@ struct PrinterHandles {
   PrinterHandles& operator=(const PrinterHandles&) = delete;
 };
 
+// The print dialog, or false with the dialog's error; comdlg32 is loaded by the first print.
+bool ShowPrintDialog(PRINTDLGW& dialog, DWORD& error) {
+  error = 0;
+  auto* printDialog = SystemFunction<decltype(PrintDlgW)>(L"comdlg32.dll", "PrintDlgW");
+  auto* dialogError = SystemFunction<decltype(CommDlgExtendedError)>(L"comdlg32.dll", "CommDlgExtendedError");
+  if (!printDialog || !dialogError) {
+    error = CDERR_LOADSTRFAILURE;
+    return false;
+  }
+  if (printDialog(&dialog)) return true;
+  error = dialogError();
+  return false;
+}
+
 std::wstring DialogFailure(DWORD error) {
   if (error == PDERR_NODEFAULTPRN || error == PDERR_NODEVICES) return L"No printer is installed.";
   return L"The printer could not be used (print dialog error " + std::to_wstring(error) + L").";
@@ -526,12 +541,13 @@ std::wstring ReaderTools::Print(int first, int last) {
   PRINTDLGW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.Flags = PD_RETURNDEFAULT | PD_RETURNDC;
-  const bool chosen = PrintDlgW(&dialog);
+  DWORD error = 0;
+  const bool chosen = ShowPrintDialog(dialog, error);
   PrinterHandles printer;
   printer.dc = dialog.hDC;
   printer.mode = dialog.hDevMode;
   printer.names = dialog.hDevNames;
-  if (!chosen) return DialogFailure(CommDlgExtendedError());
+  if (!chosen) return DialogFailure(error);
   return PrintOn(printer.dc, first, last, 1);
 }
 
@@ -555,13 +571,13 @@ void ReaderTools::PrintWithDialog() {
     dialog.nMaxPage = WORD(std::min(viewer_.PageCount(), 0xFFFF));
     dialog.nFromPage = dialog.nToPage = WORD(std::min(CurrentPage() + 1, 0xFFFF));
     dialog.nCopies = 1;
-    const bool chosen = PrintDlgW(&dialog);
+    DWORD error = 0;
+    const bool chosen = ShowPrintDialog(dialog, error);
     PrinterHandles printer;
     printer.dc = dialog.hDC;
     printer.mode = dialog.hDevMode;
     printer.names = dialog.hDevNames;
     if (!chosen) {
-      const DWORD error = CommDlgExtendedError();
       if (error) reason = DialogFailure(error);
     } else {
       int first = 0, last = viewer_.PageCount() - 1;

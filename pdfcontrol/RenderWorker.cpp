@@ -32,6 +32,18 @@ HANDLE cancelEvent;
 
 bool Cancelled(void*) { return cancelEvent && WaitForSingleObject(cancelEvent, 0) == WAIT_OBJECT_0; }
 
+// Poppler asks every few drawing operations whether to stop. Each look at the event is a round
+// trip to the Wine server (half a millisecond when the machine is busy), so the event is
+// looked at once every few milliseconds of drawing, counted from the start of each drawing.
+constexpr DWORD kCancelLookMs = 8;
+DWORD lastCancelLook;
+bool CancelledLately(void*) {
+  const DWORD now = GetTickCount();
+  if (now - lastCancelLook < kCancelLookMs) return false;
+  lastCancelLook = now;
+  return Cancelled(nullptr);
+}
+
 bool ReadAll(void* data, uint32_t size) {
   auto* p = static_cast<char*>(data);
   while (size > 0) {
@@ -283,7 +295,8 @@ bool Render(uint32_t size) {
   if (pdfworker::PageObjectsMissing(*document, *document->getPage(page))) return Reply(kRenderFailed);
   // Resolutions chosen so that the page comes out at the asked size in pixels.
   const double hdpi = request.width * 72.0 / w, vdpi = request.height * 72.0 / h;
-  document->displayPage(output.get(), page, hdpi, vdpi, 0, false, true, false, &Cancelled);
+  lastCancelLook = GetTickCount();
+  document->displayPage(output.get(), page, hdpi, vdpi, 0, false, true, false, &CancelledLately);
   if (Cancelled(nullptr)) return Reply(kCancelled);
   SplashBitmap* bitmap = output->getBitmap();
   if (!bitmap || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) return Reply(kRenderFailed);
@@ -313,8 +326,9 @@ bool RenderPart(uint32_t size) {
   if (!(w >= 1 && h >= 1)) return Reply(kRenderFailed);
   if (pdfworker::PageObjectsMissing(*document, *document->getPage(page))) return Reply(kRenderFailed);
   const double hdpi = request.pageWidth * 72.0 / w, vdpi = request.pageHeight * 72.0 / h;
+  lastCancelLook = GetTickCount();
   document->displayPageSlice(output.get(), page, hdpi, vdpi, int(request.quarterTurns) * 90, false, true, false,
-                             int(request.left), int(request.top), int(band.width), int(band.height), &Cancelled);
+                             int(request.left), int(request.top), int(band.width), int(band.height), &CancelledLately);
   if (Cancelled(nullptr)) return Reply(kCancelled);
   SplashBitmap* bitmap = output->getBitmap();
   if (!bitmap || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) return Reply(kRenderFailed);

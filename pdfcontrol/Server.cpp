@@ -7,6 +7,7 @@
 #include "pdfcontrol/PdfControl.h"
 
 #include "pdfcontrol/Guard.h"
+#include "pdfcontrol/SystemLibrary.h"
 
 #include <olectl.h>
 #include <shlwapi.h>
@@ -58,6 +59,12 @@ class ClassFactory final : public IClassFactory {
 };
 
 ClassFactory factory;
+
+// The key and everything below it; ERROR_SUCCESS or the registry's error.
+LSTATUS DeleteTree(HKEY parent, const wchar_t* key) {
+  auto* deleteKey = SystemFunction<decltype(SHDeleteKeyW)>(L"shlwapi.dll", "SHDeleteKeyW");
+  return deleteKey ? deleteKey(parent, key) : ERROR_PROC_NOT_FOUND;
+}
 
 std::wstring ModulePath() {
   wchar_t path[MAX_PATH];
@@ -127,7 +134,7 @@ HRESULT Register(HKEY classes, bool force) {
   // A user's registration would hide a machine-wide one of another control just as well.
   const bool foreign = owner == Owner::kForeign || CurrentOwner(HKEY_CLASSES_ROOT) == Owner::kForeign;
   if (foreign && !force) return SELFREG_E_CLASS;
-  if (owner != Owner::kNone) SHDeleteKeyW(classes, kClassKey);
+  if (owner != Owner::kNone) DeleteTree(classes, kClassKey);
   const std::wstring key = kClassKey;
   DWORD misc = 0;
   PdfControl* probe = new (std::nothrow) PdfControl();
@@ -142,7 +149,7 @@ HRESULT Register(HKEY classes, bool force) {
                   SetString(classes, (key + L"\\MiscStatus").c_str(), nullptr, L"0") &&
                   SetString(classes, (key + L"\\MiscStatus\\1").c_str(), nullptr, std::to_wstring(misc));
   if (!ok) {
-    SHDeleteKeyW(classes, kClassKey);
+    DeleteTree(classes, kClassKey);
     return SELFREG_E_CLASS;
   }
   return S_OK;
@@ -157,7 +164,7 @@ HRESULT Unregister(HKEY classes) {
     case Owner::kOurs:
       break;
   }
-  return SHDeleteKeyW(classes, kClassKey) == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
+  return DeleteTree(classes, kClassKey) == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
 }
 
 // Whether a DllInstall command line ("force", "user", "user,force") names a word.

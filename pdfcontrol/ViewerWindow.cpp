@@ -111,9 +111,11 @@ void ViewerWindow::ShowDocument(uint32_t generation, const std::vector<pdfrender
   messageTitle_.clear();
   messageReason_.clear();
   if (window_) SetWindowTextW(window_, L"");
-  Relayout();
-  // The first page is drawn while the window paints its empty frame, not after.
+  // The first page is asked for before anything else: the worker draws it while the toolbar,
+  // the text of the pages and the outline are brought up to date, and they wait behind it.
+  Relayout(false);
   RequestVisible();
+  if (window_ && extension_) extension_->ViewChanged();
 }
 
 void ViewerWindow::ShowMessage(const std::wstring& title, const std::wstring& reason) {
@@ -308,7 +310,7 @@ SIZE ViewerWindow::ClientSize() const {
   return {pages.right - pages.left, pages.bottom - pages.top};
 }
 
-void ViewerWindow::Relayout() {
+void ViewerWindow::Relayout(bool tellExtension) {
   if (!window_) return;
   // Showing or hiding a scroll bar sends WM_SIZE back here.
   inRelayout_ = true;
@@ -334,7 +336,7 @@ void ViewerWindow::Relayout() {
   inRelayout_ = false;
   UpdateScrollBars();
   InvalidateRect(window_, nullptr, FALSE);
-  if (extension_) extension_->ViewChanged();
+  if (extension_ && tellExtension) extension_->ViewChanged();
 }
 
 void ViewerWindow::UpdateScrollBars() {

@@ -115,7 +115,7 @@ class ViewerWindow {
 
   static LRESULT CALLBACK StaticProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Proc(UINT message, WPARAM wparam, LPARAM lparam);
-  void Relayout();
+  void Relayout(bool tellExtension = true);
   void UpdateScrollBars();
   void OnScroll(int bar, WORD code);
   bool OnKey(WPARAM key);

@@ -10,6 +10,7 @@
 //                page a step when <ms> is not 0.
 //   render:<failures>,<path>  one page; a render fails and the worker ends while fewer than
 //                <failures> renders were asked for in all, as counted in the file; then draws it blue.
+//   order:<path> one page, drawn blue; each request's code is added to the file, a line each.
 #include "tests/pdfcontrol/FakeWorker.h"
 #include "pdfcontrol/RenderProtocol.h"
 
@@ -104,6 +105,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::vector<char> payload(request.size);
     if (request.size && !Read(payload.data(), request.size)) return 0;
     if (request.code == kQuit) return 0;
+    if (kind == "order") {
+      if (FILE* f = fopen(argument.c_str(), "a")) {
+        fprintf(f, "%u\n", request.code);
+        fclose(f);
+      }
+    }
     if (request.code == kOpen && kind == "open") {
       const std::vector<char> answer = FromHex(argument);
       Write(answer.data(), DWORD(answer.size()));
@@ -148,22 +155,25 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       } else {
         Reply(kBadRequest);
       }
-    } else if (request.code == kRender && kind == "render" && payload.size() == sizeof(RenderRequest)) {
+    } else if (request.code == kRender && (kind == "render" || kind == "order") &&
+               payload.size() == sizeof(RenderRequest)) {
       RenderRequest render;
       memcpy(&render, payload.data(), sizeof render);
-      const std::string path = argument.substr(argument.find(',') + 1);
-      int asked = 0;
-      if (FILE* f = fopen(path.c_str(), "r")) {
-        if (fscanf(f, "%d", &asked) != 1) asked = 0;
-        fclose(f);
-      }
-      if (FILE* f = fopen(path.c_str(), "w")) {
-        fprintf(f, "%d", asked + 1);
-        fclose(f);
-      }
-      if (asked < atoi(argument.c_str())) {
-        Reply(kRenderFailed);
-        return 0;
+      if (kind == "render") {
+        const std::string path = argument.substr(argument.find(',') + 1);
+        int asked = 0;
+        if (FILE* f = fopen(path.c_str(), "r")) {
+          if (fscanf(f, "%d", &asked) != 1) asked = 0;
+          fclose(f);
+        }
+        if (FILE* f = fopen(path.c_str(), "w")) {
+          fprintf(f, "%d", asked + 1);
+          fclose(f);
+        }
+        if (asked < atoi(argument.c_str())) {
+          Reply(kRenderFailed);
+          return 0;
+        }
       }
       const HANDLE section = reinterpret_cast<HANDLE>(uintptr_t(render.section));
       if (auto* pixels = static_cast<uint32_t*>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0))) {

@@ -576,6 +576,59 @@ TEST(HostileWorker, AFailedPageIsTriedAgainOnceAfterTheWorkerRestarts) {
   DeleteFileW(counter.c_str());
 }
 
+// The first page goes to the worker before anything that the tools over the pages ask for
+// when a document comes: its ink is what the user waits for. The tools here wait for their
+// text right away, so that a text asked first would also be answered first.
+TEST(WorkerOrder, TheFirstPageIsAskedBeforeTheToolsAskForText) {
+  class TextAsker : public pdfview::ViewerWindow::Extension {
+   public:
+    explicit TextAsker(pdfview::RendererClient& client) : client_(client) {}
+    bool OnMessage(UINT, WPARAM, LPARAM, LRESULT&) override { return false; }
+    int TopReserve() const override { return 0; }
+    void PaintOver(HDC, int, const RECT&, double) override {}
+    void ViewChanged() override {
+      if (generation_ == 0) return;
+      pdfview::TextJob job;
+      job.generation = generation_;
+      client_.WaitText(client_.RequestText(job), 10000);
+      generation_ = 0;
+    }
+    uint32_t generation_ = 0;
+
+   private:
+    pdfview::RendererClient& client_;
+  };
+  const std::wstring log = ExeFolder() + L"request-order.txt";
+  DeleteFileW(log.c_str());
+  SetEnvironmentVariableW(L"FOLVANE_FAKE_WORKER", (L"order:" + log).c_str());
+  {
+    pdfview::RendererClient client(ExeFolder() + L"pdfcontrol_fake_worker.exe");
+    const HWND host = CreateHostWindow(300, 300);
+    pdfview::ViewerWindow viewer(client);
+    TextAsker tools(client);
+    viewer.SetExtension(&tools);
+    ASSERT_NE(viewer.Create(host, RECT{0, 0, 300, 300}), nullptr);
+    const pdfview::OpenResult opened = client.Open(L"C:\\any.pdf");
+    ASSERT_EQ(opened.code, pdfrender::kOk);
+    tools.generation_ = opened.generation;
+    viewer.ShowDocument(opened.generation, opened.pages, opened.pageCount);
+    for (int waited = 0; waited < 100 && viewer.Busy(); ++waited) Pump(50);
+    viewer.SetExtension(nullptr);
+    viewer.Destroy();
+    DestroyWindow(host);
+  }
+  SetEnvironmentVariableW(L"FOLVANE_FAKE_WORKER", nullptr);
+  std::vector<uint32_t> codes;
+  if (FILE* f = _wfopen(log.c_str(), L"r")) {
+    for (unsigned code = 0; fscanf(f, "%u", &code) == 1;) codes.push_back(code);
+    fclose(f);
+  }
+  DeleteFileW(log.c_str());
+  const std::vector<uint32_t> expected{pdfrender::kOpen, pdfrender::kRender, pdfrender::kText};
+  ASSERT_GE(codes.size(), expected.size());
+  EXPECT_EQ(std::vector<uint32_t>(codes.begin(), codes.begin() + 3), expected);
+}
+
 TEST(HostileWorker, AnswersWithBadPageSizesAndCountsAreRefused) {
   const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
   using pdfview::RendererClient;
