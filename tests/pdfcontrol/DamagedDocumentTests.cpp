@@ -2,7 +2,7 @@
 // with cross-reference and object streams) are damaged here and opened. What survives shows in
 // its place, a page whose objects are lost shows blank with a note, the toolbar says that the
 // document is damaged, a document that cannot be shown says why, and the file stays as it was.
-#include "tests/pdfcontrol/DamagedCopies.h"
+#include "tests/support/DamagedCopies.h"
 #include "tests/pdfcontrol/TestHost.h"
 
 #include <gtest/gtest.h>

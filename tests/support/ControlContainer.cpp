@@ -1,5 +1,5 @@
-// The tests' container and helpers (see TestHost.h).
-#include "tests/pdfcontrol/TestHost.h"
+// The tests' container and helpers (see ControlContainer.h).
+#include "tests/support/ControlContainer.h"
 
 #include <tlhelp32.h>
 
@@ -156,37 +156,6 @@ bool WaitUntilShown(IDispatch* control, DWORD timeoutMs) {
   if (!WaitUntilPainted(control, timeoutMs)) return false;
   Pump(50);
   return true;
-}
-
-Shot Screenshot(HWND window) {
-  RECT client;
-  GetClientRect(window, &client);
-  POINT origin{0, 0};
-  ClientToScreen(window, &origin);
-  Shot shot;
-  shot.width = client.right;
-  shot.height = client.bottom;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = shot.width;
-  info.bmiHeader.biHeight = -shot.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, shot.width, shot.height, screen, origin.x, origin.y, SRCCOPY);
-  GdiFlush();
-  const auto* p = static_cast<const unsigned*>(bits);
-  shot.pixels.assign(p, p + size_t(shot.width) * shot.height);
-  for (unsigned& pixel : shot.pixels) pixel &= 0xFFFFFF;
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return shot;
 }
 
 static int R(unsigned p) { return (p >> 16) & 255; }
