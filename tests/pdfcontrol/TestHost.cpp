@@ -1,0 +1,36 @@
+// The fixture that hosts the viewer control for each test (see TestHost.h).
+#include "tests/pdfcontrol/TestHost.h"
+
+namespace testhost {
+
+void ControlTest::SetUp() {
+  ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+  BeforeHost();
+  if (HasFatalFailure() || shape_.width == 0) return;
+  MakeHost(shape_.width, shape_.height, shape_.control, shape_.foreground);
+}
+
+void ControlTest::TearDown() {
+  control_.reset();
+  site_.reset();
+  if (host_) DestroyWindow(host_);
+  OleUninitialize();
+}
+
+void ControlTest::MakeHost(int width, int height, bool control, bool foreground) {
+  host_ = CreateHostWindow(width, height);
+  ASSERT_NE(host_, nullptr);
+  bounds_ = RECT{10, 10, width - 10, height - 10};
+  if (foreground) SetForegroundWindow(host_);
+  if (!control) return;
+  site_ = std::make_unique<Site>(host_);
+  ASSERT_EQ(CreateControl(*site_, host_, bounds_, *control_), S_OK);
+  d_ = control_->dispatch;
+}
+
+void ControlTest::Create(Control& control, Site& site) {
+  ASSERT_EQ(CreateControl(site, host_, bounds_, control), S_OK);
+  ASSERT_NE(control.window, nullptr);
+}
+
+}  // namespace testhost
