@@ -158,10 +158,6 @@ std::string OutlinedDocument() {
 class ViewerStaples : public ControlTest {
  protected:
   ViewerStaples() : ControlTest({.width = 520, .height = 360, .control = true, .foreground = true}) {}
-  void Open(const std::wstring& path) {
-    ASSERT_TRUE(OpenDocument(d_, path));
-    ASSERT_TRUE(WaitUntilShown(d_));
-  }
   void FocusPages() {
     RECT client;
     GetClientRect(control_->window, &client);

@@ -106,10 +106,6 @@ void Type(const std::string& text) {
 class ReaderTools : public ControlTest {
  protected:
   ReaderTools() : ControlTest({.width = 420, .height = 320, .control = true, .foreground = true}) {}
-  void Open(const std::wstring& path) {
-    ASSERT_TRUE(OpenDocument(d_, path));
-    ASSERT_TRUE(WaitUntilShown(d_));
-  }
   // Clicks on the pages, which gives them the focus.
   void FocusPages() {
     ClickAt(OnScreen(control_->window, 4, 200));

@@ -33,4 +33,9 @@ void ControlTest::Create(Control& control, Site& site) {
   ASSERT_NE(control.window, nullptr);
 }
 
+void ControlTest::Open(const std::wstring& path) {
+  ASSERT_TRUE(OpenDocument(d_, path));
+  ASSERT_TRUE(WaitUntilShown(d_));
+}
+
 }  // namespace testhost

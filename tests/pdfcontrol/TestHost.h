@@ -33,6 +33,8 @@ class ControlTest : public testing::Test {
   void MakeControl(int width, int height) { MakeHost(width, height, true, true); }
   // Another control in the host, for a test that holds it and its site itself.
   void Create(Control& control, Site& site);
+  // Opens a document in the control made with the host and waits until it is shown.
+  void Open(const std::wstring& path);
 
   HWND host_ = nullptr;
   RECT bounds_{};  // the control's place in the host
