@@ -9,6 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-env.sh"
 source "$root/bench/rows.sh"
+source "$root/bench/blank-pdf.sh"
 cmake --build "$FOLVANE_BUILD" --target Folvane startup_bench pdfcontrol_click_bench >/dev/null
 work=$(mktemp -d)
 trap 'folvane_stop_all; rm -rf "$work"' EXIT
@@ -139,20 +140,7 @@ echo "machine: $(bench_machine)"
 blank_folder() {
   mkdir -p "$work/docs"
   cp "$root/samples/fonts.pdf" "$work/docs/"
-  python3 - "$work/docs/blank.pdf" <<'PY'
-import sys
-objs = [b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>"]
-out, offsets = bytearray(b"%PDF-1.4\n"), []
-for i, o in enumerate(objs, 1):
-    offsets.append(len(out))
-    out += b"%d 0 obj\n" % i + o + b"\nendobj\n"
-xref = len(out)
-out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
-out += b"".join(b"%010d 00000 n \n" % o for o in offsets)
-out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
-open(sys.argv[1], "wb").write(out)
-PY
+  bench_blank_pdf "$work/docs/blank.pdf"
 }
 blank_folder
 startup() {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/RunningProgram.h"
+#include "tests/support/RunningProgram.h"
 #include "tests/support/WindowTesting.h"
 
 namespace {

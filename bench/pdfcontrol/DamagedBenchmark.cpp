@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/pdfcontrol/DamagedCopies.h"
-#include "tests/pdfcontrol/TestHost.h"
+#include "tests/support/DamagedCopies.h"
+#include "tests/support/ControlContainer.h"
 
 namespace {
 

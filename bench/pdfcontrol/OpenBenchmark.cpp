@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/pdfcontrol/TestHost.h"
+#include "tests/support/ControlContainer.h"
 
 namespace {
 

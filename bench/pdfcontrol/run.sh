@@ -8,6 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/wine-env.sh"
 source "$root/bench/rows.sh"
+source "$root/bench/blank-pdf.sh"
 if ! command -v mutool >/dev/null; then
   apt-get install -y mupdf-tools >/dev/null 2>&1 || sudo apt-get install -y mupdf-tools >/dev/null
 fi
@@ -32,20 +33,7 @@ pdftoppm_ms() { fastest_ms pdftoppm -r 96 -f 1 -l 1 -png "$1" /tmp/folvane-bench
 # A folder of its own for the program: the documents and a blank page between timed clicks.
 folder=$(mktemp -d)
 cp "$root/samples/fonts.pdf" "$root/samples/pages.pdf" "$folder/"
-python3 - "$folder/blank.pdf" <<'PY'
-import sys
-objs = [b"<< /Type /Catalog /Pages 2 0 R >>", b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>"]
-out, offsets = bytearray(b"%PDF-1.4\n"), []
-for i, o in enumerate(objs, 1):
-    offsets.append(len(out))
-    out += b"%d 0 obj\n" % i + o + b"\nendobj\n"
-xref = len(out)
-out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
-out += b"".join(b"%010d 00000 n \n" % o for o in offsets)
-out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
-open(sys.argv[1], "wb").write(out)
-PY
+bench_blank_pdf "$folder/blank.pdf"
 
 trap 'folvane_stop_all; rm -rf "$folder"' EXIT
 folvane_start_virtual_session

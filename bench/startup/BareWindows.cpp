@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #ifdef FOLVANE_BARE_WITH_CONTROL
-#include "tests/pdfcontrol/TestHost.h"
+#include "tests/support/ControlContainer.h"
 #endif
 
 namespace {

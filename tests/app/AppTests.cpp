@@ -8,7 +8,7 @@
 #include "app/Folvane1.h"
 #include "framework/Forms.h"
 #include "app/ProgramClasses.h"
-#include "tests/app/RunningProgram.h"
+#include "tests/support/RunningProgram.h"
 #include "app/Unit2.h"
 #include "tests/support/WindowTesting.h"
 

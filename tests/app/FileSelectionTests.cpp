@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/RunningProgram.h"
+#include "tests/support/RunningProgram.h"
 #include "tests/support/WindowTesting.h"
 
 namespace {
@@ -42,49 +42,6 @@ void SetLastChange(const std::string& path, WORD year, WORD month, WORD day, WOR
   ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
   EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &utc));
   CloseHandle(file);
-}
-
-// Pixels of a window as they are on the screen.
-struct Capture {
-  int width = 0, height = 0;
-  std::vector<DWORD> pixels;
-  explicit Capture(HWND window) {
-    RECT r;
-    GetWindowRect(window, &r);
-    width = r.right - r.left;
-    height = r.bottom - r.top;
-    if (width <= 0 || height <= 0) return;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    pixels.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-  }
-  int Count(bool (*test)(int r, int g, int b)) const {
-    int n = 0;
-    for (DWORD p : pixels)
-      if (test((p >> 16) & 255, (p >> 8) & 255, p & 255)) ++n;
-    return n;
-  }
-};
-
-bool White(int r, int g, int b) { return r > 245 && g > 245 && b > 245; }
-bool Ink(int r, int g, int b) { return r < 40 && g < 40 && b < 40; }
-
-// A rendered page: a white sheet with the drawing's ink on it, on the viewer's grey ground.
-bool PageShown(HWND view) {
-  Capture shot(view);
-  int area = shot.width * shot.height;
-  return area > 0 && shot.Count(White) > area / 10 && shot.Count(Ink) > 50;
 }
 
 class FileSelection : public ::testing::Test {

@@ -11,22 +11,10 @@
 #include <sstream>
 #include <string>
 
-#include "tests/app/RunningProgram.h"
+#include "tests/support/RunningProgram.h"
 #include "tests/support/WindowTesting.h"
 
 namespace {
-
-// A rendered page: a white sheet with the drawing's ink on it, on the viewer's grey ground.
-bool PageShown(HWND view) {
-  const ScreenPixels shot = ReadScreenPixels(view);
-  int white = 0, ink = 0;
-  for (DWORD p : shot.pixels) {
-    const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
-    if (r > 245 && g > 245 && b > 245) ++white;
-    if (r < 40 && g < 40 && b < 40) ++ink;
-  }
-  return !shot.pixels.empty() && white > int(shot.pixels.size()) / 10 && ink > 50;
-}
 
 // Runs a command line to its end; its exit code, or -1 when it could not start or did not end.
 long RunToEnd(std::string commandLine) {

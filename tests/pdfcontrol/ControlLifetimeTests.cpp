@@ -16,28 +16,13 @@ using namespace testhost;
 
 namespace {
 
-class ControlLifetime : public testing::Test {
+class ControlLifetime : public ControlTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    host_ = CreateHostWindow(420, 320);
-    ASSERT_NE(host_, nullptr);
-  }
-  void TearDown() override {
-    DestroyWindow(host_);
-    OleUninitialize();
-  }
-  void Create(Control& control, Site& site) {
-    ASSERT_EQ(CreateControl(site, host_, bounds_, control), S_OK);
-    ASSERT_NE(control.window, nullptr);
-  }
+  ControlLifetime() : ControlTest({.width = 420, .height = 320}) {}
   int Count(HWND window, bool (*colour)(unsigned)) {
     const Shot shot = Screenshot(window);
     return shot.Count(0, 0, shot.width, shot.height, colour);
   }
-
-  HWND host_ = nullptr;
-  const RECT bounds_{10, 10, 410, 310};
 };
 
 bool IsBlue(unsigned p) { return (p & 255) > 200 && ((p >> 8) & 255) < 60 && ((p >> 16) & 255) < 60; }

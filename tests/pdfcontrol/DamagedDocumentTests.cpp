@@ -2,7 +2,7 @@
 // with cross-reference and object streams) are damaged here and opened. What survives shows in
 // its place, a page whose objects are lost shows blank with a note, the toolbar says that the
 // document is damaged, a document that cannot be shown says why, and the file stays as it was.
-#include "tests/pdfcontrol/DamagedCopies.h"
+#include "tests/support/DamagedCopies.h"
 #include "tests/pdfcontrol/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <memory>
 
 using namespace testhost;
 
@@ -58,21 +57,9 @@ std::string Cut(const std::string& document, int percent) {
   return document.substr(0, document.size() * percent / 100);
 }
 
-class DamagedDocuments : public testing::Test {
+class DamagedDocuments : public ControlTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    host_ = CreateHostWindow(420, 320);
-    ASSERT_NE(host_, nullptr);
-    site_ = std::make_unique<Site>(host_);
-    ASSERT_EQ(CreateControl(*site_, host_, RECT{10, 10, 410, 310}, *control_), S_OK);
-  }
-  void TearDown() override {
-    control_.reset();
-    site_.reset();
-    DestroyWindow(host_);
-    OleUninitialize();
-  }
+  DamagedDocuments() : ControlTest({.width = 420, .height = 320, .control = true}) {}
   IDispatch* Control() const { return control_->dispatch; }
   // The page (from 1) at the top of the view, once drawn.
   Shot ShowPage(int page) {
@@ -89,10 +76,6 @@ class DamagedDocuments : public testing::Test {
     for (int i = 0; w && i < 8; ++i) w = GetWindow(w, GW_HWNDNEXT);
     return w ? TextOf(w) : L"<none>";
   }
-
-  HWND host_ = nullptr;
-  std::unique_ptr<Site> site_;
-  std::unique_ptr<testhost::Control> control_ = std::make_unique<testhost::Control>();
 };
 
 TEST_F(DamagedDocuments, ShowWhatSurvivesOrSayWhyNot) {

@@ -22,7 +22,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <thread>
 
 using namespace testhost;
@@ -209,26 +208,8 @@ class ClassesValue {
   std::wstring old_;
 };
 
-class HostileInput : public testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr))); }
-  void TearDown() override {
-    control_.reset();
-    site_.reset();
-    if (host_) DestroyWindow(host_);
-    OleUninitialize();
-  }
-  void MakeControl(int width, int height) {
-    host_ = CreateHostWindow(width, height);
-    ASSERT_NE(host_, nullptr);
-    SetForegroundWindow(host_);
-    site_ = std::make_unique<Site>(host_);
-    ASSERT_EQ(CreateControl(*site_, host_, RECT{10, 10, width - 10, height - 10}, *control_), S_OK);
-  }
-  HWND host_ = nullptr;
-  std::unique_ptr<Site> site_;
-  std::unique_ptr<Control> control_ = std::make_unique<Control>();
-};
+// Each test makes the control at the size it needs.
+class HostileInput : public ControlTest {};
 
 std::string PdfString(const std::wstring& text) {
   std::string out;

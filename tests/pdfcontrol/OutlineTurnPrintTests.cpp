@@ -11,7 +11,6 @@
 
 #include <cstring>
 #include <fstream>
-#include <memory>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -156,27 +155,9 @@ std::string OutlinedDocument() {
   return testpdf::Document(pages, "/Outlines " + ref(root) + " /PageMode /UseOutlines", objects);
 }
 
-class ViewerStaples : public testing::Test {
+class ViewerStaples : public ControlTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    host_ = CreateHostWindow(520, 360);
-    ASSERT_NE(host_, nullptr);
-    SetForegroundWindow(host_);
-    site_ = std::make_unique<Site>(host_);
-    ASSERT_EQ(CreateControl(*site_, host_, RECT{10, 10, 510, 350}, *control_), S_OK);
-    d_ = control_->dispatch;
-  }
-  void TearDown() override {
-    control_.reset();
-    site_.reset();
-    DestroyWindow(host_);
-    OleUninitialize();
-  }
-  void Open(const std::wstring& path) {
-    ASSERT_TRUE(OpenDocument(d_, path));
-    ASSERT_TRUE(WaitUntilShown(d_));
-  }
+  ViewerStaples() : ControlTest({.width = 520, .height = 360, .control = true, .foreground = true}) {}
   void FocusPages() {
     RECT client;
     GetClientRect(control_->window, &client);
@@ -189,11 +170,6 @@ class ViewerStaples : public testing::Test {
     for (int i = 0; i < 9 && w; ++i) w = GetWindow(w, GW_HWNDNEXT);
     return w;
   }
-
-  HWND host_ = nullptr;
-  std::unique_ptr<Site> site_;
-  std::unique_ptr<Control> control_ = std::make_unique<Control>();
-  IDispatch* d_ = nullptr;
 };
 
 TEST_F(ViewerStaples, OutlinePaneShowsTheTreeJumpsAndFollowsScrolling) {

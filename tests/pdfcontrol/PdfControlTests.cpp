@@ -14,30 +14,15 @@ using namespace testhost;
 
 namespace {
 
-class ViewerControl : public testing::Test {
+class ViewerControl : public ControlTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    host_ = CreateHostWindow(420, 320);
-    ASSERT_NE(host_, nullptr);
-  }
-  void TearDown() override {
-    DestroyWindow(host_);
-    OleUninitialize();
-  }
-  void Create(Control& control, Site& site) {
-    ASSERT_EQ(CreateControl(site, host_, bounds_, control), S_OK);
-    ASSERT_NE(control.window, nullptr);
-  }
+  ViewerControl() : ControlTest({.width = 420, .height = 320}) {}
   // Pixels per point of a page 200 points wide fitted to the control's client width.
   static double Scale(HWND window) {
     RECT client;
     GetClientRect(window, &client);
     return (client.right - 16) / 200.0;
   }
-
-  HWND host_ = nullptr;
-  const RECT bounds_{10, 10, 410, 310};
 };
 
 bool IsBlue(unsigned p) { return (p & 255) > 200 && ((p >> 8) & 255) < 60 && ((p >> 16) & 255) < 60; }

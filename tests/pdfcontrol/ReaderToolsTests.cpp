@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -104,27 +103,9 @@ void Type(const std::string& text) {
   for (char c : text) PressKey(c == ' ' ? VK_SPACE : WORD(toupper(static_cast<unsigned char>(c))));
 }
 
-class ReaderTools : public testing::Test {
+class ReaderTools : public ControlTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    host_ = CreateHostWindow(420, 320);
-    ASSERT_NE(host_, nullptr);
-    SetForegroundWindow(host_);
-    site_ = std::make_unique<Site>(host_);
-    ASSERT_EQ(CreateControl(*site_, host_, RECT{10, 10, 410, 310}, *control_), S_OK);
-    d_ = control_->dispatch;
-  }
-  void TearDown() override {
-    control_.reset();
-    site_.reset();
-    DestroyWindow(host_);
-    OleUninitialize();
-  }
-  void Open(const std::wstring& path) {
-    ASSERT_TRUE(OpenDocument(d_, path));
-    ASSERT_TRUE(WaitUntilShown(d_));
-  }
+  ReaderTools() : ControlTest({.width = 420, .height = 320, .control = true, .foreground = true}) {}
   // Clicks on the pages, which gives them the focus.
   void FocusPages() {
     ClickAt(OnScreen(control_->window, 4, 200));
@@ -133,11 +114,6 @@ class ReaderTools : public testing::Test {
   bool WaitForPage(int page) {
     return PumpUntil([&] { return GetInt(d_, kCurrentPage) == page; }, 30000);
   }
-
-  HWND host_ = nullptr;
-  std::unique_ptr<Site> site_;
-  std::unique_ptr<Control> control_ = std::make_unique<Control>();
-  IDispatch* d_ = nullptr;
 };
 
 TEST_F(ReaderTools, PageBoxFollowsScrollingAndGoesWhereTyped) {
@@ -254,8 +230,7 @@ TEST_F(ReaderTools, FindsForwardBackwardWithWrapAndSaysWhenAbsent) {
 class ReaderToolsWithSeams : public ReaderTools {
  protected:
   static constexpr DISPID kTextHeld = 100;
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+  void BeforeHost() override {
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring path(exe);
@@ -270,8 +245,6 @@ class ReaderToolsWithSeams : public ReaderTools {
     ASSERT_EQ(CoRegisterClassObject(kControlClassId, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_),
               S_OK);
     factory->Release();
-    ReaderTools::SetUp();
-    OleUninitialize();
   }
   void TearDown() override {
     CoRevokeClassObject(cookie_);

@@ -1,124 +1,51 @@
-// A minimal ActiveX container for the tests: a top-level window and one site object that
-// answers IOleClientSite and IOleInPlaceSite and counts the control's calls back, plus helpers
-// to call the control by dispatch ID, wait for it and take screenshots of its window.
+// What the viewer control's tests add to the container that they share with the benchmarks
+// (ControlContainer.h): the fixture that hosts the control for each test, and pointer and
+// tooltip helpers that move the real pointer.
 #pragma once
 
-#include <ocidl.h>
-#include <oleidl.h>
-#include <windows.h>
+#include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-#include <vector>
+#include <memory>
+
+#include "tests/support/ControlContainer.h"
 
 namespace testhost {
 
-inline constexpr CLSID kControlClassId = {0xCA8A9780, 0x280D, 0x11CF, {0xA2, 0x4D, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-inline constexpr IID kDPdfId = {0xCA8A9781, 0x280D, 0x11CF, {0xA2, 0x4D, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-// The control's stored state as the program's viewer window holds it.
-inline const unsigned char kControlData[17] = {0x00, 0x00, 0x05, 0x00, 0xFA, 0x3F, 0x00, 0x00, 0x42,
-                                               0x39, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+// How a fixture's tests start: OLE always; a host window of this client size, unless it is 0;
+// the control made in it when `control`; the host brought to the front for tests that type or
+// click.
+struct HostShape {
+  int width = 0, height = 0;
+  bool control = false, foreground = false;
+};
 
-class Site final : public IOleClientSite, public IOleInPlaceSite {
- public:
-  explicit Site(HWND window) : window_(window) {}
-  int in_place_activations = 0, in_place_deactivations = 0, ui_activations = 0;
-  RECT position{};
+// Starts OLE and makes the host and the control as the shape says; after each test takes them
+// down in reverse: the control, its site, the host window, OLE.
+class ControlTest : public testing::Test {
+ protected:
+  explicit ControlTest(HostShape shape = {}) : shape_(shape) {}
+  void SetUp() override;
+  void TearDown() override;
+  // Runs once OLE is started and before the host is made.
+  virtual void BeforeHost() {}
+  // A host window of this client size with the control activated in it, 10 pixels in from
+  // each edge, brought to the front: for tests that choose the size themselves.
+  void MakeControl(int width, int height) { MakeHost(width, height, true, true); }
+  // Another control in the host, for a test that holds it and its site itself.
+  void Create(Control& control, Site& site);
+  // Opens a document in the control made with the host and waits until it is shown.
+  void Open(const std::wstring& path);
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override { return --refs_; }  // lives on the test's stack
-  // IOleClientSite
-  STDMETHODIMP SaveObject() override { return S_OK; }
-  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** m) override {
-    *m = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP GetContainer(IOleContainer** c) override {
-    *c = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP ShowObject() override { return S_OK; }
-  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-  // IOleInPlaceSite
-  STDMETHODIMP GetWindow(HWND* w) override {
-    *w = window_;
-    return S_OK;
-  }
-  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return S_OK; }
-  STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
-  STDMETHODIMP OnInPlaceActivate() override;
-  STDMETHODIMP OnUIActivate() override {
-    ++ui_activations;
-    return S_OK;
-  }
-  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip,
-                                LPOLEINPLACEFRAMEINFO info) override;
-  STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
-  STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
-  STDMETHODIMP OnInPlaceDeactivate() override {
-    ++in_place_deactivations;
-    if (on_in_place_deactivate) on_in_place_deactivate();
-    return S_OK;
-  }
-  STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
-  STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
-  STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
-
-  std::function<void()> on_in_place_deactivate;
-  // What the control's in-place object was when it called OnInPlaceActivate.
-  IOleInPlaceObject* in_place_object = nullptr;
+  HWND host_ = nullptr;
+  RECT bounds_{};  // the control's place in the host
+  std::unique_ptr<Site> site_;
+  std::unique_ptr<Control> control_ = std::make_unique<Control>();
+  IDispatch* d_ = nullptr;  // the control made with the host
 
  private:
-  HWND window_;
-  ULONG refs_ = 1;
+  void MakeHost(int width, int height, bool control, bool foreground);
+  HostShape shape_;
 };
-
-// A visible top-level window of the given client size, at the top left of the screen.
-HWND CreateHostWindow(int width, int height);
-
-// Creates the control as the program does: CoCreateInstance, client site, state, activation.
-struct Control {
-  IOleObject* object = nullptr;
-  IDispatch* dispatch = nullptr;
-  HWND window = nullptr;
-  ~Control();
-};
-HRESULT CreateControl(Site& site, HWND host, const RECT& bounds, Control& out);
-
-// One dispatch call with at most one argument; a property put names its argument.
-HRESULT Call(IDispatch* control, DISPID id, WORD flags, VARIANT* argument, VARIANT* result);
-bool OpenDocument(IDispatch* control, const std::wstring& path);
-std::wstring Src(IDispatch* control);
-int PageCount(IDispatch* control);
-// Pumps messages until the control has painted all pages in view, then a little longer, so
-// that a screenshot finds them on the screen.
-bool WaitUntilShown(IDispatch* control, DWORD timeoutMs = 120000);
-// The same, without the time for a screenshot.
-bool WaitUntilPainted(IDispatch* control, DWORD timeoutMs = 120000);
-void Pump(DWORD ms);
-
-// The window's client area as it is on the screen, as 0x00RRGGBB pixels.
-struct Shot {
-  int width = 0, height = 0;
-  std::vector<unsigned> pixels;
-  unsigned At(int x, int y) const { return pixels[size_t(y) * width + x]; }
-  // Pixels in [x0, x1) x [y0, y1) that satisfy the test.
-  template <typename Test>
-  int Count(int x0, int y0, int x1, int y1, Test test) const {
-    int n = 0;
-    for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x) n += test(At(x, y)) ? 1 : 0;
-    return n;
-  }
-};
-Shot Screenshot(HWND window);
-
-bool IsRed(unsigned p);
-bool IsWhite(unsigned p);
-bool IsDark(unsigned p);
-bool IsGrey(unsigned p);  // the viewer's background
 
 // Moves the pointer there; under load a move may land late or be nudged past, so it is
 // waited for and made again.
@@ -126,13 +53,5 @@ bool PointAt(POINT target);
 POINT OnScreen(HWND window, int x, int y);
 // The text of the control's tooltip while it shows one.
 std::wstring ShownTip();
-// The rendering workers that this process started, by process ID.
-std::vector<DWORD> WorkerProcesses();
-
-// Kills this process's rendering workers, as a crash in the renderer would; how many.
-int KillWorkers();
-
-std::wstring TempFolder();
-std::wstring WriteFile(const std::wstring& name, const std::string& data);
 
 }  // namespace testhost

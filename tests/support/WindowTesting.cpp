@@ -1,7 +1,5 @@
 #include "tests/support/WindowTesting.h"
 
-#include "framework/Forms.h"
-
 #include <cstdlib>
 
 namespace {
@@ -142,12 +140,11 @@ void PressKey(WORD virtualKey) {
   PumpUntil([] { return false; }, 100);
 }
 
-ScreenPixels ReadScreenPixels(HWND window) {
+ScreenPixels ReadScreenPixels(const RECT& onScreen) {
   ScreenPixels shot;
-  RECT r;
-  if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return shot;
-  shot.width = r.right - r.left;
-  shot.height = r.bottom - r.top;
+  if (onScreen.right <= onScreen.left || onScreen.bottom <= onScreen.top) return shot;
+  shot.width = onScreen.right - onScreen.left;
+  shot.height = onScreen.bottom - onScreen.top;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
@@ -155,14 +152,29 @@ ScreenPixels ReadScreenPixels(HWND window) {
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
+  BitBlt(memory, 0, 0, shot.width, shot.height, screen, onScreen.left, onScreen.top, SRCCOPY);
   GdiFlush();
   const DWORD* p = static_cast<const DWORD*>(bits);
-  shot.pixels.assign(p, p + size_t(shot.width) * shot.height);
+  if (p) shot.pixels.assign(p, p + size_t(shot.width) * shot.height);
   for (DWORD& pixel : shot.pixels) pixel &= 0xFFFFFF;
+  if (!p) shot = {};
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return shot;
+}
+
+ScreenPixels ReadScreenPixels(HWND window) {
+  RECT r;
+  if (!GetWindowRect(window, &r)) return {};
+  return ReadScreenPixels(r);
+}
+
+ScreenPixels ReadClientPixels(HWND window) {
+  RECT client;
+  if (!GetClientRect(window, &client)) return {};
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  return ReadScreenPixels(RECT{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom});
 }

@@ -1,5 +1,5 @@
-// Helpers for tests that drive real windows: pumping messages, waiting for a condition, and
-// answering a message box while it is shown.
+// Helpers for tests that drive real windows: pumping messages, waiting for a condition,
+// answering a message box while it is shown, real input, and reading the screen.
 #pragma once
 
 #include <windows.h>
@@ -39,9 +39,23 @@ void ClickAt(POINT screen, int clicks = 1);
 // Presses and releases a key.
 void PressKey(WORD virtualKey);
 
-// A window's pixels as they are on the screen, 0x00RRGGBB row by row; empty when it has no size.
+// Pixels as they are on the screen, 0x00RRGGBB row by row; empty when there is no area.
 struct ScreenPixels {
   int width = 0, height = 0;
   std::vector<DWORD> pixels;
+  DWORD At(int x, int y) const { return pixels[size_t(y) * width + x]; }
+  // Pixels in [x0, x1) x [y0, y1) that satisfy the test.
+  template <typename Test>
+  int Count(int x0, int y0, int x1, int y1, Test test) const {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) n += test(At(x, y)) ? 1 : 0;
+    return n;
+  }
 };
+// A rectangle of the screen.
+ScreenPixels ReadScreenPixels(const RECT& onScreen);
+// A window with its frame.
 ScreenPixels ReadScreenPixels(HWND window);
+// A window's client area.
+ScreenPixels ReadClientPixels(HWND window);

@@ -1,4 +1,6 @@
-// The real program, started as a user starts it, and what a test reads from its windows.
+// The real program, started as a user starts it, and what a test reads from its windows. The
+// program that uses it names the one started by default (FOLVANE_EXE) and the status reader
+// (FOLVANE_STATUS_READER).
 #pragma once
 
 #include <windows.h>
@@ -46,3 +48,6 @@ int FindLine(HWND list, const std::string& text);
 POINT LineCentre(HWND list, int index);
 // The window that has the keyboard focus in the thread that owns `window`.
 HWND FocusOf(HWND window);
+// Whether the viewer shows a rendered page: a white sheet with the drawing's ink on it, on the
+// viewer's grey ground.
+bool PageShown(HWND view);

@@ -1,4 +1,4 @@
-#include "tests/app/RunningProgram.h"
+#include "tests/support/RunningProgram.h"
 
 #include <vector>
 
@@ -188,4 +188,15 @@ HWND FocusOf(HWND window) {
   info.cbSize = sizeof info;
   if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
   return info.hwndFocus;
+}
+
+bool PageShown(HWND view) {
+  const ScreenPixels shot = ReadScreenPixels(view);
+  int white = 0, ink = 0;
+  for (DWORD p : shot.pixels) {
+    const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+    if (r > 245 && g > 245 && b > 245) ++white;
+    if (r < 40 && g < 40 && b < 40) ++ink;
+  }
+  return !shot.pixels.empty() && white > int(shot.pixels.size()) / 10 && ink > 50;
 }

@@ -1,5 +1,5 @@
 // Damaged copies of a document (see DamagedCopies.h).
-#include "tests/pdfcontrol/DamagedCopies.h"
+#include "tests/support/DamagedCopies.h"
 
 #include <windows.h>
 
