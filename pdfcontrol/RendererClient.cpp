@@ -279,14 +279,7 @@ void RendererClient::Run() {
     } else if (urgent_) {
       const RenderJob job = *urgent_;
       urgent_.reset();
-      abortRender_ = false;
-      if (job.generation == generation_) ResetEvent(cancel_);
-      lock.unlock();
-      RenderedPage page;
-      page.job = job;
-      page.failed = true;
-      if (!GuardThread([&] { page = DoRender(job); })) StopWorker(false);
-      lock.lock();
+      RenderedPage page = RenderUnlocked(job, lock);
       GuardThread([&] { urgentDone_ = std::move(page); });
       textReady_.notify_all();
     } else if (!jobs_.empty()) {
@@ -295,15 +288,7 @@ void RendererClient::Run() {
       const RenderJob job = jobs_.front();
       jobs_.pop_front();
       inFlight_ = job;
-      abortRender_ = false;
-      if (job.generation == generation_) ResetEvent(cancel_);
-      lock.unlock();
-      RenderedPage page;
-      page.job = job;
-      page.failed = true;
-      if (!GuardThread([&] { page = DoRender(job); })) StopWorker(false);
-      page.workerStarts = workerStarts_;
-      lock.lock();
+      RenderedPage page = RenderUnlocked(job, lock);
       inFlight_ = RenderJob{};
       if (job.generation == generation_ && GuardThread([&] { finished_.push_back(std::move(page)); })) {
         if (notifyWindow_) PostMessageW(notifyWindow_, notifyMessage_, 0, 0);
@@ -354,6 +339,21 @@ void RendererClient::Run() {
   }
   lock.unlock();
   StopWorker(true);
+}
+
+// Renders a job with the lock let go meanwhile; a job of the document in view clears the
+// cancel event that another document set.
+RenderedPage RendererClient::RenderUnlocked(const RenderJob& job, std::unique_lock<std::mutex>& lock) {
+  abortRender_ = false;
+  if (job.generation == generation_) ResetEvent(cancel_);
+  lock.unlock();
+  RenderedPage page;
+  page.job = job;
+  page.failed = true;
+  if (!GuardThread([&] { page = DoRender(job); })) StopWorker(false);
+  page.workerStarts = workerStarts_;
+  lock.lock();
+  return page;
 }
 
 bool RendererClient::EnsureWorker() {

@@ -173,6 +173,7 @@ class RendererClient {
  private:
   void StartThread();
   void Run();
+  RenderedPage RenderUnlocked(const RenderJob& job, std::unique_lock<std::mutex>& lock);
   bool EnsureWorker();
   void StopWorker(bool polite);
   bool Send(uint32_t code, const void* payload, uint32_t size);
