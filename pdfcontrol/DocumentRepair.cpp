@@ -686,75 +686,9 @@ RepairedCopy RepairFile(const std::wstring& path, const RepairLimits& limits) {
   return RepairDocument(std::move(bytes), limits);
 }
 
-namespace {
-
-// Whether the page tree holds fewer pages than its count says, walked as Poppler walks it to
-// find a page, but without making a page of each leaf: that reads every page's attributes
-// and keeps them, seconds for a document of ten thousand pages before the first is shown.
-bool TreeLosesPages(PDFDoc& document, int count) {
-  constexpr size_t kMaxDepth = 256;
-  // A node that several parents share is walked once for each: without a bound, a few hundred
-  // shared nodes of empty kids would make the walk last for ever. A sound tree has no more
-  // inner nodes than pages.
-  const size_t maxInner = static_cast<size_t>(count) + 10000;
-  size_t inner = 1;
-  XRef* xref = document.getXRef();
-  const Object catalog = xref->getCatalog();
-  if (!catalog.isDict()) return true;
-  const Object& root = catalog.dictLookupNF("Pages");
-  if (!root.isRef()) return true;
-  struct Node {
-    Ref ref;
-    Object kids;
-    int next = 0;
-  };
-  std::vector<Node> path;
-  Object node = xref->fetch(root.getRef());
-  if (!node.isDict()) return true;
-  path.push_back({root.getRef(), node.dictLookup("Kids")});
-  int found = 0;
-  while (!path.empty() && found < count) {
-    Node& top = path.back();
-    if (!top.kids.isArray()) return true;
-    if (top.next >= top.kids.arrayGetLength()) {
-      path.pop_back();
-      if (!path.empty()) ++path.back().next;
-      continue;
-    }
-    const Object& kidRef = top.kids.arrayGetNF(top.next);
-    if (!kidRef.isRef()) return true;
-    // A kid that is its own ancestor is passed over.
-    const auto loop = [&](const Node& n) { return n.ref.num == kidRef.getRefNum(); };
-    if (std::any_of(path.begin(), path.end(), loop)) {
-      ++top.next;
-      continue;
-    }
-    Object kid = top.kids.arrayGet(top.next);
-    if (kid.isDict("Page") || (kid.isDict() && !kid.getDict()->hasKey("Kids"))) {
-      // Poppler stops at a page whose contents or annotations are of the wrong kind.
-      for (const char* key : {"Contents", "Annots"}) {
-        const Object& value = kid.dictLookupNF(key);
-        if (!value.isRef() && !value.isArray() && !value.isNull()) return true;
-      }
-      ++found;
-      ++top.next;
-    } else if (kid.isDict() && path.size() < kMaxDepth && ++inner <= maxInner) {
-      const Ref ref = kidRef.getRef();
-      path.push_back({ref, kid.dictLookup("Kids")});
-    } else {
-      return true;
-    }
-  }
-  return found < count;
-}
-
-}  // namespace
-
 bool NeedsRepair(PDFDoc& document) {
   if (!document.isOk()) return document.getErrorCode() != errOpenFile && document.getErrorCode() != errEncrypted;
-  const int count = document.getNumPages();
-  // A page that the tree loses leaves a gap at the end, and the pages after it move up.
-  return count <= 0 || TreeLosesPages(document, count);
+  return document.getNumPages() <= 0;
 }
 
 std::unique_ptr<PDFDoc> OpenRepaired(const std::wstring& path, std::vector<char>& copy, uint32_t& answer) {

@@ -63,7 +63,8 @@ RepairedCopy RepairDocument(std::vector<char> file, const RepairLimits& limits =
 RepairedCopy RepairFile(const std::wstring& path, const RepairLimits& limits = {});
 
 // True for a document that Poppler could not open, for a reason other than a file it cannot
-// read or a password, or that it opened without a page or with pages its page tree lost.
+// read or a password, or that it opened without a page. A page tree that loses pages shows
+// when a page is asked for: Poppler then gives none.
 bool NeedsRepair(PDFDoc& document);
 
 // Opens a repaired copy of the file. The copy is left in `copy`, which must outlive the

@@ -11,6 +11,7 @@
 
 #include <GlobalParams.h>
 #include <PDFDoc.h>
+#include <Page.h>
 #include <SplashOutputDev.h>
 #include <splash/SplashBitmap.h>
 
@@ -145,10 +146,20 @@ void RegisterFonts() {
   }
 }
 
-// What a document opened from a repaired copy reads; released after the document.
-std::vector<char> repairedCopy;
+// What the document reads when it is opened from memory: the file's bytes, or its repaired
+// copy; released after the document.
+std::vector<char> documentBytes;
 std::unique_ptr<PDFDoc> document;
 std::unique_ptr<SplashOutputDev> output;
+std::wstring documentPath;
+// Whether a page that the page tree does not give is still to be repaired: true for a document
+// opened from its file until repair has been tried once.
+bool repairDue = false;
+
+// Files up to this size are read whole, in one call: Poppler reads a file 256 bytes at a call,
+// which under Wine is a system call each, tens of thousands for a long document. The held bytes
+// count against the worker's memory beside the repair's bounds (DocumentRepair.h).
+constexpr uint64_t kMaxHeldFileBytes = uint64_t(64) << 20;
 
 // A PDF file has its "%PDF-" marker within the first kilobyte.
 uint32_t CheckHeader(const wchar_t* path) {
@@ -166,21 +177,77 @@ uint32_t CheckHeader(const wchar_t* path) {
   return kNotPdf;
 }
 
+// The file's bytes into documentBytes, when it is small enough to hold.
+bool ReadWhole(const wchar_t* path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool read = GetFileSizeEx(file, &size) && size.QuadPart > 0 && uint64_t(size.QuadPart) <= kMaxHeldFileBytes;
+  if (read) {
+    documentBytes.resize(size_t(size.QuadPart));
+    DWORD got = 0;
+    read =
+        ReadFile(file, documentBytes.data(), DWORD(documentBytes.size()), &got, nullptr) && got == documentBytes.size();
+  }
+  CloseHandle(file);
+  if (!read) std::vector<char>().swap(documentBytes);
+  return read;
+}
+
+std::unique_ptr<PDFDoc> OpenFile(const std::wstring& path) {
+  if (!ReadWhole(path.c_str())) return std::make_unique<PDFDoc>(const_cast<wchar_t*>(path.c_str()), int(path.size()));
+  return std::make_unique<PDFDoc>(
+      new MemStream(documentBytes.data(), 0, Goffset(documentBytes.size()), Object(objNull)));
+}
+
+// Replaces doc with the file's repaired copy, when repair makes one; `answer` as OpenRepaired.
+bool Repair(std::unique_ptr<PDFDoc>& doc, uint32_t& answer) {
+  repairDue = false;
+  std::vector<char> bytes;
+  std::unique_ptr<PDFDoc> fixed = pdfworker::OpenRepaired(documentPath, bytes, answer);
+  if (!fixed || uint32_t(fixed->getNumPages()) > kMaxPages) return false;
+  doc = std::move(fixed);  // the old document goes before the bytes it reads
+  documentBytes = std::move(bytes);
+  return true;
+}
+
 // Sizes from page first (from 1) on, at least one and at most count, as many as are read in
-// a short time.
-std::vector<PageSize> Sizes(PDFDoc& doc, uint32_t first, uint32_t count) {
+// a short time. A page that the page tree does not give, which is how Poppler meets a tree
+// that lost pages, ends the run with `lost` set while repair is due, and has the usual size
+// otherwise. Reading sizes is what walks the tree: the first page is drawn before it.
+std::vector<PageSize> Sizes(PDFDoc& doc, uint32_t first, uint32_t count, bool& lost) {
   constexpr DWORD kSizesMs = 30;
   const DWORD started = GetTickCount();
   std::vector<PageSize> sizes;
   const uint32_t last = first - 1 + std::min<uint32_t>(count, uint32_t(doc.getNumPages()) - first + 1);
   for (uint32_t i = first; i <= last; ++i) {
-    PageSize page{float(doc.getPageCropWidth(int(i))), float(doc.getPageCropHeight(int(i)))};
-    if (doc.getPageRotate(int(i)) % 180 != 0) std::swap(page.width, page.height);
-    if (!ValidPageSize(page)) page = {612, 792};
-    sizes.push_back(page);
+    PageSize size{612, 792};
+    if (Page* page = doc.getPage(int(i))) {
+      size = {float(page->getCropWidth()), float(page->getCropHeight())};
+      if (page->getRotate() % 180 != 0) std::swap(size.width, size.height);
+      if (!ValidPageSize(size)) size = {612, 792};
+    } else if (repairDue) {
+      lost = true;
+      return {};
+    }
+    sizes.push_back(size);
     if (GetTickCount() - started > kSizesMs) break;
   }
   return sizes;
+}
+
+// The answer to an open: the page count and the first page's size, so that it is drawn at
+// once; the rest are asked for.
+bool ReplyOpened(uint32_t code) {
+  const uint32_t count = uint32_t(document->getNumPages());
+  bool lost = false;
+  const std::vector<PageSize> sizes = Sizes(*document, 1, 1, lost);
+  std::vector<char> payload(8 + sizes.size() * sizeof(PageSize));
+  const uint32_t words[2] = {count, uint32_t(sizes.size())};
+  std::memcpy(payload.data(), words, 8);
+  std::memcpy(payload.data() + 8, sizes.data(), sizes.size() * sizeof(PageSize));
+  return Reply(code, payload.data(), uint32_t(payload.size()));
 }
 
 bool Open(uint32_t size) {
@@ -189,7 +256,7 @@ bool Open(uint32_t size) {
   if (!ReadAll(path.data(), size)) return false;
   output.reset();
   document.reset();
-  std::vector<char>().swap(repairedCopy);
+  std::vector<char>().swap(documentBytes);
   pdfworker::ForgetText();
   switch (CheckHeader(path.data())) {
     case kOk:
@@ -199,18 +266,16 @@ bool Open(uint32_t size) {
     default:
       return Reply(kNotPdf);
   }
-  auto doc = std::make_unique<PDFDoc>(path.data(), int(size / 2));
+  documentPath.assign(path.data(), size / 2);
+  repairDue = true;
+  std::unique_ptr<PDFDoc> doc = OpenFile(documentPath);
   // What Poppler cannot read is repaired in memory; the file is only read.
   bool repaired = false;
   if (pdfworker::NeedsRepair(*doc)) {
     const bool usable = doc->isOk() && doc->getNumPages() > 0;
     uint32_t answer = doc->isOk() ? kNoPages : kDamaged;
-    if (auto fixed = pdfworker::OpenRepaired(path.data(), repairedCopy, answer)) {
-      doc = std::move(fixed);
-      repaired = true;
-    } else if (!usable) {
-      return Reply(answer);
-    }
+    repaired = Repair(doc, answer);
+    if (!repaired && !usable) return Reply(answer);
   }
   if (!doc->isOk()) {
     switch (doc->getErrorCode()) {
@@ -225,17 +290,18 @@ bool Open(uint32_t size) {
   const int count = doc->getNumPages();
   if (count <= 0) return Reply(kNoPages);
   if (uint32_t(count) > kMaxPages) return Reply(kDamaged);
-  // Page 1 is drawn while the others' sizes are read.
-  const std::vector<PageSize> sizes = Sizes(*doc, 1, uint32_t(count));
-  std::vector<char> payload(8 + sizes.size() * sizeof(PageSize));
-  const uint32_t words[2] = {uint32_t(count), uint32_t(sizes.size())};
-  std::memcpy(payload.data(), words, 8);
-  std::memcpy(payload.data() + 8, sizes.data(), sizes.size() * sizeof(PageSize));
+  // A first page that the tree loses is repaired now; a later one when the sizes reach it.
+  bool lost = false;
+  Sizes(*doc, 1, 1, lost);
+  if (lost) {
+    uint32_t answer = 0;
+    repaired = Repair(doc, answer);
+  }
   document = std::move(doc);
   SplashColor paper = {255, 255, 255, 0};
   output = std::make_unique<SplashOutputDev>(splashModeXBGR8, 4, false, paper);
   output->startDoc(document.get());
-  return Reply(repaired ? kRepaired : kOk, payload.data(), payload.size());
+  return ReplyOpened(repaired ? kRepaired : kOk);
 }
 
 // The section that a render request hands over, closed when the request is answered.
@@ -359,7 +425,18 @@ bool SizesOf(uint32_t size) {
   if (!document || request.first < 1 || request.first > uint32_t(document->getNumPages()) || request.count < 1) {
     return Reply(kBadRequest);
   }
-  const std::vector<PageSize> sizes = Sizes(*document, request.first, request.count);
+  bool lost = false;
+  std::vector<PageSize> sizes = Sizes(*document, request.first, request.count, lost);
+  if (lost) {
+    // The document the control shows gives way to its repaired copy, answered as an open.
+    uint32_t answer = 0;
+    if (Repair(document, answer)) {
+      pdfworker::ForgetText();
+      output->startDoc(document.get());
+      return ReplyOpened(kRepaired);
+    }
+    sizes = Sizes(*document, request.first, request.count, lost);
+  }
   return Reply(kOk, sizes.data(), uint32_t(sizes.size() * sizeof(PageSize)));
 }
 

@@ -267,6 +267,7 @@ void RendererClient::Run() {
             if (result.code == kOk) {
               openPages_ = result.pages;
               openPageCount_ = result.pageCount;
+              openRepaired_ = result.repaired;
             }
           })) {
         StopWorker(false);
@@ -278,14 +279,7 @@ void RendererClient::Run() {
     } else if (urgent_) {
       const RenderJob job = *urgent_;
       urgent_.reset();
-      abortRender_ = false;
-      if (job.generation == generation_) ResetEvent(cancel_);
-      lock.unlock();
-      RenderedPage page;
-      page.job = job;
-      page.failed = true;
-      if (!GuardThread([&] { page = DoRender(job); })) StopWorker(false);
-      lock.lock();
+      RenderedPage page = RenderUnlocked(job, lock);
       GuardThread([&] { urgentDone_ = std::move(page); });
       textReady_.notify_all();
     } else if (!jobs_.empty()) {
@@ -294,15 +288,7 @@ void RendererClient::Run() {
       const RenderJob job = jobs_.front();
       jobs_.pop_front();
       inFlight_ = job;
-      abortRender_ = false;
-      if (job.generation == generation_) ResetEvent(cancel_);
-      lock.unlock();
-      RenderedPage page;
-      page.job = job;
-      page.failed = true;
-      if (!GuardThread([&] { page = DoRender(job); })) StopWorker(false);
-      page.workerStarts = workerStarts_;
-      lock.lock();
+      RenderedPage page = RenderUnlocked(job, lock);
       inFlight_ = RenderJob{};
       if (job.generation == generation_ && GuardThread([&] { finished_.push_back(std::move(page)); })) {
         if (notifyWindow_) PostMessageW(notifyWindow_, notifyMessage_, 0, 0);
@@ -353,6 +339,21 @@ void RendererClient::Run() {
   }
   lock.unlock();
   StopWorker(true);
+}
+
+// Renders a job with the lock let go meanwhile; a job of the document in view clears the
+// cancel event that another document set.
+RenderedPage RendererClient::RenderUnlocked(const RenderJob& job, std::unique_lock<std::mutex>& lock) {
+  abortRender_ = false;
+  if (job.generation == generation_) ResetEvent(cancel_);
+  lock.unlock();
+  RenderedPage page;
+  page.job = job;
+  page.failed = true;
+  if (!GuardThread([&] { page = DoRender(job); })) StopWorker(false);
+  page.workerStarts = workerStarts_;
+  lock.lock();
+  return page;
 }
 
 bool RendererClient::EnsureWorker() {
@@ -515,15 +516,9 @@ OpenResult RendererClient::DoOpen(const std::wstring& path) {
       result.code = header.code;
       return result;
     }
-    uint32_t counts[2] = {0, 0};  // pages, sizes that follow
-    if (header.size < 8 || !Receive(counts, 8, kOpenTimeoutMs, started) || counts[0] == 0 || counts[0] > kMaxPages ||
-        counts[1] == 0 || counts[1] > counts[0] || header.size != 8 + counts[1] * sizeof(PageSize)) {
-      break;
-    }
-    result.pageCount = counts[0];
-    result.pages.resize(counts[1]);
-    if (!Receive(result.pages.data(), counts[1] * sizeof(PageSize), kOpenTimeoutMs, started)) break;
-    if (!std::all_of(result.pages.begin(), result.pages.end(), ValidPageSize)) {
+    const uint32_t read = ReceiveOpened(header, kOpenTimeoutMs, started, result);
+    if (read == kWorkerFailed) break;
+    if (read == kAnswerRefused) {
       // Not a size the worker would send: it is not to be trusted with the next request.
       StopWorker(false);
       result.pages.clear();
@@ -553,20 +548,46 @@ bool RendererClient::Reopen(uint32_t generation) {
   const auto same = [](const PageSize& a, const PageSize& b) { return a.width == b.width && a.height == b.height; };
   // An open answers with the first pages' sizes only: those known on both sides are compared.
   const size_t known = std::min(reopened.pages.size(), openPages_.size());
-  if (reopened.pageCount == openPageCount_ &&
+  // A repaired document stays repaired: opened again from its file, it is announced anew.
+  if (reopened.pageCount == openPageCount_ && reopened.repaired == openRepaired_ &&
       std::equal(reopened.pages.begin(), reopened.pages.begin() + known, openPages_.begin(), same)) {
     return true;
   }
-  openPages_ = reopened.pages;
-  openPageCount_ = reopened.pageCount;
+  AnnounceReplaced(std::move(reopened), generation);
+  return false;
+}
+
+// The page count and the first pages' sizes of an opened document, after its header; kOk,
+// kAnswerRefused for a size out of bounds, or kWorkerFailed when the answer broke off.
+uint32_t RendererClient::ReceiveOpened(const Header& header, DWORD timeoutMs, DWORD started, OpenResult& result) {
+  uint32_t counts[2] = {0, 0};  // pages, sizes that follow
+  if (header.size < 8 || !Receive(counts, 8, timeoutMs, started) || counts[0] == 0 || counts[0] > kMaxPages ||
+      counts[1] == 0 || counts[1] > counts[0] || header.size != 8 + counts[1] * sizeof(PageSize)) {
+    return kWorkerFailed;
+  }
+  result.pageCount = counts[0];
+  result.pages.resize(counts[1]);
+  if (!Receive(result.pages.data(), counts[1] * sizeof(PageSize), timeoutMs, started)) return kWorkerFailed;
+  return std::all_of(result.pages.begin(), result.pages.end(), ValidPageSize) ? kOk : kAnswerRefused;
+}
+
+// The document that the worker now holds in place of the one of `generation`, announced as a
+// document of its own while that one is still shown.
+void RendererClient::AnnounceReplaced(OpenResult replaced, uint32_t generation) {
+  openPages_ = replaced.pages;
+  openPageCount_ = replaced.pageCount;
+  openRepaired_ = replaced.repaired;
   std::lock_guard lock(mutex_);
-  if (stop_ || generation != generation_) return false;
-  reopened.generation = ++generation_;
+  if (stop_ || generation != generation_) return;
+  replaced.code = kOk;
+  replaced.generation = ++generation_;
   jobs_.clear();
   finished_.clear();
-  replaced_ = std::move(reopened);
+  sizesNext_ = uint32_t(replaced.pages.size());
+  sizesEnd_ = replaced.pageCount;
+  sizesDone_.clear();
+  replaced_ = std::move(replaced);
   if (notifyWindow_) PostMessageW(notifyWindow_, notifyMessage_, kDocumentReplaced, 0);
-  return false;
 }
 
 bool RendererClient::TakeReplaced(OpenResult& replaced) {
@@ -672,8 +693,13 @@ bool RendererClient::SizesStep() {
   std::vector<char> payload(sizeof request);
   std::memcpy(payload.data(), &request, sizeof request);
   TextAnswer answer;
+  answer.job.generation = generation;
   bool workerLost = false;
-  if (!Exchange(kSizes, payload, kOpenTimeoutMs, answer, workerLost)) return false;
+  if (!Exchange(kSizes, payload, kOpenTimeoutMs, answer, workerLost)) {
+    // A document that replaced this one has sizes of its own to come.
+    std::lock_guard lock(mutex_);
+    return generation != generation_;
+  }
   const size_t count = answer.text.size() / sizeof(PageSize);
   if (count == 0 || count > end - first || answer.text.size() % sizeof(PageSize) != 0) {
     StopWorker(false);
@@ -729,6 +755,17 @@ bool RendererClient::Exchange(uint32_t code, const std::vector<char>& request, D
   if (!Send(code, request.data(), uint32_t(request.size())) || !Receive(&header, sizeof header, timeoutMs, started)) {
     StopWorker(false);
     workerLost = true;
+    return false;
+  }
+  if (header.code == kRepaired) {
+    // Pages that the document's page tree lost came to light: its repaired copy replaces it.
+    OpenResult repaired;
+    if (ReceiveOpened(header, timeoutMs, started, repaired) != kOk) {
+      StopWorker(false);
+      return false;
+    }
+    repaired.repaired = true;
+    AnnounceReplaced(std::move(repaired), answer.job.generation);
     return false;
   }
   if (header.code != kOk) {

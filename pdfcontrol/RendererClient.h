@@ -173,6 +173,7 @@ class RendererClient {
  private:
   void StartThread();
   void Run();
+  RenderedPage RenderUnlocked(const RenderJob& job, std::unique_lock<std::mutex>& lock);
   bool EnsureWorker();
   void StopWorker(bool polite);
   bool Send(uint32_t code, const void* payload, uint32_t size);
@@ -181,6 +182,8 @@ class RendererClient {
   bool ReceiveHeader(pdfrender::Header& header, DWORD timeoutMs);
   OpenResult DoOpen(const std::wstring& path);
   bool Reopen(uint32_t generation);
+  uint32_t ReceiveOpened(const pdfrender::Header& header, DWORD timeoutMs, DWORD started, OpenResult& result);
+  void AnnounceReplaced(OpenResult replaced, uint32_t generation);
   template <typename Answer, typename Job, typename Once>
   Answer WithOneRetry(const Job& job, Once once);
   RenderedPage DoRender(const RenderJob& job);
@@ -203,6 +206,7 @@ class RendererClient {
   std::wstring openPath_;
   std::vector<pdfrender::PageSize> openPages_;
   uint32_t openPageCount_ = 0;
+  bool openRepaired_ = false;
   bool workerHasDocument_ = false;
   std::atomic<uint32_t> workerStarts_{0};
 
