@@ -28,12 +28,6 @@ std::string DebianDocument(const wchar_t* name) {
   return ReadFileBytes(path + L"debian-docs\\" + name);
 }
 
-std::wstring TextOf(HWND window) {
-  wchar_t text[512] = {};
-  GetWindowTextW(window, text, 512);
-  return text;
-}
-
 // Text and drawings; not the page's frame (64, 64, 64).
 bool IsInk(unsigned p) { return IsDark(p) && p != 0x404040; }
 // The dark red note on a page that cannot be shown.

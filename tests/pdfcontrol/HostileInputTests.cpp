@@ -29,8 +29,6 @@ using pdfview::LinkAction;
 
 namespace {
 
-constexpr DISPID kFindId = 7;
-
 std::wstring ExeFolder() {
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -50,26 +48,6 @@ std::wstring ReadWide(const std::wstring& path) {
   DWORD got = 0;
   ReadFile(file, text.data(), DWORD(text.size() * 2), &got, nullptr);
   CloseHandle(file);
-  return text;
-}
-
-bool FindText(IDispatch* control, const wchar_t* text) {
-  VARIANT arguments[2];  // last argument first
-  arguments[0].vt = VT_BOOL;
-  arguments[0].boolVal = VARIANT_TRUE;
-  arguments[1].vt = VT_BSTR;
-  arguments[1].bstrVal = SysAllocString(text);
-  DISPPARAMS params{arguments, nullptr, 2, 0};
-  VARIANT result;
-  VariantInit(&result);
-  const HRESULT hr = control->Invoke(kFindId, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
-  SysFreeString(arguments[1].bstrVal);
-  return SUCCEEDED(hr) && result.vt == VT_BOOL && result.boolVal != VARIANT_FALSE;
-}
-
-std::wstring TextOf(HWND window) {
-  wchar_t text[512] = {};
-  GetWindowTextW(window, text, 512);
   return text;
 }
 
@@ -259,7 +237,7 @@ TEST_F(HostileInput, LinksToAProgramBesideTheDocumentNeverStartIt) {
   IDispatch* d = control_->dispatch;
   ASSERT_TRUE(OpenDocument(d, document));
   ASSERT_TRUE(WaitUntilShown(d));
-  ASSERT_TRUE(PumpUntil([&] { return FindText(d, L"Links here"); }, 30000));
+  ASSERT_TRUE(PumpUntil([&] { return Find(d, L"Links here"); }, 30000));
   RECT client;
   GetClientRect(control_->window, &client);
   const double s = (client.right - 16) / 200.0;
@@ -727,7 +705,7 @@ TEST_F(HostileInput, APageOfEndlessTextLeavesTheHostRunningAndSaysWhy) {
     return false;
   };
   EXPECT_TRUE(PumpUntil(reason_shown, 150000));
-  EXPECT_FALSE(FindText(d, L"0123456789"));
+  EXPECT_FALSE(Find(d, L"0123456789"));
   // One page's answer and its text, far below the document's bound.
   const size_t bound = pdfrender::kMaxTextPayload + (size_t(16) << 20);
   std::printf("private bytes: %zu before, %zu at most while the page was read (bound %zu more)\n", before, peak, bound);

@@ -38,4 +38,25 @@ void ControlTest::Open(const std::wstring& path) {
   ASSERT_TRUE(WaitUntilShown(d_));
 }
 
+bool Find(IDispatch* control, const std::wstring& text, bool forward) {
+  constexpr DISPID kFind = 7;
+  VARIANT arguments[2];  // last argument first
+  arguments[0].vt = VT_BOOL;
+  arguments[0].boolVal = forward ? VARIANT_TRUE : VARIANT_FALSE;
+  arguments[1].vt = VT_BSTR;
+  arguments[1].bstrVal = SysAllocString(text.c_str());
+  DISPPARAMS params{arguments, nullptr, 2, 0};
+  VARIANT result;
+  VariantInit(&result);
+  const HRESULT hr = control->Invoke(kFind, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+  SysFreeString(arguments[1].bstrVal);
+  return SUCCEEDED(hr) && result.vt == VT_BOOL && result.boolVal != VARIANT_FALSE;
+}
+
+std::wstring TextOf(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return text;
+}
+
 }  // namespace testhost

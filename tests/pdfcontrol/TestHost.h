@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 #include "tests/support/ControlContainer.h"
 
@@ -53,5 +54,9 @@ bool PointAt(POINT target);
 POINT OnScreen(HWND window, int x, int y);
 // The text of the control's tooltip while it shows one.
 std::wstring ShownTip();
+// The automation find: true when found (and the match shown).
+bool Find(IDispatch* control, const std::wstring& text, bool forward = true);
+// A window's text, such as the find note's or the page box's.
+std::wstring TextOf(HWND window);
 
 }  // namespace testhost
