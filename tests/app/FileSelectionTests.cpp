@@ -120,15 +120,7 @@ class FileSelection : public ::testing::Test {
     int line = FindLine(files_, name);
     ASSERT_GE(line, 0) << name << " is listed";
     POINT centre = LineCentre(files_, line);
-    ClickAt(centre);
-    auto selectedThere = [&] { return SendMessageA(files_, LB_GETCURSEL, 0, 0) == line; };
-    // Under load Wine has lost a click outright: the pointer where it was sent, the list under it
-    // in front, nothing holding the mouse, and the selection unchanged for 20 s. A user clicks
-    // again; so does the test, long after a double click could form.
-    if (!PumpUntil(selectedThere, kInputWaitMs / 4)) {
-      ClickAt(centre);
-      PumpUntil(selectedThere, kInputWaitMs);
-    }
+    ClickUntil(centre, [&] { return SendMessageA(files_, LB_GETCURSEL, 0, 0) == line; });
     POINT at{};
     GetCursorPos(&at);
     int selected = static_cast<int>(SendMessageA(files_, LB_GETCURSEL, 0, 0));

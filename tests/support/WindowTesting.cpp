@@ -131,6 +131,13 @@ void ClickAt(POINT screen, int clicks) {
   PumpUntil([] { return false; }, 100);
 }
 
+bool ClickUntil(POINT screen, const std::function<bool()>& done) {
+  ClickAt(screen);
+  if (PumpUntil(done, kInputWaitMs / 4)) return true;
+  ClickAt(screen);
+  return PumpUntil(done, kInputWaitMs);
+}
+
 void PressKey(WORD virtualKey) {
   INPUT input[2]{};
   input[0].type = input[1].type = INPUT_KEYBOARD;

@@ -36,6 +36,10 @@ bool MoveMouseTo(POINT screen);
 void SendMouseAt(POINT screen, DWORD buttons, DWORD time = 0);
 // Clicks the left button at a screen pixel, twice for a double click.
 void ClickAt(POINT screen, int clicks = 1);
+// Clicks at a screen pixel until `done` holds, clicking once more after a quarter of the wait:
+// under load Wine has lost a click outright (the pointer there, the window under it in front,
+// nothing holding the mouse). A user clicks again, long after a double click could form.
+bool ClickUntil(POINT screen, const std::function<bool()>& done);
 // Presses and releases a key.
 void PressKey(WORD virtualKey);
 
