@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -147,7 +148,9 @@ void RegisterFonts() {
 }
 
 // What the document reads when it is opened from memory: the file's bytes, or its repaired
-// copy; released after the document.
+// copy; released after the document. The file's bytes are read into memory that is not
+// cleared first: the read fills every byte or the buffer is dropped.
+std::unique_ptr<char[]> fileBytes;
 std::vector<char> documentBytes;
 std::unique_ptr<PDFDoc> document;
 std::unique_ptr<SplashOutputDev> output;
@@ -162,43 +165,45 @@ bool repairDue = false;
 constexpr uint64_t kMaxHeldFileBytes = uint64_t(64) << 20;
 
 // A PDF file has its "%PDF-" marker within the first kilobyte.
-uint32_t CheckHeader(const wchar_t* path) {
+bool HasHeader(const char* start, DWORD size) {
+  for (DWORD i = 0; i + 5 <= std::min<DWORD>(size, 1024); ++i) {
+    if (std::memcmp(start + i, "%PDF-", 5) == 0) return true;
+  }
+  return false;
+}
+
+// Opens the file once for its header and its bytes: a file small enough to hold is read whole
+// into fileBytes, otherwise only its first kilobyte. `held` is the size read whole, or 0 when
+// Poppler is to read the file itself (a large file, or one that another process shortened
+// during the read). Answers kOk, kCannotOpen or kNotPdf.
+uint32_t ReadStart(const wchar_t* path, uint32_t& held) {
+  held = 0;
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return kCannotOpen;
-  char head[1024];
-  DWORD got = 0;
-  const bool read = ReadFile(file, head, sizeof head, &got, nullptr);
-  CloseHandle(file);
-  if (!read) return kCannotOpen;
-  for (DWORD i = 0; i + 5 <= got; ++i) {
-    if (std::memcmp(head + i, "%PDF-", 5) == 0) return kOk;
-  }
-  return kNotPdf;
-}
-
-// The file's bytes into documentBytes, when it is small enough to hold.
-bool ReadWhole(const wchar_t* path) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size{};
-  bool read = GetFileSizeEx(file, &size) && size.QuadPart > 0 && uint64_t(size.QuadPart) <= kMaxHeldFileBytes;
-  if (read) {
-    documentBytes.resize(size_t(size.QuadPart));
-    DWORD got = 0;
-    read =
-        ReadFile(file, documentBytes.data(), DWORD(documentBytes.size()), &got, nullptr) && got == documentBytes.size();
+  if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && uint64_t(size.QuadPart) <= kMaxHeldFileBytes) {
+    fileBytes.reset(new (std::nothrow) char[size_t(size.QuadPart)]);
   }
+  char head[1024];
+  char* into = fileBytes ? fileBytes.get() : head;
+  const DWORD want = fileBytes ? DWORD(size.QuadPart) : DWORD(sizeof head);
+  DWORD got = 0;
+  const bool read = ReadFile(file, into, want, &got, nullptr);
   CloseHandle(file);
-  if (!read) std::vector<char>().swap(documentBytes);
-  return read;
+  const bool pdf = read && HasHeader(into, got);
+  if (pdf && fileBytes && got == want) {
+    held = got;
+  } else {
+    fileBytes.reset();
+  }
+  if (!read) return kCannotOpen;
+  return pdf ? kOk : kNotPdf;
 }
 
-std::unique_ptr<PDFDoc> OpenFile(const std::wstring& path) {
-  if (!ReadWhole(path.c_str())) return std::make_unique<PDFDoc>(const_cast<wchar_t*>(path.c_str()), int(path.size()));
-  return std::make_unique<PDFDoc>(
-      new MemStream(documentBytes.data(), 0, Goffset(documentBytes.size()), Object(objNull)));
+std::unique_ptr<PDFDoc> OpenFile(const std::wstring& path, uint32_t held) {
+  if (held == 0) return std::make_unique<PDFDoc>(const_cast<wchar_t*>(path.c_str()), int(path.size()));
+  return std::make_unique<PDFDoc>(new MemStream(fileBytes.get(), 0, Goffset(held), Object(objNull)));
 }
 
 // Replaces doc with the file's repaired copy, when repair makes one; `answer` as OpenRepaired.
@@ -209,6 +214,7 @@ bool Repair(std::unique_ptr<PDFDoc>& doc, uint32_t& answer) {
   if (!fixed || uint32_t(fixed->getNumPages()) > kMaxPages) return false;
   doc = std::move(fixed);  // the old document goes before the bytes it reads
   documentBytes = std::move(bytes);
+  fileBytes.reset();
   return true;
 }
 
@@ -257,8 +263,10 @@ bool Open(uint32_t size) {
   output.reset();
   document.reset();
   std::vector<char>().swap(documentBytes);
+  fileBytes.reset();
   pdfworker::ForgetText();
-  switch (CheckHeader(path.data())) {
+  uint32_t held = 0;
+  switch (ReadStart(path.data(), held)) {
     case kOk:
       break;
     case kCannotOpen:
@@ -268,7 +276,7 @@ bool Open(uint32_t size) {
   }
   documentPath.assign(path.data(), size / 2);
   repairDue = true;
-  std::unique_ptr<PDFDoc> doc = OpenFile(documentPath);
+  std::unique_ptr<PDFDoc> doc = OpenFile(documentPath, held);
   // What Poppler cannot read is repaired in memory; the file is only read.
   bool repaired = false;
   if (pdfworker::NeedsRepair(*doc)) {
