@@ -19,7 +19,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -153,9 +152,7 @@ void RegisterFonts() {
 void WarmUp() { delete globalParams->findFontFile("Helvetica"); }
 
 // What the document reads when it is opened from memory: the file's bytes, or its repaired
-// copy; released after the document. The file's bytes are read into memory that is not
-// cleared first: the read fills every byte or the buffer is dropped.
-std::unique_ptr<char[]> fileBytes;
+// copy; released after the document.
 std::vector<char> documentBytes;
 std::unique_ptr<PDFDoc> document;
 std::unique_ptr<SplashOutputDev> output;
@@ -178,9 +175,10 @@ bool HasHeader(const char* start, DWORD size) {
 }
 
 // Opens the file once for its header and its bytes: a file small enough to hold is read whole
-// into fileBytes, otherwise only its first kilobyte. `held` is the size read whole, or 0 when
-// Poppler is to read the file itself (a large file, or one that another process shortened
-// during the read). Answers kOk, kCannotOpen or kNotPdf.
+// into documentBytes, otherwise only its first kilobyte. `held` is the size read whole, or 0
+// when Poppler is to read the file itself (a large file, or one that another process shortened
+// during the read). Answers kOk, kCannotOpen or kNotPdf. The buffer is cleared before the read:
+// under Wine a read into pages not yet touched took longer than clearing them and reading.
 uint32_t ReadStart(const wchar_t* path, uint32_t& held) {
   held = 0;
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -188,19 +186,19 @@ uint32_t ReadStart(const wchar_t* path, uint32_t& held) {
   if (file == INVALID_HANDLE_VALUE) return kCannotOpen;
   LARGE_INTEGER size{};
   if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && uint64_t(size.QuadPart) <= kMaxHeldFileBytes) {
-    fileBytes.reset(new (std::nothrow) char[size_t(size.QuadPart)]);
+    documentBytes.resize(size_t(size.QuadPart));
   }
   char head[1024];
-  char* into = fileBytes ? fileBytes.get() : head;
-  const DWORD want = fileBytes ? DWORD(size.QuadPart) : DWORD(sizeof head);
+  char* into = documentBytes.empty() ? head : documentBytes.data();
+  const DWORD want = documentBytes.empty() ? DWORD(sizeof head) : DWORD(documentBytes.size());
   DWORD got = 0;
   const bool read = ReadFile(file, into, want, &got, nullptr);
   CloseHandle(file);
   const bool pdf = read && HasHeader(into, got);
-  if (pdf && fileBytes && got == want) {
+  if (pdf && !documentBytes.empty() && got == want) {
     held = got;
   } else {
-    fileBytes.reset();
+    std::vector<char>().swap(documentBytes);
   }
   if (!read) return kCannotOpen;
   return pdf ? kOk : kNotPdf;
@@ -208,7 +206,7 @@ uint32_t ReadStart(const wchar_t* path, uint32_t& held) {
 
 std::unique_ptr<PDFDoc> OpenFile(const std::wstring& path, uint32_t held) {
   if (held == 0) return std::make_unique<PDFDoc>(const_cast<wchar_t*>(path.c_str()), int(path.size()));
-  return std::make_unique<PDFDoc>(new MemStream(fileBytes.get(), 0, Goffset(held), Object(objNull)));
+  return std::make_unique<PDFDoc>(new MemStream(documentBytes.data(), 0, Goffset(held), Object(objNull)));
 }
 
 // Replaces doc with the file's repaired copy, when repair makes one; `answer` as OpenRepaired.
@@ -219,7 +217,6 @@ bool Repair(std::unique_ptr<PDFDoc>& doc, uint32_t& answer) {
   if (!fixed || uint32_t(fixed->getNumPages()) > kMaxPages) return false;
   doc = std::move(fixed);  // the old document goes before the bytes it reads
   documentBytes = std::move(bytes);
-  fileBytes.reset();
   return true;
 }
 
@@ -268,7 +265,6 @@ bool Open(uint32_t size) {
   output.reset();
   document.reset();
   std::vector<char>().swap(documentBytes);
-  fileBytes.reset();
   pdfworker::ForgetText();
   uint32_t held = 0;
   switch (ReadStart(path.data(), held)) {
