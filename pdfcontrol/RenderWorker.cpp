@@ -146,6 +146,11 @@ void RegisterFonts() {
   }
 }
 
+// Poppler reads the system's font list (registry and Windows font folder) at its first font
+// lookup: tens of milliseconds of server round trips when the machine is busy. Done while the
+// worker waits for its first document, so that the first page does not pay for it.
+void WarmUp() { delete globalParams->findFontFile("Helvetica"); }
+
 // What the document reads when it is opened from memory: the file's bytes, or its repaired
 // copy; released after the document.
 std::vector<char> documentBytes;
@@ -162,43 +167,46 @@ bool repairDue = false;
 constexpr uint64_t kMaxHeldFileBytes = uint64_t(64) << 20;
 
 // A PDF file has its "%PDF-" marker within the first kilobyte.
-uint32_t CheckHeader(const wchar_t* path) {
+bool HasHeader(const char* start, DWORD size) {
+  for (DWORD i = 0; i + 5 <= std::min<DWORD>(size, 1024); ++i) {
+    if (std::memcmp(start + i, "%PDF-", 5) == 0) return true;
+  }
+  return false;
+}
+
+// Opens the file once for its header and its bytes: a file small enough to hold is read whole
+// into documentBytes, otherwise only its first kilobyte. `held` is the size read whole, or 0
+// when Poppler is to read the file itself (a large file, or one that another process shortened
+// during the read). Answers kOk, kCannotOpen or kNotPdf. The buffer is cleared before the read:
+// under Wine a read into pages not yet touched took longer than clearing them and reading.
+uint32_t ReadStart(const wchar_t* path, uint32_t& held) {
+  held = 0;
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return kCannotOpen;
-  char head[1024];
-  DWORD got = 0;
-  const bool read = ReadFile(file, head, sizeof head, &got, nullptr);
-  CloseHandle(file);
-  if (!read) return kCannotOpen;
-  for (DWORD i = 0; i + 5 <= got; ++i) {
-    if (std::memcmp(head + i, "%PDF-", 5) == 0) return kOk;
-  }
-  return kNotPdf;
-}
-
-// The file's bytes into documentBytes, when it is small enough to hold.
-bool ReadWhole(const wchar_t* path) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size{};
-  bool read = GetFileSizeEx(file, &size) && size.QuadPart > 0 && uint64_t(size.QuadPart) <= kMaxHeldFileBytes;
-  if (read) {
+  if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && uint64_t(size.QuadPart) <= kMaxHeldFileBytes) {
     documentBytes.resize(size_t(size.QuadPart));
-    DWORD got = 0;
-    read =
-        ReadFile(file, documentBytes.data(), DWORD(documentBytes.size()), &got, nullptr) && got == documentBytes.size();
   }
+  char head[1024];
+  char* into = documentBytes.empty() ? head : documentBytes.data();
+  const DWORD want = documentBytes.empty() ? DWORD(sizeof head) : DWORD(documentBytes.size());
+  DWORD got = 0;
+  const bool read = ReadFile(file, into, want, &got, nullptr);
   CloseHandle(file);
-  if (!read) std::vector<char>().swap(documentBytes);
-  return read;
+  const bool pdf = read && HasHeader(into, got);
+  if (pdf && !documentBytes.empty() && got == want) {
+    held = got;
+  } else {
+    std::vector<char>().swap(documentBytes);
+  }
+  if (!read) return kCannotOpen;
+  return pdf ? kOk : kNotPdf;
 }
 
-std::unique_ptr<PDFDoc> OpenFile(const std::wstring& path) {
-  if (!ReadWhole(path.c_str())) return std::make_unique<PDFDoc>(const_cast<wchar_t*>(path.c_str()), int(path.size()));
-  return std::make_unique<PDFDoc>(
-      new MemStream(documentBytes.data(), 0, Goffset(documentBytes.size()), Object(objNull)));
+std::unique_ptr<PDFDoc> OpenFile(const std::wstring& path, uint32_t held) {
+  if (held == 0) return std::make_unique<PDFDoc>(const_cast<wchar_t*>(path.c_str()), int(path.size()));
+  return std::make_unique<PDFDoc>(new MemStream(documentBytes.data(), 0, Goffset(held), Object(objNull)));
 }
 
 // Replaces doc with the file's repaired copy, when repair makes one; `answer` as OpenRepaired.
@@ -258,7 +266,8 @@ bool Open(uint32_t size) {
   document.reset();
   std::vector<char>().swap(documentBytes);
   pdfworker::ForgetText();
-  switch (CheckHeader(path.data())) {
+  uint32_t held = 0;
+  switch (ReadStart(path.data(), held)) {
     case kOk:
       break;
     case kCannotOpen:
@@ -268,7 +277,7 @@ bool Open(uint32_t size) {
   }
   documentPath.assign(path.data(), size / 2);
   repairDue = true;
-  std::unique_ptr<PDFDoc> doc = OpenFile(documentPath);
+  std::unique_ptr<PDFDoc> doc = OpenFile(documentPath, held);
   // What Poppler cannot read is repaired in memory; the file is only read.
   bool repaired = false;
   if (pdfworker::NeedsRepair(*doc)) {
@@ -485,6 +494,7 @@ int main() {
   globalParams->setErrQuiet(true);
   RegisterFonts();
   if (!Reply(kHello)) return 1;
+  WarmUp();
   for (;;) {
     Header request{};
     if (!ReadAll(&request, sizeof request)) return 0;
