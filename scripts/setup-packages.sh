@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build make g++ pkg-config xz-utils ca-certificates
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32 fonts-wine xvfb xauth x11-utils imagemagick dpkg-dev poppler-utils
+  wine wine32 fonts-wine xvfb xauth x11-utils imagemagick dpkg-dev patch poppler-utils
   googletest
   fonts-urw-base35 fonts-liberation2
   libtasn1-doc shared-mime-info bzip2-doc fontconfig
