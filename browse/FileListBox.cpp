@@ -24,7 +24,15 @@ bool IsProgramExtension(const std::string& name) {
   std::string ext = ExtractFileExt(name);
   // Lower-casing keeps the length: other extensions need no platform call.
   if (ext.size() != 4) return false;
-  ext = AnsiLowerCase(ext);
+  // ASCII lower-cases alike in every code page, so the usual extension (".pdf" on every line of
+  // a folder of documents) needs no platform call either; another character may lower-case to
+  // ASCII by the code page's own rule.
+  if (std::all_of(ext.begin(), ext.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    for (char& c : ext)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  } else {
+    ext = AnsiLowerCase(ext);
+  }
   return ext == ".exe" || ext == ".com" || ext == ".bat" || ext == ".pif";
 }
 

@@ -18,13 +18,15 @@ for bench in browse_refresh_bench browse_rebuild_bench browse_dblclick_bench; do
   # Rows of figures start with a count; the summary takes the columns named in each header.
   case $bench in
   browse_refresh_bench)
-    while read -r files platform _ ours _ ratio _; do
+    while read -r files platform _ ours _ ratio runs cpu _; do
       bench_row "RefreshFiles, $files files" "${ours} s" "LB_DIR ${platform} s" "$ratio" 1.0
+      bench_row "  the same, processor time of $runs runs" "-" "LB_DIR" "$cpu" -
     done < <(grep -E '^ *[0-9]' "$out.txt")
     ;;
   browse_rebuild_bench)
-    while read -r found bare _ enter _ ratio _; do
+    while read -r found bare _ enter _ ratio _ _ _ _ cpu _; do
       bench_row "RebuildItems, $found subdirectories" "${enter} s" "bare enumeration ${bare} s" "$ratio" 1.0
+      bench_row "  the same, processor time of 5 runs" "-" "bare enumeration" "$cpu" -
     done < <(grep -E '^ *[0-9]' "$out.txt")
     ;;
   browse_dblclick_bench)
