@@ -61,21 +61,12 @@ const wchar_t* LigatureLetters(wchar_t c) {
 
 bool IsHyphen(wchar_t c) { return c == L'-' || c == 0x00AD || c == 0x2010; }
 
-// The query as it is matched: folded, ligatures spelt out, every run of white space one space.
-std::wstring MatchForm(const std::wstring& query) {
-  std::wstring out;
-  for (wchar_t c : FoldCase(query)) {
-    if (const wchar_t* letters = LigatureLetters(c)) {
-      out += letters;
-    } else if (c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == 0xA0) {
-      if (!out.empty() && out.back() != L' ') out += L' ';
-    } else {
-      out += c;
-    }
-  }
-  while (!out.empty() && out.back() == L' ') out.pop_back();
-  return out;
+// What stands between a glyph and the next: a line break, a space or nothing.
+wchar_t SeparatorAfter(const GlyphRecord& glyph) {
+  return glyph.flags & kLineEnd ? L'\n' : glyph.flags & kSpaceAfter ? L' ' : L'\0';
 }
+
+wchar_t CharOf(const GlyphRecord& glyph) { return wchar_t(glyph.code ? glyph.code : L' '); }
 
 // Where a match of `wanted` that starts at text[at] ends (one past its last character), or -1.
 // A line end counts as a space; a hyphen that ends a line may be skipped with the line end.
@@ -134,6 +125,33 @@ std::wstring FoldCase(std::wstring text) {
   }
 #endif
   for (wchar_t& c : text) c = wchar_t(std::towlower(wint_t(c)));
+  return text;
+}
+
+std::wstring MatchForm(const std::wstring& query) {
+  std::wstring out;
+  for (wchar_t c : FoldCase(query)) {
+    if (const wchar_t* letters = LigatureLetters(c)) {
+      out += letters;
+    } else if (c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == 0xA0) {
+      if (!out.empty() && out.back() != L' ') out += L' ';
+    } else {
+      out += c;
+    }
+  }
+  while (!out.empty() && out.back() == L' ') out.pop_back();
+  return out;
+}
+
+std::wstring TextOf(const std::vector<GlyphRecord>& glyphs) {
+  std::wstring text;
+  text.reserve(glyphs.size() + glyphs.size() / 4);
+  for (size_t i = 0; i < glyphs.size(); ++i) {
+    if (i > 0) {
+      if (const wchar_t separator = SeparatorAfter(glyphs[i - 1])) text += separator;
+    }
+    text += CharOf(glyphs[i]);
+  }
   return text;
 }
 
@@ -203,13 +221,11 @@ void PageText::Build(const std::vector<GlyphRecord>& glyphs, std::vector<PageLin
       lines_.push_back(line);
       ownBox_.push_back(own);
     };
-    add(wchar_t(g.code ? g.code : L' '), true);
+    add(CharOf(g), true);
     if (i + 1 == glyphs.size()) break;
-    if (g.flags & kLineEnd) {
-      add(L'\n', false);
-      ++line;
-    } else if (g.flags & kSpaceAfter) {
-      add(L' ', false);
+    if (const wchar_t separator = SeparatorAfter(g)) {
+      add(separator, false);
+      if (separator == L'\n') ++line;
     }
   }
 }
@@ -221,11 +237,22 @@ size_t PageText::Bytes() const {
 }
 
 std::vector<TextRange> PageText::Find(const std::wstring& query) const {
-  std::vector<TextRange> found;
   const std::wstring wanted = MatchForm(query);
-  if (wanted.empty() || text_.empty()) return found;
-  const std::wstring folded = FoldCase(text_);
-  for (size_t at = 0; at < folded.size();) {
+  if (wanted.empty() || text_.empty()) return {};
+  return FindFolded(FoldCase(text_), wanted);
+}
+
+std::vector<TextRange> FindFolded(const std::wstring& folded, const std::wstring& wanted, size_t most) {
+  std::vector<TextRange> found;
+  if (wanted.empty()) return found;
+  // A match starts with the query's first character, or with a ligature that spells it.
+  const wchar_t first = wanted[0];
+  for (size_t at = 0; at < folded.size() && found.size() < most;) {
+    const wchar_t c = folded[at];
+    if (c != first && !LigatureLetters(c)) {
+      ++at;
+      continue;
+    }
     const int end = MatchAt(folded, at, wanted);
     if (end > int(at)) {
       found.push_back({int(at), end});

@@ -7,6 +7,7 @@
 #include "pdfcontrol/RenderProtocol.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -77,5 +78,12 @@ class PageText {
 
 // Lower case for matching without regard to case, the same on both sides of the pipe.
 std::wstring FoldCase(std::wstring text);
+// The text that PageText::Build makes of the glyphs, without what it keeps beside the text.
+std::wstring TextOf(const std::vector<pdfrender::GlyphRecord>& glyphs);
+// A query as it is matched: folded, ligatures spelt out, every run of white space one space.
+std::wstring MatchForm(const std::wstring& query);
+// Every occurrence of `wanted` (a MatchForm) in `folded` (a page's text, folded), in reading
+// order; `most` of them at most.
+std::vector<TextRange> FindFolded(const std::wstring& folded, const std::wstring& wanted, size_t most = SIZE_MAX);
 
 }  // namespace pdfview

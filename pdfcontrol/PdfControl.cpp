@@ -330,15 +330,20 @@ HRESULT PdfControl::InvokeOpen(WORD flags, DISPPARAMS* params, VARIANT* result, 
 #ifdef FOLVANE_TEST_SEAMS
 HRESULT PdfControl::InvokeTextHeld(WORD flags, DISPPARAMS* params, VARIANT* result) {
   EnsureViewer();
-  if ((flags & DISPATCH_PROPERTYPUT) && params->cArgs == 1 && params->rgvarg[0].vt == VT_I4) {
-    tools_->HeldText().SetBudget(size_t(params->rgvarg[0].lVal));
-    return S_OK;
-  }
-  if (!(flags & DISPATCH_PROPERTYGET) || !result || !viewer_->HasDocument()) return DISP_E_MEMBERNOTFOUND;
+  // Put: both sides' budgets, with a document open.
+  const bool put = (flags & DISPATCH_PROPERTYPUT) && params->cArgs == 1 && params->rgvarg[0].vt == VT_I4 &&
+                   params->rgvarg[0].lVal > 0;
+  if (!put && (!(flags & DISPATCH_PROPERTYGET) || !result)) return DISP_E_MEMBERNOTFOUND;
+  if (!viewer_->HasDocument()) return E_FAIL;
   TextJob job;
   job.generation = viewer_->Generation();
   job.held = true;
+  if (put) {
+    tools_->HeldText().SetBudget(size_t(params->rgvarg[0].lVal));
+    job.heldBudget = uint32_t(params->rgvarg[0].lVal);
+  }
   const TextAnswer answer = renderer_->WaitText(renderer_->RequestText(std::move(job)), 30000);
+  if (put) return answer.failed ? E_FAIL : S_OK;
   uint32_t worker[2] = {0, 0};
   if (answer.failed || answer.text.size() != sizeof worker) return E_FAIL;
   std::memcpy(worker, answer.text.data(), sizeof worker);

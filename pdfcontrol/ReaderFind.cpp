@@ -40,7 +40,8 @@ bool ReaderTools::Find(const std::wstring& text, bool forward) {
     TextAnswer answer = renderer_.WaitText(request, 0);
     if (!answer.failed || findRequest_ != request) return FinishFind(answer);
     if (GetTickCount() - started > kFindWaitMs) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_PAINT);
+    const HANDLE signal = renderer_.TextSignal();
+    MsgWaitForMultipleObjects(1, &signal, FALSE, 50, QS_PAINT);
     ShowProgress();
     MSG msg;
     while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&msg);

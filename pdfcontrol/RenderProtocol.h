@@ -22,8 +22,8 @@ enum Request : uint32_t {
 };
 
 #ifdef FOLVANE_TEST_SEAMS
-// Test builds only: what the worker holds of pages' text. Answer: two 32-bit words, the bytes
-// held and the budget.
+// Test builds only: what the worker holds of pages' text. Payload: nothing, or a 32-bit budget
+// to hold it to from then on. Answer: two 32-bit words, the bytes held and the budget.
 constexpr uint32_t kTextHeld = 100;
 #endif
 

@@ -474,9 +474,12 @@ bool Find(uint32_t size) {
 
 #ifdef FOLVANE_TEST_SEAMS
 bool TextHeld(uint32_t size) {
-  const pdfview::TextCache& held = pdfworker::HeldText();
+  uint32_t budget = 0;
+  if (size != 0 && (size != sizeof budget || !ReadAll(&budget, sizeof budget))) return false;
+  pdfview::TextCache& held = pdfworker::HeldText();
+  if (budget != 0) held.SetBudget(budget);
   const uint32_t words[2] = {uint32_t(held.Bytes()), uint32_t(held.Budget())};
-  return size == 0 && Reply(kOk, words, sizeof words);
+  return Reply(kOk, words, sizeof words);
 }
 #endif
 

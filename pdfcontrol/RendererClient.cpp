@@ -95,6 +95,7 @@ bool PagePixels::Map() {
 RendererClient::RendererClient(std::wstring workerPath) : workerPath_(std::move(workerPath)) {
   cancel_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   answerReady_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  textSignal_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 
 // The thread starts with the first request, so that a control that is only made costs no
@@ -114,6 +115,7 @@ RendererClient::~RendererClient() {
   if (thread_.joinable()) thread_.join();
   CloseHandle(cancel_);
   CloseHandle(answerReady_);
+  CloseHandle(textSignal_);
 }
 
 void RendererClient::SetNotifyWindow(HWND window, UINT message) {
@@ -318,8 +320,7 @@ void RendererClient::Run() {
       }
       lock.lock();
       GuardThread([&] { textDone_.push_back(std::move(answer)); });
-      textReady_.notify_all();
-      if (notifyWindow_ && textMessage_) PostMessageW(notifyWindow_, textMessage_, 0, 0);
+      AnnounceText();
     } else if (search_) {
       if (search_->job.generation != generation_) {
         search_.reset();
@@ -328,8 +329,7 @@ void RendererClient::Run() {
       lock.unlock();
       if (!GuardThread([&] { FindStep(); })) StopWorker(false);
       lock.lock();
-      textReady_.notify_all();
-      if (notifyWindow_ && textMessage_) PostMessageW(notifyWindow_, textMessage_, 0, 0);
+      AnnounceText();
     } else {
       warmUp_ = false;
       lock.unlock();
@@ -339,6 +339,12 @@ void RendererClient::Run() {
   }
   lock.unlock();
   StopWorker(true);
+}
+
+void RendererClient::AnnounceText() {
+  textReady_.notify_all();
+  SetEvent(textSignal_);
+  if (notifyWindow_ && textMessage_) PostMessageW(notifyWindow_, textMessage_, 0, 0);
 }
 
 // Renders a job with the lock let go meanwhile; a job of the document in view clears the
@@ -728,7 +734,9 @@ TextAnswer RendererClient::TextOnce(const TextJob& job, bool& workerLost) {
   answer.failed = true;
 #ifdef FOLVANE_TEST_SEAMS
   if (job.held) {
-    Exchange(kTextHeld, {}, kRenderTimeoutMs, answer, workerLost);
+    std::vector<char> budget(job.heldBudget ? sizeof job.heldBudget : 0);
+    if (job.heldBudget) std::memcpy(budget.data(), &job.heldBudget, sizeof job.heldBudget);
+    Exchange(kTextHeld, budget, kRenderTimeoutMs, answer, workerLost);
     return answer;
   }
 #endif

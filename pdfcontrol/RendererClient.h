@@ -77,7 +77,8 @@ struct TextJob {
   std::wstring query;
   bool outline = false;  // the document's outline (Outline.h) rather than a page's text
 #ifdef FOLVANE_TEST_SEAMS
-  bool held = false;  // asks what the worker holds of text instead (kTextHeld)
+  bool held = false;        // asks what the worker holds of text instead (kTextHeld)
+  uint32_t heldBudget = 0;  // with held, the worker's budget set first, unless 0
 #endif
 };
 
@@ -165,6 +166,9 @@ class RendererClient {
   std::vector<TextAnswer> TakeText();
   // Waits for one answer (which TakeText then no longer gives); failed after the timeout.
   TextAnswer WaitText(uint32_t id, DWORD timeoutMs);
+  // Set whenever a text answer or a search's progress is announced, so that a thread that
+  // also waits for its window's messages wakes at once.
+  HANDLE TextSignal() const { return textSignal_; }
 
   // Renders one job ahead of all others (printing) and waits for it, calling keepWaiting
   // now and then: when that answers false the wait is given up and the job dropped.
@@ -193,6 +197,8 @@ class RendererClient {
   bool Exchange(uint32_t code, const std::vector<char>& request, DWORD timeoutMs, TextAnswer& answer, bool& workerLost);
   void FindStep();
   bool SizesStep();
+  // With the lock held.
+  void AnnounceText();
 
   const std::wstring workerPath_;
   WorkerProcess worker_;
@@ -200,6 +206,7 @@ class RendererClient {
   HANDLE toWorker_ = nullptr;
   HANDLE fromWorker_ = nullptr;   // a named pipe's end, opened for overlapped reads
   HANDLE answerReady_ = nullptr;  // the event of a read from it
+  HANDLE textSignal_ = nullptr;
   // Set when the document changes, so that the worker gives up the page it is drawing.
   HANDLE cancel_ = nullptr;
   // The document the worker holds, reopened after a restart.

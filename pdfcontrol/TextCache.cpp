@@ -3,7 +3,9 @@
 
 namespace pdfview {
 
-size_t CachedText::Bytes() const { return sizeof *this + text.Bytes() + encoded.capacity(); }
+size_t CachedText::Bytes() const {
+  return sizeof *this + text.Bytes() + encoded.capacity() + folded.capacity() * sizeof(wchar_t);
+}
 
 CachedText* TextCache::Use(int page) {
   auto it = entries_.find(page);
@@ -39,6 +41,13 @@ std::vector<int> TextCache::Put(int page, CachedText entry) {
     dropped.push_back(oldest);
   }
   return dropped;
+}
+
+std::vector<int> TextCache::Pages() const {
+  std::vector<int> out;
+  out.reserve(entries_.size());
+  for (const auto& entry : entries_) out.push_back(entry.first);
+  return out;
 }
 
 void TextCache::Clear() {

@@ -15,6 +15,7 @@ namespace pdfview {
 struct CachedText {
   PageText text;
   std::vector<char> encoded;  // the answer as sent, where one is kept
+  std::wstring folded;        // the text folded, as a search matches it, where one is kept
   bool tooLarge = false;      // over the protocol's bounds: nothing of it is kept
   size_t Bytes() const;
 };
@@ -38,6 +39,7 @@ class TextCache {
   // Takes effect at the next Put.
   void SetBudget(size_t budget) { budget_ = budget; }
   size_t Count() const { return entries_.size(); }
+  std::vector<int> Pages() const;
 
  private:
   struct Held {

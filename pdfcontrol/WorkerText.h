@@ -25,7 +25,7 @@ bool EncodedText(PDFDoc& document, int page, std::vector<char>& out);
 bool Destination(PDFDoc& document, const LinkAction* action, uint32_t& page, float& y);
 pdfrender::FindAnswer FindPage(PDFDoc& document, const pdfrender::FindRequest& request, const std::wstring& text);
 #ifdef FOLVANE_TEST_SEAMS
-const pdfview::TextCache& HeldText();
+pdfview::TextCache& HeldText();
 #endif
 
 }  // namespace pdfworker

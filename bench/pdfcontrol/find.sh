@@ -23,6 +23,7 @@ folvane_start_virtual_session
 wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_find_bench.exe" "$(winepath -w "$doc")" "Page 100 of" \
   > /tmp/folvane-find-bench.out
 read -r median fastest runs < <(tr -d '\r' < /tmp/folvane-find-bench.out)
+echo "load average now $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
 printf '%-22s %10s %10s\n' what median_ms best_ms
 printf '%-22s %10s %10s\n' "control find" "$median" "$fastest"
 printf '%-22s %10s %10s\n' "pdftotext (native)" "-" "$best"
