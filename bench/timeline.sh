@@ -22,12 +22,13 @@ wineserver -w
 # The modules whose calls are traced: the benchmarks' and the program's own code.
 modules="startup_bench.exe;pdfcontrol_click_bench.exe;folvane.exe;pdfcontrol"
 # The calls that mark the steps (see the step tables below).
-markers="kernel32.CreateProcessA;kernel32.CreateProcessW;kernel32.WaitForSingleObject;user32.SendInput"
+markers="kernel32.CreateProcessA;kernel32.CreateProcessW;kernel32.CreateProcessAsUserW;kernel32.WaitForSingleObject;user32.SendInput"
 markers+=";user32.CreateWindowExA;user32.CreateWindowExW;kernel32.FindResourceA;kernel32.FindResourceW"
 markers+=";ole32.CoInitialize;combase.CoCreateInstance;user32.ShowWindow;user32.BeginPaint;user32.WaitMessage"
 markers+=";oleaut32.SysAllocStringLen;kernel32.WriteFile;kernel32.ReadFile;kernel32.GetOverlappedResult"
 markers+=";kernel32.FindFirstFileW;kernel32.FindFirstFileA;user32.SendMessageA;gdi32.SetDIBitsToDevice"
 markers+=";gdi32.StretchDIBits;gdi32.BitBlt;kernel32.WaitForMultipleObjects"
+markers+=";kernel32.GetLogicalDrives;user32.SetTimer;user32.KillTimer"
 
 set_relay() {  # <functions or empty for all>
   wine reg add 'HKCU\Software\Wine\Debug' /v RelayFromInclude /d "$modules" /f >/dev/null 2>&1
@@ -45,7 +46,7 @@ traced() {  # <trace file> <timed|counted> <command...>
   local trace=$1 mode=$2
   shift 2
   if [ "$mode" = counted ]; then wineserver -p -d1 2>>"$trace"; else wineserver -p >/dev/null 2>&1; fi
-  WINEDEBUG=+pid,+timestamp,+relay "$@" >/dev/null 2>>"$trace" || true
+  WINEDEBUG=+pid,+timestamp,+relay,+loaddll "$@" >/dev/null 2>>"$trace" || true
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w
 }
@@ -60,13 +61,22 @@ program@the program's own code runs (its libraries initialised)@:Call [A-Za-z0-9
 program@runtime initialised: regional settings read, application window made@Ret  user32.CreateWindowExA
 program@COM initialised@Ret  ole32.CoInitialize
 program@viewer window's description found@FindResource.*TFORM1
+program@control's library loaded@loaddll.*pdfcontrol\.dll
 program@control created@Ret  combase.CoCreateInstance
+program@viewer window made@Call user32.CreateWindowExA.*"TForm1"
 program@control's window made (activated in place)@Call user32.CreateWindowExW.*FolvanePdfView
+program@control's toolbar made (its tooltip window, the last)@Call user32.CreateWindowExW.*tooltips_class32
 program@explorer window's description found@FindResource.*TFORM2
+program@explorer window made@Call user32.CreateWindowExA.*"TForm2"
+program@drives listed@Call KERNEL32.GetLogicalDrives@1@13
 program@explorer window shown@Call user32.ShowWindow.*ret=004
 program@viewer window shown@Call user32.ShowWindow.*ret=004@2
 program@a window of the program painted for the first time@Call user32.BeginPaint
+program@explorer window painted@Call user32.BeginPaint\({TForm2}
+program@viewer window painted@Call user32.BeginPaint\({TForm1}
+program@control's window painted@Call user32.BeginPaint\({FolvanePdfView}
 program@message loop waits for the first time@Call user32.WaitMessage
+program@worker started@Call KERNEL32.CreateProcess(AsUser)?W
 bench@both windows seen visible by the benchmark@Call KERNEL32.WaitForSingleObject\([0-9a-f]+,000005dc
 STEPS
 cat >"$work/click.steps" <<'STEPS'
@@ -118,10 +128,25 @@ report() {  # <trace> <steps> <skip>
         next
       }
       split(l, p, ":")
+      # The handles of the windows that steps name by class: the return of their creation.
+      if (p[2] == program && match(l, /:call user32\.createwindowex[aw]\([^,]*,[^,]*(l?"[a-z0-9_]+")/)) {
+        pending[p[3]] = l; sub(/^.*createwindowex[aw]\([^,]*,[0-9a-f]+ l?"/, "", pending[p[3]]); sub(/".*$/, "", pending[p[3]])
+      }
+      if (p[2] == program && l ~ /:ret  user32\.createwindowex[aw]\(/ && pending[p[3]] != "") {
+        if (!(pending[p[3]] in hwnd)) { hwnd[pending[p[3]]] = l; sub(/^.*retval=/, "", hwnd[pending[p[3]]]); sub(/ .*$/, "", hwnd[pending[p[3]]]) }
+        pending[p[3]] = ""
+      }
       if (p[2] == program && l ~ /:call [a-z0-9_]+\./) calls++
       if (p[2] == program && l ~ /:call window proc/) winprocs++
       for (i = 1; i <= n; i++) {
-        if (seen[i] || (after[i] && !seen[after[i]]) || l !~ re[i]) continue
+        pattern = re[i]
+        # A step that names a window by {class} waits until that window exists.
+        if (match(pattern, /\{[a-z0-9_]+\}/)) {
+          cls = substr(pattern, RSTART + 1, RLENGTH - 2)
+          if (!(cls in hwnd)) continue
+          pattern = substr(pattern, 1, RSTART - 1) hwnd[cls] substr(pattern, RSTART + RLENGTH)
+        }
+        if (seen[i] || (after[i] && !seen[after[i]]) || l !~ pattern) continue
         if (p[2] != (who[i] == "bench" ? bench : program) || ++hits[i] < nth[i]) continue
         seen[i] = ++order; at[order] = p[1] * 1000; step[order] = i
         c[order] = calls; w[order] = winprocs; r[order] = requests

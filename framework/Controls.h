@@ -410,6 +410,7 @@ class TWinControl : public TControl {
   void UpdateShowing();
   // Moves the window to its stored bounds and z-order position among its siblings.
   void UpdateWindowPlacement();
+  bool LaterSiblingHasWindow() const;
   static LRESULT CALLBACK InitWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   bool Reflect(TMessage& message);
   void SetHandleDirect(HWND window) { handle_ = window; }

@@ -124,11 +124,23 @@ void TWinControl::CreateHandle() {
   CreateWnd();
   if (defWndProc_ != DefWindowProcA || dynamic_cast<TCustomForm*>(this) == nullptr)
     SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font().Handle()), 0);
-  UpdateWindowPlacement();
+  // A new child window comes at the bottom of its siblings, which is its place unless a later
+  // sibling has its window already; an adopted window was made by someone else.
+  if (adopted_ || LaterSiblingHasWindow()) UpdateWindowPlacement();
   for (TControl* child : std::vector<TControl*>(controls_)) {
     if (auto* win = dynamic_cast<TWinControl*>(child)) win->HandleNeeded();
   }
   Realign();
+}
+
+bool TWinControl::LaterSiblingHasWindow() const {
+  if (!Parent()) return false;
+  const auto& siblings = Parent()->controls_;
+  auto it = std::find(siblings.begin(), siblings.end(), this);
+  return std::any_of(it == siblings.end() ? it : it + 1, siblings.end(), [](TControl* c) {
+    auto* win = dynamic_cast<TWinControl*>(c);
+    return win && win->handle_;
+  });
 }
 
 void TWinControl::UpdateWindowPlacement() {

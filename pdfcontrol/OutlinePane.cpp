@@ -10,16 +10,26 @@
 namespace pdfview {
 
 void OutlinePane::Create(HWND parent, int id) {
+  parent_ = parent;
+  id_ = id;
+  tree_ = nullptr;  // a tree of an earlier window went with it
+  items_.clear();
+  if (HasEntries()) SetOutline(DocumentOutline(outline_));
+}
+
+void OutlinePane::MakeTree() {
+  if (tree_ || !parent_) return;
   tree_ = CreateWindowExW(
       WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
       WS_CHILD | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS | TVS_INFOTIP, 0, 0,
-      10, 10, parent, reinterpret_cast<HMENU>(INT_PTR(id)), ThisModule(), nullptr);
+      10, 10, parent_, reinterpret_cast<HMENU>(INT_PTR(id_)), ThisModule(), nullptr);
   SendMessageW(tree_, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
 }
 
 void OutlinePane::SetOutline(DocumentOutline outline) {
   outline_ = std::move(outline);
   items_.clear();
+  if (HasEntries()) MakeTree();
   if (!tree_) return;
   selecting_ = true;
   SendMessageW(tree_, WM_SETREDRAW, FALSE, 0);

@@ -21,7 +21,8 @@ class OutlinePane {
   static constexpr int kMinWidth = 60;
   static constexpr int kMinPagesWidth = 80;  // left to the pages, however far the bar is dragged
 
-  // Makes the tree, hidden, as a child of the window.
+  // The tree comes as a hidden child of the window with the first outline that has entries:
+  // most documents have none, and a tree view is among the dearest windows to make.
   void Create(HWND parent, int id);
   HWND Tree() const { return tree_; }
   void SetOutline(DocumentOutline outline);
@@ -52,6 +53,10 @@ class OutlinePane {
   int WidthAt(int x) const;
 
  private:
+  void MakeTree();
+
+  HWND parent_ = nullptr;
+  int id_ = 0;
   HWND tree_ = nullptr;
   DocumentOutline outline_;
   std::vector<HTREEITEM> items_;

@@ -74,6 +74,16 @@ HBITMAP DrawIcon(Icon icon) {
   return bitmap;
 }
 
+// Moves a child only when its place changes: most of the bar stays where it is when the
+// window is resized, and each move costs the child a round of messages.
+void MoveChild(HWND parent, HWND child, int x, int y, int width, int height) {
+  RECT now{};
+  GetWindowRect(child, &now);
+  MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&now), 2);
+  if (now.left == x && now.top == y && now.right - now.left == width && now.bottom - now.top == height) return;
+  MoveWindow(child, x, y, width, height, TRUE);
+}
+
 // A number typed by a person: digits with blanks and a percent sign around them.
 bool ParseNumber(std::wstring text, int& out) {
   std::erase_if(text, [](wchar_t c) { return c == L' ' || c == L'%'; });
@@ -89,11 +99,16 @@ bool ParseNumber(std::wstring text, int& out) {
 
 }  // namespace
 
-HWND ReaderTools::Make(const wchar_t* cls, const wchar_t* text, DWORD style, DWORD exStyle, int id) {
-  HWND child = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, window_,
-                               reinterpret_cast<HMENU>(INT_PTR(id)), ThisModule(), nullptr);
-  SendMessageW(child, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-  return child;
+void ReaderTools::Make(HWND ReaderTools::*child, const std::vector<Place>& places, const wchar_t* cls,
+                       const wchar_t* text, DWORD style, DWORD exStyle, int id) {
+  // Made where the bar puts it: a move afterwards would cost each child a round of messages.
+  RECT r{0, 0, 10, 10};
+  for (const Place& place : places)
+    if (place.child == child) r = place.rect;
+  this->*child =
+      CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left,
+                      r.bottom - r.top, window_, reinterpret_cast<HMENU>(INT_PTR(id)), ThisModule(), nullptr);
+  SendMessageW(this->*child, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
 }
 
 void ReaderTools::Attach() {
@@ -101,23 +116,29 @@ void ReaderTools::Attach() {
   if (!window_) return;
   INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&common);
-  prev_ = Make(L"BUTTON", L"<", BS_PUSHBUTTON, 0, kPrevPage);
-  next_ = Make(L"BUTTON", L">", BS_PUSHBUTTON, 0, kNextPage);
-  pageBox_ = Make(L"EDIT", L"", ES_AUTOHSCROLL | ES_RIGHT | ES_NUMBER | WS_TABSTOP, WS_EX_CLIENTEDGE, kPageBox);
-  pageCount_ = Make(L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, 0, kPageCount);
-  zoomBox_ = Make(L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0, kZoomBox);
+  RECT client;
+  GetClientRect(window_, &client);
+  const std::vector<Place> places = BarPlaces(client.right);
+  Make(&ReaderTools::prev_, places, L"BUTTON", L"<", BS_PUSHBUTTON, 0, kPrevPage);
+  Make(&ReaderTools::next_, places, L"BUTTON", L">", BS_PUSHBUTTON, 0, kNextPage);
+  Make(&ReaderTools::pageBox_, places, L"EDIT", L"", ES_AUTOHSCROLL | ES_RIGHT | ES_NUMBER | WS_TABSTOP,
+       WS_EX_CLIENTEDGE, kPageBox);
+  Make(&ReaderTools::pageCount_, places, L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, 0, kPageCount);
+  Make(&ReaderTools::zoomBox_, places, L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0,
+       kZoomBox);
   for (int choice : kZoomChoices) {
     const std::wstring line = choice == 0 ? L"Fit width" : choice < 0 ? L"Fit page" : std::to_wstring(choice) + L"%";
     SendMessageW(zoomBox_, CB_ADDSTRING, 0, LPARAM(line.c_str()));
   }
-  findBox_ = Make(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kFindBox);
-  findPrev_ = Make(L"BUTTON", L"\u00AB", BS_PUSHBUTTON, 0, kFindPrev);
-  findNext_ = Make(L"BUTTON", L"\u00BB", BS_PUSHBUTTON, 0, kFindNext);
-  note_ = Make(L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX | SS_ENDELLIPSIS, 0, kNote);
-  outlineButton_ = Make(L"BUTTON", L"Outline", BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_BITMAP, 0, kOutlineButton);
-  turnLeft_ = Make(L"BUTTON", L"Turn left", BS_PUSHBUTTON | BS_BITMAP, 0, kTurnLeft);
-  turnRight_ = Make(L"BUTTON", L"Turn right", BS_PUSHBUTTON | BS_BITMAP, 0, kTurnRight);
-  print_ = Make(L"BUTTON", L"Print", BS_PUSHBUTTON | BS_BITMAP, 0, kPrintButton);
+  Make(&ReaderTools::findBox_, places, L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, kFindBox);
+  Make(&ReaderTools::findPrev_, places, L"BUTTON", L"\u00AB", BS_PUSHBUTTON, 0, kFindPrev);
+  Make(&ReaderTools::findNext_, places, L"BUTTON", L"\u00BB", BS_PUSHBUTTON, 0, kFindNext);
+  Make(&ReaderTools::note_, places, L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX | SS_ENDELLIPSIS, 0, kNote);
+  Make(&ReaderTools::outlineButton_, places, L"BUTTON", L"Outline", BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_BITMAP, 0,
+       kOutlineButton);
+  Make(&ReaderTools::turnLeft_, places, L"BUTTON", L"Turn left", BS_PUSHBUTTON | BS_BITMAP, 0, kTurnLeft);
+  Make(&ReaderTools::turnRight_, places, L"BUTTON", L"Turn right", BS_PUSHBUTTON | BS_BITMAP, 0, kTurnRight);
+  Make(&ReaderTools::print_, places, L"BUTTON", L"Print", BS_PUSHBUTTON | BS_BITMAP, 0, kPrintButton);
   const std::pair<HWND, Icon> pictures[] = {
       {outlineButton_, kOutlineIcon}, {turnLeft_, kTurnLeftIcon}, {turnRight_, kTurnRightIcon}, {print_, kPrintIcon}};
   for (const auto& [button, icon] : pictures) {
@@ -125,6 +146,9 @@ void ReaderTools::Attach() {
     SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP, LPARAM(icons_[icon]));
   }
   outline_.Create(window_, kOutlineTree);
+  // Before the fields and buttons are subclassed: a subclassed window looks up its subclass,
+  // a round trip to the window server under Wine, for each message that a move sends it.
+  Arrange();
   for (HWND field : {pageBox_, findBox_, GetWindow(zoomBox_, GW_CHILD)}) {
     if (field) SetWindowSubclass(field, &FieldProc, 1, reinterpret_cast<DWORD_PTR>(this));
   }
@@ -159,7 +183,6 @@ void ReaderTools::Attach() {
   }
   renderer_.SetTextMessage(kTextMessage);
   viewer_.SetExtension(this);
-  Arrange();
   DocumentChanged();
 }
 
@@ -167,39 +190,48 @@ int ReaderTools::TopReserve() const { return window_ ? kBarHeight : 0; }
 
 int ReaderTools::LeftReserve() const { return window_ ? outline_.Reserve() : 0; }
 
+std::vector<ReaderTools::Place> ReaderTools::BarPlaces(int clientWidth) {
+  const int y = 2, h = kBarHeight - 4;
+  std::vector<Place> places;
+  int x = 2;
+  auto place = [&](HWND ReaderTools::*child, int width, int height = 0) {
+    places.push_back({child, RECT{x, y, x + width, y + (height ? height : h)}});
+    x += width;
+  };
+  place(&ReaderTools::outlineButton_, 22);
+  x += 4;
+  place(&ReaderTools::prev_, 22);
+  place(&ReaderTools::next_, 22);
+  x += 4;
+  place(&ReaderTools::pageBox_, 38);
+  x += 4;
+  place(&ReaderTools::pageCount_, 48);
+  x += 4;
+  place(&ReaderTools::zoomBox_, 80, 220);
+  x += 4;
+  place(&ReaderTools::turnLeft_, 22);
+  place(&ReaderTools::turnRight_, 22);
+  x += 4;
+  place(&ReaderTools::print_, 22);
+  x += 8;
+  const int rest = clientWidth - x - 2 * 22 - 6;
+  place(&ReaderTools::findBox_, std::clamp(rest / 2, 60, 160));
+  x += 2;
+  place(&ReaderTools::findPrev_, 22);
+  place(&ReaderTools::findNext_, 22);
+  x += 4;
+  place(&ReaderTools::note_, std::max(0, clientWidth - x - 2));
+  return places;
+}
+
 void ReaderTools::Arrange() {
   if (!window_) return;
   RECT client;
   GetClientRect(window_, &client);
-  const int y = 2, h = kBarHeight - 4;
-  int x = 2;
-  auto place = [&](HWND w, int width, int height = 0) {
-    MoveWindow(w, x, y, width, height ? height : h, TRUE);
-    x += width;
-  };
-  place(outlineButton_, 22);
-  x += 4;
-  place(prev_, 22);
-  place(next_, 22);
-  x += 4;
-  place(pageBox_, 38);
-  x += 4;
-  place(pageCount_, 48);
-  x += 4;
-  place(zoomBox_, 80, 220);
-  x += 4;
-  place(turnLeft_, 22);
-  place(turnRight_, 22);
-  x += 4;
-  place(print_, 22);
-  x += 8;
-  const int rest = client.right - x - 2 * 22 - 6;
-  place(findBox_, std::clamp(rest / 2, 60, 160));
-  x += 2;
-  place(findPrev_, 22);
-  place(findNext_, 22);
-  x += 4;
-  place(note_, std::max(0, int(client.right) - x - 2));
+  for (const Place& place : BarPlaces(client.right)) {
+    const RECT& r = place.rect;
+    MoveChild(window_, this->*place.child, r.left, r.top, r.right - r.left, r.bottom - r.top);
+  }
   outline_.Place(kBarHeight);
 }
 

@@ -20,6 +20,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace pdfview {
 
@@ -110,7 +111,14 @@ class ReaderTools final : public ViewerWindow::Extension {
   static LRESULT CALLBACK FieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
                                     DWORD_PTR data);
   LRESULT FieldMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  HWND Make(const wchar_t* cls, const wchar_t* text, DWORD style, DWORD exStyle, int id);
+  // Where a child of the bar goes, by its field.
+  struct Place {
+    HWND ReaderTools::*child;
+    RECT rect;
+  };
+  static std::vector<Place> BarPlaces(int clientWidth);
+  void Make(HWND ReaderTools::*child, const std::vector<Place>& places, const wchar_t* cls, const wchar_t* text,
+            DWORD style, DWORD exStyle, int id);
   void Arrange();
   void UpdateBar();
   HWND Field(int index) const;

@@ -80,9 +80,10 @@ HWND ViewerWindow::Create(HWND parent, const RECT& bounds) {
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticProc));
   renderer_.SetNotifyWindow(window_, kRenderedMessage);
   Relayout();
-  // The worker starts once the host's message loop runs: a program that makes this window
-  // while it starts up is on the screen first, and a process start costs it nothing then.
-  PostMessageW(window_, kWarmUpMessage, 0, 0);
+  // The worker starts once the host's windows are painted: a timer comes after every paint of
+  // the thread, where a posted message would come before them and the new process would take
+  // the CPU and the window server from the host's first paint.
+  SetTimer(window_, kWarmUpTimer, USER_TIMER_MINIMUM, nullptr);
   return window_;
 }
 
@@ -290,8 +291,12 @@ LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {
       if (wparam == RendererClient::kDocumentReplaced && onReplaced) onReplaced();
       CollectRendered();
       return 0;
-    case kWarmUpMessage:
-      renderer_.WarmUp();
+    case WM_TIMER:
+      if (wparam != kWarmUpTimer) break;
+      KillTimer(window_, kWarmUpTimer);
+      // Only a first start: a worker that has run already (a document opened before the
+      // paint) is started again by the next request, and a warm-up would count as a restart.
+      if (renderer_.WorkerStarts() == 0) renderer_.WarmUp();
       return 0;
     case WM_DESTROY: {
       // Also when the host destroys its own window first: the handle may be reused by then.

@@ -41,7 +41,7 @@ class ViewerWindow {
   // The window's own messages, numbered in one place for the extension too: an extension
   // that took the viewer's number would swallow the viewer's message.
   static constexpr UINT kRenderedMessage = WM_APP + 1;
-  static constexpr UINT kWarmUpMessage = WM_APP + 2;
+  static constexpr UINT_PTR kWarmUpTimer = 1;
   static constexpr UINT kTextMessage = WM_APP + 3;
 
   static constexpr COLORREF kBackground = RGB(128, 128, 128);

@@ -2,7 +2,9 @@
 # Start to both windows shown: the program against a bare program that opens three plain
 # windows, and against the floor that COM and the viewer control set (the bare program with
 # the control created in its first window), all started in turn in the same folder, under Wine
-# on a virtual X server. Usage: bench/startup/run.sh [runs]
+# on a virtual X server. With FOLVANE_STARTUP_BEFORE naming a copy of an earlier build's app
+# folder (the program with its control beside it), that program is started in turn too, so
+# that a change is measured before and after in one run. Usage: bench/startup/run.sh [runs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/scripts/wine-env.sh"
@@ -18,15 +20,22 @@ bare_classes=BareWindow1,BareWindow2,BareWindow3
 wine startup_bench.exe "$runs" "$(winepath -w "$FOLVANE_BUILD/app/Folvane.exe")" TForm1,TForm2 \
   "$(winepath -w "$FOLVANE_BUILD/bench/startup/bare_windows.exe")" "$bare_classes" \
   "$(winepath -w "$FOLVANE_BUILD/bench/startup/bare_control_host.exe")" "$bare_classes" \
+  ${FOLVANE_STARTUP_BEFORE:+"$(winepath -w "$FOLVANE_STARTUP_BEFORE/Folvane.exe")" TForm1,TForm2} \
   >/tmp/folvane-startup-bench.out
 tr -d '\r' </tmp/folvane-startup-bench.out | {
   read -r _ program program_fast _
   read -r _ bare bare_fast _
   read -r _ floor floor_fast _
   printf '%-28s %10s %10s %10s %10s %10s\n' moment folvane_ms bare_ms floor_ms /bare /floor
-  awk -v p="$program" -v b="$bare" -v f="$floor" -v pf="$program_fast" -v bf="$bare_fast" -v ff="$floor_fast" 'BEGIN {
-    printf "%-28s %10.1f %10.1f %10.1f %10.2f %10.2f\n", "start to windows (median)", p, b, f, p / b, p / f
-    printf "%-28s %10.1f %10.1f %10.1f %10.2f %10.2f\n", "start to windows (fastest)", pf, bf, ff, pf / bf, pf / ff }'
+  row() {
+    awk -v name="$1" -v p="$2" -v b="$3" -v f="$4" 'BEGIN { printf "%-28s %10.1f %10.1f %10.1f %10.2f %10.2f\n", name, p, b, f, p / b, p / f }'
+  }
+  row "start to windows (median)" "$program" "$bare" "$floor"
+  row "start to windows (fastest)" "$program_fast" "$bare_fast" "$floor_fast"
+  if read -r _ before before_fast _; then
+    row "  before, median" "$before" "$bare" "$floor"
+    row "  before, fastest" "$before_fast" "$bare_fast" "$floor_fast"
+  fi
   ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
   bench_row "start to both windows, median" "$program ms" "bare program $bare ms" "$(ratio "$program" "$bare")" 1.3
   bench_row "  the same, against COM and the control" "$program ms" "floor $floor ms" "$(ratio "$program" "$floor")" -

@@ -173,11 +173,12 @@ class ViewerStaples : public ControlTest {
 };
 
 TEST_F(ViewerStaples, OutlinePaneShowsTheTreeJumpsAndFollowsScrolling) {
+  EXPECT_EQ(TreeOf(control_->window), nullptr) << "made with the first outline, not before";
   Open(WriteFile(L"outlined.pdf", OutlinedDocument()));
-  const HWND tree = TreeOf(control_->window);
-  ASSERT_NE(tree, nullptr);
   const HWND toggle = OutlineButton();
   ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(toggle) != FALSE; }, 20000)) << "outline never arrived";
+  const HWND tree = TreeOf(control_->window);
+  ASSERT_NE(tree, nullptr);
   EXPECT_FALSE(IsWindowVisible(tree)) << "hidden until asked for";
   FocusPages();
   PressKey(VK_F9);

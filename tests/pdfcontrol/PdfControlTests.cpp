@@ -309,10 +309,19 @@ TEST_F(ViewerControl, SurvivesDamagedAndRandomFiles) {
 }
 
 // The worker starts once the host's loop runs, so that the first document does not wait for it.
-TEST_F(ViewerControl, StartsItsRendererBeforeTheFirstDocument) {
+TEST_F(ViewerControl, StartsItsRendererOnceTheHostIsPaintedBeforeTheFirstDocument) {
   Site site(host_);
   Control control;
   Create(control, site);
+  // A process start must not hold up the host's first paint: no worker while a paint waits,
+  // even with time to start one after each message.
+  ASSERT_TRUE(GetUpdateRect(control.window, nullptr, FALSE));
+  MSG msg;
+  while (GetUpdateRect(control.window, nullptr, FALSE) && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    DispatchMessageW(&msg);
+    Sleep(150);
+    ASSERT_TRUE(WorkerProcesses().empty()) << "after message " << msg.message;
+  }
   for (int waited = 0; waited < 200 && WorkerProcesses().empty(); ++waited) Pump(50);
   EXPECT_EQ(WorkerProcesses().size(), 1u);
 }
