@@ -43,13 +43,6 @@ std::vector<int> TextCache::Put(int page, CachedText entry) {
   return dropped;
 }
 
-std::vector<int> TextCache::Pages() const {
-  std::vector<int> out;
-  out.reserve(entries_.size());
-  for (const auto& entry : entries_) out.push_back(entry.first);
-  return out;
-}
-
 void TextCache::Clear() {
   entries_.clear();
   recent_.clear();

@@ -39,7 +39,6 @@ class TextCache {
   // Takes effect at the next Put.
   void SetBudget(size_t budget) { budget_ = budget; }
   size_t Count() const { return entries_.size(); }
-  std::vector<int> Pages() const;
 
  private:
   struct Held {

@@ -11,14 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <new>
-#include <optional>
-#include <thread>
 
 using namespace pdfrender;
 
@@ -167,186 +160,9 @@ const pdfview::CachedText& Read(PDFDoc& document, int page) {
   return *pages.Use(page);
 }
 
-// Reads the search text of the pages that a search step reaches next on a second thread, with
-// a document of its own over the same bytes (Poppler's documents are not shared between
-// threads), so that a second core reads text too. It reads only while a step runs, when the
-// document it copied from is held and the worker does nothing else. A page that hangs or
-// crashes it does what it would do to the search itself: the control sees the step
-// unanswered and goes on page by page, one page a step, where nothing is read ahead.
-class ReadAhead {
- public:
-  ReadAhead() = default;
-  ReadAhead(const ReadAhead&) = delete;
-  ReadAhead& operator=(const ReadAhead&) = delete;
-  ~ReadAhead() {
-    {
-      std::lock_guard lock(mutex_);
-      quit_ = true;
-    }
-    changed_.notify_all();
-    if (thread_.joinable()) thread_.join();
-  }
-
-  // A step through `reach` pages, the i-th being pageAt(i); the pages in `held` are not read.
-  void Start(PDFDoc& document, uint32_t reach, std::function<int(uint32_t)> pageAt, const std::vector<int>& held) {
-    if (reach < 2) return;
-    std::unique_lock lock(mutex_);
-    if (source_ != &document) {
-      // Copied here, while nothing reads the document; opened on the thread.
-      copy_.reset();
-      stream_.reset(document.getBaseStream()->copy());
-      pageCount_ = document.getNumPages();
-      source_ = &document;
-    }
-    held_.assign(size_t(pageCount_) + 1, false);
-    for (int page : held) {
-      if (page >= 1 && page <= pageCount_) held_[size_t(page)] = true;
-    }
-    reach_ = reach;
-    pageAt_ = std::move(pageAt);
-    next_ = 1;
-    needed_ = 0;
-    running_ = true;
-    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
-    lock.unlock();
-    changed_.notify_all();
-  }
-
-  // The step's i-th page, read here or by the search on its way to it; nothing when the search
-  // is to read it itself, which it then does before this thread reads on.
-  std::optional<pdfview::CachedText> Take(PDFDoc& document, uint32_t i) {
-    std::unique_lock lock(mutex_);
-    if (!running_) return std::nullopt;
-    needed_ = i;
-    changed_.notify_all();
-    if (i == 0 || i >= next_) {  // the first is always the search's own
-      next_ = std::max(next_, i + 1);
-      return std::nullopt;
-    }
-    if (held_[size_t(pageAt_(i))]) return std::nullopt;
-    // While the thread reads page i, the search reads the pages after it, not waiting idle.
-    while (done_.count(i) == 0) {
-      if (Claimable(i + kAhead)) {
-        const uint32_t j = next_++;
-        lock.unlock();
-        std::optional<pdfview::CachedText> entry = SearchEntry(document, pageAt_(j));
-        lock.lock();
-        done_[j] = std::move(entry);
-      } else {
-        changed_.wait(lock, [&] { return done_.count(i) != 0 || Claimable(i + kAhead); });
-      }
-    }
-    std::optional<pdfview::CachedText> entry = std::move(done_[i]);
-    done_.erase(i);
-    return entry;
-  }
-
-  // Ends the step once the page being read is done; the pages read and not reached are handed
-  // to `keep`.
-  void Stop(const std::function<void(int, pdfview::CachedText)>& keep) {
-    std::unique_lock lock(mutex_);
-    if (!running_) return;
-    running_ = false;
-    changed_.wait(lock, [&] { return !reading_; });
-    for (auto& [i, entry] : done_) {
-      if (entry) keep(pageAt_(i), std::move(*entry));
-    }
-    done_.clear();
-  }
-
-  // The document gives way to another: its copy goes first.
-  void Forget() {
-    std::lock_guard lock(mutex_);
-    copy_.reset();
-    stream_.reset();
-    source_ = nullptr;
-  }
-
- private:
-  // At most this many pages ahead of the one the search needs: a step's end wastes little.
-  static constexpr uint32_t kAhead = 8;
-
-  void Run() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      changed_.wait(lock, [&] { return quit_ || Claimable(needed_ + kAhead); });
-      if (quit_) return;
-      const uint32_t i = next_++;
-      const int page = pageAt_(i);
-      reading_ = true;
-      lock.unlock();
-      std::optional<pdfview::CachedText> entry = ReadOwn(page);
-      lock.lock();
-      reading_ = false;
-      done_[i] = std::move(entry);
-      changed_.notify_all();
-    }
-  }
-
-  // Whether the next page to read, past those held, is one up to `last`.
-  bool Claimable(uint32_t last) {
-    if (!running_) return false;
-    while (next_ < reach_ && held_[size_t(pageAt_(next_))]) ++next_;
-    return next_ < reach_ && next_ <= last;
-  }
-
-  // Nothing when the copy does not open as the document did: the search reads the page then.
-  std::optional<pdfview::CachedText> ReadOwn(int page) {
-    if (!copy_ && stream_) {
-      copy_ = std::make_unique<PDFDoc>(stream_.release());
-      if (!copy_->isOk() || copy_->getNumPages() != pageCount_) copy_.reset();
-    }
-    if (!copy_) return std::nullopt;
-    try {
-      return SearchEntry(*copy_, page);
-    } catch (const std::bad_alloc&) {
-      return std::nullopt;  // the search tries the page itself
-    }
-  }
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::thread thread_;
-  bool quit_ = false;
-  bool running_ = false;
-  bool reading_ = false;
-  // The document read from and its copy, which only the thread uses.
-  const PDFDoc* source_ = nullptr;
-  std::unique_ptr<BaseStream> stream_;
-  std::unique_ptr<PDFDoc> copy_;
-  int pageCount_ = 0;
-  // The step: its pages, those already held, the next to read here and the one searched now.
-  uint32_t reach_ = 0;
-  std::function<int(uint32_t)> pageAt_;
-  std::vector<bool> held_;
-  uint32_t next_ = 0;
-  uint32_t needed_ = 0;
-  std::map<uint32_t, std::optional<pdfview::CachedText>> done_;
-};
-
-// Ends a step of reading ahead however the search's step ends; what was read and not reached
-// is held for the next step.
-class AheadStep {
- public:
-  AheadStep(ReadAhead& ahead) : ahead_(ahead) {}
-  ~AheadStep() {
-    ahead_.Stop([](int page, pdfview::CachedText entry) { pages.Put(page, std::move(entry)); });
-  }
-  AheadStep(const AheadStep&) = delete;
-  AheadStep& operator=(const AheadStep&) = delete;
-
- private:
-  ReadAhead& ahead_;
-};
-
-ReadAhead ahead;
-
 }  // namespace
 
-void ForgetText() {
-  pages.Clear();
-  ahead.Forget();
-}
+void ForgetText() { pages.Clear(); }
 
 #ifdef FOLVANE_TEST_SEAMS
 pdfview::TextCache& HeldText() { return pages; }
@@ -372,14 +188,11 @@ FindAnswer FindPage(PDFDoc& document, const FindRequest& request, const std::wst
     return request.forward ? (first + int(i % uint32_t(count))) % count + 1
                            : (first + count - int(i % uint32_t(count))) % count + 1;
   };
-  ahead.Start(document, reach, pageAt, pages.Pages());
-  const AheadStep step(ahead);
   for (uint32_t i = 0; i < reach; ++i) {
     const int page = pageAt(i);
-    std::optional<pdfview::CachedText> read = ahead.Take(document, i);
     const pdfview::CachedText* held = pages.Use(page);
     if (!held) {
-      pages.Put(page, read ? std::move(*read) : SearchEntry(document, page));
+      pages.Put(page, SearchEntry(document, page));
       held = pages.Use(page);
     }
     ++answer.searched;
