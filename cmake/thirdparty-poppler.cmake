@@ -8,6 +8,8 @@ set(FOLVANE_TP_DIR ${CMAKE_BINARY_DIR}/thirdparty)
 set(FOLVANE_TP_PREFIX ${FOLVANE_TP_DIR}/install)
 set(FOLVANE_TP_FETCH ${CMAKE_CURRENT_LIST_DIR}/../scripts/thirdparty-fetch.sh)
 set(FOLVANE_TP_PATCH ${CMAKE_CURRENT_LIST_DIR}/../scripts/thirdparty-patch.sh)
+set(folvane_poppler_patches ${CMAKE_CURRENT_LIST_DIR}/poppler-glyph-cache.patch
+  ${CMAKE_CURRENT_LIST_DIR}/poppler-font-mapping.patch)
 set(folvane_tp_common
   -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
   -DCMAKE_BUILD_TYPE=Release
@@ -50,9 +52,11 @@ ExternalProject_Add(thirdparty_poppler
   BUILD_BYPRODUCTS ${FOLVANE_TP_PREFIX}/lib/libpoppler.a
   UPDATE_COMMAND ""
   # Splash keeps 16 glyphs per font at text sizes, so a page of text rasterises nearly every
-  # glyph it draws again; the change keeps 128. Drawn pixels are the same.
-  PATCH_COMMAND ${FOLVANE_TP_PATCH} <SOURCE_DIR> ${CMAKE_CURRENT_LIST_DIR}/poppler-glyph-cache.patch)
-ExternalProject_Add_StepDependencies(thirdparty_poppler patch ${CMAKE_CURRENT_LIST_DIR}/poppler-glyph-cache.patch)
+  # glyph it draws again; the change keeps 128. Drawn pixels are the same. On Windows a font
+  # file is read through stdio, a seek and a read for every read FreeType makes; the change
+  # maps it.
+  PATCH_COMMAND ${FOLVANE_TP_PATCH} <SOURCE_DIR> ${folvane_poppler_patches})
+ExternalProject_Add_StepDependencies(thirdparty_poppler patch ${folvane_poppler_patches})
 
 file(MAKE_DIRECTORY ${FOLVANE_TP_PREFIX}/include/poppler ${FOLVANE_TP_PREFIX}/include/freetype2)
 add_library(folvane_freetype STATIC IMPORTED GLOBAL)
