@@ -9,7 +9,6 @@
 #include <Page.h>
 #include <TextOutputDev.h>
 
-#include <algorithm>
 #include <chrono>
 #include <memory>
 
@@ -131,32 +130,28 @@ void ReadLinks(PDFDoc& document, int page, ReadPage& out) {
   }
 }
 
-// What a search needs of a page: its text, folded. The glyphs' boxes and the page's links are
-// read only for a page that is shown or matched, a few of all that a search goes through.
-pdfview::CachedText SearchEntry(PDFDoc& document, int page) {
+// A page's entry: its text folded, as a search matches it, and with `whole` the answer that
+// the control is sent (glyph boxes and links), which a search reads only for a page shown or
+// matched, a few of all that it goes through.
+pdfview::CachedText ReadEntry(PDFDoc& document, int page, bool whole) {
   ReadPage read;
   pdfview::CachedText entry;
   ReadGlyphs(document, page, read);
   entry.tooLarge = read.tooLarge;
-  if (!read.tooLarge) entry.folded = pdfview::FoldCase(pdfview::TextOf(read.glyphs));
+  if (read.tooLarge) return entry;
+  if (whole) {
+    ReadLinks(document, page, read);
+    entry.encoded = pdfview::EncodePageText(read.glyphs, read.links);
+  }
+  entry.folded = pdfview::FoldCase(pdfview::TextOf(read.glyphs));
   return entry;
 }
 
-// The page's whole entry: what a search needs and the answer that the control is sent.
 const pdfview::CachedText& Read(PDFDoc& document, int page) {
   if (const pdfview::CachedText* held = pages.Use(page); held && (held->tooLarge || !held->encoded.empty())) {
     return *held;
   }
-  ReadPage read;
-  pdfview::CachedText entry;
-  ReadGlyphs(document, page, read);
-  entry.tooLarge = read.tooLarge;
-  if (!read.tooLarge) {
-    ReadLinks(document, page, read);
-    entry.encoded = pdfview::EncodePageText(read.glyphs, read.links);
-    entry.folded = pdfview::FoldCase(pdfview::TextOf(read.glyphs));
-  }
-  pages.Put(page, std::move(entry));
+  pages.Put(page, ReadEntry(document, page, true));
   return *pages.Use(page);
 }
 
@@ -182,17 +177,11 @@ FindAnswer FindPage(PDFDoc& document, const FindRequest& request, const std::wst
   const std::wstring wanted = pdfview::MatchForm(text);
   const auto started = std::chrono::steady_clock::now();
   const auto budget = std::chrono::milliseconds(request.budgetMs);
-  const int first = int((request.startPage - 1) % uint32_t(count));
-  const uint32_t reach = std::min(request.count, uint32_t(count));
-  auto pageAt = [=](uint32_t i) {
-    return request.forward ? (first + int(i % uint32_t(count))) % count + 1
-                           : (first + count - int(i % uint32_t(count))) % count + 1;
-  };
-  for (uint32_t i = 0; i < reach; ++i) {
-    const int page = pageAt(i);
+  int page = int((request.startPage - 1) % uint32_t(count)) + 1;
+  while (answer.searched < request.count && answer.searched < uint32_t(count)) {
     const pdfview::CachedText* held = pages.Use(page);
     if (!held) {
-      pages.Put(page, SearchEntry(document, page));
+      pages.Put(page, ReadEntry(document, page, false));
       held = pages.Use(page);
     }
     ++answer.searched;
@@ -203,6 +192,7 @@ FindAnswer FindPage(PDFDoc& document, const FindRequest& request, const std::wst
       break;
     }
     if (std::chrono::steady_clock::now() - started >= budget) break;
+    page = request.forward ? page % count + 1 : (page + count - 2) % count + 1;
   }
   return answer;
 }
