@@ -249,6 +249,7 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT&
       }
       return false;
     case WM_SETCURSOR:
+      if (HWND(wparam) != window_) PointerOverChild(HWND(wparam), HIWORD(lparam));
       if (LOWORD(lparam) == HTCLIENT && HWND(wparam) == window_) {
         POINT p;
         GetCursorPos(&p);

@@ -120,6 +120,15 @@ class ReaderTools final : public ViewerWindow::Extension {
   void Make(HWND ReaderTools::*child, const std::vector<Place>& places, const wchar_t* cls, const wchar_t* text,
             DWORD style, DWORD exStyle, int id);
   void Arrange();
+  // What each button says in the tooltip.
+  struct Hint {
+    HWND ReaderTools::*button;
+    const wchar_t* text;
+  };
+  static const Hint kHints[8];
+  void MakeTip();
+  // The pointer came over a child of the bar: the tooltip is made when the child has a hint.
+  void PointerOverChild(HWND child, UINT mouseMessage);
   void UpdateBar();
   HWND Field(int index) const;
   int FieldIndex(HWND window) const;
