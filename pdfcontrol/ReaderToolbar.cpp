@@ -72,16 +72,6 @@ HBITMAP DrawIcon(HDC screen, Icon icon) {
   return bitmap;
 }
 
-// Moves a child only when its place changes: most of the bar stays where it is when the
-// window is resized, and each move costs the child a round of messages.
-void MoveChild(HWND parent, HWND child, int x, int y, int width, int height) {
-  RECT now{};
-  GetWindowRect(child, &now);
-  MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&now), 2);
-  if (now.left == x && now.top == y && now.right - now.left == width && now.bottom - now.top == height) return;
-  MoveWindow(child, x, y, width, height, TRUE);
-}
-
 // A number typed by a person: digits with blanks and a percent sign around them.
 bool ParseNumber(std::wstring text, int& out) {
   std::erase_if(text, [](wchar_t c) { return c == L' ' || c == L'%'; });
@@ -112,6 +102,7 @@ void ReaderTools::Make(HWND ReaderTools::*child, const std::vector<Place>& place
   RECT r{0, 0, 10, 10};
   for (const Place& place : places)
     if (place.child == child) r = place.rect;
+  placed_.push_back({child, r});
   // Without a document every child is disabled: made so, rather than disabled afterwards at a
   // trip to the window server each.
   if (!viewer_.HasDocument()) style |= WS_DISABLED;
@@ -128,6 +119,7 @@ void ReaderTools::Attach() {
   InitCommonControlsEx(&common);
   RECT client;
   GetClientRect(window_, &client);
+  placed_.clear();
   const std::vector<Place> places = BarPlaces(client.right);
   Make(&ReaderTools::prev_, places, L"BUTTON", L"<", BS_PUSHBUTTON, 0, kPrevPage);
   Make(&ReaderTools::next_, places, L"BUTTON", L">", BS_PUSHBUTTON, 0, kNextPage);
@@ -256,9 +248,16 @@ void ReaderTools::Arrange() {
   if (!window_) return;
   RECT client;
   GetClientRect(window_, &client);
+  // A child is moved only when its place changes: most of the bar stays where it is when the
+  // window is resized, and each move costs the child a round of messages. The place given is
+  // compared, not the window's: a combo box is as high as its field, not as its list.
   for (const Place& place : BarPlaces(client.right)) {
-    const RECT& r = place.rect;
-    MoveChild(window_, this->*place.child, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    for (Place& given : placed_) {
+      if (given.child != place.child || EqualRect(&given.rect, &place.rect)) continue;
+      given.rect = place.rect;
+      const RECT& r = place.rect;
+      MoveWindow(this->*place.child, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    }
   }
   outline_.Place(kBarHeight);
 }

@@ -326,6 +326,7 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT&
     case WM_DESTROY:
       if (tip_) DestroyWindow(tip_);
       tip_ = nullptr;
+      placed_.clear();
       window_ = prev_ = next_ = pageBox_ = pageCount_ = zoomBox_ = findBox_ = findNext_ = findPrev_ = note_ = nullptr;
       outlineButton_ = turnLeft_ = turnRight_ = print_ = nullptr;
       return false;

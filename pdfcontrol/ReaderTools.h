@@ -117,6 +117,7 @@ class ReaderTools final : public ViewerWindow::Extension {
     RECT rect;
   };
   static std::vector<Place> BarPlaces(int clientWidth);
+  std::vector<Place> placed_;  // where each child of the bar was last put
   void Make(HWND ReaderTools::*child, const std::vector<Place>& places, const wchar_t* cls, const wchar_t* text,
             DWORD style, DWORD exStyle, int id);
   void Arrange();
