@@ -4,7 +4,9 @@
 # bench/startup and the click benchmark drive the real program. A second, slower run traces
 # every platform call of the program and every wineserver request, and counts them per step:
 # the figures to trust where time is noisy. Nothing in the program is changed for this.
-# Usage: bench/timeline.sh
+# Usage: bench/timeline.sh; FOLVANE_TIMELINE_APP names another build's app folder to trace its
+# start-up instead (a copy of an earlier build, for before and after); FOLVANE_TIMELINE_STARTUP_ONLY=1
+# leaves the click out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-env.sh"
@@ -170,18 +172,20 @@ blank_folder() {
 blank_folder
 startup() {
   (cd "$FOLVANE_BUILD/bench/startup" &&
-    FOLVANE_STARTUP_LINGER_MS=1500 wine startup_bench.exe 1 "$(winepath -w "$FOLVANE_BUILD/app/Folvane.exe")" TForm1,TForm2)
+    FOLVANE_STARTUP_LINGER_MS=1500 wine startup_bench.exe 1 \
+      "$(winepath -w "${FOLVANE_TIMELINE_APP:-$FOLVANE_BUILD/app}/Folvane.exe")" TForm1,TForm2)
 }
 click() { wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_click_bench.exe" "$(winepath -w "$work/docs")" blank.pdf fonts.pdf; }
 
 for mode in ${FOLVANE_TRACE_MODES:-timed counted}; do
   if [ "$mode" = timed ]; then set_relay "$markers"; else set_relay ""; fi
   traced "$work/startup.$mode" "$mode" startup
-  traced "$work/click.$mode" "$mode" click
-  if [ -n "${FOLVANE_KEEP_TRACES:-}" ]; then cp "$work/startup.$mode" "$work/click.$mode" "$FOLVANE_KEEP_TRACES"/; fi
+  [ -n "${FOLVANE_TIMELINE_STARTUP_ONLY:-}" ] || traced "$work/click.$mode" "$mode" click
+  if [ -n "${FOLVANE_KEEP_TRACES:-}" ]; then cp "$work"/*."$mode" "$FOLVANE_KEEP_TRACES"/; fi
   echo
   echo "start-up, $mode run (load average $(bench_load))"
   report "$work/startup.$mode" "$work/startup.steps" 0
+  [ -z "${FOLVANE_TIMELINE_STARTUP_ONLY:-}" ] || continue
   echo
   echo "click on a one-page document until its page is drawn, $mode run, the last timed click (load average $(bench_load))"
   # The last click of the run: the button-down before the last button-up.

@@ -136,7 +136,7 @@ RECT MoveToMonitor(const RECT& window, const RECT& fromMonitor, const RECT& toMo
 
 HCURSOR CursorHandle(TCursor cursor) {
   if (Screen) return Screen->Cursors(cursor);
-  return LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  return ArrowCursor();
 }
 
 // ---- TApplication
@@ -189,7 +189,7 @@ void TApplication::CreateHandle() {
     wc.lpfnWndProc = ApplicationWndProc;
     wc.hInstance = instance;
     wc.hIcon = icon_.Handle();
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hCursor = ArrowCursor();
     wc.lpszClassName = kApplicationClass;
     if (!RegisterClassA(&wc)) throw EOutOfResources(LoadResString(SWindowClass));
   }

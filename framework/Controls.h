@@ -177,6 +177,9 @@ unsigned KeyDataToShiftState(LPARAM keyData);
 class TWinControl;
 class TCustomForm;
 
+// The system's arrow cursor, which every window class of the framework takes.
+HCURSOR ArrowCursor();
+
 // Window creation parameters that a control fills in before its window is made.
 struct TCreateParams {
   std::string Caption;

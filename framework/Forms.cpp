@@ -291,7 +291,7 @@ void TCustomForm::CreateParams(TCreateParams& params) {
   params.Width = Width();
   params.Height = Height();
   params.WindowClass.style = CS_DBLCLKS;
-  params.WindowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  params.WindowClass.hCursor = ArrowCursor();
 }
 
 void TCustomForm::CreateWnd() {

@@ -18,6 +18,13 @@ int nextChildId = 100;
 
 }  // namespace
 
+// Asked of the system once: under Wine each ask costs trips to the window server, and every
+// control's window class wants it.
+HCURSOR ArrowCursor() {
+  static const HCURSOR arrow = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  return arrow;
+}
+
 // ---- TWinControl
 
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) { brush_.SetColor(Color()); }
@@ -75,7 +82,7 @@ void TWinControl::CreateParams(TCreateParams& params) {
   if (Parent()) params.WndParent = Parent()->Handle();
   params.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
   params.WindowClass.lpfnWndProc = DefWindowProcA;
-  params.WindowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  params.WindowClass.hCursor = ArrowCursor();
   params.WindowClass.hbrBackground = nullptr;
   params.WinClassName = ClassName();
 }

@@ -87,7 +87,9 @@ void ReaderTools::ShowMenu(POINT screen) {
 }
 
 void ReaderTools::ShowTip(const std::wstring& text, POINT client) {
-  if (!tip_ || text == tipText_) return;
+  if (text == tipText_) return;
+  MakeTip();
+  if (!tip_) return;
   tipText_ = text;
   TOOLINFOW tool{};
   tool.cbSize = sizeof tool;

@@ -21,12 +21,10 @@ constexpr int kZoomChoices[] = {0, -1, 50, 75, 100, 125, 150, 200, 300, 400};
 // The toolbar's small pictures, drawn rather than typed: the dialog font has no such signs.
 enum Icon { kOutlineIcon, kTurnLeftIcon, kTurnRightIcon, kPrintIcon };
 
-HBITMAP DrawIcon(Icon icon) {
+HBITMAP DrawIcon(HDC screen, Icon icon) {
   constexpr int kSide = 16;
-  HDC screen = GetDC(nullptr);
   HDC dc = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, kSide, kSide);
-  ReleaseDC(nullptr, screen);
   HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
   const RECT all{0, 0, kSide, kSide};
   FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
@@ -74,16 +72,6 @@ HBITMAP DrawIcon(Icon icon) {
   return bitmap;
 }
 
-// Moves a child only when its place changes: most of the bar stays where it is when the
-// window is resized, and each move costs the child a round of messages.
-void MoveChild(HWND parent, HWND child, int x, int y, int width, int height) {
-  RECT now{};
-  GetWindowRect(child, &now);
-  MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&now), 2);
-  if (now.left == x && now.top == y && now.right - now.left == width && now.bottom - now.top == height) return;
-  MoveWindow(child, x, y, width, height, TRUE);
-}
-
 // A number typed by a person: digits with blanks and a percent sign around them.
 bool ParseNumber(std::wstring text, int& out) {
   std::erase_if(text, [](wchar_t c) { return c == L' ' || c == L'%'; });
@@ -99,12 +87,25 @@ bool ParseNumber(std::wstring text, int& out) {
 
 }  // namespace
 
+const ReaderTools::Hint ReaderTools::kHints[] = {{&ReaderTools::prev_, L"Previous page"},
+                                                 {&ReaderTools::next_, L"Next page"},
+                                                 {&ReaderTools::findPrev_, L"Find previous (Shift+F3)"},
+                                                 {&ReaderTools::findNext_, L"Find next (F3)"},
+                                                 {&ReaderTools::outlineButton_, L"Outline (F9)"},
+                                                 {&ReaderTools::turnLeft_, L"Turn left (Ctrl+Shift+Minus)"},
+                                                 {&ReaderTools::turnRight_, L"Turn right (Ctrl+Shift+Plus)"},
+                                                 {&ReaderTools::print_, L"Print (Ctrl+P)"}};
+
 void ReaderTools::Make(HWND ReaderTools::*child, const std::vector<Place>& places, const wchar_t* cls,
                        const wchar_t* text, DWORD style, DWORD exStyle, int id) {
   // Made where the bar puts it: a move afterwards would cost each child a round of messages.
   RECT r{0, 0, 10, 10};
   for (const Place& place : places)
     if (place.child == child) r = place.rect;
+  placed_.push_back({child, r});
+  // Without a document every child is disabled: made so, rather than disabled afterwards at a
+  // trip to the window server each.
+  if (!viewer_.HasDocument()) style |= WS_DISABLED;
   this->*child =
       CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left,
                       r.bottom - r.top, window_, reinterpret_cast<HMENU>(INT_PTR(id)), ThisModule(), nullptr);
@@ -118,6 +119,7 @@ void ReaderTools::Attach() {
   InitCommonControlsEx(&common);
   RECT client;
   GetClientRect(window_, &client);
+  placed_.clear();
   const std::vector<Place> places = BarPlaces(client.right);
   Make(&ReaderTools::prev_, places, L"BUTTON", L"<", BS_PUSHBUTTON, 0, kPrevPage);
   Make(&ReaderTools::next_, places, L"BUTTON", L">", BS_PUSHBUTTON, 0, kNextPage);
@@ -141,17 +143,29 @@ void ReaderTools::Attach() {
   Make(&ReaderTools::print_, places, L"BUTTON", L"Print", BS_PUSHBUTTON | BS_BITMAP, 0, kPrintButton);
   const std::pair<HWND, Icon> pictures[] = {
       {outlineButton_, kOutlineIcon}, {turnLeft_, kTurnLeftIcon}, {turnRight_, kTurnRightIcon}, {print_, kPrintIcon}};
+  HDC screen = GetDC(nullptr);
   for (const auto& [button, icon] : pictures) {
-    icons_[icon] = DrawIcon(icon);
+    icons_[icon] = DrawIcon(screen, icon);
     SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP, LPARAM(icons_[icon]));
   }
+  ReleaseDC(nullptr, screen);
   outline_.Create(window_, kOutlineTree);
-  // Before the fields and buttons are subclassed: a subclassed window looks up its subclass,
-  // a round trip to the window server under Wine, for each message that a move sends it.
+  // Before the fields are subclassed: a subclassed window looks up its subclass, a round trip to
+  // the window server under Wine, for each message that a move sends it.
   Arrange();
   for (HWND field : {pageBox_, findBox_, GetWindow(zoomBox_, GW_CHILD)}) {
     if (field) SetWindowSubclass(field, &FieldProc, 1, reinterpret_cast<DWORD_PTR>(this));
   }
+  renderer_.SetTextMessage(kTextMessage);
+  viewer_.SetExtension(this);
+  DocumentChanged();
+}
+
+// The tooltip is made on first need: when the pointer first comes over a button that explains
+// itself, or when a tip is to be shown. Few sessions need it, and it costs the bar a window and a
+// subclass on each button.
+void ReaderTools::MakeTip() {
+  if (tip_ || !window_) return;
   tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0,
                          window_, nullptr, ThisModule(), nullptr);
   TOOLINFOW tool{};
@@ -164,26 +178,32 @@ void ReaderTools::Attach() {
   // A refused link's tip has a second line; long addresses wrap.
   SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, 400);
   // Buttons explain themselves in the same tooltip control.
-  const std::pair<HWND, const wchar_t*> hints[] = {{prev_, L"Previous page"},
-                                                   {next_, L"Next page"},
-                                                   {findPrev_, L"Find previous (Shift+F3)"},
-                                                   {findNext_, L"Find next (F3)"},
-                                                   {outlineButton_, L"Outline (F9)"},
-                                                   {turnLeft_, L"Turn left (Ctrl+Shift+Minus)"},
-                                                   {turnRight_, L"Turn right (Ctrl+Shift+Plus)"},
-                                                   {print_, L"Print (Ctrl+P)"}};
-  for (const auto& [button, hint] : hints) {
+  for (const Hint& hint : kHints) {
     TOOLINFOW info{};
     info.cbSize = sizeof info;
     info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     info.hwnd = window_;
-    info.uId = UINT_PTR(button);
-    info.lpszText = const_cast<wchar_t*>(hint);
+    info.uId = UINT_PTR(this->*hint.button);
+    info.lpszText = const_cast<wchar_t*>(hint.text);
     SendMessageW(tip_, TTM_ADDTOOLW, 0, LPARAM(&info));
   }
-  renderer_.SetTextMessage(kTextMessage);
-  viewer_.SetExtension(this);
-  DocumentChanged();
+}
+
+void ReaderTools::PointerOverChild(HWND child, UINT mouseMessage) {
+  if (tip_ || !child) return;
+  for (const Hint& hint : kHints) {
+    if (this->*hint.button != child) continue;
+    MakeTip();
+    // The move that brought the pointer here came before the tooltip watched the button.
+    if (!tip_ || mouseMessage != WM_MOUSEMOVE) return;
+    MSG move{child, WM_MOUSEMOVE, 0, 0, DWORD(GetMessageTime()), {}};
+    GetCursorPos(&move.pt);
+    POINT inside = move.pt;
+    ScreenToClient(child, &inside);
+    move.lParam = MAKELPARAM(inside.x, inside.y);
+    SendMessageW(tip_, TTM_RELAYEVENT, 0, LPARAM(&move));
+    return;
+  }
 }
 
 int ReaderTools::TopReserve() const { return window_ ? kBarHeight : 0; }
@@ -228,9 +248,16 @@ void ReaderTools::Arrange() {
   if (!window_) return;
   RECT client;
   GetClientRect(window_, &client);
+  // A child is moved only when its place changes: most of the bar stays where it is when the
+  // window is resized, and each move costs the child a round of messages. The place given is
+  // compared, not the window's: a combo box is as high as its field, not as its list.
   for (const Place& place : BarPlaces(client.right)) {
-    const RECT& r = place.rect;
-    MoveChild(window_, this->*place.child, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    for (Place& given : placed_) {
+      if (given.child != place.child || EqualRect(&given.rect, &place.rect)) continue;
+      given.rect = place.rect;
+      const RECT& r = place.rect;
+      MoveWindow(this->*place.child, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    }
   }
   outline_.Place(kBarHeight);
 }

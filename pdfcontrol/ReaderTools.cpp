@@ -249,6 +249,7 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT&
       }
       return false;
     case WM_SETCURSOR:
+      if (HWND(wparam) != window_) PointerOverChild(HWND(wparam), HIWORD(lparam));
       if (LOWORD(lparam) == HTCLIENT && HWND(wparam) == window_) {
         POINT p;
         GetCursorPos(&p);
@@ -325,6 +326,7 @@ bool ReaderTools::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT&
     case WM_DESTROY:
       if (tip_) DestroyWindow(tip_);
       tip_ = nullptr;
+      placed_.clear();
       window_ = prev_ = next_ = pageBox_ = pageCount_ = zoomBox_ = findBox_ = findNext_ = findPrev_ = note_ = nullptr;
       outlineButton_ = turnLeft_ = turnRight_ = print_ = nullptr;
       return false;

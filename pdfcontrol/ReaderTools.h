@@ -117,9 +117,19 @@ class ReaderTools final : public ViewerWindow::Extension {
     RECT rect;
   };
   static std::vector<Place> BarPlaces(int clientWidth);
+  std::vector<Place> placed_;  // where each child of the bar was last put
   void Make(HWND ReaderTools::*child, const std::vector<Place>& places, const wchar_t* cls, const wchar_t* text,
             DWORD style, DWORD exStyle, int id);
   void Arrange();
+  // What each button says in the tooltip.
+  struct Hint {
+    HWND ReaderTools::*button;
+    const wchar_t* text;
+  };
+  static const Hint kHints[8];
+  void MakeTip();
+  // The pointer came over a child of the bar: the tooltip is made when the child has a hint.
+  void PointerOverChild(HWND child, UINT mouseMessage);
   void UpdateBar();
   HWND Field(int index) const;
   int FieldIndex(HWND window) const;

@@ -83,6 +83,13 @@ void Type(const std::string& text) {
   for (char c : text) PressKey(c == ' ' ? VK_SPACE : WORD(toupper(static_cast<unsigned char>(c))));
 }
 
+BOOL CALLBACK CountTooltips(HWND w, LPARAM count) {
+  wchar_t name[32] = {};
+  GetClassNameW(w, name, 32);
+  if (lstrcmpiW(name, L"tooltips_class32") == 0) ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
 class ReaderTools : public ControlTest {
  protected:
   ReaderTools() : ControlTest({.width = 420, .height = 320, .control = true, .foreground = true}) {}
@@ -369,6 +376,26 @@ TEST_F(ReaderTools, FollowsAnInternalLinkAndShowsAHandOverLinks) {
   EXPECT_TRUE(PumpUntil([&] { return GetCursor() != hand; }, 3000));
   ClickAt(at(50, 115));  // the link to page 3
   EXPECT_TRUE(WaitForPage(3));
+}
+
+// The tooltip is made when the pointer first comes over a button, and says what the button does.
+TEST_F(ReaderTools, ButtonsExplainThemselvesWhenThePointerRestsOnThem) {
+  Open(SamplePath(L"pages.pdf"));
+  const Toolbar bar(control_->window);
+  int tooltips = 0;
+  EnumThreadWindows(GetCurrentThreadId(), CountTooltips, LPARAM(&tooltips));
+  EXPECT_EQ(tooltips, 0) << "made before it was needed";
+  const struct {
+    size_t child;
+    const wchar_t* hint;
+  } cases[] = {{1, L"Next page"}, {12, L"Print (Ctrl+P)"}};
+  for (const auto& c : cases) {
+    ASSERT_LT(c.child, bar.children.size());
+    RECT r;
+    GetWindowRect(bar.children[c.child], &r);
+    ASSERT_TRUE(PointAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
+    EXPECT_TRUE(PumpUntil([&] { return ShownTip() == c.hint; })) << "shown: " << testing::PrintToString(ShownTip());
+  }
 }
 
 TEST_F(ReaderTools, RemembersEachDocumentsViewAndAnswersAutomation) {

@@ -31,6 +31,15 @@ BOOL CALLBACK ReadShownTip(HWND w, LPARAM out) {
   wchar_t name[64] = {};
   GetClassNameW(w, name, 64);
   if (lstrcmpiW(name, TOOLTIPS_CLASSW) != 0 || !IsWindowVisible(w)) return TRUE;
+  // A button's hint is the tool under the pointer.
+  TTTOOLINFOW current{};
+  current.cbSize = sizeof current;
+  wchar_t hint[2048] = {};
+  current.lpszText = hint;
+  if (SendMessageW(w, TTM_GETCURRENTTOOLW, 0, LPARAM(&current)) && !(current.uFlags & TTF_TRACK)) {
+    *reinterpret_cast<std::wstring*>(out) = hint;
+    return TRUE;
+  }
   // The tracked tool is the one that follows the pointer.
   for (int i = 0;; ++i) {
     TTTOOLINFOW tool{};
