@@ -143,13 +143,16 @@ void TDirectoryListBox::RebuildItems() {
     unsigned attributes = faDirectory;
     TFileListBox* sharing =
         sharingRead_ && fileList_ && fileList_->BeginSharedRead(directory_, attributes) ? fileList_ : nullptr;
-    ReadDirectory(JoinPath(directory_, "*.*"), attributes, [&](const char* name, const WIN32_FIND_DATAW& entry) {
-      unsigned attr = entry.dwFileAttributes;
-      if ((attr & faDirectory) && !LeftOutOfSearch(attr, faDirectory) && std::strcmp(name, ".") != 0 &&
-          std::strcmp(name, "..") != 0)
-        names.push_back({name, closedGlyph_.get()});
-      if (sharing) sharing->SharedEntry(name, entry);
-    });
+    ReadDirectory(
+        JoinPath(directory_, "*.*"), attributes,
+        [&](const char* name, const WIN32_FIND_DATAW& entry) {
+          unsigned attr = entry.dwFileAttributes;
+          if ((attr & faDirectory) && !LeftOutOfSearch(attr, faDirectory) && std::strcmp(name, ".") != 0 &&
+              std::strcmp(name, "..") != 0)
+            names.push_back({name, closedGlyph_.get()});
+          if (sharing) sharing->SharedEntry(name, entry);
+        },
+        sharing ? TEntryLevel::standard : TEntryLevel::basic);
     std::vector<TListLine> sorted;
     sorted.reserve(names.size());
     for (int i : CaseInsensitiveOrder(names, LOCALE_USER_DEFAULT))

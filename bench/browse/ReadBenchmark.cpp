@@ -63,11 +63,14 @@ int ReadAnsiBasicLarge(const std::string& dir) {
 // The list's own read as the rebuild makes it.
 std::vector<TListLine> ReadOurs(const std::string& dir) {
   std::vector<TListLine> names;
-  ReadDirectory(JoinPath(dir, "*.*"), faDirectory, [&](const char* name, const WIN32_FIND_DATAW& entry) {
-    ++calls;
-    if ((entry.dwFileAttributes & faDirectory) && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
-      names.push_back({name, bench::Marker()});
-  });
+  ReadDirectory(
+      JoinPath(dir, "*.*"), faDirectory,
+      [&](const char* name, const WIN32_FIND_DATAW& entry) {
+        ++calls;
+        if ((entry.dwFileAttributes & faDirectory) && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
+          names.push_back({name, bench::Marker()});
+      },
+      TEntryLevel::basic);
   return names;
 }
 

@@ -362,6 +362,10 @@ TEST_F(Browsing, ASubdirectoryNamedOutsideTheCodePageIsEnteredByItsShortName) {
   EXPECT_EQ(chain.dirs->Directory(), tree.Path(shortName));
   EXPECT_EQ(chain.files->Directory(), tree.Path(shortName));
   EXPECT_EQ(LinesOf(chain.files), Lines{"inner.pdf"});
+  // A list that shares its read with no file list reads no short names but the one it needs.
+  auto* alone = new TDirectoryListBox(form);
+  alone->SetDirectory(tree.Root());
+  EXPECT_GE(alone->Items().IndexOf(shortName), 0) << "alone";
   // A process that is inside such a directory already reads it back in a form that reaches it.
   ASSERT_TRUE(SetCurrentDirectoryW(chinese.c_str()));
   EXPECT_EQ(CurrentDirectory(), tree.Path(shortName));
