@@ -62,6 +62,8 @@ void TDirectoryListBox::LoadGlyphs() {
   openGlyph_->LoadFromResourceName(instance, "OPENFOLDER");
   closedGlyph_ = std::make_unique<TBitmap>();
   closedGlyph_->LoadFromResourceName(instance, "CLOSEDFOLDER");
+  // Subdirectory lines are most of a long list: one call each instead of two.
+  SetImplicitObject(closedGlyph_.get());
   currentGlyph_ = std::make_unique<TBitmap>();
   currentGlyph_->LoadFromResourceName(instance, "CURRENTFOLDER");
 }
