@@ -420,7 +420,12 @@ std::string ReachablePath(const std::wstring& path) {
 std::wstring ExtendedLengthPath(const std::wstring& path) {
   bool absolute = (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') || path.rfind(L"\\\\", 0) == 0;
   if ((absolute && path.size() < MAX_PATH) || path.rfind(L"\\\\?\\", 0) == 0) return path;
-  DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  // For a drive-relative path ("E:", "E:docs") Wine copies the drive's remembered directory
+  // into a block the size of the caller's buffer and writes one character past it when that
+  // directory does not fit, corrupting the heap: the buffer is then one that any such
+  // directory fits.
+  bool driveRelative = path.size() >= 2 && path[1] == L':' && (path.size() == 2 || path[2] != L'\\');
+  DWORD size = driveRelative ? 32768 : GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   std::wstring full(size, L'\0');
   DWORD length = size ? GetFullPathNameW(path.c_str(), size, full.data(), nullptr) : 0;
   if (length == 0 || length >= size) return path;
