@@ -420,7 +420,12 @@ std::string ReachablePath(const std::wstring& path) {
 std::wstring ExtendedLengthPath(const std::wstring& path) {
   bool absolute = (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') || path.rfind(L"\\\\", 0) == 0;
   if ((absolute && path.size() < MAX_PATH) || path.rfind(L"\\\\?\\", 0) == 0) return path;
-  DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  // For a drive-relative path ("E:", "E:docs") Wine copies the drive's remembered directory
+  // into a block the size of the caller's buffer and writes one character past it when that
+  // directory does not fit, corrupting the heap: the buffer is then one that any such
+  // directory fits.
+  bool driveRelative = path.size() >= 2 && path[1] == L':' && (path.size() == 2 || path[2] != L'\\');
+  DWORD size = driveRelative ? 32768 : GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   std::wstring full(size, L'\0');
   DWORD length = size ? GetFullPathNameW(path.c_str(), size, full.data(), nullptr) : 0;
   if (length == 0 || length >= size) return path;
@@ -539,23 +544,62 @@ bool LeftOutOfSearch(unsigned attr, unsigned attributes) {
   return (attr & excludable & ~attributes) != 0;
 }
 
+namespace {
+
+// The basic level leaves out the short name, which the platform would otherwise work out for
+// every entry; large fetches bring more entries per request. Systems older than both (XP)
+// refuse them and get the plain search.
+HANDLE FindFirst(const std::wstring& pattern, TEntryLevel level, WIN32_FIND_DATAW& data) {
+  HANDLE search =
+      FindFirstFileExW(pattern.c_str(), level == TEntryLevel::standard ? FindExInfoStandard : FindExInfoBasic, &data,
+                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (search == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
+    search = FindFirstFileW(pattern.c_str(), &data);
+  return search;
+}
+
+// A name of plain ASCII is the same in every ANSI code page: no conversion call.
+bool AsciiName(const wchar_t* text, std::string& out) {
+  out.clear();
+  for (; *text; ++text) {
+    if (*text >= 0x80) return false;
+    out.push_back(static_cast<char>(*text));
+  }
+  return true;
+}
+
+// The short name that the basic level left out, asked for the one entry that needs it.
+void FillShortName(const std::wstring& directory, WIN32_FIND_DATAW& data) {
+  std::wstring path = ExtendedLengthPath(directory + data.cFileName);
+  wchar_t shortPath[MAX_PATH * 2];
+  DWORD length = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH * 2);
+  if (length == 0 || length >= MAX_PATH * 2) return;
+  const wchar_t* name = shortPath + length;
+  while (name > shortPath && name[-1] != L'\\') --name;
+  if (wcslen(name) < 14) wcscpy(data.cAlternateFileName, name);
+}
+
+}  // namespace
+
 void ReadDirectory(const std::string& pattern, unsigned attributes,
-                   const std::function<void(const char* name, const WIN32_FIND_DATAW& entry)>& found) {
+                   const std::function<void(const char* name, const WIN32_FIND_DATAW& entry)>& found,
+                   TEntryLevel level) {
   if (pattern.empty()) return;
   QuietDriveAccess quiet;
   WIN32_FIND_DATAW data;
-  // The basic information level and large fetches measured no faster here; the standard
-  // level also gives each entry's short name. Through the wide interface: the ANSI one gives
-  // "?" or a look-alike for a character that the code page lacks, and such a name reaches
-  // another file or none.
-  SearchHandle search(FindFirstFileW(ExtendedLengthPath(AnsiToWide(pattern)).c_str(), &data));
+  // Through the wide interface: the ANSI one gives "?" or a look-alike for a character that the
+  // code page lacks, and such a name reaches another file or none.
+  SearchHandle search(FindFirst(ExtendedLengthPath(AnsiToWide(pattern)), level, data));
   if (!search.valid()) return;
   std::string name;
   do {
     if (LeftOutOfSearch(data.dwFileAttributes, attributes)) continue;
     data.cFileName[MAX_PATH - 1] = L'\0';
     data.cAlternateFileName[13] = L'\0';
-    if (!ExactAnsi(data.cFileName, name)) name = ReachableName(data);
+    if (!AsciiName(data.cFileName, name) && !ExactAnsi(data.cFileName, name)) {
+      if (level == TEntryLevel::basic) FillShortName(AnsiToWide(ExtractFilePath(pattern)), data);
+      name = ReachableName(data);
+    }
     if (name.empty()) continue;  // not reachable through this code page: left out
     found(name.c_str(), data);
   } while (FindNextFileW(search.get(), &data));

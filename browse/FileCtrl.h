@@ -142,10 +142,14 @@ struct TSearchRec {
 // The search is closed on every path out, also when `found` raises.
 void SearchDirectory(const std::string& pattern, unsigned attributes,
                      const std::function<void(const TSearchRec&)>& found);
+// What a read gives of each entry: everything, or all but the short name (which is then filled
+// in only for a name that the code page cannot hold).
+enum class TEntryLevel { standard, basic };
 // The same search for filling a list: each entry's reachable name and the entry itself. The
 // one place where the lists read a directory.
 void ReadDirectory(const std::string& pattern, unsigned attributes,
-                   const std::function<void(const char* name, const WIN32_FIND_DATAW& entry)>& found);
+                   const std::function<void(const char* name, const WIN32_FIND_DATAW& entry)>& found,
+                   TEntryLevel level = TEntryLevel::standard);
 // ReadDirectory for a caller that needs the name and attributes only.
 void ListDirectory(const std::string& pattern, unsigned attributes,
                    const std::function<void(const char* name, unsigned attr)>& found);

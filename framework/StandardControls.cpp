@@ -58,6 +58,13 @@ const TLineMessages ListBoxLines{LB_GETCOUNT,  LB_GETTEXTLEN,   LB_GETTEXT,     
 const TLineMessages ComboBoxLines{CB_GETCOUNT,  CB_GETLBTEXTLEN, CB_GETLBTEXT,    CB_GETITEMDATA, CB_SETITEMDATA,
                                   CB_ADDSTRING, CB_INSERTSTRING, CB_DELETESTRING, CB_RESETCONTENT};
 
+// The window stores the implicit object as no object, and no object as this (never a line's object).
+LPARAM TWindowLines::Stored(TObject* object) const {
+  if (!implicitObject_) return reinterpret_cast<LPARAM>(object);
+  if (object == implicitObject_) return 0;
+  return object ? reinterpret_cast<LPARAM>(object) : reinterpret_cast<LPARAM>(this);
+}
+
 void TWindowLines::CheckSaved(int index) const {
   if (index < 0 || index >= saved_->Count()) ListIndexError(index);
 }
@@ -88,6 +95,8 @@ TObject* TWindowLines::Object(int index) const {
   }
   LRESULT data = Send(messages_.ItemData, static_cast<WPARAM>(index), 0);
   if (data == kLineError) ListIndexError(index);
+  if (implicitObject_ && data == 0) return implicitObject_;
+  if (data == reinterpret_cast<LPARAM>(this)) return nullptr;
   return reinterpret_cast<TObject*>(data);
 }
 
@@ -97,16 +106,15 @@ void TWindowLines::PutObject(int index, TObject* object) {
     saved_->PutObject(index, object);
     return;
   }
-  if (Send(messages_.SetItemData, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object)) == kLineError)
-    ListIndexError(index);
+  if (Send(messages_.SetItemData, static_cast<WPARAM>(index), Stored(object)) == kLineError) ListIndexError(index);
 }
 
 int TWindowLines::AddObject(const std::string& text, TObject* object) {
   if (!Windowed()) return saved_->AddObject(text, object);
   LRESULT index = Send(messages_.Add, 0, reinterpret_cast<LPARAM>(text.c_str()));
   if (index < 0) throw EOutOfResources(LoadResString(SInsertLineError));
-  // A new line's object is already none.
-  if (object) Send(messages_.SetItemData, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(object));
+  // A new line stores none already.
+  if (LPARAM stored = Stored(object)) Send(messages_.SetItemData, static_cast<WPARAM>(index), stored);
   return static_cast<int>(index);
 }
 
@@ -118,7 +126,7 @@ void TWindowLines::InsertObject(int index, const std::string& text, TObject* obj
   }
   LRESULT at = Send(messages_.Insert, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str()));
   if (at < 0) throw EOutOfResources(LoadResString(SInsertLineError));
-  if (object) Send(messages_.SetItemData, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(object));
+  if (LPARAM stored = Stored(object)) Send(messages_.SetItemData, static_cast<WPARAM>(at), stored);
 }
 
 void TWindowLines::Delete(int index) {

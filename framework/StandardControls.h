@@ -40,6 +40,9 @@ class TWindowLines : public TStrings {
   void InsertObject(int index, const std::string& text, TObject* object) override;
   void Delete(int index) override;
   void Clear() override;
+  // The object that a line of the window stands for when it stores none: lines with it need no
+  // second call to the window, and read back the same as any other.
+  void SetImplicitObject(TObject* object) { implicitObject_ = object; }
 
  protected:
   void SetUpdateState(bool updating) override;
@@ -50,7 +53,9 @@ class TWindowLines : public TStrings {
   // than the list's work for a line, and a fill sends a message or two per line.
   LRESULT Send(UINT msg, WPARAM wParam, LPARAM lParam) const { return control_->Perform(msg, wParam, lParam); }
   void CheckSaved(int index) const;
+  LPARAM Stored(TObject* object) const;
   TWinControl* control_;
+  TObject* implicitObject_ = nullptr;
   const TLineMessages& messages_;
   std::unique_ptr<TStringList>& saved_;
 };
@@ -99,6 +104,8 @@ class TCustomListBox : public TWinControl {
   void CreateWnd() override;
   void DestroyWnd() override;
   void WndProc(TMessage& message) override;
+  // The commonest object of the lines (see TWindowLines); set before the first line.
+  void SetImplicitObject(TObject* object) { items_->SetImplicitObject(object); }
   // Draws one line; the canvas holds the control's font and the line's brush.
   virtual void DrawItem(int index, const RECT& rect, unsigned state);
 

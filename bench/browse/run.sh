@@ -24,9 +24,11 @@ for bench in browse_refresh_bench browse_rebuild_bench browse_dblclick_bench; do
     done < <(grep -E '^ *[0-9]' "$out.txt")
     ;;
   browse_rebuild_bench)
-    while read -r found bare _ enter _ ratio _ _ _ _ cpu _; do
+    while read -r found bare _ enter _ ratio _ _ _ _ cpu filled ratio2 cpu2; do
       bench_row "RebuildItems, $found subdirectories" "${enter} s" "bare enumeration ${bare} s" "$ratio" 1.0
       bench_row "  the same, processor time of 5 runs" "-" "bare enumeration" "$cpu" -
+      bench_row "  the same, against read + platform list fill" "${enter} s" "read + fill ${filled} s" "$ratio2" -
+      bench_row "  the same, processor time of 5 runs" "-" "read + fill" "$cpu2" -
     done < <(grep -E '^ *[0-9]' "$out.txt")
     ;;
   browse_dblclick_bench)

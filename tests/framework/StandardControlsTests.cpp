@@ -131,6 +131,30 @@ TEST_F(ListBoxTest, RecreationForANewItemHeightKeepsLinesTopLineAndSelection) {
   EXPECT_EQ(list->ItemHeight(), 20);
 }
 
+// Lines whose object is the implicit one store none in the window; every object reads back as put.
+TEST_F(ListBoxTest, TheImplicitObjectAndNoObjectReadBackAsPutAlsoAfterRecreation) {
+  struct TImplicitList : TListBox {
+    using TListBox::SetImplicitObject;
+    using TListBox::TListBox;
+  };
+  TObject implicit, other;
+  auto* lines = new TImplicitList(form);
+  lines->SetImplicitObject(&implicit);
+  lines->SetStyle(lbOwnerDrawFixed);
+  lines->SetParent(form);
+  lines->Items().AddObject("a", &implicit);
+  lines->Items().AddObject("b", nullptr);
+  lines->Items().InsertObject(2, "c", &other);
+  lines->Items().AddObject("d", &other);
+  lines->Items().PutObject(3, &implicit);
+  std::vector<TObject*> expected{&implicit, nullptr, &other, &implicit};
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(lines->Items().Object(i), expected[static_cast<std::size_t>(i)]) << pass << i;
+    EXPECT_EQ(SendMessageA(lines->Handle(), LB_GETITEMDATA, 0, 0), 0) << pass;
+    lines->SetItemHeight(20 + pass);
+  }
+}
+
 class TDrawnListBox : public TListBox {
  public:
   using TListBox::TListBox;
