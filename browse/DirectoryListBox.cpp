@@ -141,12 +141,7 @@ void TDirectoryListBox::RebuildItems() {
     }
     current = Items().Count() - 1;
 
-    // Lines go in as the read brings them while they come in their order already (the platform
-    // mostly delivers them so): no ordering pass and no second copy. Otherwise those lines go
-    // and all are sorted at the end.
     std::vector<TListLine> names;
-    TCaseInsensitiveRun run(LOCALE_USER_DEFAULT);
-    bool inOrder = true;
     unsigned attributes = faDirectory;
     TFileListBox* sharing =
         sharingRead_ && fileList_ && fileList_->BeginSharedRead(directory_, attributes) ? fileList_ : nullptr;
@@ -155,22 +150,16 @@ void TDirectoryListBox::RebuildItems() {
         [&](const char* name, const WIN32_FIND_DATAW& entry) {
           unsigned attr = entry.dwFileAttributes;
           if ((attr & faDirectory) && !LeftOutOfSearch(attr, faDirectory) && std::strcmp(name, ".") != 0 &&
-              std::strcmp(name, "..") != 0) {
+              std::strcmp(name, "..") != 0)
             names.push_back({name, closedGlyph_.get()});
-            inOrder = inOrder && run.Follows(name);
-            if (inOrder) Items().AddObject(names.back().Text, closedGlyph_.get());
-          }
           if (sharing) sharing->SharedEntry(name, entry);
         },
         sharing ? TEntryLevel::standard : TEntryLevel::basic);
-    if (!inOrder) {
-      for (int line = Items().Count() - 1; line > current; --line) Items().Delete(line);
-      std::vector<TListLine> sorted;
-      sorted.reserve(names.size());
-      for (int i : CaseInsensitiveOrder(names, LOCALE_USER_DEFAULT))
-        sorted.push_back(std::move(names[static_cast<std::size_t>(i)]));
-      AddObjects(sorted);
-    }
+    std::vector<TListLine> sorted;
+    sorted.reserve(names.size());
+    for (int i : CaseInsensitiveOrder(names, LOCALE_USER_DEFAULT))
+      sorted.push_back(std::move(names[static_cast<std::size_t>(i)]));
+    AddObjects(sorted);
   }
   if (HandleAllocated()) SetItemIndex(current);
 }

@@ -227,25 +227,3 @@ std::vector<int> SortedListOrder(const std::vector<TListLine>& lines, LCID local
     for (int line : run) order[place++] = line;
   return order;
 }
-
-bool TCaseInsensitiveRun::Follows(std::string_view text) {
-  int length = static_cast<int>(text.size());
-  current_.resize(text.size());
-  int converted = length ? MultiByteToWideChar(CP_ACP, 0, text.data(), length, current_.data(), length) : 0;
-  current_.resize(static_cast<std::size_t>(std::max(converted, 0)));
-  // Ranks from as many texts on as CaseInsensitiveOrder takes them; they order as the comparison.
-  currentRanks_.clear();
-  bool ranked = count_ >= kRankedFrom && AsciiRanks(locale_).AppendRanks(text, currentRanks_);
-  bool follows = true;
-  if (count_ > 0) {
-    if (ranked && previousRanked_) follows = previousRanks_.compare(currentRanks_) <= 0;
-    else
-      follows = CompareStringW(locale_, NORM_IGNORECASE, previous_.data(), static_cast<int>(previous_.size()),
-                               current_.data(), static_cast<int>(current_.size())) != CSTR_GREATER_THAN;
-  }
-  std::swap(previous_, current_);
-  std::swap(previousRanks_, currentRanks_);
-  previousRanked_ = ranked;
-  ++count_;
-  return follows;
-}

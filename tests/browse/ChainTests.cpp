@@ -109,27 +109,6 @@ TEST_F(Browsing, HiddenAndSystemSubdirectoriesAreNotListed) {
   EXPECT_EQ(lines[lines.size() - 3], ExtractFileName(tree.Root()));
 }
 
-// Lines go in as the search brings them while its order is the list's; where it is not (the
-// platform orders by code, the list by the comparison), the list still ends in its own order.
-TEST_F(Browsing, SubdirectoriesAreInTheComparisonsOrderWhateverOrderTheSearchGives) {
-  TempTree tree;
-  Lines names{"ab", "a_b", "Zed", "b", "a-c", "A_C"};
-  for (const std::string& name : names) tree.Directory(name);
-  Lines searched;
-  ListDirectory(tree.Path("*.*"), faDirectory, [&](const char* name, unsigned) {
-    if (name[0] != '.') searched.push_back(name);
-  });
-  Lines expected = searched;
-  std::stable_sort(expected.begin(), expected.end(),
-                   [](const std::string& a, const std::string& b) { return CompareCaseInsensitive(a, b) < 0; });
-  ASSERT_NE(searched, expected) << "these names should come out of the search's order";
-  auto* list = MakeDirList(tree.Root());
-  Lines lines = LinesOf(list);
-  ASSERT_GE(lines.size(), names.size());
-  EXPECT_EQ(Lines(lines.end() - static_cast<std::ptrdiff_t>(names.size()), lines.end()), expected);
-  EXPECT_EQ(list->PathOfItem(list->Count() - 1), tree.Path(expected.back()));
-}
-
 TEST_F(Browsing, AtADriveRootTheFirstSubdirectoryIsSelectedAndEnterOpensIt) {
   auto* list = MakeDirList("E:\\");
   Lines lines = LinesOf(list);
