@@ -3,6 +3,7 @@
 // file that crashes or hangs Poppler takes down only the worker, which the control restarts.
 // Non-embedded standard fonts are mapped to the metric-compatible fonts copied beside it.
 #include "pdfcontrol/DocumentRepair.h"
+#include "pdfcontrol/PageLayout.h"
 #include "pdfcontrol/RenderProtocol.h"
 #include "pdfcontrol/WorkerOutline.h"
 #include "pdfcontrol/WorkerText.h"
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace pdfrender;
@@ -258,7 +260,83 @@ bool ReplyOpened(uint32_t code) {
   return Reply(code, payload.data(), uint32_t(payload.size()));
 }
 
+// The first page drawn right after an open (OpenRequest), kept for the request that asks for
+// it at that size; any other request drops it.
+struct AheadPage {
+  uint32_t page = 0, width = 0, height = 0;
+  std::unique_ptr<SplashBitmap> bitmap;
+};
+AheadPage ahead;
+
+// Draws a page (from 1) whole at width x height pixels into output's bitmap, asking `stop` now
+// and then whether to give up. kOk, or the answer that says why there is nothing to show.
+uint32_t Draw(int page, uint32_t width, uint32_t height, bool (*stop)(void*)) {
+  double w = document->getPageCropWidth(page), h = document->getPageCropHeight(page);
+  if (document->getPageRotate(page) % 180 != 0) std::swap(w, h);
+  if (!(w >= 1 && h >= 1)) return kRenderFailed;
+  // Drawn without its contents, a page would look blank but whole.
+  if (pdfworker::PageObjectsMissing(*document, *document->getPage(page))) return kRenderFailed;
+  // Resolutions chosen so that the page comes out at the asked size in pixels.
+  const double hdpi = width * 72.0 / w, vdpi = height * 72.0 / h;
+  lastCancelLook = GetTickCount();
+  document->displayPage(output.get(), page, hdpi, vdpi, 0, false, true, false, stop);
+  if (Cancelled(nullptr)) return kCancelled;
+  SplashBitmap* bitmap = output->getBitmap();
+  if (!bitmap || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) return kRenderFailed;
+  return kOk;
+}
+
+// True once a request waits that the page drawn ahead does not answer.
+bool OtherRequestWaits() {
+  struct {
+    Header header;
+    RenderRequest render;
+  } next{};
+  DWORD got = 0;
+  if (!PeekNamedPipe(inPipe, &next, sizeof next, &got, nullptr, nullptr) || got < sizeof next.header) return false;
+  if (next.header.code != kRender) return true;
+  return got == sizeof next &&
+         (next.render.page != ahead.page || next.render.width != ahead.width || next.render.height != ahead.height);
+}
+
+// Looked at as seldom as the cancel event: each look is a round trip to the Wine server.
+bool aheadStopped = false;
+bool StopAhead(void*) {
+  const DWORD now = GetTickCount();
+  if (aheadStopped || now - lastCancelLook < kCancelLookMs) return aheadStopped;
+  lastCancelLook = now;
+  aheadStopped = Cancelled(nullptr) || OtherRequestWaits();
+  return aheadStopped;
+}
+
+// Draws the first page as the view will ask for it, placed by the same layout as the view's.
+void DrawAhead(const OpenRequest& view) {
+  constexpr uint32_t kMaxViewWidth = 1 << 16;
+  if (view.viewWidth == 0 || view.viewWidth > kMaxViewWidth || !(view.zoom >= pdfview::PageLayout::kMinZoom) ||
+      !(view.zoom <= pdfview::PageLayout::kMaxZoom)) {
+    return;
+  }
+  bool lost = false;
+  const std::vector<PageSize> first = Sizes(*document, 1, 1, lost);
+  if (first.empty()) return;
+  pdfview::PageLayout layout;
+  layout.SetPages({{first[0].width, first[0].height}}, document->getNumPages());
+  layout.Arrange(int(view.viewWidth), view.zoom);
+  const pdfview::PageBox box = layout.Box(0);
+  ahead.page = 1;
+  ahead.width = uint32_t(box.width);
+  ahead.height = uint32_t(box.height);
+  if (ahead.width > kMaxSide || ahead.height > kMaxSide || uint64_t(ahead.width) * ahead.height > kMaxPixels) return;
+  aheadStopped = false;
+  if (Draw(1, ahead.width, ahead.height, &StopAhead) == kOk && !aheadStopped) {
+    ahead.bitmap.reset(output->takeBitmap());
+  }
+}
+
 bool Open(uint32_t size) {
+  OpenRequest view{};
+  if (size < sizeof view || !ReadAll(&view, sizeof view)) return false;
+  size -= sizeof view;
   if (size % 2 != 0 || size / 2 > kMaxPathUnits) return false;
   std::vector<wchar_t> path(size / 2 + 1, 0);
   if (!ReadAll(path.data(), size)) return false;
@@ -310,7 +388,9 @@ bool Open(uint32_t size) {
   SplashColor paper = {255, 255, 255, 0};
   output = std::make_unique<SplashOutputDev>(splashModeXBGR8, 4, false, paper);
   output->startDoc(document.get());
-  return ReplyOpened(repaired ? kRepaired : kOk);
+  if (!ReplyOpened(repaired ? kRepaired : kOk)) return false;
+  DrawAhead(view);
+  return true;
 }
 
 // The section that a render request hands over, closed when the request is answered.
@@ -355,6 +435,7 @@ bool Render(uint32_t size) {
   RenderRequest request{};
   if (size != sizeof request || !ReadAll(&request, sizeof request)) return false;
   Section section(request.section);
+  const AheadPage drawn = std::exchange(ahead, AheadPage{});
   if (!document || request.page < 1 || request.page > uint32_t(document->getNumPages()) || request.width < 1 ||
       request.height < 1 || request.width > kMaxSide || request.height > kMaxSide ||
       uint64_t(request.width) * request.height > kMaxPixels) {
@@ -362,20 +443,15 @@ bool Render(uint32_t size) {
   }
   uint32_t* pixels = section.Map(size_t(request.width) * request.height * 4);
   if (!pixels) return Reply(kBadRequest);
-  const int page = int(request.page);
-  double w = document->getPageCropWidth(page), h = document->getPageCropHeight(page);
-  if (document->getPageRotate(page) % 180 != 0) std::swap(w, h);
-  if (!(w >= 1 && h >= 1)) return Reply(kRenderFailed);
-  // Drawn without its contents, a page would look blank but whole.
-  if (pdfworker::PageObjectsMissing(*document, *document->getPage(page))) return Reply(kRenderFailed);
-  // Resolutions chosen so that the page comes out at the asked size in pixels.
-  const double hdpi = request.width * 72.0 / w, vdpi = request.height * 72.0 / h;
-  lastCancelLook = GetTickCount();
-  document->displayPage(output.get(), page, hdpi, vdpi, 0, false, true, false, &CancelledLately);
-  if (Cancelled(nullptr)) return Reply(kCancelled);
-  SplashBitmap* bitmap = output->getBitmap();
-  if (!bitmap || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) return Reply(kRenderFailed);
-  CopyOut(*bitmap, request, pixels);
+  if (drawn.bitmap && drawn.page == request.page && drawn.width == request.width && drawn.height == request.height) {
+    CopyOut(*drawn.bitmap, request, pixels);
+  } else {
+    if (const uint32_t drawnNow = Draw(int(request.page), request.width, request.height, &CancelledLately);
+        drawnNow != kOk) {
+      return Reply(drawnNow);
+    }
+    CopyOut(*output->getBitmap(), request, pixels);
+  }
   const BitmapHeader out{request.width, request.height};
   return Reply(kOk, &out, sizeof out);
 }
@@ -501,6 +577,7 @@ int main() {
   for (;;) {
     Header request{};
     if (!ReadAll(&request, sizeof request)) return 0;
+    if (request.code != kRender) ahead = AheadPage{};
     bool ok = false;
     switch (request.code) {
       case kOpen:
