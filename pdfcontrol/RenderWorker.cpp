@@ -5,6 +5,7 @@
 #include "pdfcontrol/DocumentRepair.h"
 #include "pdfcontrol/PageLayout.h"
 #include "pdfcontrol/RenderProtocol.h"
+#include "pdfcontrol/WorkerFile.h"
 #include "pdfcontrol/WorkerOutline.h"
 #include "pdfcontrol/WorkerText.h"
 
@@ -153,8 +154,9 @@ void RegisterFonts() {
 // worker waits for its first document, so that the first page does not pay for it.
 void WarmUp() { delete globalParams->findFontFile("Helvetica"); }
 
-// What the document reads when it is opened from memory: the file's bytes, or its repaired
-// copy; released after the document.
+// What the document reads: its file (a small one read on demand, WorkerFile.h), or its repaired
+// copy; both released after the document.
+std::shared_ptr<pdfworker::FileBytes> documentFile;
 std::vector<char> documentBytes;
 std::unique_ptr<PDFDoc> document;
 std::unique_ptr<SplashOutputDev> output;
@@ -163,52 +165,49 @@ std::wstring documentPath;
 // opened from its file until repair has been tried once.
 bool repairDue = false;
 
-// Files up to this size are read whole, in one call: Poppler reads a file 256 bytes at a call,
-// which under Wine is a system call each, tens of thousands for a long document. The held bytes
-// count against the worker's memory beside the repair's bounds (DocumentRepair.h).
+// Files up to this size are read by the worker, as Poppler asks and then whole (WorkerFile.h);
+// larger ones by Poppler itself. The held bytes count against the worker's memory beside the
+// repair's bounds (DocumentRepair.h).
 constexpr uint64_t kMaxHeldFileBytes = uint64_t(64) << 20;
 
 // A PDF file has its "%PDF-" marker within the first kilobyte.
-bool HasHeader(const char* start, DWORD size) {
-  for (DWORD i = 0; i + 5 <= std::min<DWORD>(size, 1024); ++i) {
+bool HasHeader(const char* start, size_t size) {
+  for (size_t i = 0; i + 5 <= std::min<size_t>(size, 1024); ++i) {
     if (std::memcmp(start + i, "%PDF-", 5) == 0) return true;
   }
   return false;
 }
 
-// Opens the file once for its header and its bytes: a file small enough to hold is read whole
-// into documentBytes, otherwise only its first kilobyte. `held` is the size read whole, or 0
-// when Poppler is to read the file itself (a large file, or one that another process shortened
-// during the read). Answers kOk, kCannotOpen or kNotPdf. The buffer is cleared before the read:
-// under Wine a read into pages not yet touched took longer than clearing them and reading.
-uint32_t ReadStart(const wchar_t* path, uint32_t& held) {
-  held = 0;
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+// Opens the file once for its header and its bytes: a file small enough to hold stays open in
+// documentFile, to be read as the document needs it; of a larger one only the first kilobyte
+// is read here. Answers kOk, kCannotOpen or kNotPdf.
+uint32_t ReadStart(const wchar_t* path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return kCannotOpen;
   LARGE_INTEGER size{};
   if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && uint64_t(size.QuadPart) <= kMaxHeldFileBytes) {
-    documentBytes.resize(size_t(size.QuadPart));
+    documentFile = pdfworker::FileBytes::Take(file, size_t(size.QuadPart));
+    const size_t head = std::min<size_t>(1024, size_t(size.QuadPart));
+    if (!documentFile || documentFile->Readable(0) < head) {
+      documentFile.reset();
+      return kCannotOpen;
+    }
+    if (HasHeader(documentFile->Data(), head)) return kOk;
+    documentFile.reset();
+    return kNotPdf;
   }
   char head[1024];
-  char* into = documentBytes.empty() ? head : documentBytes.data();
-  const DWORD want = documentBytes.empty() ? DWORD(sizeof head) : DWORD(documentBytes.size());
   DWORD got = 0;
-  const bool read = ReadFile(file, into, want, &got, nullptr);
+  const bool read = ReadFile(file, head, sizeof head, &got, nullptr);
   CloseHandle(file);
-  const bool pdf = read && HasHeader(into, got);
-  if (pdf && !documentBytes.empty() && got == want) {
-    held = got;
-  } else {
-    std::vector<char>().swap(documentBytes);
-  }
   if (!read) return kCannotOpen;
-  return pdf ? kOk : kNotPdf;
+  return HasHeader(head, got) ? kOk : kNotPdf;
 }
 
-std::unique_ptr<PDFDoc> OpenFile(const std::wstring& path, uint32_t held) {
-  if (held == 0) return std::make_unique<PDFDoc>(const_cast<wchar_t*>(path.c_str()), int(path.size()));
-  return std::make_unique<PDFDoc>(new MemStream(documentBytes.data(), 0, Goffset(held), Object(objNull)));
+std::unique_ptr<PDFDoc> OpenFile(const std::wstring& path) {
+  if (!documentFile) return std::make_unique<PDFDoc>(const_cast<wchar_t*>(path.c_str()), int(path.size()));
+  return std::make_unique<PDFDoc>(pdfworker::NewFileStream(documentFile));
 }
 
 // Replaces doc with the file's repaired copy, when repair makes one; `answer` as OpenRepaired.
@@ -218,6 +217,7 @@ bool Repair(std::unique_ptr<PDFDoc>& doc, uint32_t& answer) {
   std::unique_ptr<PDFDoc> fixed = pdfworker::OpenRepaired(documentPath, bytes, answer);
   if (!fixed || uint32_t(fixed->getNumPages()) > kMaxPages) return false;
   doc = std::move(fixed);  // the old document goes before the bytes it reads
+  documentFile.reset();
   documentBytes = std::move(bytes);
   return true;
 }
@@ -342,10 +342,10 @@ bool Open(uint32_t size) {
   if (!ReadAll(path.data(), size)) return false;
   output.reset();
   document.reset();
+  documentFile.reset();
   std::vector<char>().swap(documentBytes);
   pdfworker::ForgetText();
-  uint32_t held = 0;
-  switch (ReadStart(path.data(), held)) {
+  switch (ReadStart(path.data())) {
     case kOk:
       break;
     case kCannotOpen:
@@ -355,7 +355,7 @@ bool Open(uint32_t size) {
   }
   documentPath.assign(path.data(), size / 2);
   repairDue = true;
-  std::unique_ptr<PDFDoc> doc = OpenFile(documentPath, held);
+  std::unique_ptr<PDFDoc> doc = OpenFile(documentPath);
   // What Poppler cannot read is repaired in memory; the file is only read.
   bool repaired = false;
   if (pdfworker::NeedsRepair(*doc)) {
@@ -612,5 +612,9 @@ int main() {
         ok = false;
     }
     if (!ok) return 2;  // a broken conversation: the control restarts the worker
+    // The file is held only for the document shown. Once the first page has been answered (or
+    // something the control wanted more), the rest of it is read and the file let go.
+    if (!document) documentFile.reset();
+    if (request.code != kOpen && documentFile) documentFile->ReadRest();
   }
 }

@@ -142,8 +142,9 @@ TEST(ControlFonts, AreFoundBesideAWorkerInAFolderTheCodePageCannotName) {
 
 // The first page is drawn by the worker right after the open, as the view will ask for it: the
 // view's request is answered with the page it asks for, at its size, for the document it shows,
-// also when the zoom changed first or another document was opened meanwhile.
-TEST(FirstPage, ComesAsAskedForTheDocumentShown) {
+// also when the zoom changed first or another document was opened meanwhile; and the file is
+// not held once the page has come.
+TEST(FirstPage, ComesAsAskedForTheDocumentShownAndLeavesTheFileFree) {
   testpdf::Page left, right;
   left.content = "0 g 0 0 100 100 re f";
   right.content = "0 g 100 0 100 100 re f";
@@ -188,6 +189,15 @@ TEST(FirstPage, ComesAsAskedForTheDocumentShown) {
       EXPECT_EQ(dark(box.width / 10, y), c.inkLeft) << c.what << ", row " << y;
       EXPECT_EQ(dark(box.width * 9 / 10, y), !c.inkLeft) << c.what << ", row " << y;
     }
+    // With its first page answered, the worker has read the file and let it go: an editor may
+    // write it anew.
+    bool writable = false;
+    for (DWORD start = GetTickCount(); !writable && GetTickCount() - start < 5000; Sleep(10)) {
+      const HANDLE file = CreateFileW(c.shown->c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      writable = file != INVALID_HANDLE_VALUE;
+      if (writable) CloseHandle(file);
+    }
+    EXPECT_TRUE(writable) << c.what;
   }
 }
 
