@@ -299,7 +299,8 @@ bool OtherRequestWaits() {
          (next.render.page != ahead.page || next.render.width != ahead.width || next.render.height != ahead.height);
 }
 
-// Looked at as seldom as the cancel event: each look is a round trip to the Wine server.
+// Whether to give up drawing ahead: the cancel event, or another request waiting. Looked at as
+// seldom as the cancel event alone, each look being a round trip to the Wine server.
 bool aheadStopped = false;
 bool StopAhead(void*) {
   const DWORD now = GetTickCount();
