@@ -11,7 +11,7 @@ namespace pdfrender {
 
 // Requests, from the control.
 enum Request : uint32_t {
-  kOpen = 1,    // payload: the path as UTF-16 code units, no terminator
+  kOpen = 1,    // payload: an OpenRequest, then the path as UTF-16 code units, no terminator
   kRender = 2,  // payload: RenderRequest
   kQuit = 3,
   kText = 4,        // payload: page number (from 1); answer: a PageTextHeader and its records
@@ -58,6 +58,16 @@ struct RenderRequest {
   uint32_t width;
   uint32_t height;
   uint32_t section;
+};
+
+// How the view will ask for the first page once the document is open, so that the worker
+// draws it right after its answer, while the control lays its view out, and answers the
+// control's request for it from that drawing. Both sides place the page with PageLayout:
+// pages fitted to viewWidth pixels, then zoomed. A request of another page or size, another
+// request first, or the cancel event drops the drawing. viewWidth 0: nothing is drawn ahead.
+struct OpenRequest {
+  uint32_t viewWidth;
+  float zoom;
 };
 
 // An opened document: the page count, the count of sizes that follow (at least 1), then the

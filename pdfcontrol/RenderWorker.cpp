@@ -3,7 +3,9 @@
 // file that crashes or hangs Poppler takes down only the worker, which the control restarts.
 // Non-embedded standard fonts are mapped to the metric-compatible fonts copied beside it.
 #include "pdfcontrol/DocumentRepair.h"
+#include "pdfcontrol/PageLayout.h"
 #include "pdfcontrol/RenderProtocol.h"
+#include "pdfcontrol/WorkerFile.h"
 #include "pdfcontrol/WorkerOutline.h"
 #include "pdfcontrol/WorkerText.h"
 
@@ -20,6 +22,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace pdfrender;
@@ -151,8 +154,9 @@ void RegisterFonts() {
 // worker waits for its first document, so that the first page does not pay for it.
 void WarmUp() { delete globalParams->findFontFile("Helvetica"); }
 
-// What the document reads when it is opened from memory: the file's bytes, or its repaired
-// copy; released after the document.
+// What the document reads: its file (a small one read on demand, WorkerFile.h), or its repaired
+// copy; both released after the document.
+std::shared_ptr<pdfworker::FileBytes> documentFile;
 std::vector<char> documentBytes;
 std::unique_ptr<PDFDoc> document;
 std::unique_ptr<SplashOutputDev> output;
@@ -161,52 +165,49 @@ std::wstring documentPath;
 // opened from its file until repair has been tried once.
 bool repairDue = false;
 
-// Files up to this size are read whole, in one call: Poppler reads a file 256 bytes at a call,
-// which under Wine is a system call each, tens of thousands for a long document. The held bytes
-// count against the worker's memory beside the repair's bounds (DocumentRepair.h).
+// Files up to this size are read by the worker, as Poppler asks and then whole (WorkerFile.h);
+// larger ones by Poppler itself. The held bytes count against the worker's memory beside the
+// repair's bounds (DocumentRepair.h).
 constexpr uint64_t kMaxHeldFileBytes = uint64_t(64) << 20;
 
 // A PDF file has its "%PDF-" marker within the first kilobyte.
-bool HasHeader(const char* start, DWORD size) {
-  for (DWORD i = 0; i + 5 <= std::min<DWORD>(size, 1024); ++i) {
+bool HasHeader(const char* start, size_t size) {
+  for (size_t i = 0; i + 5 <= std::min<size_t>(size, 1024); ++i) {
     if (std::memcmp(start + i, "%PDF-", 5) == 0) return true;
   }
   return false;
 }
 
-// Opens the file once for its header and its bytes: a file small enough to hold is read whole
-// into documentBytes, otherwise only its first kilobyte. `held` is the size read whole, or 0
-// when Poppler is to read the file itself (a large file, or one that another process shortened
-// during the read). Answers kOk, kCannotOpen or kNotPdf. The buffer is cleared before the read:
-// under Wine a read into pages not yet touched took longer than clearing them and reading.
-uint32_t ReadStart(const wchar_t* path, uint32_t& held) {
-  held = 0;
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+// Opens the file once for its header and its bytes: a file small enough to hold stays open in
+// documentFile, to be read as the document needs it; of a larger one only the first kilobyte
+// is read here. Answers kOk, kCannotOpen or kNotPdf.
+uint32_t ReadStart(const wchar_t* path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return kCannotOpen;
   LARGE_INTEGER size{};
   if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && uint64_t(size.QuadPart) <= kMaxHeldFileBytes) {
-    documentBytes.resize(size_t(size.QuadPart));
+    documentFile = pdfworker::FileBytes::Take(file, size_t(size.QuadPart));
+    const size_t head = std::min<size_t>(1024, size_t(size.QuadPart));
+    if (!documentFile || documentFile->Readable(0) < head) {
+      documentFile.reset();
+      return kCannotOpen;
+    }
+    if (HasHeader(documentFile->Data(), head)) return kOk;
+    documentFile.reset();
+    return kNotPdf;
   }
   char head[1024];
-  char* into = documentBytes.empty() ? head : documentBytes.data();
-  const DWORD want = documentBytes.empty() ? DWORD(sizeof head) : DWORD(documentBytes.size());
   DWORD got = 0;
-  const bool read = ReadFile(file, into, want, &got, nullptr);
+  const bool read = ReadFile(file, head, sizeof head, &got, nullptr);
   CloseHandle(file);
-  const bool pdf = read && HasHeader(into, got);
-  if (pdf && !documentBytes.empty() && got == want) {
-    held = got;
-  } else {
-    std::vector<char>().swap(documentBytes);
-  }
   if (!read) return kCannotOpen;
-  return pdf ? kOk : kNotPdf;
+  return HasHeader(head, got) ? kOk : kNotPdf;
 }
 
-std::unique_ptr<PDFDoc> OpenFile(const std::wstring& path, uint32_t held) {
-  if (held == 0) return std::make_unique<PDFDoc>(const_cast<wchar_t*>(path.c_str()), int(path.size()));
-  return std::make_unique<PDFDoc>(new MemStream(documentBytes.data(), 0, Goffset(held), Object(objNull)));
+std::unique_ptr<PDFDoc> OpenFile(const std::wstring& path) {
+  if (!documentFile) return std::make_unique<PDFDoc>(const_cast<wchar_t*>(path.c_str()), int(path.size()));
+  return std::make_unique<PDFDoc>(pdfworker::NewFileStream(documentFile));
 }
 
 // Replaces doc with the file's repaired copy, when repair makes one; `answer` as OpenRepaired.
@@ -216,6 +217,7 @@ bool Repair(std::unique_ptr<PDFDoc>& doc, uint32_t& answer) {
   std::unique_ptr<PDFDoc> fixed = pdfworker::OpenRepaired(documentPath, bytes, answer);
   if (!fixed || uint32_t(fixed->getNumPages()) > kMaxPages) return false;
   doc = std::move(fixed);  // the old document goes before the bytes it reads
+  documentFile.reset();
   documentBytes = std::move(bytes);
   return true;
 }
@@ -258,16 +260,93 @@ bool ReplyOpened(uint32_t code) {
   return Reply(code, payload.data(), uint32_t(payload.size()));
 }
 
+// The first page drawn right after an open (OpenRequest), kept for the request that asks for
+// it at that size; any other request drops it.
+struct AheadPage {
+  uint32_t page = 0, width = 0, height = 0;
+  std::unique_ptr<SplashBitmap> bitmap;
+};
+AheadPage ahead;
+
+// Draws a page (from 1) whole at width x height pixels into output's bitmap, asking `stop` now
+// and then whether to give up. kOk, or the answer that says why there is nothing to show.
+uint32_t Draw(int page, uint32_t width, uint32_t height, bool (*stop)(void*)) {
+  double w = document->getPageCropWidth(page), h = document->getPageCropHeight(page);
+  if (document->getPageRotate(page) % 180 != 0) std::swap(w, h);
+  if (!(w >= 1 && h >= 1)) return kRenderFailed;
+  // Drawn without its contents, a page would look blank but whole.
+  if (pdfworker::PageObjectsMissing(*document, *document->getPage(page))) return kRenderFailed;
+  // Resolutions chosen so that the page comes out at the asked size in pixels.
+  const double hdpi = width * 72.0 / w, vdpi = height * 72.0 / h;
+  lastCancelLook = GetTickCount();
+  document->displayPage(output.get(), page, hdpi, vdpi, 0, false, true, false, stop);
+  if (Cancelled(nullptr)) return kCancelled;
+  SplashBitmap* bitmap = output->getBitmap();
+  if (!bitmap || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) return kRenderFailed;
+  return kOk;
+}
+
+// True once a request waits that the page drawn ahead does not answer.
+bool OtherRequestWaits() {
+  struct {
+    Header header;
+    RenderRequest render;
+  } next{};
+  DWORD got = 0;
+  if (!PeekNamedPipe(inPipe, &next, sizeof next, &got, nullptr, nullptr) || got < sizeof next.header) return false;
+  if (next.header.code != kRender) return true;
+  return got == sizeof next &&
+         (next.render.page != ahead.page || next.render.width != ahead.width || next.render.height != ahead.height);
+}
+
+// Whether to give up drawing ahead: the cancel event, or another request waiting. Looked at as
+// seldom as the cancel event alone, each look being a round trip to the Wine server.
+bool aheadStopped = false;
+bool StopAhead(void*) {
+  const DWORD now = GetTickCount();
+  if (aheadStopped || now - lastCancelLook < kCancelLookMs) return aheadStopped;
+  lastCancelLook = now;
+  aheadStopped = Cancelled(nullptr) || OtherRequestWaits();
+  return aheadStopped;
+}
+
+// Draws the first page as the view will ask for it, placed by the same layout as the view's.
+void DrawAhead(const OpenRequest& view) {
+  constexpr uint32_t kMaxViewWidth = 1 << 16;
+  if (view.viewWidth == 0 || view.viewWidth > kMaxViewWidth || !(view.zoom >= pdfview::PageLayout::kMinZoom) ||
+      !(view.zoom <= pdfview::PageLayout::kMaxZoom)) {
+    return;
+  }
+  bool lost = false;
+  const std::vector<PageSize> first = Sizes(*document, 1, 1, lost);
+  if (first.empty()) return;
+  pdfview::PageLayout layout;
+  layout.SetPages({{first[0].width, first[0].height}}, document->getNumPages());
+  layout.Arrange(int(view.viewWidth), view.zoom);
+  const pdfview::PageBox box = layout.Box(0);
+  ahead.page = 1;
+  ahead.width = uint32_t(box.width);
+  ahead.height = uint32_t(box.height);
+  if (ahead.width > kMaxSide || ahead.height > kMaxSide || uint64_t(ahead.width) * ahead.height > kMaxPixels) return;
+  aheadStopped = false;
+  if (Draw(1, ahead.width, ahead.height, &StopAhead) == kOk && !aheadStopped) {
+    ahead.bitmap.reset(output->takeBitmap());
+  }
+}
+
 bool Open(uint32_t size) {
+  OpenRequest view{};
+  if (size < sizeof view || !ReadAll(&view, sizeof view)) return false;
+  size -= sizeof view;
   if (size % 2 != 0 || size / 2 > kMaxPathUnits) return false;
   std::vector<wchar_t> path(size / 2 + 1, 0);
   if (!ReadAll(path.data(), size)) return false;
   output.reset();
   document.reset();
+  documentFile.reset();
   std::vector<char>().swap(documentBytes);
   pdfworker::ForgetText();
-  uint32_t held = 0;
-  switch (ReadStart(path.data(), held)) {
+  switch (ReadStart(path.data())) {
     case kOk:
       break;
     case kCannotOpen:
@@ -277,7 +356,7 @@ bool Open(uint32_t size) {
   }
   documentPath.assign(path.data(), size / 2);
   repairDue = true;
-  std::unique_ptr<PDFDoc> doc = OpenFile(documentPath, held);
+  std::unique_ptr<PDFDoc> doc = OpenFile(documentPath);
   // What Poppler cannot read is repaired in memory; the file is only read.
   bool repaired = false;
   if (pdfworker::NeedsRepair(*doc)) {
@@ -310,7 +389,9 @@ bool Open(uint32_t size) {
   SplashColor paper = {255, 255, 255, 0};
   output = std::make_unique<SplashOutputDev>(splashModeXBGR8, 4, false, paper);
   output->startDoc(document.get());
-  return ReplyOpened(repaired ? kRepaired : kOk);
+  if (!ReplyOpened(repaired ? kRepaired : kOk)) return false;
+  DrawAhead(view);
+  return true;
 }
 
 // The section that a render request hands over, closed when the request is answered.
@@ -355,6 +436,7 @@ bool Render(uint32_t size) {
   RenderRequest request{};
   if (size != sizeof request || !ReadAll(&request, sizeof request)) return false;
   Section section(request.section);
+  const AheadPage drawn = std::exchange(ahead, AheadPage{});
   if (!document || request.page < 1 || request.page > uint32_t(document->getNumPages()) || request.width < 1 ||
       request.height < 1 || request.width > kMaxSide || request.height > kMaxSide ||
       uint64_t(request.width) * request.height > kMaxPixels) {
@@ -362,20 +444,15 @@ bool Render(uint32_t size) {
   }
   uint32_t* pixels = section.Map(size_t(request.width) * request.height * 4);
   if (!pixels) return Reply(kBadRequest);
-  const int page = int(request.page);
-  double w = document->getPageCropWidth(page), h = document->getPageCropHeight(page);
-  if (document->getPageRotate(page) % 180 != 0) std::swap(w, h);
-  if (!(w >= 1 && h >= 1)) return Reply(kRenderFailed);
-  // Drawn without its contents, a page would look blank but whole.
-  if (pdfworker::PageObjectsMissing(*document, *document->getPage(page))) return Reply(kRenderFailed);
-  // Resolutions chosen so that the page comes out at the asked size in pixels.
-  const double hdpi = request.width * 72.0 / w, vdpi = request.height * 72.0 / h;
-  lastCancelLook = GetTickCount();
-  document->displayPage(output.get(), page, hdpi, vdpi, 0, false, true, false, &CancelledLately);
-  if (Cancelled(nullptr)) return Reply(kCancelled);
-  SplashBitmap* bitmap = output->getBitmap();
-  if (!bitmap || bitmap->getWidth() < 1 || bitmap->getHeight() < 1) return Reply(kRenderFailed);
-  CopyOut(*bitmap, request, pixels);
+  if (drawn.bitmap && drawn.page == request.page && drawn.width == request.width && drawn.height == request.height) {
+    CopyOut(*drawn.bitmap, request, pixels);
+  } else {
+    if (const uint32_t drawnNow = Draw(int(request.page), request.width, request.height, &CancelledLately);
+        drawnNow != kOk) {
+      return Reply(drawnNow);
+    }
+    CopyOut(*output->getBitmap(), request, pixels);
+  }
   const BitmapHeader out{request.width, request.height};
   return Reply(kOk, &out, sizeof out);
 }
@@ -501,6 +578,7 @@ int main() {
   for (;;) {
     Header request{};
     if (!ReadAll(&request, sizeof request)) return 0;
+    if (request.code != kRender) ahead = AheadPage{};
     bool ok = false;
     switch (request.code) {
       case kOpen:
@@ -535,5 +613,9 @@ int main() {
         ok = false;
     }
     if (!ok) return 2;  // a broken conversation: the control restarts the worker
+    // The file is held only for the document shown. Once the first page has been answered (or
+    // something the control wanted more), the rest of it is read and the file let go.
+    if (!document) documentFile.reset();
+    if (request.code != kOpen && documentFile) documentFile->ReadRest();
   }
 }

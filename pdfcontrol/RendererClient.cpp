@@ -133,6 +133,11 @@ void RendererClient::WarmUp() {
   wake_.notify_all();
 }
 
+void RendererClient::SetFirstView(OpenRequest view) {
+  std::lock_guard lock(mutex_);
+  firstView_ = view;
+}
+
 OpenResult RendererClient::Open(const std::wstring& path) {
   StartThread();
   std::unique_lock lock(mutex_);
@@ -259,13 +264,17 @@ void RendererClient::Run() {
     if (stop_) break;
     if (openPending_) {
       const std::wstring path = openRequest_;
+      const OpenRequest view = firstView_;
       openPending_ = false;
       abortRender_ = false;
+      // What was drawn of the last document has been given up by now; the new one's first
+      // page, drawn ahead, is dropped by the next open or close, which sets the event again.
+      ResetEvent(cancel_);
       lock.unlock();
       OpenResult result;
       result.code = kWorkerFailed;
       if (!GuardThread([&] {
-            result = DoOpen(path);
+            result = DoOpen(path, view);
             if (result.code == kOk) {
               openPages_ = result.pages;
               openPageCount_ = result.pageCount;
@@ -495,7 +504,7 @@ bool RendererClient::ReceiveHeader(Header& header, DWORD timeoutMs) {
   return Receive(&header, sizeof header, timeoutMs, GetTickCount());
 }
 
-OpenResult RendererClient::DoOpen(const std::wstring& path) {
+OpenResult RendererClient::DoOpen(const std::wstring& path, OpenRequest view) {
   OpenResult result;
   openPath_.clear();
   result.code = kWorkerFailed;
@@ -507,7 +516,10 @@ OpenResult RendererClient::DoOpen(const std::wstring& path) {
     if (!EnsureWorker()) continue;
     const DWORD started = GetTickCount();
     Header header{};
-    if (!Send(kOpen, path.data(), uint32_t(path.size() * 2))) {
+    std::vector<char> request(sizeof view + path.size() * 2);
+    std::memcpy(request.data(), &view, sizeof view);
+    std::memcpy(request.data() + sizeof view, path.data(), path.size() * 2);
+    if (!Send(kOpen, request.data(), uint32_t(request.size()))) {
       StopWorker(false);
       continue;
     }

@@ -142,6 +142,9 @@ class RendererClient {
   void SetNotifyWindow(HWND window, UINT message);
   // Starts the worker ahead of the first document.
   void WarmUp();
+  // How the view will ask for a new document's first page, which the worker then draws
+  // ahead (pdfrender::OpenRequest); a view width of 0 for none.
+  void SetFirstView(pdfrender::OpenRequest view);
   OpenResult Open(const std::wstring& path);
   // The document as found again after the worker's restart, when its pages are no longer
   // those it was opened with: a document of its own, with a new generation.
@@ -184,7 +187,7 @@ class RendererClient {
   bool Receive(void* data, uint32_t size, DWORD timeoutMs, DWORD started);
   bool WaitForAnswer(DWORD timeoutMs, DWORD started);
   bool ReceiveHeader(pdfrender::Header& header, DWORD timeoutMs);
-  OpenResult DoOpen(const std::wstring& path);
+  OpenResult DoOpen(const std::wstring& path, pdfrender::OpenRequest view = {});
   bool Reopen(uint32_t generation);
   uint32_t ReceiveOpened(const pdfrender::Header& header, DWORD timeoutMs, DWORD started, OpenResult& result);
   void AnnounceReplaced(OpenResult replaced, uint32_t generation);
@@ -225,6 +228,7 @@ class RendererClient {
   bool openPending_ = false;
   bool abortRender_ = false;
   std::wstring openRequest_;
+  pdfrender::OpenRequest firstView_{};
   bool openDone_ = false;
   OpenResult openResult_;
   std::optional<OpenResult> replaced_;

@@ -341,6 +341,10 @@ void ViewerWindow::Relayout(bool tellExtension) {
   inRelayout_ = false;
   UpdateScrollBars();
   InvalidateRect(window_, nullptr, FALSE);
+  // A new document comes fitted to the width, with the vertical bar shown (ShowDocument).
+  int width = int(now.cx);
+  if (!hasDocument_) width -= GetSystemMetrics(SM_CXVSCROLL);
+  renderer_.SetFirstView(pdfrender::OpenRequest{uint32_t(std::max(width, 0)), 1.0f});
   if (extension_ && tellExtension) extension_->ViewChanged();
 }
 

@@ -4,6 +4,7 @@
 // the module loaded, and failures told through automation.
 #include "tests/pdfcontrol/TestHost.h"
 #include "tests/pdfcontrol/TestPdf.h"
+#include "pdfcontrol/PageLayout.h"
 #include "pdfcontrol/RendererClient.h"
 
 #include <gtest/gtest.h>
@@ -137,6 +138,67 @@ TEST(ControlFonts, AreFoundBesideAWorkerInAFolderTheCodePageCannotName) {
   int ink = 0;
   for (size_t i = 0; i < pages[0].pixels.size(); ++i) ink += (pages[0].pixels.data()[i] & 0xFFFFFF) < 0x404040 ? 1 : 0;
   EXPECT_GT(ink, 1000) << "the text is drawn in a substitute font";
+}
+
+// The first page is drawn by the worker right after the open, as the view will ask for it: the
+// view's request is answered with the page it asks for, at its size, for the document it shows,
+// also when the zoom changed first or another document was opened meanwhile; and the file is
+// not held once the page has come.
+TEST(FirstPage, ComesAsAskedForTheDocumentShownAndLeavesTheFileFree) {
+  testpdf::Page left, right;
+  left.content = "0 g 0 0 100 100 re f";
+  right.content = "0 g 100 0 100 100 re f";
+  const std::wstring leftDocument = WriteFile(L"first-left.pdf", testpdf::Document({left}));
+  const std::wstring rightDocument = WriteFile(L"first-right.pdf", testpdf::Document({right}));
+  const struct {
+    const char* what;
+    const std::wstring* before;  // opened first, its page not asked for
+    const std::wstring* shown;
+    double zoom;  // of the request; the view was told 1
+    bool inkLeft;
+  } cases[] = {
+      {"as the view said", nullptr, &leftDocument, 1, true},
+      {"zoomed before the page came", nullptr, &leftDocument, 2, true},
+      {"another document opened first", &leftDocument, &rightDocument, 1, false},
+      {"another document, then zoomed", &rightDocument, &leftDocument, 0.5, true},
+  };
+  constexpr uint32_t kViewWidth = 600;
+  for (const auto& c : cases) {
+    pdfview::RendererClient client(ExeFolder() + L"..\\..\\pdfcontrol\\PdfRender.exe");
+    client.SetFirstView({kViewWidth, 1.0f});
+    if (c.before) {
+      ASSERT_EQ(client.Open(*c.before).code, pdfrender::kOk) << c.what;
+    }
+    const pdfview::OpenResult opened = client.Open(*c.shown);
+    ASSERT_EQ(opened.code, pdfrender::kOk) << c.what;
+    pdfview::PageLayout layout;
+    layout.SetPages({{opened.pages[0].width, opened.pages[0].height}}, int(opened.pageCount));
+    layout.Arrange(int(kViewWidth), c.zoom);
+    const pdfview::PageBox box = layout.Box(0);
+    client.Request({{opened.generation, 0, uint32_t(box.width), uint32_t(box.height)}});
+    std::vector<pdfview::RenderedPage> pages;
+    for (DWORD start = GetTickCount(); pages.empty() && GetTickCount() - start < 60000; Sleep(10)) {
+      pages = client.TakeFinished();
+    }
+    ASSERT_EQ(pages.size(), 1u) << c.what;
+    ASSERT_FALSE(pages[0].failed) << c.what;
+    ASSERT_EQ(pages[0].width, uint32_t(box.width)) << c.what;
+    const auto dark = [&](int x, int y) { return (pages[0].pixels.data()[y * box.width + x] & 0xFFFFFF) < 0x404040; };
+    // Near the bottom corners too: a page drawn at another size and cut or padded shows there.
+    for (const int y : {box.height / 2, box.height * 9 / 10}) {
+      EXPECT_EQ(dark(box.width / 10, y), c.inkLeft) << c.what << ", row " << y;
+      EXPECT_EQ(dark(box.width * 9 / 10, y), !c.inkLeft) << c.what << ", row " << y;
+    }
+    // With its first page answered, the worker has read the file and let it go: an editor may
+    // write it anew.
+    bool writable = false;
+    for (DWORD start = GetTickCount(); !writable && GetTickCount() - start < 5000; Sleep(10)) {
+      const HANDLE file = CreateFileW(c.shown->c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+      writable = file != INVALID_HANDLE_VALUE;
+      if (writable) CloseHandle(file);
+    }
+    EXPECT_TRUE(writable) << c.what;
+  }
 }
 
 TEST_F(ControlLifetime, ForgetsItsWindowWhenTheHostDestroysItFirst) {
