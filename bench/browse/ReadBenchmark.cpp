@@ -22,10 +22,11 @@ bool Listed(DWORD attributes, const wchar_t* name) {
 // Platform calls made by the variant last run.
 long calls = 0;
 
-int ReadAnsi(const std::string& dir) {
+// FindFirstFileA is FindFirstFileExA at the standard level without flags.
+int ReadAnsi(const std::string& dir, FINDEX_INFO_LEVELS level = FindExInfoStandard, DWORD flags = 0) {
   int kept = 0;
   WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA((dir + "\\*.*").c_str(), &data);
+  HANDLE search = FindFirstFileExA((dir + "\\*.*").c_str(), level, &data, FindExSearchNameMatch, nullptr, flags);
   ++calls;
   if (search == INVALID_HANDLE_VALUE) return 0;
   do kept += (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.cFileName[0] != '.';
@@ -43,19 +44,6 @@ int ReadWide(const std::string& dir, FINDEX_INFO_LEVELS level, DWORD flags) {
   if (search == INVALID_HANDLE_VALUE) return 0;
   do kept += Listed(data.dwFileAttributes, data.cFileName);
   while (++calls, FindNextFileW(search, &data));
-  FindClose(search);
-  return kept;
-}
-
-int ReadAnsiBasicLarge(const std::string& dir) {
-  int kept = 0;
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileExA((dir + "\\*.*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                   FIND_FIRST_EX_LARGE_FETCH);
-  ++calls;
-  if (search == INVALID_HANDLE_VALUE) return 0;
-  do kept += (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.cFileName[0] != '.';
-  while (++calls, FindNextFileA(search, &data));
   FindClose(search);
   return kept;
 }
@@ -110,7 +98,7 @@ Variant variants[] = {
     {"wide FindFirstFileW", [] { return ReadWide(Folder(), FindExInfoStandard, 0); }},
     {"wide basic", [] { return ReadWide(Folder(), FindExInfoBasic, 0); }},
     {"wide basic large", [] { return ReadWide(Folder(), FindExInfoBasic, FIND_FIRST_EX_LARGE_FETCH); }},
-    {"ansi basic large", [] { return ReadAnsiBasicLarge(Folder()); }},
+    {"ansi basic large", [] { return ReadAnsi(Folder(), FindExInfoBasic, FIND_FIRST_EX_LARGE_FETCH); }},
     {"our read", [] { return static_cast<int>((names = ReadOurs(Folder())).size()); }},
     {"order",
      [] {
