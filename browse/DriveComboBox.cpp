@@ -14,6 +14,10 @@ char UpCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 
 // The system announces volumes that come and go to top-level windows only: the selector, a
 // child, hears of them through a hidden top-level window of its own.
 constexpr char kDriveWatchClass[] = "TDriveComboBoxWatch";
+// Posted to the selector when its window is made: the watch, a top-level window that costs the
+// window server a round of requests, is made once the queue is served, after the windows that
+// are being shown, not before them.
+constexpr UINT kMakeDriveWatch = CM_BASE + 200;
 
 LRESULT CALLBACK DriveWatchProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_DEVICECHANGE && (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE)) {
@@ -99,7 +103,7 @@ void TDriveComboBox::FitItemHeight() {
 void TDriveComboBox::CreateWnd() {
   TCustomComboBox::CreateWnd();
   // Without it the lines only miss drives that come and go.
-  if (!driveWatch_) driveWatch_ = CreateDriveWatch(this);
+  if (!driveWatch_) PostMessageA(Handle(), kMakeDriveWatch, 0, 0);
   RebuildItems();
   // Selects the drive's line, passes the drive on and reports it.
   char drive = drive_;
@@ -108,6 +112,10 @@ void TDriveComboBox::CreateWnd() {
 }
 
 void TDriveComboBox::WndProc(TMessage& m) {
+  if (m.Msg == kMakeDriveWatch) {
+    if (!driveWatch_) driveWatch_ = CreateDriveWatch(this);
+    return;
+  }
   if (m.Msg == CM_FONTCHANGED) {
     TCustomComboBox::WndProc(m);
     FitItemHeight();  // recreates the window, which rebuilds the lines

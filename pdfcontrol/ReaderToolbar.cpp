@@ -126,8 +126,10 @@ void ReaderTools::Attach() {
   Make(&ReaderTools::pageBox_, places, L"EDIT", L"", ES_AUTOHSCROLL | ES_RIGHT | ES_NUMBER | WS_TABSTOP,
        WS_EX_CLIENTEDGE, kPageBox);
   Make(&ReaderTools::pageCount_, places, L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, 0, kPageCount);
-  Make(&ReaderTools::zoomBox_, places, L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0,
-       kZoomBox);
+  // Its list holds every choice without scrolling: not rounded to whole lines, the list is sized
+  // once per move of the box instead of twice.
+  Make(&ReaderTools::zoomBox_, places, L"COMBOBOX", L"",
+       CBS_DROPDOWN | CBS_AUTOHSCROLL | CBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, 0, kZoomBox);
   for (int choice : kZoomChoices) {
     const std::wstring line = choice == 0 ? L"Fit width" : choice < 0 ? L"Fit page" : std::to_wstring(choice) + L"%";
     SendMessageW(zoomBox_, CB_ADDSTRING, 0, LPARAM(line.c_str()));

@@ -66,9 +66,11 @@ void ReaderTools::DocumentChanged() {
     RequestOutline();
   }
   const bool enable = viewer_.HasDocument();
+  // Only where the state changes: disabling sends each child a cancel and a trip to the window
+  // server even when it is disabled already, as the bar's children are when made.
   for (HWND w : {prev_, next_, pageBox_, pageCount_, zoomBox_, findBox_, findNext_, findPrev_, note_, turnLeft_,
                  turnRight_, print_}) {
-    if (w) EnableWindow(w, enable);
+    if (w && bool(IsWindowEnabled(w)) != enable) EnableWindow(w, enable);
   }
   PlaceOutline();
   if (!enable && window_) {

@@ -503,6 +503,8 @@ void AnnounceVolume(WPARAM event, char letter) {
 // Wine cannot plug in a drive while a program runs: the drives present come from the seam.
 TEST_F(Browsing, DrivesThatComeAndGoJoinAndLeaveTheSelector) {
   TChain chain(form);
+  // The selector starts to watch once its thread serves the queue.
+  PumpMessages();
   ASSERT_GE(chain.LineOf('g'), 0);
   chain.events.clear();
   LogicalDrivesSeam = DrivesWithoutG;
