@@ -1,10 +1,14 @@
 // Click to ink: the real program started in a folder of documents; a click on a line of its
 // file list, until the first page's ink is on the screen in the viewer window. Between two
-// timed clicks a blank page is shown, so that each timed click starts from no ink.
-// Usage: pdfcontrol_click_bench <folder> <blank.pdf> <doc.pdf>... (names within the folder)
-// Prints per document "<name> <median ms> <fastest ms> <runs> <missed>" (runs whose ink was
-// seen; missed ones are left out); the fastest run is the figure least disturbed by other
-// work on a shared machine.
+// timed clicks a blank page is shown, so that each timed click starts from no ink. With
+// --floor, the same clicks are then measured the same way on a bare program (ClickFloor.cpp)
+// that shows a picture of each page taken from the program's screen before its click: the
+// floor of input, message and paint that any program of this kind pays.
+// Usage: pdfcontrol_click_bench [--floor] <folder> <blank.pdf> <doc.pdf>... (names within the folder)
+// Prints per document "<name> <median ms> <fastest ms> <runs> <missed> <ms per sample>" (runs
+// whose ink was seen; missed ones are left out), followed with --floor by the floor's median,
+// fastest and missed; the fastest run is the figure least disturbed by other work on a shared
+// machine.
 #include <windows.h>
 
 #include <algorithm>
@@ -42,17 +46,61 @@ class InkCounter {
     DeleteDC(memory_);
     ReleaseDC(nullptr, screen_);
   }
+  // Dark pixels in the rows being sampled.
   int Count() {
     POINT origin{0, 0};
     ClientToScreen(window_, &origin);
-    BitBlt(memory_, 0, 0, client_.right, client_.bottom, screen_, origin.x, origin.y, SRCCOPY);
+    const int rows = std::min(bandRows_, static_cast<int>(client_.bottom) - bandTop_);
+    BitBlt(memory_, 0, bandTop_, client_.right, rows, screen_, origin.x, origin.y + bandTop_, SRCCOPY);
     GdiFlush();
     int n = 0;
-    for (int i = 0; i < client_.right * client_.bottom; ++i) {
-      const unsigned p = bits_[i];
-      n += ((p >> 16) & 255) < 96 && ((p >> 8) & 255) < 96 && (p & 255) < 96 ? 1 : 0;
-    }
+    for (int i = bandTop_ * client_.right; i < (bandTop_ + rows) * client_.right; ++i) n += Dark(bits_[i]);
     return n;
+  }
+  // The whole client area read; the band of `rows` rows that holds the most ink in it is
+  // sampled from now on.
+  void SampleDensestBand(int rows) {
+    bandTop_ = 0;
+    bandRows_ = client_.bottom;
+    Count();
+    std::vector<int> inRow(client_.bottom + 1, 0);
+    for (int y = 0; y < client_.bottom; ++y) {
+      int n = 0;
+      for (int x = 0; x < client_.right; ++x) n += Dark(bits_[y * client_.right + x]);
+      inRow[y + 1] = inRow[y] + n;
+    }
+    rows = std::min(rows, static_cast<int>(client_.bottom));
+    int best = 0;
+    for (int top = 0; top + rows <= client_.bottom; ++top) {
+      if (inRow[top + rows] - inRow[top] > inRow[best + rows] - inRow[best]) best = top;
+    }
+    bandTop_ = best;
+    bandRows_ = rows;
+  }
+  void SampleAll() {
+    bandTop_ = 0;
+    bandRows_ = client_.bottom;
+  }
+  // The last sample as a bottom-up 32-bit bitmap file, for the floor to show.
+  bool Save(const std::string& path) {
+    const int top = bandTop_, rows = bandRows_;
+    SampleAll();
+    Count();
+    bandTop_ = top;
+    bandRows_ = rows;
+    const int width = client_.right, height = client_.bottom;
+    const DWORD bytes = static_cast<DWORD>(width) * height * 4;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER header{sizeof header, width, height, 1, 32, BI_RGB, bytes, 0, 0, 0, 0};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + bytes;
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) return false;
+    bool written = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&header, sizeof header, 1, out) == 1;
+    for (int y = height - 1; written && y >= 0; --y)
+      written = std::fwrite(bits_ + y * width, 4, width, out) == static_cast<size_t>(width);
+    return std::fclose(out) == 0 && written;
   }
 
  private:
@@ -62,32 +110,52 @@ class InkCounter {
   HBITMAP bitmap_;
   HGDIOBJ old_;
   unsigned* bits_ = nullptr;
+  int bandTop_ = 0, bandRows_ = 1 << 20;
+  static int Dark(unsigned p) { return ((p >> 16) & 255) < 96 && ((p >> 8) & 255) < 96 && (p & 255) < 96 ? 1 : 0; }
 };
+
+// The classes by which a measured program's windows are found.
+struct Shape {
+  const char* explorer;
+  const char* viewer;
+  const char* list;
+  const char* view;
+};
+constexpr Shape kProgram{"TForm2", "TForm1", "TFileListBox", "FolvanePdfView"};
+constexpr Shape kFloor{"FloorExplorer", "FloorViewer", "ListBox", "FloorView"};
 
 struct Program {
   RunningProgram program;
-  HWND files = nullptr, view = nullptr;
-  explicit Program(const std::string& folder) : program(-1, folder) {
-    HWND explorer = program.Window("TForm2"), viewer = program.Window("TForm1");
+  HWND explorer = nullptr, viewer = nullptr, files = nullptr, view = nullptr;
+  double sampleMs = 0;  // the mean time between two samples of the last click
+  Program(const std::string& folder, const Shape& shape, const std::string& exe = "") : program(-1, folder, exe) {
+    explorer = program.Window(shape.explorer);
+    viewer = program.Window(shape.viewer);
     if (!explorer || !viewer) return;
     PumpUntil(
-        [&] {
-          return (files = FindDescendant(explorer, "TFileListBox")) &&
-                 (view = FindDescendant(viewer, "FolvanePdfView"));
-        },
+        [&] { return (files = FindDescendant(explorer, shape.list)) && (view = FindDescendant(viewer, shape.view)); },
         20000);
   }
-  void Click(const std::string& name) {
+  // The pointer put over the name's line, as a user's rests there before pressing.
+  POINT Aim(const std::string& name) {
     const POINT at = LineCentre(files, FindLine(files, name));
+    SendMouseAt(at, 0);
+    return at;
+  }
+  static void Press(POINT at) {
     SendMouseAt(at, MOUSEEVENTF_LEFTDOWN);
     SendMouseAt(at, MOUSEEVENTF_LEFTUP);
   }
+  void Click(const std::string& name) { Press(Aim(name)); }
   // The time from the click until the ink count stays at what it settles to; -1 if it never
-  // comes. Ink counts are sampled as fast as the screen can be read.
+  // comes. Ink counts are sampled as fast as the screen can be read (see Measure).
   double ClickUntilInk(const std::string& name, InkCounter& ink, int blank_ink) {
     std::vector<std::pair<double, int>> samples;
+    // The clock starts at the press: finding the line and moving the pointer there asks the
+    // measured program and polls every 10 ms, which timed the benchmark, not the click.
+    const POINT at = Aim(name);
     const double start = Now();
-    Click(name);
+    Press(at);
     double last_change = start;
     int last = ink.Count();
     samples.push_back({Now(), last});
@@ -98,6 +166,7 @@ struct Program {
       if (n != last) last_change = Now();
       last = n;
     }
+    sampleMs = (samples.back().first - start) / double(samples.size());
     if (last - blank_ink < 200) return -1;
     const int wanted = blank_ink + (last - blank_ink) * 9 / 10;
     for (const auto& [t, n] : samples) {
@@ -107,22 +176,17 @@ struct Program {
   }
 };
 
-}  // namespace
+struct Figures {
+  double median = -1, fastest = -1, sampleMs = 0;
+  int runs = 0, missed = 0;
+};
 
-int main(int argc, char** argv) {
-  if (argc < 4) {
-    std::fprintf(stderr, "usage: pdfcontrol_click_bench <folder> <blank.pdf> <doc.pdf>...\n");
-    return 2;
-  }
-  // Keeps Wine's desktop process alive between programs.
-  CreateWindowExA(0, "STATIC", "click_bench", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-  Program p(argv[1]);
-  if (!p.files || !p.view) {
-    std::fprintf(stderr, "the program's windows did not come\n");
-    return 1;
-  }
+// Each document clicked kRuns times, a blank page between; with `pictures`, the settled screen
+// of each document (and of the blank page) is kept beside it as "<name>.bmp".
+std::vector<Figures> Measure(Program& p, const std::string& folder, const std::vector<std::string>& names,
+                             bool pictures) {
   InkCounter ink(p.view);
-  const std::string blank = argv[2];
+  const std::string& blank = names[0];
   auto settle = [&] {
     int last = -1;
     PumpUntil(
@@ -135,32 +199,115 @@ int main(int argc, char** argv) {
         60000);
     return last;
   };
+  auto keep = [&](const std::string& name) {
+    if (pictures && !ink.Save(folder + "\\" + name + ".bmp")) std::fprintf(stderr, "%s not saved\n", name.c_str());
+  };
   // Unmeasured: the worker up, each document read once from the disk.
-  for (int i = 2; i < argc; ++i) {
-    p.Click(argv[i]);
+  for (const std::string& name : names) {
+    p.Click(name);
     PumpUntil([] { return false; }, 1500);
   }
   constexpr int kRuns = 7;
-  int failures = 0;
-  for (int i = 3; i < argc; ++i) {
+  std::vector<Figures> all;
+  for (size_t i = 1; i < names.size(); ++i) {
     std::vector<double> times;
+    double sampleMs = 0;
+    // Each sample reads only the rows where this page's ink is densest. The viewer paints a
+    // page in one blit, so the band's ink comes at the same moment as the whole page's; a
+    // read of the whole view took 5-7 ms under Wine, long enough to blur that moment by as
+    // much and to hold the X server that the measured program paints through. Waiting between
+    // whole reads (Sleep(0) or Sleep(1)) made each sample longer still.
+    ink.SampleAll();
+    p.Click(names[i]);
+    PumpUntil([] { return false; }, 1000);
+    settle();
+    ink.SampleDensestBand(64);
     for (int run = 0; run < kRuns; ++run) {
       p.Click(blank);
       PumpUntil([] { return false; }, 1000);
       const int blank_ink = settle();
-      times.push_back(p.ClickUntilInk(argv[i], ink, blank_ink));
+      if (run == 0 && i == 1) keep(blank);
+      times.push_back(p.ClickUntilInk(names[i], ink, blank_ink));
+      sampleMs += p.sampleMs / kRuns;
     }
+    ink.SampleAll();
+    settle();
+    keep(names[i]);
+    Figures f;
+    f.sampleMs = sampleMs;
     // A click whose ink was never seen counts as missed, not as the fastest.
-    const auto missed = std::count_if(times.begin(), times.end(), [](double t) { return t < 0; });
+    f.missed = static_cast<int>(std::count_if(times.begin(), times.end(), [](double t) { return t < 0; }));
     times.erase(std::remove_if(times.begin(), times.end(), [](double t) { return t < 0; }), times.end());
-    if (times.empty()) {
-      ++failures;
-      times.push_back(-1);
-    }
+    f.runs = static_cast<int>(times.size());
     std::sort(times.begin(), times.end());
-    std::printf("%s %.1f %.1f %d %d\n", argv[i], times[times.size() / 2], times.front(), static_cast<int>(times.size()),
-                static_cast<int>(missed));
-    std::fflush(stdout);
+    if (!times.empty()) {
+      f.median = times[times.size() / 2];
+      f.fastest = times.front();
+    }
+    all.push_back(f);
+  }
+  return all;
+}
+
+// Where the program's windows stand on the screen, for the floor's: left, top, width, height of
+// the explorer window, the viewer window and the view's client area.
+std::string Places(const Program& p) {
+  RECT explorer, viewer, view;
+  GetWindowRect(p.explorer, &explorer);
+  GetWindowRect(p.viewer, &viewer);
+  GetClientRect(p.view, &view);
+  MapWindowPoints(p.view, nullptr, reinterpret_cast<POINT*>(&view), 2);
+  std::string text;
+  for (const RECT& r : {explorer, viewer, view}) {
+    for (LONG v : {r.left, r.top, r.right - r.left, r.bottom - r.top}) text += std::to_string(v) + ",";
+  }
+  text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool floor = argc > 1 && std::string(argv[1]) == "--floor";
+  if (argc < 4 + floor) {
+    std::fprintf(stderr, "usage: pdfcontrol_click_bench [--floor] <folder> <blank.pdf> <doc.pdf>...\n");
+    return 2;
+  }
+  const std::string folder = argv[1 + floor];
+  const std::vector<std::string> names(argv + 2 + floor, argv + argc);
+  // Keeps Wine's desktop process alive between programs.
+  CreateWindowExA(0, "STATIC", "click_bench", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  std::vector<Figures> ours, floors;
+  std::string places;
+  {
+    Program p(folder, kProgram);
+    if (!p.files || !p.view) {
+      std::fprintf(stderr, "the program's windows did not come\n");
+      return 1;
+    }
+    ours = Measure(p, folder, names, floor);
+    places = Places(p);
+  }
+  if (floor) {
+    SetEnvironmentVariableA("FOLVANE_FLOOR_PLACES", places.c_str());
+    Program p(folder, kFloor, FOLVANE_CLICK_FLOOR);
+    if (!p.files || !p.view) {
+      std::fprintf(stderr, "the floor's windows did not come\n");
+      return 1;
+    }
+    floors = Measure(p, folder, names, false);
+  }
+  int failures = 0;
+  for (size_t i = 0; i < ours.size(); ++i) {
+    const Figures& f = ours[i];
+    failures += f.runs == 0;
+    std::printf("%s %.1f %.1f %d %d %.2f", names[i + 1].c_str(), f.median, f.fastest, f.runs, f.missed, f.sampleMs);
+    if (floor) {
+      const Figures& b = floors[i];
+      failures += b.runs == 0;
+      std::printf(" %.1f %.1f %d", b.median, b.fastest, b.missed);
+    }
+    std::printf("\n");
   }
   return failures == 0 ? 0 : 1;
 }

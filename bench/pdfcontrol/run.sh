@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The moments a user waits for a page and for the program, each beside its reference, in one
 # run: click to the first page's ink in the real program against `mutool draw -r 96` and
-# pdftoppm drawing the same page as whole processes (native); OpenDocument to the first page
+# pdftoppm drawing the same page as whole processes (native), and against the click's floor (a
+# bare program showing a ready picture of the page); OpenDocument to the first page
 # painted, through the control's COM contract (start-up is bench/startup). Prints the kind of
 # machine, the load average and the figures from before the speed work (baseline.txt). Installs mupdf-tools for `mutool` when it is missing.
 set -euo pipefail
@@ -42,16 +43,21 @@ folvane_start_virtual_session
 
 echo "machine: $(bench_machine); load average $(bench_load)"
 echo
-echo "click on a document until its first page's ink is on screen (real program; ms)"
-wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_click_bench.exe" "$(winepath -w "$folder")" blank.pdf fonts.pdf pages.pdf \
+echo "click on a document until its first page's ink is on screen (real program; ms); the floor: a bare"
+echo "program showing a picture of the same page, taken before, on a click on the same name"
+wine "$FOLVANE_BUILD/bench/pdfcontrol/pdfcontrol_click_bench.exe" --floor "$(winepath -w "$folder")" blank.pdf fonts.pdf pages.pdf \
   > /tmp/folvane-click-bench.out || true
-printf '%-12s %10s %10s %10s %10s %14s %7s\n' document median fastest mutool pdftoppm fastest/mutool missed
-while read -r name median fast _ missed; do
+printf '%-12s %8s %8s %8s %8s %8s %8s %14s %13s %7s %9s\n' document median fastest mutool pdftoppm floor_med floor \
+  fastest/mutool fastest/floor missed ms/sample
+while read -r name median fast _ missed per_sample floor_median floor_fast floor_missed; do
   m=$(mutool_ms "$folder/$name")
   p=$(pdftoppm_ms "$folder/$name")
   ratio=$(awk -v c="$fast" -v n="$m" 'BEGIN { if (n > 0 && c > 0) printf "%.2f", c / n; else print "n/a" }')
-  printf '%-12s %10s %10s %10s %10s %14s %7s\n' "$name" "$median" "$fast" "$m" "$p" "$ratio" "$missed"
+  floor_ratio=$(awk -v c="$fast" -v n="$floor_fast" 'BEGIN { if (n > 0 && c > 0) printf "%.2f", c / n; else print "n/a" }')
+  printf '%-12s %8s %8s %8s %8s %8s %8s %14s %13s %7s %9s\n' "$name" "$median" "$fast" "$m" "$p" "$floor_median" \
+    "$floor_fast" "$ratio" "$floor_ratio" "$missed/$floor_missed" "$per_sample"
   bench_row "click to ink, $name (fastest)" "$fast ms" "mutool draw $m ms" "$ratio" 1.0
+  bench_row "  the same, against the click's floor" "$fast ms" "bare program $floor_fast ms" "$floor_ratio" -
 done < <(tr -d '\r' < /tmp/folvane-click-bench.out)
 
 echo
