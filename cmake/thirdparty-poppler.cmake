@@ -9,7 +9,7 @@ set(FOLVANE_TP_PREFIX ${FOLVANE_TP_DIR}/install)
 set(FOLVANE_TP_FETCH ${CMAKE_CURRENT_LIST_DIR}/../scripts/thirdparty-fetch.sh)
 set(FOLVANE_TP_PATCH ${CMAKE_CURRENT_LIST_DIR}/../scripts/thirdparty-patch.sh)
 set(folvane_poppler_patches ${CMAKE_CURRENT_LIST_DIR}/poppler-glyph-cache.patch
-  ${CMAKE_CURRENT_LIST_DIR}/poppler-font-mapping.patch)
+  ${CMAKE_CURRENT_LIST_DIR}/poppler-font-mapping.patch ${CMAKE_CURRENT_LIST_DIR}/poppler-font-reuse.patch)
 set(folvane_tp_common
   -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
   -DCMAKE_BUILD_TYPE=Release
@@ -54,7 +54,9 @@ ExternalProject_Add(thirdparty_poppler
   # Splash keeps 16 glyphs per font at text sizes, so a page of text rasterises nearly every
   # glyph it draws again; the change keeps 128. Drawn pixels are the same. On Windows a font
   # file is read through stdio, a seek and a read for every read FreeType makes; the change
-  # maps it.
+  # maps it. A new document made Poppler load its fonts anew, glyphs and all; the change keeps
+  # the fonts read from files outside the document (the substitutes beside the worker, the
+  # system's) for the next document, keyed by file and code-to-glyph map.
   PATCH_COMMAND ${FOLVANE_TP_PATCH} <SOURCE_DIR> ${folvane_poppler_patches})
 ExternalProject_Add_StepDependencies(thirdparty_poppler patch ${folvane_poppler_patches})
 

@@ -159,6 +159,8 @@ void WarmUp() { delete globalParams->findFontFile("Helvetica"); }
 std::shared_ptr<pdfworker::FileBytes> documentFile;
 std::vector<char> documentBytes;
 std::unique_ptr<PDFDoc> document;
+// One for every document: it keeps the fonts read from files outside a document (the
+// substitutes beside the worker, the system's), glyphs and all, for the next one.
 std::unique_ptr<SplashOutputDev> output;
 std::wstring documentPath;
 // Whether a page that the page tree does not give is still to be repaired: true for a document
@@ -341,7 +343,6 @@ bool Open(uint32_t size) {
   if (size % 2 != 0 || size / 2 > kMaxPathUnits) return false;
   std::vector<wchar_t> path(size / 2 + 1, 0);
   if (!ReadAll(path.data(), size)) return false;
-  output.reset();
   document.reset();
   documentFile.reset();
   std::vector<char>().swap(documentBytes);
@@ -386,8 +387,10 @@ bool Open(uint32_t size) {
     repaired = Repair(doc, answer);
   }
   document = std::move(doc);
-  SplashColor paper = {255, 255, 255, 0};
-  output = std::make_unique<SplashOutputDev>(splashModeXBGR8, 4, false, paper);
+  if (!output) {
+    SplashColor paper = {255, 255, 255, 0};
+    output = std::make_unique<SplashOutputDev>(splashModeXBGR8, 4, false, paper);
+  }
   output->startDoc(document.get());
   if (!ReplyOpened(repaired ? kRepaired : kOk)) return false;
   DrawAhead(view);

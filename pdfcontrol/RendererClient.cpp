@@ -46,33 +46,84 @@ bool CreateAnswerPipe(HANDLE& ours, HANDLE& workers, SECURITY_ATTRIBUTES& inheri
 
 }  // namespace
 
-PagePixels::PagePixels(size_t count) : count_(count) {
-  section_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, DWORD(count * 4), nullptr);
+SectionPool::~SectionPool() {
+  for (const Kept& kept : kept_) {
+    UnmapViewOfFile(kept.view);
+    CloseHandle(kept.section);
+  }
+}
+
+bool SectionPool::Take(size_t bytes, HANDLE& section, const uint32_t*& view, size_t& capacity) {
+  std::lock_guard lock(mutex_);
+  auto fits = kept_.end();
+  for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+    if (it->capacity >= bytes && it->capacity - bytes <= bytes / 4 &&
+        (fits == kept_.end() || it->capacity < fits->capacity)) {
+      fits = it;
+    }
+  }
+  if (fits == kept_.end()) return false;
+  section = fits->section;
+  view = fits->view;
+  capacity = fits->capacity;
+  kept_.erase(fits);
+  return true;
+}
+
+void SectionPool::Give(HANDLE section, const uint32_t* view, size_t capacity) {
+  std::lock_guard lock(mutex_);
+  kept_.push_back({section, view, capacity});
+  size_t bytes = 0;
+  for (const Kept& kept : kept_) bytes += kept.capacity;
+  while (!kept_.empty() && (kept_.size() > kMaxSections || bytes > kMaxBytes)) {
+    bytes -= kept_.front().capacity;
+    UnmapViewOfFile(kept_.front().view);
+    CloseHandle(kept_.front().section);
+    kept_.erase(kept_.begin());
+  }
+}
+
+PagePixels::PagePixels(size_t count, std::shared_ptr<SectionPool> pool)
+    : count_(count), capacity_(count * 4), pool_(std::move(pool)) {
+  if (pool_ && pool_->Take(capacity_, section_, view_, capacity_)) return;
+  section_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, DWORD(capacity_), nullptr);
 }
 
 PagePixels::~PagePixels() { Release(); }
 
 PagePixels::PagePixels(PagePixels&& other) noexcept
-    : count_(other.count_), section_(other.section_), view_(other.view_) {
-  other.section_ = nullptr;
-  other.view_ = nullptr;
-}
+    : count_(other.count_),
+      capacity_(other.capacity_),
+      section_(std::exchange(other.section_, nullptr)),
+      view_(std::exchange(other.view_, nullptr)),
+      drawn_(std::exchange(other.drawn_, false)),
+      pool_(std::move(other.pool_)) {}
 
 PagePixels& PagePixels::operator=(PagePixels&& other) noexcept {
   if (this != &other) {
     Release();
     count_ = other.count_;
+    capacity_ = other.capacity_;
     section_ = std::exchange(other.section_, nullptr);
     view_ = std::exchange(other.view_, nullptr);
+    drawn_ = std::exchange(other.drawn_, false);
+    pool_ = std::move(other.pool_);
   }
   return *this;
 }
 
+// Only a section that the worker has answered for goes back to the pool: no worker writes into
+// it any more. Others are closed, as one whose request failed may still be in a worker's hands.
 void PagePixels::Release() {
-  if (view_) UnmapViewOfFile(view_);
-  if (section_) CloseHandle(section_);
+  if (pool_ && drawn_ && section_ && view_) {
+    pool_->Give(section_, view_, capacity_);
+  } else {
+    if (view_) UnmapViewOfFile(view_);
+    if (section_) CloseHandle(section_);
+  }
   view_ = nullptr;
   section_ = nullptr;
+  drawn_ = false;
 }
 
 // A worker that dies takes its handle along.
@@ -87,9 +138,10 @@ uint32_t PagePixels::HandFor(HANDLE worker) const {
 
 bool PagePixels::Map() {
   if (!view_ && section_) {
-    view_ = static_cast<const uint32_t*>(MapViewOfFile(section_, FILE_MAP_READ, 0, 0, count_ * 4));
+    view_ = static_cast<const uint32_t*>(MapViewOfFile(section_, FILE_MAP_READ, 0, 0, capacity_));
   }
-  return view_ != nullptr;
+  drawn_ = view_ != nullptr;
+  return drawn_;
 }
 
 RendererClient::RendererClient(std::wstring workerPath) : workerPath_(std::move(workerPath)) {
@@ -655,7 +707,7 @@ RenderedPage RendererClient::RenderOnce(const RenderJob& job, bool& workerLost) 
       uint64_t(job.width) * job.height > kMaxPixels) {
     return page;
   }
-  PagePixels pixels(size_t(job.width) * job.height);
+  PagePixels pixels(size_t(job.width) * job.height, sections_);
   if (!pixels.Made()) return page;
   const uint32_t remote = pixels.HandFor(process_);
   if (!remote) {

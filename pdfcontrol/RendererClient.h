@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -33,12 +34,42 @@ struct RenderJob {
   bool operator==(const RenderJob&) const = default;
 };
 
+// Sections of pages let go, kept mapped for a later page that fits: a fresh section costs new
+// memory and a first touch of each of its pages in both processes, about as long again as
+// drawing into one used before. A pool is shared by a client and the pages it made, and goes
+// with the last of them.
+class SectionPool {
+ public:
+  static constexpr size_t kMaxSections = 4;
+  static constexpr size_t kMaxBytes = size_t(32) << 20;
+  SectionPool() = default;
+  ~SectionPool();
+  SectionPool(const SectionPool&) = delete;
+  SectionPool& operator=(const SectionPool&) = delete;
+
+  // A kept section of at least `bytes` and at most a quarter more, mapped for reading whole;
+  // false when none fits.
+  bool Take(size_t bytes, HANDLE& section, const uint32_t*& view, size_t& capacity);
+  // Keeps the section (view mapped over all of its `capacity` bytes) or closes it.
+  void Give(HANDLE section, const uint32_t* view, size_t capacity);
+
+ private:
+  struct Kept {
+    HANDLE section;
+    const uint32_t* view;
+    size_t capacity;
+  };
+  std::mutex mutex_;
+  std::vector<Kept> kept_;  // the last given last
+};
+
 // A page's pixels, B, G, R, 255 each, rows top down, read where the worker drew them: in a
-// memory section shared with it, so that they are never copied.
+// memory section shared with it, so that they are never copied. A section of the pool may be
+// larger than the page; only the page's pixels are read, and only once the worker has drawn.
 class PagePixels {
  public:
   PagePixels() = default;
-  explicit PagePixels(size_t count);
+  explicit PagePixels(size_t count, std::shared_ptr<SectionPool> pool = nullptr);
   ~PagePixels();
   PagePixels(PagePixels&& other) noexcept;
   PagePixels& operator=(PagePixels&& other) noexcept;
@@ -48,14 +79,17 @@ class PagePixels {
   uint32_t HandFor(HANDLE worker) const;
   // Maps the pixels for reading, once the worker has drawn them.
   bool Map();
-  const uint32_t* data() const { return view_; }
-  size_t size() const { return view_ ? count_ : 0; }
+  const uint32_t* data() const { return drawn_ ? view_ : nullptr; }
+  size_t size() const { return drawn_ ? count_ : 0; }
 
  private:
   void Release();
   size_t count_ = 0;
+  size_t capacity_ = 0;  // bytes of the section, at least count_ * 4
   HANDLE section_ = nullptr;
   const uint32_t* view_ = nullptr;
+  bool drawn_ = false;
+  std::shared_ptr<SectionPool> pool_;
 };
 
 struct RenderedPage {
@@ -204,6 +238,7 @@ class RendererClient {
   void AnnounceText();
 
   const std::wstring workerPath_;
+  const std::shared_ptr<SectionPool> sections_ = std::make_shared<SectionPool>();
   WorkerProcess worker_;
   HANDLE process_ = nullptr;  // the worker's, while it runs
   HANDLE toWorker_ = nullptr;

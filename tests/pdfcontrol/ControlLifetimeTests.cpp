@@ -1,9 +1,10 @@
 // The control's life and what it tells its callers: paths made whole once for both of its
 // processes, a file replaced while its worker was down, fonts found from a folder whose name
-// the code page cannot hold, teardown started by the site or the host, the references that keep
-// the module loaded, and failures told through automation.
+// the code page cannot hold and kept from one document to the next, teardown started by the site or the host, the
+// references that keep the module loaded, and failures told through automation.
 #include "tests/pdfcontrol/TestHost.h"
 #include "tests/pdfcontrol/TestPdf.h"
+#include "tests/support/DamagedCopies.h"
 #include "pdfcontrol/PageLayout.h"
 #include "pdfcontrol/RendererClient.h"
 
@@ -138,6 +139,57 @@ TEST(ControlFonts, AreFoundBesideAWorkerInAFolderTheCodePageCannotName) {
   int ink = 0;
   for (size_t i = 0; i < pages[0].pixels.size(); ++i) ink += (pages[0].pixels.data()[i] & 0xFFFFFF) < 0x404040 ? 1 : 0;
   EXPECT_GT(ink, 1000) << "the text is drawn in a substitute font";
+}
+
+// The worker keeps the fonts that documents do not embed for the next document: each document
+// draws after others in one worker exactly as it draws alone, whatever the same font object
+// named before (another map of codes to glyphs, an embedded font, another face).
+TEST(ControlFonts, EachDocumentDrawsAfterOthersAsItDrawsAlone) {
+  const std::string mono = ReadFileBytes(ExeFolder() + L"..\\..\\pdfcontrol\\fonts\\LiberationMono-Regular.ttf");
+  ASSERT_FALSE(mono.empty());
+  testpdf::Page page;
+  page.content = "0 g BT /F1 40 Tf 10 30 Td (Hello) Tj ET";
+  const int descriptor = testpdf::FirstExtraObject(1), file = descriptor + 1;
+  const std::string fonts[] = {
+      "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+      "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding << /BaseEncoding /WinAnsiEncoding "
+      "/Differences [72 /O 101 /x] >> >>",
+      "<< /Type /Font /Subtype /TrueType /BaseFont /Helvetica /Encoding /WinAnsiEncoding /FontDescriptor " +
+          std::to_string(descriptor) + " 0 R >>",
+      "<< /Type /Font /Subtype /Type1 /BaseFont /Times-Roman /Encoding /WinAnsiEncoding >>",
+  };
+  const std::vector<std::string> embedded = {
+      "<< /Type /FontDescriptor /FontName /Helvetica /Flags 32 /FontBBox [0 -300 1000 1000] /ItalicAngle 0 "
+      "/Ascent 800 /Descent -200 /CapHeight 700 /StemV 80 /FontFile2 " +
+          std::to_string(file) + " 0 R >>",
+      "<< /Length " + std::to_string(mono.size()) + " /Length1 " + std::to_string(mono.size()) + " >>\nstream\n" +
+          mono + "\nendstream"};
+  std::vector<std::wstring> documents;
+  for (size_t i = 0; i < std::size(fonts); ++i) {
+    documents.push_back(
+        WriteFile(L"kept-font-" + std::to_wstring(i) + L".pdf", testpdf::WithFont({page}, fonts[i], embedded)));
+  }
+  const auto draw = [](pdfview::RendererClient& client, const std::wstring& document) {
+    const pdfview::OpenResult opened = client.Open(document);
+    if (opened.code != pdfrender::kOk) return std::vector<uint32_t>();
+    client.Request({{opened.generation, 0, 400, 200}});
+    std::vector<pdfview::RenderedPage> pages;
+    for (DWORD start = GetTickCount(); pages.empty() && GetTickCount() - start < 60000; Sleep(10)) {
+      pages = client.TakeFinished();
+    }
+    if (pages.size() != 1 || pages[0].failed) return std::vector<uint32_t>();
+    return std::vector<uint32_t>(pages[0].pixels.data(), pages[0].pixels.data() + pages[0].pixels.size());
+  };
+  const std::wstring worker = ExeFolder() + L"..\\..\\pdfcontrol\\PdfRender.exe";
+  std::vector<std::vector<uint32_t>> alone;
+  for (const std::wstring& document : documents) {
+    pdfview::RendererClient client(worker);
+    alone.push_back(draw(client, document));
+    ASSERT_FALSE(alone.back().empty()) << "document " << alone.size() - 1;
+  }
+  for (size_t i = 1; i < alone.size(); ++i) ASSERT_NE(alone[i], alone[0]) << "document " << i << " draws as 0";
+  pdfview::RendererClient client(worker);
+  for (const size_t i : {0, 1, 2, 3, 0, 2, 1, 3}) EXPECT_EQ(draw(client, documents[i]), alone[i]) << "document " << i;
 }
 
 // The first page is drawn by the worker right after the open, as the view will ask for it: the

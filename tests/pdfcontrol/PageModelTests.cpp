@@ -1,10 +1,12 @@
 // What the viewer control works out without a window: how a page's text matches what a reader
 // types, which pages' text a cache keeps, how the layout takes page sizes that arrive late, and
 // which zoom it shows for what is asked of it, where a point lands on a turned page, and which
-// outline answers it takes and which entry names the section in view.
+// outline answers it takes and which entry names the section in view, and which kept section
+// a page's pixels get.
 #include "pdfcontrol/Outline.h"
 #include "pdfcontrol/PageLayout.h"
 #include "pdfcontrol/PageText.h"
+#include "pdfcontrol/RendererClient.h"
 #include "pdfcontrol/TextCache.h"
 
 #include <gtest/gtest.h>
@@ -320,6 +322,50 @@ TEST(PageModel, OutlineAnswerIsCheckedAndSectionsFollowThePlace) {
   } places[] = {{0, 0, 0}, {0, 299, 0}, {0, 300, 1}, {1, 0, 2}, {1, 500, 2}, {2, 49, 2}, {2, 50, 5}, {2, 900, 5}};
   for (const auto& place : places) {
     EXPECT_EQ(outline.SectionAt(place.page, place.y), place.entry) << place.page << " " << place.y;
+  }
+}
+
+// A section let go is handed to a later page only when the worker has answered for it, and only
+// when it holds the page whole with at most a quarter to spare; the page shows only its own
+// pixels, and only once they are drawn.
+TEST(PageModel, PoolHandsAPageOnlyASectionThatHoldsItWhole) {
+  const struct {
+    size_t given;
+    bool drawn;
+    size_t asked;
+    bool reused;
+  } cases[] = {
+      {1024, true, 1024, true}, {1024, true, 900, true},    {1024, true, 1025, false},
+      {1024, true, 700, false}, {1024, false, 1024, false},
+  };
+  for (const auto& c : cases) {
+    const auto pool = std::make_shared<SectionPool>();
+    const uint32_t* kept = nullptr;
+    {
+      PagePixels first(c.given, pool);
+      ASSERT_TRUE(first.Map());
+      kept = first.data();
+    }
+    {
+      // The kept section, handed out again; its worker answers or not.
+      PagePixels given(c.given, pool);
+      ASSERT_TRUE(given.Made());
+      if (c.drawn) {
+        ASSERT_TRUE(given.Map());
+      }
+    }
+    // A closed section's address is held, so that only the kept section's view can be there.
+    void* held = VirtualAlloc(const_cast<uint32_t*>(kept), 1, MEM_RESERVE, PAGE_NOACCESS);
+    PagePixels page(c.asked, pool);
+    ASSERT_TRUE(page.Made());
+    EXPECT_EQ(page.size(), 0u) << c.asked << " pixels: shown before drawn";
+    ASSERT_TRUE(page.Map());
+    ASSERT_EQ(page.size(), c.asked);
+    EXPECT_EQ(page.data() == kept, c.reused) << c.given << " given, " << c.asked << " asked";
+    MEMORY_BASIC_INFORMATION region{};
+    ASSERT_NE(VirtualQuery(page.data(), &region, sizeof region), 0u);
+    EXPECT_GE(region.RegionSize, c.asked * 4) << c.asked << " pixels: the view does not hold the page";
+    if (held) VirtualFree(held, 0, MEM_RELEASE);
   }
 }
 

@@ -46,12 +46,15 @@ std::string Stream(const std::string& dictionary, const std::string& data) {
 
 }  // namespace
 
+constexpr char kHelvetica[] = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>";
+
 static std::string Build(const std::vector<Page>& pages, const std::string& extra_catalog,
-                         const std::vector<std::string>& extra_objects, const std::string& extra_trailer) {
+                         const std::vector<std::string>& extra_objects, const std::string& extra_trailer,
+                         const std::string& font = kHelvetica) {
   Writer w;
   const int catalog = w.Add("");
   const int tree = w.Add("");
-  const int helvetica = w.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+  const int f1 = w.Add(font);
   const int square = w.Add(Stream("", "1000 0 0 0 1000 1000 d1 0 0 1000 1000 re f"));
   const int type3 = w.Add(
       "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] "
@@ -64,8 +67,8 @@ static std::string Build(const std::vector<Page>& pages, const std::string& extr
     const int content = w.Add(Stream("", page.content));
     const int number =
         w.Add("<< /Type /Page /Parent " + std::to_string(tree) + " 0 R /MediaBox [0 0 " + std::to_string(page.width) +
-              " " + std::to_string(page.height) + "] /Resources << /Font << /F1 " + std::to_string(helvetica) +
-              " 0 R /F2 " + std::to_string(type3) + " 0 R >> >> /Contents " + std::to_string(content) + " 0 R" +
+              " " + std::to_string(page.height) + "] /Resources << /Font << /F1 " + std::to_string(f1) + " 0 R /F2 " +
+              std::to_string(type3) + " 0 R >> >> /Contents " + std::to_string(content) + " 0 R" +
               (page.annots.empty() ? "" : " /Annots [" + page.annots + "]") + " >>");
     kids += std::to_string(number) + " 0 R ";
   }
@@ -82,6 +85,11 @@ std::string Document(const std::vector<Page>& pages, const std::string& extra_tr
 std::string Document(const std::vector<Page>& pages, const std::string& extra_catalog,
                      const std::vector<std::string>& extra_objects) {
   return Build(pages, extra_catalog, extra_objects, "");
+}
+
+std::string WithFont(const std::vector<Page>& pages, const std::string& font,
+                     const std::vector<std::string>& extra_objects) {
+  return Build(pages, "", extra_objects, "", font);
 }
 
 std::string Encrypted() {

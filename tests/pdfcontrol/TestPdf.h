@@ -25,6 +25,11 @@ std::string Document(const std::vector<Page>& pages, const std::string& extra_ca
 constexpr int PageObject(int index) { return 7 + 2 * index; }
 constexpr int FirstExtraObject(int pages) { return 6 + 2 * pages; }
 
+// The same with /F1 (always object kFontObject) given as a font dictionary.
+constexpr int kFontObject = 3;
+std::string WithFont(const std::vector<Page>& pages, const std::string& font,
+                     const std::vector<std::string>& extra_objects);
+
 // A document whose standard security handler wants a password that nobody knows.
 std::string Encrypted();
 
