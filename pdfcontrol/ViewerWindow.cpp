@@ -63,6 +63,7 @@ ViewerWindow::ViewerWindow(RendererClient& renderer) : renderer_(renderer) {
 
 ViewerWindow::~ViewerWindow() {
   Destroy();
+  ReleaseBackBuffer();
   DeleteObject(titleFont_);
   DeleteObject(textFont_);
 }
@@ -171,6 +172,35 @@ void ViewerWindow::Draw(HDC dc, const RECT& bounds) {
   DeleteDC(memory);
 }
 
+void ViewerWindow::PaintWindow(HDC dc, const RECT& client) {
+  const int width = client.right - client.left, height = client.bottom - client.top;
+  if (width <= 0 || height <= 0) return;
+  if (!backDc_ || backSize_.cx != width || backSize_.cy != height) {
+    ReleaseBackBuffer();
+    backDc_ = CreateCompatibleDC(dc);
+    backBitmap_ = backDc_ ? CreateCompatibleBitmap(dc, width, height) : nullptr;
+    if (!backBitmap_) {
+      ReleaseBackBuffer();
+      Draw(dc, client);  // the drawing is the same, only not kept
+      return;
+    }
+    backOld_ = SelectObject(backDc_, backBitmap_);
+    backSize_ = {width, height};
+  }
+  Paint(backDc_, width, height);
+  BitBlt(dc, client.left, client.top, width, height, backDc_, 0, 0, SRCCOPY);
+}
+
+void ViewerWindow::ReleaseBackBuffer() {
+  if (backDc_ && backOld_) SelectObject(backDc_, backOld_);
+  if (backBitmap_) DeleteObject(backBitmap_);
+  if (backDc_) DeleteDC(backDc_);
+  backDc_ = nullptr;
+  backBitmap_ = nullptr;
+  backOld_ = nullptr;
+  backSize_ = {};
+}
+
 void ViewerWindow::ZoomBy(double factor) {
   const double zoom = std::clamp(zoom_ * factor, PageLayout::kMinZoom, PageLayout::kMaxZoom);
   if (zoom == zoom_) return;
@@ -243,7 +273,7 @@ LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {
       HDC dc = BeginPaint(window_, &ps);
       RECT client;
       GetClientRect(window_, &client);
-      Draw(dc, client);
+      PaintWindow(dc, client);
       EndPaint(window_, &ps);
       RequestVisible();
       return 0;
@@ -304,6 +334,7 @@ LRESULT ViewerWindow::Proc(UINT message, WPARAM wparam, LPARAM lparam) {
       const HWND window = window_;
       window_ = nullptr;
       RemovePropW(window, kClassName);
+      ReleaseBackBuffer();
       return DefWindowProcW(window, message, wparam, lparam);
     }
   }

@@ -133,6 +133,14 @@ class ViewerWindow {
   HWND window_ = nullptr;
   HFONT titleFont_ = nullptr;
   HFONT textFont_ = nullptr;
+  // The window's paints go through one kept bitmap of the client's size: a fresh one per paint
+  // cost its allocation, first touches and a display check each, twice per document shown.
+  HDC backDc_ = nullptr;
+  HBITMAP backBitmap_ = nullptr;
+  HGDIOBJ backOld_ = nullptr;
+  SIZE backSize_{};
+  void PaintWindow(HDC dc, const RECT& client);
+  void ReleaseBackBuffer();
 
   bool inRelayout_ = false;
   bool hasDocument_ = false;
