@@ -4,6 +4,7 @@
 #include <winnetwk.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <vector>
 
 #include "framework/MessageTexts.h"
@@ -581,28 +582,134 @@ void FillShortName(const std::wstring& directory, WIN32_FIND_DATAW& data) {
 
 }  // namespace
 
+namespace {
+
+// The directory entry of GetFileInformationByHandleEx's FileIdBothDirectoryInfo class, declared
+// here because the headers offer it only to programs that need Vista, and this one runs on XP.
+struct DirectoryEntryInfo {
+  DWORD NextEntryOffset;
+  DWORD FileIndex;
+  LARGE_INTEGER CreationTime;
+  LARGE_INTEGER LastAccessTime;
+  LARGE_INTEGER LastWriteTime;
+  LARGE_INTEGER ChangeTime;
+  LARGE_INTEGER EndOfFile;
+  LARGE_INTEGER AllocationSize;
+  DWORD FileAttributes;
+  DWORD FileNameLength;
+  DWORD EaSize;
+  CCHAR ShortNameLength;
+  WCHAR ShortName[12];
+  LARGE_INTEGER FileId;
+  WCHAR FileName[1];
+};
+static_assert(offsetof(DirectoryEntryInfo, FileName) == 104, "the platform's layout");
+constexpr int kFileIdBothDirectoryInfo = 10;
+using ReadEntriesCall = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+
+ReadEntriesCall ReadEntriesFunction() {
+  static const auto call = reinterpret_cast<ReadEntriesCall>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "GetFileInformationByHandleEx")));
+  return call;
+}
+
+FILETIME AsFileTime(const LARGE_INTEGER& time) {
+  return FILETIME{static_cast<DWORD>(time.LowPart), static_cast<DWORD>(time.HighPart)};
+}
+
+// The directory that a pattern reading every entry names ("C:\docs\*.*" gives "C:\docs"), or
+// nothing for any other pattern: names matched by a mask are left to the system's search.
+std::wstring WholeDirectoryOf(const std::wstring& pattern) {
+  std::size_t slash = pattern.rfind(L'\\');
+  if (slash == std::wstring::npos || slash == 0) return std::wstring();
+  std::wstring_view mask = std::wstring_view(pattern).substr(slash + 1);
+  if (mask != L"*" && mask != L"*.*") return std::wstring();
+  bool absolute = (slash >= 2 && pattern[1] == L':') || pattern.rfind(L"\\\\", 0) == 0;
+  if (!absolute) return std::wstring();
+  // A drive's root keeps its backslash: "C:" alone is the drive's current directory.
+  return pattern.substr(0, slash == 2 && pattern[1] == L':' ? 3 : slash);
+}
+
+// Every entry of a directory in large batches: the search asks for a few dozen entries at a time,
+// and under Wine each request has its own cost (a folder of 10,000 entries reads in about four
+// fifths of the search's time). False when the system offers no such read or refuses it before
+// the first entry: the caller then searches.
+bool ReadWholeDirectory(const std::wstring& directory, const std::function<void(WIN32_FIND_DATAW&)>& take) {
+  ReadEntriesCall read = ReadEntriesFunction();
+  if (!read || directory.empty()) return false;
+  // The search leaves out a drive root's "." and "..".
+  const bool root = directory.size() == 3 && directory[1] == L':';
+  HANDLE handle = CreateFileW(directory.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  TScopeExit close([handle] { CloseHandle(handle); });
+  constexpr DWORD kBatch = 256 * 1024;
+  std::vector<LONGLONG> buffer(kBatch / sizeof(LONGLONG));
+  const char* const start = reinterpret_cast<const char*>(buffer.data());
+  bool first = true;
+  WIN32_FIND_DATAW data;
+  while (read(handle, kFileIdBothDirectoryInfo, buffer.data(), kBatch)) {
+    first = false;
+    for (DWORD at = 0;;) {
+      // The answer is bounded by the buffer, whatever its offsets and lengths say.
+      if (at > kBatch - offsetof(DirectoryEntryInfo, FileName)) break;
+      const auto* entry = reinterpret_cast<const DirectoryEntryInfo*>(start + at);
+      if (entry->FileNameLength <= kBatch - offsetof(DirectoryEntryInfo, FileName) - at) {
+        data = WIN32_FIND_DATAW{};
+        data.dwFileAttributes = entry->FileAttributes;
+        data.ftCreationTime = AsFileTime(entry->CreationTime);
+        data.ftLastAccessTime = AsFileTime(entry->LastAccessTime);
+        data.ftLastWriteTime = AsFileTime(entry->LastWriteTime);
+        data.nFileSizeHigh = static_cast<DWORD>(entry->EndOfFile.HighPart);
+        data.nFileSizeLow = entry->EndOfFile.LowPart;
+        // As the search reports it: the reparse tag of a reparse point.
+        if (entry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) data.dwReserved0 = entry->EaSize;
+        std::size_t length = std::min<std::size_t>(entry->FileNameLength / sizeof(WCHAR), MAX_PATH - 1);
+        std::copy_n(entry->FileName, length, data.cFileName);
+        if (root && (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0)) length = 0;
+        std::size_t shortLength =
+            std::min<std::size_t>(static_cast<unsigned char>(entry->ShortNameLength) / sizeof(WCHAR), 12);
+        std::copy_n(entry->ShortName, shortLength, data.cAlternateFileName);
+        if (length > 0) take(data);
+      }
+      if (entry->NextEntryOffset == 0 || entry->NextEntryOffset % sizeof(LONGLONG) != 0) break;
+      at += entry->NextEntryOffset;
+    }
+  }
+  return !first || GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+}  // namespace
+
 void ReadDirectory(const std::string& pattern, unsigned attributes,
                    const std::function<void(const char* name, const WIN32_FIND_DATAW& entry)>& found,
                    TEntryLevel level) {
   if (pattern.empty()) return;
   QuietDriveAccess quiet;
-  WIN32_FIND_DATAW data;
-  // Through the wide interface: the ANSI one gives "?" or a look-alike for a character that the
-  // code page lacks, and such a name reaches another file or none.
-  SearchHandle search(FindFirst(ExtendedLengthPath(AnsiToWide(pattern)), level, data));
-  if (!search.valid()) return;
+  std::wstring widePattern = ExtendedLengthPath(AnsiToWide(pattern));
   std::string name;
-  do {
-    if (LeftOutOfSearch(data.dwFileAttributes, attributes)) continue;
+  bool shortNames = true;  // the batched read always brings them
+  auto take = [&](WIN32_FIND_DATAW& data) {
+    if (LeftOutOfSearch(data.dwFileAttributes, attributes)) return;
     data.cFileName[MAX_PATH - 1] = L'\0';
     data.cAlternateFileName[13] = L'\0';
     if (!AsciiName(data.cFileName, name) && !ExactAnsi(data.cFileName, name)) {
-      if (level == TEntryLevel::basic) FillShortName(AnsiToWide(ExtractFilePath(pattern)), data);
+      if (!shortNames) FillShortName(AnsiToWide(ExtractFilePath(pattern)), data);
       name = ReachableName(data);
     }
-    if (name.empty()) continue;  // not reachable through this code page: left out
+    if (name.empty()) return;  // not reachable through this code page: left out
     found(name.c_str(), data);
-  } while (FindNextFileW(search.get(), &data));
+  };
+  if (ReadWholeDirectory(WholeDirectoryOf(widePattern), take)) return;
+  shortNames = level == TEntryLevel::standard;
+  WIN32_FIND_DATAW data;
+  // Through the wide interface: the ANSI one gives "?" or a look-alike for a character that the
+  // code page lacks, and such a name reaches another file or none.
+  SearchHandle search(FindFirst(widePattern, level, data));
+  if (!search.valid()) return;
+  do take(data);
+  while (FindNextFileW(search.get(), &data));
 }
 
 void SearchDirectory(const std::string& pattern, unsigned attributes,

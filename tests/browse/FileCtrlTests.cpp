@@ -2,6 +2,7 @@
 // splitting, the name rules, the directory search, changing directory and glyph drawing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "browse/FileCtrl.h"
@@ -197,23 +198,63 @@ TEST(Directories, SearchLeavesOutUnrequestedHiddenSystemAndDirectoryEntries) {
   EXPECT_TRUE(other.Attr & faArchive);
 }
 
-TEST(Directories, SearchIsClosedWhenTheCallerStopsWithAnError) {
+// A whole directory is read in large batches rather than searched: each entry must come as the
+// system's search gives it, a drive's root included.
+TEST(Directories, AWholeDirectoryReadsAsTheSearchGivesIt) {
   TempTree tree;
-  tree.File("a.pdf");
-  tree.File("b.pdf");
-  int seen = 0;
-  EXPECT_THROW(SearchDirectory(tree.Path("*.pdf"), 0,
-                               [&](const TSearchRec&) {
-                                 ++seen;
-                                 throw EAbort();
-                               }),
-               EAbort);
-  EXPECT_EQ(seen, 1);
-  // An open search would keep the directory from being removed.
-  EXPECT_TRUE(DeleteFileA(tree.Path("a.pdf").c_str()));
-  EXPECT_TRUE(DeleteFileA(tree.Path("b.pdf").c_str()));
-  EXPECT_TRUE(RemoveDirectoryA(tree.Root().c_str()));
-  EXPECT_TRUE(CreateDirectoryA(tree.Root().c_str(), nullptr));
+  tree.Directory("sub");
+  tree.File("hidden.pdf", FILE_ATTRIBUTE_HIDDEN);
+  tree.File("a long name with spaces.pdf", FILE_ATTRIBUTE_READONLY, "twelve bytes");
+  SetYearOfLastChange(tree.File("old.txt"), 1985);
+  CloseHandle(CreateFileW((AnsiToWide(tree.Root()) + L"\\\x4E2D\x6587.pdf").c_str(), GENERIC_WRITE, 0, nullptr,
+                          CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr));
+  for (const std::string& dir : {tree.Root(), ExtractFileDrive(tree.Root()) + "\\"}) {
+    std::vector<WIN32_FIND_DATAW> searched;
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(AnsiToWide(JoinPath(dir, "*")).c_str(), &data);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << dir;
+    do searched.push_back(data);
+    while (FindNextFileW(search, &data));
+    FindClose(search);
+    std::size_t seen = 0;
+    ReadDirectory(JoinPath(dir, "*.*"), faAnyFile, [&](const char* name, const WIN32_FIND_DATAW& read) {
+      auto same = std::find_if(searched.begin(), searched.end(),
+                               [&](const WIN32_FIND_DATAW& s) { return wcscmp(s.cFileName, read.cFileName) == 0; });
+      ASSERT_NE(same, searched.end()) << name;
+      ++seen;
+      EXPECT_EQ(read.dwFileAttributes, same->dwFileAttributes) << name;
+      EXPECT_EQ(CompareFileTime(&read.ftLastWriteTime, &same->ftLastWriteTime), 0) << name;
+      EXPECT_EQ(CompareFileTime(&read.ftCreationTime, &same->ftCreationTime), 0) << name;
+      EXPECT_EQ(read.nFileSizeLow, same->nFileSizeLow) << name;
+      EXPECT_EQ(read.nFileSizeHigh, same->nFileSizeHigh) << name;
+      EXPECT_STREQ(read.cAlternateFileName, same->cAlternateFileName) << name;
+    });
+    // Every entry but the one whose name the code page cannot hold and has no short name for.
+    EXPECT_GE(seen + 1, searched.size()) << dir;
+    EXPECT_GE(seen, dir == tree.Root() ? 6u : 1u) << dir;
+  }
+}
+
+TEST(Directories, SearchIsClosedWhenTheCallerStopsWithAnError) {
+  // A mask is searched by the system, a whole directory read in batches: each is closed.
+  for (const char* pattern : {"*.pdf", "*.*"}) {
+    TempTree tree;
+    tree.File("a.pdf");
+    tree.File("b.pdf");
+    int seen = 0;
+    EXPECT_THROW(SearchDirectory(tree.Path(pattern), faAnyFile,
+                                 [&](const TSearchRec&) {
+                                   ++seen;
+                                   throw EAbort();
+                                 }),
+                 EAbort);
+    EXPECT_EQ(seen, 1);
+    // An open search would keep the directory from being removed.
+    EXPECT_TRUE(DeleteFileA(tree.Path("a.pdf").c_str()));
+    EXPECT_TRUE(DeleteFileA(tree.Path("b.pdf").c_str()));
+    EXPECT_TRUE(RemoveDirectoryA(tree.Root().c_str())) << pattern;
+    EXPECT_TRUE(CreateDirectoryA(tree.Root().c_str(), nullptr));
+  }
 }
 
 // Wine gives every long name a short one and runs no system in UTF-8: the decisions are
