@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "framework/MessageTexts.h"
@@ -645,11 +646,12 @@ bool ReadWholeDirectory(const std::wstring& directory, const std::function<void(
   if (handle == INVALID_HANDLE_VALUE) return false;
   TScopeExit close([handle] { CloseHandle(handle); });
   constexpr DWORD kBatch = 256 * 1024;
-  std::vector<LONGLONG> buffer(kBatch / sizeof(LONGLONG));
-  const char* const start = reinterpret_cast<const char*>(buffer.data());
+  // Not cleared: only what the system wrote is read.
+  std::unique_ptr<LONGLONG[]> buffer(new LONGLONG[kBatch / sizeof(LONGLONG)]);
+  const char* const start = reinterpret_cast<const char*>(buffer.get());
   bool first = true;
   WIN32_FIND_DATAW data;
-  while (read(handle, kFileIdBothDirectoryInfo, buffer.data(), kBatch)) {
+  while (read(handle, kFileIdBothDirectoryInfo, buffer.get(), kBatch)) {
     first = false;
     for (DWORD at = 0;;) {
       // The answer is bounded by the buffer, whatever its offsets and lengths say.
