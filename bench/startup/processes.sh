@@ -5,8 +5,9 @@
 # are visible), takes the processor time and the time spent waiting for a core (schedstat) of
 # the started process, of the wineserver, of the X server, of Wine's desktop process and of any
 # other process of the prefix, the started process's context switches (each server round trip
-# is one or two), and the machine's idle time. It prints medians and the fast and slow halves:
-# which of them grows in the slow starts. The sampler itself costs a share of a core; the
+# is one or two), the machine's idle time, and, sampled, how long the started process was
+# running, blocked on the wineserver, or blocked otherwise. It prints medians and the fast and
+# slow halves: which of them grows in the slow starts. The sampler itself costs a share of a core; the
 # figures are for comparing the programs with one another, not for the goal (bench/startup/run.sh).
 # Usage: bench/startup/processes.sh [runs]
 set -euo pipefail
@@ -63,6 +64,32 @@ def switches(pid):
     s = read(f"/proc/{pid}/status") or ""
     return sum(int(l.split()[1]) for l in s.splitlines() if l.endswith(tuple("0123456789")) and "ctxt_switches" in l)
 
+# A thread blocked reading a pipe waits for the wineserver (a request's reply or a wake-up);
+# other blocking calls (poll: the X connection) are counted apart.
+def thread_states(pid):
+    kinds = []
+    try:
+        tasks = os.listdir(f"/proc/{pid}/task")
+    except OSError:
+        return kinds
+    for t in tasks:
+        s = read(f"/proc/{pid}/task/{t}/stat")
+        if not s:
+            continue
+        if s[s.rfind(")") + 2] == "R":
+            kinds.append("running")
+            continue
+        call = (read(f"/proc/{pid}/task/{t}/syscall") or "").split()
+        if len(call) > 1 and call[0] == "3":  # read, in the 32-bit numbering
+            try:
+                target = os.readlink(f"/proc/{pid}/fd/{int(call[1], 16)}")
+            except OSError:
+                target = ""
+            kinds.append("server" if target.startswith("pipe:") else "blocked")
+        else:
+            kinds.append("running" if call[:1] == ["running"] else "blocked")
+    return kinds
+
 def snapshot():
     d = {}
     for pid in list(watched):
@@ -96,6 +123,11 @@ while True:
     for pid, start in list(starts.items()):
         name, state = name_state(pid)
         if name is not None and state != "Z":
+            if name in targets:
+                # What the started process's threads do now, counted for the time since the last look.
+                step = now - start.get("last", now)
+                for kind in thread_states(pid):
+                    start[kind] = start.get(kind, 0) + step * 1000
             start.update(name=name, last=now, own=cpu(pid), switches=switches(pid))
             continue
         del starts[pid]
@@ -115,7 +147,8 @@ while True:
             part[1] += wait - wait0
         out.write(json.dumps({"name": start["name"], "wall": (start["last"] - start["first"]) * 1000,
                               "switches": start["switches"], "idle": idle_now - start["idle"][0],
-                              "steal": steal_now - start["idle"][1], "parts": parts}) + "\n")
+                              "steal": steal_now - start["idle"][1], "parts": parts,
+                              "states": [start.get(k, 0) for k in ("running", "server", "blocked")]}) + "\n")
         out.flush()
     time.sleep(0.003)
 PY
@@ -138,14 +171,17 @@ for line in open(sys.argv[1]):
     rows.setdefault(r["name"], []).append(r)
 kinds = ["own", "wineserver", "X server", "desktop", "others"]
 print("ms per start; processor time / waiting for a core; switches: the started process's context switches;")
-print("idle and steal: the machine's idle time and the time its host took from it, both cores together")
-print(f"{'':30}{'wall':>7}" + "".join(f"{k:>17}" for k in kinds) + f"{'switches':>10}{'idle':>7}{'steal':>7}")
+print("idle and steal: the machine's idle time and the time its host took from it, both cores together;")
+print("sampled: the started process running or waiting for a core / blocked on the wineserver / blocked otherwise")
+print(f"{'':30}{'wall':>7}" + "".join(f"{k:>17}" for k in kinds) + f"{'switches':>10}{'idle':>7}{'steal':>7}"
+      + f"{'sampled: run / server / other':>31}")
 def line(title, group, pick):
     value = lambda f: pick([f(r) for r in group])
     part = lambda k, i: value(lambda r: r["parts"].get(k, [0, 0])[i])
     print(f"{title:30}{value(lambda r: r['wall']):7.0f}" +
           "".join(f"{part(k, 0):9.0f} /{part(k, 1):5.0f}" for k in kinds) +
-          f"{value(lambda r: r['switches']):10.0f}{value(lambda r: r['idle']):7.0f}{value(lambda r: r['steal']):7.0f}")
+          f"{value(lambda r: r['switches']):10.0f}{value(lambda r: r['idle']):7.0f}{value(lambda r: r['steal']):7.0f}"
+          + "".join(f"{value(lambda r, i=i: r['states'][i]):9.0f}" + (" /" if i < 2 else "") for i in range(3)))
 for name in ("Folvane.exe", "bare_windows.ex", "bare_control_ho"):
     group = sorted(rows.get(name, [])[1:], key=lambda r: r["wall"])  # the first start is the unmeasured one
     if not group:
