@@ -164,7 +164,8 @@ wait "$sampler" 2>/dev/null || true
 echo "load average after $runs runs: $(bench_load)"
 python3 - "$samples" <<'PY'
 import json, statistics, sys
-label = {"Folvane.exe": "program", "bare_windows.ex": "bare program", "bare_control_ho": "floor (+ COM + control)"}
+label = {"Folvane.exe": "program", "bare_windows.ex": "bare program", "bare_control_ho": "floor"}
+print("floor: the bare program with COM started and the viewer control created")
 rows = {}
 for line in open(sys.argv[1]):
     r = json.loads(line)
