@@ -35,12 +35,13 @@ def read(path):
     except OSError:
         return None
 
-def in_prefix(pid):
+def in_prefix(pid):  # None while a process's environment cannot be read yet (during exec)
     try:
         with open(f"/proc/{pid}/environ", "rb") as f:
-            return ("WINEPREFIX=" + prefix).encode() in f.read().split(b"\0")
+            env = f.read()
     except OSError:
         return False
+    return ("WINEPREFIX=" + prefix).encode() in env.split(b"\0") if env else None
 
 def name_state(pid):
     s = read(f"/proc/{pid}/stat")
@@ -116,8 +117,11 @@ while True:
         if not entry.isdigit() or int(entry) in seen:
             continue
         pid = int(entry)
+        mine = in_prefix(pid)
+        if mine is None:
+            continue
         seen.add(pid)
-        if in_prefix(pid):
+        if mine:
             watched[pid] = name_state(pid)[0] or "?"
             starts[pid] = {"first": now, "before": snapshot(), "idle": idle()}
     for pid, start in list(starts.items()):
