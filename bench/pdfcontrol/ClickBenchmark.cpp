@@ -159,9 +159,10 @@ struct Program {
   // The time from the click until the ink count first reaches nine tenths of the document's own
   // ink (`doc_ink`, over `blank_ink`); kMissed if the list selected the line but the ink never
   // came within a minute, however late the program is; kOtherLine if the list ended on another
-  // line: under load Wine delivers a late echo of an earlier pointer position between the press
-  // and the release, and the list, holding the mouse, moves its selection there, so the program
-  // rightly opens that file. Ink counts are sampled as fast as the screen can be read (Measure).
+  // line. Under load the list was seen to take the press on the right line and yet end, before
+  // the release, on the line clicked before, as after a late pointer move to there while it held
+  // the mouse; the program then rightly opens that file. Ink counts are sampled as fast as the
+  // screen can be read (Measure).
   double ClickUntilInk(const std::string& name, InkCounter& ink, int blank_ink, int doc_ink) {
     std::vector<std::pair<double, int>> samples;
     // The clock starts at the press: finding the line and moving the pointer there asks the
@@ -188,7 +189,7 @@ struct Program {
         // Looked at again after a second of quiet more, in case the press is still queued.
         last_change = Now();
         PumpUntil([] { return false; }, 1000);
-        if (!Selected(name) && Now() - last_change >= 1000 && ink.Count() == last) return kOtherLine;
+        if (!Selected(name) && ink.Count() == last) return kOtherLine;
       }
     }
     sampleMs = (samples.back().first - start) / double(samples.size());
