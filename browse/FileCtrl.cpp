@@ -581,10 +581,6 @@ void FillShortName(const std::wstring& directory, WIN32_FIND_DATAW& data) {
   if (wcslen(name) < 14) wcscpy(data.cAlternateFileName, name);
 }
 
-}  // namespace
-
-namespace {
-
 // The directory entry of GetFileInformationByHandleEx's FileIdBothDirectoryInfo class, declared
 // here because the headers offer it only to programs that need Vista, and this one runs on XP.
 struct DirectoryEntryInfo {
