@@ -96,7 +96,6 @@ void TDirectoryListBox::WndProc(TMessage& m) {
 }
 
 void TDirectoryListBox::RebuildItems() {
-  int current = -1;
   {
     RedrawSuspended suspended(Items());
     Items().Clear();
@@ -139,7 +138,7 @@ void TDirectoryListBox::RebuildItems() {
       }
       Items().AddObject(remainder, currentGlyph_.get());
     }
-    current = Items().Count() - 1;
+    const int current = Items().Count() - 1;
 
     std::vector<TListLine> names;
     unsigned attributes = faDirectory;
@@ -160,8 +159,9 @@ void TDirectoryListBox::RebuildItems() {
     for (int i : CaseInsensitiveOrder(names, LOCALE_USER_DEFAULT))
       sorted.push_back(std::move(names[static_cast<std::size_t>(i)]));
     AddObjects(sorted);
+    // Selected while the list does not draw: it is drawn once, selection and all.
+    if (HandleAllocated()) SetItemIndex(current);
   }
-  if (HandleAllocated()) SetItemIndex(current);
 }
 
 std::string TDirectoryListBox::PathOfItem(int index) {

@@ -87,14 +87,20 @@ class TCollation {
     for (const TListLine& line : lines) {
       int length = static_cast<int>(line.Text.size());
       wideAt_.push_back(wide_.size());
-      if (length > 0) {
-        buffer.resize(static_cast<std::size_t>(length));
-        int converted = MultiByteToWideChar(CP_ACP, 0, line.Text.data(), length, buffer.data(), length);
-        wide_.append(buffer.data(), static_cast<std::size_t>(std::max(converted, 0)));
-      }
       keyAt_.push_back(keys_.size());
       plain_.push_back(ranks.AppendRanks(line.Text, keys_));
-      if (!plain_.back()) AppendSortKey(Wide(static_cast<int>(wideAt_.size() - 1)));
+      int converted = 0;
+      if (plain_.back()) {
+        // Ranked characters are plain ASCII, the same in every ANSI code page.
+        buffer.assign(line.Text.begin(), line.Text.end());
+        converted = length;
+      } else if (length > 0) {
+        buffer.resize(static_cast<std::size_t>(length));
+        converted = MultiByteToWideChar(CP_ACP, 0, line.Text.data(), length, buffer.data(), length);
+      }
+      wide_.append(buffer.data(), static_cast<std::size_t>(std::max(converted, 0)));
+      // This line's end is not recorded yet: its text runs to the end of the texts.
+      if (!plain_.back()) AppendSortKey(std::wstring_view(wide_).substr(wideAt_.back()));
     }
     wideAt_.push_back(wide_.size());
     keyAt_.push_back(keys_.size());
