@@ -140,7 +140,13 @@ void TDirectoryListBox::RebuildItems() {
     }
     const int current = Items().Count() - 1;
 
+    // Subdirectory lines go into the list while the folder is still being read (a large folder is
+    // read a batch ahead): the platform mostly gives names in an order close to the list's, so
+    // most lines land in place at once; one that would not is held back and placed at the end.
     std::vector<TListLine> names;
+    std::vector<bool> listed;
+    TOrderCheck order(LOCALE_USER_DEFAULT);
+    std::size_t inserted = 0, reserved = 0;
     unsigned attributes = faDirectory;
     TFileListBox* sharing =
         sharingRead_ && fileList_ && fileList_->BeginSharedRead(directory_, attributes) ? fileList_ : nullptr;
@@ -149,19 +155,60 @@ void TDirectoryListBox::RebuildItems() {
         [&](const char* name, const WIN32_FIND_DATAW& entry) {
           unsigned attr = entry.dwFileAttributes;
           if ((attr & faDirectory) && !LeftOutOfSearch(attr, faDirectory) && std::strcmp(name, ".") != 0 &&
-              std::strcmp(name, "..") != 0)
+              std::strcmp(name, "..") != 0) {
             names.push_back({name, closedGlyph_.get()});
+            listed.push_back(order.Follows(names.back().Text));
+            if (listed.back()) {
+              if (inserted == reserved) {
+                std::size_t more = std::max<std::size_t>(256, inserted);
+                ReserveLines(more, more * names.back().Text.size());
+                reserved += more;
+              }
+              Items().AddObject(names.back().Text, names.back().Object);
+              ++inserted;
+            }
+          }
           if (sharing) sharing->SharedEntry(name, entry);
         },
         sharing ? TEntryLevel::standard : TEntryLevel::basic);
-    std::vector<TListLine> sorted;
-    sorted.reserve(names.size());
-    for (int i : CaseInsensitiveOrder(names, LOCALE_USER_DEFAULT))
-      sorted.push_back(std::move(names[static_cast<std::size_t>(i)]));
-    AddObjects(sorted);
+    if (inserted < names.size()) PlaceHeldBack(names, listed, inserted, current + 1);
     // Selected while the list does not draw: it is drawn once, selection and all.
     if (HandleAllocated()) SetItemIndex(current);
   }
+}
+
+// Puts the lines held back while reading in their places among those already listed (which
+// keep their order), or lists them all again when placing would cost more.
+void TDirectoryListBox::PlaceHeldBack(const std::vector<TListLine>& names, const std::vector<bool>& listed,
+                                      std::size_t inserted, int first) {
+  const std::vector<int> order = CaseInsensitiveOrder(names, LOCALE_USER_DEFAULT);
+  // Each line placed moves the listed lines after it in the window's storage.
+  std::size_t seen = 0, moved = 0;
+  int lastListed = -1;
+  bool keptOrder = true;
+  for (int i : order) {
+    if (listed[static_cast<std::size_t>(i)]) {
+      keptOrder = keptOrder && i > lastListed;
+      lastListed = i;
+      ++seen;
+    } else {
+      moved += inserted - seen;
+    }
+  }
+  if (keptOrder && moved <= 64 * names.size()) {
+    int at = first;
+    for (int i : order) {
+      const TListLine& line = names[static_cast<std::size_t>(i)];
+      if (!listed[static_cast<std::size_t>(i)]) Items().InsertObject(at, line.Text, line.Object);
+      ++at;
+    }
+    return;
+  }
+  for (std::size_t left = inserted; left > 0; --left) Items().Delete(first + static_cast<int>(left) - 1);
+  std::vector<TListLine> sorted;
+  sorted.reserve(names.size());
+  for (int i : order) sorted.push_back(names[static_cast<std::size_t>(i)]);
+  AddObjects(sorted);
 }
 
 std::string TDirectoryListBox::PathOfItem(int index) {

@@ -58,6 +58,8 @@ class TDirectoryListBox : public TCustomListBox {
   void MoveLists();
 
  private:
+  void PlaceHeldBack(const std::vector<TListLine>& names, const std::vector<bool>& listed, std::size_t inserted,
+                     int first);
   friend class TDriveComboBox;
   TFileListBox* fileList_ = nullptr;
   TDriveComboBox* driveCombo_ = nullptr;

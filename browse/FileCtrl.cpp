@@ -627,6 +627,110 @@ std::wstring WholeDirectoryOf(const std::wstring& pattern) {
   return pattern.substr(0, slash == 2 && pattern[1] == L':' ? 3 : slash);
 }
 
+// Reads a directory's next batch on a thread of its own while the caller handles the batch before:
+// under Wine a batch costs about as much to read as a list costs to take in, and the two overlap.
+// One reader serves the process; it is made at the first folder of several batches (making a
+// thread costs some milliseconds under Wine) and kept, idle, until the process ends.
+class TReadAhead {
+ public:
+  // The reader, when it is free and can be had; the caller gives it back with Release.
+  static TReadAhead* Take() {
+    static TReadAhead* const reader = Make();
+    if (!reader || InterlockedExchange(&reader->busy_, 1) != 0) return nullptr;
+    return reader;
+  }
+  void Release() { InterlockedExchange(&busy_, 0); }
+  void Start(ReadEntriesCall read, HANDLE handle, void* buffer, DWORD size) {
+    read_ = read;
+    handle_ = handle;
+    buffer_ = buffer;
+    size_ = size;
+    SetEvent(request_);
+  }
+  // The batch started last: false at the end or on a failure, with the reader's last error.
+  bool Finish() {
+    WaitForSingleObject(done_, INFINITE);
+    if (!result_) SetLastError(error_);
+    return result_ != FALSE;
+  }
+
+ private:
+  TReadAhead() = default;
+  static TReadAhead* Make() {
+    auto* reader = new TReadAhead;
+    reader->request_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    reader->done_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE thread = reader->request_ && reader->done_ ? CreateThread(nullptr, 0, Run, reader, 0, nullptr) : nullptr;
+    if (!thread) {
+      if (reader->request_) CloseHandle(reader->request_);
+      if (reader->done_) CloseHandle(reader->done_);
+      delete reader;
+      return nullptr;
+    }
+    CloseHandle(thread);
+    return reader;
+  }
+  static DWORD WINAPI Run(void* self) {
+    auto* reader = static_cast<TReadAhead*>(self);
+    for (;;) {
+      WaitForSingleObject(reader->request_, INFINITE);
+      reader->result_ = reader->read_(reader->handle_, kFileIdBothDirectoryInfo, reader->buffer_, reader->size_);
+      reader->error_ = reader->result_ ? ERROR_SUCCESS : GetLastError();
+      SetEvent(reader->done_);
+    }
+  }
+
+  HANDLE request_ = nullptr;
+  HANDLE done_ = nullptr;
+  LONG volatile busy_ = 0;
+  ReadEntriesCall read_ = nullptr;
+  HANDLE handle_ = nullptr;
+  void* buffer_ = nullptr;
+  DWORD size_ = 0;
+  BOOL result_ = FALSE;
+  DWORD error_ = ERROR_SUCCESS;
+};
+
+constexpr DWORD kBatch = 256 * 1024;
+
+// Visits each entry of one batch; gives the bytes the entries fill. The answer is bounded by the
+// buffer, whatever its offsets and lengths say.
+template <class Visit>
+DWORD ForEachEntry(const char* batch, Visit visit) {
+  constexpr DWORD kLast = kBatch - offsetof(DirectoryEntryInfo, FileName);
+  for (DWORD at = 0;;) {
+    const auto* entry = reinterpret_cast<const DirectoryEntryInfo*>(batch + at);
+    if (entry->FileNameLength > kLast - at) return at;
+    visit(*entry);
+    DWORD next = entry->NextEntryOffset;
+    if (next == 0 || next % sizeof(LONGLONG) != 0 || next > kLast - at)
+      return at + offsetof(DirectoryEntryInfo, FileName) + entry->FileNameLength;
+    at += next;
+  }
+}
+
+void TakeEntries(const char* batch, bool root, const std::function<void(WIN32_FIND_DATAW&)>& take) {
+  WIN32_FIND_DATAW data;
+  ForEachEntry(batch, [&](const DirectoryEntryInfo& entry) {
+    data = WIN32_FIND_DATAW{};
+    data.dwFileAttributes = entry.FileAttributes;
+    data.ftCreationTime = AsFileTime(entry.CreationTime);
+    data.ftLastAccessTime = AsFileTime(entry.LastAccessTime);
+    data.ftLastWriteTime = AsFileTime(entry.LastWriteTime);
+    data.nFileSizeHigh = static_cast<DWORD>(entry.EndOfFile.HighPart);
+    data.nFileSizeLow = entry.EndOfFile.LowPart;
+    // As the search reports it: the reparse tag of a reparse point.
+    if (entry.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) data.dwReserved0 = entry.EaSize;
+    std::size_t length = std::min<std::size_t>(entry.FileNameLength / sizeof(WCHAR), MAX_PATH - 1);
+    std::copy_n(entry.FileName, length, data.cFileName);
+    if (root && (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0)) length = 0;
+    std::size_t shortLength =
+        std::min<std::size_t>(static_cast<unsigned char>(entry.ShortNameLength) / sizeof(WCHAR), 12);
+    std::copy_n(entry.ShortName, shortLength, data.cAlternateFileName);
+    if (length > 0) take(data);
+  });
+}
+
 // Every entry of a directory in large batches: the search asks for a few dozen entries at a time,
 // and under Wine each request has its own cost (a folder of 10,000 entries reads in about four
 // fifths of the search's time). False when the system offers no such read or refuses it before
@@ -641,41 +745,37 @@ bool ReadWholeDirectory(const std::wstring& directory, const std::function<void(
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   TScopeExit close([handle] { CloseHandle(handle); });
-  constexpr DWORD kBatch = 256 * 1024;
   // Not cleared: only what the system wrote is read.
-  std::unique_ptr<LONGLONG[]> buffer(new LONGLONG[kBatch / sizeof(LONGLONG)]);
-  const char* const start = reinterpret_cast<const char*>(buffer.get());
-  bool first = true;
-  WIN32_FIND_DATAW data;
-  while (read(handle, kFileIdBothDirectoryInfo, buffer.get(), kBatch)) {
-    first = false;
-    for (DWORD at = 0;;) {
-      // The answer is bounded by the buffer, whatever its offsets and lengths say.
-      if (at > kBatch - offsetof(DirectoryEntryInfo, FileName)) break;
-      const auto* entry = reinterpret_cast<const DirectoryEntryInfo*>(start + at);
-      if (entry->FileNameLength <= kBatch - offsetof(DirectoryEntryInfo, FileName) - at) {
-        data = WIN32_FIND_DATAW{};
-        data.dwFileAttributes = entry->FileAttributes;
-        data.ftCreationTime = AsFileTime(entry->CreationTime);
-        data.ftLastAccessTime = AsFileTime(entry->LastAccessTime);
-        data.ftLastWriteTime = AsFileTime(entry->LastWriteTime);
-        data.nFileSizeHigh = static_cast<DWORD>(entry->EndOfFile.HighPart);
-        data.nFileSizeLow = entry->EndOfFile.LowPart;
-        // As the search reports it: the reparse tag of a reparse point.
-        if (entry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) data.dwReserved0 = entry->EaSize;
-        std::size_t length = std::min<std::size_t>(entry->FileNameLength / sizeof(WCHAR), MAX_PATH - 1);
-        std::copy_n(entry->FileName, length, data.cFileName);
-        if (root && (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0)) length = 0;
-        std::size_t shortLength =
-            std::min<std::size_t>(static_cast<unsigned char>(entry->ShortNameLength) / sizeof(WCHAR), 12);
-        std::copy_n(entry->ShortName, shortLength, data.cAlternateFileName);
-        if (length > 0) take(data);
-      }
-      if (entry->NextEntryOffset == 0 || entry->NextEntryOffset % sizeof(LONGLONG) != 0) break;
-      at += entry->NextEntryOffset;
+  std::unique_ptr<LONGLONG[]> buffers[2] = {std::unique_ptr<LONGLONG[]>(new LONGLONG[kBatch / sizeof(LONGLONG)])};
+  if (!read(handle, kFileIdBothDirectoryInfo, buffers[0].get(), kBatch)) return GetLastError() == ERROR_NO_MORE_FILES;
+  TReadAhead* ahead = nullptr;
+  bool reading = false;
+  // Before the handle closes and the buffers go, also when `take` raises.
+  TScopeExit finish([&] {
+    if (reading) ahead->Finish();
+    if (ahead) ahead->Release();
+  });
+  for (int current = 0;; current = 1 - current) {
+    const char* batch = reinterpret_cast<const char*>(buffers[current].get());
+    // A batch that filled most of its buffer has more behind it: read on while this one is handled.
+    const bool full = ForEachEntry(batch, [](const DirectoryEntryInfo&) {}) > kBatch / 2;
+    std::unique_ptr<LONGLONG[]>& other = buffers[1 - current];
+    if (full && (ahead || (ahead = TReadAhead::Take()))) {
+      if (!other) other.reset(new LONGLONG[kBatch / sizeof(LONGLONG)]);
+      ahead->Start(read, handle, other.get(), kBatch);
+      reading = true;
     }
+    TakeEntries(batch, root, take);
+    bool more;
+    if (reading) {
+      reading = false;
+      more = ahead->Finish();
+    } else {
+      if (!other) other.reset(new LONGLONG[kBatch / sizeof(LONGLONG)]);
+      more = read(handle, kFileIdBothDirectoryInfo, other.get(), kBatch);
+    }
+    if (!more) return true;
   }
-  return !first || GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 }  // namespace

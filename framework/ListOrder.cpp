@@ -71,34 +71,42 @@ const TAsciiRanks& AsciiRanks(LCID locale) {
 // platform alone, which a program's first small folder (at start-up) then never pays for.
 constexpr std::size_t kRankedFrom = 200;
 
+const TAsciiRanks& Unranked() {
+  static const TAsciiRanks unranked;
+  return unranked;
+}
+
+// The text as the platform list holds it: converted from the ANSI code page, where plain ASCII
+// (the same in every ANSI code page) needs no conversion call.
+void Widen(const std::string& text, std::vector<wchar_t>& out) {
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    out.assign(text.begin(), text.end());
+    return;
+  }
+  int length = static_cast<int>(text.size());
+  out.resize(text.size());
+  int converted = MultiByteToWideChar(CP_ACP, 0, text.data(), length, out.data(), length);
+  out.resize(static_cast<std::size_t>(std::max(converted, 0)));
+}
+
 // The texts as the platform list holds them (wide, converted from the ANSI code page), each
 // with a key: its ranks when it has them (a plain name), else its sort key. Keys of one kind
 // order as the comparison does.
 class TCollation {
  public:
   TCollation(const std::vector<TListLine>& lines, LCID locale) : locale_(locale) {
-    static const TAsciiRanks unranked;
-    const TAsciiRanks& ranks = lines.size() >= kRankedFrom ? AsciiRanks(locale) : unranked;
+    const TAsciiRanks& ranks = lines.size() >= kRankedFrom ? AsciiRanks(locale) : Unranked();
     std::size_t n = lines.size();
     wideAt_.reserve(n + 1);
     keyAt_.reserve(n + 1);
     plain_.reserve(n);
     std::vector<wchar_t> buffer;
     for (const TListLine& line : lines) {
-      int length = static_cast<int>(line.Text.size());
       wideAt_.push_back(wide_.size());
+      Widen(line.Text, buffer);
+      wide_.append(buffer.data(), buffer.size());
       keyAt_.push_back(keys_.size());
       plain_.push_back(ranks.AppendRanks(line.Text, keys_));
-      int converted = 0;
-      if (plain_.back()) {
-        // Ranked characters are plain ASCII, the same in every ANSI code page.
-        buffer.assign(line.Text.begin(), line.Text.end());
-        converted = length;
-      } else if (length > 0) {
-        buffer.resize(static_cast<std::size_t>(length));
-        converted = MultiByteToWideChar(CP_ACP, 0, line.Text.data(), length, buffer.data(), length);
-      }
-      wide_.append(buffer.data(), static_cast<std::size_t>(std::max(converted, 0)));
       // This line's end is not recorded yet: its text runs to the end of the texts.
       if (!plain_.back()) AppendSortKey(std::wstring_view(wide_).substr(wideAt_.back()));
     }
@@ -232,4 +240,23 @@ std::vector<int> SortedListOrder(const std::vector<TListLine>& lines, LCID local
   for (const std::vector<int>& run : members)
     for (int line : run) order[place++] = line;
   return order;
+}
+
+bool TOrderCheck::Follows(const std::string& text) {
+  const TAsciiRanks& ranks = ++seen_ >= kRankedFrom ? AsciiRanks(locale_) : Unranked();
+  ranks_.clear();
+  const bool plain = ranks.AppendRanks(text, ranks_);
+  Widen(text, wide_);
+  // Ended, so that an empty text too has a place for the comparison to read.
+  wide_.push_back(L'\0');
+  if (seen_ > 1) {
+    int result = plain && lastPlain_
+                     ? ranks_.compare(lastRanks_)
+                     : CompareStringW(locale_, NORM_IGNORECASE, wide_.data(), -1, lastWide_.data(), -1) - CSTR_EQUAL;
+    if (result < 0) return false;
+  }
+  ranks_.swap(lastRanks_);
+  wide_.swap(lastWide_);
+  lastPlain_ = plain;
+  return true;
 }

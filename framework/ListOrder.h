@@ -3,6 +3,7 @@
 //   TListLine              a line to add in bulk: text and object
 //   CaseInsensitiveOrder,  orders of texts by the platform's case-insensitive comparison,
 //   SortedListOrder        the latter exactly as a sorted platform list places added lines
+//   TOrderCheck            whether texts come in the first order, told one text at a time
 #pragma once
 
 #include <windows.h>
@@ -23,3 +24,20 @@ std::vector<int> CaseInsensitiveOrder(const std::vector<TListLine>& lines, LCID 
 // Positions of the texts in the order in which a sorted LISTBOX of the locale holds them after
 // they were added one by one in the given order (equal texts where its search puts them).
 std::vector<int> SortedListOrder(const std::vector<TListLine>& lines, LCID locale);
+
+// Whether texts come in CaseInsensitiveOrder's order, told one text at a time: for lines taken
+// into a list while they are still being read.
+class TOrderCheck {
+ public:
+  explicit TOrderCheck(LCID locale) : locale_(locale) {}
+  // Whether the text may follow the last text let follow (an equal one may); if so, it is the
+  // last from now on.
+  bool Follows(const std::string& text);
+
+ private:
+  LCID locale_;
+  std::size_t seen_ = 0;
+  bool lastPlain_ = false;
+  std::string ranks_, lastRanks_;
+  std::vector<wchar_t> wide_, lastWide_;
+};

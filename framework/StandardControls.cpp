@@ -227,9 +227,9 @@ void TCustomListBox::AddObjects(const std::vector<TListLine>& lines) {
     for (const TListLine& line : lines) items_->AddObject(line.Text, line.Object);
     return;
   }
-  std::size_t bytes = 0;
-  for (const TListLine& line : lines) bytes += (line.Text.size() + 1) * sizeof(wchar_t);
-  Perform(LB_INITSTORAGE, lines.size(), static_cast<LPARAM>(bytes));
+  std::size_t characters = 0;
+  for (const TListLine& line : lines) characters += line.Text.size();
+  ReserveLines(lines.size(), characters);
   std::vector<int> order;
   if (sorted_) {
     order = SortedListOrder(lines, static_cast<LCID>(Perform(LB_GETLOCALE, 0, 0)));
@@ -243,6 +243,10 @@ void TCustomListBox::AddObjects(const std::vector<TListLine>& lines) {
     const TListLine& line = lines[static_cast<std::size_t>(i)];
     items_->InsertObject(at++, line.Text, line.Object);
   }
+}
+
+void TCustomListBox::ReserveLines(std::size_t lines, std::size_t characters) {
+  if (HandleAllocated()) Perform(LB_INITSTORAGE, lines, static_cast<LPARAM>((lines + characters) * sizeof(wchar_t)));
 }
 
 int TCustomListBox::ItemIndex() {

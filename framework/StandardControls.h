@@ -73,6 +73,9 @@ class TCustomListBox : public TWinControl {
   // The same lines as AddObject for each in turn, in one pass: the window's storage is
   // reserved once and a sorted list's order is worked out once instead of a search per line.
   void AddObjects(const std::vector<TListLine>& lines);
+  // Room in the window for this many more lines holding about this many characters in all, so
+  // that lines added one by one do not regrow its storage.
+  void ReserveLines(std::size_t lines, std::size_t characters);
   // The selected line (the caret line with MultiSelect), -1 for none.
   int ItemIndex();
   // Setting the selection from code raises no event.

@@ -130,10 +130,10 @@ Figures figures[std::size(variants)];
 
 void RunOnce(const Variant& v, Figures& f) {
   calls = 0;
-  double start = bench::Seconds(), startCpu = bench::ThreadSeconds();
+  double start = bench::Seconds(), startCpu = bench::ProcessorSeconds();
   f.kept = v.run();
   double elapsed = bench::Seconds() - start;
-  f.cpu += bench::ThreadSeconds() - startCpu;
+  f.cpu += bench::ProcessorSeconds() - startCpu;
   f.fastest = std::min(f.fastest, elapsed);
   f.times.push_back(elapsed);
   f.callsPerRun = calls;

@@ -30,9 +30,9 @@ std::string SubdirectoryFolder(int count) {
 }
 
 double BareEnumeration(const std::string& dir, int& count, double* cpu = nullptr) {
-  double start = bench::ThreadSeconds();
+  double start = bench::ProcessorSeconds();
   double elapsed = bench::TimedRead(dir + "\\*.*", true, count);
-  if (cpu) *cpu += bench::ThreadSeconds() - start;
+  if (cpu) *cpu += bench::ProcessorSeconds() - start;
   return elapsed;
 }
 
@@ -42,7 +42,7 @@ double ReadAndFill(HWND like, const std::string& dir, int& count, double* cpu) {
   HWND list = CreateWindowExA(static_cast<DWORD>(GetWindowLongA(like, GWL_EXSTYLE)), "LISTBOX", "",
                               static_cast<DWORD>(GetWindowLongA(like, GWL_STYLE)), 0, 0, 200, 300, GetParent(like),
                               nullptr, GetModuleHandleA(nullptr), nullptr);
-  double start = bench::Seconds(), startCpu = bench::ThreadSeconds();
+  double start = bench::Seconds(), startCpu = bench::ProcessorSeconds();
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
   WIN32_FIND_DATAA data;
   HANDLE search = FindFirstFileA((dir + "\\*.*").c_str(), &data);
@@ -56,7 +56,7 @@ double ReadAndFill(HWND like, const std::string& dir, int& count, double* cpu) {
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
   double elapsed = bench::Seconds() - start;
-  if (cpu) *cpu += bench::ThreadSeconds() - startCpu;
+  if (cpu) *cpu += bench::ProcessorSeconds() - startCpu;
   count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
   DestroyWindow(list);
   return elapsed;
@@ -122,10 +122,10 @@ int main(int argc, char** argv) {
     bare = std::min(bare, BareEnumeration(dir, found, &bareCpu));
     filled = std::min(filled, ReadAndFill(list->Handle(), dir, fillLines, &fillCpu));
     start = bench::Seconds();
-    double startCpu = bench::ThreadSeconds();
+    double startCpu = bench::ProcessorSeconds();
     list->SetDirectory(dir);
     enter = std::min(enter, bench::Seconds() - start);
-    enterCpu += bench::ThreadSeconds() - startCpu;
+    enterCpu += bench::ProcessorSeconds() - startCpu;
     list->SetDirectory(parent);
   }
   list->SetDirectory(dir);

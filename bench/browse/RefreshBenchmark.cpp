@@ -28,10 +28,10 @@ double OurFill(TForm* form, const std::string& dir, int& count, double& cpu) {
   list->SetMask("*.none");
   list->SetParent(form);
   list->SetDirectory(dir);
-  double start = bench::Seconds(), startCpu = bench::ThreadSeconds();
+  double start = bench::Seconds(), startCpu = bench::ProcessorSeconds();
   list->SetMask("*.pdf");
   double elapsed = bench::Seconds() - start;
-  cpu += bench::ThreadSeconds() - startCpu;
+  cpu += bench::ProcessorSeconds() - startCpu;
   count = list->Items().Count();
   TObject::Free(list);
   return elapsed;

@@ -236,11 +236,13 @@ TEST(Directories, AWholeDirectoryReadsAsTheSearchGivesIt) {
 }
 
 TEST(Directories, SearchIsClosedWhenTheCallerStopsWithAnError) {
-  // A mask is searched by the system, a whole directory read in batches: each is closed.
-  for (const char* pattern : {"*.pdf", "*.*"}) {
+  // A mask is searched by the system, a whole directory read in batches (a large one with the
+  // next batch being read when the caller stops): each is closed.
+  for (const auto& [pattern, files] : {std::pair{"*.pdf", 2}, {"*.*", 2}, {"*.*", 600}}) {
     TempTree tree;
-    tree.File("a.pdf");
-    tree.File("b.pdf");
+    // Long names: fewer files fill the read's batches.
+    auto name = [](int i) { return std::to_string(i) + std::string(150, 'x') + ".pdf"; };
+    for (int i = 0; i < files; ++i) tree.File(name(i));
     int seen = 0;
     EXPECT_THROW(SearchDirectory(tree.Path(pattern), faAnyFile,
                                  [&](const TSearchRec&) {
@@ -249,10 +251,13 @@ TEST(Directories, SearchIsClosedWhenTheCallerStopsWithAnError) {
                                  }),
                  EAbort);
     EXPECT_EQ(seen, 1);
+    // The next read is whole, as if none had stopped.
+    int entries = 0;
+    ListDirectory(tree.Path(pattern), faAnyFile, [&](const char* name, unsigned) { entries += name[0] != '.'; });
+    EXPECT_EQ(entries, files) << pattern;
     // An open search would keep the directory from being removed.
-    EXPECT_TRUE(DeleteFileA(tree.Path("a.pdf").c_str()));
-    EXPECT_TRUE(DeleteFileA(tree.Path("b.pdf").c_str()));
-    EXPECT_TRUE(RemoveDirectoryA(tree.Root().c_str())) << pattern;
+    for (int i = 0; i < files; ++i) EXPECT_TRUE(DeleteFileA(tree.Path(name(i)).c_str())) << name(i);
+    EXPECT_TRUE(RemoveDirectoryA(tree.Root().c_str())) << pattern << " " << files;
     EXPECT_TRUE(CreateDirectoryA(tree.Root().c_str(), nullptr));
   }
 }

@@ -83,6 +83,21 @@ TEST(ListOrder, OnePassFillMatchesThePlatformsSortedList) {
       }
     }
 
+    // Told one text at a time: a text let follow never comes before the last one let follow,
+    // and in the order itself every text follows.
+    TOrderCheck asRead(GetUserDefaultLCID()), inOrder(GetUserDefaultLCID());
+    std::vector<std::size_t> place(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) place[static_cast<std::size_t>(order[i])] = i;
+    for (std::size_t i = 0, last = 0; i < lines.size(); ++i) {
+      if (!asRead.Follows(lines[i].Text)) continue;
+      EXPECT_TRUE(i == 0 || place[i] > last) << "order " << o << ": " << lines[i].Text;
+      last = place[i];
+    }
+    for (int i : order) {
+      const std::string& text = lines[static_cast<std::size_t>(i)].Text;
+      EXPECT_TRUE(inOrder.Follows(text)) << "order " << o << ": " << text;
+    }
+
     std::vector<TListLine> more;
     for (std::size_t i = 0; i < later.size(); ++i)
       more.push_back({later[i], reinterpret_cast<TObject*>(static_cast<std::uintptr_t>(100 + i))});
