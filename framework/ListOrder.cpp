@@ -7,8 +7,6 @@
 #include <map>
 #include <vector>
 
-namespace {
-
 // Ranks of the printable ASCII characters under the comparison, for names made of them alone:
 // compared rank by rank they order as the comparison orders them, at a fraction of its cost.
 // Characters that the comparison does not weigh like letters (a hyphen counts only when all
@@ -58,6 +56,8 @@ class TAsciiRanks {
  private:
   std::array<unsigned char, 128> rank_{};
 };
+
+namespace {
 
 // One table per locale, whatever name the caller gives it (the user's default or its number).
 const TAsciiRanks& AsciiRanks(LCID locale) {
@@ -243,9 +243,10 @@ std::vector<int> SortedListOrder(const std::vector<TListLine>& lines, LCID local
 }
 
 bool TOrderCheck::Follows(const std::string& text) {
-  const TAsciiRanks& ranks = ++seen_ >= kRankedFrom ? AsciiRanks(locale_) : Unranked();
+  if (++seen_ == kRankedFrom) table_ = &AsciiRanks(locale_);
+  if (!table_) table_ = &Unranked();
   ranks_.clear();
-  const bool plain = ranks.AppendRanks(text, ranks_);
+  const bool plain = table_->AppendRanks(text, ranks_);
   Widen(text, wide_);
   // Ended, so that an empty text too has a place for the comparison to read.
   wide_.push_back(L'\0');

@@ -25,6 +25,8 @@ std::vector<int> CaseInsensitiveOrder(const std::vector<TListLine>& lines, LCID 
 // they were added one by one in the given order (equal texts where its search puts them).
 std::vector<int> SortedListOrder(const std::vector<TListLine>& lines, LCID locale);
 
+class TAsciiRanks;
+
 // Whether texts come in CaseInsensitiveOrder's order, told one text at a time: for lines taken
 // into a list while they are still being read.
 class TOrderCheck {
@@ -37,7 +39,10 @@ class TOrderCheck {
  private:
   LCID locale_;
   std::size_t seen_ = 0;
+  // The table of character ranks, made for long runs of texts only, as the one-pass order does.
+  const TAsciiRanks* table_ = nullptr;
   bool lastPlain_ = false;
+  // The texts' ranks when they have them.
   std::string ranks_, lastRanks_;
   std::vector<wchar_t> wide_, lastWide_;
 };
