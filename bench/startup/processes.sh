@@ -49,13 +49,18 @@ def name_state(pid):
         return None, None
     return s[s.find("(") + 1:s.rfind(")")], s[s.rfind(")") + 2]
 
-def cpu(pid):  # processor time and time waiting for a core, ms, summed over threads
-    run = wait = 0
+def tasks(pid):  # the process's threads, or None once it is gone
     try:
-        tasks = os.listdir(f"/proc/{pid}/task")
+        return os.listdir(f"/proc/{pid}/task")
     except OSError:
         return None
-    for t in tasks:
+
+def cpu(pid):  # processor time and time waiting for a core, ms, summed over threads
+    run = wait = 0
+    threads = tasks(pid)
+    if threads is None:
+        return None
+    for t in threads:
         s = read(f"/proc/{pid}/task/{t}/schedstat")
         if s:
             run += int(s.split()[0]); wait += int(s.split()[1])
@@ -69,11 +74,7 @@ def switches(pid):
 # other blocking calls (poll: the X connection) are counted apart.
 def thread_states(pid):
     kinds = []
-    try:
-        tasks = os.listdir(f"/proc/{pid}/task")
-    except OSError:
-        return kinds
-    for t in tasks:
+    for t in tasks(pid) or []:
         s = read(f"/proc/{pid}/task/{t}/stat")
         if not s:
             continue
